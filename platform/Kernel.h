@@ -1,0 +1,41 @@
+#pragma once
+// Kernel objects: a process-wide handle table (handles are never reused within a run),
+// events with Win32 wait semantics, the calling thread's last error, the tick counter.
+#include "platform/WinTypes.h"
+
+#include <memory>
+
+// Base of every object a HANDLE can name. CloseHandle calls Close() once, then drops the
+// table's reference; the object itself lives on while others still hold a shared_ptr.
+class KernelObject {
+public:
+    virtual ~KernelObject() = default;
+    virtual void Close() {}
+    // Waitable objects (events, threads) answer these; the default is "never signalled".
+    virtual bool IsWaitable() const { return false; }
+};
+
+// Adds an object to the handle table and returns its new, never-reused handle.
+HANDLE RegisterKernelObject(std::shared_ptr<KernelObject> obj);
+// The object behind a handle, or nullptr (and no error set) when the handle is not open.
+std::shared_ptr<KernelObject> LookupKernelObject(HANDLE h);
+template <class T> std::shared_ptr<T> LookupKernelObjectAs(HANDLE h)
+{
+    return std::dynamic_pointer_cast<T>(LookupKernelObject(h));
+}
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+struct SECURITY_ATTRIBUTES;
+HANDLE CreateEventA(SECURITY_ATTRIBUTES* attrs, BOOL manualReset, BOOL initialState, LPCSTR name);
+BOOL SetEvent(HANDLE h);
+BOOL ResetEvent(HANDLE h);
+BOOL CloseHandle(HANDLE h);
+DWORD WaitForSingleObject(HANDLE h, DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
+
+// Milliseconds since an arbitrary start, monotonic, wrapping at 2^32 like the Win32 counter.
+DWORD GetTickCount();
+// Sleep(0) yields the rest of the time slice.
+void Sleep(DWORD milliseconds);
