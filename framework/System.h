@@ -8,6 +8,7 @@
 
 class TObject;
 class TComponent;
+class TCollection;
 struct TClassInfo;
 struct TClassTypeData; // published properties and methods, defined in TypInfo.h
 using TClass = const TClassInfo*;
@@ -19,6 +20,8 @@ struct TClassInfo {
     // default-constructible ones; either may be null.
     TComponent* (*CreateComponent)(TComponent* owner) = nullptr;
     TObject* (*CreateObject)() = nullptr;
+    // Factory of collection items: classes constructible from their collection.
+    TObject* (*CreateCollectionItem)(TCollection* collection) = nullptr;
     // Filled by the class's registration builder (see TypInfo.h); never null once built.
     std::shared_ptr<TClassTypeData> TypeData;
 
@@ -71,6 +74,7 @@ public:
 namespace qm_detail {
 template <class Cls> TComponent* CreateComponentOf(TComponent* owner) { return new Cls(owner); }
 template <class Cls> TObject* CreateObjectOf() { return new Cls(); }
+template <class Cls> TObject* CreateCollectionItemOf(TCollection* c) { return new Cls(c); }
 
 template <class Cls> std::shared_ptr<TClassInfo> NewClassInfo(const char* name, TClass parent)
 {
@@ -81,6 +85,8 @@ template <class Cls> std::shared_ptr<TClassInfo> NewClassInfo(const char* name, 
         info->CreateComponent = &CreateComponentOf<Cls>;
     if constexpr (!std::is_abstract_v<Cls> && std::is_default_constructible_v<Cls>)
         info->CreateObject = &CreateObjectOf<Cls>;
+    if constexpr (!std::is_abstract_v<Cls> && std::is_constructible_v<Cls, TCollection*>)
+        info->CreateCollectionItem = &CreateCollectionItemOf<Cls>;
     return info;
 }
 // Creates the type data of info (inheriting the parent's members). Defined in TypInfo.cpp.

@@ -11,13 +11,32 @@ void WakeMainThread();
 void AddMessagePumpHook(bool (*hook)());
 void RemoveMessagePumpHook(bool (*hook)());
 
-// Runs every pending hook, posted message, timer and toolkit event once, without blocking.
+// Runs messages sent from other threads, the pump hooks, posted messages, due timers and
+// toolkit events once, without blocking. A handler may call it again (nested loops).
+// Does nothing on any thread but the GUI thread.
 void PumpMessages();
 // Blocks the GUI thread until something may need processing or the tick count reaches
 // deadline (wrap-safe, as GetTickCount's), then pumps. Never spins.
 void WaitAndPumpMessages(DWORD deadline);
+// Blocks until WakeMainThread is called or the deadline passes, processing nothing; true
+// when woken. For waits that must deliver only some kinds of work (a thread wait).
+bool WaitForMainThreadWake(DWORD deadline);
 
-// The thread that runs the event loop (the thread that first called any of these, or
-// that called SetMainThread).
+// Pumps messages until the tick count has passed now + milliseconds, blocking in between.
+void DelayWithMessages(DWORD milliseconds);
+
+// The application's message loop: pumps and blocks until PostQuitMessage, whose exit code
+// it returns. PostQuitMessage is safe from any thread.
+// -1 at once on any thread but the GUI thread.
+int RunMessageLoop();
+void PostQuitMessage(int exitCode);
+
+// The tick count the loop, its deadlines and timers use: GetTickCount unless a test
+// replaces it (nullptr restores GetTickCount). A replacement must advance with real time.
+DWORD EventLoopTicks();
+void SetEventLoopClock(DWORD (*clock)());
+
+// The thread that runs the event loop and owns every window: the thread that started the
+// program, or the one that last called SetMainThread.
 bool IsMainThread();
 void SetMainThread();

@@ -17,6 +17,7 @@ using LPCVOID = const void*;
 using LPDWORD = DWORD*;
 using LPBYTE = BYTE*;
 using ULONG_PTR = uintptr_t;
+using UINT_PTR = uintptr_t;
 using LONG_PTR = intptr_t;
 using WPARAM = uint64_t;
 using LPARAM = int64_t;
@@ -73,10 +74,51 @@ constexpr DWORD ERROR_CANTOPEN = 1011;
 constexpr DWORD ERROR_CANTREAD = 1012;
 constexpr DWORD ERROR_CANTWRITE = 1013;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
+constexpr DWORD ERROR_NOT_FOUND = 1168;
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+constexpr DWORD ERROR_INVALID_INDEX = 1413;
 constexpr DWORD ERROR_TIMEOUT = 1460;
 
 inline constexpr WORD LOWORD(uint64_t v) { return static_cast<WORD>(v & 0xFFFF); }
 inline constexpr WORD HIWORD(uint64_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 inline constexpr BYTE LOBYTE(uint64_t v) { return static_cast<BYTE>(v & 0xFF); }
 inline constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
+
+// Geometry shared by windows, messages and drawing.
+struct POINT {
+    LONG x = 0;
+    LONG y = 0;
+    bool operator==(const POINT&) const = default;
+};
+struct SIZE {
+    LONG cx = 0;
+    LONG cy = 0;
+    bool operator==(const SIZE&) const = default;
+};
+struct RECT {
+    LONG left = 0;
+    LONG top = 0;
+    LONG right = 0;
+    LONG bottom = 0;
+    bool operator==(const RECT&) const = default;
+};
+using LPPOINT = POINT*;
+using LPSIZE = SIZE*;
+using LPRECT = RECT*;
+using LPCRECT = const RECT*;
+
+// (a * b) / c with a 64-bit intermediate, rounded half away from zero; -1 when c is 0 or
+// the result does not fit.
+inline int MulDiv(int a, int b, int c)
+{
+    if (c == 0)
+        return -1;
+    long long p = static_cast<long long>(a) * b;
+    bool neg = (p < 0) != (c < 0);
+    unsigned long long up = static_cast<unsigned long long>(p < 0 ? -p : p);
+    unsigned long long uc = static_cast<unsigned long long>(c < 0 ? -static_cast<long long>(c) : c);
+    unsigned long long q = (up + uc / 2) / uc;
+    if (q > 0x7FFFFFFFull)
+        return -1;
+    return neg ? -static_cast<int>(q) : static_cast<int>(q);
+}

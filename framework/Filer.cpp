@@ -1,0 +1,44 @@
+#include "framework/Filer.h"
+
+QM_CLASS_IMPL(TFiler, TObject)
+QM_CLASS_IMPL(TReader, TFiler)
+QM_CLASS_IMPL(TWriter, TFiler)
+QM_CLASS_IMPL(TPropertyCollectorFiler, TFiler)
+
+void TPropertyCollectorFiler::DefineProperty(const std::string& Name, TReaderProc ReadData,
+                                             TWriterProc WriteData, bool HasData)
+{
+    Entry e;
+    e.Name = Name;
+    e.HasData = HasData;
+    e.Reader = std::move(ReadData);
+    e.Writer = std::move(WriteData);
+    FEntries.push_back(std::move(e));
+}
+
+void TPropertyCollectorFiler::DefineBinaryProperty(const std::string& Name, TStreamProc ReadData,
+                                                   TStreamProc WriteData, bool HasData)
+{
+    Entry e;
+    e.Name = Name;
+    e.HasData = HasData;
+    e.Binary = true;
+    e.BinaryReader = std::move(ReadData);
+    e.BinaryWriter = std::move(WriteData);
+    FEntries.push_back(std::move(e));
+}
+
+const TPropertyCollectorFiler::Entry* TPropertyCollectorFiler::Find(const std::string& Name) const
+{
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return s;
+    };
+    std::string key = upper(Name);
+    for (const Entry& e : FEntries)
+        if (upper(e.Name) == key)
+            return &e;
+    return nullptr;
+}

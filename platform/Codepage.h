@@ -1,0 +1,22 @@
+#pragma once
+// Windows-1252 text at the boundary to Qt and to UTF-8 (file names, the desktop).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class QString;
+class QChar;
+
+// The Unicode code point of one Windows-1252 byte. The five bytes the code page leaves
+// undefined map to the C1 control of the same value, so every byte survives a round trip.
+char32_t Cp1252ToUnicode(unsigned char byte);
+// The Windows-1252 byte of a code point, or `fallback` when the code page has none.
+unsigned char UnicodeToCp1252(char32_t cp, unsigned char fallback = '?');
+
+QString Cp1252ToQString(std::string_view s);
+std::string QStringToCp1252(const QString& s, char fallback = '?');
+QChar Cp1252ToQChar(unsigned char byte);
+
+std::string Cp1252ToUtf8(std::string_view s);
+// Invalid UTF-8 sequences become `fallback`, one per bad byte.
+std::string Utf8ToCp1252(std::string_view s, char fallback = '?');

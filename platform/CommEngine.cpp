@@ -1,0 +1,1291 @@
+#include "platform/CommEngine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <set>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr DWORD kStatusSuccess = 0;
+constexpr DWORD kStatusCancelled = 0xC0000120u;
+constexpr DWORD kStatusFailed = 0xC0000001u;
+constexpr DWORD kAllEvents = 0x1FFF;
+constexpr DWORD kMaxQueue = 16u * 1024u * 1024u;
+
+void LogOnce(const std::string& what)
+{
+    static std::mutex mu;
+    static std::set<std::string> said;
+    std::lock_guard lk(mu);
+    if (said.insert(what).second)
+        std::fprintf(stderr, "comm: %s\n", what.c_str());
+}
+
+struct StandardRate {
+    uint32_t baud;
+    speed_t code;
+};
+constexpr StandardRate kStandardRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+std::optional<speed_t> StandardCode(uint32_t baud)
+{
+    for (const auto& r : kStandardRates)
+        if (r.baud == baud)
+            return r.code;
+    return std::nullopt;
+}
+
+tcflag_t SizeFlag(BYTE bits)
+{
+    switch (bits) {
+    case 5: return CS5;
+    case 6: return CS6;
+    case 7: return CS7;
+    default: return CS8;
+    }
+}
+
+std::chrono::milliseconds Ms(uint64_t v) { return std::chrono::milliseconds(v); }
+
+}  // namespace
+
+void CommTermiosFromDcb(const DCB& d, struct termios& t)
+{
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= SizeFlag(d.ByteSize) | CLOCAL | CREAD;
+    switch (d.Parity) {
+    case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
+    case EVENPARITY: t.c_cflag |= PARENB; break;
+    case MARKPARITY: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+    }
+    if (d.StopBits != ONESTOPBIT)
+        t.c_cflag |= CSTOPB;
+    if (d.fOutxCtsFlow || d.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        t.c_cflag |= CRTSCTS;
+    t.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY | IGNPAR | ISTRIP | IGNBRK | BRKINT);
+    t.c_iflag |= PARMRK;
+    if (d.fParity)
+        t.c_iflag |= INPCK;
+    if (d.fOutX)
+        t.c_iflag |= IXON;
+    if (d.fInX)
+        t.c_iflag |= IXOFF;
+    t.c_cc[VSTART] = static_cast<cc_t>(d.XonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(d.XoffChar);
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+}
+
+void MarkedInputDecoder::Feed(const uint8_t* data, size_t n, std::vector<Item>& out)
+{
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t c = data[i];
+        switch (state_) {
+        case State::Normal:
+            if (c == 0xFF)
+                state_ = State::GotFF;
+            else
+                out.push_back({Kind::Byte, c});
+            break;
+        case State::GotFF:
+            if (c == 0xFF) {
+                out.push_back({Kind::Byte, 0xFF});
+                state_ = State::Normal;
+            } else if (c == 0x00) {
+                state_ = State::GotFF00;
+            } else {
+                // Not a marker after all: keep both bytes.
+                out.push_back({Kind::Byte, 0xFF});
+                out.push_back({Kind::Byte, c});
+                state_ = State::Normal;
+            }
+            break;
+        case State::GotFF00:
+            // The terminal cannot tell a break from a faulty NUL; both come as FF 00 00.
+            out.push_back(c == 0x00 ? Item{Kind::Break, 0} : Item{Kind::Error, c});
+            state_ = State::Normal;
+            break;
+        }
+    }
+}
+
+std::shared_ptr<CommPort> CommPort::Open(const std::string& path, DWORD& error)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR: error = ERROR_FILE_NOT_FOUND; break;
+        case EACCES:
+        case EPERM:
+        case EBUSY:
+        case EWOULDBLOCK: error = ERROR_ACCESS_DENIED; break;
+        default: error = ERROR_GEN_FAILURE; break;
+        }
+        return nullptr;
+    }
+    if (!::isatty(fd)) {
+        ::close(fd);
+        error = ERROR_GEN_FAILURE;
+        return nullptr;
+    }
+    // The exclusive flag stops other users; the lock also stops a second open by root,
+    // which the flag lets through.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        error = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    ::ioctl(fd, TIOCEXCL);
+
+    struct termios t {};
+    if (::tcgetattr(fd, &t) != 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        error = ERROR_GEN_FAILURE;
+        return nullptr;
+    }
+    t.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                   IXANY | INPCK);
+    t.c_iflag |= PARMRK;  // errors and breaks arrive marked in the byte stream
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        error = ERROR_GEN_FAILURE;
+        return nullptr;
+    }
+
+    std::shared_ptr<CommPort> port(new CommPort(fd, path));
+    if (port->wakeFd_ < 0) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        port->Close();
+        return nullptr;
+    }
+    uint32_t baud = 9600;
+    CommGetBaudRate(fd, baud);
+    DCB& d = port->dcb_;
+    d.DCBlength = sizeof(DCB);
+    d.BaudRate = baud;
+    d.fBinary = 1;
+    d.fDtrControl = DTR_CONTROL_ENABLE;
+    d.fRtsControl = RTS_CONTROL_ENABLE;
+    d.XonLim = 2048;
+    d.XoffLim = 512;
+    d.ByteSize = 8;
+    d.XonChar = 17;
+    d.XoffChar = 19;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
+        unsigned major = ::major(st.st_rdev);
+        port->isPty_ = (major >= 136 && major <= 143) || major == 3;
+    }
+    int lines = 0;
+    port->modemReal_ = ::ioctl(fd, TIOCMGET, &lines) == 0;
+    port->lastModem_ = port->CurrentModem();
+    port->engine_ = std::thread([p = port.get()] { p->Run(); });
+    return port;
+}
+
+CommPort::CommPort(int fd, std::string path) : fd_(fd), path_(std::move(path))
+{
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+CommPort::~CommPort()
+{
+    Close();
+}
+
+void CommPort::Close()
+{
+    std::unique_lock lk(mu_);
+    if (closed_)
+        return;
+    closed_ = true;
+    // Dropping unsent output first means close() never waits on the driver's drain.
+    ::tcflush(fd_, TCOFLUSH);
+    for (auto& r : reads_)
+        CompleteRead(r, kStatusCancelled);
+    reads_.clear();
+    for (auto& w : writes_)
+        CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
+    writes_.clear();
+    if (wait_) {
+        CompleteWait(*wait_, 0);
+        wait_.reset();
+    }
+    stopping_ = true;
+    Wake();
+    FlushSignals(lk);
+    if (engine_.joinable() && engine_.get_id() != std::this_thread::get_id())
+        engine_.join();
+    lk.lock();
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+    wakeFd_ = -1;
+    fd_ = -1;
+}
+
+void CommPort::Wake()
+{
+    uint64_t one = 1;
+    if (wakeFd_ >= 0) {
+        ssize_t r = ::write(wakeFd_, &one, sizeof one);
+        (void)r;
+    }
+}
+
+// Events are set outside our lock, so the kernel's own locks never nest inside ours.
+void CommPort::FlushSignals(std::unique_lock<std::mutex>& lk)
+{
+    if (toSignal_.empty()) {
+        lk.unlock();
+        return;
+    }
+    std::vector<HANDLE> events;
+    events.swap(toSignal_);
+    lk.unlock();
+    for (HANDLE e : events)
+        SetEvent(e);
+}
+
+void CommPort::Finish(OVERLAPPED* ov, HANDLE event, DWORD status, DWORD count)
+{
+    if (ov) {
+        ov->InternalHigh = count;
+        ov->Internal = status;
+    }
+    if (event)
+        toSignal_.push_back(event);
+    done_.notify_all();
+}
+
+void CommPort::CompleteRead(ReadOp& op, DWORD status)
+{
+    DWORD n = static_cast<DWORD>(op.got.size());
+    if (status == kStatusSuccess && op.ov && n)
+        std::memcpy(op.buffer, op.got.data(), n);
+    else if (status != kStatusSuccess && n) {
+        // Bytes taken for a read that did not succeed go back to the front of the queue.
+        ring_.insert(ring_.begin(), op.got.begin(), op.got.end());
+        n = 0;
+    }
+    Finish(op.ov, op.event, status, n);
+}
+
+void CommPort::CompleteWrite(WriteOp& op, DWORD status, DWORD count)
+{
+    Finish(op.ov, op.event, status, count);
+}
+
+void CommPort::CompleteWait(WaitOp& op, DWORD events)
+{
+    if (op.mask)
+        *op.mask = events;
+    Finish(op.ov, op.event, kStatusSuccess, 0);
+}
+
+bool CommPort::IsTracked(OVERLAPPED* ov) const
+{
+    for (const auto& r : reads_)
+        if (r.ov == ov)
+            return true;
+    for (const auto& w : writes_)
+        if (w.ov == ov)
+            return true;
+    return wait_ && wait_->ov == ov;
+}
+
+// ---- engine thread -------------------------------------------------------------------
+
+void CommPort::Run()
+{
+    std::unique_lock lk(mu_);
+    while (!stopping_) {
+        TimePoint now = Clock::now();
+        Service(now);
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, 0, 0}};
+        nfds_t count = 1;
+        if (!hungUp_) {
+            // A hung-up terminal reports POLLHUP forever: it leaves the poll set for good.
+            if (ring_.size() < capacity_)
+                fds[1].events |= POLLIN;
+            if (wantOut_)
+                fds[1].events |= POLLOUT;
+            count = 2;
+        }
+        int timeout = PollTimeout(now);
+        FlushSignals(lk);
+        int r = ::poll(fds, count, timeout);
+        lk.lock();
+        if (stopping_)
+            break;
+        if (r <= 0)
+            continue;
+        if (fds[0].revents) {
+            uint64_t v;
+            ssize_t got = ::read(wakeFd_, &v, sizeof v);
+            (void)got;
+        }
+        if (count == 2 && fds[1].revents)
+            ReadDevice(fds[1].revents, Clock::now());
+    }
+    FlushSignals(lk);
+}
+
+int CommPort::PollTimeout(TimePoint now)
+{
+    std::optional<TimePoint> next;
+    auto consider = [&](const std::optional<TimePoint>& t) {
+        if (t && (!next || *t < *next))
+            next = t;
+    };
+    for (const auto& r : reads_)
+        consider(r.total);
+    if (!reads_.empty() && reads_.front().interval && !reads_.front().got.empty())
+        consider(reads_.front().lastByte + Ms(reads_.front().interval));
+    for (const auto& w : writes_)
+        consider(w.deadline);
+    consider(drainCheck_);
+    consider(nextModemPoll_);
+    if (!next)
+        return -1;
+    auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
+    return static_cast<int>(std::clamp<long long>(ms, 0, 60000));
+}
+
+void CommPort::Service(TimePoint now)
+{
+    FeedReads(now);
+    // Time-outs of reads: the total limit for every queued read, the interval for the one
+    // receiving.
+    for (auto it = reads_.begin(); it != reads_.end();) {
+        bool expired = it->total && now >= *it->total;
+        if (it == reads_.begin() && it->interval && !it->got.empty() &&
+            now >= it->lastByte + Ms(it->interval))
+            expired = true;
+        if (expired) {
+            CompleteRead(*it, kStatusSuccess);
+            it = reads_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    ServiceWrites(now);
+    PollModem(now);
+}
+
+void CommPort::ReadDevice(short revents, TimePoint now)
+{
+    if (revents & POLLIN) {
+        uint8_t buf[4096];
+        size_t room = std::min(sizeof buf, capacity_ - std::min(capacity_, ring_.size()));
+        if (room == 0)
+            return;
+        ssize_t n = ::read(fd_, buf, room);
+        if (n > 0) {
+            Deliver(buf, static_cast<size_t>(n), now);
+            return;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            HangUp();
+        return;
+    }
+    if (revents & (POLLHUP | POLLERR | POLLNVAL))
+        HangUp();
+}
+
+void CommPort::Deliver(const uint8_t* raw, size_t n, TimePoint now)
+{
+    std::vector<MarkedInputDecoder::Item> items;
+    decoder_.Feed(raw, n, items);
+    if (items.empty())
+        return;
+    DWORD raised = 0;
+    bool errorMarked = false;
+    DWORD modem = CurrentModem();
+    const size_t before = ring_.size();
+    for (auto item : items) {
+        if (item.kind == MarkedInputDecoder::Kind::Break) {
+            errors_ |= CE_BREAK;
+            raised |= EV_BREAK;
+            continue;
+        }
+        uint8_t c = item.byte;
+        if (item.kind == MarkedInputDecoder::Kind::Error) {
+            errorMarked = true;
+            raised |= EV_ERR;
+            if (dcb_.fErrorChar)
+                c = static_cast<uint8_t>(dcb_.ErrorChar);
+        }
+        if (dcb_.fNull && c == 0)
+            continue;
+        if (dcb_.fDsrSensitivity && !(modem & MS_DSR_ON))
+            continue;
+        if (ring_.size() >= capacity_) {
+            errors_ |= CE_RXOVER;
+            raised |= EV_ERR;
+            continue;
+        }
+        ring_.push_back(c);
+        raised |= EV_RXCHAR;
+        if (c == static_cast<uint8_t>(dcb_.EvtChar))
+            raised |= EV_RXFLAG;
+    }
+    if (errorMarked) {
+        // The markers do not say which error it was; the driver's counters do, when kept.
+        Counters old = counters_.value_or(Counters{});
+        serial_icounter_struct ic {};
+        bool classified = false;
+        if (::ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+            if (ic.frame != old.frame) {
+                errors_ |= CE_FRAME;
+                classified = true;
+            }
+            if (ic.parity != old.parity) {
+                errors_ |= CE_RXPARITY;
+                classified = true;
+            }
+        }
+        if (!classified)
+            errors_ |= dcb_.fParity ? CE_RXPARITY : CE_FRAME;
+    }
+    size_t mark = capacity_ * 8 / 10;
+    if (before < mark && ring_.size() >= mark)
+        raised |= EV_RX80FULL;
+    FeedReads(now);
+    CheckInputFlow();
+    if (raised)
+        Raise(raised);
+}
+
+void CommPort::FeedReads(TimePoint now)
+{
+    while (!reads_.empty()) {
+        ReadOp& r = reads_.front();
+        size_t take = std::min<size_t>(r.want - r.got.size(), ring_.size());
+        if (take) {
+            r.got.insert(r.got.end(), ring_.begin(), ring_.begin() + take);
+            ring_.erase(ring_.begin(), ring_.begin() + take);
+            r.lastByte = now;
+        }
+        if (r.got.size() >= r.want || (r.firstByteReturns && !r.got.empty())) {
+            CompleteRead(r, kStatusSuccess);
+            reads_.pop_front();
+            continue;
+        }
+        break;
+    }
+    CheckInputFlow();
+}
+
+void CommPort::CheckInputFlow()
+{
+    bool flow = dcb_.fInX || dcb_.fDtrControl == DTR_CONTROL_HANDSHAKE ||
+                dcb_.fRtsControl == RTS_CONTROL_HANDSHAKE;
+    if (!flow || fd_ < 0) {
+        inputHeld_ = false;
+        return;
+    }
+    size_t queued = ring_.size();
+    size_t stopAt = capacity_ > dcb_.XoffLim ? capacity_ - dcb_.XoffLim : 0;
+    if (!inputHeld_ && queued >= stopAt) {
+        inputHeld_ = true;
+        if (dcb_.fInX)
+            ::tcflow(fd_, TCIOFF);
+        if (dcb_.fDtrControl == DTR_CONTROL_HANDSHAKE)
+            SetLine(TIOCM_DTR, false);
+        if (dcb_.fRtsControl == RTS_CONTROL_HANDSHAKE)
+            SetLine(TIOCM_RTS, false);
+    } else if (inputHeld_ && queued <= dcb_.XonLim) {
+        inputHeld_ = false;
+        if (dcb_.fInX)
+            ::tcflow(fd_, TCION);
+        if (dcb_.fDtrControl == DTR_CONTROL_HANDSHAKE)
+            SetLine(TIOCM_DTR, true);
+        if (dcb_.fRtsControl == RTS_CONTROL_HANDSHAKE)
+            SetLine(TIOCM_RTS, true);
+    }
+}
+
+size_t CommPort::OutQueueBytes()
+{
+    int q = 0;
+    if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &q) != 0 || q < 0)
+        return 0;
+    return static_cast<size_t>(q);
+}
+
+bool CommPort::OutputHeld()
+{
+    return dcb_.fOutxDsrFlow && !(CurrentModem() & MS_DSR_ON);
+}
+
+void CommPort::ServiceWrites(TimePoint now)
+{
+    wantOut_ = false;
+    drainCheck_.reset();
+    // Expired writes complete with what actually left; the rest is dropped.
+    for (auto it = writes_.begin(); it != writes_.end();) {
+        if (it->deadline && now >= *it->deadline) {
+            size_t left = it == writes_.begin() ? OutQueueBytes() : 0;
+            DWORD count = static_cast<DWORD>(it->sent > left ? it->sent - left : 0);
+            if (it == writes_.begin() && it->sent)
+                ::tcflush(fd_, TCOFLUSH);
+            CompleteWrite(*it, kStatusSuccess, count);
+            it = writes_.erase(it);
+            if (writes_.empty()) {
+                if (dcb_.fRtsControl == RTS_CONTROL_TOGGLE)
+                    SetLine(TIOCM_RTS, false);
+                Raise(EV_TXEMPTY);
+            }
+        } else {
+            ++it;
+        }
+    }
+    while (!writes_.empty() && !hungUp_) {
+        WriteOp& w = writes_.front();
+        if (OutputHeld())
+            return;
+        while (w.sent < w.data.size()) {
+            ssize_t n = ::write(fd_, w.data.data() + w.sent, w.data.size() - w.sent);
+            if (n > 0) {
+                w.sent += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                wantOut_ = true;
+                return;
+            }
+            HangUp();
+            return;
+        }
+        size_t queued = OutQueueBytes();
+        if (queued) {
+            // No readiness signal exists for "drained": look again when it should be.
+            uint64_t bitsPerByte = 10;
+            uint64_t ms = queued * bitsPerByte * 1000 / std::max<DWORD>(dcb_.BaudRate, 1);
+            drainCheck_ = now + Ms(std::clamp<uint64_t>(ms, 1, 50));
+            return;
+        }
+        CompleteWrite(w, kStatusSuccess, static_cast<DWORD>(w.sent));
+        writes_.pop_front();
+        if (writes_.empty()) {
+            if (dcb_.fRtsControl == RTS_CONTROL_TOGGLE)
+                SetLine(TIOCM_RTS, false);
+            Raise(EV_TXEMPTY);
+        }
+    }
+}
+
+DWORD CommPort::CurrentModem()
+{
+    if (!modemReal_)
+        return simulatedModem_;
+    int lines = 0;
+    if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &lines) != 0)
+        return 0;
+    DWORD s = 0;
+    if (lines & TIOCM_CTS)
+        s |= MS_CTS_ON;
+    if (lines & TIOCM_DSR)
+        s |= MS_DSR_ON;
+    if (lines & TIOCM_RNG)
+        s |= MS_RING_ON;
+    if (lines & TIOCM_CAR)
+        s |= MS_RLSD_ON;
+    return s;
+}
+
+void CommPort::PollModem(TimePoint now)
+{
+    // Real lines have no readiness signal either; they are sampled while anyone cares.
+    bool care = (mask_ & (EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR)) || dcb_.fOutxDsrFlow ||
+                dcb_.fDsrSensitivity;
+    if (!modemReal_ || hungUp_ || !care) {
+        nextModemPoll_.reset();
+        return;
+    }
+    if (nextModemPoll_ && now < *nextModemPoll_)
+        return;
+    nextModemPoll_ = now + Ms(50);
+    DWORD raised = 0;
+    DWORD m = CurrentModem();
+    DWORD changed = m ^ lastModem_;
+    if (changed & MS_CTS_ON)
+        raised |= EV_CTS;
+    if (changed & MS_DSR_ON)
+        raised |= EV_DSR;
+    if (changed & MS_RLSD_ON)
+        raised |= EV_RLSD;
+    if ((m & MS_RING_ON) && !(lastModem_ & MS_RING_ON))
+        raised |= EV_RING;
+    lastModem_ = m;
+    serial_icounter_struct ic {};
+    if (::ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+        Counters c{ic.cts, ic.dsr, ic.rng, ic.dcd, ic.frame, ic.parity, ic.overrun, ic.brk,
+                   ic.buf_overrun};
+        if (counters_) {
+            const Counters& o = *counters_;
+            if (c.cts != o.cts)
+                raised |= EV_CTS;
+            if (c.dsr != o.dsr)
+                raised |= EV_DSR;
+            if (c.dcd != o.dcd)
+                raised |= EV_RLSD;
+            if (c.rng != o.rng)
+                raised |= EV_RING;
+            if (c.overrun != o.overrun) {
+                errors_ |= CE_OVERRUN;
+                raised |= EV_ERR;
+            }
+            if (c.bufOverrun != o.bufOverrun) {
+                errors_ |= CE_RXOVER;
+                raised |= EV_ERR;
+            }
+        }
+        counters_ = c;
+    }
+    if (raised)
+        Raise(raised);
+}
+
+void CommPort::SetLine(int bit, bool on)
+{
+    if (!modemReal_ || fd_ < 0)
+        return;
+    ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit);
+}
+
+void CommPort::HangUp()
+{
+    if (hungUp_)
+        return;
+    hungUp_ = true;
+    errors_ |= CE_IOE;
+    for (auto& r : reads_) {
+        if (r.got.empty()) {
+            Finish(r.ov, r.event, kStatusFailed, 0);
+        } else {
+            CompleteRead(r, kStatusSuccess);
+        }
+    }
+    reads_.clear();
+    for (auto& w : writes_)
+        CompleteWrite(w, kStatusFailed, static_cast<DWORD>(w.sent));
+    writes_.clear();
+    Raise(EV_ERR);
+}
+
+void CommPort::Raise(DWORD events)
+{
+    history_ |= events;
+    TryCompleteWait();
+}
+
+void CommPort::TryCompleteWait()
+{
+    if (!wait_)
+        return;
+    DWORD ready = history_ & mask_;
+    if (!ready)
+        return;
+    history_ &= ~ready;
+    CompleteWait(*wait_, ready);
+    wait_.reset();
+}
+
+// ---- calls -----------------------------------------------------------------------------
+
+namespace {
+
+// Runs a call without an OVERLAPPED as a synchronous one on a private record.
+template <class Start>
+BOOL RunSynchronous(CommPort& port, DWORD* done, Start start)
+{
+    OVERLAPPED ov{};
+    BOOL ok = start(&ov);
+    if (!ok && GetLastError() != ERROR_IO_PENDING)
+        return FALSE;
+    DWORD n = 0;
+    ok = port.OverlappedResult(&ov, &n, TRUE);
+    if (done)
+        *done = n;
+    return ok;
+}
+
+void BeginOverlapped(OVERLAPPED* ov)
+{
+    if (ov->hEvent)
+        ResetEvent(ov->hEvent);
+}
+
+}  // namespace
+
+BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
+{
+    if (!ov)
+        return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
+            return Read(buffer, count, nullptr, o);
+        });
+    if (!buffer && count) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    BeginOverlapped(ov);
+    std::unique_lock lk(mu_);
+    if (closed_) {
+        lk.unlock();
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const COMMTIMEOUTS& t = timeouts_;
+    TimePoint now = Clock::now();
+    bool immediate = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+                     t.ReadTotalTimeoutConstant == 0;
+    bool firstByte = t.ReadIntervalTimeout == MAXDWORD &&
+                     t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+                     t.ReadTotalTimeoutConstant > 0 && t.ReadTotalTimeoutConstant < MAXDWORD;
+    size_t avail = reads_.empty() ? ring_.size() : 0;
+    if (count == 0 || immediate || avail >= count || (firstByte && avail > 0) ||
+        (hungUp_ && avail > 0)) {
+        DWORD n = static_cast<DWORD>(std::min<size_t>(count, avail));
+        std::copy(ring_.begin(), ring_.begin() + n, static_cast<uint8_t*>(buffer));
+        ring_.erase(ring_.begin(), ring_.begin() + n);
+        CheckInputFlow();
+        ov->InternalHigh = n;
+        ov->Internal = kStatusSuccess;
+        if (done)
+            *done = n;
+        if (ov->hEvent)
+            toSignal_.push_back(ov->hEvent);
+        FlushSignals(lk);
+        return TRUE;
+    }
+    if (hungUp_) {
+        lk.unlock();
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    ReadOp op{ov, ov->hEvent, static_cast<uint8_t*>(buffer), count, {}, std::nullopt, 0, now,
+              firstByte};
+    if (firstByte) {
+        op.total = now + Ms(t.ReadTotalTimeoutConstant);
+    } else {
+        uint64_t total = uint64_t(t.ReadTotalTimeoutMultiplier) * count +
+                         t.ReadTotalTimeoutConstant;
+        if (total)
+            op.total = now + Ms(total);
+        if (t.ReadIntervalTimeout != MAXDWORD)
+            op.interval = t.ReadIntervalTimeout;
+    }
+    ov->InternalHigh = 0;
+    ov->Internal = STATUS_PENDING;
+    reads_.push_back(std::move(op));
+    FeedReads(now);
+    Wake();
+    bool pending = IsTracked(ov);
+    DWORD n = static_cast<DWORD>(ov->InternalHigh);
+    FlushSignals(lk);
+    if (!pending) {
+        if (done)
+            *done = n;
+        return TRUE;
+    }
+    if (done)
+        *done = 0;
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+BOOL CommPort::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
+{
+    if (!ov)
+        return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
+            return Write(buffer, count, nullptr, o);
+        });
+    if (!buffer && count) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    BeginOverlapped(ov);
+    std::unique_lock lk(mu_);
+    if (closed_ || hungUp_) {
+        lk.unlock();
+        SetLastError(closed_ ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    TimePoint now = Clock::now();
+    WriteOp op{ov, ov->hEvent, {}, 0, std::nullopt};
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    op.data.assign(bytes, bytes + count);
+    uint64_t total = uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * count +
+                     timeouts_.WriteTotalTimeoutConstant;
+    if (total)
+        op.deadline = now + Ms(total);
+    ov->InternalHigh = 0;
+    ov->Internal = STATUS_PENDING;
+    if (writes_.empty() && dcb_.fRtsControl == RTS_CONTROL_TOGGLE)
+        SetLine(TIOCM_RTS, true);
+    writes_.push_back(std::move(op));
+    ServiceWrites(now);
+    Wake();
+    bool pending = IsTracked(ov);
+    DWORD n = static_cast<DWORD>(ov->InternalHigh);
+    DWORD status = static_cast<DWORD>(ov->Internal);
+    FlushSignals(lk);
+    if (!pending) {
+        if (status != kStatusSuccess) {
+            SetLastError(ERROR_GEN_FAILURE);
+            return FALSE;
+        }
+        if (done)
+            *done = n;
+        return TRUE;
+    }
+    if (done)
+        *done = 0;
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+BOOL CommPort::WaitEvent(DWORD* mask, OVERLAPPED* ov)
+{
+    if (!ov)
+        return RunSynchronous(*this, nullptr, [&](OVERLAPPED* o) { return WaitEvent(mask, o); });
+    BeginOverlapped(ov);
+    std::unique_lock lk(mu_);
+    if (closed_) {
+        lk.unlock();
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (wait_ || mask_ == 0) {
+        lk.unlock();
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    ov->InternalHigh = 0;
+    ov->Internal = STATUS_PENDING;
+    wait_ = WaitOp{ov, ov->hEvent, mask};
+    TryCompleteWait();
+    bool pending = wait_.has_value();
+    FlushSignals(lk);
+    if (!pending)
+        return TRUE;
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+BOOL CommPort::OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait)
+{
+    if (!ov) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::unique_lock lk(mu_);
+    if (wait) {
+        done_.wait(lk, [&] { return ov->Internal != STATUS_PENDING || !IsTracked(ov); });
+    }
+    DWORD status = static_cast<DWORD>(ov->Internal);
+    DWORD n = static_cast<DWORD>(ov->InternalHigh);
+    lk.unlock();
+    if (transferred)
+        *transferred = n;
+    switch (status) {
+    case kStatusSuccess: return TRUE;
+    case STATUS_PENDING:
+        SetLastError(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
+        return FALSE;
+    case kStatusCancelled: SetLastError(ERROR_OPERATION_ABORTED); return FALSE;
+    default: SetLastError(ERROR_GEN_FAILURE); return FALSE;
+    }
+}
+
+BOOL CommPort::CancelAll()
+{
+    std::unique_lock lk(mu_);
+    for (auto& r : reads_)
+        CompleteRead(r, kStatusCancelled);
+    reads_.clear();
+    for (auto& w : writes_)
+        CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
+    writes_.clear();
+    if (wait_) {
+        Finish(wait_->ov, wait_->event, kStatusCancelled, 0);
+        wait_.reset();
+    }
+    Wake();
+    FlushSignals(lk);
+    return TRUE;
+}
+
+BOOL CommPort::Detach(OVERLAPPED* ov)
+{
+    std::unique_lock lk(mu_);
+    bool found = false;
+    for (auto it = reads_.begin(); it != reads_.end(); ++it) {
+        if (it->ov == ov) {
+            ring_.insert(ring_.begin(), it->got.begin(), it->got.end());
+            reads_.erase(it);
+            found = true;
+            break;
+        }
+    }
+    for (auto& w : writes_) {
+        if (w.ov == ov) {
+            // The bytes were copied at call time; they still go out, unreported.
+            w.ov = nullptr;
+            w.event = nullptr;
+            found = true;
+        }
+    }
+    if (wait_ && wait_->ov == ov) {
+        wait_.reset();
+        found = true;
+    }
+    if (found)
+        FeedReads(Clock::now());
+    done_.notify_all();
+    Wake();
+    FlushSignals(lk);
+    if (!found) {
+        SetLastError(ERROR_NOT_FOUND);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CommPort::Setup(DWORD inQueue, DWORD outQueue)
+{
+    if (inQueue > kMaxQueue || outQueue > kMaxQueue) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::unique_lock lk(mu_);
+    if (inQueue > capacity_)
+        capacity_ = inQueue;
+    Wake();
+    lk.unlock();
+    return TRUE;
+}
+
+BOOL CommPort::GetState(DCB* dcb)
+{
+    if (!dcb) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard lk(mu_);
+    *dcb = dcb_;
+    dcb->DCBlength = sizeof(DCB);
+    return TRUE;
+}
+
+BOOL CommPort::SetState(const DCB* in)
+{
+    if (!in) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DCB d = *in;
+    std::unique_lock lk(mu_);
+    bool valid = d.ByteSize >= 5 && d.ByteSize <= 8 && d.Parity <= SPACEPARITY &&
+                 d.StopBits <= TWOSTOPBITS && d.fDtrControl != 3 && d.BaudRate > 0 &&
+                 d.BaudRate <= 12000000 && d.XonLim <= capacity_ && d.XoffLim <= capacity_;
+    if (d.StopBits == ONE5STOPBITS && d.ByteSize != 5)
+        valid = false;
+    if (d.StopBits == TWOSTOPBITS && d.ByteSize == 5)
+        valid = false;
+    if ((d.fOutX || d.fInX) && d.XonChar == d.XoffChar)
+        valid = false;
+    if (!valid) {
+        lk.unlock();
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD error = 0;
+    if (!ApplyTermios(d, error)) {
+        lk.unlock();
+        SetLastError(error);
+        return FALSE;
+    }
+    d.fBinary = 1;
+    d.DCBlength = sizeof(DCB);
+    dcb_ = d;
+    ApplyLines(d);
+    CheckInputFlow();
+    Wake();
+    lk.unlock();
+    return TRUE;
+}
+
+bool CommPort::ApplyTermios(const DCB& d, DWORD& error)
+{
+    struct termios old {};
+    if (::tcgetattr(fd_, &old) != 0) {
+        error = ERROR_GEN_FAILURE;
+        return false;
+    }
+    uint32_t oldBaud = 0;
+    bool haveOldBaud = CommGetBaudRate(fd_, oldBaud);
+
+    struct termios t = old;
+    CommTermiosFromDcb(d, t);
+    bool rtsHandshake = d.fRtsControl == RTS_CONTROL_HANDSHAKE;
+    if (d.fOutxCtsFlow != rtsHandshake)
+        LogOnce("CTS output flow and RTS handshake can only be set together here; both are on");
+    if (!d.fTXContinueOnXoff && d.fInX)
+        LogOnce("transmission continues after XOFF is sent (fTXContinueOnXoff off is not kept)");
+    if (d.fAbortOnError)
+        LogOnce("fAbortOnError is not supported; errors do not abort operations");
+    auto standard = StandardCode(d.BaudRate);
+    if (standard)
+        ::cfsetspeed(&t, *standard);
+
+    auto restore = [&] {
+        ::tcsetattr(fd_, TCSANOW, &old);
+        if (haveOldBaud)
+            CommSetBaudRate(fd_, oldBaud);
+    };
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0 || (!standard && !CommSetBaudRate(fd_, d.BaudRate))) {
+        restore();
+        error = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    // tcsetattr succeeds when any part was taken; only a read-back shows the rest.
+    struct termios back {};
+    uint32_t baud = 0;
+    tcflag_t cmask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    if (isPty_) {
+        // A pseudo-terminal always keeps eight bits without parity; there is no line to
+        // frame, so the request is taken as it stands.
+        cmask &= ~(CSIZE | PARENB | PARODD);
+        if ((t.c_cflag & (CSIZE | PARENB)) != CS8)
+            LogOnce("a pseudo-terminal keeps 8 data bits and no parity");
+    }
+    const tcflag_t imask = INPCK | IXON | IXOFF | PARMRK;
+    bool same = ::tcgetattr(fd_, &back) == 0 && CommGetBaudRate(fd_, baud) &&
+                (back.c_cflag & cmask) == (t.c_cflag & cmask) &&
+                (back.c_iflag & imask) == (t.c_iflag & imask) &&
+                back.c_cc[VSTART] == t.c_cc[VSTART] && back.c_cc[VSTOP] == t.c_cc[VSTOP];
+    if (same && baud != d.BaudRate) {
+        // Hardware divisors round; a close rate is what the device can do.
+        uint64_t diff = baud > d.BaudRate ? baud - d.BaudRate : d.BaudRate - baud;
+        if (diff * 100 > uint64_t(d.BaudRate) * 3)
+            same = false;
+        else
+            LogOnce("baud rate " + std::to_string(d.BaudRate) + " runs as " +
+                    std::to_string(baud));
+    }
+    if (!same) {
+        restore();
+        error = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    return true;
+}
+
+void CommPort::ApplyLines(const DCB& d)
+{
+    switch (d.fDtrControl) {
+    case DTR_CONTROL_DISABLE: SetLine(TIOCM_DTR, false); break;
+    case DTR_CONTROL_ENABLE: SetLine(TIOCM_DTR, true); break;
+    default: SetLine(TIOCM_DTR, !inputHeld_); break;
+    }
+    switch (d.fRtsControl) {
+    case RTS_CONTROL_DISABLE: SetLine(TIOCM_RTS, false); break;
+    case RTS_CONTROL_ENABLE: SetLine(TIOCM_RTS, true); break;
+    case RTS_CONTROL_HANDSHAKE: SetLine(TIOCM_RTS, !inputHeld_); break;
+    default: SetLine(TIOCM_RTS, !writes_.empty()); break;
+    }
+}
+
+BOOL CommPort::GetTimeouts(COMMTIMEOUTS* t)
+{
+    if (!t) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard lk(mu_);
+    *t = timeouts_;
+    return TRUE;
+}
+
+BOOL CommPort::SetTimeouts(const COMMTIMEOUTS* t)
+{
+    if (!t || (t->ReadIntervalTimeout == MAXDWORD && t->ReadTotalTimeoutMultiplier == MAXDWORD &&
+               t->ReadTotalTimeoutConstant == MAXDWORD)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard lk(mu_);
+    timeouts_ = *t;
+    return TRUE;
+}
+
+BOOL CommPort::SetMask(DWORD mask)
+{
+    if (mask & ~kAllEvents) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::unique_lock lk(mu_);
+    mask_ = mask;
+    if (wait_) {
+        CompleteWait(*wait_, 0);
+        wait_.reset();
+    }
+    Wake();
+    FlushSignals(lk);
+    return TRUE;
+}
+
+BOOL CommPort::GetMask(DWORD* mask)
+{
+    if (!mask) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard lk(mu_);
+    *mask = mask_;
+    return TRUE;
+}
+
+BOOL CommPort::ClearError(DWORD* errors, COMSTAT* stat)
+{
+    std::lock_guard lk(mu_);
+    if (errors)
+        *errors = errors_;
+    errors_ = 0;
+    if (stat) {
+        *stat = COMSTAT{};
+        stat->cbInQue = static_cast<DWORD>(ring_.size());
+        size_t out = OutQueueBytes();
+        for (const auto& w : writes_)
+            out += w.data.size() - w.sent;
+        stat->cbOutQue = static_cast<DWORD>(out);
+        DWORD m = CurrentModem();
+        stat->fCtsHold = dcb_.fOutxCtsFlow && !(m & MS_CTS_ON);
+        stat->fDsrHold = dcb_.fOutxDsrFlow && !(m & MS_DSR_ON);
+        stat->fXoffSent = inputHeld_ && dcb_.fInX;
+    }
+    return TRUE;
+}
+
+BOOL CommPort::Purge(DWORD flags)
+{
+    if (flags == 0 || (flags & ~0xFu)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::unique_lock lk(mu_);
+    if (flags & PURGE_TXABORT) {
+        bool sending = !writes_.empty() && writes_.front().sent;
+        for (auto& w : writes_)
+            CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
+        writes_.clear();
+        if (sending)
+            ::tcflush(fd_, TCOFLUSH);
+    }
+    if (flags & PURGE_RXABORT) {
+        for (auto& r : reads_)
+            CompleteRead(r, kStatusCancelled);
+        reads_.clear();
+    }
+    if (flags & PURGE_TXCLEAR)
+        ::tcflush(fd_, TCOFLUSH);
+    if (flags & PURGE_RXCLEAR) {
+        ring_.clear();
+        ::tcflush(fd_, TCIFLUSH);
+        decoder_.Reset();
+        CheckInputFlow();
+    }
+    Wake();
+    FlushSignals(lk);
+    return TRUE;
+}
+
+BOOL CommPort::ModemStatus(DWORD* status)
+{
+    if (!status) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard lk(mu_);
+    *status = CurrentModem();
+    return TRUE;
+}
+
+BOOL CommPort::Escape(DWORD func)
+{
+    std::lock_guard lk(mu_);
+    switch (func) {
+    case SETDTR: SetLine(TIOCM_DTR, true); return TRUE;
+    case CLRDTR: SetLine(TIOCM_DTR, false); return TRUE;
+    case SETRTS: SetLine(TIOCM_RTS, true); return TRUE;
+    case CLRRTS: SetLine(TIOCM_RTS, false); return TRUE;
+    case SETBREAK: ::ioctl(fd_, TIOCSBRK); return TRUE;
+    case CLRBREAK: ::ioctl(fd_, TIOCCBRK); return TRUE;
+    case SETXOFF: ::tcflow(fd_, TCOOFF); return TRUE;
+    case SETXON: ::tcflow(fd_, TCOON); return TRUE;
+    case RESETDEV: return TRUE;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+    }
+}
+
+BOOL CommPort::SetSimulatedModem(DWORD status)
+{
+    std::unique_lock lk(mu_);
+    DWORD old = simulatedModem_;
+    simulatedModem_ = status & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
+    if (modemReal_) {
+        lk.unlock();
+        return TRUE;
+    }
+    DWORD changed = old ^ simulatedModem_;
+    DWORD raised = 0;
+    if (changed & MS_CTS_ON)
+        raised |= EV_CTS;
+    if (changed & MS_DSR_ON)
+        raised |= EV_DSR;
+    if (changed & MS_RLSD_ON)
+        raised |= EV_RLSD;
+    if ((simulatedModem_ & MS_RING_ON) && !(old & MS_RING_ON))
+        raised |= EV_RING;
+    if (raised)
+        Raise(raised);
+    Wake();
+    FlushSignals(lk);
+    return TRUE;
+}

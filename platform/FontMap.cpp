@@ -1,0 +1,49 @@
+#include "platform/FontMap.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+struct Entry {
+    const char* Name;
+    FontFace Face;
+};
+const Entry kTable[] = {
+    {"Fixedsys", {"DejaVu Sans Mono", false, true}},
+    {"Terminal", {"DejaVu Sans Mono", false, true}},
+    {"System", {"DejaVu Sans", true, false}},
+    {"MS Sans Serif", {"Liberation Sans", false, false}},
+    {"Microsoft Sans Serif", {"Liberation Sans", false, false}},
+    {"Arial", {"Liberation Sans", false, false}},
+    {"Tahoma", {"Liberation Sans", false, false}},
+    {"Verdana", {"Liberation Sans", false, false}},
+    {"Courier New", {"Liberation Mono", false, true}},
+    {"Courier", {"Liberation Mono", false, true}},
+    {"Times New Roman", {"Liberation Serif", false, false}},
+    {"MS Serif", {"Liberation Serif", false, false}},
+};
+
+bool SameName(const std::string& a, const char* b)
+{
+    size_t n = std::char_traits<char>::length(b);
+    if (a.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+} // namespace
+
+FontFace MapFontFace(const std::string& requested)
+{
+    std::string name = requested;
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    for (const Entry& e : kTable)
+        if (SameName(name, e.Name))
+            return e.Face;
+    FontFace f;
+    f.Family = name.empty() ? "Liberation Sans" : name;
+    return f;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Maps the face names forms and settings ask for to the fonts this system ships.
+#include <string>
+
+struct FontFace {
+    std::string Family;
+    bool ForceBold = false;
+    bool FixedPitch = false;
+};
+
+// Known names map to a fixed family (ASCII case ignored); anything else keeps its own name
+// with no forced style, so Qt's matching falls back through fontconfig; an empty name
+// gives the default sans-serif face.
+FontFace MapFontFace(const std::string& requested);

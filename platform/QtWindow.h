@@ -1,0 +1,87 @@
+#pragma once
+// The toolkit adaptor: each window handle that needs to be seen gets one widget. Toolkit
+// events become messages sent through the window's current procedure (SendMessage), so a
+// procedure installed with SetWindowLong(GWL_WNDPROC) sees all of them. Custom-drawn
+// windows paint into a backing image that is the window's drawing surface; standard
+// controls embed a native widget instead (SetWindowNativeChild).
+#include <string>
+
+#include "platform/Messages.h"
+#include "platform/WinMessages.h"
+#include "platform/WinTypes.h"
+
+class QWidget;
+
+struct WindowCreateInfo {
+    HWND Parent = nullptr;     // null: a top-level window
+    LONG_PTR Style = 0;        // WS_ flags
+    LONG_PTR ExStyle = 0;
+    RECT Bounds;               // window rectangle: in the parent's client area, or on the screen
+    RECT NonClient;            // border widths (and caption height in top) around the client area
+    std::string Caption;       // Windows-1252
+    bool ToolWindow = false;
+    bool Resizable = true;     // top-level windows only
+    bool Dialog = false;       // top-level windows only: no minimise/maximise buttons
+};
+
+// Creates the widget of h (hidden). A parent needs its own widget first. The toolkit
+// application is created if there is none.
+BOOL AttachWindowWidget(HWND h, const WindowCreateInfo& info);
+// Deletes the widget of h (and its children's widgets); h itself stays valid.
+void DetachWindowWidget(HWND h);
+bool HasWindowWidget(HWND h);
+QWidget* WindowWidget(HWND h);
+// Embeds a native widget (an edit, a button) filling the client area, for standard controls.
+void SetWindowNativeChild(HWND h, QWidget* child);
+
+// Geometry. Moving or resizing sends WM_WINDOWPOSCHANGED (LParam: WINDOWPOS*), then WM_MOVE
+// and WM_SIZE at once when the position or the client size changed. A top-level window's
+// size is limited by its WM_GETMINMAXINFO answer, asked each time.
+BOOL MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint);
+BOOL GetWindowRect(HWND h, RECT* rect);  // on the screen
+BOOL GetWindowBounds(HWND h, RECT* rect); // in the parent's client area (top-level: screen)
+BOOL GetClientRect(HWND h, RECT* rect);   // less borders and visible scroll bars
+BOOL ClientToScreen(HWND h, POINT* pt);
+BOOL ScreenToClient(HWND h, POINT* pt);
+BOOL SetWindowNonClient(HWND h, const RECT& nonClient);
+BOOL SetWindowParent(HWND h, HWND parent);
+// Asks WM_GETMINMAXINFO through the procedure chain and applies the answer to the widget.
+void RefreshMinMaxInfo(HWND h);
+BOOL GetMinMaxInfo(HWND h, MINMAXINFO* info);
+
+// Showing. ShowWindow sends WM_SHOWWINDOW (and WM_GETMINMAXINFO for a top-level window) and
+// returns whether the window was visible before.
+BOOL ShowWindow(HWND h, int cmd);
+BOOL IsWindowVisible(HWND h); // visible and every parent visible
+BOOL IsIconic(HWND h);
+BOOL IsZoomed(HWND h);
+BOOL EnableWindow(HWND h, BOOL enable);
+BOOL IsWindowEnabled(HWND h);
+BOOL SetWindowTextA(HWND h, LPCSTR text);
+BOOL BringWindowToTop(HWND h);
+BOOL SetForegroundWindow(HWND h);
+HWND GetActiveWindow();
+BOOL UpdateWindow(HWND h); // paints a pending update at once
+BOOL SetWindowTopLevelStyle(HWND h, bool resizable, bool dialog, bool toolWindow, bool stayOnTop);
+
+// Placement: the normal rectangle is tracked here whatever the state; a stored rectangle is
+// moved until at least part of it lies on the screen. A hidden window reports SW_HIDE, so
+// SetWindowPlacement(GetWindowPlacement()) changes nothing.
+BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* wp);
+BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp);
+
+// Focus and mouse capture. A pressed button captures the mouse implicitly until released.
+HWND SetFocus(HWND h);
+HWND GetFocus();
+HWND SetCapture(HWND h);
+BOOL ReleaseCapture();
+HWND GetCapture();
+BOOL GetCursorPos(POINT* pt);
+
+// The handle shown by a widget, or null.
+HWND WindowFromWidget(const QWidget* w);
+// Delivers a key press as the adaptor does for the focused widget (tests, shortcuts).
+void DeliverKeyPress(HWND h, int qtKey, unsigned modifiers, char32_t text);
+
+// Installs the adaptor's hooks into the drawing, caret and scroll-bar layers (idempotent).
+void InitWindowAdaptor();
