@@ -350,6 +350,136 @@ TEST(GdiBlit, RasterOperations)
     DeleteDC(mem);
 }
 
+TEST(GdiState, SaveRestoreBringsBackToolsAndColours)
+{
+    Canvas c(20, 20);
+    int level = SaveDC(c.Dc);
+    HFONT other = CreateFontA(-20, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "Courier New");
+    HGDIOBJ prev = SelectObject(c.Dc, other);
+    EXPECT_EQ(prev, c.Font);
+    SetTextColor(c.Dc, RGB(9, 9, 9));
+    SetBkMode(c.Dc, TRANSPARENT);
+    TEXTMETRICA big;
+    GetTextMetricsA(c.Dc, &big);
+    ASSERT_TRUE(RestoreDC(c.Dc, level));
+    EXPECT_EQ(GetCurrentObject(c.Dc, OBJ_FONT), c.Font);
+    EXPECT_EQ(GetTextColor(c.Dc), RGB(0, 0, 0));
+    EXPECT_EQ(GetBkMode(c.Dc), OPAQUE);
+    TEXTMETRICA small;
+    GetTextMetricsA(c.Dc, &small);
+    EXPECT_LT(small.tmHeight, big.tmHeight);
+    // Restoring released the saved selection, so the font can go.
+    EXPECT_TRUE(DeleteObject(other));
+    EXPECT_EQ(SetBkMode(c.Dc, 99), 0); // an unknown mode is refused
+    EXPECT_EQ(GetBkMode(c.Dc), OPAQUE);
+}
+
+TEST(GdiState, ViewportOriginShiftsDrawingAndClipBox)
+{
+    Canvas c(30, 30);
+    SetViewportOrgEx(c.Dc, 10, 5, nullptr);
+    RECT r{0, 0, 2, 2};
+    FillRect(c.Dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(c.At(10, 5), RGB(0, 0, 0));
+    EXPECT_EQ(c.At(0, 0), RGB(255, 255, 255));
+    RECT box;
+    GetClipBox(c.Dc, &box);
+    EXPECT_EQ(box, (RECT{-10, -5, 20, 25}));
+    EXPECT_EQ(GetPixel(c.Dc, 0, 0), RGB(0, 0, 0));
+}
+
+TEST(GdiObjects, InvalidHandlesAndSectionsAreSafe)
+{
+    EXPECT_FALSE(DeleteObject(nullptr));
+    EXPECT_FALSE(DeleteDC(nullptr));
+    EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH))); // stock objects stay
+    EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
+    EXPECT_EQ(GetStockObject(99), nullptr);
+    EXPECT_EQ(CreatePen(42, 1, 0), nullptr);
+    BITMAPINFO bi;
+    bi.bmiHeader.biWidth = 3;
+    bi.bmiHeader.biHeight = -2;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(dib, nullptr);
+    ASSERT_NE(bits, nullptr);
+    // B, G, R order in memory: the first pixel becomes pure red.
+    static_cast<uint8_t*>(bits)[2] = 0xFF;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, dib);
+    EXPECT_EQ(GetPixel(mem, 0, 0), RGB(255, 0, 0));
+    BITMAP bm;
+    EXPECT_EQ(GetObjectA(dib, sizeof(bm), &bm), static_cast<int>(sizeof(bm)));
+    EXPECT_EQ(bm.bmWidth, 3);
+    EXPECT_EQ(bm.bmHeight, 2);
+    // A bitmap belongs to one memory context at a time.
+    HDC mem2 = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectObject(mem2, dib), nullptr);
+    DeleteDC(mem2);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    EXPECT_TRUE(DeleteObject(dib));
+    bi.bmiHeader.biHeight = 2; // bottom-up rows are not offered
+    EXPECT_EQ(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+}
+
+TEST(GdiShapes, DottedPenAndHatchBrush)
+{
+    Canvas c(20, 20);
+    HPEN dot = CreatePen(PS_DOT, 1, RGB(0, 0, 0));
+    HGDIOBJ oldPen = SelectObject(c.Dc, dot);
+    MoveToEx(c.Dc, 0, 0, nullptr);
+    LineTo(c.Dc, 12, 0);
+    int on = 0;
+    for (int x = 0; x < 12; ++x)
+        on += c.At(x, 0) == RGB(0, 0, 0);
+    EXPECT_GT(on, 0);
+    EXPECT_LT(on, 12);
+    SelectObject(c.Dc, oldPen);
+    DeleteObject(dot);
+    HBRUSH hatch = CreateHatchBrush(HS_CROSS, RGB(255, 0, 0));
+    SetBkMode(c.Dc, TRANSPARENT);
+    RECT r{0, 5, 20, 20};
+    FillRect(c.Dc, &r, hatch);
+    int red = 0, white = 0;
+    for (int y = 5; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            red += c.At(x, y) == RGB(255, 0, 0);
+            white += c.At(x, y) == RGB(255, 255, 255);
+        }
+    EXPECT_GT(red, 0);
+    EXPECT_GT(white, red); // transparent gaps keep what was there
+    DeleteObject(hatch);
+}
+
+TEST(GdiText, PrefixCharacterIsUnderlined)
+{
+    Canvas c(100, 30, -13, "Arial");
+    SetBkMode(c.Dc, TRANSPARENT);
+    RECT r{0, 0, 100, 30};
+    DrawTextA(c.Dc, "&Hi", -1, &r, DT_SINGLELINE);
+    TEXTMETRICA tm;
+    GetTextMetricsA(c.Dc, &tm);
+    int w = c.Width("H");
+    for (int x = 0; x < w; ++x)
+        EXPECT_EQ(c.At(x, tm.tmAscent + 1), RGB(0, 0, 0)) << x;
+    Canvas plain(100, 30, -13, "Arial");
+    SetBkMode(plain.Dc, TRANSPARENT);
+    DrawTextA(plain.Dc, "&Hi", -1, &r, DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_NE(plain.Image, c.Image);
+}
+
+TEST(GdiMath, MulDivRoundsAndRejects)
+{
+    EXPECT_EQ(MulDiv(10, 96, 72), 13);
+    EXPECT_EQ(MulDiv(8, 96, 72), 11);
+    EXPECT_EQ(MulDiv(-11, 72, 96), -8);
+    EXPECT_EQ(MulDiv(3, 1, 2), 2);
+    EXPECT_EQ(MulDiv(-3, 1, 2), -2);
+    EXPECT_EQ(MulDiv(1, 1, 0), -1);
+    EXPECT_EQ(MulDiv(0x40000000, 4, 1), -1);
+}
+
 TEST(GdiWindow, ScrollMovesPixelsAndReportsExposedArea)
 {
     EnsureGuiApplication();

@@ -1,0 +1,1067 @@
+#include "platform/QtWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <QWidget>
+#include <algorithm>
+#include <map>
+
+#include "platform/AppException.h"
+#include "platform/Caret.h"
+#include "platform/Codepage.h"
+#include "platform/Gdi.h"
+#include "platform/Input.h"
+#include "platform/ScrollBar.h"
+
+namespace {
+
+class QmWindow;
+QmWindow* Win(HWND h);
+
+HWND gCapture = nullptr;
+bool gCaptureImplicit = false;
+HWND gActive = nullptr;
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+class QmWindow : public QWidget {
+public:
+    QmWindow(HWND h, const WindowCreateInfo& info, QWidget* parent)
+        : QWidget(parent, parent ? Qt::Widget : Qt::Window), Hwnd(h), Bounds(info.Bounds),
+          NonClient(info.NonClient), Style(info.Style), Normal(info.Bounds)
+    {
+        setAttribute(Qt::WA_NoSystemBackground);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setMouseTracking(true);
+        setFocusPolicy((info.Style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+        VBar = MakeBar(Qt::Vertical);
+        HBar = MakeBar(Qt::Horizontal);
+        if (!parent) {
+            SetTopLevelFlags(info.Resizable, info.Dialog, info.ToolWindow, false);
+            setWindowTitle(Cp1252ToQString(info.Caption));
+        }
+        ApplyGeometry();
+        LastClient = ClientSize();
+    }
+    ~QmWindow() override
+    {
+        if (gCapture == Hwnd)
+            gCapture = nullptr;
+        if (gActive == Hwnd)
+            gActive = nullptr;
+        if (GetWindowNativeData(Hwnd) == this)
+            SetWindowNativeData(Hwnd, nullptr);
+    }
+
+    void SetTopLevelFlags(bool resizable, bool dialog, bool tool, bool stayOnTop)
+    {
+        Qt::WindowFlags f = tool ? Qt::Tool : (dialog ? Qt::Dialog : Qt::Window);
+        f |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (!dialog && !tool)
+            f |= Qt::WindowMinimizeButtonHint | (resizable ? Qt::WindowMaximizeButtonHint : Qt::WindowType(0));
+        if (stayOnTop)
+            f |= Qt::WindowStaysOnTopHint;
+        bool vis = isVisible();
+        setWindowFlags(f);
+        Resizable = resizable;
+        if (vis)
+            show();
+    }
+
+    QScrollBar* MakeBar(Qt::Orientation o)
+    {
+        auto* b = new QScrollBar(o, this);
+        b->hide();
+        b->setFocusPolicy(Qt::NoFocus);
+        const int bar = o == Qt::Vertical ? SB_VERT : SB_HORZ;
+        const UINT msg = o == Qt::Vertical ? WM_VSCROLL : WM_HSCROLL;
+        QObject::connect(b, &QAbstractSlider::actionTriggered, b, [this, b, bar, msg](int action) {
+            int code = -1;
+            switch (action) {
+            case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+            case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+            case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+            case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+            case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+            case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+            case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+            default: break;
+            }
+            // The thumb stays where the program puts it: undo Qt's own move first.
+            int pos = b->sliderPosition();
+            SyncBar(bar);
+            if (code < 0)
+                return;
+            if (code == SB_THUMBTRACK)
+                SetScrollTrackPos(Hwnd, bar, pos);
+            Send(msg, MAKEWPARAM(code, code == SB_THUMBTRACK ? pos : 0), 0);
+        });
+        QObject::connect(b, &QAbstractSlider::sliderReleased, b, [this, b, bar, msg] {
+            int pos = b->sliderPosition();
+            SetScrollTrackPos(Hwnd, bar, pos);
+            Send(msg, MAKEWPARAM(SB_THUMBPOSITION, pos), 0);
+            Send(msg, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+            SyncBar(bar);
+        });
+        QObject::connect(b, &QAbstractSlider::sliderPressed, b, [this, bar] {
+            SetScrollTrackPos(Hwnd, bar, GetScrollPos(Hwnd, bar));
+        });
+        return b;
+    }
+
+    void SyncBar(int bar)
+    {
+        ScrollBarState s = GetScrollBarState(Hwnd, bar);
+        QScrollBar* b = bar == SB_VERT ? VBar : HBar;
+        QSignalBlocker block(b);
+        int page = static_cast<int>(s.Info.nPage);
+        int maxPos = s.Info.nMax - std::max(page - 1, 0);
+        b->setRange(s.Info.nMin, std::max(s.Info.nMin, maxPos));
+        b->setPageStep(std::max(page, 1));
+        b->setSingleStep(1);
+        if (!b->isSliderDown())
+            b->setSliderPosition(s.Info.nPos);
+        b->setValue(s.Info.nPos);
+        b->setEnabled(s.Enabled);
+    }
+
+    bool BarVisible(int bar) const { return GetScrollBarState(Hwnd, bar).Visible; }
+
+    // Client area in widget coordinates.
+    QRect ClientArea() const
+    {
+        int ox = 0, oy = 0, w = width(), h = height();
+        if (parentWidget()) {
+            ox = NonClient.left;
+            oy = NonClient.top;
+            w = std::max(0, w - NonClient.left - NonClient.right);
+            h = std::max(0, h - NonClient.top - NonClient.bottom);
+        }
+        if (BarVisible(SB_VERT))
+            w = std::max(0, w - GetSystemMetrics(SM_CXVSCROLL));
+        if (BarVisible(SB_HORZ))
+            h = std::max(0, h - GetSystemMetrics(SM_CYHSCROLL));
+        return QRect(ox, oy, w, h);
+    }
+    QSize ClientSize() const { return ClientArea().size(); }
+
+    void LayoutBars()
+    {
+        QRect c = ClientArea();
+        int cx = GetSystemMetrics(SM_CXVSCROLL), cy = GetSystemMetrics(SM_CYHSCROLL);
+        VBar->setVisible(BarVisible(SB_VERT));
+        HBar->setVisible(BarVisible(SB_HORZ));
+        VBar->setGeometry(c.right() + 1, c.top(), cx, c.height());
+        HBar->setGeometry(c.left(), c.bottom() + 1, c.width(), cy);
+    }
+
+    void ApplyGeometry()
+    {
+        if (parentWidget()) {
+            QmWindow* p = dynamic_cast<QmWindow*>(parentWidget());
+            QPoint origin = p ? p->ClientArea().topLeft() : QPoint();
+            setGeometry(origin.x() + Bounds.left, origin.y() + Bounds.top, std::max(0, Width(Bounds)),
+                        std::max(0, Height(Bounds)));
+        } else {
+            Expected = QRect(Bounds.left + NonClient.left, Bounds.top + NonClient.top,
+                             std::max(1, Width(Bounds) - NonClient.left - NonClient.right),
+                             std::max(1, Height(Bounds) - NonClient.top - NonClient.bottom));
+            setGeometry(Expected);
+        }
+        LayoutBars();
+        ResizeSurface();
+    }
+
+    void ResizeSurface()
+    {
+        QSize s = ClientSize().expandedTo(QSize(1, 1));
+        if (Surface.size() == s)
+            return;
+        QImage img(s, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        img.setDotsPerMeterX(3780);
+        img.setDotsPerMeterY(3780);
+        if (!Surface.isNull()) {
+            QPainter p(&img);
+            p.drawImage(0, 0, Surface);
+        }
+        Surface = img;
+        if (!Native)
+            InvalidateRect(Hwnd, nullptr, TRUE);
+    }
+
+    // Sends WM_SIZE when the client area changed since the last one.
+    void ClientChanged()
+    {
+        QSize c = ClientSize();
+        LayoutBars();
+        ResizeSurface();
+        if (Native)
+            Native->setGeometry(ClientArea());
+        if (c == LastClient && !ForceSize)
+            return;
+        ForceSize = false;
+        LastClient = c;
+        WPARAM kind = ShowCmdState == SW_SHOWMINIMIZED ? SIZE_MINIMIZED
+                      : ShowCmdState == SW_SHOWMAXIMIZED ? SIZE_MAXIMIZED
+                                                         : SIZE_RESTORED;
+        Send(WM_SIZE, kind, MAKELPARAM(c.width(), c.height()));
+    }
+
+    LRESULT Send(UINT msg, WPARAM wp, LPARAM lp)
+    {
+        LRESULT r = 0;
+        HWND h = Hwnd;
+        GuardedCall([&] {
+            if (IsWindow(h))
+                r = SendMessage(h, msg, wp, lp);
+        });
+        return r;
+    }
+
+    void BoundsChanged(bool moved, bool sized)
+    {
+        WINDOWPOS pos;
+        pos.hwnd = Hwnd;
+        pos.x = Bounds.left;
+        pos.y = Bounds.top;
+        pos.cx = Width(Bounds);
+        pos.cy = Height(Bounds);
+        QPointer<QmWindow> self(this);
+        Send(WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+        if (!self)
+            return;
+        if (moved)
+            Send(WM_MOVE, 0, MAKELPARAM(Bounds.left + NonClient.left, Bounds.top + NonClient.top));
+        if (!self)
+            return;
+        if (sized)
+            ClientChanged();
+    }
+
+    POINT ClientPoint(const QPointF& local) const
+    {
+        QPoint o = ClientArea().topLeft();
+        return POINT{static_cast<LONG>(std::floor(local.x())) - o.x(), static_cast<LONG>(std::floor(local.y())) - o.y()};
+    }
+
+    static WPARAM KeyFlags(Qt::MouseButtons b, Qt::KeyboardModifiers m)
+    {
+        WPARAM f = 0;
+        if (b & Qt::LeftButton)
+            f |= MK_LBUTTON;
+        if (b & Qt::RightButton)
+            f |= MK_RBUTTON;
+        if (b & Qt::MiddleButton)
+            f |= MK_MBUTTON;
+        if (m & Qt::ShiftModifier)
+            f |= MK_SHIFT;
+        if (m & Qt::ControlModifier)
+            f |= MK_CONTROL;
+        return f;
+    }
+
+    // Mouse messages go to the capturing window, in its client coordinates.
+    void MouseMessage(UINT msg, QMouseEvent* e)
+    {
+        HWND target = Hwnd;
+        POINT pt = ClientPoint(e->position());
+        if (gCapture && gCapture != Hwnd && IsWindow(gCapture)) {
+            POINT scr{static_cast<LONG>(e->globalPosition().x()), static_cast<LONG>(e->globalPosition().y())};
+            if (ScreenToClient(gCapture, &scr)) {
+                target = gCapture;
+                pt = scr;
+            }
+        }
+        WPARAM flags = KeyFlags(e->buttons(), e->modifiers());
+        LPARAM lp = MAKELPARAM(pt.x, pt.y);
+        GuardedCall([&] {
+            if (IsWindow(target))
+                SendMessage(target, msg, flags, lp);
+        });
+    }
+
+    static UINT ButtonMessage(Qt::MouseButton b, int kind)
+    {
+        // kind: 0 down, 1 up, 2 double click
+        UINT base = b == Qt::RightButton ? WM_RBUTTONDOWN : b == Qt::MiddleButton ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
+        return base + kind;
+    }
+
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (!gCapture) {
+            gCapture = Hwnd;
+            gCaptureImplicit = true;
+        }
+        MouseMessage(ButtonMessage(e->button(), 0), e);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override
+    {
+        if (!gCapture) {
+            gCapture = Hwnd;
+            gCaptureImplicit = true;
+        }
+        MouseMessage(ButtonMessage(e->button(), 2), e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        MouseMessage(ButtonMessage(e->button(), 1), e);
+        if (e->buttons() == Qt::NoButton && gCaptureImplicit) {
+            gCaptureImplicit = false;
+            ReleaseCapture();
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { MouseMessage(WM_MOUSEMOVE, e); }
+    void wheelEvent(QWheelEvent* e) override
+    {
+        int delta = e->angleDelta().y();
+        WPARAM flags = KeyFlags(e->buttons(), e->modifiers()) | (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16);
+        QPoint g = e->globalPosition().toPoint();
+        Send(WM_MOUSEWHEEL, flags, MAKELPARAM(g.x(), g.y()));
+        e->accept();
+    }
+    void enterEvent(QEnterEvent*) override { Send(CM_MOUSEENTER, 0, 0); }
+    void leaveEvent(QEvent*) override { Send(CM_MOUSELEAVE, 0, 0); }
+
+    bool WantsTab()
+    {
+        return (Send(WM_GETDLGCODE, 0, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) != 0;
+    }
+
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && WantsTab()) {
+                keyPressEvent(k);
+                return true;
+            }
+        }
+        if (e->type() == QEvent::WindowActivate && !parentWidget()) {
+            gActive = Hwnd;
+            Send(WM_ACTIVATE, WA_ACTIVE, 0);
+        } else if (e->type() == QEvent::WindowDeactivate && !parentWidget()) {
+            if (gActive == Hwnd)
+                gActive = nullptr;
+            Send(WM_ACTIVATE, WA_INACTIVE, 0);
+        }
+        return QWidget::event(e);
+    }
+
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        unsigned mods = 0;
+        if (e->modifiers() & Qt::ShiftModifier)
+            mods |= KEYMOD_SHIFT;
+        if (e->modifiers() & Qt::ControlModifier)
+            mods |= KEYMOD_CONTROL;
+        if (e->modifiers() & Qt::AltModifier)
+            mods |= KEYMOD_ALT;
+        if (e->modifiers() & Qt::KeypadModifier)
+            mods |= KEYMOD_KEYPAD;
+        QString t = e->text();
+        char32_t ch = t.isEmpty() ? 0 : t.toUcs4().value(0);
+        DeliverKeyPress(Hwnd, e->key(), mods, ch);
+        e->accept();
+    }
+    void keyReleaseEvent(QKeyEvent* e) override
+    {
+        unsigned mods = (e->modifiers() & Qt::KeypadModifier) ? KEYMOD_KEYPAD : 0;
+        WORD vk = QtKeyToVirtualKey(e->key(), mods);
+        if (vk) {
+            SetKeyStateDown(vk, false);
+            bool alt = (e->modifiers() & Qt::AltModifier) != 0;
+            Send(alt ? WM_SYSKEYUP : WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+        }
+        e->accept();
+    }
+
+    void focusInEvent(QFocusEvent*) override { Send(WM_SETFOCUS, 0, 0); }
+    void focusOutEvent(QFocusEvent*) override { Send(WM_KILLFOCUS, 0, 0); }
+
+    void closeEvent(QCloseEvent* e) override
+    {
+        // The window decides; DefWindowProc destroys it.
+        e->ignore();
+        Send(WM_CLOSE, 0, 0);
+    }
+
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (parentWidget() || geometry() == Expected)
+            return;
+        // The user or the window manager resized the window.
+        QRect g = geometry();
+        Bounds = RECT{g.x() - NonClient.left, g.y() - NonClient.top, g.x() + g.width() + NonClient.right,
+                      g.y() + g.height() + NonClient.bottom};
+        Expected = g;
+        if (ShowCmdState == SW_SHOWNORMAL)
+            Normal = Bounds;
+        BoundsChanged(false, true);
+    }
+    void moveEvent(QMoveEvent*) override
+    {
+        if (parentWidget() || geometry() == Expected)
+            return;
+        QRect g = geometry();
+        Bounds = RECT{g.x() - NonClient.left, g.y() - NonClient.top, g.x() + g.width() + NonClient.right,
+                      g.y() + g.height() + NonClient.bottom};
+        Expected = g;
+        if (ShowCmdState == SW_SHOWNORMAL)
+            Normal = Bounds;
+        BoundsChanged(true, false);
+    }
+
+    void changeEvent(QEvent* e) override
+    {
+        if (e->type() == QEvent::WindowStateChange && !parentWidget()) {
+            Qt::WindowStates s = windowState();
+            int cmd = (s & Qt::WindowMinimized) ? SW_SHOWMINIMIZED
+                      : (s & Qt::WindowMaximized) ? SW_SHOWMAXIMIZED
+                                                  : SW_SHOWNORMAL;
+            if (cmd != ShowCmdState) {
+                ShowCmdState = cmd;
+                ForceSize = true;
+                ClientChanged();
+            }
+        }
+        QWidget::changeEvent(e);
+    }
+
+    void PaintPending()
+    {
+        if (Native || !IsWindow(Hwnd))
+            return;
+        RECT upd;
+        if (!GetUpdateRect(Hwnd, &upd, FALSE))
+            return;
+        HDC dc = GetDC(Hwnd);
+        IntersectClipRect(dc, upd.left, upd.top, upd.right, upd.bottom);
+        QPointer<QmWindow> self(this);
+        Send(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(Hwnd, dc);
+        if (!self)
+            return;
+        Send(WM_PAINT, 0, 0);
+        // A procedure that did not paint leaves the area pending: drop it so it cannot
+        // repaint forever.
+        if (self)
+            ValidateRect(Hwnd, nullptr);
+    }
+
+    void paintEvent(QPaintEvent* e) override
+    {
+        QPointer<QmWindow> self(this);
+        PaintPending();
+        if (!self)
+            return;
+        QPainter p(this);
+        QRect c = ClientArea();
+        p.setClipRect(e->rect());
+        if (parentWidget() && (NonClient.left || NonClient.top || NonClient.right || NonClient.bottom)) {
+            p.fillRect(rect(), QColor(128, 128, 128));
+        }
+        p.drawImage(c.topLeft(), Surface, QRect(QPoint(0, 0), c.size()));
+        RECT cr;
+        if (GetCaretOverlay(Hwnd, &cr)) {
+            QRect r(c.left() + cr.left, c.top() + cr.top, cr.right - cr.left, cr.bottom - cr.top);
+            p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            p.fillRect(r & c, Qt::white);
+        }
+    }
+
+    HWND Hwnd;
+    RECT Bounds;
+    RECT NonClient;
+    LONG_PTR Style;
+    RECT Normal;
+    POINT MinPos{-1, -1};
+    POINT MaxPos{-1, -1};
+    QRect Expected;
+    QSize LastClient;
+    bool ForceSize = false;
+    bool Resizable = true;
+    int ShowCmdState = SW_SHOWNORMAL;
+    bool Shown = false;
+    QImage Surface;
+    QScrollBar* VBar = nullptr;
+    QScrollBar* HBar = nullptr;
+    QPointer<QWidget> Native;
+    MINMAXINFO MinMax{};
+};
+
+QmWindow* Win(HWND h)
+{
+    if (!h || !IsWindow(h))
+        return nullptr;
+    return static_cast<QmWindow*>(GetWindowNativeData(h));
+}
+
+QRect ScreenRect()
+{
+    return QRect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
+// Moves r until at least a part of it (up to 64 pixels each way) lies on the screen.
+RECT KeepOnScreen(RECT r)
+{
+    QRect s = ScreenRect();
+    int w = Width(r), h = Height(r);
+    int needX = std::min(64, std::max(1, w)), needY = std::min(64, std::max(1, h));
+    int dx = 0, dy = 0;
+    if (r.right < s.left() + needX)
+        dx = s.left() + needX - r.right;
+    else if (r.left > s.right() + 1 - needX)
+        dx = s.right() + 1 - needX - r.left;
+    if (r.bottom < s.top() + needY)
+        dy = s.top() + needY - r.bottom;
+    else if (r.top > s.bottom() + 1 - needY)
+        dy = s.bottom() + 1 - needY - r.top;
+    if (r.top + dy < s.top())
+        dy = s.top() - r.top; // keep the caption reachable
+    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+void ApplyMinMax(QmWindow* w)
+{
+    if (w->parentWidget())
+        return;
+    const MINMAXINFO& mm = w->MinMax;
+    int ncx = w->NonClient.left + w->NonClient.right, ncy = w->NonClient.top + w->NonClient.bottom;
+    QSize minS(std::max(1, mm.ptMinTrackSize.x - ncx), std::max(1, mm.ptMinTrackSize.y - ncy));
+    QSize maxS(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (mm.ptMaxTrackSize.x > 0)
+        maxS.setWidth(std::max(minS.width(), static_cast<int>(mm.ptMaxTrackSize.x - ncx)));
+    if (mm.ptMaxTrackSize.y > 0)
+        maxS.setHeight(std::max(minS.height(), static_cast<int>(mm.ptMaxTrackSize.y - ncy)));
+    if (!w->Resizable)
+        minS = maxS = w->Expected.size();
+    w->setMinimumSize(mm.ptMinTrackSize.x > 0 || !w->Resizable ? minS : QSize(0, 0));
+    w->setMaximumSize(maxS);
+}
+
+void ClampToMinMax(QmWindow* w, int& width, int& height)
+{
+    const MINMAXINFO& mm = w->MinMax;
+    if (mm.ptMinTrackSize.x > 0)
+        width = std::max(width, static_cast<int>(mm.ptMinTrackSize.x));
+    if (mm.ptMinTrackSize.y > 0)
+        height = std::max(height, static_cast<int>(mm.ptMinTrackSize.y));
+    if (mm.ptMaxTrackSize.x > 0)
+        width = std::min(width, static_cast<int>(mm.ptMaxTrackSize.x));
+    if (mm.ptMaxTrackSize.y > 0)
+        height = std::min(height, static_cast<int>(mm.ptMaxTrackSize.y));
+}
+
+bool gHooksInstalled = false;
+} // namespace
+
+void InitWindowAdaptor()
+{
+    if (gHooksInstalled)
+        return;
+    gHooksInstalled = true;
+    SetWindowSurfaceProvider([](HWND h) -> QImage* {
+        QmWindow* w = Win(h);
+        return w && !w->Native ? &w->Surface : nullptr;
+    });
+    SetInvalidateHandler([](HWND h, const RECT* r, BOOL) {
+        if (QmWindow* w = Win(h)) {
+            QRect c = w->ClientArea();
+            if (r)
+                w->update(QRect(c.left() + r->left, c.top() + r->top, r->right - r->left, r->bottom - r->top) & c);
+            else
+                w->update(c);
+        }
+    });
+    SetSurfaceChangedHandler([](HWND h, const RECT& r) {
+        if (QmWindow* w = Win(h)) {
+            QRect c = w->ClientArea();
+            w->update(QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c);
+        }
+    });
+    SetCaretChangeHandler([](HWND h, const RECT& r) {
+        if (QmWindow* w = Win(h)) {
+            QRect c = w->ClientArea();
+            w->update(QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c);
+        }
+    });
+    SetScrollBarChangeHandler([](HWND h, int bar, bool visibilityChanged) {
+        if (QmWindow* w = Win(h)) {
+            w->SyncBar(bar);
+            if (visibilityChanged)
+                w->ClientChanged();
+        }
+    });
+}
+
+BOOL AttachWindowWidget(HWND h, const WindowCreateInfo& info)
+{
+    if (!IsWindow(h))
+        return FALSE;
+    EnsureGuiApplication();
+    InitWindowAdaptor();
+    QWidget* parent = nullptr;
+    if (info.Parent) {
+        parent = Win(info.Parent);
+        if (!parent)
+            return FALSE;
+    }
+    if (Win(h))
+        DetachWindowWidget(h);
+    auto* w = new QmWindow(h, info, parent);
+    SetWindowNativeData(h, w);
+    w->SyncBar(SB_HORZ);
+    w->SyncBar(SB_VERT);
+    return TRUE;
+}
+
+void DetachWindowWidget(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    if (GetCaretWindow() == h)
+        DestroyCaret();
+    SetWindowNativeData(h, nullptr);
+    w->hide();
+    delete w;
+    ForgetScrollBars(h);
+}
+
+bool HasWindowWidget(HWND h) { return Win(h) != nullptr; }
+QWidget* WindowWidget(HWND h) { return Win(h); }
+
+void SetWindowNativeChild(HWND h, QWidget* child)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    w->Native = child;
+    if (child) {
+        child->setParent(w);
+        child->setGeometry(w->ClientArea());
+        child->show();
+        w->setFocusProxy(child);
+    }
+}
+
+BOOL MoveWindow(HWND h, int x, int y, int width, int height, BOOL)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (!w->parentWidget()) {
+        RefreshMinMaxInfo(h);
+        w = Win(h);
+        if (!w)
+            return FALSE;
+        ClampToMinMax(w, width, height);
+    }
+    RECT nb{x, y, x + width, y + height};
+    bool moved = nb.left != w->Bounds.left || nb.top != w->Bounds.top;
+    bool sized = Width(nb) != Width(w->Bounds) || Height(nb) != Height(w->Bounds);
+    w->Bounds = nb;
+    if (w->ShowCmdState == SW_SHOWNORMAL)
+        w->Normal = nb;
+    w->ApplyGeometry();
+    if (moved || sized)
+        w->BoundsChanged(moved, sized);
+    return TRUE;
+}
+
+BOOL GetWindowBounds(HWND h, RECT* rect)
+{
+    QmWindow* w = Win(h);
+    if (!w || !rect)
+        return FALSE;
+    *rect = w->Bounds;
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND h, RECT* rect)
+{
+    QmWindow* w = Win(h);
+    if (!w || !rect)
+        return FALSE;
+    if (!w->parentWidget()) {
+        *rect = w->Bounds;
+        return TRUE;
+    }
+    QPoint g = w->mapToGlobal(QPoint(0, 0));
+    *rect = RECT{g.x(), g.y(), g.x() + w->width(), g.y() + w->height()};
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND h, RECT* rect)
+{
+    QmWindow* w = Win(h);
+    if (!w || !rect)
+        return FALSE;
+    QSize s = w->ClientSize();
+    *rect = RECT{0, 0, s.width(), s.height()};
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND h, POINT* pt)
+{
+    QmWindow* w = Win(h);
+    if (!w || !pt)
+        return FALSE;
+    QPoint g = w->mapToGlobal(w->ClientArea().topLeft() + QPoint(pt->x, pt->y));
+    *pt = POINT{g.x(), g.y()};
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND h, POINT* pt)
+{
+    QmWindow* w = Win(h);
+    if (!w || !pt)
+        return FALSE;
+    QPoint l = w->mapFromGlobal(QPoint(pt->x, pt->y)) - w->ClientArea().topLeft();
+    *pt = POINT{l.x(), l.y()};
+    return TRUE;
+}
+
+BOOL SetWindowNonClient(HWND h, const RECT& nonClient)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    w->NonClient = nonClient;
+    w->ApplyGeometry();
+    w->ClientChanged();
+    return TRUE;
+}
+
+BOOL SetWindowParent(HWND h, HWND parent)
+{
+    QmWindow* w = Win(h);
+    QmWindow* p = parent ? Win(parent) : nullptr;
+    if (!w || (parent && !p))
+        return FALSE;
+    bool vis = w->isVisibleTo(w->parentWidget());
+    w->setParent(p, p ? Qt::Widget : Qt::Window);
+    w->ApplyGeometry();
+    if (vis)
+        w->show();
+    return TRUE;
+}
+
+void RefreshMinMaxInfo(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    MINMAXINFO mm{};
+    mm.ptMaxSize = POINT{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    mm.ptMaxTrackSize = POINT{0, 0};
+    mm.ptMinTrackSize = POINT{0, 0};
+    QPointer<QmWindow> self(w);
+    w->Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+    if (!self)
+        return;
+    w->MinMax = mm;
+    ApplyMinMax(w);
+}
+
+BOOL GetMinMaxInfo(HWND h, MINMAXINFO* info)
+{
+    QmWindow* w = Win(h);
+    if (!w || !info)
+        return FALSE;
+    *info = w->MinMax;
+    return TRUE;
+}
+
+BOOL ShowWindow(HWND h, int cmd)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    const bool wasVisible = w->Shown;
+    QPointer<QmWindow> self(w);
+    const bool show = cmd != SW_HIDE;
+    if (show != wasVisible) {
+        w->Send(WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+        if (!self)
+            return wasVisible ? TRUE : FALSE;
+    }
+    if (!show) {
+        w->Shown = false;
+        w->hide();
+        return wasVisible ? TRUE : FALSE;
+    }
+    if (!w->parentWidget()) {
+        RefreshMinMaxInfo(h);
+        if (!self)
+            return wasVisible ? TRUE : FALSE;
+        int newState = cmd == SW_SHOWMINIMIZED || cmd == SW_MINIMIZE || cmd == SW_SHOWMINNOACTIVE ? SW_SHOWMINIMIZED
+                       : cmd == SW_SHOWMAXIMIZED                                                       ? SW_SHOWMAXIMIZED
+                       : cmd == SW_SHOWNORMAL || cmd == SW_RESTORE                                     ? SW_SHOWNORMAL
+                                                                                                       : w->ShowCmdState;
+        if (newState != w->ShowCmdState) {
+            w->ShowCmdState = newState;
+            if (newState == SW_SHOWNORMAL) {
+                w->Bounds = w->Normal;
+                w->ApplyGeometry();
+            }
+            w->ForceSize = true;
+        }
+        Qt::WindowStates st = newState == SW_SHOWMINIMIZED   ? Qt::WindowMinimized
+                              : newState == SW_SHOWMAXIMIZED ? Qt::WindowMaximized
+                                                             : Qt::WindowNoState;
+        w->Shown = true;
+        w->setWindowState(st);
+        w->show();
+        if (cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINNOACTIVE) {
+            w->raise();
+            w->activateWindow();
+        }
+        if (self)
+            w->ClientChanged();
+    } else {
+        w->Shown = true;
+        w->show();
+    }
+    return wasVisible ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w || !w->Shown)
+        return FALSE;
+    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (auto* pw = dynamic_cast<QmWindow*>(p); pw && !pw->Shown)
+            return FALSE;
+    return TRUE;
+}
+
+BOOL IsIconic(HWND h)
+{
+    QmWindow* w = Win(h);
+    return w && w->ShowCmdState == SW_SHOWMINIMIZED ? TRUE : FALSE;
+}
+
+BOOL IsZoomed(HWND h)
+{
+    QmWindow* w = Win(h);
+    return w && w->ShowCmdState == SW_SHOWMAXIMIZED ? TRUE : FALSE;
+}
+
+BOOL EnableWindow(HWND h, BOOL enable)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    bool wasDisabled = !w->isEnabledTo(nullptr) || !w->testAttribute(Qt::WA_Disabled) ? !w->isEnabled() : true;
+    if (w->isEnabled() != (enable != FALSE)) {
+        w->setEnabled(enable != FALSE);
+        w->Send(WM_ENABLE, enable, 0);
+    }
+    return wasDisabled ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND h)
+{
+    QmWindow* w = Win(h);
+    return w && w->isEnabled() ? TRUE : FALSE;
+}
+
+BOOL SetWindowTextA(HWND h, LPCSTR text)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    w->setWindowTitle(Cp1252ToQString(text ? text : ""));
+    return TRUE;
+}
+
+BOOL BringWindowToTop(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    w->raise();
+    return TRUE;
+}
+
+BOOL SetForegroundWindow(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    w->raise();
+    w->activateWindow();
+    return TRUE;
+}
+
+HWND GetActiveWindow()
+{
+    if (auto* a = QApplication::activeWindow())
+        if (HWND h = WindowFromWidget(a))
+            return h;
+    return gActive;
+}
+
+BOOL UpdateWindow(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    w->PaintPending();
+    if (Win(h))
+        w->update();
+    return TRUE;
+}
+
+BOOL SetWindowTopLevelStyle(HWND h, bool resizable, bool dialog, bool toolWindow, bool stayOnTop)
+{
+    QmWindow* w = Win(h);
+    if (!w || w->parentWidget())
+        return FALSE;
+    w->SetTopLevelFlags(resizable, dialog, toolWindow, stayOnTop);
+    ApplyMinMax(w);
+    return TRUE;
+}
+
+BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* wp)
+{
+    QmWindow* w = Win(h);
+    if (!w || !wp)
+        return FALSE;
+    wp->length = sizeof(WINDOWPLACEMENT);
+    wp->flags = 0;
+    wp->showCmd = w->Shown ? static_cast<UINT>(w->ShowCmdState) : static_cast<UINT>(SW_HIDE);
+    wp->ptMinPosition = w->MinPos;
+    wp->ptMaxPosition = w->MaxPos;
+    wp->rcNormalPosition = w->Normal;
+    return TRUE;
+}
+
+BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp)
+{
+    QmWindow* w = Win(h);
+    if (!w || !wp)
+        return FALSE;
+    w->MinPos = wp->ptMinPosition;
+    w->MaxPos = wp->ptMaxPosition;
+    RECT normal = w->parentWidget() ? wp->rcNormalPosition : KeepOnScreen(wp->rcNormalPosition);
+    w->Normal = normal;
+    QPointer<QmWindow> self(w);
+    if (w->ShowCmdState == SW_SHOWNORMAL && normal != w->Bounds) {
+        MoveWindow(h, normal.left, normal.top, Width(normal), Height(normal), TRUE);
+        if (!self)
+            return FALSE;
+        w->Normal = normal;
+    }
+    if (wp->showCmd == SW_HIDE) {
+        if (w->Shown)
+            ShowWindow(h, SW_HIDE);
+    } else if (!(w->Shown && static_cast<int>(wp->showCmd) == w->ShowCmdState)) {
+        ShowWindow(h, static_cast<int>(wp->showCmd));
+    }
+    return TRUE;
+}
+
+HWND SetFocus(HWND h)
+{
+    HWND old = GetFocus();
+    QmWindow* w = Win(h);
+    if (!w)
+        return old;
+    if (!w->parentWidget() || w->window()->isActiveWindow() || QGuiApplication::platformName() == "offscreen")
+        w->window()->activateWindow();
+    w->setFocus(Qt::OtherFocusReason);
+    return old;
+}
+
+HWND GetFocus()
+{
+    QWidget* f = QApplication::focusWidget();
+    for (QWidget* p = f; p; p = p->parentWidget())
+        if (HWND h = WindowFromWidget(p))
+            return h;
+    return nullptr;
+}
+
+HWND SetCapture(HWND h)
+{
+    HWND old = gCapture;
+    if (old == h)
+        return old;
+    gCapture = h;
+    gCaptureImplicit = false;
+    if (QmWindow* o = Win(old))
+        o->Send(WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(h));
+    return old;
+}
+
+BOOL ReleaseCapture()
+{
+    HWND old = gCapture;
+    gCapture = nullptr;
+    gCaptureImplicit = false;
+    if (QmWindow* o = Win(old))
+        o->Send(WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture() { return gCapture && IsWindow(gCapture) ? gCapture : nullptr; }
+
+BOOL GetCursorPos(POINT* pt)
+{
+    if (!pt)
+        return FALSE;
+    QPoint p = QCursor::pos();
+    *pt = POINT{p.x(), p.y()};
+    return TRUE;
+}
+
+HWND WindowFromWidget(const QWidget* w)
+{
+    auto* q = dynamic_cast<const QmWindow*>(w);
+    return q ? q->Hwnd : nullptr;
+}
+
+void DeliverKeyPress(HWND h, int qtKey, unsigned mods, char32_t text)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    WORD vk = QtKeyToVirtualKey(qtKey, mods);
+    bool alt = (mods & KEYMOD_ALT) != 0;
+    QPointer<QmWindow> self(w);
+    if (vk) {
+        if (vk == VK_TAB && !w->WantsTab())
+            return;
+        if (!self)
+            return;
+        bool repeat = GetKeyState(vk) < 0;
+        SetKeyStateDown(vk, true);
+        w->Send(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, repeat ? (1 | (LPARAM{1} << 30)) : 1);
+        if (!self)
+            return;
+    }
+    int code = KeyPressCharCode(qtKey, mods, text);
+    if (code >= 0 && !(alt && !(mods & KEYMOD_CONTROL)))
+        w->Send(WM_CHAR, static_cast<WPARAM>(code), 1);
+    else if (code >= 0)
+        w->Send(WM_SYSCHAR, static_cast<WPARAM>(code), 1);
+}
