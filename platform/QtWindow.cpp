@@ -45,7 +45,8 @@ public:
         setAttribute(Qt::WA_NoSystemBackground);
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(true);
-        setFocusPolicy((info.Style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+        // Focus moves by Tab or by the program; a click gives it only when the control asks.
+        setFocusPolicy((info.Style & WS_TABSTOP) ? Qt::TabFocus : Qt::NoFocus);
         VBar = MakeBar(Qt::Vertical);
         HBar = MakeBar(Qt::Horizontal);
         if (!parent) {
@@ -870,7 +871,7 @@ BOOL EnableWindow(HWND h, BOOL enable)
     QmWindow* w = Win(h);
     if (!w)
         return FALSE;
-    bool wasDisabled = !w->isEnabledTo(nullptr) || !w->testAttribute(Qt::WA_Disabled) ? !w->isEnabled() : true;
+    bool wasDisabled = !w->isEnabled();
     if (w->isEnabled() != (enable != FALSE)) {
         w->setEnabled(enable != FALSE);
         w->Send(WM_ENABLE, enable, 0);

@@ -369,13 +369,14 @@ TEST(CommEvents, EventCharAndTransmitEmpty)
     EXPECT_EQ(mask, EV_RXFLAG);
 
     ASSERT_TRUE(SetCommMask(p.h, EV_TXEMPTY));
-    if (!WaitCommEvent(p.h, &mask, &ov))
-        EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ov));
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
     EXPECT_FALSE(ev.Signalled(150));  // never without a write
     OVERLAPPED wov{};
     DWORD n = 0;
-    if (!WriteFile(p.h, "FA;", 3, &n, &wov))
+    if (!WriteFile(p.h, "FA;", 3, &n, &wov)) {
         ASSERT_TRUE(GetOverlappedResult(p.h, &wov, &n, TRUE));
+    }
     ASSERT_TRUE(ev.Signalled(2000));
     EXPECT_EQ(mask, EV_TXEMPTY);
     EXPECT_EQ(p.pty.Receive(3), "FA;");
@@ -566,8 +567,9 @@ TEST(CommSoak, TwoThousandExchanges)
         std::string msg = req + ";";
         OVERLAPPED wov{};
         DWORD n = 0;
-        if (!WriteFile(p.h, msg.data(), static_cast<DWORD>(msg.size()), &n, &wov))
+        if (!WriteFile(p.h, msg.data(), static_cast<DWORD>(msg.size()), &n, &wov)) {
             ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        }
         bool sent = false;
         std::string answer;
         auto end = Clock::now() + std::chrono::seconds(5);
