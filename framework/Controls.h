@@ -99,6 +99,8 @@ private:
 
 class TControl : public TComponent {
     QM_CLASS(TControl, TComponent)
+    friend class TWinControl;
+
 public:
     explicit TControl(TComponent* AOwner);
     ~TControl() override;
@@ -292,6 +294,8 @@ constexpr LONG_PTR WS_EX_TOPMOST = 0x00000008;
 
 class TWinControl : public TControl {
     QM_CLASS(TWinControl, TControl)
+    friend class TControl;
+
 public:
     explicit TWinControl(TComponent* AOwner);
     ~TWinControl() override;

@@ -94,6 +94,20 @@ bool IdentToColor(const std::string& ident, TColor& color)
     return false;
 }
 
+void RegisterColorIdents()
+{
+    RegisterIntegerIdents(
+        "TColor",
+        [](const std::string& ident, int64_t& value) {
+            TColor c;
+            if (!IdentToColor(ident, c))
+                return false;
+            value = c;
+            return true;
+        },
+        [](int64_t value, std::string& ident) { return ColorToIdent(static_cast<TColor>(value), ident); });
+}
+
 std::string ColorToString(TColor color)
 {
     std::string ident;
@@ -163,8 +177,11 @@ void DeleteToolHandle(const TGraphicsObject* tool, HGDIOBJ h)
 } // namespace
 
 QM_CLASS_IMPL(TFont, TGraphicsObject, [](TClassBuilder<TFont>& b) {
+    // Every control with a font reaches this, so colour names are known before any form
+    // description is read.
+    RegisterColorIdents();
     b.Property("Charset", &TFont::GetCharset, &TFont::SetCharset).Default(DEFAULT_CHARSET);
-    b.Property("Color", &TFont::GetColor, &TFont::SetColor).Default(clWindowText);
+    b.Property("Color", &TFont::GetColor, &TFont::SetColor).Default(clWindowText).TypeName("TColor");
     b.Property("Height", &TFont::GetHeight, &TFont::SetHeight).NoDefault();
     b.Property("Name", &TFont::GetName, &TFont::SetName).NoDefault();
     b.Property("Pitch", &TFont::GetPitch, &TFont::SetPitch).Default(fpDefault);
@@ -272,7 +289,7 @@ HFONT TFont::GetHandle()
 }
 
 QM_CLASS_IMPL(TBrush, TGraphicsObject, [](TClassBuilder<TBrush>& b) {
-    b.Property("Color", &TBrush::GetColor, &TBrush::SetColor).Default(clWhite);
+    b.Property("Color", &TBrush::GetColor, &TBrush::SetColor).Default(clWhite).TypeName("TColor");
     b.Property("Style", &TBrush::GetStyle, &TBrush::SetStyle).Default(bsSolid);
     b.Property("OnChange", &TBrush::OnChange);
 })
@@ -315,7 +332,7 @@ HBRUSH TBrush::GetHandle()
 }
 
 QM_CLASS_IMPL(TPen, TGraphicsObject, [](TClassBuilder<TPen>& b) {
-    b.Property("Color", &TPen::GetColor, &TPen::SetColor).Default(clBlack);
+    b.Property("Color", &TPen::GetColor, &TPen::SetColor).Default(clBlack).TypeName("TColor");
     b.Property("Mode", &TPen::GetMode, &TPen::SetMode).Default(pmCopy);
     b.Property("Style", &TPen::GetStyle, &TPen::SetStyle).Default(psSolid);
     b.Property("Width", &TPen::GetWidth, &TPen::SetWidth).Default(1);

@@ -85,6 +85,8 @@ std::string ColorToString(TColor color);
 TColor StringToColor(const std::string& s);
 bool ColorToIdent(TColor color, std::string& ident);
 bool IdentToColor(const std::string& ident, TColor& color);
+// Makes colour names ("clBtnFace") readable and writable for properties of type TColor.
+void RegisterColorIdents();
 
 // ---- Fonts, brushes, pens ----------------------------------------------------------------
 QM_ENUM(TFontStyle, fsBold, fsItalic, fsUnderline, fsStrikeOut)

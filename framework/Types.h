@@ -61,7 +61,7 @@ private:
     uint32_t bits_ = 0;
 };
 
-// A reference to a method of an object, made by METHOD(); converts to a matching Event.
+// A reference to a method of an object, made by QM_METHOD(); converts to a matching Event.
 template <class C, class M> struct MethodRef {
     C* Object;
     M Method;
@@ -86,8 +86,9 @@ template <class C> TObject* AsTObject(C* obj)
 }
 } // namespace qm_detail
 
-// METHOD(this, TForm1, MemGridClick): the handler MemGridClick of this object.
-#define METHOD(obj, Cls, Name) \
+// QM_METHOD(this, TForm1, MemGridClick): the handler MemGridClick of this object. (Not
+// called METHOD: the toolkit's headers define a macro of that name.)
+#define QM_METHOD(obj, Cls, Name) \
     (::MethodRef<Cls, decltype(&Cls::Name)>{static_cast<Cls*>(obj), &Cls::Name, #Name})
 
 // An event property: a callable with the object it belongs to and the method's name, so

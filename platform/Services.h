@@ -196,3 +196,5 @@ IShellService& QtShellService();
 std::string QtNameFilter(const FileFilter& filter);
 // The text with line breaks as the toolkit wants them: "\r\n" and "\r" become "\n".
 std::string NormalizeLineBreaks(const std::string& text);
+// The user's documents folder when it exists, else the home folder (no trailing "/").
+std::string DocumentsFolder();

@@ -149,7 +149,13 @@ protected:
     void AssignTo(TPersistent* Dest) override { CopyTo(Dest); }
 
 private:
-    template <class T> void Set(T& Field, T Value);
+    template <class T> void Set(T& Field, T Value)
+    {
+        if (Field == Value)
+            return;
+        Field = Value;
+        Apply();
+    }
     void Apply();
     TCustomSerialPort* FPort = nullptr;
     bool FOutCTSFlow = false;
@@ -184,7 +190,14 @@ protected:
     void AssignTo(TPersistent* Dest) override { CopyTo(Dest); }
 
 private:
-    template <class T> void Set(T& Field, T Value);
+    template <class T> void Set(T& Field, T Value)
+    {
+        if (Field == Value)
+            return;
+        Field = Value;
+        Apply();
+    }
+    void Apply();
     TCustomSerialPort* FPort = nullptr;
     TParityBits FBits = prNone;
     bool FCheck = false;
@@ -432,6 +445,10 @@ public:
 
     void Loaded() override;
 
+    // One value of the settings store, with its text or integer form.
+    struct StoredValue;
+    static const std::vector<StoredValue>& StoredValues();
+
 protected:
     virtual void FinishLoading();
     void BeforeDestroy() override;
@@ -460,20 +477,19 @@ protected:
     void NotifyClosed();
     void ReportModemLines(bool Live);
     void DeliverInput(int& Count);
-    int ReadAllInput(int Count);
+    int ReadAllInput(std::vector<char>& Buffer, int Count);
     bool RxCharGetsData() const { return RaiseRxChar && !FLinkTakesInput; }
 
 private:
     friend class TSerialThread;
     bool CanApply() const;
+    template <class F> void ForEachLink(F&& Fn);
     // Port events reach the owner only while it is whole.
     bool CanFire() const;
     HANDLE DeviceOr(int PortErrorCode) const;
     void StopEventThread();
     void ReleaseEventWindow();
     void EventWindowProc(TMessage& Msg);
-    struct StoredValue;
-    static const std::vector<StoredValue>& StoredValues();
 
     TSerialThread* FEventThread = nullptr;
     bool FThreadCreated = false;

@@ -56,14 +56,6 @@ QM_CLASS_IMPL(TSerialFlowControl, TPersistent, [](TClassBuilder<TSerialFlowContr
     b.Property("XoffChar", &C::XoffChar, &C::SetXoffChar).Default(char(19));
 })
 
-template <class T> void TSerialFlowControl::Set(T& Field, T Value)
-{
-    if (Field == Value)
-        return;
-    Field = Value;
-    Apply();
-}
-
 void TSerialFlowControl::Apply()
 {
     if (FPort)
@@ -126,11 +118,8 @@ QM_CLASS_IMPL(TSerialParity, TPersistent, [](TClassBuilder<TSerialParity>& b) {
     b.Property("ReplaceChar", &C::ReplaceChar, &C::SetReplaceChar).Default('\0');
 })
 
-template <class T> void TSerialParity::Set(T& Field, T Value)
+void TSerialParity::Apply()
 {
-    if (Field == Value)
-        return;
-    Field = Value;
     if (FPort)
         FPort->ApplyLineSettings();
 }

@@ -42,9 +42,9 @@ TEST(System, SetsAndEvents)
     EXPECT_TRUE(Set<TStyle>{fsBold} <= s);
 
     TBeta b, c;
-    TNotifyEvent e = METHOD(&b, TBeta, Click);
-    TNotifyEvent same = METHOD(&b, TBeta, Click);
-    TNotifyEvent other = METHOD(&c, TBeta, Click);
+    TNotifyEvent e = QM_METHOD(&b, TBeta, Click);
+    TNotifyEvent same = QM_METHOD(&b, TBeta, Click);
+    TNotifyEvent other = QM_METHOD(&c, TBeta, Click);
     EXPECT_EQ(e.MethodName(), "Click");
     EXPECT_TRUE(e == same);
     EXPECT_FALSE(e == other);

@@ -399,7 +399,7 @@ TEST(TypInfo, MethodsAndEvents)
     w.FOnClick(&w);
     EXPECT_EQ(target.clicks, 1);
     EXPECT_EQ(w.FOnClick.MethodName(), "Clicked");
-    EXPECT_TRUE(w.FOnClick == (TNotifyEvent)METHOD(&target, TTiWidget, Clicked));
+    EXPECT_TRUE(w.FOnClick == (TNotifyEvent)QM_METHOD(&target, TTiWidget, Clicked));
 
     TMethod back = GetMethodProp(&w, "OnClick");
     EXPECT_EQ(back.Data, &target);

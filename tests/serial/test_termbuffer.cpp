@@ -5,7 +5,6 @@
 #include <vector>
 
 // Qt's signal macro of the same name is not used here; the framework defines its own.
-#undef METHOD
 #include "serial/TermBuffer.h"
 
 namespace {

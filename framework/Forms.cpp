@@ -1,0 +1,751 @@
+#include "framework/Forms.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFontDatabase>
+#include <cstdio>
+
+#include "framework/Thread.h"
+#include "platform/AppException.h"
+#include "platform/EventLoop.h"
+#include "platform/QtWindow.h"
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace {
+TMessageBoxService& MessageBoxHook()
+{
+    static TMessageBoxService s;
+    return s;
+}
+} // namespace
+
+void SetMessageBoxService(TMessageBoxService service) { MessageBoxHook() = std::move(service); }
+
+int ShowMessageBox(const std::string& Text, const std::string& Caption, UINT Flags)
+{
+    if (MessageBoxHook())
+        return MessageBoxHook()(Text, Caption, Flags);
+    std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
+    return IDOK;
+}
+
+// ---- TCustomForm ---------------------------------------------------------------------------
+
+QM_CLASS_IMPL(TCustomForm, TWinControl, [](TClassBuilder<TCustomForm>& b) {
+    b.Property("BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle).Default(bsSizeable);
+    b.Property("BorderIcons", &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons)
+        .Default(TBorderIcons{biSystemMenu, biMinimize, biMaximize});
+    b.Property("Position", &TCustomForm::Position, &TCustomForm::SetPosition).Default(poDesigned);
+    b.Property("WindowState", &TCustomForm::WindowState, &TCustomForm::SetWindowState).Default(wsNormal);
+    b.Property("FormStyle", &TCustomForm::FormStyle, &TCustomForm::SetFormStyle).Default(fsNormal);
+    b.Property("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview).Default(false);
+    b.Property("ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth).Stored(false);
+    b.Property("ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight).Stored(false);
+    b.Property("ActiveControl", &TCustomForm::ActiveControl, &TCustomForm::SetActiveControl);
+    b.Property("OnCreate", &TCustomForm::OnCreate);
+    b.Property("OnShow", &TCustomForm::OnShow);
+    b.Property("OnHide", &TCustomForm::OnHide);
+    b.Property("OnActivate", &TCustomForm::OnActivate);
+    b.Property("OnDeactivate", &TCustomForm::OnDeactivate);
+    b.Property("OnCloseQuery", &TCustomForm::OnCloseQuery);
+    b.Property("OnClose", &TCustomForm::OnClose);
+    b.Property("OnDestroy", &TCustomForm::OnDestroy);
+})
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner)
+{
+    FLeft = 0;
+    FTop = 0;
+    FWidth = 320;
+    FHeight = 240;
+    SetColor(clBtnFace);
+    TControl::SetVisible(false);
+    if (Screen)
+        Screen->FForms.push_back(this);
+}
+
+TCustomForm::~TCustomForm()
+{
+    if (Screen) {
+        auto& f = Screen->FForms;
+        f.erase(std::remove(f.begin(), f.end(), this), f.end());
+    }
+}
+
+void TCustomForm::BeforeDestroy()
+{
+    // OnDestroy runs while the form and its controls are whole.
+    try {
+        OnDestroy(this);
+    } catch (...) {
+        ReportUnhandledException(std::current_exception());
+    }
+    if (Screen) {
+        auto& f = Screen->FForms;
+        f.erase(std::remove(f.begin(), f.end(), this), f.end());
+    }
+    if (Application && Application->FMainForm == this)
+        Application->FMainForm = nullptr;
+    TWinControl::BeforeDestroy();
+}
+
+void TCustomForm::DoCreate() { OnCreate(this); }
+
+void TCustomForm::CreateParams(TCreateParams& P)
+{
+    TWinControl::CreateParams(P);
+    P.Style &= ~WS_CHILD;
+    switch (FBorderStyle) {
+    case bsNone: P.Style |= WS_POPUP; break;
+    case bsSingle:
+    case bsToolWindow: P.Style |= WS_CAPTION | WS_BORDER; break;
+    case bsSizeable:
+    case bsSizeToolWin: P.Style |= WS_CAPTION | WS_THICKFRAME; break;
+    case bsDialog: P.Style |= WS_POPUP | WS_CAPTION | WS_DLGFRAME; break;
+    }
+    if (FBorderIcons.Contains(biSystemMenu))
+        P.Style |= WS_SYSMENU;
+    if (FBorderIcons.Contains(biMinimize) && FBorderStyle != bsDialog)
+        P.Style |= WS_MINIMIZEBOX;
+    if (FBorderIcons.Contains(biMaximize) && FBorderStyle != bsDialog)
+        P.Style |= WS_MAXIMIZEBOX;
+    if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin)
+        P.ExStyle |= WS_EX_TOOLWINDOW;
+    if (FFormStyle == fsStayOnTop)
+        P.ExStyle |= WS_EX_TOPMOST;
+}
+
+void TCustomForm::CreateNonClientInsets(RECT& R)
+{
+    int fx = 0, fy = 0, cap = 0;
+    switch (FBorderStyle) {
+    case bsNone: break;
+    case bsSingle:
+        fx = GetSystemMetrics(SM_CXFIXEDFRAME);
+        fy = GetSystemMetrics(SM_CYFIXEDFRAME);
+        cap = GetSystemMetrics(SM_CYCAPTION);
+        break;
+    case bsDialog:
+        fx = GetSystemMetrics(SM_CXDLGFRAME);
+        fy = GetSystemMetrics(SM_CYDLGFRAME);
+        cap = GetSystemMetrics(SM_CYCAPTION);
+        break;
+    case bsToolWindow:
+        fx = GetSystemMetrics(SM_CXFIXEDFRAME);
+        fy = GetSystemMetrics(SM_CYFIXEDFRAME);
+        cap = GetSystemMetrics(SM_CYSMCAPTION);
+        break;
+    case bsSizeable:
+        fx = GetSystemMetrics(SM_CXFRAME);
+        fy = GetSystemMetrics(SM_CYFRAME);
+        cap = GetSystemMetrics(SM_CYCAPTION);
+        break;
+    case bsSizeToolWin:
+        fx = GetSystemMetrics(SM_CXFRAME);
+        fy = GetSystemMetrics(SM_CYFRAME);
+        cap = GetSystemMetrics(SM_CYSMCAPTION);
+        break;
+    }
+    R = RECT{fx, fy + cap, fx, fy};
+}
+
+void TCustomForm::CreateWnd()
+{
+    TWinControl::CreateWnd();
+    bool resizable = FBorderStyle == bsSizeable || FBorderStyle == bsSizeToolWin;
+    SetWindowTopLevelStyle(FHandle, resizable, FBorderStyle == bsDialog,
+                           FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin, FFormStyle == fsStayOnTop);
+    RefreshMinMaxInfo(FHandle);
+}
+
+void TCustomForm::SetBorderStyle(TBorderStyle v)
+{
+    if (v == FBorderStyle)
+        return;
+    // The client area keeps its size; the frame changes around it.
+    int cw = ClientWidth(), ch = ClientHeight();
+    FBorderStyle = v;
+    RECT nc = NonClientInsets();
+    if (!IsLoading())
+        SetBounds(FLeft, FTop, cw + nc.left + nc.right, ch + nc.top + nc.bottom);
+    RecreateWnd();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons v)
+{
+    if (v == FBorderIcons)
+        return;
+    FBorderIcons = v;
+    RecreateWnd();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle v)
+{
+    if (v == FFormStyle)
+        return;
+    FFormStyle = v;
+    RecreateWnd();
+}
+
+TWindowState TCustomForm::WindowState() const
+{
+    if (FHandle && IsWindowVisible(FHandle)) {
+        if (IsIconic(FHandle))
+            return wsMinimized;
+        if (IsZoomed(FHandle))
+            return wsMaximized;
+        return wsNormal;
+    }
+    return FWindowState;
+}
+
+void TCustomForm::SetWindowState(TWindowState v)
+{
+    FWindowState = v;
+    if (FHandle && IsWindowVisible(FHandle))
+        UpdateWindowState();
+}
+
+void TCustomForm::UpdateWindowState()
+{
+    static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+    ShowWindow(FHandle, cmd[FWindowState]);
+}
+
+void TCustomForm::SetActiveControl(TWinControl* v)
+{
+    if (v == this)
+        v = nullptr;
+    FActiveControl = v;
+    if (v && !IsLoading() && FHandle && IsWindowVisible(FHandle) && v->CanFocus())
+        ::SetFocus(v->Handle());
+}
+
+void TCustomForm::FocusControlChanged(TWinControl* Control)
+{
+    if (Control == FFocusedControl)
+        return;
+    TWinControl* old = FFocusedControl;
+    FFocusedControl = Control;
+    if (Control != this)
+        FActiveControl = Control;
+    if (old)
+        old->Perform(CM_EXIT, 0, 0);
+    if (Control && Control != this)
+        Control->Perform(CM_ENTER, 0, 0);
+}
+
+void TCustomForm::PlaceOnShow()
+{
+    if (FPlaced)
+        return;
+    FPlaced = true;
+    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    TCustomForm* ref = nullptr;
+    if (FPosition == poMainFormCenter && Application)
+        ref = Application->MainForm();
+    if (FPosition == poOwnerFormCenter)
+        ref = dynamic_cast<TCustomForm*>(Owner());
+    if (ref == this)
+        ref = nullptr;
+    switch (FPosition) {
+    case poScreenCenter:
+    case poDesktopCenter: SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight); break;
+    case poMainFormCenter:
+    case poOwnerFormCenter:
+        if (ref)
+            SetBounds(ref->Left() + (ref->Width() - FWidth) / 2, ref->Top() + (ref->Height() - FHeight) / 2, FWidth,
+                      FHeight);
+        else
+            SetBounds((sw - FWidth) / 2, (sh - FHeight) / 2, FWidth, FHeight);
+        break;
+    default: break;
+    }
+}
+
+void TCustomForm::SetVisible(bool v)
+{
+    if (v == Visible() && (!FHandle || IsWindowVisible(FHandle) == (v ? TRUE : FALSE)))
+        return;
+    TControl::SetVisible(v);
+    if (v) {
+        FFormState += fsShowing;
+        try {
+            HandleNeeded();
+            PlaceOnShow();
+            DoShow();
+            static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+            ShowWindow(FHandle, cmd[FWindowState]);
+            FFormState += fsVisible;
+            if (FActiveControl && FActiveControl->CanFocus())
+                ::SetFocus(FActiveControl->Handle());
+        } catch (...) {
+            FFormState -= fsShowing;
+            throw;
+        }
+        FFormState -= fsShowing;
+    } else {
+        if (FHandle) {
+            FWindowState = WindowState();
+            ShowWindow(FHandle, SW_HIDE);
+        }
+        FFormState -= fsVisible;
+        DoHide();
+    }
+}
+
+bool TCustomForm::Showing() const { return FHandle && IsWindowVisible(FHandle); }
+
+void TCustomForm::RestoreShowState()
+{
+    if (Visible() && FHandle) {
+        static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+        ShowWindow(FHandle, cmd[FWindowState]);
+    }
+}
+
+void TCustomForm::Show()
+{
+    SetVisible(true);
+    if (FHandle)
+        BringWindowToTop(FHandle);
+}
+
+void TCustomForm::Hide() { SetVisible(false); }
+
+void TCustomForm::DoShow() { OnShow(this); }
+void TCustomForm::DoHide() { OnHide(this); }
+void TCustomForm::DoClose(TCloseAction& Action) { OnClose(this, Action); }
+
+bool TCustomForm::CloseQuery()
+{
+    bool can = true;
+    OnCloseQuery(this, can);
+    return can;
+}
+
+void TCustomForm::Close()
+{
+    if (FFormState.Contains(fsModal)) {
+        FModalResult = mrCancel;
+        return;
+    }
+    if (!CloseQuery())
+        return;
+    TCloseAction action = (Application && Application->MainForm() == this) ? caFree : caHide;
+    DoClose(action);
+    switch (action) {
+    case caNone: return;
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree:
+        if (Application && Application->MainForm() == this) {
+            Hide();
+            Application->Terminate();
+        } else {
+            Release();
+        }
+        break;
+    }
+}
+
+void TCustomForm::Release()
+{
+    // Freed from the message loop, after the handler that asked for it has returned.
+    HWND h = Application ? Application->Handle() : nullptr;
+    TCustomForm* self = this;
+    if (h)
+        PostMessage(h, CM_RELEASE, 0, reinterpret_cast<LPARAM>(self));
+}
+
+TModalResult TCustomForm::ShowModal()
+{
+    if (Visible() || FFormState.Contains(fsModal))
+        throw EInvalidOperation("Cannot make a visible window modal");
+    FFormState += fsModal;
+    FModalResult = mrNone;
+    std::vector<std::pair<TCustomForm*, bool>> disabled;
+    if (Screen)
+        for (TCustomForm* f : Screen->FForms)
+            if (f != this && f->HandleAllocated() && IsWindowEnabled(f->FHandle)) {
+                EnableWindow(f->FHandle, FALSE);
+                disabled.emplace_back(f, true);
+            }
+    auto restore = [&] {
+        for (auto& d : disabled)
+            if (Screen && std::find(Screen->FForms.begin(), Screen->FForms.end(), d.first) != Screen->FForms.end() &&
+                d.first->HandleAllocated())
+                EnableWindow(d.first->FHandle, TRUE);
+        FFormState -= fsModal;
+    };
+    try {
+        Show();
+        for (;;) {
+            if (FModalResult == mrNone && (!FHandle || !IsWindowVisible(FHandle)))
+                FModalResult = mrCancel;
+            if (Application && Application->Terminated() && FModalResult == mrNone)
+                FModalResult = mrCancel;
+            if (FModalResult != mrNone) {
+                if (CloseQuery()) {
+                    TCloseAction action = caHide;
+                    DoClose(action);
+                    if (action != caNone)
+                        break;
+                }
+                FModalResult = mrNone;
+            }
+            // Blocks until an event arrives; handlers may nest their own waits.
+            WaitAndPumpMessages(EventLoopTicks() + 1000);
+        }
+        TModalResult result = FModalResult;
+        Hide();
+        restore();
+        return result;
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
+bool TCustomForm::Active() const { return FHandle && GetActiveWindow() == FHandle; }
+
+void TCustomForm::Activate() { OnActivate(this); }
+void TCustomForm::Deactivate() { OnDeactivate(this); }
+
+void TCustomForm::WMClose(TMessage&)
+{
+    // The close box: never DefWindowProc, which would destroy the window.
+    Close();
+}
+
+void TCustomForm::WMShowWindow(TMessage& M) { DefaultHandler(M); }
+
+void TCustomForm::WMActivate(TMessage& M)
+{
+    DefaultHandler(M);
+    if (LOWORD(M.WParam) != WA_INACTIVE) {
+        FFormState += fsActivated;
+        Activate();
+    } else {
+        Deactivate();
+    }
+}
+
+void TCustomForm::WMSize(TMessage& M)
+{
+    TWinControl::WMSize(M);
+    if (M.WParam == SIZE_MINIMIZED)
+        FWindowState = wsMinimized;
+    else if (M.WParam == SIZE_MAXIMIZED)
+        FWindowState = wsMaximized;
+    else
+        FWindowState = wsNormal;
+}
+
+void TCustomForm::WMGetMinMaxInfo(TMessage& M) { TWinControl::WMGetMinMaxInfo(M); }
+
+void TCustomForm::ConstraintsChanged()
+{
+    TWinControl::ConstraintsChanged();
+    if (FHandle)
+        RefreshMinMaxInfo(FHandle);
+}
+
+void TCustomForm::CMDialogKey(TMessage& M)
+{
+    if (M.WParam == VK_ESCAPE && FFormState.Contains(fsModal)) {
+        FModalResult = mrCancel;
+        M.Result = 1;
+        return;
+    }
+    DefaultHandler(M);
+}
+
+// ---- TForm ---------------------------------------------------------------------------------
+
+QM_CLASS_IMPL(TForm, TCustomForm)
+
+TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner)
+{
+    InitializeFromDescription();
+    try {
+        DoCreate();
+    } catch (...) {
+        ReportUnhandledException(std::current_exception());
+    }
+}
+
+// ---- TApplication --------------------------------------------------------------------------
+
+QM_CLASS_IMPL(TApplication, TComponent)
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+
+TApplication::~TApplication()
+{
+    if (FHandle)
+        DeallocateHWnd(FHandle);
+}
+
+void TApplication::Initialize()
+{
+    EnsureGuiApplication();
+    InitWindowAdaptor();
+}
+
+void TApplication::CreateForm(TClass FormClass, void* Reference)
+{
+    if (!FormClass || !FormClass->CreateComponent)
+        throw EInvalidOperation("Cannot create a form of this class");
+    auto* f = dynamic_cast<TCustomForm*>(FormClass->CreateComponent(this));
+    if (Reference)
+        *static_cast<TCustomForm**>(Reference) = f;
+    if (!FMainForm)
+        FMainForm = f;
+}
+
+std::string TApplication::ExeName() const { return ParamStr(0); }
+
+HWND TApplication::Handle()
+{
+    if (!FHandle)
+        FHandle = AllocateHWnd([this](TMessage& M) {
+            try {
+                if (M.Msg == CM_RELEASE) {
+                    auto* f = reinterpret_cast<TCustomForm*>(M.LParam);
+                    if (Screen && std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end())
+                        FreeObject(f);
+                    return;
+                }
+                if (M.Msg == WM_SYSCOMMAND && (M.WParam & 0xFFF0) == SC_MINIMIZE) {
+                    Minimize();
+                    return;
+                }
+                M.Result = DefWindowProc(FHandle, M.Msg, M.WParam, M.LParam);
+            } catch (...) {
+                HandleExceptionPtr(std::current_exception(), this);
+            }
+        });
+    return FHandle;
+}
+
+void TApplication::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FMainForm)
+        FMainForm = nullptr;
+}
+
+void TApplication::ProcessMessages() { PumpMessages(); }
+
+void TApplication::HandleMessage() { WaitAndPumpMessages(EventLoopTicks() + 1000); }
+
+void TApplication::Run()
+{
+    Initialize();
+    FRunning = true;
+    if (FMainForm)
+        FMainForm->Show();
+    while (!FTerminated) {
+        if (FMainForm && !FMainForm->Visible())
+            break;
+        if (!FMainForm)
+            break;
+        WaitAndPumpMessages(EventLoopTicks() + 1000);
+    }
+    FRunning = false;
+}
+
+void TApplication::Terminate()
+{
+    FTerminated = true;
+    WakeMainThread();
+}
+
+void TApplication::Minimize()
+{
+    if (FMainForm && FMainForm->HandleAllocated())
+        ShowWindow(FMainForm->Handle(), SW_SHOWMINIMIZED);
+}
+
+void TApplication::Restore()
+{
+    if (FMainForm && FMainForm->HandleAllocated())
+        ShowWindow(FMainForm->Handle(), SW_RESTORE);
+}
+
+void TApplication::HandleException(TObject* Sender) { HandleExceptionPtr(std::current_exception(), Sender); }
+
+void TApplication::HandleExceptionPtr(std::exception_ptr e, TObject* Sender)
+{
+    if (!e)
+        return;
+    try {
+        std::rethrow_exception(e);
+    } catch (EAbort&) {
+        return;
+    } catch (Exception& ex) {
+        if (OnException)
+            OnException(Sender, &ex);
+        else
+            ShowException(&ex);
+    } catch (const std::exception& ex) {
+        Exception wrapped(ex.what());
+        if (OnException)
+            OnException(Sender, &wrapped);
+        else
+            ShowException(&wrapped);
+    } catch (...) {
+        Exception wrapped("Unknown exception");
+        if (OnException)
+            OnException(Sender, &wrapped);
+        else
+            ShowException(&wrapped);
+    }
+}
+
+void TApplication::ShowException(Exception* E)
+{
+    std::string msg = E ? E->Message : std::string();
+    if (!msg.empty() && msg.back() != '.')
+        msg += '.';
+    MessageBox(msg, FTitle, MB_OK | MB_ICONERROR);
+}
+
+int TApplication::MessageBox(const std::string& Text, const std::string& Caption, UINT Flags)
+{
+    return ShowMessageBox(Text, Caption, Flags);
+}
+
+// ---- TScreen -------------------------------------------------------------------------------
+
+QM_CLASS_IMPL(TScreen, TComponent)
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+
+TScreen::~TScreen()
+{
+    for (auto& c : FCursors)
+        delete static_cast<QCursor*>(c.second);
+    delete FFonts;
+}
+
+TCustomForm* TScreen::ActiveForm() const
+{
+    HWND a = GetActiveWindow();
+    for (TCustomForm* f : FForms)
+        if (f->HandleAllocated() && f->Handle() == a)
+            return f;
+    return nullptr;
+}
+
+void TScreen::SetCursor(TCursor v)
+{
+    if (v == FCursor)
+        return;
+    if (QApplication::instance()) {
+        if (FCursor != crDefault)
+            QApplication::restoreOverrideCursor();
+        if (v != crDefault)
+            if (auto* c = static_cast<QCursor*>(Cursors(v)))
+                QApplication::setOverrideCursor(*c);
+    }
+    FCursor = v;
+}
+
+void* TScreen::Cursors(int Index)
+{
+    for (auto& c : FCursors)
+        if (c.first == Index)
+            return c.second;
+    if (!QApplication::instance())
+        return nullptr;
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    switch (Index) {
+    case crNone: shape = Qt::BlankCursor; break;
+    case crCross: shape = Qt::CrossCursor; break;
+    case crIBeam: shape = Qt::IBeamCursor; break;
+    case crSizeNESW: shape = Qt::SizeBDiagCursor; break;
+    case crSizeNS: shape = Qt::SizeVerCursor; break;
+    case crSizeNWSE: shape = Qt::SizeFDiagCursor; break;
+    case crSizeWE: shape = Qt::SizeHorCursor; break;
+    case crUpArrow: shape = Qt::UpArrowCursor; break;
+    case crHourGlass:
+    case crSQLWait: shape = Qt::WaitCursor; break;
+    case crDrag:
+    case crMultiDrag: shape = Qt::DragCopyCursor; break;
+    case crNoDrop:
+    case crNo: shape = Qt::ForbiddenCursor; break;
+    case crHSplit: shape = Qt::SplitHCursor; break;
+    case crVSplit: shape = Qt::SplitVCursor; break;
+    case crAppStart: shape = Qt::BusyCursor; break;
+    case crHelp: shape = Qt::WhatsThisCursor; break;
+    case crHandPoint: shape = Qt::PointingHandCursor; break;
+    case crSizeAll: shape = Qt::SizeAllCursor; break;
+    default: break;
+    }
+    auto* c = new QCursor(shape);
+    FCursors.emplace_back(Index, c);
+    return c;
+}
+
+void TScreen::SetCursors(int Index, void* Cursor)
+{
+    for (auto& c : FCursors)
+        if (c.first == Index) {
+            delete static_cast<QCursor*>(c.second);
+            c.second = Cursor;
+            return;
+        }
+    FCursors.emplace_back(Index, Cursor);
+}
+
+int TScreen::Width() const { return GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::Height() const { return GetSystemMetrics(SM_CYSCREEN); }
+
+TStrings* TScreen::Fonts()
+{
+    if (!FFonts) {
+        FFonts = new TStringList();
+        EnsureGuiApplication();
+        for (const QString& f : QFontDatabase::families())
+            FFonts->Add(f.toStdString());
+    }
+    return FFonts;
+}
+
+// ---- Module --------------------------------------------------------------------------------
+
+void RegisterFormClasses()
+{
+    RegisterControlClasses();
+    RegisterClasses({TCustomForm::StaticClassInfo(), TForm::StaticClassInfo()});
+}
+
+void InitForms()
+{
+    if (!Application)
+        Application = new TApplication(nullptr);
+    if (!Screen)
+        Screen = new TScreen(nullptr);
+    SetUnhandledExceptionHandler([](std::exception_ptr e) {
+        if (Application)
+            Application->HandleExceptionPtr(e, nullptr);
+    });
+    SetApplicationExceptionHandler([](std::exception_ptr e) { ReportUnhandledException(e); });
+    RegisterFormClasses();
+}
+
+void DoneForms()
+{
+    SetUnhandledExceptionHandler(nullptr);
+    SetApplicationExceptionHandler(nullptr);
+    TScreen* s = Screen;
+    TApplication* a = Application;
+    FreeObject(a);
+    Application = nullptr;
+    Screen = nullptr;
+    FreeObject(s);
+}

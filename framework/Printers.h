@@ -1,0 +1,89 @@
+#pragma once
+// The printer: one print job at a time, drawn on a canvas in the printer's device pixels,
+// going to a printer or, when there is none (or a file is asked for), to a PDF file.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Graphics.h"
+#include "framework/SysUtils.h"
+#include "platform/Services.h"
+
+QM_EXCEPTION(EPrinter, Exception)
+
+QM_ENUM(TPrinterOrientation, poPortrait, poLandscape)
+
+class TPrinter : public TObject {
+    QM_CLASS(TPrinter, TObject)
+public:
+    TPrinter();
+    ~TPrinter() override;
+
+    // Starts a job; EPrinter when one is running or it cannot be started.
+    void BeginDoc();
+    // EPrinter when no job is running or the page cannot be started.
+    void NewPage();
+    // Completes the job; EPrinter when it is not running or the output failed (a PDF that
+    // could not be written, a printer error). The job is over either way.
+    void EndDoc();
+    // Drops the running job (a partial PDF is removed); nothing happens without one.
+    void Abort();
+
+    // Draws on the current page while printing; before, it measures at the page's resolution.
+    TCanvas* Canvas();
+    HDC Handle() { return Canvas()->GetHandle(); }
+    int PageWidth();
+    int PageHeight();
+    int PageNumber() const { return FPageNumber; }
+    bool Printing() const { return FJob != nullptr; }
+    bool Aborted() const { return FAborted; }
+
+    std::string Title;
+    int Copies = 1;
+    TPrinterOrientation GetOrientation() const { return FOrientation; }
+    void SetOrientation(TPrinterOrientation v);
+
+    // Printer names; PrinterIndex -1 is the default printer.
+    std::vector<std::string> Printers();
+    int GetPrinterIndex() const { return FPrinterIndex; }
+    void SetPrinterIndex(int v);
+    // The name of the chosen printer ("" for the default one).
+    std::string PrinterName() const { return FPrinterName; }
+    void SetPrinterName(const std::string& name);
+
+    // Print into a PDF file instead of a printer; without any printer this happens anyway.
+    bool PrintToFile = false;
+    // The PDF file; empty: the Title (or "Quillmere") + ".pdf" in the documents folder (the
+    // home folder when there is none), never replacing an existing file.
+    std::string FileName;
+    // The PDF file of the last job ("" when it went to a printer); known from BeginDoc on.
+    std::string OutputFileName() const { return FOutputFileName; }
+    // Told the PDF file's path when a job into a file has been completed.
+    Event<void(TObject* Sender, const std::string& FileName)> OnFileWritten;
+
+    // The target the next job goes to (for the set-up dialog), and taking back its choice.
+    PrintTarget Target();
+    void ApplyTarget(const PrintTarget& target);
+
+private:
+    // Whether the next job goes to a file; then its path.
+    bool ToFile();
+    std::string ResolvePdfName() const;
+    void AttachCanvas();
+    void EndJob();
+    std::unique_ptr<IPrintJob> FJob;
+    std::unique_ptr<TCanvas> FCanvas;
+    HDC FMeasureDc = nullptr;
+    int FMeasureDpi = 0;
+    int FPageNumber = 0;
+    bool FAborted = false;
+    TPrinterOrientation FOrientation = poPortrait;
+    int FPrinterIndex = -1;
+    std::string FPrinterName;
+    std::string FOutputFileName;
+};
+
+// The program's printer object, created on first use.
+TPrinter* Printer();
+// Replaces it (taking ownership; the old one is freed) and returns the new one.
+TPrinter* SetPrinter(TPrinter* printer);

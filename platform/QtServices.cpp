@@ -1,0 +1,624 @@
+// Qt implementations of the desktop services, and the slots that hold the installed ones.
+#include "platform/Services.h"
+
+#include "platform/Codepage.h"
+#include "platform/FileAssociation.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+QString Text(const std::string& s) { return Cp1252ToQString(s); }
+std::string FromText(const QString& s) { return QStringToCp1252(s); }
+// File names are the file system's bytes, not Windows-1252 text.
+QString PathText(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
+std::string FromPath(const QString& s) { return QFile::encodeName(s).toStdString(); }
+
+void CentreOnScreen(QWidget* w)
+{
+    w->adjustSize();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect area = screen->availableGeometry();
+    QSize size = w->frameGeometry().size().expandedTo(w->size());
+    w->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+// ---- Message boxes -------------------------------------------------------------------------
+
+class QtMessageBoxes final : public IMessageBoxService {
+public:
+    int Show(const std::string& text, const std::string& caption, MessageKind kind,
+             MessageButtons buttons) override
+    {
+        EnsureGuiApplication();
+        QMessageBox box;
+        box.setWindowTitle(Text(caption));
+        box.setText(Text(NormalizeLineBreaks(text)));
+        switch (kind) {
+        case MessageKind::Warning: box.setIcon(QMessageBox::Warning); break;
+        case MessageKind::Error: box.setIcon(QMessageBox::Critical); break;
+        case MessageKind::Information: box.setIcon(QMessageBox::Information); break;
+        case MessageKind::Confirmation: box.setIcon(QMessageBox::Question); break;
+        case MessageKind::Custom: box.setIcon(QMessageBox::NoIcon); break;
+        }
+        QMessageBox::StandardButtons set;
+        QMessageBox::StandardButton escape = QMessageBox::Ok;
+        switch (buttons) {
+        case MessageButtons::OK: set = QMessageBox::Ok; escape = QMessageBox::Ok; break;
+        case MessageButtons::OKCancel:
+            set = QMessageBox::Ok | QMessageBox::Cancel;
+            escape = QMessageBox::Cancel;
+            break;
+        case MessageButtons::YesNo:
+            set = QMessageBox::Yes | QMessageBox::No;
+            escape = QMessageBox::No;
+            break;
+        case MessageButtons::YesNoCancel:
+            set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+            escape = QMessageBox::Cancel;
+            break;
+        }
+        box.setStandardButtons(set);
+        box.setEscapeButton(escape);
+        CentreOnScreen(&box);
+        int r = box.exec();
+        switch (r) {
+        case QMessageBox::Ok: return IDOK;
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::No: return IDNO;
+        case QMessageBox::Cancel: return IDCANCEL;
+        default:
+            return escape == QMessageBox::No ? IDNO : escape == QMessageBox::Ok ? IDOK : IDCANCEL;
+        }
+    }
+};
+
+// ---- File dialogs --------------------------------------------------------------------------
+
+class QtFileDialogs final : public IFileDialogService {
+public:
+    FileDialogResult Run(const FileDialogRequest& rq) override
+    {
+        EnsureGuiApplication();
+        QFileDialog dlg(nullptr, Text(rq.Title));
+        dlg.setAcceptMode(rq.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        if (rq.Save)
+            dlg.setFileMode(QFileDialog::AnyFile);
+        else if (rq.AllowMultiSelect)
+            dlg.setFileMode(QFileDialog::ExistingFiles);
+        else
+            dlg.setFileMode(rq.FileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        if (rq.Save && !rq.OverwritePrompt)
+            dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        QStringList filters;
+        for (const FileFilter& f : rq.Filters)
+            filters << Text(QtNameFilter(f));
+        if (!filters.isEmpty()) {
+            dlg.setNameFilters(filters);
+            int i = std::clamp(rq.FilterIndex, 1, static_cast<int>(filters.size())) - 1;
+            dlg.selectNameFilter(filters[i]);
+        }
+        if (!rq.DefaultExt.empty())
+            dlg.setDefaultSuffix(Text(rq.DefaultExt));
+        if (!rq.Directory.empty())
+            dlg.setDirectory(PathText(rq.Directory));
+        if (!rq.FileName.empty())
+            dlg.selectFile(PathText(rq.FileName));
+
+        FileDialogResult res;
+        res.FilterIndex = rq.FilterIndex;
+        if (dlg.exec() != QDialog::Accepted)
+            return res;
+        for (const QString& f : dlg.selectedFiles())
+            res.FileNames.push_back(FromPath(QDir::cleanPath(f)));
+        res.Accepted = !res.FileNames.empty();
+        int chosen = static_cast<int>(filters.indexOf(dlg.selectedNameFilter()));
+        if (chosen >= 0)
+            res.FilterIndex = chosen + 1;
+        return res;
+    }
+
+    bool SelectFolder(const std::string& caption, const std::string& root,
+                      std::string& directory) override
+    {
+        EnsureGuiApplication();
+        QString start = PathText(directory.empty() ? root : directory);
+        QString dir = QFileDialog::getExistingDirectory(nullptr, Text(caption), start);
+        if (dir.isEmpty())
+            return false;
+        directory = FromPath(QDir::cleanPath(dir));
+        return true;
+    }
+};
+
+// ---- Colours and fonts ---------------------------------------------------------------------
+
+class QtColorDialogs final : public IColorDialogService {
+public:
+    bool ChooseColor(COLORREF& color) override
+    {
+        EnsureGuiApplication();
+        QColor c = QColorDialog::getColor(ColorRefToQColor(color));
+        if (!c.isValid())
+            return false;
+        color = QColorToColorRef(c);
+        return true;
+    }
+};
+
+class QtFontList final : public IFontListService {
+public:
+    std::vector<std::string> ScreenFonts() override
+    {
+        EnsureGuiApplication();
+        std::vector<std::string> names;
+        for (const QString& f : QFontDatabase::families())
+            names.push_back(FromText(f));
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return strcasecmp(a.c_str(), b.c_str()) < 0;
+        });
+        names.erase(std::unique(names.begin(), names.end(),
+                                [](const std::string& a, const std::string& b) {
+                                    return strcasecmp(a.c_str(), b.c_str()) == 0;
+                                }),
+                    names.end());
+        return names;
+    }
+};
+
+// ---- Printing ------------------------------------------------------------------------------
+
+constexpr int PdfResolution = 300;
+
+void Configure(QPrinter& p, const PrintTarget& t)
+{
+    if (!t.PdfFileName.empty()) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(PathText(t.PdfFileName));
+        p.setResolution(PdfResolution);
+    } else {
+        p.setOutputFormat(QPrinter::NativeFormat);
+        if (!t.PrinterName.empty())
+            p.setPrinterName(Text(t.PrinterName));
+    }
+    p.setDocName(Text(t.Title));
+    p.setPageOrientation(t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
+                                                                     : QPageLayout::Portrait);
+    p.setCopyCount(std::max(1, t.Copies));
+}
+
+PaintDeviceInfo InfoOf(QPrinter& p)
+{
+    PaintDeviceInfo i;
+    QRect page = p.pageRect(QPrinter::DevicePixel).toRect();
+    QRect paper = p.paperRect(QPrinter::DevicePixel).toRect();
+    i.Width = page.width();
+    i.Height = page.height();
+    i.DpiX = p.logicalDpiX();
+    i.DpiY = p.logicalDpiY();
+    i.PhysicalWidth = paper.width();
+    i.PhysicalHeight = paper.height();
+    i.PhysicalOffsetX = page.left() - paper.left();
+    i.PhysicalOffsetY = page.top() - paper.top();
+    i.Printer = true;
+    return i;
+}
+
+std::string WhyNotWritable(const std::string& path)
+{
+    std::string dir = path.substr(0, path.find_last_of('/') == std::string::npos
+                                         ? 0
+                                         : path.find_last_of('/'));
+    if (dir.empty())
+        dir = path.find('/') == 0 ? "/" : ".";
+    if (::access(dir.c_str(), W_OK) != 0)
+        return std::strerror(errno);
+    return "the file cannot be created";
+}
+
+class QtPrintJob final : public IPrintJob {
+public:
+    QtPrintJob(std::unique_ptr<QPrinter> printer, std::string pdf)
+        : printer_(std::move(printer)), pdf_(std::move(pdf))
+    {
+    }
+    ~QtPrintJob() override
+    {
+        if (printer_)
+            Abort();
+    }
+
+    bool Begin(std::string& error)
+    {
+        if (!painter_.begin(printer_.get())) {
+            if (!pdf_.empty())
+                error = "Cannot write the PDF file \"" + pdf_ + "\": " + WhyNotWritable(pdf_) + ".";
+            else
+                error = "The printer \"" + FromText(printer_->printerName()) +
+                        "\" cannot start the print job.";
+            printer_.reset();
+            return false;
+        }
+        info_ = InfoOf(*printer_);
+        dc_ = CreateDCOnPainter(&painter_, info_);
+        return true;
+    }
+
+    HDC Dc() override { return dc_; }
+    const PaintDeviceInfo& Page() const override { return info_; }
+
+    bool NewPage(std::string& error) override
+    {
+        if (!printer_ || !printer_->newPage()) {
+            error = "The printer could not start a new page.";
+            return false;
+        }
+        return true;
+    }
+
+    bool Finish(std::string& error) override
+    {
+        if (!printer_) {
+            error = "The print job is not running.";
+            return false;
+        }
+        ReleaseDc();
+        bool ok = painter_.end();
+        bool failed = printer_->printerState() == QPrinter::Error;
+        printer_.reset();
+        if (!ok || failed) {
+            error = pdf_.empty() ? "The printer reported an error; the job was not completed."
+                                 : "The PDF file \"" + pdf_ + "\" could not be completed.";
+            return false;
+        }
+        if (!pdf_.empty()) {
+            QFileInfo fi(PathText(pdf_));
+            if (!fi.exists() || fi.size() == 0) {
+                error = "The PDF file \"" + pdf_ + "\" was not written.";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void Abort() override
+    {
+        if (!printer_)
+            return;
+        ReleaseDc();
+        if (pdf_.empty())
+            printer_->abort();
+        if (painter_.isActive())
+            painter_.end();
+        printer_.reset();
+        if (!pdf_.empty())
+            QFile::remove(PathText(pdf_));
+    }
+
+private:
+    void ReleaseDc()
+    {
+        if (dc_)
+            DeleteDC(dc_);
+        dc_ = nullptr;
+    }
+    std::unique_ptr<QPrinter> printer_;
+    std::string pdf_;
+    QPainter painter_;
+    HDC dc_ = nullptr;
+    PaintDeviceInfo info_;
+};
+
+class QtPrinting final : public IPrintService {
+public:
+    std::vector<std::string> PrinterNames() override
+    {
+        EnsureGuiApplication();
+        std::vector<std::string> names;
+        for (const QString& n : QPrinterInfo::availablePrinterNames())
+            names.push_back(FromText(n));
+        return names;
+    }
+    std::string DefaultPrinterName() override
+    {
+        EnsureGuiApplication();
+        return FromText(QPrinterInfo::defaultPrinterName());
+    }
+    PaintDeviceInfo PageInfo(const PrintTarget& target) override
+    {
+        EnsureGuiApplication();
+        QPrinter p(QPrinter::HighResolution);
+        PrintTarget t = target;
+        if (t.PdfFileName.empty() && !p.isValid())
+            t.PdfFileName = "/dev/null";
+        Configure(p, t);
+        return InfoOf(p);
+    }
+    bool SetupDialog(PrintTarget& target) override
+    {
+        EnsureGuiApplication();
+        QPrinter p(QPrinter::HighResolution);
+        Configure(p, target);
+        QPrintDialog dlg(&p);
+        if (dlg.exec() != QDialog::Accepted)
+            return false;
+        if (p.outputFormat() == QPrinter::PdfFormat && !p.outputFileName().isEmpty()) {
+            target.PdfFileName = FromPath(p.outputFileName());
+        } else {
+            target.PdfFileName.clear();
+            target.PrinterName = FromText(p.printerName());
+        }
+        target.Orientation = p.pageLayout().orientation() == QPageLayout::Landscape
+                                 ? PageOrientation::Landscape
+                                 : PageOrientation::Portrait;
+        target.Copies = p.copyCount();
+        return true;
+    }
+    std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override
+    {
+        EnsureGuiApplication();
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        Configure(*printer, target);
+        if (target.PdfFileName.empty() && !printer->isValid()) {
+            error = target.PrinterName.empty()
+                        ? "There is no printer."
+                        : "The printer \"" + target.PrinterName + "\" is not available.";
+            return nullptr;
+        }
+        auto job = std::make_unique<QtPrintJob>(std::move(printer), target.PdfFileName);
+        if (!job->Begin(error))
+            return nullptr;
+        return job;
+    }
+};
+
+// ---- Clipboard and shell -------------------------------------------------------------------
+
+class QtClipboard final : public IClipboardService {
+public:
+    bool HasText() override
+    {
+        EnsureGuiApplication();
+        return !QGuiApplication::clipboard()->text().isEmpty();
+    }
+    std::string GetText() override
+    {
+        EnsureGuiApplication();
+        return FromText(QGuiApplication::clipboard()->text());
+    }
+    void SetText(const std::string& text) override
+    {
+        EnsureGuiApplication();
+        QGuiApplication::clipboard()->setText(Text(text));
+    }
+    void Clear() override
+    {
+        EnsureGuiApplication();
+        QGuiApplication::clipboard()->clear();
+    }
+};
+
+class QtShell final : public IShellService {
+public:
+    bool OpenUrl(const std::string& url) override
+    {
+        EnsureGuiApplication();
+        QUrl u;
+        if (!url.empty() && url[0] == '/')
+            u = QUrl::fromLocalFile(PathText(url));
+        else
+            u = QUrl(Text(url));
+        return u.isValid() && QDesktopServices::openUrl(u);
+    }
+    bool HasHandlerForExtension(const std::string& extension) override
+    {
+        std::string ext = extension;
+        if (!ext.empty() && ext[0] == '.')
+            ext.erase(0, 1);
+        if (ext.empty())
+            return false;
+        QMimeDatabase db;
+        for (const QMimeType& t : db.mimeTypesForFileName("x." + Text(ext)))
+            if (MimeTypeHasHandler(FromText(t.name())))
+                return true;
+        // A type registered by a package file that the compiled database does not know yet.
+        for (const std::string& mime : MimeTypesDeclaredForExtension(ext))
+            if (MimeTypeHasHandler(mime))
+                return true;
+        return false;
+    }
+};
+
+template <class I> struct Slot {
+    I* installed = nullptr;
+    I* Install(I* s)
+    {
+        I* old = installed;
+        installed = s;
+        return old;
+    }
+};
+
+Slot<IMessageBoxService> gMessageBoxes;
+Slot<IFileDialogService> gFileDialogs;
+Slot<IColorDialogService> gColorDialogs;
+Slot<IFontListService> gFontList;
+Slot<IPrintService> gPrinting;
+Slot<IClipboardService> gClipboard;
+Slot<IShellService> gShell;
+
+} // namespace
+
+// ---- Shared helpers ------------------------------------------------------------------------
+
+std::string MessageKindCaption(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Warning: return "Warning";
+    case MessageKind::Error: return "Error";
+    case MessageKind::Information: return "Information";
+    default: return "Note";
+    }
+}
+
+std::string NormalizeLineBreaks(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string QtNameFilter(const FileFilter& filter)
+{
+    std::string patterns;
+    for (char c : filter.Mask)
+        patterns += c == ';' ? ' ' : c;
+    std::string tail = "(" + filter.Mask + ")";
+    const std::string& d = filter.Description;
+    if (d.size() >= tail.size() && d.compare(d.size() - tail.size(), tail.size(), tail) == 0 &&
+        filter.Mask.find(';') == std::string::npos)
+        return d;
+    return d + " (" + patterns + ")";
+}
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
+{
+    MessageButtons buttons = MessageButtons::OK;
+    switch (type & 0x0F) {
+    case MB_OKCANCEL: buttons = MessageButtons::OKCancel; break;
+    case MB_YESNOCANCEL: buttons = MessageButtons::YesNoCancel; break;
+    case MB_YESNO: buttons = MessageButtons::YesNo; break;
+    default: break;
+    }
+    MessageKind kind = MessageKind::Custom;
+    switch (type & 0xF0) {
+    case MB_ICONERROR: kind = MessageKind::Error; break;
+    case MB_ICONQUESTION: kind = MessageKind::Confirmation; break;
+    case MB_ICONWARNING: kind = MessageKind::Warning; break;
+    case MB_ICONINFORMATION: kind = MessageKind::Information; break;
+    default: break;
+    }
+    return MessageBoxService().Show(text ? text : "", caption ? caption : "Error", kind, buttons);
+}
+
+HANDLE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, int)
+{
+    auto fail = reinterpret_cast<HANDLE>(static_cast<intptr_t>(ERROR_FILE_NOT_FOUND));
+    if (!file || !*file)
+        return fail;
+    if (verb && *verb && std::strcmp(verb, "open") != 0)
+        return fail;
+    return ShellService().OpenUrl(file) ? reinterpret_cast<HANDLE>(static_cast<intptr_t>(42))
+                                        : fail;
+}
+
+// ---- Installed services --------------------------------------------------------------------
+
+IMessageBoxService& QtMessageBoxService()
+{
+    static QtMessageBoxes s;
+    return s;
+}
+IFileDialogService& QtFileDialogService()
+{
+    static QtFileDialogs s;
+    return s;
+}
+IColorDialogService& QtColorDialogService()
+{
+    static QtColorDialogs s;
+    return s;
+}
+IFontListService& QtFontListService()
+{
+    static QtFontList s;
+    return s;
+}
+IPrintService& QtPrintService()
+{
+    static QtPrinting s;
+    return s;
+}
+IClipboardService& QtClipboardService()
+{
+    static QtClipboard s;
+    return s;
+}
+IShellService& QtShellService()
+{
+    static QtShell s;
+    return s;
+}
+
+IMessageBoxService& MessageBoxService()
+{
+    return gMessageBoxes.installed ? *gMessageBoxes.installed : QtMessageBoxService();
+}
+IMessageBoxService* InstallMessageBoxService(IMessageBoxService* s) { return gMessageBoxes.Install(s); }
+IFileDialogService& FileDialogService()
+{
+    return gFileDialogs.installed ? *gFileDialogs.installed : QtFileDialogService();
+}
+IFileDialogService* InstallFileDialogService(IFileDialogService* s) { return gFileDialogs.Install(s); }
+IColorDialogService& ColorDialogService()
+{
+    return gColorDialogs.installed ? *gColorDialogs.installed : QtColorDialogService();
+}
+IColorDialogService* InstallColorDialogService(IColorDialogService* s) { return gColorDialogs.Install(s); }
+IFontListService& FontListService()
+{
+    return gFontList.installed ? *gFontList.installed : QtFontListService();
+}
+IFontListService* InstallFontListService(IFontListService* s) { return gFontList.Install(s); }
+IPrintService& PrintService() { return gPrinting.installed ? *gPrinting.installed : QtPrintService(); }
+IPrintService* InstallPrintService(IPrintService* s) { return gPrinting.Install(s); }
+IClipboardService& ClipboardService()
+{
+    return gClipboard.installed ? *gClipboard.installed : QtClipboardService();
+}
+IClipboardService* InstallClipboardService(IClipboardService* s) { return gClipboard.Install(s); }
+IShellService& ShellService() { return gShell.installed ? *gShell.installed : QtShellService(); }
+IShellService* InstallShellService(IShellService* s) { return gShell.Install(s); }
+
+std::string DocumentsFolder()
+{
+    QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!docs.isEmpty() && QFileInfo(docs).isDir())
+        return FromPath(docs);
+    return FromPath(QDir::homePath());
+}

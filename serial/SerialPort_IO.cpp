@@ -1,0 +1,477 @@
+// Port errors, opening and closing, overlapped I/O, device queries.
+#include "serial/CommApi.h"
+#include "serial/SerialPort.h"
+
+#include "platform/Intl.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+// ---- Errors ------------------------------------------------------------------------------
+
+namespace {
+const char* const kEnglishTexts[PortErrorCount] = {
+    "Unable to open com port",
+    "WriteFile function failed",
+    "ReadFile function failed",
+    "Invalid Async parameter",
+    "PurgeComm function failed",
+    "Unable to get async status",
+    "SetCommState function failed",
+    "SetCommTimeouts failed",
+    "SetupComm function failed",
+    "ClearCommError function failed",
+    "GetCommModemStatus function failed",
+    "EscapeCommFunction function failed",
+    "TransmitCommChar function failed",
+    "Cannot set property while connected",
+    "EnumPorts function failed",
+    "Failed to store settings",
+    "Failed to load settings",
+    "Link (un)registration failed",
+    "Cannot change led state if ComPort is selected",
+    "Cannot wait for event if event thread is created",
+    "WaitForEvent method failed",
+    "A component is linked to OnRxBuf event",
+    "Registry error",
+};
+const char kEnglishSuffix[] = " (win error code: %d)";
+const char kDomain[] = "serialport";
+
+std::mutex gTextLock;
+std::vector<std::string> gPortErrorTexts; // empty until start-up: English then
+std::string gSuffix = kEnglishSuffix;
+} // namespace
+
+namespace serialport_detail {
+bool ValidWinCodeSuffix(const std::string& suffix)
+{
+    int directives = 0;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        if (suffix[i] != '%')
+            continue;
+        if (i + 1 >= suffix.size() || suffix[i + 1] != 'd')
+            return false;
+        ++directives;
+        ++i;
+    }
+    return directives == 1;
+}
+
+std::string WinCodeMessage(const std::string& text, const std::string& suffix, int winCode)
+{
+    const std::string& fmt = ValidWinCodeSuffix(suffix) ? suffix : std::string(kEnglishSuffix);
+    return text + Format(fmt, {winCode});
+}
+} // namespace serialport_detail
+
+std::string PortErrorText(int code)
+{
+    if (code < 1 || code > PortErrorCount)
+        return {};
+    std::lock_guard<std::mutex> g(gTextLock);
+    if (gPortErrorTexts.empty())
+        return kEnglishTexts[code - 1];
+    return gPortErrorTexts[static_cast<size_t>(code - 1)];
+}
+
+ESerialPort::ESerialPort(int code, int winCode) : SystemErrorCode(winCode), PortErrorCode(code)
+{
+    std::string suffix;
+    {
+        std::lock_guard<std::mutex> g(gTextLock);
+        suffix = gSuffix;
+    }
+    Message = serialport_detail::WinCodeMessage(PortErrorText(code), suffix, winCode);
+}
+
+ESerialPort::ESerialPort(int code, NoWinCode) : SystemErrorCode(-1), PortErrorCode(code)
+{
+    Message = PortErrorText(code);
+}
+
+ESerialPort ESerialPort::CreateNoWinCode(int code) { return ESerialPort(code, NoWinCode{}); }
+
+void SerialPortInitialize()
+{
+    AddDomain(kDomain);
+    std::vector<std::string> texts;
+    for (const char* english : kEnglishTexts)
+        texts.push_back(DomainTranslate(kDomain, english));
+    std::string suffix = DomainTranslate(kDomain, kEnglishSuffix);
+    std::lock_guard<std::mutex> g(gTextLock);
+    gPortErrorTexts = std::move(texts);
+    gSuffix = serialport_detail::ValidWinCodeSuffix(suffix) ? suffix : kEnglishSuffix;
+}
+
+namespace serialport_detail {
+void ReapRetiredThreads(bool wait);
+}
+
+void SerialPortFinalize()
+{
+    serialport_detail::ReapRetiredThreads(true);
+    std::lock_guard<std::mutex> g(gTextLock);
+    gPortErrorTexts.clear();
+    gSuffix = kEnglishSuffix;
+}
+
+namespace {
+[[noreturn]] void RaiseWin(int code) { throw ESerialPort(code, static_cast<int>(GetLastError())); }
+} // namespace
+
+// ---- Async records -------------------------------------------------------------------------
+
+void NewAsyncRecord(PAsyncRecord& Record)
+{
+    Record = new AsyncRecord{};
+    Record->Overlapped.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    Record->Kind = akNone;
+    Record->Data = nullptr;
+    Record->Size = 0;
+    Record->Device = nullptr;
+}
+
+void DisposeAsyncRecord(PAsyncRecord& Record)
+{
+    if (!Record)
+        return;
+    // An operation still in flight would write into freed memory: detach it first. When it
+    // has just completed, the detach fails harmlessly.
+    if (Record->Device && Record->Overlapped.Internal == STATUS_PENDING)
+        Comm().CancelOverlapped(Record->Device, &Record->Overlapped);
+    CloseHandle(Record->Overlapped.hEvent);
+    std::free(Record->Data);
+    delete Record;
+    Record = nullptr;
+}
+
+void FillAsyncRecord(uint8_t Kind, const void* Bytes, int Count, PAsyncRecord Record)
+{
+    Record->Kind = Kind;
+    std::free(Record->Data);
+    Record->Data = nullptr;
+    Record->Size = 0;
+    if (Count > 0) {
+        Record->Data = std::malloc(static_cast<size_t>(Count));
+        if (!Record->Data)
+            throw EOutOfMemory("Out of memory");
+        std::memcpy(Record->Data, Bytes, static_cast<size_t>(Count));
+    }
+    Record->Size = Count;
+}
+
+int AsyncErrorCode(PAsyncRecord Record) { return Record && Record->Kind == akRead ? 3 : 2; }
+
+// ---- Opening and closing -------------------------------------------------------------------
+
+void TCustomSerialPort::OpenDeviceHandle()
+{
+    std::string name = "\\\\.\\" + FPort;
+    FHandle = Comm().CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (FHandle == INVALID_HANDLE_VALUE)
+        RaiseWin(1);
+}
+
+void TCustomSerialPort::CloseDeviceHandle()
+{
+    if (FHandle != INVALID_HANDLE_VALUE)
+        Comm().CloseHandle(FHandle);
+    // A closed port must never reach a stale handle.
+    FHandle = INVALID_HANDLE_VALUE;
+}
+
+void TCustomSerialPort::OpenPort()
+{
+    if (FConnected || IsDesigning())
+        return;
+    serialport_detail::ReapRetiredThreads(false);
+    NotifyOpening();
+    OpenDeviceHandle();
+    FConnected = true;
+    try {
+        ApplyAllSettings();
+        if (!Events.Empty()) {
+            if (FSyncMethod == smWindowSync)
+                FEventWindow = AllocateHWnd([this](TMessage& m) { EventWindowProc(m); });
+            FEventThread = new TSerialThread(this);
+            FThreadCreated = true;
+        } else {
+            FThreadCreated = false;
+        }
+    } catch (...) {
+        ReleaseEventWindow();
+        CloseDeviceHandle();
+        FConnected = false;
+        throw;
+    }
+    NotifyOpened();
+}
+
+void TCustomSerialPort::ClosePort()
+{
+    if (!FConnected || IsDesigning() || FClosing)
+        return;
+    FClosing = true;
+    std::exception_ptr failure;
+    try {
+        NotifyClosing();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    try {
+        CancelPendingIo();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    StopEventThread();
+    CloseDeviceHandle();
+    FConnected = false;
+    FClosing = false;
+    try {
+        NotifyClosed();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TCustomSerialPort::NotifyOpening() { FireBeforeOpen(); }
+
+void TCustomSerialPort::NotifyOpened()
+{
+    NotifyLinksState(lsConnection, true);
+    FireAfterOpen();
+    ReportModemLines(true);
+}
+
+void TCustomSerialPort::NotifyClosing()
+{
+    ReportModemLines(false);
+    FireBeforeClose();
+}
+
+void TCustomSerialPort::NotifyClosed()
+{
+    NotifyLinksState(lsConnection, false);
+    FireAfterClose();
+}
+
+void TCustomSerialPort::ReportModemLines(bool Live)
+{
+    if (Live) {
+        HandleCTSChange();
+        HandleDSRChange();
+        HandleRLSDChange();
+        return;
+    }
+    NotifyLinksState(lsCTS, false);
+    NotifyLinksState(lsDSR, false);
+    NotifyLinksState(lsRLSD, false);
+    FireCTSChange(false);
+    FireDSRChange(false);
+    FireRLSDChange(false);
+}
+
+// ---- Overlapped I/O ----------------------------------------------------------------------
+
+HANDLE TCustomSerialPort::DeviceOr(int PortErrorCode) const
+{
+    if (FHandle == INVALID_HANDLE_VALUE)
+        throw ESerialPort(PortErrorCode, static_cast<int>(ERROR_INVALID_HANDLE));
+    return FHandle;
+}
+
+int TCustomSerialPort::StartWrite(const void* Bytes, int Count, PAsyncRecord& Record)
+{
+    if (!Record)
+        throw ESerialPort::CreateNoWinCode(4);
+    HANDLE h = DeviceOr(2);
+    FillAsyncRecord(akWrite, Bytes, Count, Record);
+    Record->Device = h;
+    DWORD written = 0;
+    // The record's own copy: the caller's bytes may be gone before the write ends.
+    if (Comm().WriteFile(h, Record->Data, static_cast<DWORD>(Record->Size), &written,
+                         &Record->Overlapped) ||
+        GetLastError() == ERROR_IO_PENDING) {
+        NotifyLinksState(lsTransmitActivity, true);
+        return static_cast<int>(written);
+    }
+    RaiseWin(2);
+}
+
+int TCustomSerialPort::StartWriteText(const std::string& Text, PAsyncRecord& Record)
+{
+    if (Text.empty())
+        return 0;
+    return StartWrite(Text.data(), static_cast<int>(Text.size()), Record);
+}
+
+int TCustomSerialPort::StartRead(void* Buffer, int Count, PAsyncRecord& Record)
+{
+    if (!Record)
+        throw ESerialPort::CreateNoWinCode(4);
+    HANDLE h = DeviceOr(3);
+    Record->Kind = akRead;
+    Record->Device = h;
+    DWORD read = 0;
+    if (Comm().ReadFile(h, Buffer, static_cast<DWORD>(std::max(Count, 0)), &read,
+                        &Record->Overlapped) ||
+        GetLastError() == ERROR_IO_PENDING)
+        return static_cast<int>(read);
+    RaiseWin(3);
+}
+
+int TCustomSerialPort::StartReadText(std::string& Text, int Count, PAsyncRecord& Record)
+{
+    Text.assign(static_cast<size_t>(std::max(Count, 0)), '\0');
+    if (Count < 1)
+        return 0;
+    return StartRead(Text.data(), Count, Record);
+}
+
+int TCustomSerialPort::FinishAsync(PAsyncRecord& Record)
+{
+    if (!Record)
+        throw ESerialPort::CreateNoWinCode(4);
+    if (Record->Kind == akNone)
+        return 0;
+    DWORD transferred = 0;
+    if (WaitForSingleObject(Record->Overlapped.hEvent, INFINITE) != WAIT_OBJECT_0 ||
+        !Comm().GetOverlappedResult(Record->Device, &Record->Overlapped, &transferred, FALSE))
+        throw ESerialPort(AsyncErrorCode(Record), static_cast<int>(GetLastError()));
+    if (Record->Kind == akRead) {
+        if (BytesWaiting() == 0)
+            NotifyLinksState(lsReceiveActivity, false);
+        return static_cast<int>(transferred);
+    }
+    if (Record->Data)
+        NotifyLinksSent(Record->Data, Record->Size);
+    return static_cast<int>(transferred);
+}
+
+int TCustomSerialPort::SendText(const std::string& Text)
+{
+    PAsyncRecord rec = nullptr;
+    NewAsyncRecord(rec);
+    try {
+        StartWriteText(Text, rec);
+        int n = FinishAsync(rec);
+        DisposeAsyncRecord(rec);
+        return n;
+    } catch (...) {
+        DisposeAsyncRecord(rec);
+        throw;
+    }
+}
+
+int TCustomSerialPort::ReceiveBytes(void* Buffer, int Count)
+{
+    PAsyncRecord rec = nullptr;
+    NewAsyncRecord(rec);
+    try {
+        StartRead(Buffer, Count, rec);
+        int n = FinishAsync(rec);
+        DisposeAsyncRecord(rec);
+        return n;
+    } catch (...) {
+        DisposeAsyncRecord(rec);
+        throw;
+    }
+}
+
+int TCustomSerialPort::ReceiveText(std::string& Text, int Count)
+{
+    PAsyncRecord rec = nullptr;
+    NewAsyncRecord(rec);
+    try {
+        StartReadText(Text, Count, rec);
+        int n = FinishAsync(rec);
+        Text.resize(static_cast<size_t>(std::max(n, 0)));
+        DisposeAsyncRecord(rec);
+        return n;
+    } catch (...) {
+        DisposeAsyncRecord(rec);
+        throw;
+    }
+}
+
+// ---- Queries and purges --------------------------------------------------------------------
+
+int TCustomSerialPort::BytesWaiting()
+{
+    HANDLE h = DeviceOr(10);
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!Comm().ClearCommError(h, &errors, &stat))
+        RaiseWin(10);
+    return static_cast<int>(stat.cbInQue);
+}
+
+TSerialErrors TCustomSerialPort::TakeLineErrors()
+{
+    HANDLE h = DeviceOr(10);
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!Comm().ClearCommError(h, &errors, &stat))
+        RaiseWin(10);
+    TSerialErrors result;
+    if (errors & CE_FRAME)
+        result += ceFrame;
+    if ((errors & CE_RXPARITY) && FParity->Check())
+        result += ceRxParity;
+    if (errors & CE_OVERRUN)
+        result += ceOverrun;
+    if (errors & CE_BREAK)
+        result += ceBreak;
+    if (errors & CE_IOE)
+        result += ceIO;
+    if (errors & CE_MODE)
+        result += ceMode;
+    if (errors & CE_RXOVER)
+        result += ceRxOver;
+    if (errors & CE_TXFULL)
+        result += ceTxFull;
+    return result;
+}
+
+TModemLines TCustomSerialPort::ReadModemLines()
+{
+    HANDLE h = DeviceOr(11);
+    DWORD status = 0;
+    if (!Comm().GetCommModemStatus(h, &status))
+        RaiseWin(11);
+    TModemLines lines;
+    if (status & MS_CTS_ON)
+        lines += mlCTS;
+    if (status & MS_DSR_ON)
+        lines += mlDSR;
+    if (status & MS_RING_ON)
+        lines += mlRing;
+    if (status & MS_RLSD_ON)
+        lines += mlRLSD;
+    return lines;
+}
+
+void TCustomSerialPort::PurgeQueues(bool Input, bool Output)
+{
+    DWORD flags = (Input ? PURGE_RXCLEAR : 0) | (Output ? PURGE_TXCLEAR : 0);
+    if (flags == 0)
+        return;
+    HANDLE h = DeviceOr(5);
+    if (!Comm().PurgeComm(h, flags))
+        RaiseWin(5);
+}
+
+void TCustomSerialPort::CancelPendingIo()
+{
+    HANDLE h = DeviceOr(5);
+    if (!Comm().PurgeComm(h, PURGE_TXABORT | PURGE_RXABORT))
+        RaiseWin(5);
+}

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Forms.h"
+#include "platform/Gdi.h"
+#include "platform/QtWindow.h"
+#include "platform/ScrollBar.h"
+
+namespace {
+struct FormsEnv : ::testing::Test {
+    void SetUp() override
+    {
+        InitForms();
+        Application->Initialize();
+        SetMessageBoxService([this](const std::string& t, const std::string&, UINT) {
+            boxes.push_back(t);
+            return IDOK;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxService(nullptr);
+        DoneForms();
+    }
+    std::vector<std::string> boxes;
+};
+
+class Painted : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    std::vector<std::string> Log;
+    int Sizes = 0;
+    TRect LastClip{};
+
+protected:
+    void Paint() override
+    {
+        LastClip = Canvas()->GetClipRect();
+        Log.push_back("paint");
+    }
+    void WMSize(TMessage& M) override
+    {
+        TCustomControl::WMSize(M);
+        ++Sizes;
+    }
+};
+} // namespace
+
+TEST_F(FormsEnv, NeverShownControlHasDefinedClientSize)
+{
+    TForm* f = new TForm(Application);
+    auto* c = new Painted(f);
+    c->SetBounds(5, 6, 70, 40);
+    c->SetParent(f);
+    EXPECT_FALSE(c->HandleAllocated());
+    EXPECT_EQ(c->ClientWidth(), 70);
+    EXPECT_EQ(c->ClientHeight(), 40);
+    FreeObject(f);
+}
+
+TEST_F(FormsEnv, DoubleClickGivesDblClickThenMouseDownWithDouble)
+{
+    TForm* f = new TForm(Application);
+    auto* c = new Painted(f);
+    c->SetParent(f);
+    c->SetBounds(0, 0, 50, 50);
+    std::vector<std::string> log;
+    c->OnClick = TNotifyEvent([&](TObject*) { log.push_back("click"); });
+    c->OnDblClick = TNotifyEvent([&](TObject*) { log.push_back("dblclick"); });
+    c->OnMouseDown = TMouseEvent([&](TObject*, TMouseButton, TShiftState s, int x, int y) {
+        log.push_back(std::string(s.Contains(ssDouble) ? "down2" : "down") + "@" + std::to_string(x) + "," + std::to_string(y));
+    });
+    c->OnMouseUp = TMouseEvent([&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); });
+    HWND h = c->Handle();
+    SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
+    SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(3, 4));
+    SendMessage(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 4));
+    SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(3, 4));
+    // Released outside: no click.
+    SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
+    SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(80, 4));
+    EXPECT_EQ(log, (std::vector<std::string>{"down@3,4", "click", "up", "dblclick", "down2@3,4", "up", "down@3,4", "up"}));
+    FreeObject(f);
+}
+
+TEST_F(FormsEnv, ClickHandlerExceptionReachesHandleException)
+{
+    TForm* f = new TForm(Application);
+    auto* c = new Painted(f);
+    c->SetParent(f);
+    c->SetBounds(0, 0, 50, 50);
+    c->OnClick = TNotifyEvent([](TObject*) { throw EConvertError("'x' is not a valid integer value"); });
+    HWND h = c->Handle();
+    SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+    SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "'x' is not a valid integer value.");
+    // OnException replaces the message box.
+    std::string seen;
+    Application->OnException = TExceptionEvent([&](TObject*, Exception* e) { seen = e->Message; });
+    SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+    SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+    EXPECT_EQ(seen, "'x' is not a valid integer value");
+    EXPECT_EQ(boxes.size(), 1u);
+    FreeObject(f);
+}
+
+TEST_F(FormsEnv, AlignLaysOutInOrder)
+{
+    TForm* f = new TForm(Application);
+    f->SetBorderStyle(bsNone);
+    f->SetBounds(0, 0, 400, 300);
+    auto mk = [&](TAlign a, int w, int h) {
+        auto* c = new Painted(f);
+        c->SetBounds(0, 0, w, h);
+        c->SetAlign(a);
+        c->SetParent(f);
+        return c;
+    };
+    auto* client = mk(alClient, 10, 10);
+    auto* top = mk(alTop, 10, 30);
+    auto* left = mk(alLeft, 50, 10);
+    auto* bottom = mk(alBottom, 10, 20);
+    auto* right = mk(alRight, 60, 10);
+    EXPECT_EQ(top->BoundsRect(), (TRect{0, 0, 400, 30}));
+    EXPECT_EQ(bottom->BoundsRect(), (TRect{0, 280, 400, 300}));
+    EXPECT_EQ(left->BoundsRect(), (TRect{0, 30, 50, 280}));
+    EXPECT_EQ(right->BoundsRect(), (TRect{340, 30, 400, 280}));
+    EXPECT_EQ(client->BoundsRect(), (TRect{50, 30, 340, 280}));
+    // A resized parent lays out again, through its window as well.
+    f->HandleNeeded();
+    f->SetBounds(0, 0, 500, 300);
+    EXPECT_EQ(client->BoundsRect(), (TRect{50, 30, 440, 280}));
+    FreeObject(f);
+}
+
+TEST_F(FormsEnv, RecreateGivesNewHandleAndSizeMessages)
+{
+    TForm* f = new TForm(Application);
+    auto* c = new Painted(f);
+    c->SetParent(f);
+    c->SetBounds(0, 0, 100, 80);
+    HWND first = c->Handle();
+    c->RecreateWnd();
+    HWND second = c->Handle();
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(IsWindow(first));
+    int before = c->Sizes;
+    c->SetBounds(0, 0, 120, 90);
+    EXPECT_EQ(c->Sizes, before + 1);
+    SetScrollRange(second, SB_VERT, 0, 50, TRUE);
+    EXPECT_EQ(c->Sizes, before + 2);
+    EXPECT_EQ(c->ClientWidth(), 120 - GetSystemMetrics(SM_CXVSCROLL));
+    FreeObject(f);
+}
+
+TEST_F(FormsEnv, PaintGetsTheUpdateRectangleAsClip)
+{
+    TForm* f = new TForm(Application);
+    auto* c = new Painted(f);
+    c->SetParent(f);
+    c->SetBounds(0, 0, 100, 80);
+    HWND h = c->Handle();
+    ValidateRect(h, nullptr);
+    RECT r{10, 20, 30, 40};
+    InvalidateRect(h, &r, TRUE);
+    UpdateWindow(h);
+    ASSERT_FALSE(c->Log.empty());
+    EXPECT_EQ(c->LastClip, (TRect{10, 20, 30, 40}));
+    FreeObject(f);
+}
+
+TEST_F(FormsEnv, SubclassedControlStillSeesItsMessages)
+{
+    TForm* f = new TForm(Application);
+    auto* c = new Painted(f);
+    c->SetParent(f);
+    c->SetBounds(0, 0, 100, 80);
+    HWND h = c->Handle();
+    std::vector<UINT> seen;
+    WNDPROC old = GetWindowLong(h, GWL_WNDPROC);
+    SetWindowLong(h, GWL_WNDPROC, MakeWindowProc([&](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+                      seen.push_back(m);
+                      return CallWindowProc(old, w, m, wp, lp);
+                  }));
+    int before = c->Sizes;
+    c->SetBounds(0, 0, 150, 80);
+    EXPECT_EQ(c->Sizes, before + 1);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), WM_SIZE), seen.end());
+    SetWindowLong(h, GWL_WNDPROC, old);
+    FreeObject(f);
+}
