@@ -179,6 +179,8 @@ public:
             Expected = QRect(Bounds.left + NonClient.left, Bounds.top + NonClient.top,
                              std::max(1, Width(Bounds) - NonClient.left - NonClient.right),
                              std::max(1, Height(Bounds) - NonClient.top - NonClient.bottom));
+            if (!Resizable)
+                setFixedSize(Expected.size());
             setGeometry(Expected);
         }
         LayoutBars();
@@ -548,9 +550,12 @@ void ApplyMinMax(QmWindow* w)
         maxS.setWidth(std::max(minS.width(), static_cast<int>(mm.ptMaxTrackSize.x - ncx)));
     if (mm.ptMaxTrackSize.y > 0)
         maxS.setHeight(std::max(minS.height(), static_cast<int>(mm.ptMaxTrackSize.y - ncy)));
-    if (!w->Resizable)
-        minS = maxS = w->Expected.size();
-    w->setMinimumSize(mm.ptMinTrackSize.x > 0 || !w->Resizable ? minS : QSize(0, 0));
+    if (!w->Resizable) {
+        // The program may still size it; only the user may not.
+        w->setFixedSize(w->Expected.size());
+        return;
+    }
+    w->setMinimumSize(mm.ptMinTrackSize.x > 0 || mm.ptMinTrackSize.y > 0 ? minS : QSize(0, 0));
     w->setMaximumSize(maxS);
 }
 

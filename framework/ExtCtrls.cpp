@@ -1,0 +1,3 @@
+#include "framework/ExtCtrls.h"
+#include "framework/StdCtrls.h"
+void RegisterStdControlsClasses() {}

@@ -1,0 +1,103 @@
+#include "Pty.h"
+#include "SerialTestSupport.h"
+
+#include <atomic>
+
+namespace {
+class SerialOnPty : public SerialFixture {
+protected:
+    void SetUp() override
+    {
+        SerialFixture::SetUp();
+        port.SetPort(pty.Path());
+        port.FlowControl()->SetFlowControl(fcNone);
+    }
+    Pty pty;
+    TSerialPort port{nullptr};
+};
+} // namespace
+
+TEST_F(SerialOnPty, SendAndReceiveTextRoundTrip)
+{
+    port.Events = {};
+    port.OpenPort();
+    EXPECT_EQ(port.SendText("FA;"), 3);
+    EXPECT_EQ(pty.Receive(3), "FA;");
+    ASSERT_TRUE(pty.Send("FA00014250000;"));
+    std::string answer;
+    ASSERT_TRUE(PumpUntil([&] {
+        std::string part;
+        port.ReceiveText(part, port.BytesWaiting());
+        answer += part;
+        return answer.size() >= 14;
+    }));
+    EXPECT_EQ(answer, "FA00014250000;");
+    port.ClosePort();
+}
+
+TEST_F(SerialOnPty, WithALinkEveryBlockIsReadOnceAndRxCharStaysQuiet)
+{
+    std::string viaBuf, viaLink;
+    std::vector<std::string> order;
+    int rxChar = 0;
+    TSerialLink link;
+    link.BytesReceived = TRxBufEvent([&](TObject*, const void* b, int n) {
+        viaLink.append(static_cast<const char*>(b), static_cast<size_t>(n));
+        order.push_back("link");
+    });
+    port.AttachLink(&link);
+    port.OnRxBuf = TRxBufEvent([&](TObject*, const void* b, int n) {
+        viaBuf.append(static_cast<const char*>(b), static_cast<size_t>(n));
+        order.push_back("buf");
+    });
+    port.OnRxChar = TRxCharEvent([&](TObject*, int) { ++rxChar; });
+    port.OpenPort();
+    std::string sent;
+    for (int i = 0; i < 20; ++i) {
+        std::string block = "IF" + std::to_string(i) + ";";
+        sent += block;
+        ASSERT_TRUE(pty.Send(block));
+        ASSERT_TRUE(PumpUntil([&] { return viaLink.size() == sent.size(); }));
+    }
+    port.ClosePort();
+    port.DetachLink(&link);
+    EXPECT_EQ(viaLink, sent);
+    EXPECT_EQ(viaBuf, sent);
+    EXPECT_EQ(rxChar, 0);
+    for (size_t i = 0; i + 1 < order.size(); i += 2) {
+        EXPECT_EQ(order[i], "buf");
+        EXPECT_EQ(order[i + 1], "link");
+    }
+}
+
+TEST_F(SerialOnPty, AThousandPendingWritesLoseNoTxEmpty)
+{
+    PAsyncRecord pending = nullptr;
+    int emptied = 0;
+    port.OnTxEmpty = TNotifyEvent([&](TObject*) {
+        ++emptied;
+        if (pending)
+            DisposeAsyncRecord(pending);
+    });
+    port.OpenPort();
+    for (int i = 0; i < 1000; ++i) {
+        const int before = emptied;
+        NewAsyncRecord(pending);
+        port.StartWriteText("X", pending);
+        ASSERT_TRUE(PumpUntil([&] { return emptied > before; })) << "exchange " << i;
+        ASSERT_EQ(pending, nullptr);
+    }
+    EXPECT_EQ(pty.Receive(1000).size(), 1000u);
+    port.ClosePort();
+}
+
+TEST_F(SerialOnPty, ClosingWhileBytesArriveDoesNotHang)
+{
+    port.OnRxChar = TRxCharEvent([&](TObject*, int n) { EXPECT_GT(n, 0); });
+    for (int round = 0; round < 20; ++round) {
+        port.OpenPort();
+        ASSERT_TRUE(pty.Send("ABC"));
+        port.ClosePort();
+        EXPECT_FALSE(port.Connected());
+    }
+}
