@@ -1,11 +1,13 @@
 // Measures the processor time a five-second message-pumping wait costs, once on the plain
 // condition-variable loop and once inside the toolkit's event loop, with a 100 ms timer
 // running and a post from another thread every 250 ms so that both wake-up paths are used.
+// The last run has the whole window adaptor up: a shown window with a blinking caret.
+#include "platform/Caret.h"
 #include "platform/EventLoop.h"
 #include "platform/Kernel.h"
 #include "platform/Messages.h"
+#include "platform/QtWindow.h"
 
-#include <QGuiApplication>
 
 #include <sys/resource.h>
 
@@ -13,7 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <thread>
 
 namespace {
@@ -67,7 +68,25 @@ int main(int argc, char** argv)
     Measure("plain");
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    (void)argc;
+    (void)argv;
+    EnsureGuiApplication();
     Measure("toolkit");
+
+    InitWindowAdaptor();
+    HWND w = CreateWindowHandle(MakeWindowProc(DefWindowProc));
+    WindowCreateInfo info;
+    info.Bounds = RECT{40, 40, 440, 340};
+    info.Caption = "deadline wait";
+    AttachWindowWidget(w, info);
+    ShowWindow(w, SW_SHOWNORMAL);
+    SetFocus(w);
+    CreateCaret(w, nullptr, 2, 14);
+    SetCaretPos(10, 10);
+    ShowCaret(w);
+    Measure("adaptor");
+    DestroyCaret();
+    DetachWindowWidget(w);
+    DestroyWindow(w);
     return 0;
 }

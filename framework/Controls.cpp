@@ -1,6 +1,7 @@
 #include "framework/Controls.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "framework/Forms.h"
 #include "platform/AppException.h"
@@ -1119,6 +1120,7 @@ void TWinControl::InsertControl(TControl* AControl)
     FControls.push_back(AControl);
     AControl->FParent = this;
     if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
+        FTabList.push_back(w);
         if (FHandle)
             w->HandleNeeded();
     }
@@ -1131,10 +1133,13 @@ void TWinControl::RemoveControl(TControl* AControl)
     auto it = std::find(FControls.begin(), FControls.end(), AControl);
     if (it == FControls.end())
         return;
+    if (TCustomForm* form = GetParentForm())
+        form->ControlRemoving(AControl);
     AControl->Invalidate();
     if (auto* w = dynamic_cast<TWinControl*>(AControl))
         w->DestroyHandle();
     FControls.erase(std::find(FControls.begin(), FControls.end(), AControl));
+    FTabList.erase(std::remove(FTabList.begin(), FTabList.end(), AControl), FTabList.end());
     AControl->FParent = nullptr;
     Realign();
 }
@@ -1164,33 +1169,81 @@ int TWinControl::TabOrder() const
 {
     if (!FParent)
         return FTabOrderHint;
-    int i = 0;
-    for (TControl* c : FParent->FControls) {
-        if (c == this)
-            return i;
-        if (dynamic_cast<TWinControl*>(c))
-            ++i;
-    }
-    return -1;
+    const auto& list = FParent->FTabList;
+    auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
 }
 
 void TWinControl::SetTabOrder(int v)
 {
     FTabOrderHint = v;
-    if (!FParent || v < 0)
+    // While reading, siblings may still be missing: the parent sorts them once loaded.
+    if (!FParent || IsLoading() || FParent->IsLoading())
         return;
-    auto& list = FParent->FControls;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    int i = 0;
-    auto it = list.begin();
-    for (; it != list.end(); ++it) {
-        if (!dynamic_cast<TWinControl*>(*it))
-            continue;
-        if (i == v)
-            break;
-        ++i;
+    auto& list = FParent->FTabList;
+    auto it = std::find(list.begin(), list.end(), this);
+    if (it == list.end())
+        return;
+    int count = static_cast<int>(list.size());
+    v = std::clamp(v, 0, count - 1);
+    list.erase(it);
+    list.insert(list.begin() + v, this);
+}
+
+void TWinControl::Loaded()
+{
+    TControl::Loaded();
+    // Apply the Tab order the description gave, lowest first; the others keep their place after.
+    std::stable_sort(FTabList.begin(), FTabList.end(), [](TWinControl* a, TWinControl* b) {
+        int x = a->FTabOrderHint < 0 ? INT32_MAX : a->FTabOrderHint;
+        int y = b->FTabOrderHint < 0 ? INT32_MAX : b->FTabOrderHint;
+        return x < y;
+    });
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) const
+{
+    for (TWinControl* c : FTabList) {
+        List.push_back(c);
+        c->GetTabOrderList(List);
     }
-    list.insert(it, this);
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop,
+                                          bool CheckParent) const
+{
+    std::vector<TWinControl*> list;
+    GetTabOrderList(list);
+    if (list.empty())
+        return nullptr;
+    const int n = static_cast<int>(list.size());
+    auto it = std::find(list.begin(), list.end(), CurControl);
+    // Without a current control the search starts just before the first (or after the last).
+    const int start = it != list.end() ? static_cast<int>(it - list.begin()) : (GoForward ? n - 1 : 0);
+    int i = start;
+    do {
+        i = GoForward ? (i + 1) % n : (i + n - 1) % n;
+        TWinControl* c = list[static_cast<size_t>(i)];
+        if (c->CanFocus() && (!CheckTabStop || c->TabStop()) && (!CheckParent || c->Parent() == this))
+            return c;
+    } while (i != start);
+    return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop)
+{
+    if (TWinControl* c = FindNextControl(CurControl, GoForward, CheckTabStop, !CheckTabStop))
+        c->SetFocus();
+}
+
+void TWinControl::SelectFirst()
+{
+    TCustomForm* form = GetParentForm();
+    TWinControl* cur = form ? form->ActiveControl() : nullptr;
+    if (TWinControl* c = FindNextControl(nullptr, true, true, false))
+        cur = c;
+    if (cur)
+        cur->SetFocus();
 }
 
 void TWinControl::SetCtl3D(bool v)
@@ -1203,25 +1256,27 @@ void TWinControl::SetCtl3D(bool v)
 
 void TWinControl::SetFocus()
 {
-    if (auto* f = GetParentForm())
+    TCustomForm* f = GetParentForm();
+    if (f && f != this && f->Showing() && !CanFocus())
+        throw EInvalidOperation("Cannot focus a disabled or invisible window");
+    if (f)
         f->SetActiveControl(this == f ? nullptr : this);
     HandleNeeded();
-    ::SetFocus(FHandle);
+    if (!f || f == this || f->Showing())
+        ::SetFocus(FHandle);
 }
 
 bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
 
 bool TWinControl::CanFocus() const
 {
-    const TControl* c = this;
-    while (c) {
+    const TCustomForm* form = ::GetParentForm(this);
+    if (!form)
+        return false;
+    for (const TControl* c = this; c != form; c = c->Parent())
         if (!c->Visible() || !c->Enabled())
             return false;
-        if (!c->Parent())
-            return dynamic_cast<const TCustomForm*>(c) != nullptr;
-        c = c->Parent();
-    }
-    return false;
+    return true;
 }
 
 bool TWinControl::Showing() const

@@ -319,14 +319,27 @@ public:
 
     bool TabStop() const { return FTabStop; }
     void SetTabStop(bool v);
+    // The position among the parent's windowed children in Tab order (-1 without a parent).
+    // Setting it moves this control and renumbers the siblings; values are clamped.
     int TabOrder() const;
     void SetTabOrder(int v);
+    // Every windowed descendant in Tab order: each child followed by its own descendants.
+    void GetTabOrderList(std::vector<TWinControl*>& List) const;
+    // The control after (or before) CurControl in Tab order, wrapping around, that can take
+    // the focus; CheckTabStop skips controls without TabStop, CheckParent those whose parent
+    // is not this control. Null when there is none.
+    TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent) const;
+    // Moves the focus to the next control, as Tab and Shift+Tab do.
+    void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
+    void SelectFirst();
     bool Ctl3D() const { return FCtl3D; }
     void SetCtl3D(bool v);
     bool DoubleBuffered = false;
 
+    // Raises EInvalidOperation when the control cannot take the focus in a showing form.
     virtual void SetFocus();
     bool Focused() const;
+    // This control and its parents up to the form are visible and enabled.
     virtual bool CanFocus() const;
     bool Showing() const override;
 
@@ -375,6 +388,7 @@ protected:
     virtual void AlignControls(TControl* AControl, TRect& Rect);
     void RequestAlign() override;
     void BeforeDestroy() override;
+    void Loaded() override;
     virtual void UpdateShowing();
     virtual void DoEnter();
     virtual void DoExit();
@@ -416,6 +430,8 @@ protected:
 private:
     void ShowHandle();
     WNDPROC FObjectInstance;
+    // Windowed children in Tab order (FControls holds the stacking order).
+    std::vector<TWinControl*> FTabList;
     bool FTabStop = false;
     int FTabOrderHint = -1;
     bool FCtl3D = true;

@@ -5,9 +5,13 @@
 #include <QFontDatabase>
 #include <cstdio>
 
+#include "framework/FormReader.h"
+#include "framework/Resources.h"
+#include "framework/SysUtils.h"
 #include "framework/Thread.h"
 #include "platform/AppException.h"
 #include "platform/EventLoop.h"
+#include "platform/Input.h"
 #include "platform/QtWindow.h"
 
 TApplication* Application = nullptr;
@@ -223,6 +227,16 @@ void TCustomForm::SetActiveControl(TWinControl* v)
         ::SetFocus(v->Handle());
 }
 
+namespace {
+bool ContainsOrIs(const TControl* outer, const TControl* inner)
+{
+    for (const TControl* c = inner; c; c = c->Parent())
+        if (c == outer)
+            return true;
+    return false;
+}
+} // namespace
+
 void TCustomForm::FocusControlChanged(TWinControl* Control)
 {
     if (Control == FFocusedControl)
@@ -231,10 +245,28 @@ void TCustomForm::FocusControlChanged(TWinControl* Control)
     FFocusedControl = Control;
     if (Control != this)
         FActiveControl = Control;
-    if (old)
-        old->Perform(CM_EXIT, 0, 0);
-    if (Control && Control != this)
-        Control->Perform(CM_ENTER, 0, 0);
+    // The nearest control holding both keeps the focus inside it: it neither exits nor enters.
+    const TControl* shared = old;
+    while (shared && Control && !ContainsOrIs(shared, Control))
+        shared = shared->Parent();
+    for (TWinControl* c = old; c && c != this && c != shared; c = c->Parent())
+        c->Perform(CM_EXIT, 0, 0);
+    std::vector<TWinControl*> entering;
+    for (TWinControl* c = Control; c && c != this && c != shared; c = c->Parent())
+        entering.push_back(c);
+    for (auto it = entering.rbegin(); it != entering.rend(); ++it) {
+        if (FFocusedControl != Control)
+            return; // a handler moved the focus on
+        (*it)->Perform(CM_ENTER, 0, 0);
+    }
+}
+
+void TCustomForm::ControlRemoving(TControl* Control)
+{
+    if (FActiveControl && ContainsOrIs(Control, FActiveControl))
+        FActiveControl = nullptr;
+    if (FFocusedControl && ContainsOrIs(Control, FFocusedControl))
+        FFocusedControl = nullptr;
 }
 
 void TCustomForm::PlaceOnShow()
@@ -279,7 +311,10 @@ void TCustomForm::SetVisible(bool v)
             static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
             ShowWindow(FHandle, cmd[FWindowState]);
             FFormState += fsVisible;
-            if (FActiveControl && FActiveControl->CanFocus())
+            // Without a chosen control the focus goes to the first Tab stop.
+            if (!FActiveControl || !FActiveControl->CanFocus())
+                FActiveControl = FindNextControl(nullptr, true, true, false);
+            if (FActiveControl)
                 ::SetFocus(FActiveControl->Handle());
         } catch (...) {
             FFormState -= fsShowing;
@@ -455,6 +490,11 @@ void TCustomForm::ConstraintsChanged()
 
 void TCustomForm::CMDialogKey(TMessage& M)
 {
+    if (M.WParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+        SelectNext(FActiveControl, GetKeyState(VK_SHIFT) >= 0, true);
+        M.Result = 1;
+        return;
+    }
     if (M.WParam == VK_ESCAPE && FFormState.Contains(fsModal)) {
         FModalResult = mrCancel;
         M.Result = 1;
@@ -467,14 +507,49 @@ void TCustomForm::CMDialogKey(TMessage& M)
 
 QM_CLASS_IMPL(TForm, TCustomForm)
 
-TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner)
+TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) { InitializeFromDescription(); }
+
+void TCustomForm::InitializeFromDescription()
 {
-    InitializeFromDescription();
+    TClass cls = ClassType();
+    if (cls == FDescribedClass)
+        return;
+    FDescribedClass = cls;
+    const std::string name = UpperCase(cls->Name);
+    if (FindResource(name)) {
+        // A visible form shows only once it is complete.
+        const bool wasVisible = Visible();
+        try {
+            ReadComponentResource(this, name);
+        } catch (...) {
+            ReportUnhandledException(std::current_exception());
+        }
+        if (Visible() && !wasVisible) {
+            TControl::SetVisible(false);
+            FFormState += fsVisible;
+        }
+    }
     try {
         DoCreate();
     } catch (...) {
         ReportUnhandledException(std::current_exception());
     }
+    if (FFormState.Contains(fsVisible) && !Visible()) {
+        FFormState -= fsVisible;
+        try {
+            Show();
+        } catch (...) {
+            ReportUnhandledException(std::current_exception());
+        }
+    }
+}
+
+void TCustomForm::Loaded()
+{
+    TWinControl::Loaded();
+    // The focus goes where the description said once every control exists.
+    if (FActiveControl && FActiveControl->GetParentForm() != this)
+        FActiveControl = nullptr;
 }
 
 // ---- TApplication --------------------------------------------------------------------------
@@ -504,6 +579,8 @@ void TApplication::CreateForm(TClass FormClass, void* Reference)
         *static_cast<TCustomForm**>(Reference) = f;
     if (!FMainForm)
         FMainForm = f;
+    if (f)
+        f->InitializeFromDescription();
 }
 
 std::string TApplication::ExeName() const { return ParamStr(0); }
@@ -735,11 +812,21 @@ void InitForms()
             Application->HandleExceptionPtr(e, nullptr);
     });
     SetApplicationExceptionHandler([](std::exception_ptr e) { ReportUnhandledException(e); });
+    // "Form2.Edit1" in a description names a component of another existing form.
+    RegisterFindGlobalComponentProc([](const std::string& Name) -> TComponent* {
+        if (!Screen)
+            return nullptr;
+        for (TCustomForm* f : Screen->FForms)
+            if (SameText(f->Name(), Name))
+                return f;
+        return nullptr;
+    });
     RegisterFormClasses();
 }
 
 void DoneForms()
 {
+    RegisterFindGlobalComponentProc(nullptr);
     SetUnhandledExceptionHandler(nullptr);
     SetApplicationExceptionHandler(nullptr);
     TScreen* s = Screen;

@@ -64,11 +64,20 @@ public:
     bool Active() const;
     void SetVisible(bool v) override;
     bool Showing() const override;
-    // Reads the form's description; the form reader fills this in.
-    virtual void InitializeFromDescription() {}
+    // Reads the embedded description named after the form's class in upper case ("TFORM1")
+    // when there is one, then fires OnCreate; shows the form if the description made it
+    // visible. Runs once per class: TForm's constructor calls it, but C++ constructs the
+    // derived part later, so a derived form calls it again at the end of its own
+    // constructor (Application->CreateForm does that for it). A faulty description is
+    // reported through Application->HandleException; the form keeps what was read.
+    virtual void InitializeFromDescription();
 
-    // Called by controls: focus moved to Control.
+    // Called by controls: focus moved to Control. Sends CM_EXIT to the controls losing the
+    // focus, innermost first, up to the parent they share with Control, then CM_ENTER to
+    // those gaining it, outermost first.
     void FocusControlChanged(TWinControl* Control);
+    // Called by a parent losing Control: the form forgets it (and what it contains).
+    void ControlRemoving(TControl* Control);
     // After a window recreation: shows the new window as the old one was.
     void RestoreShowState();
 
@@ -99,6 +108,7 @@ protected:
     void WMGetMinMaxInfo(TMessage& M) override;
     void CMDialogKey(TMessage& M) override;
     void ConstraintsChanged() override;
+    void Loaded() override;
     void UpdateWindowState();
     void PlaceOnShow();
 
@@ -115,6 +125,7 @@ private:
     TWinControl* FFocusedControl = nullptr;
     TModalResult FModalResult = mrNone;
     bool FPlaced = false;
+    TClass FDescribedClass = nullptr;
 };
 
 class TForm : public TCustomForm {
@@ -147,6 +158,7 @@ public:
         Reference = f;
         if (!FMainForm)
             FMainForm = f;
+        f->InitializeFromDescription();
     }
     void CreateForm(TClass FormClass, void* Reference);
     TCustomForm* MainForm() const { return FMainForm; }

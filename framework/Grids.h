@@ -8,11 +8,7 @@
 #include <vector>
 
 #include "framework/Controls.h"
-
-#ifndef QM_SCROLLSTYLE_DECLARED
-#define QM_SCROLLSTYLE_DECLARED
-QM_ENUM(TScrollStyle, ssNone, ssHorizontal, ssVertical, ssBoth)
-#endif
+#include "framework/StdCtrls.h" // TScrollStyle
 
 QM_ENUM(TGridOption, goFixedVerticalLine, goFixedHorizontalLine, goVertLine, goHorzLine,
         goRangeSelect, goDrawFocusSelected, goRowSizing, goColSizing, goRowMoving, goColMoving,

@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 
 #include <algorithm>
 #include <unordered_map>
@@ -17,6 +20,60 @@
 namespace {
 
 class TQtMenuPresenter;
+
+// Menu bars draw every entry in the bar's font; the default entry must show bold there too.
+class TMenuBarStyle : public QProxyStyle {
+public:
+    static const QStyleOptionMenuItem* BoldItem(const QStyleOption* Option)
+    {
+        const auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(Option);
+        return mi && mi->font.bold() ? mi : nullptr;
+    }
+    void drawControl(ControlElement Element, const QStyleOption* Option, QPainter* Painter,
+                     const QWidget* Widget) const override
+    {
+        const QStyleOptionMenuItem* mi = BoldItem(Option);
+        if (Element == CE_MenuBarItem && mi) {
+            Painter->save();
+            Painter->setFont(mi->font);
+            QProxyStyle::drawControl(Element, Option, Painter, Widget);
+            Painter->restore();
+            return;
+        }
+        QProxyStyle::drawControl(Element, Option, Painter, Widget);
+    }
+    QSize sizeFromContents(ContentsType Type, const QStyleOption* Option, const QSize& Size,
+                           const QWidget* Widget) const override
+    {
+        QSize sz = QProxyStyle::sizeFromContents(Type, Option, Size, Widget);
+        if (const QStyleOptionMenuItem* mi = BoldItem(Option); Type == CT_MenuBarItem && mi) {
+            QFont normal = mi->font;
+            normal.setBold(false);
+            int extra = QFontMetrics(mi->font).horizontalAdvance(mi->text) -
+                        QFontMetrics(normal).horizontalAdvance(mi->text);
+            sz.rwidth() += std::max(0, extra);
+        }
+        return sz;
+    }
+};
+
+class TQtMenuBar : public QMenuBar {
+public:
+    explicit TQtMenuBar(QWidget* Parent) : QMenuBar(Parent)
+    {
+        auto* style = new TMenuBarStyle();
+        style->setParent(this);
+        setStyle(style);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem* Option, const QAction* Action) const override
+    {
+        QMenuBar::initStyleOption(Option, Action);
+        if (Action->font().bold())
+            Option->font.setBold(true);
+    }
+};
 
 std::vector<TQtMenuPresenter*>& Presenters()
 {
@@ -54,7 +111,7 @@ public:
             return;
         if (!Rebuild) {
             if (QAction* a = ActionOf(Item))
-                Apply(Item, a, IsBar(a->parent()));
+                Apply(Item, a, Item->Parent() == FMenu->Items() && IsBar(FRoot));
             return;
         }
         RebuildList(Item);
@@ -182,7 +239,7 @@ private:
     static void Apply(TMenuItem* Item, QAction* A, bool InBar)
     {
         A->setSeparator(Item->IsLine());
-        QString text = Cp1252ToQString(Item->Caption());
+        QString text = Item->IsLine() ? QString() : Cp1252ToQString(Item->Caption());
         if (!InBar && Item->ShortCut() != scNone && Item->Count() == 0)
             text += QLatin1Char('\t') + Cp1252ToQString(ShortCutToText(Item->ShortCut()));
         A->setText(text);
@@ -219,7 +276,7 @@ bool HaveGuiApplication() { return qobject_cast<QApplication*>(QCoreApplication:
 
 QMenuBar* CreateQtMenuBar(TMainMenu* Menu, QWidget* Parent)
 {
-    auto* bar = new QMenuBar(Parent);
+    auto* bar = new TQtMenuBar(Parent);
     if (Menu)
         new TQtMenuPresenter(Menu, bar);
     return bar;

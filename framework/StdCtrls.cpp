@@ -537,6 +537,14 @@ QWidget* TCustomEdit::MakeWidget()
 {
     auto* e = new QLineEdit;
     e->setFrame(true);
+    HookLineEdit(e);
+    return e;
+}
+
+QLineEdit* TCustomEdit::LineEdit() const { return qobject_cast<QLineEdit*>(Widget()); }
+
+void TCustomEdit::HookLineEdit(QLineEdit* e)
+{
     QObject::connect(e, &QLineEdit::textEdited, e, [this](const QString& t) {
         GuardedCall([&] { TextChanged(FromQ(t), true); });
     });
@@ -550,12 +558,11 @@ QWidget* TCustomEdit::MakeWidget()
             FSelLength = 0;
         }
     });
-    return e;
 }
 
 void TCustomEdit::SyncWidget()
 {
-    auto* e = qobject_cast<QLineEdit*>(Widget());
+    QLineEdit* e = LineEdit();
     if (!e)
         return;
     QSignalBlocker block(e);

@@ -12,6 +12,7 @@
 #include "framework/Forms.h"
 
 class QWidget;
+class QLineEdit;
 
 QM_ENUM(TAlignment, taLeftJustify, taRightJustify, taCenter)
 QM_ENUM(TTextLayout, tlTop, tlCenter, tlBottom)
@@ -153,6 +154,10 @@ public:
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
+    // The line edit showing the text (the widget itself, or a part of it).
+    virtual QLineEdit* LineEdit() const;
+    // Connects the line edit's user edits and selection to this control.
+    void HookLineEdit(QLineEdit* Edit);
     virtual void Change();
     // The text was changed, by the user (true) or by code.
     void TextChanged(const std::string& NewText, bool ByUser);

@@ -69,7 +69,8 @@ int KeyPressCharCode(int qtKey, unsigned modifiers, char32_t text)
     case Qt::Key_Enter: return 13;
     case Qt::Key_Backspace: return 8;
     case Qt::Key_Escape: return 27;
-    case Qt::Key_Tab: return 9;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
     default: break;
     }
     if ((modifiers & KEYMOD_CONTROL) && !(modifiers & KEYMOD_ALT)) {

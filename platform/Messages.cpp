@@ -1,5 +1,6 @@
 #include "platform/Messages.h"
 
+#include "platform/AppException.h"
 #include "platform/EventLoop.h"
 #include "platform/Kernel.h"
 
@@ -67,6 +68,15 @@ UINT_PTR gLastFreeTimerId = 0x7FF0;
 thread_local std::vector<SentMessage*> tIncoming;
 
 uintptr_t Key(HWND h) { return reinterpret_cast<uintptr_t>(h); }
+
+std::function<void(HWND)> gProcChangedHook;
+std::function<void(HWND)> gDestroyedHook;
+
+void RunHook(std::function<void(HWND)> hook, HWND h) noexcept
+{
+    if (hook)
+        GuardedCall([&] { hook(h); });
+}
 
 std::shared_ptr<Window> FindLocked(HWND h)
 {
@@ -169,6 +179,12 @@ BOOL DestroyWindow(HWND h)
         HWND h;
         ~Remove()
         {
+            std::function<void(HWND)> hook;
+            {
+                std::lock_guard<std::mutex> g(gMx);
+                hook = gDestroyedHook;
+            }
+            RunHook(std::move(hook), h);
             std::lock_guard<std::mutex> g(gMx);
             gWindows.erase(Key(h));
             gPosted.erase(std::remove_if(gPosted.begin(), gPosted.end(),
@@ -312,18 +328,37 @@ WNDPROC GetWindowLong(HWND h, WndProcIndex)
 
 WNDPROC SetWindowLong(HWND h, WndProcIndex, WNDPROC proc)
 {
-    std::lock_guard<std::mutex> g(gMx);
-    auto w = FindLocked(h);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
+    std::function<void(HWND)> hook;
+    {
+        std::lock_guard<std::mutex> g(gMx);
+        auto w = FindLocked(h);
+        if (!w) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        if (!proc) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        std::swap(w->proc, proc);
+        if (!w->destroying)
+            hook = gProcChangedHook;
     }
-    if (!proc) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    std::swap(w->proc, proc);
+    if (IsMainThread())
+        RunHook(std::move(hook), h);
     return proc;
+}
+
+void SetWindowProcChangedHook(std::function<void(HWND)> hook)
+{
+    std::lock_guard<std::mutex> g(gMx);
+    gProcChangedHook = std::move(hook);
+}
+
+void SetWindowDestroyedHook(std::function<void(HWND)> hook)
+{
+    std::lock_guard<std::mutex> g(gMx);
+    gDestroyedHook = std::move(hook);
 }
 
 LONG_PTR GetWindowLong(HWND h, int index)

@@ -87,6 +87,14 @@ inline LRESULT DefWindowProcA(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return D
 HWND AllocateHWnd(std::function<void(TMessage&)> method);
 void DeallocateHWnd(HWND h);
 
+// Hooks for the toolkit adaptor, called on the GUI thread with no lock held. The first runs
+// after SetWindowLong(GWL_WNDPROC) installed a new procedure (so the adaptor can ask the new
+// chain at once); the second when a window is destroyed, after WM_NCDESTROY and while the
+// handle is still valid, whoever destroyed it. Null removes a hook. Exceptions a hook
+// throws are reported, never passed to the caller.
+void SetWindowProcChangedHook(std::function<void(HWND)> hook);
+void SetWindowDestroyedHook(std::function<void(HWND)> hook);
+
 // Data the toolkit adaptor attaches to a window (its widget); nullptr when none.
 void SetWindowNativeData(HWND h, void* data);
 void* GetWindowNativeData(HWND h);

@@ -348,7 +348,8 @@ public:
     {
         if (e->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(e);
-            if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && WantsTab()) {
+            // Tab never moves the toolkit's own focus: the form decides.
+            if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
                 keyPressEvent(k);
                 return true;
             }
@@ -577,6 +578,17 @@ bool gHooksInstalled = false;
 
 void InitWindowAdaptor()
 {
+    // Set on every call: a test may have replaced these process-wide hooks.
+    // A new procedure may answer WM_GETMINMAXINFO differently: ask it at once.
+    SetWindowProcChangedHook([](HWND h) {
+        if (QmWindow* w = Win(h); w && !w->parentWidget())
+            RefreshMinMaxInfo(h);
+    });
+    // Whoever destroys a window, its widget goes with it.
+    SetWindowDestroyedHook([](HWND h) {
+        DetachWindowWidget(h);
+        ForgetWindowUpdate(h);
+    });
     if (gHooksInstalled)
         return;
     gHooksInstalled = true;
@@ -1053,18 +1065,27 @@ void DeliverKeyPress(HWND h, int qtKey, unsigned mods, char32_t text)
         return;
     WORD vk = QtKeyToVirtualKey(qtKey, mods);
     bool alt = (mods & KEYMOD_ALT) != 0;
+    if (qtKey == Qt::Key_Backtab)
+        mods |= KEYMOD_SHIFT;
+    // The handlers read the modifiers through GetKeyState, as the event has them now.
+    SetKeyStateDown(VK_SHIFT, (mods & KEYMOD_SHIFT) != 0);
+    SetKeyStateDown(VK_CONTROL, (mods & KEYMOD_CONTROL) != 0);
+    SetKeyStateDown(VK_MENU, alt);
     QPointer<QmWindow> self(w);
+    // A Tab the control does not ask for is a dialog key: WM_KEYDOWN only, no character,
+    // so the form moves the focus.
+    bool dialogTab = vk == VK_TAB && !w->WantsTab();
+    if (!self)
+        return;
     if (vk) {
-        if (vk == VK_TAB && !w->WantsTab())
-            return;
-        if (!self)
-            return;
         bool repeat = GetKeyState(vk) < 0;
         SetKeyStateDown(vk, true);
         w->Send(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, repeat ? (1 | (LPARAM{1} << 30)) : 1);
         if (!self)
             return;
     }
+    if (dialogTab)
+        return;
     int code = KeyPressCharCode(qtKey, mods, text);
     if (code >= 0 && !(alt && !(mods & KEYMOD_CONTROL)))
         w->Send(WM_CHAR, static_cast<WPARAM>(code), 1);

@@ -491,6 +491,7 @@ TEST_F(QtMenuTest, MenuBarShowsCaptionsSeparatorsAndState)
     EXPECT_EQ(items[0]->text(), "&Open\tF2");
     EXPECT_EQ(items[1]->text(), "&Save\tCtrl+S");
     EXPECT_TRUE(items[2]->isSeparator());
+    EXPECT_TRUE(items[2]->text().isEmpty()) << "a separator with text is drawn as a heading";
     EXPECT_FALSE(items[3]->isEnabled());
     EXPECT_TRUE(items[0]->shortcut().isEmpty()) << "keys are dispatched by the menu model";
 
@@ -511,10 +512,17 @@ TEST_F(QtMenuTest, MenuBarFollowsChangesAtRunTime)
     TMenuItem* radio = m->FindItemByName("MenuRadioType");
     radio->SetCaption("[FT-8&&17]");
     EXPECT_EQ(bar->actions()[2]->text(), "[FT-8&&17]");
+    Window->resize(600, 200);
+    Window->show();
+    bar->resize(600, 30);
+    int normalWidth = bar->actionGeometry(bar->actions()[2]).width();
     radio->SetDefault(true);
     EXPECT_TRUE(bar->actions()[2]->font().bold());
+    EXPECT_GT(bar->actionGeometry(bar->actions()[2]).width(), normalWidth)
+        << "the bar makes room for the bold caption";
     radio->SetDefault(false);
     EXPECT_FALSE(bar->actions()[2]->font().bold());
+    EXPECT_EQ(bar->actionGeometry(bar->actions()[2]).width(), normalWidth);
     m->FindItemByName("FileMenu")->SetEnabled(false);
     EXPECT_FALSE(bar->actions()[0]->isEnabled());
     m->FindItemByName("SaveMenu")->SetChecked(true);
@@ -546,7 +554,9 @@ TEST_F(QtMenuTest, TriggeringAnActionClicksTheItem)
     QAction* save = FindAction(bar->actions()[0]->menu(), "&Save\tCtrl+S");
     ASSERT_NE(save, nullptr);
     save->trigger();
-    EXPECT_EQ(Log, (std::vector<std::string>{"SaveMenu"}));
+    emit bar->actions()[0]->menu()->aboutToShow();
+    EXPECT_EQ(Log, (std::vector<std::string>{"SaveMenu", "FileMenu"}))
+        << "opening a submenu clicks its item";
 
     // A handler that rebuilds its own list and throws: the action survives its handler and
     // the exception reaches the application's handler instead of Qt.

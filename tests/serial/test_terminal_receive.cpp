@@ -1,0 +1,394 @@
+#include "FakeComm.h"
+#include "SerialTestSupport.h"
+#include "platform/PtyPair.h"
+
+#include "framework/TypInfo.h"
+#include "platform/Gdi.h"
+#include "serial/SerialTerminal.h"
+
+namespace {
+const std::string ESC = "\x1b";
+
+std::string RowText(TCustomSerialTerminal& t, int row)
+{
+    std::string s;
+    for (int c = 1; c <= t.CellBuffer->Columns(); ++c)
+        s += t.CellBuffer->FetchCell(c, row).Character;
+    while (!s.empty() && s.back() == 0)
+        s.pop_back();
+    return s;
+}
+
+// A terminal on its own, displaying without a port.
+class TerminalModel : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureGuiApplication();
+        SerialTerminalInitialize();
+        term = new TSerialTerminal(nullptr);
+    }
+    void TearDown() override
+    {
+        FreeObject(term);
+        SerialTerminalFinalize();
+    }
+    TSerialTerminal* term = nullptr;
+};
+
+// A terminal linked to a real port on a pseudo-terminal.
+class TerminalOnPty : public SerialFixture {
+protected:
+    void SetUp() override
+    {
+        SerialFixture::SetUp();
+        EnsureGuiApplication();
+        SerialTerminalInitialize();
+        port = new TSerialPort(nullptr);
+        port->SetPort(pty.Path());
+        term = new TSerialTerminal(nullptr);
+        term->SetComPort(port);
+        term->OnStrReceived = TStrRecvEvent([this](TObject*, std::string& s) {
+            blocks.push_back(s);
+            shownWhenReceived.push_back(RowText(*term, 1));
+            if (handler)
+                handler(s);
+        });
+    }
+    void TearDown() override
+    {
+        FreeObject(term);
+        FreeObject(port);
+        SerialTerminalFinalize();
+        SerialFixture::TearDown();
+    }
+    void Open()
+    {
+        port->OpenPort();
+        ASSERT_TRUE(port->Connected());
+    }
+    // Sends bytes from the radio's side and waits until the terminal has taken one more block.
+    void Receive(const std::string& bytes)
+    {
+        const size_t before = blocks.size();
+        ASSERT_TRUE(pty.Send(bytes));
+        ASSERT_TRUE(PumpUntil([&] { return blocks.size() > before; }));
+    }
+
+    PtyPair pty;
+    TSerialPort* port = nullptr;
+    TSerialTerminal* term = nullptr;
+    std::vector<std::string> blocks;
+    std::vector<std::string> shownWhenReceived;
+    std::function<void(std::string&)> handler;
+};
+} // namespace
+
+// ---- The model -----------------------------------------------------------------------------
+
+TEST_F(TerminalModel, StartsAsTheControlDescribesAndRegistersItsProperties)
+{
+    EXPECT_EQ(term->Columns(), 80);
+    EXPECT_EQ(term->Rows(), 24);
+    EXPECT_EQ(term->Emulation(), teVT100orANSI);
+    EXPECT_EQ(term->ScrollBars(), ssBoth);
+    EXPECT_EQ(term->BorderStyle(), bsSingle);
+    EXPECT_EQ(term->Color(), clBlack);
+    EXPECT_TRUE(term->TabStop());
+    EXPECT_EQ(term->Width(), 400);
+    EXPECT_EQ(term->Height(), 250);
+    EXPECT_EQ(term->Font()->GetName(), "Fixedsys");
+    EXPECT_EQ(term->Font()->GetColor(), 0xFFFFFF);
+    EXPECT_EQ(term->Attributes.TextColor, 0xFFFFFF);
+    EXPECT_EQ(term->Attributes.FillColor, clBlack);
+    // The cells exist before any form description was read.
+    EXPECT_EQ(term->CellBuffer->Columns(), 80);
+    EXPECT_EQ(term->CellBuffer->Rows(), 24);
+
+    struct Def {
+        const char* name;
+        int64_t value;
+    };
+    for (Def d : {Def{"AltColor", 0xA6A6A6}, Def{"AppendLF", 0}, Def{"ArrowKeys", akTerminal},
+                  Def{"BorderStyle", bsSingle}, Def{"Caret", tcBlock}, Def{"Columns", 80},
+                  Def{"Force7Bit", 0}, Def{"LocalEcho", 0}, Def{"Rows", 24}, Def{"SendLF", 0},
+                  Def{"SmoothScroll", 0}, Def{"WantTab", 0}, Def{"WrapLines", 0}}) {
+        SCOPED_TRACE(d.name);
+        PPropInfo p = GetPropInfo(term, d.name);
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(p->HasDefault);
+        EXPECT_EQ(p->Default, d.value);
+        EXPECT_TRUE(IsDefaultPropValue(term, p));
+    }
+    for (const char* name : {"Emulation", "ScrollBars"}) {
+        PPropInfo p = GetPropInfo(term, name);
+        ASSERT_NE(p, nullptr) << name;
+        EXPECT_FALSE(p->HasDefault) << name << " is always stored";
+    }
+    EXPECT_FALSE(IsStoredProp(term, "Connected"));
+    for (const char* name : {"ComPort", "OnChar", "OnGetEscapeCodes", "OnStrReceived", "OnUnhandledCode",
+                             "Align", "Font", "TabStop", "DragMode", "ParentCtl3D", "OnContextPopup"})
+        EXPECT_TRUE(IsPublishedProp(term, name)) << name;
+    EXPECT_EQ(GetEnumProp(term, "Emulation"), "teVT100orANSI");
+}
+
+TEST_F(TerminalModel, TeletypeLineFeedKeepsTheColumnAndReturnGoesToColumnOne)
+{
+    term->SetEmulation(teNone);
+    term->DisplayText("MR0\n");
+    EXPECT_EQ(RowText(*term, 1), "MR0");
+    EXPECT_EQ(term->CaretPos.x, 4);
+    EXPECT_EQ(term->CaretPos.y, 2);
+    term->DisplayText("\r");
+    EXPECT_EQ(term->CaretPos.x, 1);
+    // Without an interpreter ESC is a control byte like any other; NUL and high bytes are data.
+    term->DisplayText(ESC + "[2J" + std::string("\0\xE9", 2));
+    EXPECT_EQ(RowText(*term, 2), "[2J\xE9");
+}
+
+TEST_F(TerminalModel, SizeChangesClampAndClearOnlyWhenTheValueDiffers)
+{
+    term->DisplayText("keep");
+    term->SetColumns(80);
+    EXPECT_EQ(RowText(*term, 1), "keep") << "same value: nothing happens";
+    term->SetRows(1);
+    EXPECT_EQ(term->Rows(), 2);
+    EXPECT_EQ(RowText(*term, 1), "");
+    term->SetColumns(300);
+    EXPECT_EQ(term->Columns(), 256);
+    EXPECT_EQ(term->CellBuffer->Columns(), 256);
+    term->SetRows(1000);
+    EXPECT_EQ(term->Rows(), 100);
+    term->DisplayText(ESC + "[200;300H");
+    EXPECT_EQ(term->CaretPos.x, 256);
+    EXPECT_EQ(term->CaretPos.y, 100);
+    term->SetColumns(10);
+    EXPECT_EQ(term->CaretPos.x, 10) << "the caret follows the new bounds";
+}
+
+TEST_F(TerminalModel, WrapTabsAndLastColumn)
+{
+    term->DisplayText(std::string(80, 'a') + "b");
+    EXPECT_EQ(term->CellBuffer->FetchCell(80, 1).Character, 'b');
+    EXPECT_EQ(term->CaretPos.y, 1);
+    term->SetWrapLines(true);
+    term->DisplayText("\r" + std::string(80, 'a') + "c");
+    EXPECT_EQ(term->CellBuffer->FetchCell(1, 2).Character, 'c');
+    term->DisplayText(ESC + "[24;1H" + "last" + ESC + "[24;80H" + "xy");
+    EXPECT_EQ(RowText(*term, 23), "last") << "the screen scrolled up";
+    EXPECT_EQ(term->CellBuffer->FetchCell(1, 24).Character, 'y');
+    term->DisplayText(ESC + "[1;74H\t");
+    EXPECT_EQ(term->CaretPos.x, 74);
+    term->DisplayText("\r\t");
+    EXPECT_EQ(term->CaretPos.x, 9);
+    term->DisplayText("\b\b");
+    EXPECT_EQ(term->CaretPos.x, 7);
+    term->DisplayText("\f");
+    EXPECT_EQ(RowText(*term, 1), "");
+    EXPECT_EQ(term->CaretPos.x, 1);
+}
+
+TEST_F(TerminalModel, AttributesColourWhatIsPlacedAfterwards)
+{
+    term->DisplayText(ESC + "[31mA" + ESC + "[1mB" + ESC + "[0m" + ESC + "[7mC" + ESC + "[0mD" +
+                      ESC + "[44;4mE");
+    auto cell = [&](int c) { return term->CellBuffer->FetchCell(c, 1); };
+    EXPECT_EQ(cell(1).TextColor, 0x0000FF);
+    EXPECT_EQ(cell(2).TextColor, 0xA6A6A6);
+    EXPECT_EQ(cell(3).TextColor, clBlack);
+    EXPECT_EQ(cell(3).FillColor, 0xFFFFFF);
+    EXPECT_EQ(cell(4).TextColor, 0xFFFFFF);
+    EXPECT_EQ(cell(4).FillColor, clBlack);
+    EXPECT_EQ(cell(5).FillColor, 0xFF0000);
+    EXPECT_TRUE(cell(5).Underline);
+    EXPECT_EQ(cell(1).FillColor, clBlack) << "earlier cells keep theirs";
+}
+
+TEST_F(TerminalModel, RestoreBeforeAnySaveGivesReadableText)
+{
+    term->DisplayText(ESC + "[5;5H" + ESC + "8" + "x");
+    const TTermCell c = term->CellBuffer->FetchCell(1, 1);
+    EXPECT_EQ(c.Character, 'x') << "the saved spot starts as (0,0), clamped to (1,1)";
+    EXPECT_NE(c.TextColor, c.FillColor);
+}
+
+TEST_F(TerminalModel, ModesFillAndUnknownSequences)
+{
+    term->DisplayText("text" + ESC + "[?3h");
+    EXPECT_EQ(term->Columns(), 132);
+    EXPECT_EQ(RowText(*term, 1), "");
+    term->DisplayText(ESC + "[?3l");
+    EXPECT_EQ(term->Columns(), 80);
+    term->DisplayText(ESC + "[?1h");
+    EXPECT_TRUE(term->AppCursorKeys);
+    term->DisplayText(ESC + "[7l");
+    EXPECT_FALSE(term->WrapLines());
+    term->DisplayText(ESC + "#8");
+    const TTermCell c = term->CellBuffer->FetchCell(80, 24);
+    EXPECT_EQ(c.Character, 'E');
+    EXPECT_EQ(c.TextColor, 0xFFFFFF);
+    EXPECT_EQ(c.FillColor, clBlack);
+
+    std::vector<std::pair<TEscapeCode, std::string>> unhandled;
+    term->OnUnhandledCode = TUnhandledEvent(
+        [&](TObject*, TEscapeCode code, std::string data) { unhandled.emplace_back(code, data); });
+    term->DisplayText(ESC + "[5q" + "z");
+    ASSERT_EQ(unhandled.size(), 1u);
+    EXPECT_EQ(unhandled[0].first, ecUnknown);
+    EXPECT_EQ(unhandled[0].second, "[5q");
+}
+
+TEST_F(TerminalModel, HugeParametersSaturateAndCodesWorkWithoutAList)
+{
+    term->DisplayText(ESC + "[2147483647B" + ESC + "[2147483647C");
+    EXPECT_EQ(term->CaretPos.y, 24);
+    EXPECT_EQ(term->CaretPos.x, 80);
+    term->DisplayText(ESC + "[2147483647A" + ESC + "[-2147483648D");
+    EXPECT_EQ(term->CaretPos.y, 1);
+    EXPECT_EQ(term->CaretPos.x, 80);
+    for (TEscapeCode code : {ecIdentify, ecQueryCursorPos, ecReset, ecAttributes, ecSetMode})
+        EXPECT_TRUE(term->ExecuteCode(code, nullptr)) << GetEnumName(TypeInfoOf<TEscapeCode>(), code);
+    EXPECT_FALSE(term->ExecuteCode(ecReportCursorPos, nullptr));
+}
+
+TEST_F(TerminalModel, OnCharSeesEveryPlacedByteAndOnGetEscapeCodesSuppliesAnInterpreter)
+{
+    std::string seen;
+    term->OnChar = TChScreenEvent([&](TObject*, char c) { seen += c; });
+    term->DisplayText(std::string("a\x01\n", 3));
+    EXPECT_EQ(seen, std::string("a\x01\n", 3));
+
+    int asked = 0;
+    term->OnGetEscapeCodes = TEscapeEvent([&](TObject*, TEscapeParser*& codes) {
+        ++asked;
+        codes = new TVT52Parser();
+    });
+    term->SetEmulation(teNone);
+    EXPECT_EQ(asked, 1);
+    ASSERT_NE(term->EscapeCodes, nullptr);
+    term->DisplayText(ESC + "Y" + char(32 + 4) + char(32 + 9));
+    EXPECT_EQ(term->CaretPos.y, 5);
+    EXPECT_EQ(term->CaretPos.x, 10);
+}
+
+TEST_F(TerminalModel, ReplacingTheInterpreterFromAHandlerMidBlockIsSafe)
+{
+    term->OnUnhandledCode = TUnhandledEvent([&](TObject*, TEscapeCode, std::string) { term->SetEmulation(teVT52); });
+    term->DisplayText(ESC + "[5q" + ESC + "H" + "ok");
+    EXPECT_EQ(term->EscapeCodes->ClassName(), "TVT52Parser");
+    EXPECT_EQ(RowText(*term, 1), "ok");
+}
+
+// ---- The receive path on a port ------------------------------------------------------------
+
+TEST_F(TerminalOnPty, BurstsArriveAsSeparateBlocksInOrderBeforeDisplay)
+{
+    term->SetEmulation(teNone);
+    Open();
+    Receive("MR0");
+    Receive(";1\r");
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0], "MR0");
+    EXPECT_EQ(blocks[1], ";1\r");
+    EXPECT_EQ(shownWhenReceived[0], "") << "the handler runs before the block is displayed";
+    EXPECT_EQ(shownWhenReceived[1], "MR0");
+    EXPECT_EQ(RowText(*term, 1), "MR0;1");
+    EXPECT_EQ(term->CaretPos.x, 1);
+}
+
+TEST_F(TerminalOnPty, HandlerCanSuppressOrPrefixTheBlock)
+{
+    term->SetEmulation(teNone);
+    Open();
+    handler = [](std::string& s) { s.clear(); };
+    Receive("hidden");
+    EXPECT_EQ(RowText(*term, 1), "");
+    handler = [this](std::string&) { term->DisplayText("\n\r"); };
+    Receive("FA;");
+    EXPECT_EQ(RowText(*term, 2), "FA;") << "the handler's own text came first";
+}
+
+TEST_F(TerminalOnPty, AppendLFAndForce7BitTreatTheBlockBeforeTheHandler)
+{
+    term->SetEmulation(teNone);
+    term->SetAppendLF(true);
+    term->SetForce7Bit(true);
+    Open();
+    Receive(std::string("a\r\n\xC1", 4));
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0], "a\r\n\nA");
+    EXPECT_EQ(term->CaretPos.y, 3);
+}
+
+TEST_F(TerminalOnPty, QueryAnswersGoBackToTheRadio)
+{
+    Open();
+    Receive(ESC + "[c");
+    EXPECT_EQ(pty.Receive(7), ESC + "[?1;2c");
+    Receive(ESC + "[5n");
+    EXPECT_EQ(pty.Receive(4), ESC + "[0n");
+    Receive(ESC + "[10;5H" + ESC + "[6n");
+    EXPECT_EQ(pty.Receive(7), ESC + "[10;5R");
+    term->SetEmulation(teVT52);
+    Receive(ESC + "Z");
+    EXPECT_EQ(pty.Receive(3), ESC + "/Z");
+}
+
+TEST_F(TerminalOnPty, NothingIsSentWhileThePortIsClosed)
+{
+    term->DisplayText(ESC + "[c" + ESC + "[6n");
+    term->TypeChar('x');
+    Open();
+    EXPECT_EQ(pty.Receive(1, 300), "");
+    EXPECT_EQ(RowText(*term, 1), "") << "no echo either";
+}
+
+TEST_F(TerminalOnPty, FreeingThePortUnlinksTheTerminal)
+{
+    Open();
+    FreeAndNil(port);
+    EXPECT_EQ(term->ComPort(), nullptr);
+    EXPECT_FALSE(term->Connected());
+    term->TypeChar('x');
+    term->DisplayText(ESC + "[c");
+}
+
+TEST_F(TerminalOnPty, ConnectedOpensAndClosesTheLinkedPort)
+{
+    term->SetConnected(true);
+    EXPECT_TRUE(port->Connected());
+    EXPECT_TRUE(term->Connected());
+    term->SetConnected(false);
+    EXPECT_FALSE(port->Connected());
+    term->SetComPort(nullptr);
+    EXPECT_TRUE(port->Links().empty());
+    term->SetConnected(true);
+    EXPECT_FALSE(port->Connected());
+}
+
+// A reply the port cannot send is reported, and the next block is displayed as usual.
+TEST_F(SerialFixture, TerminalReplyFailureIsReportedAndReceivingGoesOn)
+{
+    EnsureGuiApplication();
+    SerialTerminalInitialize();
+    FakeComm comm;
+    TSerialPort port(nullptr);
+    auto* term = new TSerialTerminal(nullptr);
+    term->SetComPort(&port);
+    int blocks = 0;
+    term->OnStrReceived = TStrRecvEvent([&](TObject*, std::string&) { ++blocks; });
+    port.OpenPort();
+    ASSERT_TRUE(comm.WaitForCalls("WaitCommEvent", 1));
+    comm.FailOn("WriteFile", 5);
+    comm.SetInput(ESC + "[c");
+    comm.FireEvents(EV_RXCHAR);
+    ASSERT_TRUE(PumpUntil([&] { return !appErrors.empty(); }));
+    ASSERT_TRUE(comm.WaitForCalls("WaitCommEvent", 2));
+    comm.SetInput("next");
+    comm.FireEvents(EV_RXCHAR);
+    ASSERT_TRUE(PumpUntil([&] { return blocks == 2; }));
+    EXPECT_EQ(RowText(*term, 1), "next");
+    port.ClosePort();
+    FreeObject(term);
+    SerialTerminalFinalize();
+}

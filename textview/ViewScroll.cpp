@@ -1,0 +1,218 @@
+#include "textview/ViewScroll.h"
+
+#include <algorithm>
+#include <string>
+
+#include "framework/TypInfo.h"
+#include "platform/Gdi.h"
+#include "platform/ScrollBar.h"
+
+QM_CLASS_IMPL(TViewScroller, TCustomControl, [](TClassBuilder<TViewScroller>& b) {
+    b.Property("Tracking", &TViewScroller::Tracking).Default(true);
+    b.Property("VScrollVisible", &TViewScroller::VScrollVisible, &TViewScroller::SetVScrollVisible).Default(true);
+    b.Property("OnVScrolled", &TViewScroller::OnVScrolled);
+})
+
+TViewScroller::TViewScroller(TComponent* AOwner) : TCustomControl(AOwner)
+{
+    SetTabStop(true);
+}
+
+void TViewScroller::CreateParams(TCreateParams& Params)
+{
+    TCustomControl::CreateParams(Params);
+    Params.Style |= WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL;
+}
+
+void TViewScroller::CreateWnd()
+{
+    TCustomControl::CreateWnd();
+    StepHeight = 10;
+    VPos = 0;
+    HPos = 0;
+    UpdateScrollRanges(ClientWidth(), ClientHeight() / StepHeight);
+}
+
+void TViewScroller::UpdateScrollRanges(int ADocWidth, int ADocSteps)
+{
+    DocWidth = ADocWidth;
+    DocSteps = ADocSteps;
+    if (!HandleAllocated() || StepHeight <= 0)
+        return;
+    HWND h = Handle();
+    SCROLLINFO info;
+    info.cbSize = 28;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+    info.nMin = 0;
+    info.nMax = DocSteps;
+    info.nPage = static_cast<UINT>(std::max(0, ClientHeight() / StepHeight));
+    info.nPos = 0;
+    info.nTrackPos = 0;
+    SetScrollInfo(h, SB_VERT, &info, TRUE);
+    if (!FVScrollVisible)
+        ShowScrollBar(h, SB_VERT, FALSE);
+    info.nMax = DocWidth - 1;
+    info.nPage = static_cast<UINT>(std::max(0, ClientWidth()));
+    info.nPos = 0;
+    SetScrollInfo(h, SB_HORZ, &info, TRUE);
+}
+
+void TViewScroller::VScrollToStep(int AStep)
+{
+    int old = VPos;
+    VPos = AStep;
+    if (HandleAllocated()) {
+        SCROLLINFO info;
+        info.cbSize = 28;
+        info.fMask = SIF_POS;
+        info.nPos = AStep;
+        SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+        GetScrollInfo(Handle(), SB_VERT, &info);
+        VPos = info.nPos;
+    }
+    int delta = old - VPos;
+    if (delta == 0)
+        return;
+    if (FullRepaint) {
+        MoveChildControls(0, delta * StepHeight);
+        Refresh();
+    } else {
+        RECT client = ClientRect();
+        ScrollWindowEx(Handle(), 0, delta * StepHeight, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
+        MoveChildControls(0, delta * StepHeight);
+    }
+    OnVScrolled(this);
+}
+
+void TViewScroller::HScrollToPixel(int AX)
+{
+    int old = HPos;
+    HPos = AX;
+    if (HandleAllocated()) {
+        SCROLLINFO info;
+        info.cbSize = 28;
+        info.fMask = SIF_POS;
+        info.nPos = AX;
+        SetScrollInfo(Handle(), SB_HORZ, &info, TRUE);
+        GetScrollInfo(Handle(), SB_HORZ, &info);
+        HPos = info.nPos;
+    }
+    int delta = old - HPos;
+    if (delta == 0)
+        return;
+    if (FullRepaint) {
+        MoveChildControls(delta, 0);
+        Refresh();
+    } else {
+        RECT client = ClientRect();
+        ScrollWindowEx(Handle(), delta, 0, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
+        MoveChildControls(delta, 0);
+    }
+}
+
+void TViewScroller::ScrollToPixelY(int AY)
+{
+    // Without a window there are no steps yet.
+    if (StepHeight > 0)
+        VScrollToStep(AY / StepHeight);
+}
+
+void TViewScroller::ClampChildTop(TControl* Child)
+{
+    Child->SetTop(std::clamp(Child->Tag(), -10000, 10000));
+}
+
+void TViewScroller::MoveChildControls(int ADX, int ADY)
+{
+    if (ADX == 0 && ADY == 0)
+        return;
+    for (int i = 0; i < ControlCount(); ++i) {
+        TControl* c = Controls(i);
+        if (ADY != 0) {
+            c->SetTag(c->Tag() + ADY);
+            ClampChildTop(c);
+        }
+        if (ADX != 0)
+            c->SetLeft(c->Left() + ADX);
+    }
+}
+
+void TViewScroller::SetVScrollVisible(bool Value)
+{
+    FVScrollVisible = Value;
+    if (HandleAllocated())
+        ShowScrollBar(Handle(), SB_VERT, Value);
+}
+
+void TViewScroller::WMHScroll(TMessage& M)
+{
+    int pos = static_cast<short>(HIWORD(M.WParam));
+    switch (LOWORD(M.WParam)) {
+    case SB_LINELEFT: HScrollToPixel(HPos - StepHeight); break;
+    case SB_LINERIGHT: HScrollToPixel(HPos + StepHeight); break;
+    case SB_PAGELEFT: HScrollToPixel(HPos - 10 * StepHeight); break;
+    case SB_PAGERIGHT: HScrollToPixel(HPos + 10 * StepHeight); break;
+    case SB_THUMBPOSITION: HScrollToPixel(pos); break;
+    case SB_THUMBTRACK:
+        if (Tracking)
+            HScrollToPixel(pos);
+        break;
+    case SB_LEFT: HScrollToPixel(0); break;
+    case SB_RIGHT: HScrollToPixel(DocWidth); break;
+    default: break;
+    }
+}
+
+void TViewScroller::WMVScroll(TMessage& M)
+{
+    int pos = static_cast<short>(HIWORD(M.WParam));
+    switch (LOWORD(M.WParam)) {
+    case SB_LINEUP: VScrollToStep(VPos - 1); break;
+    case SB_LINEDOWN: VScrollToStep(VPos + 1); break;
+    case SB_PAGEUP: VScrollToStep(VPos - 10); break;
+    case SB_PAGEDOWN: VScrollToStep(VPos + 10); break;
+    case SB_THUMBPOSITION: VScrollToStep(pos); break;
+    case SB_THUMBTRACK:
+        if (Tracking)
+            VScrollToStep(pos);
+        break;
+    case SB_TOP: VScrollToStep(0); break;
+    case SB_BOTTOM: VScrollToStep(DocSteps); break;
+    default: break;
+    }
+}
+
+void TViewScroller::WMKeyDown(TMessage& M)
+{
+    UINT msg = 0;
+    int code = 0;
+    switch (static_cast<WORD>(M.WParam)) {
+    case VK_PRIOR: msg = WM_VSCROLL; code = SB_PAGEUP; break;
+    case VK_NEXT: msg = WM_VSCROLL; code = SB_PAGEDOWN; break;
+    case VK_END: msg = WM_VSCROLL; code = SB_BOTTOM; break;
+    case VK_HOME: msg = WM_VSCROLL; code = SB_TOP; break;
+    case VK_UP: msg = WM_VSCROLL; code = SB_LINEUP; break;
+    case VK_DOWN: msg = WM_VSCROLL; code = SB_LINEDOWN; break;
+    case VK_LEFT: msg = WM_HSCROLL; code = SB_LINELEFT; break;
+    case VK_RIGHT: msg = WM_HSCROLL; code = SB_LINERIGHT; break;
+    default: break;
+    }
+    if (msg != 0)
+        Perform(msg, static_cast<WPARAM>(code), 0);
+    TCustomControl::WMKeyDown(M);
+}
+
+void TViewScroller::WMGetDlgCode(TMessage& M) { M.Result = DLGC_WANTARROWS; }
+
+void TViewScroller::Paint()
+{
+    TCanvas* c = Canvas();
+    c->Font()->SetColor(clRed);
+    c->Font()->SetSize(2);
+    TRect clip = c->GetClipRect();
+    c->FillRect(clip);
+    if (StepHeight <= 0)
+        return;
+    for (int row = clip.top / StepHeight - 1; row <= clip.bottom / StepHeight + 1; ++row)
+        c->TextOut(-HPos, row * StepHeight, std::to_string(VPos + row));
+}
