@@ -816,9 +816,9 @@ void InitForms()
     RegisterFindGlobalComponentProc([](const std::string& Name) -> TComponent* {
         if (!Screen)
             return nullptr;
-        for (TCustomForm* f : Screen->FForms)
-            if (SameText(f->Name(), Name))
-                return f;
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (SameText(Screen->Forms(i)->Name(), Name))
+                return Screen->Forms(i);
         return nullptr;
     });
     RegisterFormClasses();

@@ -356,10 +356,11 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* lb)
 
 HBRUSH GetSysColorBrush(int index)
 {
-    static std::map<int, BrushObj*> brushes;
+    // Stock objects live for the whole run; kept behind a pointer so exit does not free them.
+    static auto* brushes = new std::map<int, BrushObj*>;
     if (index < 0 || index > COLOR_INFOBK)
         return nullptr;
-    auto& b = brushes[index];
+    auto& b = (*brushes)[index];
     if (!b)
         b = NewBrush(LOGBRUSH{BS_SOLID, GetSysColor(index), 0}, true);
     return b;
