@@ -184,6 +184,11 @@ public:
     void RadioSwitchOnClick(TObject* Sender);
     void RadioSwitchOffClick(TObject* Sender);
 
+    // ---- actions of the channel-file and radio units, called from start-up and close ----
+    void LoadFile(const std::string& FileName);
+    bool SaveAction();
+    void RX_Action_Mem(std::uint8_t From, std::uint8_t To);
+
     // The main menu's shortcuts, tried before the focused control sees the key; true when
     // an item took it.
     bool HandleMenuShortCut(WORD Key, TShiftState Shift);
@@ -194,12 +199,12 @@ public:
     bool CloseAfterAction() const { return FCloseAfterAction; }
 
 private:
-    void ReadOwnDescription();
     void ShowMainMenuBar();
     void ApplyStoredPortName();
     void ReadOptions();
     void WriteSettings();
     bool FCloseAfterAction = false;
+    bool FMenuBarShown = false;
 };
 
 extern TForm1* Form1;
@@ -207,6 +212,12 @@ extern TForm1* Form1;
 // ---- plain routines on the main window ----
 void ShowStatus(const std::string& Text);
 std::string MessageKindName(std::uint8_t Kind);
+// The desktop's message box for a message kind (0 warning, 1 error, 2 information); gives
+// the button's modal result (1 OK, 6 yes, 7 no, 2 cancel).
+enum class MessageBoxChoice { OK, YesNo, YesNoCancel };
+int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxChoice Buttons);
+// Opens a web address with the desktop's browser; false when that failed.
+bool OpenWebsite(const std::string& Url);
 std::string AskOnCommandLine(const std::string& Question, const std::string& Answers);
 void SetProgressRange(std::uint8_t From, std::uint8_t To);
 void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
@@ -217,6 +228,10 @@ std::string ExtractLastPathPart(const std::string& Path);
 // The text the find function searches for (kept here until the find dialog exists).
 extern std::string SearchText;
 extern int LastFoundRow;
+
+// The program's web sites.
+constexpr const char* MainWebsite = "https://www.example.org/quillmere/";
+constexpr const char* MirrorWebsite = "https://mirror.example.org/quillmere/";
 
 // The window caption after start-up and after File > Close.
 constexpr const char* MainWindowCaption = "Quillmere - Version:2.4";

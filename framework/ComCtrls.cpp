@@ -38,6 +38,7 @@ int MeasureText(TCustomControl* c, const std::string& s)
 void DrawTextIn(TCanvas* cv, const TRect& r, const std::string& s, UINT align)
 {
     RECT rc = r;
+    cv->TextHeight("X"); // selects the canvas font into the context, as measuring did
     cv->Brush()->SetStyle(bsClear);
     DrawTextA(cv->GetHandle(), s.c_str(), static_cast<int>(s.size()), &rc,
               align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);

@@ -115,7 +115,9 @@ QM_CLASS_IMPL(TControl, TComponent, [](TClassBuilder<TControl>& b) {
     b.Property("AutoSize", &TControl::AutoSize, &TControl::SetAutoSize).Default(false);
     b.Property("Visible", &TControl::Visible, &TControl::SetVisible).Default(true);
     b.Property("Enabled", &TControl::Enabled, &TControl::SetEnabled).Default(true);
-    b.Property("Color", &TControl::Color, &TControl::SetColor).Stored([](TControl& c) { return !c.ParentColor(); });
+    b.Property("Color", &TControl::Color, &TControl::SetColor)
+        .TypeName("TColor")
+        .Stored([](TControl& c) { return !c.ParentColor(); });
     b.Property("ParentColor", &TControl::ParentColor, &TControl::SetParentColor).Default(true);
     b.Property("Font", &TControl::Font, &TControl::SetFont).Stored([](TControl& c) { return !c.ParentFont(); });
     b.Property("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
@@ -1078,8 +1080,11 @@ void TWinControl::WMKeyDown(TMessage& M)
         return;
     WORD key = static_cast<WORD>(M.WParam);
     if (key == VK_ESCAPE || key == VK_RETURN || key == VK_TAB) {
+        // A control that asks for the key keeps it; otherwise the form has it first.
+        LRESULT code = Perform(WM_GETDLGCODE, 0, 0);
+        bool wanted = (code & DLGC_WANTALLKEYS) != 0 || (key == VK_TAB && (code & DLGC_WANTTAB) != 0);
         TCustomForm* form = GetParentForm();
-        if (form && form->Perform(CM_DIALOGKEY, key, M.LParam) != 0)
+        if (!wanted && form && form->Perform(CM_DIALOGKEY, key, M.LParam) != 0)
             return;
     }
     DefaultHandler(M);

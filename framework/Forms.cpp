@@ -31,8 +31,7 @@ int ShowMessageBox(const std::string& Text, const std::string& Caption, UINT Fla
 {
     if (MessageBoxHook())
         return MessageBoxHook()(Text, Caption, Flags);
-    std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
-    return IDOK;
+    return MessageBoxA(nullptr, Text.c_str(), Caption.c_str(), Flags);
 }
 
 // ---- TCustomForm ---------------------------------------------------------------------------
@@ -797,6 +796,8 @@ TStrings* TScreen::Fonts()
 
 void RegisterFormClasses()
 {
+    // Descriptions name colours ("clBtnFace").
+    RegisterColorIdents();
     RegisterControlClasses();
     RegisterClasses({TCustomForm::StaticClassInfo(), TForm::StaticClassInfo()});
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/Services.h"
 // Forms, the application object (`Application`) and the screen (`Screen`).
 #include <functional>
 #include <string>
@@ -138,11 +139,6 @@ public:
 using TMessageBoxService = std::function<int(const std::string& Text, const std::string& Caption, UINT Flags)>;
 void SetMessageBoxService(TMessageBoxService service);
 int ShowMessageBox(const std::string& Text, const std::string& Caption, UINT Flags);
-constexpr UINT MB_OK = 0x0000;
-constexpr UINT MB_OKCANCEL = 0x0001;
-constexpr UINT MB_YESNO = 0x0004;
-constexpr UINT MB_ICONERROR = 0x0010;
-constexpr int IDOK = 1;
 
 class TApplication : public TComponent {
     QM_CLASS(TApplication, TComponent)

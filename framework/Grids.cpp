@@ -277,7 +277,7 @@ void TStringGrid::SetFixedColor(TColor v)
 
 void TStringGrid::SetBorderStyle(TBorderStyle v)
 {
-    FBorderStyle = v == bsNone ? bsNone : bsSingle;
+    FBorderStyle = v;
     UpdateScrollRange();
     Invalidate();
 }

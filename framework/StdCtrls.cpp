@@ -671,6 +671,13 @@ public:
         if (UpdateCount() == 0 && !FLoading)
             FMemo->SetText(JoinLines());
     }
+    // The end of an update (as when a description fills the lines) tells the memo too.
+    void SetUpdateState(bool Updating) override
+    {
+        TStringList::SetUpdateState(Updating);
+        if (!Updating && !FLoading)
+            FMemo->SetText(JoinLines());
+    }
     void Load(const std::string& text)
     {
         FLoading = true;

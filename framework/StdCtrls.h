@@ -271,12 +271,12 @@ public:
     void Click() override;
     // Answers a dialog key (Enter for Default, Esc for Cancel); true when it clicked.
     bool DialogKey(WORD Key);
+    void SetParent(TWinControl* AParent) override;
 
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
     void SyncCaption() override;
-    void SetParent(TWinControl* AParent) override;
 
 private:
     void HookForm();

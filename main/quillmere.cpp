@@ -1,12 +1,10 @@
-#include "framework/Modules.h"
-#include "platform/SerialPortList.h"
-#include "platform/WinReg.h"
+#include "app/ProgramMain.h"
+#include "framework/Resources.h"
+
+void RegisterEmbeddedResources_quillmere();
 
 int main(int argc, char** argv)
 {
-    AddModule({"SerialPortList", [] { RefreshSerialPortList(); }, nullptr});
-    InitModules(argc, argv);
-    FinalizeModules();
-    RegistryShutdown();
-    return 0;
+    RegisterEmbeddedResources_quillmere();
+    return ProgramMain(argc, argv);
 }

@@ -136,9 +136,17 @@ void TWindowHook::DoBeforeMessage(TMessage& Msg, bool& Handled) { BeforeMessage(
 
 QM_CLASS_IMPL(TControlHook, TObject)
 
-TControlHook::TControlHook()
+TControlHook::TControlHook() : FCell(std::make_shared<TProcCell>())
 {
-    FNewWndProc = MakeMessageProc([this](TMessage& Msg) { HookedWndProc(Msg); });
+    FCell->Hook = this;
+    FNewWndProc = MakeWindowProc([cell = FCell](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (cell->Hook) {
+            TMessage m{msg, wp, lp, 0};
+            cell->Hook->HookedWndProc(m);
+            return m.Result;
+        }
+        return CallWindowProc(cell->Prev, h, msg, wp, lp);
+    });
 }
 
 TControlHook::~TControlHook()
@@ -148,6 +156,9 @@ TControlHook::~TControlHook()
         GHookList->Remove(this);
     while (FList.Count() > 0)
         RemoveHookListener(static_cast<TWindowHook*>(FList.Last()));
+    // Left in a chain under someone else's procedure: pass messages on from now on.
+    FCell->Prev = FBuried ? FPrevWndProc : nullptr;
+    FCell->Hook = nullptr;
     FControl = nullptr;
 }
 
@@ -185,6 +196,8 @@ void TControlHook::InstallHook()
 {
     if (!FControl || FControl->IsDesigning() || FControl->IsDestroying() || FDestroying)
         return;
+    if (FBuried)
+        return;
     HWND h = FControl->Handle();
     WNDPROC current = GetWindowLong(h, GWL_WNDPROC);
     if (current != FNewWndProc) {
@@ -193,14 +206,20 @@ void TControlHook::InstallHook()
     }
 }
 
-void TControlHook::RemoveHook()
+void TControlHook::RemoveHook(bool WindowGone)
 {
-    // A procedure that someone else installed on top of ours stays; ours stays under it.
     if (FControl && FPrevWndProc && FControl->HandleAllocated()) {
         HWND h = FControl->Handle();
-        if (GetWindowLong(h, GWL_WNDPROC) == FNewWndProc)
+        if (GetWindowLong(h, GWL_WNDPROC) == FNewWndProc) {
             SetWindowLong(h, GWL_WNDPROC, FPrevWndProc);
+        } else if (!WindowGone) {
+            // A procedure installed on top of ours stays, and ours under it: keep passing
+            // messages to the previous one, or the control would lose its own procedure.
+            FBuried = true;
+            return;
+        }
     }
+    FBuried = false;
     FPrevWndProc = nullptr;
 }
 
@@ -223,7 +242,7 @@ void TControlHook::HookedWndProc(TMessage& Msg)
         DispatchToListeners(hpAfterMessage, Msg, handled);
     }
     if (Msg.Msg == WM_DESTROY) {
-        RemoveHook();
+        RemoveHook(true);
         // The control gets a new window after this one (a recreation): hook that one later.
         if (GHookList && !FDestroying && !ControlDestroying())
             PostMessage(GHookList->Handle(), CM_REHOOKCONTROL, 0, reinterpret_cast<LPARAM>(this));

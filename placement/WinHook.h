@@ -58,7 +58,8 @@ public:
     void RemoveHookListener(TWindowHook* Listener);
     void SetHookedControl(TWinControl* Control);
     void InstallHook();
-    void RemoveHook();
+    // WindowGone: the window is being destroyed, so nothing of ours stays in its chain.
+    void RemoveHook(bool WindowGone = false);
     void DispatchToListeners(THookPhase Phase, TMessage& Msg, bool& Handled);
     void HookedWndProc(TMessage& Msg);
 
@@ -68,7 +69,15 @@ public:
 
 private:
     bool ControlDestroying() const;
+    struct TProcCell {
+        TControlHook* Hook = nullptr;
+        WNDPROC Prev;
+    };
     TWinControl* FControl = nullptr;
+    // Shared with the installed procedure, which may outlive this hook inside a chain.
+    std::shared_ptr<TProcCell> FCell;
+    // Our procedure is still in the chain, under one installed later by someone else.
+    bool FBuried = false;
     WNDPROC FNewWndProc;
     WNDPROC FPrevWndProc;
     TList FList;

@@ -15,6 +15,8 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMessageBox>
+
+#include <cstdio>
 #include <QMimeDatabase>
 #include <QPageLayout>
 #include <QPainter>
@@ -87,7 +89,13 @@ public:
         box.setStandardButtons(set);
         box.setEscapeButton(escape);
         CentreOnScreen(&box);
-        int r = box.exec();
+        // Without a screen nobody can answer: say it on stderr and take the escape answer
+        // rather than wait for ever.
+        int r = escape;
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), NormalizeLineBreaks(text).c_str());
+        else
+            r = box.exec();
         switch (r) {
         case QMessageBox::Ok: return IDOK;
         case QMessageBox::Yes: return IDYES;

@@ -191,6 +191,12 @@ protected:
 
     enum class TCaretStep { AfterChar, CarriageReturn, LineFeed, ReverseLineFeed, Tab, Left, FormFeed };
     void CreateInterpreter();
+    // A control made at run time gets its interpreter on first use.
+    void EnsureInterpreter()
+    {
+        if (!FInterpreterReady && !IsLoading())
+            CreateInterpreter();
+    }
     void PlaceChar(char Ch);
     void StepCaret(TCaretStep Kind);
     TTermCell CurrentCell(char Ch) const;

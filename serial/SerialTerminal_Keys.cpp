@@ -25,6 +25,7 @@ void TCustomSerialTerminal::TypeChar(char Ch)
 
 void TCustomSerialTerminal::TransmitReply(TEscapeCode Code, TStrings* Params)
 {
+    EnsureInterpreter();
     if (FComPort == nullptr || !FComPort->Connected() || EscapeCodes == nullptr)
         return;
     const std::string text = EscapeCodes->SequenceFor(Code, Params);
@@ -35,6 +36,7 @@ void TCustomSerialTerminal::TransmitReply(TEscapeCode Code, TStrings* Params)
 
 void TCustomSerialTerminal::TransmitCode(TEscapeCode Code, TStrings* Params)
 {
+    EnsureInterpreter();
     if (FComPort == nullptr || !FComPort->Connected() || EscapeCodes == nullptr)
         return;
     TransmitReply(Code, Params);
@@ -63,8 +65,7 @@ void TCustomSerialTerminal::KeyPress(char& Key)
 void TCustomSerialTerminal::KeyDown(WORD& Key, TShiftState Shift)
 {
     TCustomControl::KeyDown(Key, Shift);
-    if (!FInterpreterReady && !IsLoading())
-        CreateInterpreter();
+    EnsureInterpreter();
     TEscapeCode code = ecUnknown;
     switch (Key) {
     case VK_HOME: code = ecCursorHome; break;

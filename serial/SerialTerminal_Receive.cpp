@@ -62,8 +62,7 @@ void TCustomSerialTerminal::DisplayBytes(const void* Buffer, int Count)
 {
     if (Buffer == nullptr || Count <= 0)
         return;
-    if (!FInterpreterReady && !IsLoading())
-        CreateInterpreter();
+    EnsureInterpreter();
     const auto* bytes = static_cast<const char*>(Buffer);
     HideCaretIfMade();
     ++FDisplayDepth;

@@ -103,7 +103,9 @@ void TTextView::AddTextLines(const std::string& Text, int StyleNo)
         AddParagraph(s, StyleNo);
         return;
     }
-    while (!s.empty()) {
+    for (;;) {
+        if (s.empty())
+            return; // a trailing line break adds no empty item
         size_t p = s.find("\r\n");
         if (p == std::string::npos)
             break;

@@ -145,7 +145,7 @@ TEST_F(TerminalView, CaretExistsOnlyWithFocusAndSitsAtTheCellBottom)
     term->SetCaret(tcUnderline);
     term->PlaceCaret(3, 2);
     term->SetFocus();
-    ASSERT_TRUE(term->CaretMade);
+    ASSERT_TRUE(PumpUntil([&] { return term->CaretMade; }));
     EXPECT_EQ(term->CaretHeight, 2);
     POINT p{};
     GetCaretPos(&p);
@@ -195,6 +195,7 @@ TEST_F(TerminalView, VerticalBarCoversTheRowsBeyondTheWindow)
     term->SetBorderStyle(bsNone);
     term->SetScrollBars(ssVertical);
     term->SetRows(100);
+    h = term->Handle(); // the window was recreated for the new style
     SizeClient(80, 25);
     term->UpdateScrollRanges();
     int lo = -1, hi = -1;
@@ -223,6 +224,7 @@ TEST_F(TerminalView, HorizontalPageIsTheClientWidth)
     term->SetBorderStyle(bsNone);
     term->SetScrollBars(ssHorizontal);
     term->SetColumns(256);
+    h = term->Handle();
     SizeClient(50, 10);
     term->UpdateScrollRanges();
     int lo = -1, hi = -1;
@@ -256,6 +258,7 @@ TEST_F(TerminalView, InvalidatedRectangleFollowsTheScrolledView)
 TEST_F(TerminalView, ColouredCellIsPaintedWithItsColours)
 {
     term->SetBorderStyle(bsNone);
+    h = term->Handle();
     term->DisplayText(ESC + "[2;3H" + ESC + "[31;42m" + "\xDB" + "W");
     term->Invalidate();
     QImage img = Grab();
@@ -283,7 +286,7 @@ TEST_F(TerminalView, ScreenshotOfColouredTextAndTheCaret)
     term->DisplayText("\r\n" + ESC + "[1mbold in AltColor" + ESC + "[0m " + ESC + "[4munderlined" + ESC +
                       "[0m " + ESC + "[7mreverse" + ESC + "[0m\r\n> ");
     term->SetFocus();
-    ASSERT_TRUE(term->CaretMade);
+    ASSERT_TRUE(PumpUntil([&] { return term->CaretMade; }));
     RECT caret{};
     if (!GetCaretOverlay(h, &caret))
         BlinkCaret();

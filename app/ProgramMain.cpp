@@ -1,0 +1,125 @@
+#include "app/ProgramMain.h"
+
+#include "app/AboutFormUnit.h"
+#include "app/ComportSettingsUnit.h"
+#include "app/DisclaimFormUnit.h"
+#include "app/FindFormUnit.h"
+#include "app/Globals.h"
+#include "app/OptionsFormUnit.h"
+#include "app/PrintMemFormUnit.h"
+#include "app/RadiotypeUnit.h"
+#include "app/Range_Select.h"
+#include "app/SplashFormUnit.h"
+#include "app/Unit1.h"
+#include "framework/ComCtrls.h"
+#include "framework/Dialogs.h"
+#include "framework/FormReader.h"
+#include "framework/Forms.h"
+#include "framework/Menus.h"
+#include "framework/Modules.h"
+#include "framework/Resources.h"
+#include "framework/StdCtrls.h"
+#include "framework/SysUtils.h"
+#include "framework/TypInfo.h"
+#include "platform/SerialPortList.h"
+#include "platform/WinReg.h"
+#include "serial/SerialPort.h"
+#include "serial/SerialTerminal.h"
+
+void RegisterDialogFormClasses()
+{
+    RegisterClasses({TRadioTypeForm::StaticClassInfo(), TAboutForm::StaticClassInfo(),
+                     TPrintMemForm::StaticClassInfo(), TFindForm::StaticClassInfo(),
+                     TDisclaimForm::StaticClassInfo(), TRange_Selection::StaticClassInfo(),
+                     TOptionsForm::StaticClassInfo(), TSplashForm::StaticClassInfo(),
+                     TComportSettingsForm::StaticClassInfo()});
+}
+
+namespace {
+
+void InitFormsModule()
+{
+    RegisterFormClasses();
+    RegisterStdControlsClasses();
+    RegisterComControlsClasses();
+    RegisterMenusUnitClasses();
+    RegisterDialogsUnitClasses();
+    InitForms();
+}
+
+void DoneFormsModule() { DoneForms(); }
+
+void InitSerialPortModule()
+{
+    SerialPortInitialize();
+    RegisterSerialPortClasses();
+}
+
+void InitTerminalModule()
+{
+    SerialTerminalInitialize();
+    RegisterSerialTerminalClasses();
+}
+
+void InitMainWindowModule()
+{
+    RegisterUnit1Classes();
+    RegisterDialogFormClasses();
+}
+
+} // namespace
+
+void AddProgramModules()
+{
+    AddModule({"Forms", &InitFormsModule, &DoneFormsModule});
+    AddModule({"SerialPortList", [] { RefreshSerialPortList(); }, nullptr});
+    AddModule({"SerialTerminal", &InitTerminalModule, &SerialTerminalFinalize});
+    AddModule({"SerialPort", &InitSerialPortModule, &SerialPortFinalize});
+    AddModule({"Globals", &GlobalsInitialization, &GlobalsFinalization});
+    AddModule({"Unit1", &InitMainWindowModule, nullptr});
+}
+
+const std::vector<std::string>& ProgramFormClassNames()
+{
+    static const std::vector<std::string> names = {
+        "TForm1",       "TRadioTypeForm",   "TAboutForm",   "TPrintMemForm",
+        "TFindForm",    "TDisclaimForm",    "TRange_Selection", "TOptionsForm",
+        "TSplashForm",  "TComportSettingsForm"};
+    return names;
+}
+
+void CreateProgramForms()
+{
+    Application->CreateForm(Form1);
+    Application->CreateForm(RadioTypeForm);
+    Application->CreateForm(AboutForm);
+    Application->CreateForm(PrintMemForm);
+    Application->CreateForm(FindForm);
+    Application->CreateForm(DisclaimForm);
+    Application->CreateForm(Range_Selection);
+    Application->CreateForm(OptionsForm);
+    Application->CreateForm(SplashForm);
+    Application->CreateForm(ComportSettingsForm);
+}
+
+int ProgramMain(int argc, char** argv)
+{
+    AddProgramModules();
+    int exitCode = 0;
+    try {
+        InitModules(argc, argv);
+        Application->Initialize();
+        Application->SetTitle("Quillmere");
+        CreateProgramForms();
+        Form1->Show();
+        Form1->AutoLoad();
+        Application->Run();
+    } catch (const std::exception& e) {
+        if (Application)
+            Application->MessageBox(e.what(), "Quillmere", MB_OK | MB_ICONERROR);
+        exitCode = 1;
+    }
+    FinalizeModules();
+    RegistryShutdown();
+    return exitCode;
+}

@@ -1,0 +1,19 @@
+// The message-box service call, in a unit of its own: the service header and the forms
+// header both define the message-box constants.
+#include "app/Unit1.h"
+
+#include "platform/Services.h"
+
+int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxChoice Buttons)
+{
+    const MessageKind kind = Kind <= 2 ? static_cast<MessageKind>(Kind) : MessageKind::Custom;
+    MessageButtons buttons = MessageButtons::OK;
+    switch (Buttons) {
+    case MessageBoxChoice::OK: buttons = MessageButtons::OK; break;
+    case MessageBoxChoice::YesNo: buttons = MessageButtons::YesNo; break;
+    case MessageBoxChoice::YesNoCancel: buttons = MessageButtons::YesNoCancel; break;
+    }
+    return MessageBoxService().Show(Text, MessageKindName(Kind), kind, buttons);
+}
+
+bool OpenWebsite(const std::string& Url) { return ShellService().OpenUrl(Url); }

@@ -1,0 +1,242 @@
+// Status line, messages and questions (message box, or the command-line log while a typed
+// command runs), enabling for radio actions, the progress bars and the in-row search.
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Graphics.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "framework/Spin.h"
+#include "framework/StdCtrls.h"
+#include "framework/SysUtils.h"
+#include "platform/EventLoop.h"
+#include "platform/Messages.h"
+#include "platform/WinMessages.h"
+
+std::string SearchText;
+int LastFoundRow = 0;
+
+void ShowStatus(const std::string& Text)
+{
+    if (!Form1)
+        return;
+    if (Form1->StatusBar && Form1->StatusBar->Panels()->Count() > 2)
+        Form1->StatusBar->Panels()->Items(2)->SetText(Text);
+    if (UIMode != 'G')
+        Form1->WriteCmdLineWindow(Text, 10);
+}
+
+std::string MessageKindName(std::uint8_t Kind)
+{
+    switch (Kind) {
+    case 0: return "Warning";
+    case 1: return "Error";
+    case 2: return "Information";
+    default: return "Note";
+    }
+}
+
+void TForm1::WriteCmdLineWindow(const std::string& Text, int)
+{
+    if (!CmdLineMemo)
+        return;
+    std::string line;
+    for (char c : Text) {
+        if (c == ';') {
+            CmdLineMemo->Lines()->Add(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    CmdLineMemo->Lines()->Add(line);
+}
+
+void TForm1::OKMessage(const std::string& Text, std::uint8_t Kind)
+{
+    if (UIMode == 'G') {
+        ShowStatus(Text);
+        ShowKindMessageBox(Text, Kind, MessageBoxChoice::OK);
+    } else {
+        WriteCmdLineWindow(MessageKindName(Kind) + " - " + Text, 0);
+    }
+}
+
+bool TForm1::YesNoMessage(const std::string& Text, std::uint8_t Kind)
+{
+    if (UIMode == 'G') {
+        ShowStatus(Text);
+        return ShowKindMessageBox(Text, Kind, MessageBoxChoice::YesNo) == mrYes;
+    }
+    return AskOnCommandLine(MessageKindName(Kind) + " - " + Text, "Yes/No") == "yes";
+}
+
+int TForm1::YesNoCancelMessage(const std::string& Text)
+{
+    if (UIMode == 'G') {
+        ShowStatus(Text);
+        return ShowKindMessageBox(Text, 0, MessageBoxChoice::YesNoCancel);
+    }
+    const std::string answer = AskOnCommandLine("Warning - " + Text, "Yes/No/Cancel");
+    if (answer == "yes")
+        return mrYes;
+    if (answer == "no")
+        return mrNo;
+    // An empty or unexpected answer must never be taken as consent.
+    return mrCancel;
+}
+
+namespace {
+
+bool MatchesAnswer(const std::string& typedLower, const std::string& answers)
+{
+    std::string rest = answers + "/";
+    while (rest.size() >= 2) {
+        const auto slash = rest.find('/');
+        if (AnsiLowerCase(rest.substr(0, slash)) == typedLower)
+            return true;
+        rest.erase(0, slash + 1);
+    }
+    return false;
+}
+
+} // namespace
+
+std::string AskOnCommandLine(const std::string& Question, const std::string& Answers)
+{
+    if (!Form1)
+        return {};
+    const std::string prompt = Question + " [" + Answers + "] ?";
+    PendingAnswer = WaitingAnswer;
+    Form1->WriteCmdLineWindow(";" + prompt, 0);
+    std::string result;
+    while (!PendingAnswer.empty()) {
+        DelayWithMessages(10);
+        // A program that is ending answers nothing: leave the wait instead of hanging.
+        if (Application && Application->Terminated()) {
+            PendingAnswer.clear();
+            break;
+        }
+        if (PendingAnswer == WaitingAnswer)
+            continue;
+        const std::string typed = PendingAnswer;
+        const std::string lower = AnsiLowerCase(typed);
+        if (MatchesAnswer(lower, Answers)) {
+            PendingAnswer.clear();
+            result = lower;
+        } else {
+            Form1->WriteCmdLineWindow(";Invalid answer: " + typed + ".", 8);
+            Form1->WriteCmdLineWindow(prompt + ";", 8);
+            PendingAnswer = WaitingAnswer;
+        }
+    }
+    return result;
+}
+
+void TForm1::ChangeEnabled(bool Enabled)
+{
+    RadioBusy = !Enabled;
+    StopRequest = false;
+    TControl* const controls[] = {
+        MemChanLoadButton, MemChanSaveButton, MemChanRXButton, MemChanTXButton,
+        MemChanClearFieldsButton, MemEdit, RXFreqEdit, TXFreqEdit, RXModeSelect, TXModeSelect,
+        ToneNumber, MemLock, Description, MemGrid, MenuSetLoadButton, MenuSetSaveButton,
+        MenuSetRXButton, MenuSetTXButton, MenuClearFieldsButton, MenuGrid, CmdLineEditCB};
+    for (TControl* c : controls)
+        if (c)
+            c->SetEnabled(Enabled);
+    for (TMenuItem* m : {FileMenu, SearchMenu, SettingsMenu, MenuRadioType})
+        if (m)
+            m->SetEnabled(Enabled);
+    MemStopButton->SetEnabled(!Enabled);
+    MenuSetStopButton->SetEnabled(!Enabled);
+
+    const bool power = RadioTypeTable.ValidIndex(CurrentRadio) &&
+                       std::string(CurrentRadioRecord().PowerSwitch) == "1";
+    RadioSwitchOn->SetEnabled(power);
+    RadioSwitchOff->SetEnabled(RadioSwitchOn->Enabled());
+
+    const TColor textColor = Enabled ? clWindowText : TColor(0x808080);
+    for (TComboBox* c : {RXModeSelect, TXModeSelect, ToneNumber, MemLock})
+        c->Font()->SetColor(textColor);
+
+    // A close confirmed during the action happens now that the action has unwound.
+    if (Enabled && FCloseAfterAction) {
+        FCloseAfterAction = false;
+        PostMessage(Handle(), WM_CLOSE, 0, 0);
+    }
+}
+
+std::uint8_t TForm1::UpdateTaskBarUsed()
+{
+    int total = 0;
+    int used = 0;
+    switch (VYXPageControl->TabIndex()) {
+    case 0:
+        total = 100;
+        for (int r = 1; r <= 100; ++r)
+            if (!MemGrid->GetCell(1, r).empty() && !MemGrid->GetCell(3, r).empty())
+                ++used;
+        break;
+    case 1:
+        total = MenuGrid->RowCount() - 1;
+        for (int r = 1; r < MenuGrid->RowCount(); ++r)
+            if (!MenuGrid->GetCell(2, r).empty())
+                ++used;
+        break;
+    default: break;
+    }
+    StatusBar->Panels()->Items(0)->SetText("Used: " + IntToStr(used));
+    StatusBar->Panels()->Items(1)->SetText("Not Used: " + IntToStr(total - used));
+    if (RadioTypeTable.ValidIndex(CurrentRadio))
+        MenuRadioType->SetCaption(std::string("[") + CurrentRadioRecord().RadioName + "]");
+    return static_cast<std::uint8_t>(used);
+}
+
+void SetProgressRange(std::uint8_t From, std::uint8_t To)
+{
+    TProgressBar* bar = Form1->MemProgressBar;
+    bar->SetEnabled(false);
+    bar->SetMax(255);
+    bar->SetMin(0);
+    bar->SetPosition(From);
+    bar->SetMin(From);
+    bar->SetMax(To);
+    bar->SetEnabled(true);
+}
+
+void SetMenuProgressRange(std::uint8_t From, std::uint8_t To)
+{
+    if (From > To) {
+        ShowStatus("Error in SetMenuProgressBarSettings: " + IntToStr(From) + " > " + IntToStr(To));
+        return;
+    }
+    TProgressBar* bar = Form1->MenuProgressBar;
+    bar->SetEnabled(false);
+    bar->SetMax(255);
+    bar->SetMin(0);
+    bar->SetPosition(0);
+    bar->SetMin(From);
+    bar->SetMax(To);
+    bar->SetPosition(From);
+    bar->SetEnabled(true);
+}
+
+std::uint8_t FindInGridColumn(int Row)
+{
+    const std::string text = UpperCase(SearchText);
+    if (text.empty() || !Form1)
+        return 0;
+    TStringGrid* grid = nullptr;
+    switch (Form1->VYXPageControl->TabIndex()) {
+    case 0: grid = Form1->MemGrid; break;
+    case 1: grid = Form1->MenuGrid; break;
+    default: return 0;
+    }
+    for (int c = 1; c < grid->ColCount(); ++c)
+        if (UpperCase(grid->GetCell(c, Row)).find(text) != std::string::npos)
+            return static_cast<std::uint8_t>(c);
+    return 0;
+}

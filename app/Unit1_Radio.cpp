@@ -1,0 +1,169 @@
+// Applying the selected radio model to the window, and the two settings dialogs.
+#include "app/ComportSettingsUnit.h"
+#include "app/FreqText.h"
+#include "app/Globals.h"
+#include "app/RadiotypeUnit.h"
+#include "app/Unit1.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "framework/Spin.h"
+#include "framework/StdCtrls.h"
+#include "framework/SysUtils.h"
+#include "serial/SerialPort.h"
+
+#include <algorithm>
+
+namespace {
+
+void FillModeSelect(TComboBox* select, const std::vector<std::string>& names)
+{
+    select->Items()->Clear();
+    for (const auto& name : names)
+        select->Items()->Add(name);
+    select->SetItemIndex(0);
+}
+
+// The rows of the current menu set's shown entries; returns the largest menu number.
+int FillMenuRows(TStringGrid* grid, int menuSet)
+{
+    grid->SetRowCount(254);
+    int row = 1;
+    int highest = 0;
+    const TMenuSet& entries = MenuTable[menuSet];
+    for (int i = 0; i < MenuEntryCount; ++i) {
+        const TMenuEntry& e = entries[std::size_t(i)];
+        if (e.MenuValueKind == '9')
+            continue;
+        grid->SetCell(0, row, e.MenuNumber);
+        grid->SetCell(1, row, e.MenuDescription);
+        grid->SetCell(2, row, "");
+        grid->SetCell(3, row, "");
+        grid->SetCell(4, row, IntToStr(i));
+        grid->SetCell(5, row, "");
+        highest = std::max(highest, StrToIntDef(e.MenuNumber, 0));
+        ++row;
+    }
+    grid->SetRowCount(std::max(row, 2));
+    return highest;
+}
+
+} // namespace
+
+void TForm1::ChangeRadioHandle(bool AskUser)
+{
+    // No model selected: nothing to apply, and the table must not be indexed.
+    if (!RadioTypeTable.ValidIndex(CurrentRadio))
+        return;
+    const TRadioType& radio = CurrentRadioRecord();
+    const std::string noSplit = radio.NoSplitData;
+
+    if (noSplit == "1") {
+        SplitData_Setting->SetEnabled(false);
+        SplitData_Setting->SetChecked(false);
+    } else {
+        SplitData_Setting->SetEnabled(true);
+    }
+
+    if (AskUser) {
+        OKMessage("You have requested to change the Radio type.\r\rAll memory entries will be "
+                  "checked. Frequencies\rnot supported by sellected radio will be deleted!\rAll "
+                  "Menu options will be deleted!",
+                  2);
+        if (!SplitData_Setting->Checked() && noSplit == "0")
+            OKMessage(std::string("Currently splitmode is switched off. The ") + radio.RadioName +
+                          " does support splitmode." + "\r" +
+                          "You can switch splitmode on by checking the \"SplitData\" box.",
+                      2);
+    }
+
+    RebuildModeTable(radio.ModeList);
+    const std::vector<std::string> names = ModeNames();
+    FillModeSelect(RXModeSelect, names);
+    FillModeSelect(TXModeSelect, names);
+
+    const bool power = std::string(radio.PowerSwitch) == "1";
+    RadioSwitchOn->SetEnabled(power);
+    RadioSwitchOff->SetEnabled(power);
+
+    MemGrid->SetHint(std::string(radio.MemSelectMethod) == "0"
+                         ? "Use right mouse button for more options."
+                         : "Use right mouse button for more options or double click to activate "
+                           "memory on radio.");
+
+    const int menuSet = StrToIntDef(radio.MenuSet, 0);
+    CurrentMenuSet = MenuTable.ValidIndex(menuSet) ? static_cast<std::uint8_t>(menuSet) : 0;
+    if (CurrentMenuSet != 0) {
+        MenuTabSheet->SetTabVisible(true);
+        const int highest = FillMenuRows(MenuGrid, CurrentMenuSet);
+        MenuEdit->SetMaxValue(highest);
+        MenuEdit->SetMinValue(StrToIntDef(MenuGrid->GetCell(0, 1), 0));
+        if (MenuGrid->RowCount() > 2)
+            MenuGrid->SetRow(2);
+        MenuGrid->SetRow(1);
+    } else {
+        VYXPageControl->SetActivePageIndex(0);
+        MenuTabSheet->SetTabVisible(false);
+    }
+
+    for (int r = 1; r <= 100; ++r) {
+        MemGrid->SetCell(1, r, CheckFreqInBands(MemGrid->GetCell(1, r)));
+        MemGrid->SetCell(3, r, CheckFreqInBands(MemGrid->GetCell(3, r)));
+    }
+
+    UpdateEditFields();
+    UpdateMemGrid();
+    UpdateMemCols(this);
+    UpdateMenuCols();
+    UpdateTaskBarUsed();
+}
+
+void TForm1::RadioTypeSettingsClick(TObject*)
+{
+    RadioTypeForm->SetAll(CurrentRadio);
+    if (RadioTypeForm->ShowModal() != mrOk)
+        return;
+    std::uint8_t chosen = 0;
+    RadioTypeForm->GetAll(chosen);
+    if (chosen != CurrentRadio && RadioTypeTable.ValidIndex(chosen)) {
+        CurrentRadio = chosen;
+        ChangeRadioHandle(true);
+        ShowStatus("Radio type changed.");
+    }
+}
+
+void TForm1::CommunicationSettingsMenuClick(TObject*)
+{
+    TStringList ports;
+    try {
+        ListSerialPorts(&ports);
+    } catch (const std::exception& e) {
+        OKMessage(std::string("The list of serial ports could not be read.\r\r") + e.what(), 0);
+    }
+    TSerialFlowControl* flow = ComPort->FlowControl();
+    ComportSettingsForm->SetAll(
+        &ports, ComPort->Port(),
+        SerialNameOfValue(BaudRateNames, BaudRateValues, int(ComPort->BaudRate())),
+        SerialNameOfValue(DataBitsNames, DataBitsValues, int(ComPort->DataBits())),
+        SerialNameOfValue(StopBitsNames, StopBitsValues, int(ComPort->StopBits())),
+        SerialNameOfValue(ParityNames, ParityValues, int(ComPort->Parity()->Bits())),
+        SerialNameOfValue(FlowControlNames, FlowControlValues, int(flow->FlowControl())),
+        SerialNameOfValue(DTRFlowNames, DTRFlowValues, int(flow->ControlDTR())),
+        SerialNameOfValue(RTSFlowNames, RTSFlowValues, int(flow->ControlRTS())));
+    if (ComportSettingsForm->ShowModal() == mrOk) {
+        std::string port, baudRate, dataBits;
+        ComportSettingsForm->GetAll(port, baudRate, dataBits);
+        ComPort->SetPort(port);
+        ComPort->SetBaudRate(TBaudRate(SerialValueOfName(BaudRateNames, BaudRateValues, baudRate)));
+        ComPort->SetDataBits(TDataBits(SerialValueOfName(DataBitsNames, DataBitsValues, dataBits)));
+        ShowStatus("Communication settings changed.");
+    } else {
+        ShowStatus("Nothing changed in the communication settings.");
+    }
+    try {
+        ComPort->SaveSettings(false, std::string("HKEY_CURRENT_USER\\") + SettingsKey);
+    } catch (const std::exception& e) {
+        OKMessage(std::string("The serial port settings could not be stored.\r\r") + e.what(), 0);
+    }
+}

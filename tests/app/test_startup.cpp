@@ -1,0 +1,219 @@
+// Start-up and shut-down: the windows in their order, the stored settings read and written
+// under the program's key, and the close check.
+#include "AppTestSupport.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "framework/StdCtrls.h"
+#include "serial/SerialPort.h"
+
+using namespace apptest;
+
+namespace {
+
+std::string FirstListedPort()
+{
+    TStringList ports;
+    ListSerialPorts(&ports);
+    return ports.Count() > 0 ? ports[0] : std::string();
+}
+
+} // namespace
+
+class StartupFirstRun : public ProgramTest {};
+
+TEST_F(StartupFirstRun, TenWindowsInTheirOrder)
+{
+    std::vector<std::string> created;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        created.push_back(Screen->Forms(i)->ClassName());
+    EXPECT_EQ(created, ProgramFormClassNames());
+    EXPECT_EQ(Form1->Caption(), "Quillmere");
+    EXPECT_EQ(RadioTypeForm->Caption(), "Radio Type Settings");
+    EXPECT_EQ(ComportSettingsForm->Caption(), "Comport Settings");
+    EXPECT_EQ(SplashForm->BorderStyle(), bsNone);
+    EXPECT_EQ(AboutForm->BorderStyle(), bsDialog);
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        EXPECT_FALSE(Screen->Forms(i)->Visible()) << Screen->Forms(i)->ClassName();
+}
+
+TEST_F(StartupFirstRun, DefaultsAndFirstListedPortAreStoredAtOnce)
+{
+    const std::string first = FirstListedPort();
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(Form1->ComPort->Port(), first);
+    EXPECT_EQ(ReadValue("ComPort", "Port"), first);
+    EXPECT_EQ(CurrentRadio, 3);
+    EXPECT_EQ(std::string(CurrentRadioRecord().RadioName), "TS-570D");
+    EXPECT_EQ(RxDelay, 600);
+    EXPECT_EQ(TxDelay, 100);
+    EXPECT_EQ(AutoLoadOption, 1);
+    EXPECT_FALSE(AutoVink);
+    EXPECT_FALSE(DisableSplashScreen);
+    EXPECT_EQ(UIMode, 'G');
+    EXPECT_TRUE(PendingAnswer.empty());
+    // The options are not written before the window closes.
+    EXPECT_EQ(ReadValue("Options", "AutoLoadOption"), "<missing>");
+    // The stored flow control overrides the design value only when it was stored.
+    EXPECT_EQ(Form1->ComPort->FlowControl()->FlowControl(), fcHardware);
+}
+
+TEST_F(StartupFirstRun, WindowAfterCreation)
+{
+    EXPECT_FALSE(Form1->ComDebugSheet->TabVisible());
+    EXPECT_FALSE(Form1->DebugSheet->TabVisible());
+    EXPECT_FALSE(Form1->CmdTabSheet->TabVisible());
+    EXPECT_TRUE(Form1->MemoryTabSheet->TabVisible());
+    EXPECT_EQ(Form1->VYXPageControl->ActivePage(), Form1->MemoryTabSheet);
+    // The TS-570D has a menu set.
+    EXPECT_TRUE(Form1->MenuTabSheet->TabVisible());
+
+    EXPECT_EQ(Form1->MemGrid->GetCell(1, 0), "RX Freq.");
+    EXPECT_EQ(Form1->MemGrid->GetCell(7, 0), "Description");
+    EXPECT_EQ(Form1->MemGrid->GetCell(0, 1), "0");
+    EXPECT_EQ(Form1->MemGrid->GetCell(0, 100), "99");
+    EXPECT_EQ(Form1->MenuGrid->GetCell(3, 0), "#");
+    EXPECT_EQ(Form1->ToneNumber->Items()->Count(), 40);
+    EXPECT_EQ(Form1->ToneNumber->ItemIndex(), 0);
+    EXPECT_EQ(Form1->MemLock->ItemIndex(), 1);
+
+    // The width is fixed to the grid plus a scroll bar and a frame.
+    const int width = Form1->MemGrid->Left() + Form1->MemGrid->Width() + 20 + 33;
+    EXPECT_EQ(Form1->Constraints()->MinWidth(), width);
+    EXPECT_EQ(Form1->Constraints()->MaxWidth(), width);
+    EXPECT_EQ(Form1->Constraints()->MinHeight(), 330);
+
+    ASSERT_GT(Form1->CmdLineMemo->Lines()->Count(), 1);
+    EXPECT_EQ(Form1->CmdLineMemo->Lines()->Strings(0), "Welcome to the VYX Command Line Interpreter.");
+    EXPECT_EQ(Form1->CmdLineMemo->Lines()->Strings(1), "Use the command \"help\" to get started.");
+    for (const auto& box : ShownBoxes())
+        ADD_FAILURE() << "unexpected message: " << box.Text;
+}
+
+TEST_F(StartupFirstRun, ClosingWritesTheSettingsAndASecondStartReadsThem)
+{
+    CurrentRadio = FindRadioByField("TS-850SAT", 1);
+    RxDelay = 750;
+    TxDelay = 120;
+    AutoVink = true;
+    AutoLoadOption = 2;
+    AutoStartMem = "/home/op/mem.vyx";
+    ASSERT_TRUE(Form1->CloseQuery());
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-850SAT");
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "750");
+    EXPECT_EQ(ReadValue("RadioType", "TxDelay"), "120");
+    EXPECT_EQ(ReadValue("Options", "AutoVink"), "1");
+    EXPECT_EQ(ReadValue("Options", "DisableSplashScreen"), "0");
+    EXPECT_EQ(ReadValue("Options", "AutoLoadOption"), "2");
+    EXPECT_EQ(ReadValue("Options", "AutoStartMem"), "/home/op/mem.vyx");
+
+    Restart();
+    EXPECT_EQ(std::string(CurrentRadioRecord().RadioName), "TS-850SAT");
+    EXPECT_EQ(RxDelay, 750);
+    EXPECT_EQ(TxDelay, 120);
+    EXPECT_TRUE(AutoVink);
+    EXPECT_EQ(AutoLoadOption, 2);
+    EXPECT_EQ(AutoStartMem, "/home/op/mem.vyx");
+    EXPECT_EQ(Form1->ComPort->Port(), FirstListedPort());
+}
+
+class StartupStoredValues : public ProgramTest {
+protected:
+    void BeforeStart() override
+    {
+        WriteValue("ComPort", "Port", SecondTestPort);
+        WriteValue("RadioType", "Name", "TS-9999");
+        WriteValue("RadioType", "RxDelay", "six hundred");
+        WriteValue("RadioType", "TxDelay", "250");
+        WriteValue("Options", "DisableSplashScreen", "7");
+        WriteValue("Options", "AutoLoadOption", "");
+        WriteValue("Options", "MemoryFileDir", "/srv/channels/");
+    }
+};
+
+TEST_F(StartupStoredValues, BadValuesFallBackAndAStoredPortStays)
+{
+    EXPECT_EQ(CurrentRadio, 3) << "an unknown model selects the TS-570D";
+    EXPECT_EQ(RxDelay, 600);
+    EXPECT_EQ(TxDelay, 250);
+    EXPECT_TRUE(DisableSplashScreen) << "any non-zero number is set";
+    EXPECT_EQ(AutoLoadOption, 1);
+    EXPECT_EQ(MemoryFileDir, "/srv/channels/");
+    EXPECT_EQ(Form1->ComPort->Port(), SecondTestPort);
+    EXPECT_EQ(ReadValue("ComPort", "Port"), SecondTestPort);
+}
+
+class CloseCheck : public ProgramTest {};
+
+TEST_F(CloseCheck, WaitingQuestionRefusesAtOnce)
+{
+    PendingAnswer = WaitingAnswer;
+    Form1->MenuRadioType->SetDefault(true); // the link is open as well
+    EXPECT_FALSE(Form1->CloseQuery());
+    auto boxes = ShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u) << "no open-channel question before the refusal";
+    EXPECT_EQ(boxes[0].Text, "You can not close VYX at this moment. There is an outstanding user responds.");
+    EXPECT_EQ(boxes[0].Caption, "Information");
+    EXPECT_EQ(ReadValue("Options", "AutoVink"), "<missing>");
+    PendingAnswer.clear();
+    Form1->MenuRadioType->SetDefault(false);
+}
+
+TEST_F(CloseCheck, OpenLinkAsksAndNoKeepsTheWindow)
+{
+    Form1->MenuRadioType->SetDefault(true);
+    QueueAnswer(7);
+    EXPECT_FALSE(Form1->CloseQuery());
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Buttons, 2);
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Exit canceled.");
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "<missing>");
+
+    QueueAnswer(6);
+    EXPECT_TRUE(Form1->CloseQuery());
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-570D");
+    Form1->MenuRadioType->SetDefault(false);
+}
+
+TEST_F(CloseCheck, ConfirmedDuringAnActionStopsItFirst)
+{
+    Form1->ChangeEnabled(false);
+    QueueAnswer(6);
+    EXPECT_FALSE(Form1->CloseQuery()) << "the window must outlive the running action";
+    EXPECT_TRUE(StopRequest);
+    EXPECT_TRUE(Form1->CloseAfterAction());
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "<missing>");
+
+    Form1->Show();
+    Form1->ChangeEnabled(true); // the action unwinds
+    EXPECT_FALSE(Form1->CloseAfterAction());
+    Application->ProcessMessages();
+    EXPECT_FALSE(Form1->Visible()) << "the deferred close ran";
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-570D");
+}
+
+TEST_F(CloseCheck, UnsavedChanges)
+{
+    FileChanged = true;
+    QueueAnswer(2);
+    EXPECT_FALSE(Form1->CloseQuery());
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "Changes are not saved.\rDo you want to save the changes ?");
+    EXPECT_EQ(ShownBoxes()[0].Buttons, 3);
+
+    QueueAnswer(7);
+    EXPECT_TRUE(Form1->CloseQuery()) << "No closes without saving";
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "600");
+}
+
+TEST(StartupPaths, LastPathPart)
+{
+    EXPECT_EQ(ExtractLastPathPart("C:\\radio\\mem\\ham.vyx"), "ham.vyx");
+    EXPECT_EQ(ExtractLastPathPart("/home/op/ham.vyx"), "ham.vyx");
+    EXPECT_EQ(ExtractLastPathPart("mixed/dir\\ham.vyx"), "ham.vyx");
+    EXPECT_EQ(ExtractLastPathPart("ham.vyx"), "ham.vyx");
+    EXPECT_EQ(ExtractLastPathPart("/home/op/"), "");
+    const std::string longName(400, 'x');
+    EXPECT_EQ(ExtractLastPathPart("/d/" + longName), longName) << "no 255-character cut";
+}

@@ -1,0 +1,424 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ComTestUtil.h"
+#include "FormCheck.h"
+#include "RoundTrip.h"
+#include "framework/ComCtrls.h"
+#include "framework/ComCtrlsEvents.h"
+#include "framework/FormReader.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "framework/StdCtrls.h"
+
+namespace {
+
+std::string RuleFor(const std::string& control, const std::string& change)
+{
+    for (const auto& r : ComCtrlsEventRules)
+        if (control == r.Control && change == r.Change)
+            return r.Fires;
+    ADD_FAILURE() << "no rule for " << control << " " << change;
+    return "?";
+}
+
+struct PageSetup {
+    TForm* Form;
+    TPageControl* PC;
+    std::vector<TTabSheet*> Sheets;
+    std::vector<std::string> Log;
+    bool Allow = true;
+    PageSetup()
+    {
+        Form = comtest::ShownForm();
+        PC = new TPageControl(Form);
+        PC->SetParent(Form);
+        PC->SetBounds(0, 0, 500, 300);
+        for (const char* cap : {"Memory Channels", "Menu Settings", "Command-Line", "Debug info"}) {
+            auto* s = new TTabSheet(Form);
+            s->SetPageControl(PC);
+            s->SetCaption(cap);
+            Sheets.push_back(s);
+        }
+        PC->OnChange = TNotifyEvent([this](TObject*) { Log.push_back("OnChange"); });
+        PC->OnChanging = TTabChangingEvent([this](TObject*, bool& allow) {
+            Log.push_back("OnChanging");
+            allow = Allow;
+        });
+        Application->ProcessMessages();
+    }
+    ~PageSetup() { FreeObject(Form); }
+    std::string Joined() const
+    {
+        std::string s;
+        for (const auto& e : Log)
+            s += (s.empty() ? "" : ",") + e;
+        return s;
+    }
+    void ClickTab(int page)
+    {
+        TRect r = PC->TabRect(page);
+        ASSERT_GT(r.right, r.left) << "tab " << page << " is not shown";
+        comtest::UserClick(PC, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+};
+
+TEST(PageControl, HiddenTabsAndTabIndexOverVisibleTabs)
+{
+    PageSetup p;
+    EXPECT_EQ(p.PC->PageCount(), 4);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[0]);
+    p.Sheets[1]->SetTabVisible(false);
+    p.Sheets[2]->SetTabVisible(false);
+    EXPECT_EQ(p.Sheets[3]->TabIndex(), 1);
+    p.PC->SetActivePage(p.Sheets[3]);
+    EXPECT_EQ(p.PC->TabIndex(), 1);
+    EXPECT_EQ(p.PC->ActivePageIndex(), 3);
+    EXPECT_EQ(p.PC->TabRect(1).right - p.PC->TabRect(1).left, 0) << "a hidden tab takes no place";
+    // The page of a hidden tab can be active; it shows while the index reports -1.
+    p.PC->SetActivePage(p.Sheets[2]);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[2]);
+    EXPECT_EQ(p.PC->TabIndex(), -1);
+    EXPECT_TRUE(p.Sheets[2]->Visible());
+    EXPECT_FALSE(p.Sheets[0]->Visible());
+    // Hiding the active page's tab keeps it active.
+    p.PC->SetTabIndex(1);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[3]);
+    p.Sheets[3]->SetTabVisible(false);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[3]);
+    EXPECT_EQ(p.PC->TabIndex(), -1);
+    p.PC->SetTabIndex(5); // no such visible tab: nothing changes
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[3]);
+    EXPECT_EQ(p.Joined(), RuleFor("TPageControl", "ActivePage"));
+    EXPECT_THROW(p.PC->Pages(4), EListError);
+}
+
+TEST(PageControl, UserTabClickAsksOnChangingAndCanBeVetoed)
+{
+    PageSetup p;
+    p.ClickTab(1);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[1]);
+    EXPECT_EQ(p.Joined(), RuleFor("TPageControl", "click on a tab"));
+    p.Log.clear();
+    p.Allow = false;
+    p.ClickTab(0);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[1]);
+    EXPECT_EQ(p.Joined(), RuleFor("TPageControl", "click on a tab (vetoed)"));
+    p.Log.clear();
+    p.Allow = true;
+    p.ClickTab(1); // the active tab: nothing to change
+    EXPECT_EQ(p.Joined(), "");
+    p.PC->SetActivePageIndex(2);
+    p.PC->SetActivePageIndex(-1);
+    EXPECT_EQ(p.PC->ActivePage(), nullptr);
+    EXPECT_EQ(p.Joined(), RuleFor("TPageControl", "ActivePageIndex"));
+}
+
+TEST(PageControl, FreeingTheActivePageActivatesAnother)
+{
+    PageSetup p;
+    FreeObject(p.Sheets[0]);
+    EXPECT_EQ(p.PC->PageCount(), 3);
+    EXPECT_EQ(p.PC->ActivePage(), p.Sheets[1]);
+}
+
+TEST(ToolBar, ButtonsClickDownAndMenus)
+{
+    TForm* f = comtest::ShownForm();
+    auto* tb = new TToolBar(f);
+    tb->SetParent(f);
+    tb->SetBounds(0, 0, 300, 30);
+    auto* images = new TImageList(f);
+    TBitmap bmp;
+    bmp.SetSize(16, 16);
+    bmp.Canvas()->Brush()->SetColor(clRed);
+    bmp.Canvas()->FillRect(TRect{0, 0, 16, 16});
+    EXPECT_EQ(images->Add(&bmp), 0);
+    EXPECT_EQ(images->Add(nullptr), -1);
+    EXPECT_EQ(images->Count(), 1);
+    tb->SetImages(images);
+    std::vector<TToolButton*> b;
+    for (TToolButtonStyle s : {tbsButton, tbsSeparator, tbsCheck, tbsDropDown}) {
+        auto* btn = new TToolButton(f);
+        btn->SetParent(tb);
+        btn->SetStyle(s);
+        btn->SetImageIndex(0);
+        b.push_back(btn);
+    }
+    EXPECT_EQ(tb->ButtonCount(), 4);
+    EXPECT_EQ(b[1]->Left(), 23);
+    EXPECT_EQ(b[2]->Left(), 31) << "a separator is narrow";
+    Application->ProcessMessages();
+    std::vector<std::string> log;
+    for (auto* btn : b)
+        btn->OnClick = TNotifyEvent([&log, btn](TObject*) { log.push_back(btn->ClassName() + std::to_string(btn->Left())); });
+    comtest::UserClick(tb, 5, 5);
+    EXPECT_EQ(log.size(), 1u);
+    b[2]->SetDown(true);
+    b[2]->SetDown(false);
+    EXPECT_EQ(log.size(), 1u) << RuleFor("TToolButton", "Down");
+    comtest::UserClick(tb, b[2]->Left() + 4, 5);
+    EXPECT_TRUE(b[2]->Down()) << "a check button toggles";
+    comtest::UserClick(tb, b[2]->Left() + 4, 5);
+    EXPECT_FALSE(b[2]->Down());
+    EXPECT_EQ(log.size(), 3u);
+    b[0]->SetEnabled(false);
+    comtest::UserClick(tb, 5, 5);
+    EXPECT_EQ(log.size(), 3u) << RuleFor("TToolButton", "click (disabled)");
+
+    // The drop-down arrow shows DropdownMenu instead of clicking; the right button shows
+    // the pop-up menu; both name the button as the menu's PopupComponent.
+    std::vector<TPopupMenu*> shown;
+    SetPopupMenuPresenter([&](TPopupMenu* m, int, int) { shown.push_back(m); });
+    auto* drop = new TPopupMenu(f);
+    auto* popup = new TPopupMenu(f);
+    b[3]->SetDropdownMenu(drop);
+    b[2]->SetPopupMenu(popup);
+    comtest::UserClick(tb, b[3]->Left() + b[3]->Width() - 3, 5);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], drop);
+    EXPECT_EQ(drop->PopupComponent(), b[3]);
+    EXPECT_EQ(log.size(), 3u);
+    comtest::UserClick(tb, b[3]->Left() + 3, 5);
+    EXPECT_EQ(log.size(), 4u) << "the button part of a drop-down button clicks";
+    comtest::UserClick(tb, b[2]->Left() + 4, 5, Qt::RightButton);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], popup);
+    EXPECT_EQ(popup->PopupComponent(), b[2]);
+    SetPopupMenuPresenter({});
+    FreeObject(f);
+}
+
+TEST(CoolBar, BandsLayoutControlsAndRebinding)
+{
+    TForm* f = comtest::ShownForm();
+    auto* cb = new TCoolBar(f);
+    cb->SetParent(f);
+    cb->SetBounds(0, 0, 400, 80);
+    auto* p1 = new TToolBar(f);
+    p1->SetBounds(0, 0, 100, 22);
+    auto* p2 = new TToolBar(f);
+    p2->SetBounds(0, 0, 100, 22);
+    int changes = 0;
+    cb->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+    int layouts = cb->LayoutCount();
+    cb->BeginUpdate();
+    TCoolBand* b1 = cb->Bands()->Add();
+    b1->SetControl(p1);
+    b1->SetWidth(150);
+    TCoolBand* b2 = cb->Bands()->Add();
+    b2->SetControl(p2);
+    b2->SetBreak(false);
+    EXPECT_EQ(cb->LayoutCount(), layouts) << "no layout inside an update";
+    cb->EndUpdate();
+    EXPECT_EQ(cb->LayoutCount(), layouts + 1);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(p1->Parent(), cb);
+    EXPECT_EQ(b1->BandRect().right, 150);
+    EXPECT_EQ(b2->BandRect().left, 150);
+    EXPECT_EQ(b2->BandRect().right, cb->ClientWidth()) << "the last band of a row fills it";
+    EXPECT_GT(p2->Left(), 150);
+    b2->SetBreak(true);
+    EXPECT_GT(b2->BandRect().top, b1->BandRect().top);
+    // Re-binding: a control moves to its new band, the old band lets go.
+    b2->SetControl(p1);
+    EXPECT_EQ(b1->Control(), nullptr);
+    EXPECT_EQ(b2->Control(), p1);
+    EXPECT_EQ(cb->Bands()->FindBand(p1), b2);
+    FreeObject(p1);
+    EXPECT_EQ(b2->Control(), nullptr) << "a freed control leaves its band";
+    FreeObject(f);
+}
+
+TEST(CoolBar, BandPropertiesRoundTripThroughTypeInformation)
+{
+    RegisterComControlsClasses();
+    std::vector<std::string> names;
+    for (PPropInfo p : GetPropList(TCoolBand::StaticClassInfo(), tkProperties))
+        names.push_back(p->Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Bitmap", "BorderStyle", "Break", "Color", "Control",
+                                               "FixedBackground", "FixedSize", "HorizontalOnly", "ImageIndex",
+                                               "MinHeight", "MinWidth", "ParentBitmap", "ParentColor", "Text",
+                                               "Visible", "Width"}));
+    EXPECT_TRUE(GetPropList(TBitmap::StaticClassInfo(), tkProperties).empty());
+
+    TComponent owner(nullptr);
+    auto* src = new TCoolBar(&owner);
+    auto* ctl = new TToolBar(&owner);
+    ctl->SetName("ToolBar1");
+    TCoolBand* a = src->Bands()->Add();
+    a->SetControl(ctl);
+    a->SetWidth(321);
+    a->SetMinHeight(44);
+    a->SetText("Tools");
+    a->SetBorderStyle(bsSingle);
+    a->SetHorizontalOnly(true);
+    TCoolBand* bnd = src->Bands()->Add();
+    bnd->SetBreak(false);
+    bnd->SetColor(clRed);
+    bnd->SetImageIndex(3);
+    bnd->SetFixedSize(true);
+
+    // Save every band's values by name and kind, as the settings storage does, then restore
+    // them into a fresh bar's rebuilt bands.
+    using Values = std::vector<std::pair<std::string, std::string>>;
+    std::vector<Values> saved;
+    for (int i = 0; i < src->Bands()->Count(); ++i) {
+        Values v;
+        TCoolBand* band = src->Bands()->Items(i);
+        for (PPropInfo p : GetPropList(band, tkProperties)) {
+            if (p->PropType->Kind == tkClass) {
+                auto* c = dynamic_cast<TComponent*>(GetObjectProp(band, p));
+                v.emplace_back(p->Name, c ? c->Name() : "");
+            } else if ((p->PropType->Kind == tkString || p->PropType->Kind == tkLString)) {
+                v.emplace_back(p->Name, GetStrProp(band, p));
+            } else {
+                v.emplace_back(p->Name, std::to_string(GetOrdProp(band, p)));
+            }
+        }
+        saved.push_back(v);
+    }
+    auto* dst = new TCoolBar(&owner);
+    dst->BeginUpdate();
+    for (const Values& v : saved) {
+        TCoolBand* band = dst->Bands()->Add();
+        for (const auto& [name, value] : v) {
+            PPropInfo p = GetPropInfo(band, name);
+            if (p->PropType->Kind == tkClass) {
+                if (name == "Control")
+                    SetObjectProp(band, p, value.empty() ? nullptr : owner.FindComponent(value));
+            } else if ((p->PropType->Kind == tkString || p->PropType->Kind == tkLString)) {
+                SetStrProp(band, p, value);
+            } else if (name != "Visible") {
+                SetOrdProp(band, p, std::stoll(value));
+            }
+        }
+    }
+    dst->EndUpdate();
+    ASSERT_EQ(dst->Bands()->Count(), 2);
+    for (int i = 0; i < 2; ++i)
+        for (PPropInfo p : GetPropList(TCoolBand::StaticClassInfo(), tkProperties)) {
+            SCOPED_TRACE(p->Name);
+            TCoolBand* x = src->Bands()->Items(i);
+            TCoolBand* y = dst->Bands()->Items(i);
+            if ((p->PropType->Kind == tkString || p->PropType->Kind == tkLString))
+                EXPECT_EQ(GetStrProp(x, p), GetStrProp(y, p));
+            else if (p->Name == "Control")
+                EXPECT_EQ(GetObjectProp(y, p), i == 0 ? ctl : nullptr);
+            else if (p->PropType->Kind != tkClass)
+                EXPECT_EQ(GetOrdProp(x, p), GetOrdProp(y, p));
+        }
+    EXPECT_EQ(ctl->Parent(), dst) << "the restored band took its control";
+    EXPECT_EQ(src->Bands()->Items(0)->Control(), ctl) << "each bar has its own band for it";
+    EXPECT_FALSE(dst->Bands()->Items(1)->ParentColor());
+    EXPECT_TRUE(IsStoredProp(dst->Bands()->Items(1), "Color"));
+    EXPECT_FALSE(IsStoredProp(dst->Bands()->Items(0), "Color"));
+}
+
+TEST(StatusBar, PanelsAndSimpleText)
+{
+    TForm* f = comtest::ShownForm(400, 300);
+    auto* sb = new TStatusBar(f);
+    sb->SetParent(f);
+    for (int w : {60, 80, 50}) {
+        TStatusPanel* p = sb->Panels()->Add();
+        p->SetWidth(w);
+    }
+    sb->Panels()->Items(0)->SetText("Used:");
+    sb->Panels()->Items(2)->SetAlignment(taCenter);
+    Application->ProcessMessages();
+    EXPECT_EQ(sb->Align(), alBottom);
+    EXPECT_EQ(sb->Top() + sb->Height(), f->ClientHeight());
+    EXPECT_EQ(sb->PanelRect(1).left, 60);
+    EXPECT_EQ(sb->PanelRect(2).left, 140);
+    EXPECT_EQ(sb->PanelRect(2).right, sb->ClientWidth() - 2) << "the last panel reaches the edge";
+    EXPECT_EQ(sb->PanelRect(3).right, 0);
+    sb->SetSimplePanel(true);
+    sb->SetSimpleText("Ready");
+    EXPECT_EQ(sb->Panels()->Items(0)->Text(), "Used:") << "simple text does not touch the panels";
+    TStatusBar copy(nullptr);
+    copy.SetPanels(sb->Panels());
+    EXPECT_EQ(copy.Panels()->Count(), 3);
+    EXPECT_EQ(copy.Panels()->Items(1)->Width(), 80);
+    EXPECT_EQ(copy.Panels()->Items(2)->Alignment(), taCenter);
+    FreeObject(f);
+}
+
+TEST(ComControlsTypes, EveryClassRoundTrips)
+{
+    RegisterComControlsClasses();
+    for (TClass c : {TPageControl::StaticClassInfo(), TTabSheet::StaticClassInfo(), TToolBar::StaticClassInfo(),
+                     TToolButton::StaticClassInfo(), TCoolBar::StaticClassInfo(), TStatusBar::StaticClassInfo(),
+                     TImageList::StaticClassInfo()}) {
+        SCOPED_TRACE(c->Name);
+        EXPECT_GT(roundtrip::CheckClass(c), 0);
+    }
+}
+
+// A form class for the gallery description.
+class TComGalleryForm : public TForm {
+    QM_CLASS(TComGalleryForm, TForm)
+public:
+    explicit TComGalleryForm(TComponent* AOwner) : TForm(AOwner) {}
+};
+QM_CLASS_IMPL(TComGalleryForm, TForm)
+
+TEST(ComGallery, FormDescriptionLoadsShowsAndGrabs)
+{
+    EnsureGuiApplication();
+    RegisterStdControlsClasses();
+    RegisterComControlsClasses();
+    RegisterClasses({TComGalleryForm::StaticClassInfo(), TPopupMenu::StaticClassInfo()});
+    std::filesystem::path file = SourceRoot() / "tests/resources/forms/ComGallery.qfm";
+    std::ifstream in(file, std::ios::binary);
+    ASSERT_TRUE(in.good()) << file;
+    std::stringstream text;
+    text << in.rdbuf();
+    auto* form = new TComGalleryForm(nullptr);
+    ReadComponentFromText(form, text.str(), "ComGallery.qfm");
+    auto* grid = dynamic_cast<TStringGrid*>(form->FindComponent("MemGrid"));
+    auto* pc = dynamic_cast<TPageControl*>(form->FindComponent("VYXPageControl"));
+    auto* cool = dynamic_cast<TCoolBar*>(form->FindComponent("MemChanCoolBar"));
+    ASSERT_TRUE(grid && pc && cool);
+    EXPECT_EQ(pc->TabIndex(), 0);
+    EXPECT_EQ(cool->Bands()->Count(), 2);
+    EXPECT_EQ(cool->Bands()->Items(0)->Control(), form->FindComponent("MemChanToolBar"));
+    for (int r = 1; r < grid->RowCount(); ++r) {
+        grid->Cells[0][r] = std::to_string(r - 1);
+        grid->Cells[1][r] = r % 3 ? "14.250.00" : "";
+        grid->Cells[2][r] = r % 3 ? "USB" : "";
+    }
+    grid->Cells[1][0] = "RX Freq.";
+    grid->Cells[2][0] = "Mode";
+    grid->Cells[3][0] = "Description";
+    auto* images = dynamic_cast<TImageList*>(form->FindComponent("ImageList1"));
+    ASSERT_NE(images, nullptr);
+    for (TColor c : {clRed, clGreen, clBlue}) {
+        TBitmap bmp;
+        bmp.SetSize(16, 16);
+        bmp.Canvas()->Brush()->SetColor(clWhite);
+        bmp.Canvas()->FillRect(TRect{0, 0, 16, 16});
+        bmp.Canvas()->Brush()->SetColor(c);
+        bmp.Canvas()->Ellipse(1, 1, 15, 15);
+        images->Add(&bmp);
+    }
+    form->Show();
+    Application->ProcessMessages();
+    QWidget* w = WindowWidget(form->Handle());
+    ASSERT_NE(w, nullptr);
+    QImage img = w->grab().toImage();
+    std::filesystem::path out = std::filesystem::current_path() / "comgallery.png";
+    EXPECT_TRUE(img.save(QString::fromStdString(out.string())));
+    EXPECT_GE(img.width(), 600);
+    FreeObject(form);
+}
+
+} // namespace

@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "RoundTrip.h"
+#include "framework/Buttons.h"
+#include "framework/Forms.h"
+#include "framework/Spin.h"
+#include "framework/StdCtrls.h"
+
+namespace {
+
+// Simulated input: the events a user's keys and clicks produce, sent to the widget.
+namespace sim {
+inline QString KeyText(int key)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return QString(QChar('a' + (key - Qt::Key_A)));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return QString(QChar('0' + (key - Qt::Key_0)));
+    if (key == Qt::Key_Return)
+        return QString("\r");
+    if (key == Qt::Key_Escape)
+        return QString(QChar(27));
+    return QString();
+}
+inline void keyClick(QWidget* w, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, KeyText(key));
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, KeyText(key));
+    QApplication::sendEvent(w, &release);
+}
+inline void keyClicks(QWidget* w, const char* text)
+{
+    for (const char* p = text; *p; ++p) {
+        int key = *p >= 'a' && *p <= 'z' ? Qt::Key_A + (*p - 'a') : Qt::Key_0 + (*p - '0');
+        keyClick(w, key);
+    }
+}
+inline void mouse(QWidget* w, QEvent::Type t, QPoint p)
+{
+    QMouseEvent e(t, QPointF(p), QPointF(w->mapToGlobal(p)), Qt::LeftButton,
+                  t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+inline void mouseClick(QWidget* w, QPoint p = QPoint(-1, -1))
+{
+    if (p.x() < 0)
+        p = QPoint(8, w->height() / 2);
+    mouse(w, QEvent::MouseButtonPress, p);
+    mouse(w, QEvent::MouseButtonRelease, p);
+}
+inline void mouseDClick(QWidget* w, QPoint p)
+{
+    mouse(w, QEvent::MouseButtonPress, p);
+    mouse(w, QEvent::MouseButtonRelease, p);
+    mouse(w, QEvent::MouseButtonDblClick, p);
+    mouse(w, QEvent::MouseButtonRelease, p);
+}
+} // namespace sim
+
+struct StdCtrlsEnv : ::testing::Test {
+    void SetUp() override
+    {
+        InitForms();
+        Application->Initialize();
+        RegisterStdControlsClasses();
+        Form = new TForm(Application);
+        Form->SetBounds(0, 0, 400, 300);
+        Form->Show();
+        QApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        FreeObject(Form);
+        DoneForms();
+    }
+    template <class T> T* Make()
+    {
+        T* c = new T(Form);
+        c->SetParent(Form);
+        return c;
+    }
+    TForm* Form = nullptr;
+};
+
+TEST_F(StdCtrlsEnv, ComboIndexAndTextRules)
+{
+    auto* b = Make<TComboBox>();
+    b->SetStyle(csDropDownList);
+    b->Items()->SetCommaText("red,\"dark green\",blue");
+    ASSERT_EQ(b->Items()->Count(), 3);
+    EXPECT_EQ(b->ItemIndex(), -1);
+    EXPECT_EQ(b->Text(), "");
+    b->SetItemIndex(1);
+    EXPECT_EQ(b->Text(), "dark green");
+    b->SetItemIndex(7); // out of range: nothing selected
+    EXPECT_EQ(b->ItemIndex(), -1);
+    EXPECT_EQ(b->Text(), "");
+    EXPECT_EQ(static_cast<QComboBox*>(b->NativeWidget())->currentText(), "");
+    b->SetText("blue");
+    EXPECT_EQ(b->ItemIndex(), 2);
+    // Items shrinking under the selection drops it.
+    b->Items()->Delete(2);
+    EXPECT_EQ(b->ItemIndex(), -1);
+
+    auto* d = Make<TComboBox>();
+    d->Items()->SetCommaText("b,a");
+    d->SetText("free text");
+    EXPECT_EQ(d->Text(), "free text");
+    EXPECT_EQ(d->ItemIndex(), -1);
+    d->SetItemIndex(0);
+    d->SetSorted(true); // the selected item follows the sort
+    EXPECT_EQ(d->Items()->Strings(d->ItemIndex()), "b");
+    EXPECT_EQ(d->Items()->Strings(0), "a");
+}
+
+TEST_F(StdCtrlsEnv, ComboStateSurvivesARecreatedWindow)
+{
+    auto* b = Make<TComboBox>();
+    b->Items()->SetCommaText("x,y,z");
+    b->SetItemIndex(2);
+    b->NativeWidget();
+    b->RecreateWnd();
+    auto* q = static_cast<QComboBox*>(b->NativeWidget());
+    EXPECT_EQ(q->count(), 3);
+    EXPECT_EQ(q->currentIndex(), 2);
+}
+
+TEST_F(StdCtrlsEnv, KeyPressHandlerCanSwallowOrReplaceKeys)
+{
+    auto* e = Make<TEdit>();
+    e->SetFocus();
+    QApplication::processEvents();
+    int enters = 0;
+    e->OnKeyPress = TKeyPressEvent([&](TObject*, char& k) {
+        if (k == '\r') {
+            ++enters;
+            k = 0;
+        } else if (k == 'x') {
+            k = 'y';
+        }
+    });
+    auto* w = e->NativeWidget();
+    sim::keyClicks(w, "axb");
+    sim::keyClick(w, Qt::Key_Return);
+    EXPECT_EQ(enters, 1);
+    EXPECT_EQ(e->Text(), "ayb");
+}
+
+TEST_F(StdCtrlsEnv, EditLimitsAndSelection)
+{
+    auto* e = Make<TEdit>();
+    e->SetMaxLength(3);
+    e->SetFocus();
+    QApplication::processEvents();
+    sim::keyClicks(e->NativeWidget(), "abcdef");
+    EXPECT_EQ(e->Text(), "abc");
+    EXPECT_TRUE(e->Modified());
+    e->SelectAll();
+    EXPECT_EQ(e->SelStart(), 0);
+    EXPECT_EQ(e->SelLength(), 3);
+    EXPECT_EQ(static_cast<QLineEdit*>(e->NativeWidget())->selectedText(), "abc");
+    e->SetSelStart(10); // clamped to the text
+    EXPECT_EQ(e->SelStart(), 3);
+    e->SetReadOnly(true);
+    sim::keyClicks(e->NativeWidget(), "z");
+    EXPECT_EQ(e->Text(), "abc");
+}
+
+TEST_F(StdCtrlsEnv, SpinEditClampsAndStepsWithNegativeIncrement)
+{
+    auto* s = Make<TSpinEdit>();
+    s->SetMinValue(-5);
+    s->SetMaxValue(10);
+    s->SetIncrement(-3);
+    s->SetValue(4);
+    s->UpClick(); // a negative increment lowers the value
+    EXPECT_EQ(s->Value(), 1);
+    s->UpClick();
+    s->UpClick();
+    EXPECT_EQ(s->Value(), -5); // -2 - 3 clamps at the minimum
+    s->DownClick();
+    EXPECT_EQ(s->Value(), -2);
+    s->SetValue(99);
+    EXPECT_EQ(s->Text(), "10");
+    // A partial text is kept as typed; Value reads it within the range.
+    s->SetText("-");
+    EXPECT_EQ(s->Text(), "-");
+    EXPECT_EQ(s->Value(), -5);
+    s->SetText("250");
+    EXPECT_EQ(s->Value(), 10);
+    // Equal limits mean no limits at all.
+    s->SetMinValue(0);
+    s->SetMaxValue(0);
+    EXPECT_EQ(s->Value(), 250);
+    int changes = 0;
+    s->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+    s->SetFocus();
+    QApplication::processEvents();
+    sim::keyClick(s->NativeWidget(), Qt::Key_Down);
+    EXPECT_EQ(s->Value(), 253);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(StdCtrlsEnv, CheckBoxStatesAndRadioExclusion)
+{
+    auto* c = Make<TCheckBox>();
+    c->SetAllowGrayed(true);
+    int clicks = 0;
+    c->OnClick = TNotifyEvent([&](TObject*) { ++clicks; });
+    c->Toggle();
+    EXPECT_EQ(c->State(), cbGrayed);
+    c->Toggle();
+    EXPECT_EQ(c->State(), cbChecked);
+    EXPECT_TRUE(c->Checked());
+    c->Toggle();
+    EXPECT_EQ(c->State(), cbUnchecked);
+    EXPECT_EQ(clicks, 3);
+
+    auto* r1 = Make<TRadioButton>();
+    auto* r2 = Make<TRadioButton>();
+    auto* panelFree = Make<TCheckBox>();
+    (void)panelFree;
+    int r1Clicks = 0;
+    r1->OnClick = TNotifyEvent([&](TObject*) { ++r1Clicks; });
+    r1->SetChecked(true);
+    r2->SetChecked(true);
+    EXPECT_FALSE(r1->Checked());
+    EXPECT_TRUE(r2->Checked());
+    EXPECT_EQ(r1Clicks, 1); // being unchecked by a sibling does not click
+    sim::mouseClick(r2->NativeWidget()); // clicking the checked one keeps it
+    EXPECT_TRUE(r2->Checked());
+}
+
+TEST_F(StdCtrlsEnv, ModalResultDefaultAndCancelButtons)
+{
+    auto* ok = Make<TButton>();
+    ok->SetModalResult(mrOk);
+    ok->SetDefault(true);
+    auto* cancel = Make<TBitBtn>();
+    cancel->SetKind(bkCancel);
+    EXPECT_EQ(cancel->Caption(), "Cancel");
+    EXPECT_EQ(cancel->ModalResult(), mrCancel);
+    EXPECT_TRUE(cancel->Cancel());
+    EXPECT_TRUE(cancel->HasGlyph());
+    auto* edit = Make<TEdit>();
+    edit->SetFocus();
+    QApplication::processEvents();
+    int okClicks = 0;
+    ok->OnClick = TNotifyEvent([&](TObject*) { ++okClicks; });
+    sim::keyClick(edit->NativeWidget(), Qt::Key_Return);
+    EXPECT_EQ(okClicks, 1);
+    EXPECT_EQ(Form->ModalResult(), mrOk);
+    Form->SetModalResult(mrNone);
+    sim::keyClick(edit->NativeWidget(), Qt::Key_Escape);
+    EXPECT_EQ(Form->ModalResult(), mrCancel);
+}
+
+TEST_F(StdCtrlsEnv, MemoLinesAndDisabledColours)
+{
+    auto* m = Make<TMemo>();
+    m->Lines()->Add("one");
+    m->Lines()->Add("two");
+    EXPECT_EQ(m->Text(), "one\r\ntwo");
+    auto* q = static_cast<QPlainTextEdit*>(m->NativeWidget());
+    EXPECT_EQ(q->toPlainText(), "one\ntwo");
+    m->Lines()->BeginUpdate();
+    m->Lines()->Add("three");
+    m->Lines()->EndUpdate();
+    EXPECT_EQ(q->toPlainText(), "one\ntwo\nthree");
+    m->SetText("a\r\nb\r\nc");
+    EXPECT_EQ(m->Lines()->Count(), 3);
+    EXPECT_EQ(m->Lines()->Strings(2), "c");
+    m->SetColor(clYellow);
+    m->SetEnabled(false);
+    EXPECT_EQ(q->palette().color(QPalette::Disabled, QPalette::Base), QColor(255, 255, 0));
+}
+
+TEST_F(StdCtrlsEnv, ListBoxSelectionAndBounds)
+{
+    auto* l = Make<TListBox>();
+    l->Items()->SetCommaText("a,b,c,d");
+    l->SetItemIndex(9);
+    EXPECT_EQ(l->ItemIndex(), -1);
+    l->SetMultiSelect(true);
+    l->SetSelected(1, true);
+    l->SetSelected(3, true);
+    EXPECT_EQ(l->SelCount(), 2);
+    EXPECT_TRUE(l->Selected(3));
+    EXPECT_THROW(l->Selected(4), EListError);
+}
+
+TEST_F(StdCtrlsEnv, LabelSizesToItsTextWithoutAccelerators)
+{
+    auto* a = Make<TLabel>();
+    auto* b = Make<TLabel>();
+    a->SetCaption("&Frequency");
+    b->SetCaption("Frequency");
+    EXPECT_EQ(a->Width(), b->Width());
+    EXPECT_GT(a->Width(), 0);
+    b->SetCaption("Frequency && more");
+    EXPECT_GT(b->Width(), a->Width());
+    int oneLine = a->Height();
+    a->SetCaption("a\r\nb");
+    EXPECT_EQ(a->Height(), 2 * oneLine);
+    EXPECT_EQ(StripAccelerator("&Save && exit"), "Save & exit");
+}
+
+TEST(StdCtrlsClasses, PublishedPropertiesRoundTrip)
+{
+    InitForms();
+    RegisterStdControlsClasses();
+    for (const char* name : {"TLabel", "TStaticText", "TEdit", "TMemo", "TButton", "TCheckBox", "TRadioButton",
+                             "TComboBox", "TListBox", "TSpinEdit", "TBitBtn"}) {
+        TClass cls = FindClass(name);
+        ASSERT_NE(cls, nullptr) << name;
+        EXPECT_GT(roundtrip::CheckClass(cls), 0) << name;
+    }
+    DoneForms();
+}
+
+} // namespace
