@@ -173,7 +173,6 @@ void TForm1::FormCreate(TObject*)
     VYXPageControl->SetActivePageIndex(0);
     ChangeRadioHandle(false);
 
-    fprintf(stderr, "DBG grid left %d width %d\n", MemGrid->Left(), MemGrid->Width());
     const int width = MemGrid->Left() + MemGrid->Width() + GetSystemMetrics(SM_CYVSCROLL) +
                       GetSystemMetrics(SM_CYFRAME);
     Constraints()->SetMinWidth(width);

@@ -6,6 +6,7 @@
 #include "framework/Grids.h"
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
+#include "platform/Gdi.h"
 #include "serial/SerialPort.h"
 
 using namespace apptest;
@@ -79,7 +80,9 @@ TEST_F(StartupFirstRun, WindowAfterCreation)
     EXPECT_EQ(Form1->MemLock->ItemIndex(), 1);
 
     // The width is fixed to the grid plus a scroll bar and a frame.
-    const int width = Form1->MemGrid->Left() + Form1->MemGrid->Width() + 20 + 33;
+    const int width = Form1->MemGrid->Left() + Form1->MemGrid->Width() +
+                      GetSystemMetrics(SM_CYVSCROLL) + GetSystemMetrics(SM_CYFRAME);
+    EXPECT_GT(width, Form1->MemGrid->Width());
     EXPECT_EQ(Form1->Constraints()->MinWidth(), width);
     EXPECT_EQ(Form1->Constraints()->MaxWidth(), width);
     EXPECT_EQ(Form1->Constraints()->MinHeight(), 330);

@@ -1,5 +1,6 @@
 #pragma once
-// Reads every form description (*.qfm) of a folder into a fresh instance of the class its
+// Reads every form description (*.qfm) directly in a folder (not its subfolders, which hold
+// descriptions whose classes only particular suites register) into a fresh instance of the class its
 // root block names, so that an unknown class, property, enumeration name, component or
 // handler fails the calling test. Suites call it once they registered their classes.
 #include "framework/FormReader.h"
@@ -32,7 +33,7 @@ inline int CheckAllFormDescriptions(const std::filesystem::path& dir,
     if (!std::filesystem::is_directory(dir))
         return 0;
     std::vector<std::filesystem::path> files;
-    for (auto& entry : std::filesystem::recursive_directory_iterator(dir))
+    for (auto& entry : std::filesystem::directory_iterator(dir))
         if (entry.is_regular_file() && entry.path().extension() == ".qfm")
             files.push_back(entry.path());
     std::sort(files.begin(), files.end());

@@ -377,7 +377,7 @@ TEST(ComGallery, FormDescriptionLoadsShowsAndGrabs)
     RegisterStdControlsClasses();
     RegisterComControlsClasses();
     RegisterClasses({TComGalleryForm::StaticClassInfo(), TPopupMenu::StaticClassInfo()});
-    std::filesystem::path file = SourceRoot() / "tests/resources/forms/ComGallery.qfm";
+    std::filesystem::path file = SourceRoot() / "tests/resources/forms/gallery/ComGallery.qfm";
     std::ifstream in(file, std::ios::binary);
     ASSERT_TRUE(in.good()) << file;
     std::stringstream text;

@@ -176,7 +176,7 @@ TEST_F(ExtCtrlsEnv, GalleryFormLoadsAndDraws)
 {
     const char* src = std::getenv("QM_SOURCE_DIR");
     std::string dir = src ? src : ".";
-    std::ifstream in(dir + "/tests/resources/forms/StdGallery.qfm", std::ios::binary);
+    std::ifstream in(dir + "/tests/resources/forms/gallery/StdGallery.qfm", std::ios::binary);
     ASSERT_TRUE(in.good());
     std::stringstream ss;
     ss << in.rdbuf();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -255,13 +258,26 @@ TEST(SysUtilsFormat, NumbersIgnoreTheProcessLocale)
 {
     std::string old = std::setlocale(LC_ALL, nullptr);
     EXPECT_EQ(Format("%.1f", {1.5}), "1.5");
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "de_DE")) {
-        EXPECT_EQ(Format("%.1f|%g|%e", {1.5, 2.5, 1.5}), "1.5|2.5|1.500000e+00");
-        EXPECT_EQ(FloatToStr(1.5), "1.5");
-        EXPECT_DOUBLE_EQ(StrToFloat("1.5"), 1.5);
-        EXPECT_DOUBLE_EQ(StrToFloatDef("1,5", -1), -1);
-    }
+    // The build generates a German locale beside the tests (the machine may have none).
+    const char* dir = std::getenv("QM_LOCALE_DIR");
+    ASSERT_NE(dir, nullptr) << "QM_LOCALE_DIR names the tests' locale folder";
+    const char* oldPath = std::getenv("LOCPATH");
+    std::string savedPath = oldPath ? oldPath : "";
+    setenv("LOCPATH", dir, 1);
+    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    ASSERT_NE(german, nullptr) << "no German locale in " << dir;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+    EXPECT_STREQ(buf, "1,5"); // the C library does follow the locale...
+    EXPECT_EQ(Format("%.1f|%g|%e", {1.5, 2.5, 1.5}), "1.5|2.5|1.500000e+00"); // ...ours does not
+    EXPECT_EQ(FloatToStr(1.5), "1.5");
+    EXPECT_DOUBLE_EQ(StrToFloat("1.5"), 1.5);
+    EXPECT_DOUBLE_EQ(StrToFloatDef("1,5", -1), -1);
     std::setlocale(LC_ALL, old.c_str());
+    if (oldPath)
+        setenv("LOCPATH", savedPath.c_str(), 1);
+    else
+        unsetenv("LOCPATH");
 }
 
 TEST(SysUtilsFiles, PathHelpersAcceptBothSeparators)
