@@ -184,7 +184,6 @@ void TForm1::FormCreate(TObject*)
     CmdTabSheet->SetTabVisible(false);
 
     ChangeEnabled(true);
-    ShowMainMenuBar();
 }
 
 // The stored port, or the first listed one at a first start. A failing port list or

@@ -189,22 +189,14 @@ public:
     bool SaveAction();
     void RX_Action_Mem(std::uint8_t From, std::uint8_t To);
 
-    // The main menu's shortcuts, tried before the focused control sees the key; true when
-    // an item took it.
-    bool HandleMenuShortCut(WORD Key, TShiftState Shift);
-    // The shortcut of a focused control's pop-up menu wins over the main menu's.
-    void KeyDown(WORD& Key, TShiftState Shift) override;
-
     // Set while the deferred close waits for a running radio action to end.
     bool CloseAfterAction() const { return FCloseAfterAction; }
 
 private:
-    void ShowMainMenuBar();
     void ApplyStoredPortName();
     void ReadOptions();
     void WriteSettings();
     bool FCloseAfterAction = false;
-    bool FMenuBarShown = false;
 };
 
 extern TForm1* Form1;

@@ -119,7 +119,8 @@ std::string AskOnCommandLine(const std::string& Question, const std::string& Ans
             PendingAnswer.clear();
             break;
         }
-        if (PendingAnswer == WaitingAnswer)
+        // Cleared from outside (an empty line, a cancelled command): no answer.
+        if (PendingAnswer.empty() || PendingAnswer == WaitingAnswer)
             continue;
         const std::string typed = PendingAnswer;
         const std::string lower = AnsiLowerCase(typed);

@@ -38,9 +38,13 @@ int MeasureText(TCustomControl* c, const std::string& s)
 void DrawTextIn(TCanvas* cv, const TRect& r, const std::string& s, UINT align)
 {
     RECT rc = r;
-    cv->TextHeight("X"); // selects the canvas font into the context, as measuring did
+    // Changing a canvas tool deselects every tool from the context, so the font is selected
+    // last, right before drawing; otherwise the text comes out in the context's default font.
     cv->Brush()->SetStyle(bsClear);
-    DrawTextA(cv->GetHandle(), s.c_str(), static_cast<int>(s.size()), &rc,
+    cv->TextHeight("X");
+    HDC dc = cv->GetHandle();
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
               align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     cv->Brush()->SetStyle(bsSolid);
 }
@@ -579,12 +583,7 @@ void TToolButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
         FPressed = false;
         Invalidate();
     }
-    if (Button == mbRight && X >= 0 && Y >= 0 && X < Width() && Y < Height())
-        if (auto* pm = dynamic_cast<TPopupMenu*>(PopupMenu()); pm && pm->AutoPopup()) {
-            pm->SetPopupComponent(this);
-            TPoint p = ClientToScreen(TPoint{X, Y});
-            pm->Popup(p.x, p.y);
-        }
+    // The right button's pop-up menu comes from the control's context-menu handling.
     TGraphicControl::MouseUp(Button, Shift, X, Y);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "framework/Forms.h"
+#include "framework/Menus.h"
 #include "platform/AppException.h"
 #include "platform/Input.h"
 #include "platform/QtWindow.h"
@@ -42,6 +43,57 @@ TShiftState KeyboardStateToShiftState()
 TShiftState KeyDataToShiftState(LPARAM) { return KeyboardStateToShiftState(); }
 
 // ---- TSizeConstraints ---------------------------------------------------------------------
+
+namespace {
+struct CursorName {
+    TCursor Value;
+    const char* Name;
+};
+constexpr CursorName kCursorNames[] = {
+    {crDefault, "crDefault"},     {crNone, "crNone"},         {crArrow, "crArrow"},
+    {crCross, "crCross"},         {crIBeam, "crIBeam"},       {crSizeNESW, "crSizeNESW"},
+    {crSizeNS, "crSizeNS"},       {crSizeNWSE, "crSizeNWSE"}, {crSizeWE, "crSizeWE"},
+    {crUpArrow, "crUpArrow"},     {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"},
+    {crNoDrop, "crNoDrop"},       {crHSplit, "crHSplit"},     {crVSplit, "crVSplit"},
+    {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"},   {crNo, "crNo"},
+    {crAppStart, "crAppStart"},   {crHelp, "crHelp"},         {crHandPoint, "crHandPoint"},
+    {crSizeAll, "crSizeAll"},
+};
+} // namespace
+
+bool CursorToIdent(TCursor Cursor, std::string& Ident)
+{
+    for (const auto& c : kCursorNames)
+        if (c.Value == Cursor) {
+            Ident = c.Name;
+            return true;
+        }
+    return false;
+}
+
+bool IdentToCursor(const std::string& Ident, TCursor& Cursor)
+{
+    for (const auto& c : kCursorNames)
+        if (SameText(Ident, c.Name)) {
+            Cursor = c.Value;
+            return true;
+        }
+    return false;
+}
+
+void RegisterCursorIdents()
+{
+    RegisterIntegerIdents(
+        "TCursor",
+        [](const std::string& ident, int64_t& value) {
+            TCursor c;
+            if (!IdentToCursor(ident, c))
+                return false;
+            value = c;
+            return true;
+        },
+        [](int64_t value, std::string& ident) { return CursorToIdent(static_cast<TCursor>(value), ident); });
+}
 
 QM_CLASS_IMPL(TSizeConstraints, TPersistent, [](TClassBuilder<TSizeConstraints>& b) {
     b.Property("MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight).Default(0);
@@ -123,7 +175,8 @@ QM_CLASS_IMPL(TControl, TComponent, [](TClassBuilder<TControl>& b) {
     b.Property("ParentFont", &TControl::ParentFont, &TControl::SetParentFont).Default(true);
     b.Property("Hint", &TControl::Hint, &TControl::SetHint).Default(std::string());
     b.Property("ShowHint", &TControl::ShowHint, &TControl::SetShowHint).Default(false);
-    b.Property("Cursor", &TControl::Cursor, &TControl::SetCursor).Default(crDefault);
+    RegisterCursorIdents();
+    b.Property("Cursor", &TControl::Cursor, &TControl::SetCursor).Default(crDefault).TypeName("TCursor");
     b.Property("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
     b.Property("Caption", &TControl::Caption, &TControl::SetCaption).Default(std::string());
     b.Property("OnClick", &TControl::OnClick);
@@ -415,6 +468,7 @@ void TControl::Dispatch(TMessage& M)
     case CM_CTL3DCHANGED: CMCtl3DChanged(M); break;
     case CM_PARENTFONTCHANGED: CMParentFontChanged(M); break;
     case CM_PARENTCOLORCHANGED: CMParentColorChanged(M); break;
+    case WM_CONTEXTMENU: WMContextMenu(M); break;
     default: DefaultHandler(M); break;
     }
 }
@@ -563,6 +617,29 @@ void TControl::WMRButtonUp(TMessage& M)
 {
     DefaultHandler(M);
     DoMouseUp(M, mbRight);
+    // Releasing the right button asks for the context menu, at the mouse on the screen.
+    TPoint p = ClientToScreen(TPoint{GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam)});
+    Perform(WM_CONTEXTMENU, 0, MAKELPARAM(p.x, p.y));
+}
+
+void TControl::WMContextMenu(TMessage& M)
+{
+    auto* menu = dynamic_cast<TPopupMenu*>(FPopupMenu);
+    if (menu && menu->AutoPopup()) {
+        POINT p{GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam)};
+        // (-1, -1): from the keyboard; the menu opens at the mouse.
+        if (p.x == -1 && p.y == -1)
+            GetCursorPos(&p);
+        menu->SetPopupComponent(this);
+        menu->Popup(p.x, p.y);
+        M.Result = 1;
+        return;
+    }
+    if (FParent) {
+        M.Result = FParent->Perform(WM_CONTEXTMENU, M.WParam, M.LParam);
+        return;
+    }
+    DefaultHandler(M);
 }
 void TControl::WMRButtonDblClk(TMessage& M)
 {
@@ -769,6 +846,15 @@ void TWinControl::CreateWnd()
     SendMessage(FHandle, WM_CREATE, 0, 0);
     if (QWidget* n = CreateNativeWidget())
         SetWindowNativeChild(FHandle, n);
+    ApplyCursor();
+}
+
+void TWinControl::ApplyCursor()
+{
+    if (!FHandle)
+        return;
+    void* c = Cursor() != crDefault && Screen ? Screen->Cursors(Cursor()) : nullptr;
+    SetWindowCursor(FHandle, static_cast<HCURSOR>(c));
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& P)
@@ -926,6 +1012,10 @@ void TWinControl::Dispatch(TMessage& M)
     case WM_CLOSE: WMClose(M); break;
     case WM_ACTIVATE: WMActivate(M); break;
     case CM_DIALOGKEY: CMDialogKey(M); break;
+    case CM_CURSORCHANGED:
+        ApplyCursor();
+        DefaultHandler(M);
+        break;
     case CM_ENTER: CMEnter(M); break;
     case CM_EXIT: CMExit(M); break;
     default: TControl::Dispatch(M); break;
@@ -1074,8 +1164,25 @@ bool TWinControl::DoKeyPress(TMessage& M)
     return key == 0;
 }
 
+bool TWinControl::IsMenuKey(TMessage& M)
+{
+    WORD key = static_cast<WORD>(M.WParam);
+    TShiftState shift = KeyDataToShiftState(M.LParam);
+    TCustomForm* form = ::GetParentForm(this);
+    if (auto* self = dynamic_cast<TCustomForm*>(this))
+        form = self;
+    if (form && form->IsShortCut(this, key, shift))
+        return true;
+    if (key == VK_APPS || (key == VK_F10 && shift == TShiftState{ssShift}))
+        return Perform(WM_CONTEXTMENU, 0, MAKELPARAM(-1, -1)) != 0;
+    return false;
+}
+
 void TWinControl::WMKeyDown(TMessage& M)
 {
+    // Menu shortcuts come before the control's and the form's own key handling.
+    if (IsMenuKey(M))
+        return;
     if (DoKeyDown(M))
         return;
     WORD key = static_cast<WORD>(M.WParam);
@@ -1102,7 +1209,16 @@ void TWinControl::WMChar(TMessage& M)
         DefaultHandler(M);
 }
 
-void TWinControl::CMDialogKey(TMessage& M) { DefaultHandler(M); }
+void TWinControl::CMDialogKey(TMessage& M)
+{
+    // Every child may claim the key (a Default or Cancel button does), first come first served.
+    for (size_t i = 0; i < FControls.size(); ++i) {
+        FControls[i]->WindowProc(M);
+        if (M.Result != 0)
+            return;
+    }
+    DefaultHandler(M);
+}
 
 void TWinControl::CMColorChanged(TMessage& M)
 {

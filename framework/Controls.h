@@ -49,6 +49,10 @@ constexpr TCursor crAppStart = -19;
 constexpr TCursor crHelp = -20;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
+// Cursor names ("crHandPoint") for form descriptions; registered as the idents of "TCursor".
+bool CursorToIdent(TCursor Cursor, std::string& Ident);
+bool IdentToCursor(const std::string& Ident, TCursor& Cursor);
+void RegisterCursorIdents();
 
 enum TControlStateFlag { csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded,
                          csFocusing, csCreating, csPaintCopy, csCustomPaint, csDestroyingHandle,
@@ -251,6 +255,8 @@ protected:
     virtual void CMCtl3DChanged(TMessage& M) { DefaultHandler(M); }
     virtual void CMParentFontChanged(TMessage& M);
     virtual void CMParentColorChanged(TMessage& M);
+    // Pops up the first pop-up menu with AutoPopup from here up the parents.
+    virtual void WMContextMenu(TMessage& M);
 
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -429,6 +435,9 @@ protected:
 
 private:
     void ShowHandle();
+    void ApplyCursor();
+    // Menu shortcuts and the context-menu key; true when one took the key.
+    bool IsMenuKey(TMessage& M);
     WNDPROC FObjectInstance;
     // Windowed children in Tab order (FControls holds the stacking order).
     std::vector<TWinControl*> FTabList;

@@ -8,6 +8,7 @@
 #include "framework/Buttons.h"
 #include "framework/Spin.h"
 #include "platform/AppException.h"
+#include "platform/Gdi.h"
 
 // ---- Drawing helpers ----------------------------------------------------------------------------
 
@@ -90,7 +91,7 @@ QM_CLASS_IMPL(TCustomPanel, TCustomControl, [](TClassBuilder<TCustomPanel>& b) {
     b.Property("BevelInner", &TCustomPanel::BevelInner, &TCustomPanel::SetBevelInner).Default(bvNone);
     b.Property("BevelWidth", &TCustomPanel::BevelWidth, &TCustomPanel::SetBevelWidth).Default(1).NoRoundTrip();
     b.Property("BorderWidth", &TCustomPanel::BorderWidth, &TCustomPanel::SetBorderWidth).Default(0).NoRoundTrip();
-    b.Property("Color", &TCustomPanel::Color, &TCustomPanel::SetColor).Default(clBtnFace);
+    b.Property("Color", &TCustomPanel::Color, &TCustomPanel::SetColor).Default(clBtnFace).TypeName("TColor");
     b.Property("ParentColor", &TCustomPanel::ParentColor, &TCustomPanel::SetParentColor).Default(false);
 })
 QM_CLASS_IMPL(TPanel, TCustomPanel)
@@ -305,6 +306,30 @@ void TShape::SetShape(TShapeType v)
     Invalidate();
 }
 
+// The drawing layer has no rounded rectangle: the straight parts are a rectangle clipped to
+// the two bands between the corners, each corner a quarter of an ellipse clipped to its box.
+static void RoundRectOn(TCanvas* c, int x, int y, int w, int h, int radius)
+{
+    int rx = std::max(1, std::min(radius, w / 2));
+    int ry = std::max(1, std::min(radius, h / 2));
+    HDC dc = c->GetHandle();
+    auto clipped = [&](int l, int t, int r, int b, auto draw) {
+        int saved = SaveDC(dc);
+        IntersectClipRect(dc, l, t, r, b);
+        draw();
+        RestoreDC(dc, saved);
+    };
+    clipped(x, y + ry, x + w, y + h - ry, [&] { c->Rectangle(x, y, x + w, y + h); });
+    clipped(x + rx, y, x + w - rx, y + h, [&] { c->Rectangle(x, y, x + w, y + h); });
+    for (int right = 0; right < 2; ++right)
+        for (int bottom = 0; bottom < 2; ++bottom) {
+            int l = right ? x + w - rx : x, t = bottom ? y + h - ry : y;
+            int ex = right ? x + w - 2 * rx : x, ey = bottom ? y + h - 2 * ry : y;
+            clipped(l, t, l + rx, t + ry, [&] { c->Ellipse(ex, ey, ex + 2 * rx, ey + 2 * ry); });
+        }
+}
+
+
 void TShape::Paint()
 {
     TCanvas* c = Canvas();
@@ -321,9 +346,12 @@ void TShape::Paint()
     }
     if (FShape == stEllipse || FShape == stCircle)
         c->Ellipse(x, y, x + w, y + h);
+    else if (FShape == stRoundRect || FShape == stRoundSquare)
+        RoundRectOn(c, x, y, w, h, std::min(w, h) / 4);
     else
         c->Rectangle(x, y, x + w, y + h);
 }
+
 
 // ---- TCustomRadioGroup --------------------------------------------------------------------------
 
@@ -332,7 +360,7 @@ QM_CLASS_IMPL(TCustomRadioGroup, TCustomControl, [](TClassBuilder<TCustomRadioGr
     b.Property("Items", &TCustomRadioGroup::Items, &TCustomRadioGroup::SetItems);
     // Out of range clamps to the items there are.
     b.Property("ItemIndex", &TCustomRadioGroup::ItemIndex, &TCustomRadioGroup::SetItemIndex).Default(-1).NoRoundTrip();
-    b.Property("Color", &TCustomRadioGroup::Color, &TCustomRadioGroup::SetColor).Default(clBtnFace);
+    b.Property("Color", &TCustomRadioGroup::Color, &TCustomRadioGroup::SetColor).Default(clBtnFace).TypeName("TColor");
     b.Property("ParentColor", &TCustomRadioGroup::ParentColor, &TCustomRadioGroup::SetParentColor).Default(false);
 })
 QM_CLASS_IMPL(TRadioGroup, TCustomRadioGroup)

@@ -769,7 +769,8 @@ private:
                 if (v.Hex && type->Kind == tkInteger && type->Data.OrdType == otSLong &&
                     n > INT32_MAX && n <= static_cast<int64_t>(UINT32_MAX))
                     n = static_cast<int32_t>(static_cast<uint32_t>(n));
-            } else if (v.K == TValueNode::vIdent) {
+            } else if (v.K == TValueNode::vIdent || v.K == TValueNode::vString) {
+                // A quoted name serves types whose names are not identifiers ('Ctrl+S').
                 if (!IdentToInteger(type, v.Str, n))
                     throw EReadError("Invalid value '" + v.Str + "' for property " + p.Path +
                                      " of type " + type->Name());

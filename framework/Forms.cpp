@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFontDatabase>
+#include <QMenuBar>
 #include <cstdio>
 
 #include "framework/FormReader.h"
+#include "framework/MenusQt.h"
 #include "framework/Resources.h"
 #include "framework/SysUtils.h"
 #include "framework/Thread.h"
@@ -47,6 +49,7 @@ QM_CLASS_IMPL(TCustomForm, TWinControl, [](TClassBuilder<TCustomForm>& b) {
     b.Property("ClientWidth", &TCustomForm::ClientWidth, &TCustomForm::SetClientWidth).Stored(false);
     b.Property("ClientHeight", &TCustomForm::ClientHeight, &TCustomForm::SetClientHeight).Stored(false);
     b.Property("ActiveControl", &TCustomForm::ActiveControl, &TCustomForm::SetActiveControl);
+    b.Property("Menu", &TCustomForm::Menu, &TCustomForm::SetMenu);
     b.Property("OnCreate", &TCustomForm::OnCreate);
     b.Property("OnShow", &TCustomForm::OnShow);
     b.Property("OnHide", &TCustomForm::OnHide);
@@ -151,7 +154,45 @@ void TCustomForm::CreateNonClientInsets(RECT& R)
         cap = GetSystemMetrics(SM_CYSMCAPTION);
         break;
     }
-    R = RECT{fx, fy + cap, fx, fy};
+    const int menu = FMenu ? GetSystemMetrics(SM_CYMENU) : 0;
+    R = RECT{fx, fy + cap + menu, fx, fy};
+}
+
+void TCustomForm::SetMenu(TMainMenu* v)
+{
+    if (v == FMenu)
+        return;
+    if (FMenu)
+        FMenu->RemoveFreeNotification(this);
+    FMenu = v;
+    if (v)
+        v->FreeNotification(this);
+    UpdateMenuBar();
+}
+
+void TCustomForm::UpdateMenuBar()
+{
+    if (!HandleAllocated() || ComponentState().Contains(csDestroying))
+        return;
+    QWidget* bar = FMenu ? CreateQtMenuBar(FMenu, WindowWidget(FHandle)) : nullptr;
+    SetWindowMenuBar(FHandle, bar, bar ? GetSystemMetrics(SM_CYMENU) : 0);
+    // The window keeps its size: the client area gives the bar its rows.
+    SetWindowNonClient(FHandle, NonClientInsets());
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation)
+{
+    TWinControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FMenu) {
+        FMenu = nullptr;
+        UpdateMenuBar();
+    }
+}
+
+bool TCustomForm::IsShortCut(TWinControl* Control, WORD Key, TShiftState Shift)
+{
+    auto* popup = Control ? dynamic_cast<TPopupMenu*>(Control->PopupMenu()) : nullptr;
+    return DispatchMenuShortCut(popup, FMenu, Key, Shift);
 }
 
 void TCustomForm::CreateWnd()
@@ -161,6 +202,8 @@ void TCustomForm::CreateWnd()
     SetWindowTopLevelStyle(FHandle, resizable, FBorderStyle == bsDialog,
                            FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin, FFormStyle == fsStayOnTop);
     RefreshMinMaxInfo(FHandle);
+    if (FMenu)
+        UpdateMenuBar();
 }
 
 void TCustomForm::SetBorderStyle(TBorderStyle v)
@@ -494,12 +537,12 @@ void TCustomForm::CMDialogKey(TMessage& M)
         M.Result = 1;
         return;
     }
-    if (M.WParam == VK_ESCAPE && FFormState.Contains(fsModal)) {
+    // The controls have the key first: a Cancel button's own result wins over the plain Esc.
+    TWinControl::CMDialogKey(M);
+    if (M.Result == 0 && M.WParam == VK_ESCAPE && FFormState.Contains(fsModal)) {
         FModalResult = mrCancel;
         M.Result = 1;
-        return;
     }
-    DefaultHandler(M);
 }
 
 // ---- TForm ---------------------------------------------------------------------------------
@@ -704,7 +747,7 @@ TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
 TScreen::~TScreen()
 {
     for (auto& c : FCursors)
-        delete static_cast<QCursor*>(c.second);
+        DestroyCursor(static_cast<HCURSOR>(c.second));
     delete FFonts;
 }
 
@@ -771,7 +814,9 @@ void TScreen::SetCursors(int Index, void* Cursor)
 {
     for (auto& c : FCursors)
         if (c.first == Index) {
-            delete static_cast<QCursor*>(c.second);
+            // Handing the same cursor again must not free the one being kept.
+            if (c.second != Cursor)
+                DestroyCursor(static_cast<HCURSOR>(c.second));
             c.second = Cursor;
             return;
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/Controls.h"
+#include "framework/Menus.h"
 
 QM_ENUM(TFormStyle, fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop)
 QM_ENUM(TWindowState, wsNormal, wsMinimized, wsMaximized)
@@ -55,6 +56,12 @@ public:
     TModalResult ModalResult() const { return FModalResult; }
     void SetModalResult(TModalResult v) { FModalResult = v; }
     int PixelsPerInch() const { return 96; }
+    // The main menu, shown as a bar above the client area (the window keeps its size).
+    TMainMenu* Menu() const { return FMenu; }
+    void SetMenu(TMainMenu* v);
+    // A key pressed in Control: the menu shortcuts (Control's pop-up menu first, then the
+    // main menu's). True when a menu item took it.
+    bool IsShortCut(TWinControl* Control, WORD Key, TShiftState Shift);
 
     void Show();
     void Hide();
@@ -110,6 +117,7 @@ protected:
     void CMDialogKey(TMessage& M) override;
     void ConstraintsChanged() override;
     void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void UpdateWindowState();
     void PlaceOnShow();
 
@@ -127,6 +135,8 @@ private:
     TModalResult FModalResult = mrNone;
     bool FPlaced = false;
     TClass FDescribedClass = nullptr;
+    TMainMenu* FMenu = nullptr;
+    void UpdateMenuBar();
 };
 
 class TForm : public TCustomForm {

@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include <algorithm>
 
@@ -520,7 +522,7 @@ QM_CLASS_IMPL(TCustomEdit, TWidgetControl, [](TClassBuilder<TCustomEdit>& b) {
     b.Property("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect).Default(true);
     b.Property("PasswordChar", &TCustomEdit::PasswordChar, &TCustomEdit::SetPasswordChar).Default('\0');
     b.Property("TabStop", &TCustomEdit::TabStop, &TCustomEdit::SetTabStop).Default(true);
-    b.Property("Color", &TCustomEdit::Color, &TCustomEdit::SetColor).Default(clWindow);
+    b.Property("Color", &TCustomEdit::Color, &TCustomEdit::SetColor).Default(clWindow).TypeName("TColor");
     b.Property("ParentColor", &TCustomEdit::ParentColor, &TCustomEdit::SetParentColor).Default(false);
     b.Property("OnChange", &TCustomEdit::OnChange);
 })
@@ -715,7 +717,7 @@ QM_CLASS_IMPL(TCustomMemo, TWidgetControl, [](TClassBuilder<TCustomMemo>& b) {
     b.Property("WantReturns", &TCustomMemo::WantReturns, &TCustomMemo::SetWantReturns).Default(true);
     b.Property("WantTabs", &TCustomMemo::WantTabs, &TCustomMemo::SetWantTabs).Default(false);
     b.Property("TabStop", &TCustomMemo::TabStop, &TCustomMemo::SetTabStop).Default(true);
-    b.Property("Color", &TCustomMemo::Color, &TCustomMemo::SetColor).Default(clWindow);
+    b.Property("Color", &TCustomMemo::Color, &TCustomMemo::SetColor).Default(clWindow).TypeName("TColor");
     b.Property("ParentColor", &TCustomMemo::ParentColor, &TCustomMemo::SetParentColor).Default(false);
     b.Property("OnChange", &TCustomMemo::OnChange);
 })
@@ -771,6 +773,9 @@ void TCustomMemo::SyncWidget()
     bool h = FScrollBars == ssHorizontal || FScrollBars == ssBoth;
     e->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     e->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    QTextOption opt = e->document()->defaultTextOption();
+    opt.setAlignment(FAlignment == taCenter ? Qt::AlignHCenter : FAlignment == taRightJustify ? Qt::AlignRight : Qt::AlignLeft);
+    e->document()->setDefaultTextOption(opt);
     std::string plain;
     for (char ch : FMemoText)
         if (ch != '\r')
@@ -839,7 +844,11 @@ void TCustomMemo::SetScrollBars(TScrollStyle v)
     FScrollBars = v;
     SyncWidget();
 }
-void TCustomMemo::SetAlignment(TAlignment v) { FAlignment = v; }
+void TCustomMemo::SetAlignment(TAlignment v)
+{
+    FAlignment = v;
+    SyncWidget();
+}
 void TCustomMemo::SelectAll()
 {
     if (auto* e = qobject_cast<QPlainTextEdit*>(Widget()))
@@ -876,55 +885,6 @@ void TButtonControl::GuardedClick()
     }
     FClicking = false;
 }
-
-// Gives a form's dialog keys to its Default and Cancel buttons. One per form, owned by it.
-class TDialogKeyHook : public TComponent {
-public:
-    explicit TDialogKeyHook(TCustomForm* form) : TComponent(form), FForm(form)
-    {
-        FPrevious = form->WindowProc;
-        form->WindowProc = [this](TMessage& M) {
-            if (M.Msg == CM_DIALOGKEY && (M.WParam == VK_RETURN || M.WParam == VK_ESCAPE) &&
-                TryButtons(FForm, static_cast<WORD>(M.WParam))) {
-                M.Result = 1;
-                return;
-            }
-            FPrevious(M);
-        };
-    }
-    ~TDialogKeyHook() override
-    {
-        if (FForm && FForm->WindowProc)
-            FForm->WindowProc = FPrevious;
-    }
-    static bool TryButtons(TWinControl* parent, WORD key)
-    {
-        for (int i = 0; i < parent->ControlCount(); ++i) {
-            TControl* c = parent->Controls(i);
-            if (!c->Visible() || !c->Enabled())
-                continue;
-            if (auto* b = dynamic_cast<TButton*>(c)) {
-                if (b->DialogKey(key))
-                    return true;
-            } else if (auto* w = dynamic_cast<TWinControl*>(c)) {
-                if (TryButtons(w, key))
-                    return true;
-            }
-        }
-        return false;
-    }
-    static void Ensure(TCustomForm* form)
-    {
-        for (int i = 0; i < form->ComponentCount(); ++i)
-            if (dynamic_cast<TDialogKeyHook*>(form->Components(i)))
-                return;
-        new TDialogKeyHook(form);
-    }
-
-private:
-    TCustomForm* FForm;
-    TWndMethod FPrevious;
-};
 
 QM_CLASS_IMPL(TButton, TButtonControl, [](TClassBuilder<TButton>& b) {
     b.Property("ModalResult", &TButton::ModalResult, &TButton::SetModalResult).Default(mrNone);
@@ -973,30 +933,21 @@ bool TButton::DialogKey(WORD Key)
     return false;
 }
 
-void TButton::HookForm()
+void TButton::CMDialogKey(TMessage& M)
 {
-    if (!FDefault && !FCancel)
+    if (CanFocus() && DialogKey(static_cast<WORD>(M.WParam))) {
+        M.Result = 1;
         return;
-    if (auto* f = ::GetParentForm(this))
-        TDialogKeyHook::Ensure(f);
+    }
+    TButtonControl::CMDialogKey(M);
 }
 
 void TButton::SetDefault(bool v)
 {
     FDefault = v;
-    HookForm();
     SyncWidget();
 }
-void TButton::SetCancel(bool v)
-{
-    FCancel = v;
-    HookForm();
-}
-void TButton::SetParent(TWinControl* AParent)
-{
-    TButtonControl::SetParent(AParent);
-    HookForm();
-}
+void TButton::SetCancel(bool v) { FCancel = v; }
 
 QM_CLASS_IMPL(TCustomCheckBox, TButtonControl, [](TClassBuilder<TCustomCheckBox>& b) {
     b.Property("Alignment", &TCustomCheckBox::Alignment, &TCustomCheckBox::SetAlignment).Default(taRightJustify);
@@ -1125,7 +1076,7 @@ QM_CLASS_IMPL(TCustomComboBox, TWidgetControl, [](TClassBuilder<TCustomComboBox>
     // Text of a drop-down list must be one of the items.
     b.Property("Text", &TCustomComboBox::GetText, &TCustomComboBox::SetText).Default(std::string()).NoRoundTrip();
     b.Property("TabStop", &TCustomComboBox::TabStop, &TCustomComboBox::SetTabStop).Default(true);
-    b.Property("Color", &TCustomComboBox::Color, &TCustomComboBox::SetColor).Default(clWindow);
+    b.Property("Color", &TCustomComboBox::Color, &TCustomComboBox::SetColor).Default(clWindow).TypeName("TColor");
     b.Property("ParentColor", &TCustomComboBox::ParentColor, &TCustomComboBox::SetParentColor).Default(false);
     b.Property("OnChange", &TCustomComboBox::OnChange);
     b.Property("OnSelect", &TCustomComboBox::OnSelect);
@@ -1343,7 +1294,7 @@ QM_CLASS_IMPL(TCustomListBox, TWidgetControl, [](TClassBuilder<TCustomListBox>& 
     // An index that is out of range reads back as -1.
     b.Property("ItemIndex", &TCustomListBox::ItemIndex, &TCustomListBox::SetItemIndex).Default(-1).NoRoundTrip();
     b.Property("TabStop", &TCustomListBox::TabStop, &TCustomListBox::SetTabStop).Default(true);
-    b.Property("Color", &TCustomListBox::Color, &TCustomListBox::SetColor).Default(clWindow);
+    b.Property("Color", &TCustomListBox::Color, &TCustomListBox::SetColor).Default(clWindow).TypeName("TColor");
     b.Property("ParentColor", &TCustomListBox::ParentColor, &TCustomListBox::SetParentColor).Default(false);
 })
 QM_CLASS_IMPL(TListBox, TCustomListBox)
@@ -1361,6 +1312,14 @@ TCustomListBox::~TCustomListBox() { FItems->OnChange = nullptr; }
 TStrings* TCustomListBox::Items() const { return FItems.get(); }
 void TCustomListBox::SetItems(TStrings* v) { FItems->Assign(v); }
 int TCustomListBox::Count() const { return FItems->Count(); }
+
+void TCustomListBox::SetItemHeight(int v)
+{
+    if (v == FItemHeight)
+        return;
+    FItemHeight = v;
+    SyncWidget();
+}
 
 QWidget* TCustomListBox::MakeWidget()
 {
@@ -1380,14 +1339,19 @@ void TCustomListBox::SyncWidget()
     QSignalBlocker block(l);
     QSignalBlocker block2(l->selectionModel());
     l->clear();
-    for (int i = 0; i < FItems->Count(); ++i)
-        l->addItem(ToQ(FItems->Strings(i)));
+    int rowH = FItemHeight > 0 ? FItemHeight : l->fontMetrics().height();
+    for (int i = 0; i < FItems->Count(); ++i) {
+        QString t = ToQ(FItems->Strings(i));
+        auto* item = new QListWidgetItem(t);
+        item->setSizeHint(QSize(l->fontMetrics().horizontalAdvance(t) + 6, rowH));
+        l->addItem(item);
+    }
     l->setSelectionMode(FMultiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
     if (FColumns > 0) {
         l->setFlow(QListView::TopToBottom);
         l->setWrapping(true);
         l->setResizeMode(QListView::Adjust);
-        l->setGridSize(QSize(std::max(1, ClientWidth() / FColumns), l->fontMetrics().height() + 2));
+        l->setGridSize(QSize(std::max(1, ClientWidth() / FColumns), rowH));
         l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     } else {
         l->setFlow(QListView::TopToBottom);

@@ -271,15 +271,14 @@ public:
     void Click() override;
     // Answers a dialog key (Enter for Default, Esc for Cancel); true when it clicked.
     bool DialogKey(WORD Key);
-    void SetParent(TWinControl* AParent) override;
 
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
     void SyncCaption() override;
+    void CMDialogKey(TMessage& M) override;
 
 private:
-    void HookForm();
     TModalResult FModalResult = mrNone;
     bool FDefault = false;
     bool FCancel = false;
@@ -416,7 +415,7 @@ public:
     int TopIndex() const { return FTopIndex; }
     void SetTopIndex(int v);
     int ItemHeight() const { return FItemHeight; }
-    void SetItemHeight(int v) { FItemHeight = v; }
+    void SetItemHeight(int v);
     void Clear();
     // The index of the item at a client point, or -1.
     int ItemAtPos(const TPoint& Pos, bool Existing) const;

@@ -1,7 +1,10 @@
 #include "platform/QtWindow.h"
 
 #include <QApplication>
+#include <QBitmap>
+#include <QCursor>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -143,12 +146,12 @@ public:
     // Client area in widget coordinates.
     QRect ClientArea() const
     {
-        int ox = 0, oy = 0, w = width(), h = height();
+        int ox = 0, oy = MenuHeight, w = width(), h = std::max(0, height() - MenuHeight);
         if (parentWidget()) {
             ox = NonClient.left;
             oy = NonClient.top;
             w = std::max(0, w - NonClient.left - NonClient.right);
-            h = std::max(0, h - NonClient.top - NonClient.bottom);
+            h = std::max(0, h + MenuHeight - NonClient.top - NonClient.bottom);
         }
         if (BarVisible(SB_VERT))
             w = std::max(0, w - GetSystemMetrics(SM_CXVSCROLL));
@@ -166,6 +169,11 @@ public:
         HBar->setVisible(BarVisible(SB_HORZ));
         VBar->setGeometry(c.right() + 1, c.top(), cx, c.height());
         HBar->setGeometry(c.left(), c.bottom() + 1, c.width(), cy);
+        if (MenuBar) {
+            int left = parentWidget() ? NonClient.left : 0;
+            int right = parentWidget() ? NonClient.right : 0;
+            MenuBar->setGeometry(left, c.top() - MenuHeight, std::max(0, width() - left - right), MenuHeight);
+        }
     }
 
     void ApplyGeometry()
@@ -176,9 +184,11 @@ public:
             setGeometry(origin.x() + Bounds.left, origin.y() + Bounds.top, std::max(0, Width(Bounds)),
                         std::max(0, Height(Bounds)));
         } else {
-            Expected = QRect(Bounds.left + NonClient.left, Bounds.top + NonClient.top,
+            // The menu bar is part of the toolkit window, though outside the client area.
+            const int top = NonClient.top - MenuHeight;
+            Expected = QRect(Bounds.left + NonClient.left, Bounds.top + top,
                              std::max(1, Width(Bounds) - NonClient.left - NonClient.right),
-                             std::max(1, Height(Bounds) - NonClient.top - NonClient.bottom));
+                             std::max(1, Height(Bounds) - top - NonClient.bottom));
             if (!Resizable)
                 setFixedSize(Expected.size());
             setGeometry(Expected);
@@ -367,6 +377,12 @@ public:
 
     void keyPressEvent(QKeyEvent* e) override
     {
+        // Keys the embedded widget left alone propagate here; the control's own key path
+        // has already seen them.
+        if (Native) {
+            e->accept();
+            return;
+        }
         unsigned mods = 0;
         if (e->modifiers() & Qt::ShiftModifier)
             mods |= KEYMOD_SHIFT;
@@ -383,6 +399,10 @@ public:
     }
     void keyReleaseEvent(QKeyEvent* e) override
     {
+        if (Native) {
+            e->accept();
+            return;
+        }
         unsigned mods = (e->modifiers() & Qt::KeypadModifier) ? KEYMOD_KEYPAD : 0;
         WORD vk = QtKeyToVirtualKey(e->key(), mods);
         if (vk) {
@@ -409,8 +429,8 @@ public:
             return;
         // The user or the window manager resized the window.
         QRect g = geometry();
-        Bounds = RECT{g.x() - NonClient.left, g.y() - NonClient.top, g.x() + g.width() + NonClient.right,
-                      g.y() + g.height() + NonClient.bottom};
+        Bounds = RECT{g.x() - NonClient.left, g.y() - (NonClient.top - MenuHeight),
+                      g.x() + g.width() + NonClient.right, g.y() + g.height() + NonClient.bottom};
         Expected = g;
         if (ShowCmdState == SW_SHOWNORMAL)
             Normal = Bounds;
@@ -421,8 +441,8 @@ public:
         if (parentWidget() || geometry() == Expected)
             return;
         QRect g = geometry();
-        Bounds = RECT{g.x() - NonClient.left, g.y() - NonClient.top, g.x() + g.width() + NonClient.right,
-                      g.y() + g.height() + NonClient.bottom};
+        Bounds = RECT{g.x() - NonClient.left, g.y() - (NonClient.top - MenuHeight),
+                      g.x() + g.width() + NonClient.right, g.y() + g.height() + NonClient.bottom};
         Expected = g;
         if (ShowCmdState == SW_SHOWNORMAL)
             Normal = Bounds;
@@ -504,6 +524,8 @@ public:
     QScrollBar* VBar = nullptr;
     QScrollBar* HBar = nullptr;
     QPointer<QWidget> Native;
+    QPointer<QWidget> MenuBar;
+    int MenuHeight = 0;
     MINMAXINFO MinMax{};
 };
 
@@ -544,7 +566,8 @@ void ApplyMinMax(QmWindow* w)
     if (w->parentWidget())
         return;
     const MINMAXINFO& mm = w->MinMax;
-    int ncx = w->NonClient.left + w->NonClient.right, ncy = w->NonClient.top + w->NonClient.bottom;
+    int ncx = w->NonClient.left + w->NonClient.right;
+    int ncy = w->NonClient.top - w->MenuHeight + w->NonClient.bottom;
     QSize minS(std::max(1, mm.ptMinTrackSize.x - ncx), std::max(1, mm.ptMinTrackSize.y - ncy));
     QSize maxS(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (mm.ptMaxTrackSize.x > 0)
@@ -572,6 +595,51 @@ void ClampToMinMax(QmWindow* w, int& width, int& height)
     if (mm.ptMaxTrackSize.y > 0)
         height = std::min(height, static_cast<int>(mm.ptMaxTrackSize.y));
 }
+
+// Tab pressed inside an embedded widget (or any widget inside it, such as the edit of a
+// combo box) follows the form's Tab order: it becomes WM_KEYDOWN through the window's
+// procedure, unless the control asks for Tab itself. The toolkit would otherwise move its
+// own focus, in its own order. A context-menu request becomes WM_CONTEXTMENU; the widget's
+// own menu shows only when no one answers it.
+class NativeChildFilter : public QObject {
+public:
+    NativeChildFilter(HWND h, QObject* parent) : QObject(parent), FHwnd(h) {}
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::ContextMenu) {
+            QmWindow* w = Win(FHwnd);
+            if (!w)
+                return false;
+            auto* c = static_cast<QContextMenuEvent*>(e);
+            LPARAM pos = c->reason() == QContextMenuEvent::Mouse
+                             ? MAKELPARAM(c->globalPos().x(), c->globalPos().y())
+                             : MAKELPARAM(-1, -1);
+            return w->Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(FHwnd), pos) != 0;
+        }
+        if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease)
+            return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        // The handlers read the modifiers through GetKeyState, as this event has them.
+        SetKeyStateDown(VK_SHIFT, (k->modifiers() & Qt::ShiftModifier) != 0);
+        SetKeyStateDown(VK_CONTROL, (k->modifiers() & Qt::ControlModifier) != 0);
+        SetKeyStateDown(VK_MENU, (k->modifiers() & Qt::AltModifier) != 0);
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        if (k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab)
+            return false;
+        if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+            return false;
+        QmWindow* w = Win(FHwnd);
+        if (!w || w->WantsTab())
+            return false;
+        unsigned mods = (k->modifiers() & Qt::ShiftModifier) ? KEYMOD_SHIFT : 0;
+        DeliverKeyPress(FHwnd, k->key(), mods, 0);
+        return true;
+    }
+
+private:
+    HWND FHwnd;
+};
 
 bool gHooksInstalled = false;
 } // namespace
@@ -674,6 +742,10 @@ void SetWindowNativeChild(HWND h, QWidget* child)
         child->setGeometry(w->ClientArea());
         child->show();
         w->setFocusProxy(child);
+        auto* filter = new NativeChildFilter(h, child);
+        child->installEventFilter(filter);
+        for (QWidget* inner : child->findChildren<QWidget*>())
+            inner->installEventFilter(filter);
     }
 }
 
@@ -765,6 +837,21 @@ BOOL SetWindowNonClient(HWND h, const RECT& nonClient)
     w->ApplyGeometry();
     w->ClientChanged();
     return TRUE;
+}
+
+void SetWindowMenuBar(HWND h, QWidget* bar, int height)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    if (w->MenuBar && w->MenuBar != bar)
+        delete w->MenuBar.data();
+    w->MenuBar = bar;
+    w->MenuHeight = bar ? std::max(0, height) : 0;
+    if (bar) {
+        bar->setParent(w);
+        bar->show();
+    }
 }
 
 BOOL SetWindowParent(HWND h, HWND parent)
@@ -1091,4 +1178,102 @@ void DeliverKeyPress(HWND h, int qtKey, unsigned mods, char32_t text)
         w->Send(WM_CHAR, static_cast<WPARAM>(code), 1);
     else if (code >= 0)
         w->Send(WM_SYSCHAR, static_cast<WPARAM>(code), 1);
+}
+
+namespace {
+std::map<uintptr_t, QCursor*>& SharedCursors()
+{
+    static std::map<uintptr_t, QCursor*> cursors;
+    return cursors;
+}
+bool IsSharedCursor(const QCursor* c)
+{
+    for (auto& [id, shared] : SharedCursors())
+        if (shared == c)
+            return true;
+    return false;
+}
+} // namespace
+
+HCURSOR LoadCursorA(const void* instance, LPCSTR name)
+{
+    if (instance)
+        return nullptr;
+    const auto id = reinterpret_cast<uintptr_t>(name);
+    Qt::CursorShape shape;
+    switch (id) {
+    case 32512: shape = Qt::ArrowCursor; break;
+    case 32513: shape = Qt::IBeamCursor; break;
+    case 32514: shape = Qt::WaitCursor; break;
+    case 32515: shape = Qt::CrossCursor; break;
+    case 32516: shape = Qt::UpArrowCursor; break;
+    case 32642: shape = Qt::SizeFDiagCursor; break;
+    case 32643: shape = Qt::SizeBDiagCursor; break;
+    case 32644: shape = Qt::SizeHorCursor; break;
+    case 32645: shape = Qt::SizeVerCursor; break;
+    case 32646: shape = Qt::SizeAllCursor; break;
+    case 32648: shape = Qt::ForbiddenCursor; break;
+    case 32649: shape = Qt::PointingHandCursor; break;
+    case 32650: shape = Qt::BusyCursor; break;
+    case 32651: shape = Qt::WhatsThisCursor; break;
+    default: return nullptr;
+    }
+    QCursor*& c = SharedCursors()[id];
+    if (!c)
+        c = new QCursor(shape);
+    return reinterpret_cast<HCURSOR>(c);
+}
+
+HCURSOR CreateCursor(int hotX, int hotY, int width, int height, const void* andBits, const void* xorBits)
+{
+    if (width <= 0 || height <= 0 || width > 256 || height > 256 || !andBits || !xorBits)
+        return nullptr;
+    if (hotX < 0 || hotY < 0 || hotX >= width || hotY >= height)
+        return nullptr;
+    EnsureGuiApplication();
+    const int stride = (width + 15) / 16 * 2;
+    const auto* andRows = static_cast<const unsigned char*>(andBits);
+    const auto* xorRows = static_cast<const unsigned char*>(xorBits);
+    // The toolkit's masks: a set mask bit is opaque, a set picture bit is black (inverted
+    // where the mask is clear).
+    QImage picture(width, height, QImage::Format_Mono), mask(width, height, QImage::Format_Mono);
+    picture.setColor(0, qRgb(255, 255, 255));
+    picture.setColor(1, qRgb(0, 0, 0));
+    mask.setColor(0, qRgb(255, 255, 255));
+    mask.setColor(1, qRgb(0, 0, 0));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int byte = y * stride + x / 8, bit = 7 - x % 8;
+            const bool a = (andRows[byte] >> bit) & 1, o = (xorRows[byte] >> bit) & 1;
+            picture.setPixel(x, y, a == o ? 1 : 0);
+            mask.setPixel(x, y, a ? 0 : 1);
+        }
+    auto* c = new QCursor(QBitmap::fromImage(picture), QBitmap::fromImage(mask), hotX, hotY);
+    return reinterpret_cast<HCURSOR>(c);
+}
+
+BOOL DestroyCursor(HCURSOR cursor)
+{
+    auto* c = reinterpret_cast<QCursor*>(cursor);
+    if (!c)
+        return FALSE;
+    if (!IsSharedCursor(c))
+        delete c;
+    return TRUE;
+}
+
+void SetWindowCursor(HWND h, HCURSOR cursor)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    auto* c = reinterpret_cast<const QCursor*>(cursor);
+    for (QWidget* target : {static_cast<QWidget*>(w), static_cast<QWidget*>(w->Native.data())}) {
+        if (!target)
+            continue;
+        if (c)
+            target->setCursor(*c);
+        else
+            target->unsetCursor();
+    }
 }

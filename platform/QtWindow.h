@@ -4,6 +4,7 @@
 // procedure installed with SetWindowLong(GWL_WNDPROC) sees all of them. Custom-drawn
 // windows paint into a backing image that is the window's drawing surface; standard
 // controls embed a native widget instead (SetWindowNativeChild).
+#include <cstdint>
 #include <string>
 
 #include "platform/Messages.h"
@@ -44,6 +45,10 @@ BOOL GetClientRect(HWND h, RECT* rect);   // less borders and visible scroll bar
 BOOL ClientToScreen(HWND h, POINT* pt);
 BOOL ScreenToClient(HWND h, POINT* pt);
 BOOL SetWindowNonClient(HWND h, const RECT& nonClient);
+// A menu bar shown above the client area, in the top rows of the non-client insets (the
+// caller counts height in them); null removes (and deletes) the current one. Takes effect
+// with the next SetWindowNonClient.
+void SetWindowMenuBar(HWND h, QWidget* bar, int height);
 BOOL SetWindowParent(HWND h, HWND parent);
 // Asks WM_GETMINMAXINFO through the procedure chain and applies the answer to the widget.
 void RefreshMinMaxInfo(HWND h);
@@ -82,6 +87,33 @@ BOOL GetCursorPos(POINT* pt);
 HWND WindowFromWidget(const QWidget* w);
 // Delivers a key press as the adaptor does for the focused widget (tests, shortcuts).
 void DeliverKeyPress(HWND h, int qtKey, unsigned modifiers, char32_t text);
+
+// Cursors: an HCURSOR is a toolkit cursor. Standard ones (LoadCursorA with a null instance
+// and an IDC_ id) are shared and never freed; DestroyCursor ignores them.
+struct HCURSOR__;
+using HCURSOR = HCURSOR__*;
+inline const LPCSTR IDC_ARROW = reinterpret_cast<LPCSTR>(uintptr_t{32512});
+inline const LPCSTR IDC_IBEAM = reinterpret_cast<LPCSTR>(uintptr_t{32513});
+inline const LPCSTR IDC_WAIT = reinterpret_cast<LPCSTR>(uintptr_t{32514});
+inline const LPCSTR IDC_CROSS = reinterpret_cast<LPCSTR>(uintptr_t{32515});
+inline const LPCSTR IDC_UPARROW = reinterpret_cast<LPCSTR>(uintptr_t{32516});
+inline const LPCSTR IDC_SIZENWSE = reinterpret_cast<LPCSTR>(uintptr_t{32642});
+inline const LPCSTR IDC_SIZENESW = reinterpret_cast<LPCSTR>(uintptr_t{32643});
+inline const LPCSTR IDC_SIZEWE = reinterpret_cast<LPCSTR>(uintptr_t{32644});
+inline const LPCSTR IDC_SIZENS = reinterpret_cast<LPCSTR>(uintptr_t{32645});
+inline const LPCSTR IDC_SIZEALL = reinterpret_cast<LPCSTR>(uintptr_t{32646});
+inline const LPCSTR IDC_NO = reinterpret_cast<LPCSTR>(uintptr_t{32648});
+inline const LPCSTR IDC_HAND = reinterpret_cast<LPCSTR>(uintptr_t{32649});
+inline const LPCSTR IDC_APPSTARTING = reinterpret_cast<LPCSTR>(uintptr_t{32650});
+inline const LPCSTR IDC_HELP = reinterpret_cast<LPCSTR>(uintptr_t{32651});
+// A standard cursor; null for an unknown id or a non-null instance (no cursor resources).
+HCURSOR LoadCursorA(const void* instance, LPCSTR name);
+// A cursor from monochrome masks, rows padded to 16 bits, top row first. Per pixel:
+// AND 0 / XOR 0 black, 0/1 white, 1/0 transparent, 1/1 inverted screen. Null on bad sizes.
+HCURSOR CreateCursor(int hotX, int hotY, int width, int height, const void* andBits, const void* xorBits);
+BOOL DestroyCursor(HCURSOR cursor);
+// The cursor shown over a window (and its embedded widget); null restores the default.
+void SetWindowCursor(HWND h, HCURSOR cursor);
 
 // Installs the adaptor's hooks into the drawing, caret and scroll-bar layers (idempotent).
 void InitWindowAdaptor();

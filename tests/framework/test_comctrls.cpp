@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ComTestUtil.h"
@@ -14,7 +15,9 @@
 #include "RoundTrip.h"
 #include "framework/ComCtrls.h"
 #include "framework/ComCtrlsEvents.h"
+#include "framework/ExtCtrls.h"
 #include "framework/FormReader.h"
+#include "framework/FormWriter.h"
 #include "framework/Grids.h"
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
@@ -99,6 +102,51 @@ TEST(PageControl, HiddenTabsAndTabIndexOverVisibleTabs)
     EXPECT_EQ(p.PC->ActivePage(), p.Sheets[3]);
     EXPECT_EQ(p.Joined(), RuleFor("TPageControl", "ActivePage"));
     EXPECT_THROW(p.PC->Pages(4), EListError);
+}
+
+// Columns of a box in a grabbed image that hold dark (text) pixels: {first, last}, or
+// {-1, -1} when there are none.
+std::pair<int, int> InkColumns(const QImage& img, const TRect& box)
+{
+    int first = -1, last = -1;
+    for (int x = box.left; x < box.right; ++x)
+        for (int y = box.top; y < box.bottom; ++y)
+            if (img.pixelColor(x, y).lightness() < 100) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+QImage GrabForm(TForm* f)
+{
+    Application->ProcessMessages();
+    QWidget* w = WindowWidget(f->Handle());
+    return w ? w->grab().toImage() : QImage();
+}
+
+TEST(PageControl, TabCaptionsAreDrawnInTheFontTheyWereMeasuredIn)
+{
+    PageSetup p;
+    for (int size : {8, 14}) {
+        SCOPED_TRACE(size);
+        p.PC->Font()->SetSize(size);
+        p.PC->Invalidate();
+        QImage img = GrabForm(p.Form);
+        ASSERT_FALSE(img.isNull());
+        TRect tab = p.PC->TabRect(1); // inactive: drawn at its measured place
+        int measured = tab.right - tab.left - 16;
+        auto [first, last] = InkColumns(img, TRect{tab.left + 2, tab.top + 2, tab.right - 2, tab.bottom - 2});
+        ASSERT_GE(first, 0) << "the caption is drawn";
+        // The ink of "Menu Settings" lies within its advance width, less at most the side
+        // bearings of its first and last letters; clipped text would end at the tab's edge.
+        EXPECT_LE(last - first + 1, measured);
+        EXPECT_GE(last - first + 1, measured - 4);
+        EXPECT_GE(first, tab.left + 6) << "centred, not cut at the left";
+        EXPECT_LE(last, tab.right - 7) << "centred, not cut at the right";
+    }
 }
 
 TEST(PageControl, UserTabClickAsksOnChangingAndCanBeVetoed)
@@ -341,6 +389,25 @@ TEST(StatusBar, PanelsAndSimpleText)
     EXPECT_EQ(sb->PanelRect(2).left, 140);
     EXPECT_EQ(sb->PanelRect(2).right, sb->ClientWidth() - 2) << "the last panel reaches the edge";
     EXPECT_EQ(sb->PanelRect(3).right, 0);
+    // Drawn as laid out, also after the bar has grown: the last panel's lowered frame ends at
+    // the right edge and its centred text sits in the middle of the wide panel.
+    sb->Panels()->Items(2)->SetText("Ready");
+    f->SetWidth(600);
+    QImage img = GrabForm(f);
+    ASSERT_FALSE(img.isNull());
+    TRect last = sb->PanelRect(2);
+    ASSERT_EQ(last.right, sb->ClientWidth() - 2);
+    QColor light = ColorRefToQColor(ColorToRGB(clBtnHighlight));
+    QColor dark = ColorRefToQColor(ColorToRGB(clGray));
+    int midY = sb->Top() + (last.top + last.bottom) / 2;
+    EXPECT_EQ(img.pixelColor(sb->Left() + last.right - 1, midY), light) << "right edge of the frame";
+    EXPECT_EQ(img.pixelColor(sb->Left() + last.left, midY), dark) << "left edge of the frame";
+    EXPECT_EQ(img.pixelColor(sb->Left() + last.right - 3, sb->Top() + last.top), dark) << "top edge reaches the right";
+    auto [first, lastInk] = InkColumns(img, TRect{sb->Left() + last.left + 2, sb->Top() + last.top + 2,
+                                                  sb->Left() + last.right - 2, sb->Top() + last.bottom - 2});
+    ASSERT_GE(first, 0);
+    int centre = sb->Left() + (last.left + last.right) / 2;
+    EXPECT_NEAR((first + lastInk) / 2, centre, 4);
     sb->SetSimplePanel(true);
     sb->SetSimpleText("Ready");
     EXPECT_EQ(sb->Panels()->Items(0)->Text(), "Used:") << "simple text does not touch the panels";
@@ -361,6 +428,68 @@ TEST(ComControlsTypes, EveryClassRoundTrips)
         SCOPED_TRACE(c->Name);
         EXPECT_GT(roundtrip::CheckClass(c), 0);
     }
+}
+
+// Every control that re-registers a colour property takes the colour names a description
+// writes, and writes them back by name.
+TEST(ComControlsTypes, ColourPropertiesTakeColourNames)
+{
+    EnsureGuiApplication();
+    RegisterColorIdents();
+    RegisterStdControlsClasses();
+    RegisterComControlsClasses();
+    const char* text = R"(object ColourForm: TForm
+  Color = clBtnFace
+  object Panel1: TPanel
+    Color = clWindow
+  end
+  object RadioGroup1: TRadioGroup
+    Color = clInfoBk
+  end
+  object Edit1: TEdit
+    Color = clBtnFace
+  end
+  object Memo1: TMemo
+    Color = clInfoBk
+  end
+  object ComboBox1: TComboBox
+    Color = clBtnFace
+  end
+  object ListBox1: TListBox
+    Color = clBtnFace
+  end
+  object Grid1: TStringGrid
+    Color = clInfoBk
+    FixedColor = clWindow
+  end
+  object CoolBar1: TCoolBar
+    Bands = <
+      item
+        Color = clInfoBk
+        ParentColor = False
+      end>
+  end
+end
+)";
+    auto* form = new TForm(nullptr);
+    ReadComponentFromText(form, text, "ColourForm.qfm");
+    auto colourOf = [&](const char* name) { return static_cast<TControl*>(form->FindComponent(name))->Color(); };
+    EXPECT_EQ(colourOf("Panel1"), clWindow);
+    EXPECT_EQ(colourOf("RadioGroup1"), clInfoBk);
+    EXPECT_EQ(colourOf("Edit1"), clBtnFace);
+    EXPECT_EQ(colourOf("Memo1"), clInfoBk);
+    EXPECT_EQ(colourOf("ComboBox1"), clBtnFace);
+    EXPECT_EQ(colourOf("ListBox1"), clBtnFace);
+    EXPECT_EQ(colourOf("Grid1"), clInfoBk);
+    EXPECT_EQ(static_cast<TStringGrid*>(form->FindComponent("Grid1"))->FixedColor(), clWindow);
+    auto* cool = static_cast<TCoolBar*>(form->FindComponent("CoolBar1"));
+    ASSERT_EQ(cool->Bands()->Count(), 1);
+    EXPECT_EQ(cool->Bands()->Items(0)->Color(), clInfoBk);
+    std::string written = WriteComponentToText(form);
+    for (const char* line : {"Color = clWindow", "Color = clInfoBk", "Color = clBtnFace", "FixedColor = clWindow"})
+        EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
+    EXPECT_EQ(written.find("Color = -"), std::string::npos) << "no colour written as a number\n" << written;
+    FreeObject(form);
 }
 
 // A form class for the gallery description.

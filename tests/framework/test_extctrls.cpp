@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "RoundTrip.h"
 #include "framework/Buttons.h"
@@ -158,6 +160,48 @@ TEST_F(ExtCtrlsEnv, LabeledEditKeepsItsLabelBeside)
     e->SetVisible(false);
     EXPECT_FALSE(e->EditLabel()->Visible());
     EXPECT_EQ(GetStrProp(GetObjectProp(e, "EditLabel"), "Caption"), "Name");
+}
+
+TEST_F(ExtCtrlsEnv, ShapesAreDrawnAsTheirShapes)
+{
+    Form->SetColor(clWhite);
+    struct Case {
+        TShapeType Type;
+        int W, H;
+        std::vector<std::pair<int, int>> Background, Fill, Outline;
+    };
+    const std::vector<Case> cases = {
+        {stRectangle, 80, 40, {}, {{40, 20}, {2, 2}}, {{0, 0}, {79, 39}}},
+        {stEllipse, 80, 40, {{3, 3}, {76, 36}}, {{40, 20}, {5, 20}}, {{0, 20}, {40, 0}}},
+        {stCircle, 80, 40, {{10, 20}, {70, 20}, {22, 2}}, {{40, 20}}, {{20, 20}, {40, 0}}},
+        {stSquare, 80, 40, {{10, 20}, {70, 20}}, {{40, 20}, {22, 2}}, {{20, 20}, {20, 0}, {59, 39}}},
+        {stRoundRect, 80, 40, {{0, 0}, {79, 0}, {0, 39}, {79, 39}}, {{40, 20}, {3, 20}, {40, 2}}, {{0, 20}, {40, 0}, {79, 20}, {40, 39}}},
+        {stRoundSquare, 80, 40, {{10, 20}, {20, 0}, {59, 39}}, {{40, 20}}, {{20, 20}, {40, 0}, {59, 20}}},
+    };
+    std::vector<TShape*> shapes;
+    int top = 0;
+    for (const Case& c : cases) {
+        auto* s = Make<TShape>();
+        s->SetBounds(10, top, c.W, c.H);
+        s->SetShape(c.Type);
+        s->Brush()->SetColor(clRed);
+        s->Pen()->SetColor(clBlue);
+        shapes.push_back(s);
+        top += c.H + 5;
+    }
+    Form->Show();
+    QApplication::processEvents();
+    QImage img = WindowWidget(Form->Handle())->grab().toImage();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(GetEnumName(TypeInfoOf<TShapeType>(), cases[i].Type));
+        auto at = [&](std::pair<int, int> p) { return img.pixelColor(shapes[i]->Left() + p.first, shapes[i]->Top() + p.second); };
+        for (auto p : cases[i].Background)
+            EXPECT_EQ(at(p), QColor(255, 255, 255)) << "outside at " << p.first << "," << p.second;
+        for (auto p : cases[i].Fill)
+            EXPECT_EQ(at(p), QColor(255, 0, 0)) << "filled at " << p.first << "," << p.second;
+        for (auto p : cases[i].Outline)
+            EXPECT_EQ(at(p), QColor(0, 0, 255)) << "outlined at " << p.first << "," << p.second;
+    }
 }
 
 TEST(ExtCtrlsClasses, PublishedPropertiesRoundTrip)

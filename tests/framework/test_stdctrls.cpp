@@ -6,6 +6,11 @@
 #include <QPlainTextEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QListWidget>
+#include <QImage>
+#include <QPixmap>
+
+#include <utility>
 
 #include "RoundTrip.h"
 #include "framework/Buttons.h"
@@ -295,6 +300,63 @@ TEST_F(StdCtrlsEnv, ListBoxSelectionAndBounds)
     EXPECT_EQ(l->SelCount(), 2);
     EXPECT_TRUE(l->Selected(3));
     EXPECT_THROW(l->Selected(4), EListError);
+}
+
+// Columns of a grabbed widget that hold dark (text) pixels: {first, last}, {-1, -1} for none.
+std::pair<int, int> DarkColumns(const QImage& img)
+{
+    int first = -1, last = -1;
+    for (int x = 0; x < img.width(); ++x)
+        for (int y = 0; y < img.height(); ++y)
+            if (img.pixelColor(x, y).lightness() < 100) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+TEST_F(StdCtrlsEnv, MemoAlignmentPlacesTheText)
+{
+    auto* m = Make<TMemo>();
+    m->SetBounds(10, 10, 200, 60);
+    m->SetText("ab");
+    QWidget* viewport = static_cast<QPlainTextEdit*>(m->NativeWidget())->viewport();
+    auto inkFor = [&](TAlignment a) {
+        m->SetAlignment(a);
+        QApplication::processEvents();
+        return DarkColumns(viewport->grab().toImage());
+    };
+    auto left = inkFor(taLeftJustify);
+    auto right = inkFor(taRightJustify);
+    auto centre = inkFor(taCenter);
+    int w = viewport->width();
+    ASSERT_GE(left.first, 0);
+    EXPECT_LT(left.second, w / 4);
+    EXPECT_GT(right.first, w * 3 / 4);
+    EXPECT_NEAR((centre.first + centre.second) / 2, w / 2, 8);
+    m->SetText("ab\r\ncd");
+    EXPECT_GT(DarkColumns(viewport->grab().toImage()).first, w / 4) << "the alignment outlives new text";
+}
+
+TEST_F(StdCtrlsEnv, ListBoxItemHeightSetsTheRows)
+{
+    auto* l = Make<TListBox>();
+    l->SetBounds(10, 10, 120, 120);
+    l->Items()->SetCommaText("a,b,c,d,e,f");
+    auto* q = static_cast<QListWidget*>(l->NativeWidget());
+    int top = q->viewport()->mapTo(q, QPoint(0, 0)).y();
+    for (int h : {20, 13, 9}) {
+        SCOPED_TRACE(h);
+        l->SetItemHeight(h);
+        QApplication::processEvents();
+        EXPECT_EQ(q->visualItemRect(q->item(1)).height(), h);
+        EXPECT_EQ(q->visualItemRect(q->item(3)).top(), 3 * h);
+        EXPECT_EQ(l->ItemAtPos(TPoint{20, top + 2 * h + h / 2}, true), 2);
+    }
+    l->Items()->Add("g");
+    EXPECT_EQ(q->visualItemRect(q->item(6)).height(), 9) << "kept for items added later";
 }
 
 TEST_F(StdCtrlsEnv, LabelSizesToItsTextWithoutAccelerators)

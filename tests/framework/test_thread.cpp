@@ -135,7 +135,13 @@ namespace {
 // Blocks on its own stop event, as an event-watching thread does, and sets it on the way out.
 class TStopEventThread : public TThread {
 public:
-    TStopEventThread() : TThread(true) { Start(); }
+    // A thread starts at the end of the most derived constructor: before that, the worker
+    // could reach a virtual call while the object is still being built.
+    explicit TStopEventThread(bool start = true) : TThread(true)
+    {
+        if (start)
+            Start();
+    }
     ~TStopEventThread() override
     {
         SetEvent(StopEvent);
@@ -155,6 +161,9 @@ protected:
 };
 
 class TTerminatedSetThread : public TStopEventThread {
+public:
+    TTerminatedSetThread() : TStopEventThread(false) { Start(); }
+
 protected:
     void TerminatedSet() override { SetEvent(StopEvent); }
 };

@@ -1,0 +1,225 @@
+// The main window's menu bar (captions, shortcuts, handlers, the hidden menu, disabled
+// menus), the form descriptions of all ten windows, and a screenshot of the main window.
+#include "AppTestSupport.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/FormCheck.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "platform/Input.h"
+#include "platform/QtWindow.h"
+#include "serial/SerialTerminal.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include <unistd.h>
+
+using namespace apptest;
+
+namespace {
+
+struct MenuRow {
+    const char* Component;
+    const char* Caption;
+    const char* ShortCut; // as text; empty for none
+    const char* Handler;
+};
+
+const MenuRow menuRows[] = {
+    {"FileMenu", "&File", "", ""},
+    {"LoadMenu", "&Open", "F2", "LoadMenuClick"},
+    {"SaveMenu", "&Save", "Ctrl+S", "SaveMenuClick"},
+    {"SaveAs", "Save As...", "", "SaveAsClick"},
+    {"CloseMenu", "&Close", "", "CloseMenuClick"},
+    {"N1", "-", "", ""},
+    {"PrintMenu", "&Print...", "Ctrl+P", "PrintMenuClick"},
+    {"N2", "-", "", ""},
+    {"ExitMenu", "E&xit", "", "ExitMenuClick"},
+    {"SearchMenu", "Searc&h", "", ""},
+    {"FindMenu", "&Find...", "Ctrl+F", "FindMenuClick"},
+    {"FindNextMenu", "Find &Next", "F3", "FindNextMenuClick"},
+    {"SettingsMenu", "S&ettings", "", ""},
+    {"RadioTypeSettingsMenu", "Radio Type...", "", "RadioTypeSettingsClick"},
+    {"CommunicationSettingsMenu", "&Communication...", "", "CommunicationSettingsMenuClick"},
+    {"OptionsSettingsMenu", "&Options...", "", "OptionsSettingsMenuClick"},
+    {"InfoMenu", "&Info", "", ""},
+    {"VYXHomepageSite", "Main VYX Website", "Ctrl+1", "VYXHomepageSiteClick"},
+    {"VYXHomepageSite1", "Mirror VYX Website", "Ctrl+2", "VYXHomepageSite1Click"},
+    {"N3", "-", "", ""},
+    {"Disclaimer1", "&Disclaimer", "", "Disclaimer1Click"},
+    {"AboutMenu", "&About", "", "AboutMenuClick"},
+    {"SplashMenu", "Splash intro screen", "", "SplashMenuClick"},
+    {"HiddenMenu", "Hidden Functies", "", ""},
+    {"CtrlA", "Ctrl-A", "Ctrl+A", "CtrlAClick"},
+    {"CtrlC", "Ctrl-C", "Ctrl+C", "Copywhichchannelnumbers1Click"},
+    {"MenuRadioType", "[Radio]", "", ""},
+    {"RadioSwitchOn", "Switch On", "", "RadioSwitchOnClick"},
+    {"RadioSwitchOff", "Switch Off", "", "RadioSwitchOffClick"},
+};
+
+class MainWindow : public ProgramTest {
+protected:
+    std::string Status() const { return Form1->StatusBar->Panels()->Items(2)->Text(); }
+    // A key typed in the memory grid, as the desktop delivers it; true when a menu took it.
+    bool Press(int qtKey, bool ctrl)
+    {
+        const std::string before = Status();
+        Form1->StatusBar->Panels()->Items(2)->SetText("");
+        const auto urls = OpenedUrls().size();
+        DeliverKeyPress(Form1->MemGrid->Handle(), qtKey, ctrl ? KEYMOD_CONTROL : 0u,
+                        0);
+        return !Status().empty() || OpenedUrls().size() != urls;
+    }
+};
+
+std::string BuildFolder()
+{
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    path[n] = 0;
+    return std::filesystem::path(path).parent_path().string();
+}
+
+} // namespace
+
+TEST_F(MainWindow, MenuBarAsDescribed)
+{
+    // The description is read before the first start: the caption of the model item is
+    // the current model's afterwards.
+    std::vector<std::string> topLevel;
+    TMenuItem* root = Form1->MainMenu1->Items();
+    for (int i = 0; i < root->Count(); ++i)
+        topLevel.push_back(root->Items(i)->Name());
+    EXPECT_EQ(topLevel, (std::vector<std::string>{"FileMenu", "SearchMenu", "SettingsMenu", "InfoMenu",
+                                                 "HiddenMenu", "MenuRadioType"}));
+    int order = 0;
+    for (const MenuRow& row : menuRows) {
+        SCOPED_TRACE(row.Component);
+        auto* item = dynamic_cast<TMenuItem*>(Form1->FindComponent(row.Component));
+        ASSERT_NE(item, nullptr);
+        if (std::string(row.Component) == "MenuRadioType")
+            EXPECT_EQ(item->Caption(), "[TS-570D]");
+        else
+            EXPECT_EQ(item->Caption(), row.Caption);
+        EXPECT_EQ(item->ShortCut(), *row.ShortCut ? TextToShortCut(row.ShortCut) : TShortCut(0));
+        EXPECT_EQ(item->OnClick.MethodName(), row.Handler);
+        if (*row.Handler)
+            EXPECT_EQ(item->OnClick.Target(), Form1);
+        ++order;
+    }
+    EXPECT_EQ(order, 29);
+    EXPECT_FALSE(Form1->HiddenMenu->Visible());
+    EXPECT_FALSE(Form1->CtrlA->Visible());
+    EXPECT_TRUE(Form1->CtrlC->Visible());
+}
+
+TEST_F(MainWindow, WindowEvents)
+{
+    EXPECT_EQ(Form1->OnCreate.MethodName(), "FormCreate");
+    EXPECT_EQ(Form1->OnCloseQuery.MethodName(), "FormCloseQuery");
+    EXPECT_EQ(Form1->Menu(), Form1->MainMenu1);
+    const char* pages[] = {"Memory Channels", "Menu Settings", "Command-Line", "Communication",
+                           "Debug info"};
+    ASSERT_EQ(Form1->VYXPageControl->PageCount(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Form1->VYXPageControl->Pages(i)->Caption(), pages[i]);
+    EXPECT_EQ(Form1->StatusBar->Panels()->Count(), 3);
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(0)->Width(), 60);
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(1)->Width(), 80);
+    EXPECT_EQ(Form1->ComTerminal->ComPort(), Form1->ComPort);
+}
+
+TEST_F(MainWindow, HiddenMenuShortCutsWork)
+{
+    EXPECT_TRUE(Press(Qt::Key_A, true));
+    EXPECT_EQ(Status(), "Radio detection is not available yet.");
+    EXPECT_TRUE(Press(Qt::Key_C, true));
+    EXPECT_EQ(Status(), "Copying is not available yet.");
+    EXPECT_TRUE(Press(Qt::Key_1, true));
+    EXPECT_EQ(OpenedUrls(), std::vector<std::string>{MainWebsite});
+    EXPECT_FALSE(Press(Qt::Key_Q, true));
+    EXPECT_FALSE(Press(Qt::Key_A, false));
+}
+
+TEST_F(MainWindow, DisabledMenuBlocksItsShortCuts)
+{
+    Form1->ChangeEnabled(false);
+    EXPECT_FALSE(Press(Qt::Key_F2, false));
+    EXPECT_FALSE(Press(Qt::Key_F3, false));
+    EXPECT_FALSE(Press(Qt::Key_S, true));
+    // The hidden and info menus stay usable during a radio action.
+    EXPECT_TRUE(Press(Qt::Key_2, true));
+    EXPECT_EQ(OpenedUrls(), std::vector<std::string>{MirrorWebsite});
+
+    Form1->ChangeEnabled(true);
+    EXPECT_TRUE(Press(Qt::Key_F3, false));
+    EXPECT_EQ(Status(), "Find next is not available yet.");
+}
+
+TEST_F(MainWindow, ExitClosesThroughTheCloseCheck)
+{
+    Form1->Show();
+    FileChanged = true;
+    QueueAnswer(2);
+    Form1->ExitMenu->Click();
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_EQ(Status(), "Exit canceled.");
+    FileChanged = false;
+    Form1->ExitMenu->Click();
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-570D");
+}
+
+TEST_F(MainWindow, AutoLoadSetsTheCaption)
+{
+    Form1->Show();
+    Form1->AutoLoad();
+    EXPECT_EQ(Form1->Caption(), "Quillmere - Version:2.4");
+    EXPECT_TRUE(SplashForm->Visible()) << "shown unless switched off";
+    SplashForm->Hide();
+    DisableSplashScreen = true;
+    Form1->AutoLoad();
+    EXPECT_FALSE(SplashForm->Visible());
+}
+
+TEST(MainWindowDescriptions, EveryFormDescriptionReads)
+{
+    StartProgramModules();
+    EXPECT_EQ(CheckAllFormDescriptions(apptest::SourceRoot() / "resources/forms"), 10);
+}
+
+TEST_F(MainWindow, Screenshot)
+{
+    CurrentRadio = FindRadioByField("TS-850SAT", 1);
+    const char* rows[][8] = {
+        {"0", "03.550.00", "LSB", "03.550.00", "LSB", "N/A", "FALSE", "80m net"},
+        {"1", "07.050.00", "LSB", "07.050.00", "LSB", "N/A", "FALSE", "40m"},
+        {"2", "14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "DX window"},
+        {"3", "29.620.00", "FM", "28.520.00", "FM", "88.5", "TRUE", "10m repeater"},
+    };
+    for (int r = 0; r < 4; ++r)
+        for (int c = 1; c < 8; ++c)
+            Form1->MemGrid->SetCell(c, r + 1, rows[r][c]);
+    Form1->ChangeRadioHandle(false);
+    Form1->Show();
+    Form1->AutoLoad();
+    SplashForm->Hide();
+    Application->ProcessMessages();
+
+    QWidget* widget = WindowWidget(Form1->Handle());
+    ASSERT_NE(widget, nullptr);
+    const QImage image = widget->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    const std::string file = BuildFolder() + "/MainWindow.png";
+    EXPECT_TRUE(image.save(QString::fromStdString(file)));
+
+    // At the minimum height the grid still shows rows.
+    Form1->SetHeight(330);
+    Application->ProcessMessages();
+    EXPECT_GT(Form1->MemGrid->Height(), 3 * 15) << "rows of the grid stay visible";
+    EXPECT_TRUE(widget->grab().toImage().save(QString::fromStdString(BuildFolder() + "/MainWindowMin.png")));
+}

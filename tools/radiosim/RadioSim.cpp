@@ -1,0 +1,467 @@
+#include "tools/radiosim/RadioSim.h"
+
+#include "app/Globals.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+bool AllDigits(const std::string& s, std::size_t from, std::size_t count)
+{
+    if (from + count > s.size())
+        return false;
+    for (std::size_t i = from; i < from + count; ++i)
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    return true;
+}
+
+int Number(const std::string& s, std::size_t from, std::size_t count)
+{
+    int v = 0;
+    std::from_chars(s.data() + from, s.data() + from + count, v);
+    return v;
+}
+
+std::string Digits(long long value, int width)
+{
+    std::string s = std::to_string(value);
+    if (int(s.size()) < width)
+        s.insert(0, std::size_t(width - int(s.size())), '0');
+    return s;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+const std::string EmptyBody(17, '0');
+const std::string Refused = "?;";
+
+} // namespace
+
+RadioSim::RadioSim(int model, RadioSimOptions options) : model_(model), options_(std::move(options))
+{
+    if (!RadioTypeTable.ValidIndex(model))
+        throw std::out_of_range("radiosim: no model " + std::to_string(model));
+    const int set = RadioTypeTable[model].MenuSet[0] - '0';
+    if (set >= 1 && set <= MenuSetCount) {
+        for (const TMenuEntry& e : MenuTable[set])
+            if (e.MenuNumber[0] != '\0')
+                menus_[std::atoi(e.MenuNumber)] = 0;
+        if (!menus_.empty())
+            displayed_ = menus_.begin()->first;
+    }
+}
+
+int RadioSim::ModelByName(const std::string& name)
+{
+    for (int i = 1; i <= RadioTypeCount; ++i) {
+        const std::string n = RadioTypeTable[i].RadioName;
+        if (n.size() == name.size()
+            && std::equal(n.begin(), n.end(), name.begin(),
+                          [](char a, char b) { return Upper(a) == Upper(b); }))
+            return i;
+    }
+    return 0;
+}
+
+std::string RadioSim::Feed(const std::string& bytes)
+{
+    std::string out;
+    for (const std::string& w : FeedWrites(bytes))
+        out += w;
+    return out;
+}
+
+std::vector<std::string> RadioSim::FeedWrites(const std::string& bytes)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> writes;
+    for (char c : bytes) {
+        if (c == '\r' || c == '\n')
+            continue;
+        if (c != ';') {
+            // A garbled line never ends: keep the buffer bounded.
+            if (pending_.size() < 64)
+                pending_ += c;
+            continue;
+        }
+        std::string command;
+        command.swap(pending_);
+        for (std::string& w : Execute(command))
+            writes.push_back(std::move(w));
+    }
+    return writes;
+}
+
+std::vector<std::string> RadioSim::Execute(const std::string& command)
+{
+    if (options_.Silence)
+        return {};
+    received_.push_back(command);
+    std::string answer = Answer(command);
+    if (answer.empty())
+        return {};
+
+    ++answers_;
+    ErrorInjection inject{"", ErrorPlacement::Prefix};
+    if (!options_.ErrorScript.empty()) {
+        inject = options_.ErrorScript.front();
+        options_.ErrorScript.pop_front();
+    } else if (options_.ErrorEvery > 0 && answers_ % options_.ErrorEvery == 0) {
+        inject = options_.ErrorEveryInjection;
+    }
+    if (!inject.Text.empty())
+        answer = inject.Placement == ErrorPlacement::Replace ? inject.Text : inject.Text + answer;
+
+    if (options_.SplitAnswers && answer.size() >= 2) {
+        const std::size_t cut = answer.size() / 2;
+        return {answer.substr(0, cut), answer.substr(cut)};
+    }
+    return {answer};
+}
+
+std::string RadioSim::Answer(const std::string& c)
+{
+    const TRadioType& radio = RadioTypeTable[model_];
+    if (c.size() < 2)
+        return Refused;
+    const std::string code = c.substr(0, 2);
+
+    // Switched off, the radio listens only for the power command.
+    if (!power_ && code != "PS")
+        return {};
+
+    if (code == "PS") {
+        if (c == "PS")
+            return power_ ? "PS1;" : "PS0;";
+        if (c == "PS0" || c == "PS1") {
+            if (radio.PowerSwitch[0] != '1')
+                return Refused;
+            power_ = c[2] == '1';
+            return {};
+        }
+        return Refused;
+    }
+    if (code == "ID" && c.size() == 2) {
+        std::string id = radio.RadioID;
+        // The lettered identifications are the program's own names for variants that the
+        // radio itself reports with the plain number.
+        if (!id.empty() && (id[0] == 'P' || id[0] == 'G'))
+            id[0] = '0';
+        return "ID" + id + ";";
+    }
+    if (code == "EQ" && c.size() == 2)
+        return std::string(radio.RadioID) == "P17" ? "EQ;" : Refused;
+    if (code == "AI") {
+        if (c.size() == 3 && (c[2] == '0' || c[2] == '1')) {
+            autoInfo_ = c[2] == '1';
+            return {};
+        }
+        return c.size() == 2 ? std::string("AI") + (autoInfo_ ? '1' : '0') + ";" : Refused;
+    }
+    if (code == "BC") {
+        if (c.size() == 2)
+            return std::string("BC") + beatCancel_ + ";";
+        // Only the "G" variants have the second beat canceller.
+        const char top = radio.RadioID[0] == 'G' ? '2' : '1';
+        if (c.size() == 3 && c[2] >= '0' && c[2] <= top) {
+            beatCancel_ = c[2];
+            return {};
+        }
+        return Refused;
+    }
+    if (code == "LK") {
+        if (c.size() == 2)
+            return std::string("LK") + lock_ + ";";
+        if (c.size() == 3 && (c[2] == '0' || c[2] == '1')) {
+            lock_ = c[2];
+            return {};
+        }
+        return Refused;
+    }
+    if (code == "FR") {
+        if (c.size() == 2)
+            return std::string("FR") + receiver_ + ";";
+        if (c.size() == 3 && c[2] >= '0' && c[2] <= '2') {
+            receiver_ = c[2];
+            return {};
+        }
+        return Refused;
+    }
+    if (code == "MC") {
+        if (radio.MemSelectMethod[0] == '0')
+            return Refused;
+        if (c.size() == 2)
+            return "MC " + Digits(selected_, 2) + ";";
+        // "MC" + blank or hundreds digit + two digits.
+        if (c.size() == 5 && (c[2] == ' ' || c[2] == '0') && AllDigits(c, 3, 2)) {
+            selected_ = Number(c, 3, 2);
+            return {};
+        }
+        return Refused;
+    }
+    if (code == "MR")
+        return ReadMemory(c);
+    if (code == "MW")
+        return WriteMemory(c);
+    if (code == "EX")
+        return Menu(c);
+    return Refused;
+}
+
+std::string RadioSim::RecordText(int memory, int half, char filler) const
+{
+    const std::string& body = memories_[std::size_t(memory)][std::size_t(half)].Body;
+    return std::string("MR") + char('0' + half) + filler + Digits(memory, 2)
+        + (body.empty() ? EmptyBody : body) + ";";
+}
+
+std::string RadioSim::ReadMemory(const std::string& c) const
+{
+    const TRadioType& radio = RadioTypeTable[model_];
+    // "MR" + half + filler + two digits.
+    if (c.size() != 6 || (c[2] != '0' && c[2] != '1') || !AllDigits(c, 4, 2))
+        return Refused;
+    const int half = c[2] - '0';
+    if (half == 1 && radio.NoSplitData[0] == '1')
+        return Refused;
+    const char filler = options_.FillerInAnswers ? radio.MemWriteFiller[0] : c[3];
+    return RecordText(Number(c, 4, 2), half, filler);
+}
+
+std::string RadioSim::WriteMemory(const std::string& c)
+{
+    const TRadioType& radio = RadioTypeTable[model_];
+    // "MW" + half + filler + two digits + 17 characters of record.
+    if (c.size() != 23 || (c[2] != '0' && c[2] != '1') || !AllDigits(c, 4, 2)
+        || !AllDigits(c, 6, 11))
+        return Refused;
+    const int half = c[2] - '0';
+    if (half == 1 && radio.NoSplitData[0] == '1')
+        return Refused;
+    const std::string hz = c.substr(6, 11);
+    const bool clearing = hz == std::string(11, '0');
+    if (!clearing && !InBand(hz))
+        return Refused;
+    ++writes_;
+    if (options_.DropEvery > 0 && writes_ % options_.DropEvery == 0) {
+        ++dropped_;
+        return {};
+    }
+    Half& h = memories_[std::size_t(Number(c, 4, 2))][std::size_t(half)];
+    h.Body = clearing ? std::string() : c.substr(6, 17);
+    return {};
+}
+
+bool RadioSim::InBand(const std::string& hz) const
+{
+    long long f = 0;
+    std::from_chars(hz.data(), hz.data() + hz.size(), f);
+    const std::string ranges = RadioTypeTable[model_].FreqRanges;
+    std::size_t at = 0;
+    while (at < ranges.size()) {
+        std::size_t end = ranges.find(',', at);
+        if (end == std::string::npos)
+            end = ranges.size();
+        const std::string range = ranges.substr(at, end - at);
+        const std::size_t colon = range.find(':');
+        if (colon != std::string::npos) {
+            long long lo = 0, hi = 0;
+            std::from_chars(range.data(), range.data() + colon, lo);
+            std::from_chars(range.data() + colon + 1, range.data() + range.size(), hi);
+            if (f >= lo && f <= hi)
+                return true;
+        }
+        at = end + 1;
+    }
+    return false;
+}
+
+bool RadioSim::HasMenu(int menu) const { return menus_.count(menu) != 0; }
+
+std::string RadioSim::Menu(const std::string& c)
+{
+    if (menus_.empty())
+        return Refused;
+    if (c.size() == 2) {
+        if (!script_.empty()) {
+            displayed_ = script_[scriptPos_];
+            if (++polls_ >= pollsPerStep_) {
+                polls_ = 0;
+                if (scriptPos_ + 1 < script_.size())
+                    ++scriptPos_;
+            }
+        }
+        return "EX" + Digits(displayed_, 3) + Digits(menus_[displayed_], 4) + ";";
+    }
+    if (c.size() == 9 && AllDigits(c, 2, 7)) {
+        const int menu = Number(c, 2, 3);
+        if (!HasMenu(menu))
+            return Refused;
+        menus_[menu] = Number(c, 5, 4);
+        return {};
+    }
+    return Refused;
+}
+
+int RadioSim::Model() const { return model_; }
+
+RadioSimOptions RadioSim::Options() const
+{
+    std::lock_guard lock(mutex_);
+    return options_;
+}
+
+void RadioSim::SetOptions(const RadioSimOptions& options)
+{
+    std::lock_guard lock(mutex_);
+    options_ = options;
+}
+
+std::string RadioSim::MemoryRecord(int memory, int half) const
+{
+    std::lock_guard lock(mutex_);
+    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1)
+        throw std::out_of_range("radiosim: no memory half");
+    return RecordText(memory, half, '0');
+}
+
+bool RadioSim::MemoryEmpty(int memory, int half) const
+{
+    std::lock_guard lock(mutex_);
+    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1)
+        throw std::out_of_range("radiosim: no memory half");
+    return memories_[std::size_t(memory)][std::size_t(half)].Body.empty();
+}
+
+void RadioSim::SetMemory(int memory, int half, const std::string& body)
+{
+    std::lock_guard lock(mutex_);
+    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1 || body.size() != 17)
+        throw std::out_of_range("radiosim: bad memory half or record");
+    memories_[std::size_t(memory)][std::size_t(half)].Body =
+        body.substr(0, 11) == std::string(11, '0') ? std::string() : body;
+}
+
+std::vector<int> RadioSim::Menus() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<int> list;
+    for (const auto& [menu, value] : menus_)
+        list.push_back(menu);
+    return list;
+}
+
+int RadioSim::MenuValue(int menu) const
+{
+    std::lock_guard lock(mutex_);
+    auto it = menus_.find(menu);
+    return it == menus_.end() ? -1 : it->second;
+}
+
+void RadioSim::SetMenuValue(int menu, int value)
+{
+    std::lock_guard lock(mutex_);
+    if (!HasMenu(menu) || value < 0 || value > 9999)
+        throw std::out_of_range("radiosim: no such menu or value");
+    menus_[menu] = value;
+}
+
+int RadioSim::DisplayedMenu() const
+{
+    std::lock_guard lock(mutex_);
+    return displayed_;
+}
+
+void RadioSim::ShowMenu(int menu)
+{
+    std::lock_guard lock(mutex_);
+    if (!HasMenu(menu))
+        throw std::out_of_range("radiosim: no such menu");
+    displayed_ = menu;
+    script_.clear();
+}
+
+void RadioSim::SetMenuScript(const std::vector<int>& menus, int pollsPerStep)
+{
+    std::lock_guard lock(mutex_);
+    for (int m : menus)
+        if (!HasMenu(m))
+            throw std::out_of_range("radiosim: no such menu");
+    script_ = menus;
+    scriptPos_ = 0;
+    polls_ = 0;
+    pollsPerStep_ = std::max(1, pollsPerStep);
+}
+
+bool RadioSim::PowerOn() const
+{
+    std::lock_guard lock(mutex_);
+    return power_;
+}
+
+char RadioSim::Lock() const
+{
+    std::lock_guard lock(mutex_);
+    return lock_;
+}
+
+char RadioSim::Receiver() const
+{
+    std::lock_guard lock(mutex_);
+    return receiver_;
+}
+
+int RadioSim::SelectedMemory() const
+{
+    std::lock_guard lock(mutex_);
+    return selected_;
+}
+
+char RadioSim::BeatCancel() const
+{
+    std::lock_guard lock(mutex_);
+    return beatCancel_;
+}
+
+std::vector<std::string> RadioSim::Received() const
+{
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+int RadioSim::WritesDropped() const
+{
+    std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
+bool RadioSim::LoadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    const RadioSimOptions keep = Options();
+    {
+        // Loading is not traffic: no errors, drops or silence apply.
+        std::lock_guard lock(mutex_);
+        options_ = RadioSimOptions{};
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        Feed(line.back() == ';' ? line : line + ";");
+    }
+    std::lock_guard lock(mutex_);
+    options_ = keep;
+    received_.clear();
+    answers_ = 0;
+    writes_ = 0;
+    return true;
+}

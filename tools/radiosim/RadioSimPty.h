@@ -1,0 +1,53 @@
+#pragma once
+// Serves a RadioSim on the master side of a pseudo-terminal: a client opens SlavePath()
+// as its serial port. Latency, byte pacing and split answers are kept with timers on one
+// poll() loop; Stop() (or StopFromSignal()) ends it through a pipe.
+#include "tools/radiosim/RadioSim.h"
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <string>
+#include <thread>
+
+class RadioSimPty {
+public:
+    // Opens the pty pair; std::runtime_error when that fails.
+    explicit RadioSimPty(RadioSim& sim);
+    ~RadioSimPty();
+    RadioSimPty(const RadioSimPty&) = delete;
+    RadioSimPty& operator=(const RadioSimPty&) = delete;
+
+    const std::string& SlavePath() const { return slavePath_; }
+
+    // Serves in the calling thread until stopped.
+    void Run();
+    // Serves in a thread of its own.
+    void Start();
+    // Ends the loop and joins the thread started by Start(); prompt, and safe to repeat.
+    void Stop();
+    // Only asks the loop to end: async-signal-safe, for SIGINT/SIGTERM handlers.
+    void StopFromSignal();
+
+    bool Running() const { return running_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct OutByte {
+        Clock::time_point Due;
+        char Byte;
+    };
+
+    void Schedule(const std::vector<std::string>& writes);
+    void WriteDue();
+
+    RadioSim& sim_;
+    int master_ = -1;
+    int slaveHold_ = -1; // kept open so the master never sees a hang-up between clients
+    int stopPipe_[2] = {-1, -1};
+    std::string slavePath_;
+    std::deque<OutByte> out_;
+    Clock::time_point tail_{};
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+};
