@@ -63,7 +63,7 @@ void BuildTForm1(TClassBuilder<TForm1>& b)
     QM_F(ComPort); QM_F(StatusBar);
 #undef QM_F
 #define QM_M(Name) b.Method(#Name, &TForm1::Name)
-    QM_M(FormCreate); QM_M(FormCloseQuery); QM_M(ExitMenuClick);
+    QM_M(FormCreate); QM_M(FormCloseQuery); QM_M(ExitMenuClick); QM_M(AutoLoad);
     QM_M(RadioTypeSettingsClick); QM_M(CommunicationSettingsMenuClick);
     QM_M(UpdateMemCols); QM_M(MenuValue_settingClick);
     QM_M(LoadMenuClick); QM_M(SaveMenuClick); QM_M(SaveAsClick); QM_M(CloseMenuClick);

@@ -192,6 +192,21 @@ public:
     // Set while the deferred close waits for a running radio action to end.
     bool CloseAfterAction() const { return FCloseAfterAction; }
 
+    // ---- radio link, detection, power, memory selection, reading and writing memories ----
+    // (end of radio link members)
+
+    // ---- memory grid and edit panel, channel files ----
+    // (end of channel file members)
+
+    // ---- menu settings grid, reading and writing menus ----
+    // (end of menu settings members)
+
+    // ---- find, range actions, clipboard, command line ----
+    // (end of command line members)
+
+    // ---- dialogs, printing ----
+    // (end of dialog members)
+
 private:
     void ApplyStoredPortName();
     void ReadOptions();

@@ -185,7 +185,7 @@ void TPageControl::InsertPage(TTabSheet* Page)
     if (!FActivePage)
         ChangeActivePage(Page);
     else
-        Page->TControl::SetVisible(false);
+        Page->SetVisible(false);
     LayoutTabs();
     LayoutPages();
     Invalidate();
@@ -231,7 +231,7 @@ void TPageControl::ChangeActivePage(TTabSheet* Page)
         return;
     FActivePage = Page;
     for (TTabSheet* p : FPages)
-        p->TControl::SetVisible(p == Page);
+        p->SetVisible(p == Page);
     LayoutPages();
     Invalidate();
 }

@@ -88,8 +88,7 @@ std::string BuildFolder()
 
 TEST_F(MainWindow, MenuBarAsDescribed)
 {
-    // The description is read before the first start: the caption of the model item is
-    // the current model's afterwards.
+    // The model item's caption is the current model's once the window is up.
     std::vector<std::string> topLevel;
     TMenuItem* root = Form1->MainMenu1->Items();
     for (int i = 0; i < root->Count(); ++i)
@@ -101,14 +100,13 @@ TEST_F(MainWindow, MenuBarAsDescribed)
         SCOPED_TRACE(row.Component);
         auto* item = dynamic_cast<TMenuItem*>(Form1->FindComponent(row.Component));
         ASSERT_NE(item, nullptr);
-        if (std::string(row.Component) == "MenuRadioType")
-            EXPECT_EQ(item->Caption(), "[TS-570D]");
-        else
-            EXPECT_EQ(item->Caption(), row.Caption);
+        const bool modelItem = std::string(row.Component) == "MenuRadioType";
+        EXPECT_EQ(item->Caption(), modelItem ? std::string("[TS-570D]") : std::string(row.Caption));
         EXPECT_EQ(item->ShortCut(), *row.ShortCut ? TextToShortCut(row.ShortCut) : TShortCut(0));
         EXPECT_EQ(item->OnClick.MethodName(), row.Handler);
-        if (*row.Handler)
+        if (*row.Handler) {
             EXPECT_EQ(item->OnClick.Target(), Form1);
+        }
         ++order;
     }
     EXPECT_EQ(order, 29);
@@ -184,6 +182,36 @@ TEST_F(MainWindow, AutoLoadSetsTheCaption)
     DisableSplashScreen = true;
     Form1->AutoLoad();
     EXPECT_FALSE(SplashForm->Visible());
+}
+
+TEST_F(MainWindow, AutoLoadChoosesItsAction)
+{
+    DisableSplashScreen = true;
+    AutoVink = false;
+    Form1->AutoLoad();
+    EXPECT_EQ(Status(), "");
+
+    // A file named on the command line wins over the start-up action.
+    AutoVink = true;
+    AutoLoadOption = 1;
+    CommandLineFile = "/home/op/ham.vyx";
+    Form1->AutoLoad();
+    EXPECT_EQ(Status(), "Loading \"/home/op/ham.vyx\" is not available yet.");
+
+    CommandLineFile.clear();
+    Form1->AutoLoad();
+    EXPECT_EQ(Status(), "Reading memories from the radio is not available yet.");
+    AutoLoadOption = 3;
+    AutoStartMem.clear();
+    Form1->AutoLoad();
+    EXPECT_EQ(Status(), "Opening a channel file is not available yet.") << "no file: the dialog";
+    AutoStartMem = "/srv/start.vyx";
+    Form1->AutoLoad();
+    EXPECT_EQ(Status(), "Loading \"/srv/start.vyx\" is not available yet.");
+    Form1->StatusBar->Panels()->Items(2)->SetText("");
+    AutoLoadOption = 9;
+    Form1->AutoLoad();
+    EXPECT_EQ(Status(), "");
 }
 
 TEST(MainWindowDescriptions, EveryFormDescriptionReads)

@@ -220,3 +220,29 @@ TEST(StartupPaths, LastPathPart)
     const std::string longName(400, 'x');
     EXPECT_EQ(ExtractLastPathPart("/d/" + longName), longName) << "no 255-character cut";
 }
+
+class StartupDamagedPortSettings : public ProgramTest {
+protected:
+    void BeforeStart() override
+    {
+        WriteValue("ComPort", "Port", SecondTestPort);
+        WriteValue("ComPort", "BaudRate", "very fast");
+        WriteValue("ComPort", "Parity", "sometimes");
+        WriteValue("RadioType", "Name", "TS-930");
+    }
+};
+
+TEST_F(StartupDamagedPortSettings, KeepDefaultsAndStillApplyTheModel)
+{
+    for (const auto& box : ShownBoxes())
+        ADD_FAILURE() << "unexpected message: " << box.Text;
+    EXPECT_EQ(Form1->ComPort->Port(), SecondTestPort);
+    EXPECT_EQ(Form1->ComPort->BaudRate(), br9600);
+    EXPECT_EQ(Form1->ComPort->Parity()->Bits(), prNone);
+    EXPECT_EQ(std::string(CurrentRadioRecord().RadioName), "TS-930");
+    EXPECT_EQ(Form1->RXModeSelect->Items()->Count(), 1);
+    EXPECT_FALSE(Form1->MenuTabSheet->TabVisible());
+    EXPECT_FALSE(Form1->ComDebugSheet->TabVisible());
+    EXPECT_FALSE(Form1->CmdTabSheet->TabVisible());
+    EXPECT_FALSE(RadioBusy);
+}

@@ -551,3 +551,18 @@ TEST(ComGallery, FormDescriptionLoadsShowsAndGrabs)
 }
 
 } // namespace
+
+TEST(PageControl, OnlyTheActivePagesWindowIsShown)
+{
+    PageSetup p;
+    for (TTabSheet* s : p.Sheets)
+        s->HandleNeeded();
+    p.PC->SetActivePage(p.Sheets[1]);
+    Application->ProcessMessages();
+    for (size_t i = 0; i < p.Sheets.size(); ++i)
+        EXPECT_EQ(IsWindowVisible(p.Sheets[i]->Handle()) != FALSE, i == 1) << "sheet " << i;
+    p.ClickTab(0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(IsWindowVisible(p.Sheets[0]->Handle()));
+    EXPECT_FALSE(IsWindowVisible(p.Sheets[1]->Handle()));
+}
