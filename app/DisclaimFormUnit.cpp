@@ -1,11 +1,22 @@
 #include "app/DisclaimFormUnit.h"
 
+#include "framework/Buttons.h"
+#include "framework/StdCtrls.h"
+#include "framework/TypInfo.h"
+
 TDisclaimForm* DisclaimForm = nullptr;
 
-QM_CLASS_IMPL(TDisclaimForm, TForm)
+namespace {
+void BuildTDisclaimForm(TClassBuilder<TDisclaimForm>& b)
+{
+    b.Field("Memo1", &TDisclaimForm::Memo1);
+    b.Field("BitBtn1", &TDisclaimForm::BitBtn1);
+    b.Method("BitBtn1Click", &TDisclaimForm::BitBtn1Click);
+}
+} // namespace
 
-// The description is read by InitializeFromDescription once the object is whole
-// (Application->CreateForm calls it).
+QM_CLASS_IMPL(TDisclaimForm, TForm, BuildTDisclaimForm)
+
 TDisclaimForm::TDisclaimForm(TComponent* AOwner) : TForm(AOwner) {}
 
 TDisclaimForm::~TDisclaimForm()
@@ -13,3 +24,5 @@ TDisclaimForm::~TDisclaimForm()
     if (DisclaimForm == this)
         DisclaimForm = nullptr;
 }
+
+void TDisclaimForm::BitBtn1Click(TObject*) { Close(); }

@@ -193,6 +193,12 @@ extern AsyncRecord* PendingWrite;
 extern int RxDelay;
 extern int TxDelay;
 
+// Waits until the tick counter has passed now + milliseconds, processing the window's
+// messages meanwhile (the port's events arrive that way); blocks between events.
+void Delay(unsigned milliseconds);
+// The text without the first occurrence of the two-character token; unchanged when absent.
+std::string DeleteSubstring(const std::string& token, const std::string& text);
+
 // Stored options.
 extern std::string MemoryFileDir;
 extern std::string AutoStartMem;

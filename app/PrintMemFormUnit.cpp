@@ -1,15 +1,500 @@
 #include "app/PrintMemFormUnit.h"
 
+#include "app/FormImage.h"
+#include "app/Globals.h"
+#include "app/Unit1.h"
+#include "framework/ComCtrls.h"
+#include "framework/Dialogs.h"
+#include "framework/Grids.h"
+#include "framework/Printers.h"
+#include "framework/Registry.h"
+#include "framework/SysUtils.h"
+#include "framework/TypInfo.h"
+#include "platform/WinReg.h"
+
+#include <algorithm>
+#include <charconv>
+
 TPrintMemForm* PrintMemForm = nullptr;
+int GridHeight = 0;
 
-QM_CLASS_IMPL(TPrintMemForm, TForm)
+namespace {
+constexpr const char* PrinterSettingsKey = "Software\\Quillmere\\PrinterSettings";
 
-// The description is read by InitializeFromDescription once the object is whole
-// (Application->CreateForm calls it).
-TPrintMemForm::TPrintMemForm(TComponent* AOwner) : TForm(AOwner) {}
+constexpr TColor DefaultGridBackground = 16777215;
+constexpr TColor DefaultGridText = 8388608;
+constexpr TColor DefaultText = 8421376;
+constexpr TColor DefaultBackground = 16777215;
+constexpr const char* DefaultMainFont = "Arial Black";
+constexpr const char* DefaultTableFont = "Arial";
+
+struct NamedColor {
+    const char* Name;
+    TColor Color;
+};
+constexpr NamedColor StandardColors[] = {
+    {"Black", clBlack},   {"Maroon", clMaroon}, {"Green", clGreen},   {"Olive", clOlive},
+    {"Navy", clNavy},     {"Purple", clPurple}, {"Teal", clTeal},     {"Gray", clGray},
+    {"Silver", clSilver}, {"Red", clRed},       {"Lime", clLime},     {"Yellow", clYellow},
+    {"Blue", clBlue},     {"Fuchsia", clFuchsia}, {"Aqua", clAqua},   {"White", clWhite},
+    {"Money Green", clMoneyGreen}, {"Sky Blue", clSkyBlue}, {"Cream", clCream},
+    {"Medium Gray", clMedGray}};
+
+void BuildTColorBox(TClassBuilder<TColorBox>&) {}
+
+void BuildTPrintMemForm(TClassBuilder<TPrintMemForm>& b)
+{
+#define QM_F(Name) b.Field(#Name, &TPrintMemForm::Name)
+    QM_F(CoolBar1); QM_F(ToolBar1); QM_F(PrintButton); QM_F(CancelButton); QM_F(DefaultsButton);
+    QM_F(PageControl1); QM_F(TabSheet1); QM_F(MainFontComboBox); QM_F(TabSheet2);
+    QM_F(TextColor); QM_F(TabSheet3); QM_F(BackgroundColor); QM_F(TabSheet4);
+    QM_F(TableFontComboBox); QM_F(TabSheet5); QM_F(GridTextColor); QM_F(TabSheet6);
+    QM_F(GridBackColor); QM_F(TabSheet7); QM_F(Label1); QM_F(Label2); QM_F(Label3);
+    QM_F(Label4); QM_F(Label5); QM_F(Label6); QM_F(PrintMemGrid1); QM_F(PrintMemGrid2);
+#undef QM_F
+#define QM_M(Name) b.Method(#Name, &TPrintMemForm::Name)
+    QM_M(DoUpdateAll); QM_M(DefaultsButtonClick); QM_M(PrintButtonClick);
+    QM_M(CancelButtonClick); QM_M(FormMouseWheelDown); QM_M(FormMouseWheelUp);
+#undef QM_M
+}
+
+// A missing value, or a colour that is not a number, gives the default.
+TColor ReadColor(TRegistry& reg, bool open, const char* name, TColor def)
+{
+    if (!open || !reg.ValueExists(name))
+        return def;
+    const std::string text = reg.ReadString(name);
+    long long v = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || ptr != text.data() + text.size() || v < 0 || v > 0xFFFFFF)
+        return def;
+    return TColor(v);
+}
+
+std::string ReadName(TRegistry& reg, bool open, const char* name, const char* def)
+{
+    if (!open || !reg.ValueExists(name))
+        return def;
+    return reg.ReadString(name);
+}
+
+void FillFonts(TComboBox* box)
+{
+    box->Items()->Clear();
+    for (const std::string& f : ScreenFontNames())
+        box->Items()->Add(f);
+}
+
+// Exact look-up: a font the system lacks leaves the selector without a selection.
+void SelectExact(TComboBox* box, const std::string& name)
+{
+    int index = -1;
+    for (int i = 0; i < box->Items()->Count(); ++i)
+        if (box->Items()->Strings(i) == name)
+            index = i;
+    box->SetItemIndex(index);
+}
+
+std::string ComboText(TComboBox* box)
+{
+    return box->ItemIndex() < 0 ? std::string() : box->Items()->Strings(box->ItemIndex());
+}
+
+void ClearCells(TStringGrid* g)
+{
+    for (int r = 0; r < g->RowCount(); ++r)
+        for (int c = 0; c < g->ColCount(); ++c)
+            g->SetCell(c, r, "");
+}
+} // namespace
+
+// ---- TColorBox ---------------------------------------------------------------------------
+
+QM_CLASS_IMPL(TColorBox, TComboBox, BuildTColorBox)
+
+TColorBox::TColorBox(TComponent* AOwner) : TComboBox(AOwner)
+{
+    SetStyle(csDropDownList);
+    FillColors();
+}
+
+void TColorBox::FillColors()
+{
+    TColor custom = FColors.empty() ? clBlack : FColors.front();
+    FColors.clear();
+    Items()->Clear();
+    FColors.push_back(custom);
+    Items()->Add("Custom...");
+    for (const NamedColor& c : StandardColors) {
+        FColors.push_back(c.Color);
+        Items()->Add(c.Name);
+    }
+}
+
+// A description may have replaced the items; the colour list is the box's own.
+void TColorBox::Loaded()
+{
+    TComboBox::Loaded();
+    if (Items()->Count() != int(FColors.size()))
+        FillColors();
+}
+
+TColor TColorBox::Selected() const
+{
+    int i = ItemIndex();
+    return i >= 0 && i < int(FColors.size()) ? FColors[std::size_t(i)] : clBlack;
+}
+
+void TColorBox::SetSelected(TColor Value)
+{
+    for (std::size_t i = 1; i < FColors.size(); ++i)
+        if (FColors[i] == Value) {
+            SetItemIndex(int(i));
+            return;
+        }
+    FColors.front() = Value;
+    SetItemIndex(0);
+}
+
+void TColorBox::Select()
+{
+    if (ItemIndex() == 0) {
+        COLORREF color = COLORREF(FColors.front());
+        if (ColorDialogService().ChooseColor(color))
+            FColors.front() = TColor(color);
+    }
+    TComboBox::Select();
+}
+
+// ---- TPrintMemForm -----------------------------------------------------------------------
+
+QM_CLASS_IMPL(TPrintMemForm, TForm, BuildTPrintMemForm)
+
+void RegisterPrintMemFormClasses() { RegisterClass(TColorBox::StaticClassInfo()); }
+
+TPrintMemForm::TPrintMemForm(TComponent* AOwner) : TForm(AOwner)
+{
+    // The description names the colour boxes; their class must be known before it is read.
+    RegisterPrintMemFormClasses();
+}
 
 TPrintMemForm::~TPrintMemForm()
 {
     if (PrintMemForm == this)
         PrintMemForm = nullptr;
+}
+
+void TPrintMemForm::setup()
+{
+    SetScrollPosition(0);
+    SetPrintSize(false);
+    SetLeft(185);
+    SetTop(110);
+    CoolBar1->SetVisible(true);
+    PrintMemGrid1->SetRowCount(51);
+    PrintMemGrid2->SetRowCount(51);
+
+    FillFonts(MainFontComboBox);
+    FillFonts(TableFontComboBox);
+
+    TRegistry reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    const bool open = reg.OpenKeyReadOnly(PrinterSettingsKey);
+    GridBackColor->SetSelected(ReadColor(reg, open, "GridBackground", DefaultGridBackground));
+    GridTextColor->SetSelected(ReadColor(reg, open, "GridText", DefaultGridText));
+    TextColor->SetSelected(ReadColor(reg, open, "Text", DefaultText));
+    BackgroundColor->SetSelected(ReadColor(reg, open, "Background", DefaultBackground));
+    SelectExact(MainFontComboBox, ReadName(reg, open, "MainFont", DefaultMainFont));
+    SelectExact(TableFontComboBox, ReadName(reg, open, "TableFont", DefaultTableFont));
+    reg.CloseKey();
+
+    PageControl1->SetActivePageIndex(0);
+    ClearCells(PrintMemGrid1);
+    ClearCells(PrintMemGrid2);
+    PrintMemGrid1->SetVisible(true);
+    PrintMemGrid2->SetVisible(true);
+    Label2->SetCaption("Version: 2.4");
+    Label3->SetCaption(CurrentFileName);
+    Label3->SetVisible(!CurrentFileName.empty());
+
+    if (PrintTable == 0) {
+        TStringGrid* mem = Form1->MemGrid;
+        for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2}) {
+            g->Font()->Assign(mem->Font());
+            for (int c = 0; c <= 7; ++c) {
+                g->SetColWidth(c, mem->ColWidth(c));
+                g->SetCell(c, 0, mem->GetCell(c, 0));
+            }
+        }
+        for (int r = 1; r <= 50; ++r)
+            for (int c = 0; c <= 7; ++c) {
+                PrintMemGrid1->SetCell(c, r, mem->GetCell(c, r));
+                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + 50));
+            }
+    } else {
+        TStringGrid* menu = Form1->MenuGrid;
+        const int n = menu->RowCount();
+        if (n < 50) {
+            PrintMemGrid1->SetRowCount(std::max(n, 1));
+            for (int r = 0; r < n; ++r)
+                for (int c = 0; c <= 3; ++c)
+                    PrintMemGrid1->SetCell(c, r, menu->GetCell(c, r));
+        } else {
+            const int h = n / 2;
+            // A larger menu set than the grids hold grows them rather than losing entries.
+            if (h + 1 > 51) {
+                PrintMemGrid1->SetRowCount(h + 1);
+                PrintMemGrid2->SetRowCount(h + 1);
+            }
+            for (int c = 0; c <= 3; ++c) {
+                PrintMemGrid1->SetCell(c, 0, menu->GetCell(c, 0));
+                PrintMemGrid2->SetCell(c, 0, menu->GetCell(c, 0));
+            }
+            for (int r = 1; r <= h; ++r)
+                for (int c = 0; c <= 3; ++c) {
+                    PrintMemGrid1->SetCell(c, r, menu->GetCell(c, r));
+                    PrintMemGrid2->SetCell(c, r, r + h < n ? menu->GetCell(c, r + h) : "");
+                }
+        }
+    }
+    PrintMemGrid1->SetRow(0);
+    PrintMemGrid1->SetCol(0);
+    PrintMemGrid2->SetRow(0);
+    PrintMemGrid2->SetCol(0);
+}
+
+void TPrintMemForm::DoUpdateAll(TObject*)
+{
+    for (int c = 0; c < 8; ++c)
+        PrintMemGrid1->SetColWidth(c, 10);
+
+    SetColor(BackgroundColor->Selected());
+    const std::string mainFont = ComboText(MainFontComboBox);
+    for (TLabel* l : {Label1, Label2, Label3, Label4, Label6}) {
+        l->Font()->SetColor(TextColor->Selected());
+        l->Font()->SetName(mainFont);
+    }
+
+    const std::string tableFont = TableFontComboBox->GetText();
+    for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2}) {
+        g->SetColor(GridBackColor->Selected());
+        g->Font()->SetColor(GridTextColor->Selected());
+        g->Font()->SetName(tableFont);
+    }
+    Label5->Font()->Assign(PrintMemGrid1->Font());
+    Label5->SetCaption("abcdefghijklmnopqrstuvwxyz1234567890");
+    const int t = Label5->Height();
+
+    for (int r = 0; r < PrintMemGrid1->RowCount(); ++r) {
+        PrintMemGrid1->SetRowHeight(r, t + 2);
+        if (r < PrintMemGrid2->RowCount())
+            PrintMemGrid2->SetRowHeight(r, t + 2);
+    }
+    GridHeight = PrintMemGrid1->RowCount() * (t + 3);
+    PrintMemGrid1->SetHeight(GridHeight);
+    PrintMemGrid2->SetHeight(GridHeight);
+
+    bool shown[8];
+    for (int c = 0; c < 8; ++c) {
+        if (PrintTable == 0) {
+            shown[c] = true;
+            if (c == 3 || c == 4)
+                shown[c] = Form1->SplitData_Setting->Checked();
+            else if (c == 5)
+                shown[c] = Form1->ToneNumber_Setting->Checked();
+            else if (c == 6)
+                shown[c] = Form1->MemoryLockout_Setting->Checked();
+            else if (c == 7)
+                shown[c] = Form1->Description_Setting->Checked();
+        } else {
+            shown[c] = c < 3 || (c == 3 && Form1->MenuValue_setting->Checked());
+        }
+    }
+
+    // Widths measured in the table font, as Label5 would show each text.
+    TBitmap measure;
+    measure.SetSize(1, 1);
+    measure.Canvas()->Font()->Assign(Label5->Font());
+    int W = 10;
+    for (int c = 0; c < 8; ++c) {
+        int width = 0;
+        if (shown[c]) {
+            for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2})
+                for (int r = 0; r < g->RowCount(); ++r)
+                    width = std::max(width, measure.Canvas()->TextWidth(g->GetCell(c, r)));
+            width += 5;
+        }
+        PrintMemGrid1->SetColWidth(c, width);
+        W += width;
+    }
+    for (int c = 0; c < 8; ++c)
+        PrintMemGrid2->SetColWidth(c, PrintMemGrid1->ColWidth(c));
+    PrintMemGrid1->SetWidth(W);
+    PrintMemGrid2->SetWidth(W);
+
+    const int F = Width();
+    auto sideBySide = [&] {
+        PrintMemGrid2->SetVisible(true);
+        const int g = (F - W - W) / 3;
+        PrintMemGrid1->SetLeft(g);
+        PrintMemGrid2->SetLeft(2 * g + W);
+    };
+    auto centred = [&] {
+        PrintMemGrid2->SetVisible(false);
+        PrintMemGrid1->SetLeft((F - W) / 2);
+    };
+    if (PrintTable == 0) {
+        if (W <= 360) {
+            Label6->SetCaption("Page 1/1");
+            TabSheet7->SetCaption("1 page");
+            sideBySide();
+        } else {
+            Label6->SetCaption("Page 1/2");
+            TabSheet7->SetCaption("1 of 2 pages");
+            centred();
+        }
+    } else {
+        Label6->SetCaption("Page 1/1");
+        TabSheet7->SetCaption("1 page");
+        if (Form1->MenuGrid->RowCount() < 50)
+            centred();
+        else
+            sideBySide();
+    }
+
+    Label4->SetCaption("Printed Date: " + DateToStr(Now()));
+    const int shift = -FScroll;
+    Label4->SetTop(GridHeight + 170 + shift);
+    Label6->SetTop(GridHeight + 190 + shift);
+
+    SetScrollPosition(0);
+    if (Visible() && PageControl1->CanFocus())
+        PageControl1->SetFocus();
+    SavePrinterSettings();
+}
+
+void TPrintMemForm::SavePrinterSettings()
+{
+    TRegistry reg;
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    if (!reg.OpenKey(PrinterSettingsKey, true))
+        return;
+    reg.WriteString("GridBackground", IntToStr(int(GridBackColor->Selected())));
+    reg.WriteString("GridText", IntToStr(int(GridTextColor->Selected())));
+    reg.WriteString("Text", IntToStr(int(TextColor->Selected())));
+    reg.WriteString("Background", IntToStr(int(BackgroundColor->Selected())));
+    reg.WriteString("MainFont", Label1->Font()->GetName());
+    reg.WriteString("TableFont", PrintMemGrid1->Font()->GetName());
+    reg.CloseKey();
+}
+
+// On screen the window has a fixed size; for printing it takes the size of the whole page.
+void TPrintMemForm::SetPrintSize(bool Printing)
+{
+    if (Printing) {
+        Constraints()->SetMinHeight(0);
+        Constraints()->SetMaxHeight(0);
+        SetHeight(GridHeight + 238);
+        SetClientHeight(GridHeight + 210);
+    } else {
+        Constraints()->SetMinHeight(0);
+        Constraints()->SetMaxHeight(0);
+        SetHeight(600);
+        Constraints()->SetMinHeight(600);
+        Constraints()->SetMaxHeight(600);
+    }
+}
+
+void TPrintMemForm::PrintPage()
+{
+    CoolBar1->SetVisible(false);
+    SetBorderStyle(bsDialog);
+    SetScrollPosition(0);
+    SetPrintSize(true);
+    // The page image is taken from the window, which must be built and laid out for it.
+    const bool wasVisible = Visible();
+    if (!wasVisible)
+        Show();
+    Application->ProcessMessages();
+
+    TPrinter* printer = Printer();
+    printer->Title = "Quillmere";
+    try {
+        printer->BeginDoc();
+        DrawFormImage(this, printer->Canvas(), printer->PageWidth(), printer->PageHeight());
+        printer->EndDoc();
+    } catch (...) {
+        if (printer->Printing())
+            printer->Abort();
+        if (!wasVisible)
+            Hide();
+        SetPrintSize(false);
+        throw;
+    }
+    if (!wasVisible)
+        Hide();
+    SetPrintSize(false);
+}
+
+void TPrintMemForm::DoPrint()
+{
+    PrintPage();
+    if (Label6->GetText() == "Page 1/2") {
+        SetLeft(185);
+        SetTop(110);
+        Label6->SetCaption("Page 2/2");
+        PrintMemGrid1->SetVisible(false);
+        PrintMemGrid2->SetVisible(true);
+        PrintMemGrid2->SetLeft((Width() - PrintMemGrid1->Width()) / 2);
+        PrintPage();
+    }
+}
+
+void TPrintMemForm::DefaultsButtonClick(TObject*)
+{
+    PageControl1->SetActivePageIndex(5);
+    GridBackColor->SetSelected(DefaultGridBackground);
+    PageControl1->SetActivePageIndex(4);
+    GridTextColor->SetSelected(DefaultGridText);
+    PageControl1->SetActivePageIndex(3);
+    SelectExact(TableFontComboBox, DefaultTableFont);
+    PageControl1->SetActivePageIndex(2);
+    BackgroundColor->SetSelected(DefaultBackground);
+    PageControl1->SetActivePageIndex(1);
+    TextColor->SetSelected(DefaultText);
+    PageControl1->SetActivePageIndex(0);
+    SelectExact(MainFontComboBox, DefaultMainFont);
+    DoUpdateAll(this);
+}
+
+void TPrintMemForm::PrintButtonClick(TObject*) { SetModalResult(mrOk); }
+void TPrintMemForm::CancelButtonClick(TObject*) { SetModalResult(mrCancel); }
+
+void TPrintMemForm::FormMouseWheelDown(TObject*, TShiftState, TPoint, bool& Handled)
+{
+    SetScrollPosition(FScroll + 10);
+    Handled = true;
+}
+
+void TPrintMemForm::FormMouseWheelUp(TObject*, TShiftState, TPoint, bool& Handled)
+{
+    SetScrollPosition(FScroll - 10);
+    Handled = true;
+}
+
+// Scrolling moves the page image (everything below the settings bar) up or down.
+void TPrintMemForm::SetScrollPosition(int Value)
+{
+    const int pageBottom = GridHeight + 210;
+    const int most = std::max(0, pageBottom - ClientHeight());
+    Value = std::clamp(Value, 0, most);
+    const int delta = FScroll - Value;
+    if (delta == 0)
+        return;
+    FScroll = Value;
+    for (int i = 0; i < ControlCount(); ++i) {
+        TControl* c = Controls(i);
+        if (c != CoolBar1)
+            c->SetTop(c->Top() + delta);
+    }
 }

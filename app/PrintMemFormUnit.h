@@ -1,16 +1,104 @@
 #pragma once
-// The window TPrintMemForm: built from its form description; its own controls and handlers come
-// with its dialog unit.
-#include "framework/Forms.h"
+// The print window: at once the preview, the place where the fonts and colours of the
+// printout are chosen, and the page image that goes to the printer. Its settings persist
+// under "PrinterSettings".
+#include "framework/Graphics.h"
+#include "framework/StdCtrls.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class TCoolBar;
+class TToolBar;
+class TToolButton;
+class TPageControl;
+class TTabSheet;
+class TLabel;
+class TStringGrid;
+
+// A drop-down list of colours: a custom colour first (chosen with the colour dialog), then
+// the standard colours by name.
+class TColorBox : public TComboBox {
+    QM_CLASS(TColorBox, TComboBox)
+public:
+    explicit TColorBox(TComponent* AOwner);
+    TColor Selected() const;
+    // A colour that is not a standard one becomes the custom colour.
+    void SetSelected(TColor Value);
+    TColor CustomColor() const { return FColors.front(); }
+
+protected:
+    void Loaded() override;
+    void Select() override;
+
+private:
+    void FillColors();
+    std::vector<TColor> FColors;
+};
 
 class TPrintMemForm : public TForm {
     QM_CLASS(TPrintMemForm, TForm)
 public:
     explicit TPrintMemForm(TComponent* AOwner);
     ~TPrintMemForm() override;
+
+    TCoolBar* CoolBar1 = nullptr;
+    TToolBar* ToolBar1 = nullptr;
+    TToolButton* PrintButton = nullptr;
+    TToolButton* CancelButton = nullptr;
+    TToolButton* DefaultsButton = nullptr;
+    TPageControl* PageControl1 = nullptr;
+    TTabSheet* TabSheet1 = nullptr;
+    TComboBox* MainFontComboBox = nullptr;
+    TTabSheet* TabSheet2 = nullptr;
+    TColorBox* TextColor = nullptr;
+    TTabSheet* TabSheet3 = nullptr;
+    TColorBox* BackgroundColor = nullptr;
+    TTabSheet* TabSheet4 = nullptr;
+    TComboBox* TableFontComboBox = nullptr;
+    TTabSheet* TabSheet5 = nullptr;
+    TColorBox* GridTextColor = nullptr;
+    TTabSheet* TabSheet6 = nullptr;
+    TColorBox* GridBackColor = nullptr;
+    TTabSheet* TabSheet7 = nullptr;
+    TLabel* Label1 = nullptr;
+    TLabel* Label2 = nullptr;
+    TLabel* Label3 = nullptr;
+    TLabel* Label4 = nullptr;
+    TLabel* Label5 = nullptr;
+    TLabel* Label6 = nullptr;
+    TStringGrid* PrintMemGrid1 = nullptr;
+    TStringGrid* PrintMemGrid2 = nullptr;
+
+    // 0 prints the memory-channel table, 1 the menu-settings table; set before setup.
+    std::uint8_t PrintTable = 0;
+
+    void setup();
+    void DoUpdateAll(TObject* Sender);
+    // Prints the page image, and a second page (a second job) when the layout asks for it.
+    // EPrinter when a job cannot be started or completed.
+    void DoPrint();
+    void SavePrinterSettings();
+
+    void DefaultsButtonClick(TObject* Sender);
+    void PrintButtonClick(TObject* Sender);
+    void CancelButtonClick(TObject* Sender);
+    void FormMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+    void FormMouseWheelUp(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+
+    // How far the page image is scrolled up, in pixels.
+    int ScrollPosition() const { return FScroll; }
+    void SetScrollPosition(int Value);
+
+private:
+    void PrintPage();
+    void SetPrintSize(bool Printing);
+    int FScroll = 0;
 };
 
 extern TPrintMemForm* PrintMemForm;
+// The height of each print grid, set by DoUpdateAll.
+extern int GridHeight;
+
+void RegisterPrintMemFormClasses();

@@ -22,9 +22,11 @@
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
 #include "platform/SerialPortList.h"
+#include "placement/FormPlace.h"
 #include "platform/WinReg.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialTerminal.h"
+#include "textview/TextView.h"
 
 void RegisterDialogFormClasses()
 {
@@ -63,7 +65,10 @@ void InitTerminalModule()
 
 void InitMainWindowModule()
 {
+    RegisterTextViewClasses();
+    RegisterPlacementClasses();
     RegisterUnit1Classes();
+    TForm1::RegisterCmdLineMembers();
     RegisterDialogFormClasses();
 }
 

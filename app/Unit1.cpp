@@ -59,7 +59,7 @@ void BuildTForm1(TClassBuilder<TForm1>& b)
     QM_F(RXHelpMsg_Setting); QM_F(MenuEditPanel); QM_F(MenuEdit); QM_F(MenuValuePanel);
     QM_F(MenuValueEdit0); QM_F(MenuValueEdit1); QM_F(MenuValueEdit2); QM_F(MenuValueEdit3);
     QM_F(MenuGrid);
-    QM_F(CmdLineEditCB); QM_F(CmdLineMemo); QM_F(ComTerminal); QM_F(DebugInfoMemo);
+    QM_F(CmdLineEditCB); QM_F(ComTerminal); QM_F(DebugInfoMemo);
     QM_F(ComPort); QM_F(StatusBar);
 #undef QM_F
 #define QM_M(Name) b.Method(#Name, &TForm1::Name)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TMainMenu;
 class TMenuItem;
@@ -31,6 +32,9 @@ class TSpinEdit;
 class TSerialPort;
 class TSerialTerminal;
 class TCustomSerialPort;
+class TTextView;
+class TViewStyle;
+class TFormStore;
 
 class TForm1 : public TForm {
     QM_CLASS(TForm1, TForm)
@@ -132,7 +136,7 @@ public:
     TStringGrid* MenuGrid = nullptr;
 
     TComboBox* CmdLineEditCB = nullptr;
-    TMemo* CmdLineMemo = nullptr; // the command-line log until the styled text view exists
+    TTextView* CmdLineWindow = nullptr;
     TSerialTerminal* ComTerminal = nullptr;
     TMemo* DebugInfoMemo = nullptr;
     TSerialPort* ComPort = nullptr;
@@ -150,7 +154,7 @@ public:
     int YesNoCancelMessage(const std::string& Text);
     void ChangeEnabled(bool Enabled);
     std::uint8_t UpdateTaskBarUsed();
-    // Appends to the command-line log; ";" starts a new line. The plain log ignores Style.
+    // Appends to the command-line log; ";" starts a new line, Style picks the log's style.
     void WriteCmdLineWindow(const std::string& Text, int Style);
 
     // ---- radio model ----
@@ -193,18 +197,155 @@ public:
     bool CloseAfterAction() const { return FCloseAfterAction; }
 
     // ---- radio link, detection, power, memory selection, reading and writing memories ----
+    void Send(const std::string& Command);
+    void Receive(std::string& Answer);
+    void ClearReceiveBuf();
+    bool OpenAndCheckCom();
+    void ComPortClose();
+    void ReportLinkError();
+    bool AskControlled(std::string& Command, std::uint8_t N);
+    bool SendControlled(const std::string& Command, std::uint8_t N);
+    void StopAllCom();
+    void ComPortTxEmpty(TObject* Sender);
+    void ComTerminalStrReceived(TObject* Sender, std::string& Str);
+    void MemStopButtonClick(TObject* Sender);
+    std::uint8_t AutoDetectRadioType();
+    int AutoDetectRxDelayTime();
+    void MemGridDblClick(TObject* Sender);
+    void MemChanRXButtonClick(TObject* Sender);
+    void MemChanTXButtonClick(TObject* Sender);
+    void TX_Action_Mem(std::uint8_t From, std::uint8_t To);
+    std::string BuildMemoryWriteCommand(int M, int H);
+    bool DiffFreq(const std::string& W);
+    bool SendSubTX(const std::string& W);
+    // Publishes the handlers above for the form description; runs once.
+    static void RegisterRadioLinkHandlers();
+private:
+    // Sets the port-open marker and opens the port; a port that will not open leaves the
+    // link closed and its error shown, and gives false.
+    bool OpenLinkPort();
+    // Ends a radio action that an exception interrupted: link closed, controls back.
+    void AbortRadioAction();
+public:
     // (end of radio link members)
 
     // ---- memory grid and edit panel, channel files ----
+    // The file dialogs are made on first use, owned by the window.
+    class TOpenDialog* OpenDialog = nullptr;
+    class TSaveDialog* SaveDialog = nullptr;
+
+    void MemoryActivateChanges(TObject* Sender, char& Key);
+    void MemGridClick(TObject* Sender);
+    void MemEditChange(TObject* Sender);
+    void MemEditExit(TObject* Sender);
+    void RXFreqEditExit(TObject* Sender);
+    void TXFreqEditExit(TObject* Sender);
+    void TXFreqEditEnter(TObject* Sender);
+    void Clear_Action_Mem(std::uint8_t From, std::uint8_t To);
+    void MemChanClearFieldsButtonClick(TObject* Sender);
+    void SetMemProgressBar(std::uint8_t Position);
+    void UpdateButtonClick(TObject* Sender);
+    void ClearFieldsButtonClick(TObject* Sender);
+    void ExitButtonClick(TObject* Sender);
+    void MemChanClearButtonClick(TObject* Sender);
+
+    // True when there are no unsaved changes or the user lets them go.
+    bool AskFileChange();
+    // The chosen file's full path; empty when the dialog was cancelled.
+    void BrowseFile(std::string& FileName);
+    // Format 1 native, 2 comma, 3 semicolon, 4 text. False when nothing was written
+    // (the extension question declined); a failed write raises EInOutError and leaves the
+    // old file as it was.
+    bool FileSaveAction(const std::string& FileName, std::uint8_t Format);
+    // True only when the file was written.
+    bool SaveAsAction();
+    // Blanks added until the text is Width long; never cuts.
+    static std::string PadRight(const std::string& Text, std::uint8_t Width);
+
+    // Publishes the handlers above for the form description; runs before it is read.
+    bool FChannelFileMethodsPublished = PublishChannelFileMethods();
+    static bool PublishChannelFileMethods();
     // (end of channel file members)
 
     // ---- menu settings grid, reading and writing menus ----
+    // Row of the menu number (the last match); 0 when the grid shows no such menu.
+    std::uint8_t FromMenuOptionToMenuGrid(std::uint8_t MenuNumber);
+    int FromMenuGridToMenuOption(std::uint8_t Row);
+    void UpdateMenuEditFields();
+    void Clear_Action_Menu(std::uint8_t From, std::uint8_t To);
+    void MenuGridClick(TObject* Sender);
+    void MenuEditChange(TObject* Sender);
+    void MenuValueEdit0Click(TObject* Sender);
+    void MenuValueEdit1Change(TObject* Sender);
+    void MenuValueEdit1Exit(TObject* Sender);
+    void MenuValueEdit2Change(TObject* Sender);
+    void MenuValueEdit3Change(TObject* Sender);
+    void MenuClearFieldsButtonClick(TObject* Sender);
+    void VYXPageControlChange(TObject* Sender);
+    void RX_Action_Menu(std::uint8_t From, std::uint8_t To);
+    void SubRX_Action_Menu(const std::string& MenuNumber, const std::string& Value, bool Report);
+    void TX_Action_Menu(std::uint8_t From, std::uint8_t To);
+    void SetMenuProgressBar(std::uint8_t N);
+    void MenuSetRXButtonClick(TObject* Sender);
+    void MenuSetTXButtonClick(TObject* Sender);
+    void MenuSetStopButtonClick(TObject* Sender);
+    // The grid rows first..last of the shown menus within From..To; false when none is.
+    bool MenuRangeRows(std::uint8_t From, std::uint8_t To, int& First, int& Last) const;
+    // Set while the editors are refilled from the grid, so their change events do not
+    // write back into the row.
+    bool FMenuEditorsUpdating = false;
+    // Publishes the handlers above for the form description; runs before it is read.
+    bool FMenuSetMethodsPublished = PublishMenuSetMethods();
+    static bool PublishMenuSetMethods();
     // (end of menu settings members)
 
     // ---- find, range actions, clipboard, command line ----
+    TViewStyle* ViewStyle1 = nullptr;
+    TFormStore* VYXFormStore = nullptr;
+
+    // Search modes: 0 from the current row, 1 from the top, 2 from the bottom.
+    void SearchInMemGrid(std::uint8_t Start);
+    void SearchInMenuGrid(std::uint8_t Start);
+    // Row 0 means no match.
+    void DoFind(std::uint8_t Start, std::uint8_t& Row, std::uint8_t& Column);
+    void ALL1Click(TObject* Sender);
+    void SelectRange1Click(TObject* Sender);
+    void CurrentLine1Click(TObject* Sender);
+    void RX1Click(TObject* Sender);
+    void TX1Click(TObject* Sender);
+    void Clear1Click(TObject* Sender);
+    void MemGridToClipBoard(bool WithNumbers);
+    void MenuGridToClipBoard(bool WithNumbers);
+    void Copy1Click(TObject* Sender);
+    void FormResize(TObject* Sender);
+    void FormMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+    void FormMouseWheelUp(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+    void RXButtonClick(TObject* Sender);
+
+    void Cmdinterpreter(const std::string& Line);
+    void CmdLineEditCBKeyPress(TObject* Sender, char& Key);
+    void Cmd_Popup_ClearClick(TObject* Sender);
+    void Cmd_Popup_CopyClick(TObject* Sender);
+    void PrintMemoryRow(std::uint8_t Row);
+    void ShowCommandHelp(std::uint8_t Id, const std::string& Name, const std::string& Bad);
+    // The command tree: ids of CommandTable, 0 when none.
+    static std::uint8_t FindSubCommand(std::uint8_t ParentId, const std::string& Name);
+    static std::uint8_t CommandIndexById(std::uint8_t Id);
+    static std::string ListSubCommands(std::uint8_t Id);
+    // Walks Words from FirstWord (1-based); Path gets the command words, Bad the first word
+    // that is not a sub-command (empty when the line ends there).
+    static std::uint8_t ResolveCommandPath(std::uint8_t FirstWord, const std::vector<std::string>& Words,
+                                           std::string& Path, std::string& Bad);
+    // Binds the handlers and components above for the form description.
+    static void RegisterCmdLineMembers();
     // (end of command line members)
 
     // ---- dialogs, printing ----
+    // Prints a table (0 memory channels, 1 menu settings) without the preview, as the
+    // typed print command does; true when the printout went to the printer.
+    bool PrintTableWithoutPreview(std::uint8_t Table);
+    // Writes or removes the channel-file association; false (and a message) on a failure.
+    bool ApplyFileAssociation(bool Associate);
     // (end of dialog members)
 
 private:

@@ -14,6 +14,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Messages.h"
 #include "platform/WinMessages.h"
+#include "textview/TextView.h"
 
 std::string SearchText;
 int LastFoundRow = 0;
@@ -38,20 +39,19 @@ std::string MessageKindName(std::uint8_t Kind)
     }
 }
 
-void TForm1::WriteCmdLineWindow(const std::string& Text, int)
+void TForm1::WriteCmdLineWindow(const std::string& Text, int Style)
 {
-    if (!CmdLineMemo)
+    if (!CmdLineWindow)
         return;
-    std::string line;
-    for (char c : Text) {
-        if (c == ';') {
-            CmdLineMemo->Lines()->Add(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    CmdLineMemo->Lines()->Add(line);
+    std::string text = Text;
+    for (char& c : text)
+        if (c == ';')
+            c = '\r';
+    if (Style < 0 || Style > 10)
+        Style = 0;
+    CmdLineWindow->AddTextLines(text, Style);
+    CmdLineWindow->FormatAppended();
+    CmdLineWindow->Invalidate();
 }
 
 void TForm1::OKMessage(const std::string& Text, std::uint8_t Kind)

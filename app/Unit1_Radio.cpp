@@ -144,7 +144,9 @@ void TForm1::CommunicationSettingsMenuClick(TObject*)
     TSerialFlowControl* flow = ComPort->FlowControl();
     ComportSettingsForm->SetAll(
         &ports, ComPort->Port(),
-        SerialNameOfValue(BaudRateNames, BaudRateValues, int(ComPort->BaudRate())),
+        ComPort->BaudRate() == brCustom
+            ? std::to_string(ComPort->CustomBaudRate())
+            : SerialNameOfValue(BaudRateNames, BaudRateValues, int(ComPort->BaudRate())),
         SerialNameOfValue(DataBitsNames, DataBitsValues, int(ComPort->DataBits())),
         SerialNameOfValue(StopBitsNames, StopBitsValues, int(ComPort->StopBits())),
         SerialNameOfValue(ParityNames, ParityValues, int(ComPort->Parity()->Bits())),
@@ -155,8 +157,31 @@ void TForm1::CommunicationSettingsMenuClick(TObject*)
         std::string port, baudRate, dataBits;
         ComportSettingsForm->GetAll(port, baudRate, dataBits);
         ComPort->SetPort(port);
-        ComPort->SetBaudRate(TBaudRate(SerialValueOfName(BaudRateNames, BaudRateValues, baudRate)));
-        ComPort->SetDataBits(TDataBits(SerialValueOfName(DataBitsNames, DataBitsValues, dataBits)));
+        // A rate outside the list is the port's custom rate; no selection keeps the rate.
+        const bool listed = std::find(BaudRateNames.begin(), BaudRateNames.end(), baudRate) !=
+                            BaudRateNames.end();
+        if (!listed && IsCustomBaudRate(baudRate)) {
+            ComPort->SetCustomBaudRate(std::stoi(baudRate));
+            ComPort->SetBaudRate(brCustom);
+        } else if (!baudRate.empty()) {
+            ComPort->SetBaudRate(TBaudRate(SerialValueOfName(BaudRateNames, BaudRateValues, baudRate)));
+        }
+        if (!dataBits.empty())
+            ComPort->SetDataBits(TDataBits(SerialValueOfName(DataBitsNames, DataBitsValues, dataBits)));
+        std::string stopBits, parity, flowControl, dtr, rts;
+        ComportSettingsForm->GetLineSettings(stopBits, parity, flowControl, dtr, rts);
+        if (!stopBits.empty())
+            ComPort->SetStopBits(TStopBits(SerialValueOfName(StopBitsNames, StopBitsValues, stopBits)));
+        if (!parity.empty())
+            ComPort->Parity()->SetBits(TParityBits(SerialValueOfName(ParityNames, ParityValues, parity)));
+        if (!flowControl.empty())
+            flow->SetFlowControl(TFlowControl(SerialValueOfName(FlowControlNames, FlowControlValues, flowControl)));
+        if (flowControl == "Custom") {
+            if (!dtr.empty())
+                flow->SetControlDTR(TDTRFlowControl(SerialValueOfName(DTRFlowNames, DTRFlowValues, dtr)));
+            if (!rts.empty())
+                flow->SetControlRTS(TRTSFlowControl(SerialValueOfName(RTSFlowNames, RTSFlowValues, rts)));
+        }
         ShowStatus("Communication settings changed.");
     } else {
         ShowStatus("Nothing changed in the communication settings.");

@@ -42,7 +42,7 @@ TShiftState KeyboardStateToShiftState()
 
 TShiftState KeyDataToShiftState(LPARAM) { return KeyboardStateToShiftState(); }
 
-// ---- TSizeConstraints ---------------------------------------------------------------------
+// ---- Cursor names ------------------------------------------------------------------------
 
 namespace {
 struct CursorName {
@@ -94,6 +94,8 @@ void RegisterCursorIdents()
         },
         [](int64_t value, std::string& ident) { return CursorToIdent(static_cast<TCursor>(value), ident); });
 }
+
+// ---- TSizeConstraints ---------------------------------------------------------------------
 
 QM_CLASS_IMPL(TSizeConstraints, TPersistent, [](TClassBuilder<TSizeConstraints>& b) {
     b.Property("MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight).Default(0);

@@ -75,21 +75,6 @@ template <class Fn> void ForEachLine(const std::vector<std::string>& lines, Fn f
     }
 }
 
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 // ---- TCustomIniFile ------------------------------------------------------------------------
@@ -208,7 +193,7 @@ TIniFile::Lines TIniFile::Load() const
     return out;
 }
 
-// Temporary file, fsync, rename: a crash leaves either the old or the new file whole.
+// Written whole or not at all; an existing file keeps its permissions.
 void TIniFile::Save(const Lines& lines)
 {
     std::string dir = ExtractFileDir(fPath);
@@ -226,22 +211,8 @@ void TIniFile::Save(const Lines& lines)
     struct stat st;
     if (::stat(fPath.c_str(), &st) == 0)
         mode = st.st_mode & 07777;
-    std::string tmp = fPath + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    if (ok) {
-        ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-        ok = ::close(fd) == 0 && ok;
-    }
-    if (!ok || std::rename(tmp.c_str(), fPath.c_str()) != 0) {
-        ::unlink(tmp.c_str());
+    if (!ReplaceFileContents(fPath.c_str(), text.data(), text.size(), mode))
         throw EIniFileException("Unable to write to " + fPath);
-    }
-    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def)

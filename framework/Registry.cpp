@@ -30,6 +30,29 @@ void FillStrings(TStrings* strings, const std::vector<std::string>& items)
         strings->Add(s);
 }
 
+// Lists the names `enumerate` hands out by index; the buffer grows when another thread
+// lengthened a name after the key was measured.
+template <class Enumerate>
+void ReadNames(bool measured, DWORD maxLen, std::vector<std::string>& names, Enumerate enumerate)
+{
+    names.clear();
+    if (!measured)
+        return;
+    std::string buf(maxLen + 1, '\0');
+    for (DWORD i = 0;; ++i) {
+        DWORD len = static_cast<DWORD>(buf.size());
+        LONG r = enumerate(i, buf.data(), &len);
+        if (r == ERROR_MORE_DATA) {
+            buf.resize(buf.size() * 2 + 256);
+            --i;
+            continue;
+        }
+        if (r != ERROR_SUCCESS)
+            break;
+        names.emplace_back(buf.data(), len);
+    }
+}
+
 } // namespace
 
 TRegistry::TRegistry() = default;
@@ -136,24 +159,12 @@ bool TRegistry::HasSubKeys()
 
 void TRegistry::GetKeyNames(std::vector<std::string>& strings)
 {
-    strings.clear();
     DWORD count = 0, maxLen = 0;
-    if (RegQueryInfoKeyA(fCurrentKey, nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return;
-    std::string buf(maxLen + 1, '\0');
-    for (DWORD i = 0;; ++i) {
-        DWORD len = static_cast<DWORD>(buf.size());
-        LONG r = RegEnumKeyExA(fCurrentKey, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-        if (r == ERROR_MORE_DATA) { // changed by another thread meanwhile
-            buf.resize(buf.size() * 2 + 256);
-            --i;
-            continue;
-        }
-        if (r != ERROR_SUCCESS)
-            break;
-        strings.emplace_back(buf.data(), len);
-    }
+    bool ok = RegQueryInfoKeyA(fCurrentKey, nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    ReadNames(ok, maxLen, strings, [&](DWORD i, LPSTR name, LPDWORD len) {
+        return RegEnumKeyExA(fCurrentKey, i, name, len, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 void TRegistry::GetKeyNames(TStrings* strings)
@@ -165,24 +176,12 @@ void TRegistry::GetKeyNames(TStrings* strings)
 
 void TRegistry::GetValueNames(std::vector<std::string>& strings)
 {
-    strings.clear();
     DWORD count = 0, maxLen = 0;
-    if (RegQueryInfoKeyA(fCurrentKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxLen, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return;
-    std::string buf(maxLen + 1, '\0');
-    for (DWORD i = 0;; ++i) {
-        DWORD len = static_cast<DWORD>(buf.size());
-        LONG r = RegEnumValueA(fCurrentKey, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-        if (r == ERROR_MORE_DATA) {
-            buf.resize(buf.size() * 2 + 256);
-            --i;
-            continue;
-        }
-        if (r != ERROR_SUCCESS)
-            break;
-        strings.emplace_back(buf.data(), len);
-    }
+    bool ok = RegQueryInfoKeyA(fCurrentKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxLen,
+                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    ReadNames(ok, maxLen, strings, [&](DWORD i, LPSTR name, LPDWORD len) {
+        return RegEnumValueA(fCurrentKey, i, name, len, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 void TRegistry::GetValueNames(TStrings* strings)

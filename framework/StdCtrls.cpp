@@ -682,6 +682,10 @@ public:
     }
     void Load(const std::string& text)
     {
+        // Text made from these very lines says nothing new, and reading it back would drop
+        // the empty lines at its end. A line holding a break of its own is split, though.
+        if (text == JoinLines() && !HasBreakInALine())
+            return;
         FLoading = true;
         try {
             TStringList::SetText(text);
@@ -690,6 +694,13 @@ public:
             throw;
         }
         FLoading = false;
+    }
+    bool HasBreakInALine() const
+    {
+        for (int i = 0; i < Count(); ++i)
+            if (Strings(i).find_first_of("\r\n") != std::string::npos)
+                return true;
+        return false;
     }
     std::string JoinLines() const
     {

@@ -59,6 +59,22 @@ void Enqueue(const std::shared_ptr<SyncCall>& call)
 }
 
 bool CheckSynchronizeHook() { return CheckSynchronize(0); }
+// On the main thread the method runs at once (no call to wait for); elsewhere it is queued
+// for the main thread and the queued call is returned.
+std::shared_ptr<SyncCall> RunOrEnqueue(TThreadMethod& Method)
+{
+    if (!Method)
+        return nullptr;
+    if (IsMainThread()) {
+        Method();
+        return nullptr;
+    }
+    auto call = std::make_shared<SyncCall>();
+    call->Method = std::move(Method);
+    Enqueue(call);
+    return call;
+}
+
 } // namespace
 
 struct TThread::State {
@@ -198,30 +214,16 @@ void TThread::StopAndWait() noexcept
 
 void TThread::Synchronize(TThread*, TThreadMethod Method)
 {
-    if (!Method)
+    auto call = RunOrEnqueue(Method);
+    if (!call)
         return;
-    if (IsMainThread()) {
-        Method();
-        return;
-    }
-    auto call = std::make_shared<SyncCall>();
-    call->Method = std::move(Method);
-    Enqueue(call);
     std::unique_lock<std::mutex> g(gSyncLock);
     gSyncDone.wait(g, [&] { return call->Done; });
 }
 
 void TThread::Queue(TThread*, TThreadMethod Method)
 {
-    if (!Method)
-        return;
-    if (IsMainThread()) {
-        Method();
-        return;
-    }
-    auto call = std::make_shared<SyncCall>();
-    call->Method = std::move(Method);
-    Enqueue(call);
+    RunOrEnqueue(Method);
 }
 
 bool CheckSynchronize(int timeoutMs)

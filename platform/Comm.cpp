@@ -3,6 +3,7 @@
 #include "platform/CommEngine.h"
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -12,6 +13,14 @@ std::shared_ptr<CommPort> PortOf(HANDLE h)
     if (!port)
         SetLastError(ERROR_INVALID_HANDLE);
     return port;
+}
+
+// Every comm call fails alike on a handle that is not an open port.
+template <class Method, class... Args>
+BOOL OnPort(HANDLE h, Method method, Args... args)
+{
+    auto port = PortOf(h);
+    return port ? std::invoke(method, *port, args...) : FALSE;
 }
 
 }  // namespace
@@ -47,108 +56,90 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
 
 BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED ov)
 {
-    auto port = PortOf(h);
-    return port ? port->Read(buffer, toRead, read, ov) : FALSE;
+    return OnPort(h, &CommPort::Read, buffer, toRead, read, ov);
 }
 
 BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED ov)
 {
-    auto port = PortOf(h);
-    return port ? port->Write(buffer, toWrite, written, ov) : FALSE;
+    return OnPort(h, &CommPort::Write, buffer, toWrite, written, ov);
 }
 
 BOOL GetOverlappedResult(HANDLE h, LPOVERLAPPED ov, LPDWORD transferred, BOOL wait)
 {
-    auto port = PortOf(h);
-    return port ? port->OverlappedResult(ov, transferred, wait) : FALSE;
+    return OnPort(h, &CommPort::OverlappedResult, ov, transferred, wait);
 }
 
 BOOL CancelIo(HANDLE h)
 {
-    auto port = PortOf(h);
-    return port ? port->CancelAll() : FALSE;
+    return OnPort(h, &CommPort::CancelAll);
 }
 
 BOOL CancelOverlapped(HANDLE h, LPOVERLAPPED ov)
 {
-    auto port = PortOf(h);
-    return port ? port->Detach(ov) : FALSE;
+    return OnPort(h, &CommPort::Detach, ov);
 }
 
 BOOL SetupComm(HANDLE h, DWORD inQueue, DWORD outQueue)
 {
-    auto port = PortOf(h);
-    return port ? port->Setup(inQueue, outQueue) : FALSE;
+    return OnPort(h, &CommPort::Setup, inQueue, outQueue);
 }
 
 BOOL GetCommState(HANDLE h, LPDCB dcb)
 {
-    auto port = PortOf(h);
-    return port ? port->GetState(dcb) : FALSE;
+    return OnPort(h, &CommPort::GetState, dcb);
 }
 
 BOOL SetCommState(HANDLE h, LPDCB dcb)
 {
-    auto port = PortOf(h);
-    return port ? port->SetState(dcb) : FALSE;
+    return OnPort(h, &CommPort::SetState, dcb);
 }
 
 BOOL GetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS timeouts)
 {
-    auto port = PortOf(h);
-    return port ? port->GetTimeouts(timeouts) : FALSE;
+    return OnPort(h, &CommPort::GetTimeouts, timeouts);
 }
 
 BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS timeouts)
 {
-    auto port = PortOf(h);
-    return port ? port->SetTimeouts(timeouts) : FALSE;
+    return OnPort(h, &CommPort::SetTimeouts, timeouts);
 }
 
 BOOL SetCommMask(HANDLE h, DWORD mask)
 {
-    auto port = PortOf(h);
-    return port ? port->SetMask(mask) : FALSE;
+    return OnPort(h, &CommPort::SetMask, mask);
 }
 
 BOOL GetCommMask(HANDLE h, LPDWORD mask)
 {
-    auto port = PortOf(h);
-    return port ? port->GetMask(mask) : FALSE;
+    return OnPort(h, &CommPort::GetMask, mask);
 }
 
 BOOL WaitCommEvent(HANDLE h, LPDWORD mask, LPOVERLAPPED ov)
 {
-    auto port = PortOf(h);
-    return port ? port->WaitEvent(mask, ov) : FALSE;
+    return OnPort(h, &CommPort::WaitEvent, mask, ov);
 }
 
 BOOL ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT stat)
 {
-    auto port = PortOf(h);
-    return port ? port->ClearError(errors, stat) : FALSE;
+    return OnPort(h, &CommPort::ClearError, errors, stat);
 }
 
 BOOL PurgeComm(HANDLE h, DWORD flags)
 {
-    auto port = PortOf(h);
-    return port ? port->Purge(flags) : FALSE;
+    return OnPort(h, &CommPort::Purge, flags);
 }
 
 BOOL GetCommModemStatus(HANDLE h, LPDWORD modemStat)
 {
-    auto port = PortOf(h);
-    return port ? port->ModemStatus(modemStat) : FALSE;
+    return OnPort(h, &CommPort::ModemStatus, modemStat);
 }
 
 BOOL EscapeCommFunction(HANDLE h, DWORD func)
 {
-    auto port = PortOf(h);
-    return port ? port->Escape(func) : FALSE;
+    return OnPort(h, &CommPort::Escape, func);
 }
 
 BOOL SetSimulatedModemStatus(HANDLE h, DWORD modemStat)
 {
-    auto port = PortOf(h);
-    return port ? port->SetSimulatedModem(modemStat) : FALSE;
+    return OnPort(h, &CommPort::SetSimulatedModem, modemStat);
 }

@@ -65,6 +65,12 @@ tcflag_t SizeFlag(BYTE bits)
 
 std::chrono::milliseconds Ms(uint64_t v) { return std::chrono::milliseconds(v); }
 
+BOOL Fail(DWORD error)
+{
+    SetLastError(error);
+    return FALSE;
+}
+
 }  // namespace
 
 void CommTermiosFromDcb(const DCB& d, struct termios& t)
@@ -758,16 +764,13 @@ BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
         return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
             return Read(buffer, count, nullptr, o);
         });
-    if (!buffer && count) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
+    if (!buffer && count)
+        return Fail(ERROR_NOACCESS);
     BeginOverlapped(ov);
     std::unique_lock lk(mu_);
     if (closed_) {
         lk.unlock();
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     const COMMTIMEOUTS& t = timeouts_;
     TimePoint now = Clock::now();
@@ -794,8 +797,7 @@ BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
     }
     if (hungUp_) {
         lk.unlock();
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
+        return Fail(ERROR_GEN_FAILURE);
     }
     ReadOp op{ov, ov->hEvent, static_cast<uint8_t*>(buffer), count, {}, std::nullopt, 0, now,
               firstByte};
@@ -824,8 +826,7 @@ BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
     }
     if (done)
         *done = 0;
-    SetLastError(ERROR_IO_PENDING);
-    return FALSE;
+    return Fail(ERROR_IO_PENDING);
 }
 
 BOOL CommPort::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
@@ -834,16 +835,13 @@ BOOL CommPort::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* o
         return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
             return Write(buffer, count, nullptr, o);
         });
-    if (!buffer && count) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
+    if (!buffer && count)
+        return Fail(ERROR_NOACCESS);
     BeginOverlapped(ov);
     std::unique_lock lk(mu_);
     if (closed_ || hungUp_) {
         lk.unlock();
-        SetLastError(closed_ ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE);
-        return FALSE;
+        return Fail(closed_ ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE);
     }
     TimePoint now = Clock::now();
     WriteOp op{ov, ov->hEvent, {}, 0, std::nullopt};
@@ -865,18 +863,15 @@ BOOL CommPort::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* o
     DWORD status = static_cast<DWORD>(ov->Internal);
     FlushSignals(lk);
     if (!pending) {
-        if (status != kStatusSuccess) {
-            SetLastError(ERROR_GEN_FAILURE);
-            return FALSE;
-        }
+        if (status != kStatusSuccess)
+            return Fail(ERROR_GEN_FAILURE);
         if (done)
             *done = n;
         return TRUE;
     }
     if (done)
         *done = 0;
-    SetLastError(ERROR_IO_PENDING);
-    return FALSE;
+    return Fail(ERROR_IO_PENDING);
 }
 
 BOOL CommPort::WaitEvent(DWORD* mask, OVERLAPPED* ov)
@@ -887,13 +882,11 @@ BOOL CommPort::WaitEvent(DWORD* mask, OVERLAPPED* ov)
     std::unique_lock lk(mu_);
     if (closed_) {
         lk.unlock();
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return Fail(ERROR_INVALID_HANDLE);
     }
     if (wait_ || mask_ == 0) {
         lk.unlock();
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return Fail(ERROR_INVALID_PARAMETER);
     }
     ov->InternalHigh = 0;
     ov->Internal = STATUS_PENDING;
@@ -903,16 +896,13 @@ BOOL CommPort::WaitEvent(DWORD* mask, OVERLAPPED* ov)
     FlushSignals(lk);
     if (!pending)
         return TRUE;
-    SetLastError(ERROR_IO_PENDING);
-    return FALSE;
+    return Fail(ERROR_IO_PENDING);
 }
 
 BOOL CommPort::OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait)
 {
-    if (!ov) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!ov)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::unique_lock lk(mu_);
     if (wait) {
         done_.wait(lk, [&] { return ov->Internal != STATUS_PENDING || !IsTracked(ov); });
@@ -925,10 +915,9 @@ BOOL CommPort::OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait)
     switch (status) {
     case kStatusSuccess: return TRUE;
     case STATUS_PENDING:
-        SetLastError(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
-        return FALSE;
-    case kStatusCancelled: SetLastError(ERROR_OPERATION_ABORTED); return FALSE;
-    default: SetLastError(ERROR_GEN_FAILURE); return FALSE;
+        return Fail(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
+    case kStatusCancelled: return Fail(ERROR_OPERATION_ABORTED);
+    default: return Fail(ERROR_GEN_FAILURE);
     }
 }
 
@@ -979,19 +968,15 @@ BOOL CommPort::Detach(OVERLAPPED* ov)
     done_.notify_all();
     Wake();
     FlushSignals(lk);
-    if (!found) {
-        SetLastError(ERROR_NOT_FOUND);
-        return FALSE;
-    }
+    if (!found)
+        return Fail(ERROR_NOT_FOUND);
     return TRUE;
 }
 
 BOOL CommPort::Setup(DWORD inQueue, DWORD outQueue)
 {
-    if (inQueue > kMaxQueue || outQueue > kMaxQueue) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (inQueue > kMaxQueue || outQueue > kMaxQueue)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::unique_lock lk(mu_);
     if (inQueue > capacity_)
         capacity_ = inQueue;
@@ -1002,10 +987,8 @@ BOOL CommPort::Setup(DWORD inQueue, DWORD outQueue)
 
 BOOL CommPort::GetState(DCB* dcb)
 {
-    if (!dcb) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!dcb)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lk(mu_);
     *dcb = dcb_;
     dcb->DCBlength = sizeof(DCB);
@@ -1014,10 +997,8 @@ BOOL CommPort::GetState(DCB* dcb)
 
 BOOL CommPort::SetState(const DCB* in)
 {
-    if (!in) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!in)
+        return Fail(ERROR_INVALID_PARAMETER);
     DCB d = *in;
     std::unique_lock lk(mu_);
     bool valid = d.ByteSize >= 5 && d.ByteSize <= 8 && d.Parity <= SPACEPARITY &&
@@ -1031,14 +1012,12 @@ BOOL CommPort::SetState(const DCB* in)
         valid = false;
     if (!valid) {
         lk.unlock();
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return Fail(ERROR_INVALID_PARAMETER);
     }
     DWORD error = 0;
     if (!ApplyTermios(d, error)) {
         lk.unlock();
-        SetLastError(error);
-        return FALSE;
+        return Fail(error);
     }
     d.fBinary = 1;
     d.DCBlength = sizeof(DCB);
@@ -1133,10 +1112,8 @@ void CommPort::ApplyLines(const DCB& d)
 
 BOOL CommPort::GetTimeouts(COMMTIMEOUTS* t)
 {
-    if (!t) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!t)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lk(mu_);
     *t = timeouts_;
     return TRUE;
@@ -1145,10 +1122,8 @@ BOOL CommPort::GetTimeouts(COMMTIMEOUTS* t)
 BOOL CommPort::SetTimeouts(const COMMTIMEOUTS* t)
 {
     if (!t || (t->ReadIntervalTimeout == MAXDWORD && t->ReadTotalTimeoutMultiplier == MAXDWORD &&
-               t->ReadTotalTimeoutConstant == MAXDWORD)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+               t->ReadTotalTimeoutConstant == MAXDWORD))
+        return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lk(mu_);
     timeouts_ = *t;
     return TRUE;
@@ -1156,10 +1131,8 @@ BOOL CommPort::SetTimeouts(const COMMTIMEOUTS* t)
 
 BOOL CommPort::SetMask(DWORD mask)
 {
-    if (mask & ~kAllEvents) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (mask & ~kAllEvents)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::unique_lock lk(mu_);
     mask_ = mask;
     if (wait_) {
@@ -1173,10 +1146,8 @@ BOOL CommPort::SetMask(DWORD mask)
 
 BOOL CommPort::GetMask(DWORD* mask)
 {
-    if (!mask) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!mask)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lk(mu_);
     *mask = mask_;
     return TRUE;
@@ -1205,10 +1176,8 @@ BOOL CommPort::ClearError(DWORD* errors, COMSTAT* stat)
 
 BOOL CommPort::Purge(DWORD flags)
 {
-    if (flags == 0 || (flags & ~0xFu)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (flags == 0 || (flags & ~0xFu))
+        return Fail(ERROR_INVALID_PARAMETER);
     std::unique_lock lk(mu_);
     if (flags & PURGE_TXABORT) {
         bool sending = !writes_.empty() && writes_.front().sent;
@@ -1238,10 +1207,8 @@ BOOL CommPort::Purge(DWORD flags)
 
 BOOL CommPort::ModemStatus(DWORD* status)
 {
-    if (!status) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!status)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lk(mu_);
     *status = CurrentModem();
     return TRUE;
@@ -1260,7 +1227,7 @@ BOOL CommPort::Escape(DWORD func)
     case SETXOFF: ::tcflow(fd_, TCOOFF); return TRUE;
     case SETXON: ::tcflow(fd_, TCOON); return TRUE;
     case RESETDEV: return TRUE;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+    default: return Fail(ERROR_INVALID_PARAMETER);
     }
 }
 

@@ -868,6 +868,27 @@ BOOL RestoreDC(HDC dc, int saved)
     return TRUE;
 }
 
+namespace {
+// Point settings of a DC are set and read alike: the old value is handed back on request.
+BOOL SetPointState(HDC dc, POINT DcState::*field, int x, int y, POINT* old)
+{
+    if (!Valid(dc))
+        return FALSE;
+    if (old)
+        *old = dc->St.*field;
+    dc->St.*field = POINT{x, y};
+    return TRUE;
+}
+
+BOOL GetPointState(HDC dc, POINT DcState::*field, POINT* out)
+{
+    if (!Valid(dc) || !out)
+        return FALSE;
+    *out = dc->St.*field;
+    return TRUE;
+}
+} // namespace
+
 #define QM_DC_ACCESSOR(Set, Get, Type, Field, Fail)   \
     Type Set(HDC dc, Type value)                      \
     {                                                 \
@@ -910,20 +931,12 @@ int SetStretchBltMode(HDC dc, int mode)
 
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old)
 {
-    if (!Valid(dc))
-        return FALSE;
-    if (old)
-        *old = dc->St.Origin;
-    dc->St.Origin = POINT{x, y};
-    return TRUE;
+    return SetPointState(dc, &DcState::Origin, x, y, old);
 }
 
 BOOL GetViewportOrgEx(HDC dc, POINT* org)
 {
-    if (!Valid(dc) || !org)
-        return FALSE;
-    *org = dc->St.Origin;
-    return TRUE;
+    return GetPointState(dc, &DcState::Origin, org);
 }
 
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old)
@@ -935,12 +948,7 @@ BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old)
 
 BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old)
 {
-    if (!Valid(dc))
-        return FALSE;
-    if (old)
-        *old = dc->St.BrushOrg;
-    dc->St.BrushOrg = POINT{x, y};
-    return TRUE;
+    return SetPointState(dc, &DcState::BrushOrg, x, y, old);
 }
 
 // ---- Clipping ----------------------------------------------------------------------------
@@ -1462,20 +1470,12 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom)
 
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old)
 {
-    if (!Valid(dc))
-        return FALSE;
-    if (old)
-        *old = dc->St.Pos;
-    dc->St.Pos = POINT{x, y};
-    return TRUE;
+    return SetPointState(dc, &DcState::Pos, x, y, old);
 }
 
 BOOL GetCurrentPositionEx(HDC dc, POINT* pos)
 {
-    if (!Valid(dc) || !pos)
-        return FALSE;
-    *pos = dc->St.Pos;
-    return TRUE;
+    return GetPointState(dc, &DcState::Pos, pos);
 }
 
 BOOL LineTo(HDC dc, int x, int y)

@@ -471,7 +471,15 @@ template <class I> struct Slot {
         installed = s;
         return old;
     }
+    // The Qt implementation is only built when nothing else is installed.
+    I& Current(I& (*fallback)()) { return installed ? *installed : fallback(); }
 };
+
+template <class Impl> Impl& Instance()
+{
+    static Impl s;
+    return s;
+}
 
 Slot<IMessageBoxService> gMessageBoxes;
 Slot<IFileDialogService> gFileDialogs;
@@ -557,70 +565,27 @@ HANDLE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, int)
 
 // ---- Installed services --------------------------------------------------------------------
 
-IMessageBoxService& QtMessageBoxService()
-{
-    static QtMessageBoxes s;
-    return s;
-}
-IFileDialogService& QtFileDialogService()
-{
-    static QtFileDialogs s;
-    return s;
-}
-IColorDialogService& QtColorDialogService()
-{
-    static QtColorDialogs s;
-    return s;
-}
-IFontListService& QtFontListService()
-{
-    static QtFontList s;
-    return s;
-}
-IPrintService& QtPrintService()
-{
-    static QtPrinting s;
-    return s;
-}
-IClipboardService& QtClipboardService()
-{
-    static QtClipboard s;
-    return s;
-}
-IShellService& QtShellService()
-{
-    static QtShell s;
-    return s;
-}
+IMessageBoxService& QtMessageBoxService() { return Instance<QtMessageBoxes>(); }
+IFileDialogService& QtFileDialogService() { return Instance<QtFileDialogs>(); }
+IColorDialogService& QtColorDialogService() { return Instance<QtColorDialogs>(); }
+IFontListService& QtFontListService() { return Instance<QtFontList>(); }
+IPrintService& QtPrintService() { return Instance<QtPrinting>(); }
+IClipboardService& QtClipboardService() { return Instance<QtClipboard>(); }
+IShellService& QtShellService() { return Instance<QtShell>(); }
 
-IMessageBoxService& MessageBoxService()
-{
-    return gMessageBoxes.installed ? *gMessageBoxes.installed : QtMessageBoxService();
-}
+IMessageBoxService& MessageBoxService() { return gMessageBoxes.Current(QtMessageBoxService); }
 IMessageBoxService* InstallMessageBoxService(IMessageBoxService* s) { return gMessageBoxes.Install(s); }
-IFileDialogService& FileDialogService()
-{
-    return gFileDialogs.installed ? *gFileDialogs.installed : QtFileDialogService();
-}
+IFileDialogService& FileDialogService() { return gFileDialogs.Current(QtFileDialogService); }
 IFileDialogService* InstallFileDialogService(IFileDialogService* s) { return gFileDialogs.Install(s); }
-IColorDialogService& ColorDialogService()
-{
-    return gColorDialogs.installed ? *gColorDialogs.installed : QtColorDialogService();
-}
+IColorDialogService& ColorDialogService() { return gColorDialogs.Current(QtColorDialogService); }
 IColorDialogService* InstallColorDialogService(IColorDialogService* s) { return gColorDialogs.Install(s); }
-IFontListService& FontListService()
-{
-    return gFontList.installed ? *gFontList.installed : QtFontListService();
-}
+IFontListService& FontListService() { return gFontList.Current(QtFontListService); }
 IFontListService* InstallFontListService(IFontListService* s) { return gFontList.Install(s); }
-IPrintService& PrintService() { return gPrinting.installed ? *gPrinting.installed : QtPrintService(); }
+IPrintService& PrintService() { return gPrinting.Current(QtPrintService); }
 IPrintService* InstallPrintService(IPrintService* s) { return gPrinting.Install(s); }
-IClipboardService& ClipboardService()
-{
-    return gClipboard.installed ? *gClipboard.installed : QtClipboardService();
-}
+IClipboardService& ClipboardService() { return gClipboard.Current(QtClipboardService); }
 IClipboardService* InstallClipboardService(IClipboardService* s) { return gClipboard.Install(s); }
-IShellService& ShellService() { return gShell.installed ? *gShell.installed : QtShellService(); }
+IShellService& ShellService() { return gShell.Current(QtShellService); }
 IShellService* InstallShellService(IShellService* s) { return gShell.Install(s); }
 
 std::string DocumentsFolder()

@@ -401,45 +401,15 @@ bool MakeDirs(const std::string& dir)
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Temporary file, fsync, rename, fsync of the folder: a crash leaves the old or the new file.
 bool SaveHive(Hive& h)
 {
     std::string file = h.file;
-    std::string dir = file.substr(0, file.rfind('/'));
-    if (!MakeDirs(dir))
+    if (!MakeDirs(file.substr(0, file.rfind('/'))))
         return false;
     std::string text = "; Quillmere settings (HKEY_CURRENT_USER)\n\n";
     WriteNode(text, *h.root, "");
-    std::string tmp = file + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    if (!ReplaceFileContents(file.c_str(), text.data(), text.size(), 0600))
         return false;
-    bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), file.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        ::close(dfd);
-    }
     h.dirty = false;
     return true;
 }
@@ -627,31 +597,83 @@ LONG CopyData(const Value& v, LPBYTE data, LPDWORD cb)
     return ERROR_SUCCESS;
 }
 
+// Runs `body` under the registry lock on the key a handle names; a bad handle fails alone.
+template <class Body>
+LONG OnKey(HKEY hKey, Body&& body)
+{
+    State& st = S();
+    std::lock_guard<std::mutex> g(st.lock);
+    Target t = Resolve(st, hKey);
+    if (t.error)
+        return t.error;
+    return body(st, t);
+}
+
+// Moves `n` down the path as far as the keys exist; returns how many parts were found.
+size_t DescendExisting(std::shared_ptr<Node>& n, const std::vector<std::string>& parts)
+{
+    size_t i = 0;
+    for (; i < parts.size(); ++i) {
+        auto child = n->ChildPtr(parts[i]);
+        if (!child)
+            break;
+        n = child;
+    }
+    return i;
+}
+
 bool CanWrite(REGSAM access) { return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0; }
 
 } // namespace
+
+bool ReplaceFileContents(const char* path, const char* data, uint64_t size, unsigned mode)
+{
+    std::string file = path;
+    size_t slash = file.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    std::string tmp = file + ".tmp";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+    uint64_t done = 0;
+    while (ok && done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n > 0)
+            done += static_cast<uint64_t>(n);
+        else if (n == 0 || errno != EINTR)
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(tmp.c_str(), file.c_str()) != 0) {
+        int error = errno;  // the caller reports why, not the clean-up's outcome
+        ::unlink(tmp.c_str());
+        errno = error;
+        return false;
+    }
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
 
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
 {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    std::vector<std::string> parts;
-    if (!SplitPath(lpSubKey, parts))
-        return ERROR_FILE_NOT_FOUND;
-    std::shared_ptr<Node> n = t.node;
-    for (auto& p : parts) {
-        n = n->ChildPtr(p);
-        if (!n)
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        std::vector<std::string> parts;
+        if (!SplitPath(lpSubKey, parts))
             return ERROR_FILE_NOT_FOUND;
-    }
-    *phkResult = NewHandle(st, t.hive, n, samDesired & KEY_ALL_ACCESS);
-    return ERROR_SUCCESS;
+        std::shared_ptr<Node> n = t.node;
+        if (DescendExisting(n, parts) < parts.size())
+            return ERROR_FILE_NOT_FOUND;
+        *phkResult = NewHandle(st, t.hive, n, samDesired & KEY_ALL_ACCESS);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired, LPSECURITY_ATTRIBUTES,
@@ -660,34 +682,25 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM sam
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    std::vector<std::string> parts;
-    if (!SplitPath(lpSubKey, parts))
-        return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<Node> n = t.node;
-    size_t i = 0;
-    for (; i < parts.size(); ++i) {
-        auto c = n->ChildPtr(parts[i]);
-        if (!c)
-            break;
-        n = c;
-    }
-    bool created = i < parts.size();
-    if (created) {
-        if (!(t.access & KEY_CREATE_SUB_KEY))
-            return ERROR_ACCESS_DENIED;
-        for (; i < parts.size(); ++i)
-            n = n->AddChild(parts[i]);
-    }
-    Store(lpdwDisposition, created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
-    *phkResult = NewHandle(st, t.hive, n, samDesired & KEY_ALL_ACCESS);
-    if (created)
-        return Changed(st, t);
-    return ERROR_SUCCESS;
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        std::vector<std::string> parts;
+        if (!SplitPath(lpSubKey, parts))
+            return ERROR_INVALID_PARAMETER;
+        std::shared_ptr<Node> n = t.node;
+        size_t i = DescendExisting(n, parts);
+        bool created = i < parts.size();
+        if (created) {
+            if (!(t.access & KEY_CREATE_SUB_KEY))
+                return ERROR_ACCESS_DENIED;
+            for (; i < parts.size(); ++i)
+                n = n->AddChild(parts[i]);
+        }
+        Store(lpdwDisposition, created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
+        *phkResult = NewHandle(st, t.hive, n, samDesired & KEY_ALL_ACCESS);
+        if (created)
+            return Changed(st, t);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegCloseKey(HKEY hKey)
@@ -712,28 +725,22 @@ LONG RegCloseKey(HKEY hKey)
 
 LONG RegFlushKey(HKEY hKey)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    if (t.hive == kCurrentUser)
-        return SaveIfDirty(st.hives[t.hive]);
-    return ERROR_SUCCESS;
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        if (t.hive == kCurrentUser)
+            return SaveIfDirty(st.hives[t.hive]);
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    Value* v = t.node->FindValue(lpValueName ? lpValueName : "");
-    if (!v)
-        return ERROR_FILE_NOT_FOUND;
-    Store(lpType, v->type);
-    return CopyData(*v, lpData, lpcbData);
+    return OnKey(hKey, [&](State&, Target& t) -> LONG {
+        Value* v = t.node->FindValue(lpValueName ? lpValueName : "");
+        if (!v)
+            return ERROR_FILE_NOT_FOUND;
+        Store(lpType, v->type);
+        return CopyData(*v, lpData, lpcbData);
+    });
 }
 
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
@@ -742,42 +749,36 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
         return ERROR_NOACCESS;
     if (dwType == REG_DWORD && cbData != 4)
         return ERROR_INVALID_PARAMETER;
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    if (!(t.access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
-    std::string name = lpValueName ? lpValueName : "";
-    if (name.size() > 16383)
-        return ERROR_INVALID_PARAMETER;
-    std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
-    if (Value* v = t.node->FindValue(name)) {
-        v->type = dwType;
-        v->data = std::move(data);
-    } else {
-        t.node->values.push_back(Value{name, dwType, std::move(data)});
-    }
-    return Changed(st, t);
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        if (!(t.access & KEY_SET_VALUE))
+            return ERROR_ACCESS_DENIED;
+        std::string name = lpValueName ? lpValueName : "";
+        if (name.size() > 16383)
+            return ERROR_INVALID_PARAMETER;
+        std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
+        if (Value* v = t.node->FindValue(name)) {
+            v->type = dwType;
+            v->data = std::move(data);
+        } else {
+            t.node->values.push_back(Value{name, dwType, std::move(data)});
+        }
+        return Changed(st, t);
+    });
 }
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    if (!(t.access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
-    std::string name = lpValueName ? lpValueName : "";
-    auto& vals = t.node->values;
-    auto it = std::find_if(vals.begin(), vals.end(), [&](const Value& v) { return SameName(v.name, name); });
-    if (it == vals.end())
-        return ERROR_FILE_NOT_FOUND;
-    vals.erase(it);
-    return Changed(st, t);
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        if (!(t.access & KEY_SET_VALUE))
+            return ERROR_ACCESS_DENIED;
+        std::string name = lpValueName ? lpValueName : "";
+        auto& vals = t.node->values;
+        auto it = std::find_if(vals.begin(), vals.end(), [&](const Value& v) { return SameName(v.name, name); });
+        if (it == vals.end())
+            return ERROR_FILE_NOT_FOUND;
+        vals.erase(it);
+        return Changed(st, t);
+    });
 }
 
 namespace {
@@ -819,87 +820,72 @@ LONG DeleteKey(State& st, const Target& t, LPCSTR subKey, bool recursive)
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    return DeleteKey(st, t, lpSubKey, false);
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        return DeleteKey(st, t, lpSubKey, false);
+    });
 }
 
 LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    return DeleteKey(st, t, lpSubKey, true);
+    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
+        return DeleteKey(st, t, lpSubKey, true);
+    });
 }
 
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD, LPSTR lpClass,
                    LPDWORD lpcchClass, void*)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    if (dwIndex >= t.node->children.size())
-        return ERROR_NO_MORE_ITEMS;
-    LONG r = CopyName(t.node->children[dwIndex]->name, lpName, lpcchName);
-    if (r == ERROR_SUCCESS && lpClass && lpcchClass && *lpcchClass) {
-        lpClass[0] = '\0';
-        *lpcchClass = 0;
-    }
-    return r;
+    return OnKey(hKey, [&](State&, Target& t) -> LONG {
+        if (dwIndex >= t.node->children.size())
+            return ERROR_NO_MORE_ITEMS;
+        LONG r = CopyName(t.node->children[dwIndex]->name, lpName, lpcchName);
+        if (r == ERROR_SUCCESS && lpClass && lpcchClass && *lpcchClass) {
+            lpClass[0] = '\0';
+            *lpcchClass = 0;
+        }
+        return r;
+    });
 }
 
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD, LPDWORD lpType,
                    LPBYTE lpData, LPDWORD lpcbData)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    if (dwIndex >= t.node->values.size())
-        return ERROR_NO_MORE_ITEMS;
-    const Value& v = t.node->values[dwIndex];
-    LONG r = CopyName(v.name, lpValueName, lpcchValueName);
-    if (r != ERROR_SUCCESS)
-        return r;
-    Store(lpType, v.type);
-    return CopyData(v, lpData, lpcbData);
+    return OnKey(hKey, [&](State&, Target& t) -> LONG {
+        if (dwIndex >= t.node->values.size())
+            return ERROR_NO_MORE_ITEMS;
+        const Value& v = t.node->values[dwIndex];
+        LONG r = CopyName(v.name, lpValueName, lpcchValueName);
+        if (r != ERROR_SUCCESS)
+            return r;
+        Store(lpType, v.type);
+        return CopyData(v, lpData, lpcbData);
+    });
 }
 
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
                       LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                       LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, void*)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    if (lpClass && lpcchClass && *lpcchClass)
-        lpClass[0] = '\0';
-    Store(lpcchClass, 0);
-    Store(lpcbMaxClassLen, 0);
-    Store(lpcbSecurityDescriptor, 0);
-    DWORD maxKey = 0, maxName = 0, maxData = 0;
-    for (auto& c : t.node->children)
-        maxKey = std::max(maxKey, static_cast<DWORD>(c->name.size()));
-    for (auto& v : t.node->values) {
-        maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
-        maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
-    }
-    Store(lpcSubKeys, static_cast<DWORD>(t.node->children.size()));
-    Store(lpcbMaxSubKeyLen, maxKey);
-    Store(lpcValues, static_cast<DWORD>(t.node->values.size()));
-    Store(lpcbMaxValueNameLen, maxName);
-    Store(lpcbMaxValueLen, maxData);
-    return ERROR_SUCCESS;
+    return OnKey(hKey, [&](State&, Target& t) -> LONG {
+        if (lpClass && lpcchClass && *lpcchClass)
+            lpClass[0] = '\0';
+        Store(lpcchClass, 0);
+        Store(lpcbMaxClassLen, 0);
+        Store(lpcbSecurityDescriptor, 0);
+        DWORD maxKey = 0, maxName = 0, maxData = 0;
+        for (auto& c : t.node->children)
+            maxKey = std::max(maxKey, static_cast<DWORD>(c->name.size()));
+        for (auto& v : t.node->values) {
+            maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
+            maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+        }
+        Store(lpcSubKeys, static_cast<DWORD>(t.node->children.size()));
+        Store(lpcbMaxSubKeyLen, maxKey);
+        Store(lpcValues, static_cast<DWORD>(t.node->values.size()));
+        Store(lpcbMaxValueNameLen, maxName);
+        Store(lpcbMaxValueLen, maxData);
+        return ERROR_SUCCESS;
+    });
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 #include "platform/EventLoop.h"
+#include "textview/TextView.h"
 
 #include <deque>
 
@@ -40,7 +41,7 @@ protected:
         typedLines.clear();
         waitSteps = 0;
         AddMessagePumpHook(&TypeNextLine);
-        Form1->CmdLineMemo->Lines()->Clear();
+        Form1->CmdLineWindow->ClearDocument();
     }
     void TearDown() override
     {
@@ -48,13 +49,13 @@ protected:
         UIMode = 'G';
         ProgramTest::TearDown();
     }
-    // The log's non-empty lines (the plain log control does not keep every empty line).
+    // The log's non-empty lines.
     std::vector<std::string> Log() const
     {
         std::vector<std::string> lines;
-        for (int i = 0; i < Form1->CmdLineMemo->Lines()->Count(); ++i)
-            if (!Form1->CmdLineMemo->Lines()->Strings(i).empty())
-                lines.push_back(Form1->CmdLineMemo->Lines()->Strings(i));
+        for (int i = 0; i < Form1->CmdLineWindow->Items->Count(); ++i)
+            if (!Form1->CmdLineWindow->Items->Strings(i).empty())
+                lines.push_back(Form1->CmdLineWindow->Items->Strings(i));
         return lines;
     }
     std::string Panel(int i) const { return Form1->StatusBar->Panels()->Items(i)->Text(); }

@@ -1,6 +1,7 @@
 // Start-up and shut-down: the windows in their order, the stored settings read and written
 // under the program's key, and the close check.
 #include "AppTestSupport.h"
+#include "textview/TextView.h"
 
 #include "framework/ComCtrls.h"
 #include "framework/Grids.h"
@@ -87,9 +88,9 @@ TEST_F(StartupFirstRun, WindowAfterCreation)
     EXPECT_EQ(Form1->Constraints()->MaxWidth(), width);
     EXPECT_EQ(Form1->Constraints()->MinHeight(), 330);
 
-    ASSERT_GT(Form1->CmdLineMemo->Lines()->Count(), 1);
-    EXPECT_EQ(Form1->CmdLineMemo->Lines()->Strings(0), "Welcome to the VYX Command Line Interpreter.");
-    EXPECT_EQ(Form1->CmdLineMemo->Lines()->Strings(1), "Use the command \"help\" to get started.");
+    ASSERT_GT(Form1->CmdLineWindow->Items->Count(), 1);
+    EXPECT_EQ(Form1->CmdLineWindow->Items->Strings(0), "Welcome to the VYX Command Line Interpreter.");
+    EXPECT_EQ(Form1->CmdLineWindow->Items->Strings(1), "Use the command \"help\" to get started.");
     for (const auto& box : ShownBoxes())
         ADD_FAILURE() << "unexpected message: " << box.Text;
 }

@@ -1,4 +1,4 @@
-#include "PtyPair.h"
+#include "common/PtyPair.h"
 #include "platform/Comm.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +38,16 @@ struct Port {
     {
         COMMTIMEOUTS t{interval, mult, constant, wmult, wconst};
         ASSERT_TRUE(SetCommTimeouts(h, &t));
+    }
+    // Turns on XON/XOFF output flow control and has the far end send XOFF.
+    void HoldOutputByXoff()
+    {
+        DCB d{};
+        ASSERT_TRUE(GetCommState(h, &d));
+        d.fOutX = 1;
+        ASSERT_TRUE(SetCommState(h, &d));
+        ASSERT_TRUE(pty.Send("\x13"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the port reads it
     }
     // Waits (event-driven) until the input queue holds at least n bytes.
     bool WaitInQueue(DWORD n)
@@ -285,13 +295,8 @@ TEST(CommTimeouts, WriteHeldByXoffEndsAtItsDeadline)
 {
     Port p;
     ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
-    DCB d{};
-    ASSERT_TRUE(GetCommState(p.h, &d));
-    d.fOutX = 1;
-    ASSERT_TRUE(SetCommState(p.h, &d));
     p.Timeouts(MAXDWORD, 0, 0, 0, 300);
-    ASSERT_TRUE(p.pty.Send("\x13"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    p.HoldOutputByXoff();
     std::string big(100, 'w');
     OVERLAPPED ov{};
     Event ev;
@@ -445,13 +450,8 @@ TEST(CommClose, CompletesPendingWorkWithoutBlocking)
 {
     Port p;
     ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
-    DCB d{};
-    ASSERT_TRUE(GetCommState(p.h, &d));
-    d.fOutX = 1;
-    ASSERT_TRUE(SetCommState(p.h, &d));
     p.Timeouts(0, 0, 0, 0, 0);  // nothing ends these on its own
-    ASSERT_TRUE(p.pty.Send("\x13"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    p.HoldOutputByXoff();
     Event rev, wev, eev;
     OVERLAPPED rov{}, wov{}, eov{};
     rov.hEvent = rev.h;

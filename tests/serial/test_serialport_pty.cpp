@@ -1,4 +1,4 @@
-#include "Pty.h"
+#include "common/PtyPair.h"
 #include "SerialTestSupport.h"
 
 #include <atomic>
@@ -12,7 +12,7 @@ protected:
         port.SetPort(pty.Path());
         port.FlowControl()->SetFlowControl(fcNone);
     }
-    Pty pty;
+    PtyPair pty;
     TSerialPort port{nullptr};
 };
 } // namespace

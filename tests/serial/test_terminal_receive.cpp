@@ -1,6 +1,6 @@
 #include "FakeComm.h"
 #include "SerialTestSupport.h"
-#include "platform/PtyPair.h"
+#include "common/PtyPair.h"
 
 #include "framework/FormReader.h"
 #include "framework/TypInfo.h"

@@ -1,5 +1,5 @@
 #include "SerialTestSupport.h"
-#include "platform/PtyPair.h"
+#include "common/PtyPair.h"
 
 #include <QImage>
 #include <QPixmap>

@@ -1,6 +1,6 @@
 #pragma once
-// A pseudo-terminal for port tests: the test keeps the master side, the port opens the
-// slave by its path.
+// A pseudo-terminal for port tests: the test holds the master side and the port under test
+// opens the slave by its path. All descriptors are closed on every path.
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -8,26 +8,39 @@
 #include <pty.h>
 #include <stdexcept>
 #include <string>
+#include <termios.h>
 #include <unistd.h>
 
-class Pty {
+class PtyPair {
 public:
-    Pty()
+    PtyPair()
     {
         int slave = -1;
         char name[256] = {};
         if (::openpty(&master_, &slave, name, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
-        ::close(slave);
+        ::close(slave);  // the port under test opens it by path
         path_ = name;
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        int fl = ::fcntl(master_, F_GETFL);
+        ::fcntl(master_, F_SETFL, fl | O_NONBLOCK);
+        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     }
-    ~Pty() { ::close(master_); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
+    ~PtyPair() { CloseMaster(); }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
 
     const std::string& Path() const { return path_; }
+    std::string Win32Name() const { return "\\\\.\\" + path_; }
+    int Master() const { return master_; }
 
+    void CloseMaster()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+    // Writes all bytes, waiting for room when the slave's queue is full.
     bool Send(const std::string& bytes)
     {
         size_t off = 0;
@@ -46,7 +59,7 @@ public:
         return true;
     }
 
-    // What the port sent, until want bytes arrived or timeoutMs passed.
+    // Collects what the port sent until `want` bytes arrived or the time is up.
     std::string Receive(size_t want, int timeoutMs = 5000)
     {
         std::string got;
@@ -66,6 +79,14 @@ public:
             got.append(buf, static_cast<size_t>(n));
         }
         return got;
+    }
+
+    // The slave's settings as seen through the master.
+    termios Settings() const
+    {
+        termios t{};
+        ::tcgetattr(master_, &t);
+        return t;
     }
 
 private:

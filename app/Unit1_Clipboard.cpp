@@ -1,0 +1,79 @@
+// Copying the selected cells of a grid to the clipboard as tab-separated text.
+#include "app/Unit1.h"
+
+#include "framework/Clipbrd.h"
+#include "framework/ComCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "framework/StdCtrls.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// Every copied cell ends with a TAB, every row with CR LF, the last ones included.
+std::string SelectionText(TStringGrid* Grid, bool WithNumbers, int RightEnd, const std::function<bool(int)>& Shown)
+{
+    const TGridRect sel = Grid->Selection();
+    const int right = std::min(sel.Right, RightEnd);
+    std::string text;
+    for (int r = sel.Top; r <= sel.Bottom; ++r) {
+        if (WithNumbers)
+            text += Grid->GetCell(0, r) + "\t";
+        for (int c = sel.Left; c <= right; ++c)
+            if (Shown(c))
+                text += Grid->GetCell(c, r) + "\t";
+        text += "\r\n";
+    }
+    return text;
+}
+
+void PutOnClipboard(TForm1* Form, const std::string& Text)
+{
+    Clipboard()->SetAsText(Text);
+    Form->OKMessage("Selection copied to clipboard.\rUse the \"paste\" function from another\r"
+                    "application to get the selection.",
+                    2);
+}
+
+} // namespace
+
+void TForm1::MemGridToClipBoard(bool WithNumbers)
+{
+    auto shown = [this](int c) {
+        switch (c) {
+        case 3:
+        case 4: return SplitData_Setting->Checked();
+        case 5: return ToneNumber_Setting->Checked();
+        case 6: return MemoryLockout_Setting->Checked();
+        case 7: return Description_Setting->Checked();
+        default: return true;
+        }
+    };
+    PutOnClipboard(this, SelectionText(MemGrid, WithNumbers, MemGrid->ColCount() - 1, shown));
+}
+
+// The menu grid's columns 4 and 5 are bookkeeping, never user text: they are not copied.
+void TForm1::MenuGridToClipBoard(bool WithNumbers)
+{
+    PutOnClipboard(this, SelectionText(MenuGrid, WithNumbers, 3, [](int) { return true; }));
+}
+
+void TForm1::Copy1Click(TObject*)
+{
+    TComponent* grid = Grid_Popup->PopupComponent();
+    if (grid && grid == MemGrid)
+        MemGridToClipBoard(false);
+    else if (grid && grid == MenuGrid)
+        MenuGridToClipBoard(false);
+}
+
+void TForm1::Copywhichchannelnumbers1Click(TObject*)
+{
+    switch (VYXPageControl->TabIndex()) {
+    case 0: MemGridToClipBoard(true); break;
+    case 1: MenuGridToClipBoard(true); break;
+    default: break;
+    }
+}

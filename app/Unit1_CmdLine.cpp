@@ -1,0 +1,317 @@
+// The command-line interpreter: typed lines walk the command tree of CommandTable and drive
+// the same functions as the menus; the dialogue goes to the styled log CmdLineWindow.
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Menus.h"
+#include "framework/Spin.h"
+#include "framework/StdCtrls.h"
+#include "framework/SysUtils.h"
+#include "framework/TypInfo.h"
+#include "placement/FormPlace.h"
+#include "serial/SerialPort.h"
+#include "textview/TextView.h"
+
+namespace {
+
+constexpr int WordCount = 10;
+constexpr const char* Quote = "\"";
+
+// Set while a typed line runs, so that a second line typed meanwhile is refused instead of
+// running inside the first.
+bool CommandRunning = false;
+
+struct CommandModeScope {
+    CommandModeScope()
+    {
+        UIMode = 'C';
+        CommandRunning = true;
+    }
+    ~CommandModeScope()
+    {
+        UIMode = 'G';
+        CommandRunning = false;
+    }
+    CommandModeScope(const CommandModeScope&) = delete;
+    CommandModeScope& operator=(const CommandModeScope&) = delete;
+};
+
+// Words 1..10 of the line (index 0 unused): separated by single blanks, lower-cased.
+std::vector<std::string> SplitWords(const std::string& Line)
+{
+    std::vector<std::string> words(WordCount + 1);
+    std::string rest = Line + " ";
+    for (int i = 1; i <= WordCount; ++i) {
+        const auto blank = rest.find(' ');
+        if (blank == std::string::npos) {
+            rest = rest.substr(0, 255);
+            continue;
+        }
+        words[i] = LowerCase(rest.substr(0, blank));
+        rest = rest.substr(blank + 1, 255);
+    }
+    return words;
+}
+
+std::string WithDefaultExtension(const std::string& Name)
+{
+    return Name.find('.') == std::string::npos ? Name + ".vyx" : Name;
+}
+
+void ClearLog(TTextView* View)
+{
+    if (!View)
+        return;
+    View->ClearDocument();
+    View->FormatDocument();
+    View->Invalidate();
+}
+
+// Actions owned by units still being built; each says plainly that it is not available.
+void NotAvailable(const std::string& What) { ShowStatus(What + " is not available yet."); }
+
+} // namespace
+
+std::uint8_t TForm1::FindSubCommand(std::uint8_t ParentId, const std::string& Name)
+{
+    std::uint8_t id = 0;
+    for (const TMainCmd& cmd : CommandTable)
+        if (cmd.ParentId == ParentId && Name == cmd.CmdName)
+            id = cmd.CmdId;
+    return id;
+}
+
+std::uint8_t TForm1::CommandIndexById(std::uint8_t Id)
+{
+    std::uint8_t index = 0;
+    for (int i = 1; i <= CommandTable.Count(); ++i)
+        if (CommandTable[i].CmdId == Id)
+            index = static_cast<std::uint8_t>(i);
+    return index;
+}
+
+std::string TForm1::ListSubCommands(std::uint8_t Id)
+{
+    std::string s;
+    int n = 0;
+    for (const TMainCmd& cmd : CommandTable) {
+        if (cmd.ParentId != Id)
+            continue;
+        s += std::string(cmd.CmdName) + ", ";
+        if (++n == 3) {
+            s += ";  ";
+            n = 0;
+        }
+    }
+    const std::size_t cut = n != 0 ? 2 : 5;
+    s.erase(s.size() >= cut ? s.size() - cut : 0);
+    return s;
+}
+
+std::uint8_t TForm1::ResolveCommandPath(std::uint8_t FirstWord, const std::vector<std::string>& Words,
+                                        std::string& Path, std::string& Bad)
+{
+    Path.clear();
+    Bad.clear();
+    std::uint8_t current = 1;
+    for (std::size_t i = FirstWord; i <= 9 && i < Words.size(); ++i) {
+        const std::uint8_t id = FindSubCommand(current, Words[i]);
+        if (id == 0) {
+            Bad = Words[i];
+            break;
+        }
+        current = id;
+        Path += Words[i] + " ";
+    }
+    if (!Path.empty())
+        Path.pop_back();
+    return current;
+}
+
+void TForm1::ShowCommandHelp(std::uint8_t Id, const std::string& Name, const std::string& Bad)
+{
+    if (!Bad.empty())
+        WriteCmdLineWindow("Error: invalid (Sub)command " + std::string(Quote) + Bad + Quote + ".", 8);
+    std::string subs = ListSubCommands(Id);
+    if (!subs.empty())
+        subs = ";;Sub-commands:;  " + subs;
+    const std::uint8_t index = CommandIndexById(Id);
+    const std::string help = index != 0 ? CommandTable[index].HelpText : "";
+    WriteCmdLineWindow("Help on Command " + std::string(Quote) + Name + Quote + ":;  " + help + subs, 7);
+}
+
+void TForm1::PrintMemoryRow(std::uint8_t Row)
+{
+    auto pair = [this, Row](int c) { return MemGrid->GetCell(c, 0) + " = " + MemGrid->GetCell(c, Row); };
+    WriteCmdLineWindow(pair(1) + "   " + pair(2), 0);
+    if (SplitData_Setting->Checked())
+        WriteCmdLineWindow(pair(3) + "   " + pair(4), 0);
+    WriteCmdLineWindow(pair(5) + "   " + pair(6) + "   " + pair(7), 0);
+}
+
+void TForm1::Cmdinterpreter(const std::string& Line)
+{
+    const std::vector<std::string> words = SplitWords(Line);
+    std::string path;
+    std::string bad;
+    const std::uint8_t id = ResolveCommandPath(1, words, path, bad);
+    const std::string& arg = bad;
+
+    switch (id) {
+    case 1:
+        WriteCmdLineWindow("Incorrect command: " + arg +
+                               ".;Please use command \"help\" to get a list of valid commands.",
+                           8);
+        break;
+    case 2: {
+        const std::uint8_t id2 = ResolveCommandPath(2, words, path, bad);
+        if (id2 <= 2) {
+            ShowCommandHelp(2, "help", bad);
+            WriteCmdLineWindow("Available commands are:;  " + ListSubCommands(1), 7);
+        } else {
+            ShowCommandHelp(id2, path, bad);
+        }
+        break;
+    }
+    case 10: CloseMenuClick(this); break;
+    case 11:
+        // Without a name there is nothing to open: show the syntax instead.
+        if (words[3].empty())
+            ShowCommandHelp(id, path, bad);
+        else
+            LoadFile(WithDefaultExtension(words[3]));
+        break;
+    case 12:
+        if (!words[3].empty())
+            FileSaveAction(WithDefaultExtension(words[3]), 1);
+        else if (!CurrentFileName.empty())
+            FileSaveAction(CurrentFileName, 1);
+        else
+            WriteCmdLineWindow("No filename specified and no current filename available.", 8);
+        break;
+    case 14:
+        WriteCmdLineWindow(CurrentFileName.empty()
+                               ? std::string("No Open file.")
+                               : "Current open file = " + std::string(Quote) + CurrentFileName + Quote + ".",
+                           0);
+        WriteCmdLineWindow(FileChanged ? "Changes not saved." : "No unsaved changed.", 0);
+        break;
+    case 15: ExitMenuClick(this); break;
+    case 16: NotAvailable("Printing"); break;
+    case 17:
+        if (MenuTabSheet->TabVisible())
+            NotAvailable("Printing");
+        else
+            WriteCmdLineWindow("Menu items not supported on current radio!", 8);
+        break;
+    case 21:
+        if (arg.empty()) {
+            WriteCmdLineWindow(std::string("Radio Type is ") + CurrentRadioRecord().RadioName, 0);
+        } else if (arg == "detect") {
+            NotAvailable("Radio detection");
+        } else if (arg == "list") {
+            for (const TRadioType& radio : RadioTypeTable)
+                WriteCmdLineWindow(radio.RadioName, 0);
+        } else {
+            const std::string name = AnsiUpperCase(arg);
+            const std::uint8_t r = FindRadioByField(name, 1);
+            if (r != 0) {
+                CurrentRadio = r;
+                ChangeRadioHandle(false);
+                ShowStatus("Radio type changed.");
+            } else {
+                WriteCmdLineWindow(name + " is not a valid radio type!", 8);
+            }
+        }
+        break;
+    case 31:
+        if (words[3].empty())
+            NotAvailable("Reading the radio's power switch");
+        else
+            ShowCommandHelp(id, path, bad);
+        break;
+    case 32: RadioSwitchOnClick(this); break;
+    case 33: RadioSwitchOffClick(this); break;
+    case 41:
+        if (words[3] == "channel") {
+            int n = 0;
+            if (!TryStrToInt(words[4], n) || n < MemEdit->MinValue() || n > MemEdit->MaxValue())
+                WriteCmdLineWindow("Incorrect channel nummer!", 8);
+            else
+                PrintMemoryRow(static_cast<std::uint8_t>(n + 1));
+        } else if (words[3] == "all") {
+            for (int row = MemEdit->MinValue() + 1; row <= MemEdit->MaxValue() + 1; ++row) {
+                PrintMemoryRow(static_cast<std::uint8_t>(row));
+                WriteCmdLineWindow(" ", 1);
+            }
+        }
+        break;
+    case 51: ClearLog(CmdLineWindow); break;
+    default: ShowCommandHelp(id, path, bad); break;
+    }
+
+    WriteCmdLineWindow("", 0);
+    VYXPageControl->SetActivePage(CmdTabSheet);
+}
+
+void TForm1::CmdLineEditCBKeyPress(TObject*, char& Key)
+{
+    if (Key != 13)
+        return;
+    const std::string line = CmdLineEditCB->Text();
+    if (line.empty())
+        return;
+    if (PendingAnswer == WaitingAnswer) {
+        WriteCmdLineWindow(" ;ANS> " + line, 6);
+        CmdLineEditCB->SetText("");
+        PendingAnswer = line;
+        return;
+    }
+    if (CommandRunning) {
+        WriteCmdLineWindow("A command is still running; please wait until it ends.", 8);
+        return;
+    }
+    CommandModeScope scope;
+    CmdLineEditCB->Items()->Add(line);
+    WriteCmdLineWindow(" ;> " + line, 6);
+    CmdLineEditCB->SetText("");
+    try {
+        Cmdinterpreter(line);
+    } catch (const std::exception& e) {
+        // Reported where the user typed, as every message of a typed command is.
+        WriteCmdLineWindow(MessageKindName(1) + " - " + e.what(), 8);
+        WriteCmdLineWindow("", 0);
+    }
+}
+
+void TForm1::Cmd_Popup_ClearClick(TObject*) { ClearLog(CmdLineWindow); }
+
+void TForm1::Cmd_Popup_CopyClick(TObject*)
+{
+    if (CmdLineWindow && CmdLineWindow->HasSelection()) {
+        CmdLineWindow->CopySelection();
+        OKMessage("Selection copied to clipboard.\rUse the \"paste\" function from another\r"
+                  "application to get the selection.",
+                  2);
+    } else {
+        OKMessage("No selection to copy!", 0);
+    }
+}
+
+void TForm1::RegisterCmdLineMembers()
+{
+    // TForm1's class information is built once; these members join it before any form
+    // description is read.
+    TClassBuilder<TForm1> b(*const_cast<TClassInfo*>(TForm1::StaticClassInfo()));
+    b.Field("CmdLineWindow", &TForm1::CmdLineWindow);
+    b.Field("ViewStyle1", &TForm1::ViewStyle1);
+    b.Field("VYXFormStore", &TForm1::VYXFormStore);
+#define QM_M(Name) b.Method(#Name, &TForm1::Name)
+    QM_M(ALL1Click); QM_M(SelectRange1Click); QM_M(CurrentLine1Click);
+    QM_M(RX1Click); QM_M(TX1Click); QM_M(Clear1Click); QM_M(Copy1Click);
+    QM_M(FormResize); QM_M(FormMouseWheelDown); QM_M(FormMouseWheelUp); QM_M(RXButtonClick);
+    QM_M(CmdLineEditCBKeyPress); QM_M(Cmd_Popup_ClearClick); QM_M(Cmd_Popup_CopyClick);
+#undef QM_M
+}

@@ -1,0 +1,393 @@
+// Reading channel files: the native format of every version and the csv exports, by one
+// line parser that guesses the separator and the kind of each line. The whole file is
+// read and checked first; only a complete file reaches the grids.
+#include "app/FreqText.h"
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/Dialogs.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Spin.h"
+#include "framework/SysUtils.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <variant>
+#include <vector>
+
+namespace {
+
+constexpr const char* HeaderText = "[Quillmere Version:";
+// A channel file is a few kilobytes; anything far larger is not one.
+constexpr std::size_t MaxChannelFileSize = 16u * 1024u * 1024u;
+
+struct MemWrite {
+    int Row;
+    std::array<std::optional<std::string>, 8> Cells; // columns 1..7; unset ones stay
+};
+struct MenuWrite {
+    std::string Number;
+    std::string Value;
+};
+struct StatusNote {
+    std::string Text;
+};
+using LoadStep = std::variant<MemWrite, MenuWrite, StatusNote>;
+
+struct ParsedFile {
+    std::vector<LoadStep> Steps; // in file order
+    bool HeaderSeen = false;
+    char VersionChar = '0';
+};
+
+struct DamagedFile {
+    std::string Reason;
+};
+
+enum class ReadOutcome { Read, CannotOpen, Damaged };
+
+ReadOutcome ReadWholeFile(const std::string& name, std::string& data, std::string& reason)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return ReadOutcome::CannotOpen;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadOutcome::CannotOpen;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            reason = std::string("The file could not be read to its end (") + std::strerror(errno) + ").";
+            ::close(fd);
+            return ReadOutcome::Damaged;
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, std::size_t(n));
+        if (data.size() > MaxChannelFileSize) {
+            reason = "The file is far too large to be a channel file.";
+            ::close(fd);
+            return ReadOutcome::Damaged;
+        }
+    }
+    ::close(fd);
+    if (data.find('\0') != std::string::npos) {
+        reason = "The file holds binary data, not channel lines.";
+        return ReadOutcome::Damaged;
+    }
+    return ReadOutcome::Read;
+}
+
+// Lines end at CR LF, LF or a lone CR.
+std::vector<std::string> SplitLines(const std::string& data)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\r' && data[i] != '\n')
+            continue;
+        lines.push_back(data.substr(start, i - start));
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < data.size())
+        lines.push_back(data.substr(start));
+    return lines;
+}
+
+char ChooseSeparator(std::string copy)
+{
+    int best = 0;
+    char candidate = ':';
+    for (char ch : {';', ':', ','}) {
+        int count = 0;
+        for (auto pos = copy.find(ch); pos != std::string::npos; pos = copy.find(ch)) {
+            ++count;
+            copy = copy.substr(pos + 1, 100);
+            if (count > best) {
+                candidate = ch;
+                best = count;
+            }
+        }
+    }
+    return candidate;
+}
+
+std::string CheckedMode(const std::string& name)
+{
+    return name.empty() ? std::string() : ModeNameByIndex(ModeIndexByName(name));
+}
+
+class ChannelParser {
+public:
+    ParsedFile Parse(const std::vector<std::string>& lines)
+    {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            ParseLine(lines[i], int(i) + 1);
+        return std::move(result_);
+    }
+
+private:
+    void ParseLine(const std::string& text, int lineNo)
+    {
+        if (text.size() <= 3)
+            return;
+        const std::size_t headerLength = std::strlen(HeaderText);
+        if (text.compare(0, headerLength, HeaderText) == 0) {
+            const char c = text.size() > headerLength ? text[headerLength] : '0';
+            version_ = (c >= '0' && c <= '9') ? c - '0' : 0;
+            result_.HeaderSeen = true;
+            result_.VersionChar = c;
+            separator_ = ':';
+            return;
+        }
+        if (!separator_)
+            separator_ = ChooseSeparator(text);
+
+        std::string line = text;
+        int k = 1;
+        if (version_ == 9) {
+            if (const auto hash = line.find('#'); hash != std::string::npos) {
+                defaultKind_ = UpperCase(line.substr(0, hash));
+                fields_[1].clear();
+            } else {
+                fields_[1] = defaultKind_;
+                k = 2;
+            }
+        }
+        for (auto pos = line.find(*separator_); k < 9 && pos != std::string::npos;
+             pos = line.find(*separator_)) {
+            fields_[std::size_t(k)] = line.substr(0, pos);
+            line = line.substr(pos + 1, 100);
+            ++k;
+        }
+        fields_[std::size_t(k)] = line;
+
+        if (fields_[1] == "MEM")
+            MemoryLine(k, lineNo);
+        else if (fields_[1] == "MENU")
+            MenuLine(k, lineNo);
+    }
+
+    // A line cut short (a truncated file, a damaged record) would take its missing
+    // fields from the line before: such a file is refused instead.
+    void RequireFields(int reached, int needed, int lineNo) const
+    {
+        if (reached < needed)
+            throw DamagedFile{"Line " + IntToStr(lineNo) + " is incomplete: " + IntToStr(reached) +
+                              " of " + IntToStr(needed) + " fields."};
+    }
+
+    const std::string& F(int n) const { return fields_[std::size_t(n)]; }
+
+    void MemoryLine(int reached, int lineNo)
+    {
+        const int d = (version_ == 0 || version_ == 1) ? 0 : 1;
+        RequireFields(reached, version_ == 0 ? 6 : 8 + d, lineNo);
+        ++memoryLines_;
+        int row = memoryLines_;
+        if (d == 1) {
+            int n = 0;
+            row = TryStrToInt(F(2), n) && n >= 0 && n < 100 ? n + 1 : 0;
+        }
+        if (row < 1 || row > 100) {
+            result_.Steps.push_back(StatusNote{"Error when loading file: Incorrect Memory number found"});
+            return;
+        }
+        MemWrite w;
+        w.Row = row;
+        w.Cells[1] = CheckFreqInBands(F(2 + d));
+        w.Cells[3] = CheckFreqInBands(F(4 + d));
+        w.Cells[2] = CheckedMode(F(3 + d));
+        w.Cells[4] = CheckedMode(F(5 + d));
+        if (version_ != 0) {
+            w.Cells[5] = F(6 + d).empty() ? std::string()
+                                          : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
+            w.Cells[6] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
+            w.Cells[7] = Copy(F(8 + d), 1, 20);
+        } else {
+            w.Cells[7] = Copy(F(6 + d), 1, 20);
+        }
+        result_.Steps.push_back(std::move(w));
+    }
+
+    void MenuLine(int reached, int lineNo)
+    {
+        RequireFields(reached, 4, lineNo);
+        if (version_ != 9) {
+            if (F(2) != CurrentMenuSetText()) {
+                result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
+                                                   " ignored. Menu option is for other radio type."});
+                return;
+            }
+            result_.Steps.push_back(MenuWrite{F(3), F(4)});
+            return;
+        }
+        if (!MenuTable.ValidIndex(CurrentMenuSet))
+            return;
+        for (const TMenuEntry& entry : MenuTable[CurrentMenuSet]) {
+            if (F(3) != entry.MenuDescription)
+                continue;
+            const std::string list = entry.MenuValueList;
+            int index = 0;
+            if (!F(4).empty()) {
+                const auto at = list.find(F(4));
+                if (at != std::string::npos)
+                    index = int(std::count(list.begin(), list.begin() + std::ptrdiff_t(at), ','));
+            }
+            result_.Steps.push_back(MenuWrite{entry.MenuNumber, IntToStr(index)});
+        }
+    }
+
+    static std::string CurrentMenuSetText()
+    {
+        return RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadioRecord().MenuSet : "0";
+    }
+
+    ParsedFile result_;
+    int version_ = 9;
+    std::optional<char> separator_;
+    std::string defaultKind_ = "MEM";
+    int memoryLines_ = 0;
+    std::array<std::string, 10> fields_; // 1..9; kept from line to line
+};
+
+// Hides a control for its lifetime, whatever way the scope is left.
+class HiddenWhile {
+public:
+    explicit HiddenWhile(TControl* c) : c_(c), wasVisible_(c->Visible()) { c_->SetVisible(false); }
+    ~HiddenWhile() { c_->SetVisible(wasVisible_); }
+    HiddenWhile(const HiddenWhile&) = delete;
+    HiddenWhile& operator=(const HiddenWhile&) = delete;
+
+private:
+    TControl* c_;
+    bool wasVisible_;
+};
+
+constexpr const char* ChannelFileFilter =
+    "Quillmere, (*.vyx)|*.vyx|Comma Separated Value, (*.csv)|*.csv|Dot/Semi Colon Separated "
+    "Value, (*.csv)|*.csv|Text file, (*.txt)|*.txt|All Files, (*.*)|*.*";
+
+} // namespace
+
+bool TForm1::AskFileChange()
+{
+    if (!FileChanged)
+        return true;
+    return YesNoMessage("Changes not saved, continue anyway ?", 0);
+}
+
+void TForm1::BrowseFile(std::string& FileName)
+{
+    if (!OpenDialog) {
+        OpenDialog = new TOpenDialog(this);
+        OpenDialog->DefaultExt = "vyx";
+        OpenDialog->Filter = ChannelFileFilter;
+        OpenDialog->Title = "Open VYX file";
+        OpenDialog->Options = TOpenOptions{ofHideReadOnly, ofShowHelp, ofEnableSizing};
+    }
+    if (!CurrentFileName.empty()) {
+        OpenDialog->FileName = ExtractLastPathPart(CurrentFileName);
+        OpenDialog->InitialDir = CurrentFileName;
+    } else {
+        OpenDialog->InitialDir = MemoryFileDir;
+    }
+    OpenDialog->FilterIndex = 1;
+    FileName = OpenDialog->Execute() ? OpenDialog->FileName : std::string();
+}
+
+void TForm1::LoadMenuClick(TObject*)
+{
+    ChangeEnabled(false);
+    std::string name;
+    BrowseFile(name);
+    if (name.empty() || !AskFileChange()) {
+        ShowStatus("Load file canceled.");
+    } else {
+        Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
+                          static_cast<std::uint8_t>(MenuEdit->MaxValue()));
+        Clear_Action_Mem(0, 99);
+        LoadFile(name);
+    }
+    ChangeEnabled(true);
+}
+
+void TForm1::LoadFile(const std::string& FileName)
+{
+    std::string data, reason;
+    switch (ReadWholeFile(FileName, data, reason)) {
+    case ReadOutcome::CannotOpen:
+        OKMessage("Could not load file " + FileName + " !", 1);
+        return;
+    case ReadOutcome::Damaged:
+        OKMessage("Could not load file " + FileName + " !\r" + reason +
+                      "\rThe memory channels and menu settings were left as they were.",
+                  1);
+        return;
+    case ReadOutcome::Read: break;
+    }
+
+    ParsedFile parsed;
+    try {
+        const std::vector<std::string> lines = SplitLines(data);
+        parsed = ChannelParser().Parse(lines);
+        // Every line of a written channel file ends with a line break: a last line
+        // without one was cut off.
+        if (parsed.HeaderSeen && !lines.empty() && lines.back().size() > 3 && data.back() != '\n' &&
+            data.back() != '\r')
+            throw DamagedFile{"The file ends in the middle of line " + IntToStr(int(lines.size())) + "."};
+    } catch (const DamagedFile& damage) {
+        OKMessage("Could not load file " + FileName + " !\r" + damage.Reason +
+                      "\rThe memory channels and menu settings were left as they were.",
+                  1);
+        return;
+    }
+
+    {
+        HiddenWhile hideMem(MemGrid);
+        HiddenWhile hideMenu(MenuGrid);
+        CurrentFileName = FileName;
+        for (const LoadStep& step : parsed.Steps) {
+            if (const auto* w = std::get_if<MemWrite>(&step)) {
+                for (int c = 1; c <= 7; ++c)
+                    if (w->Cells[std::size_t(c)])
+                        MemGrid->SetCell(c, w->Row, *w->Cells[std::size_t(c)]);
+            } else if (const auto* m = std::get_if<MenuWrite>(&step)) {
+                SubRX_Action_Menu(m->Number, m->Value, false);
+            } else {
+                ShowStatus(std::get<StatusNote>(step).Text);
+            }
+        }
+        UpdateEditFields();
+        UpdateMemGrid();
+        if (parsed.HeaderSeen)
+            ShowStatus(std::string("File loaded. (VYX version: ") + parsed.VersionChar + ".X.)");
+        else
+            ShowStatus("None VYX File loaded.");
+        UpdateTaskBarUsed();
+    }
+
+    SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
+    MemGrid->SetRow(1);
+    MemGrid->SetCol(1);
+    if (MenuGrid->RowCount() > 1) {
+        MenuGrid->SetRow(1);
+        MenuGrid->SetCol(1);
+    }
+    UpdateEditFields();
+    UpdateMemGrid();
+    FileChanged = false;
+}

@@ -1,0 +1,229 @@
+// Writing channel files: the native format, the comma and semicolon exports and the
+// fixed-width text export. A file is written beside its target and renamed over it, so a
+// failed save never leaves the old file destroyed or half-written.
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/Dialogs.h"
+#include "framework/Forms.h"
+#include "framework/Grids.h"
+#include "framework/SysUtils.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* NativeHeader = "[Quillmere Version:2.4]";
+constexpr const char* LineEnd = "\r\n";
+
+constexpr const char* SaveFilter =
+    "Quillmere, (*.vyx)|*.vyx|Comma Separated Value, (*.csv)|*.csv|Dot/Semi Colon Separated "
+    "Value, (*.csv)|*.csv|Text file, (*.txt)|*.txt";
+
+[[noreturn]] void RaiseWriteError(const std::string& name, int error)
+{
+    throw EInOutError("Could not save file " + name + " : " + std::strerror(error));
+}
+
+// Writes data to name through a temporary file in the same folder and a rename. A
+// symbolic link keeps pointing at its file: the file it names is replaced.
+void WriteFileAtomically(const std::string& name, const std::string& data)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target(name);
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec)
+            target = resolved;
+    }
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0)
+        mode = st.st_mode & 07777;
+
+    std::string temp = target.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        RaiseWriteError(name, errno);
+    auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        RaiseWriteError(name, error);
+    };
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        done += std::size_t(n);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        fail(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        RaiseWriteError(name, error);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        RaiseWriteError(name, error);
+    }
+}
+
+std::string Joined(TStringGrid* grid, int row, int fromCol, int toCol, char separator)
+{
+    std::string line;
+    for (int c = fromCol; c <= toCol; ++c) {
+        if (c > fromCol)
+            line += separator;
+        line += grid->GetCell(c, row);
+    }
+    return line;
+}
+
+std::string CurrentMenuSetText()
+{
+    return RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadioRecord().MenuSet : "0";
+}
+
+std::string NativeText(TStringGrid* mem, TStringGrid* menu)
+{
+    std::string out = std::string(NativeHeader) + LineEnd;
+    for (int r = 1; r <= 100; ++r)
+        out += "MEM:" + Joined(mem, r, 0, 7, ':') + LineEnd;
+    const std::string menuSet = CurrentMenuSetText();
+    if (menuSet != "0")
+        for (int r = 1; r < menu->RowCount(); ++r)
+            out += "MENU:" + menuSet + ":" + menu->GetCell(0, r) + ":" + menu->GetCell(3, r) + LineEnd;
+    return out;
+}
+
+std::string SeparatedText(TStringGrid* mem, TStringGrid* menu, char sep)
+{
+    const std::string s(1, sep);
+    std::string out = "Mem#" + s + "RX Freq." + s + "RX Mode" + s + "TX Freq." + s + "RX Mode" + s +
+                      "Tone" + s + "Mem.Lock" + s + "Description" + LineEnd;
+    for (int r = 1; r <= 100; ++r)
+        out += Joined(mem, r, 0, 7, sep) + LineEnd;
+    if (CurrentMenuSetText() != "0") {
+        out += LineEnd;
+        out += "Menu#" + s + "Description" + s + "Setting" + LineEnd;
+        for (int r = 1; r < menu->RowCount(); ++r)
+            out += Joined(menu, r, 0, 2, sep) + LineEnd;
+    }
+    return out;
+}
+
+std::string PlainText(TStringGrid* mem, TStringGrid* menu)
+{
+    static const std::uint8_t widths[] = {5, 13, 6, 13, 6, 8, 8};
+    std::string out = std::string(NativeHeader) + LineEnd + LineEnd;
+    out += std::string("Mem# RX Freq.     Mode  TX Freq.     Mode  Tone    Mem.Lck Description") + LineEnd;
+    for (int r = 1; r <= 100; ++r) {
+        for (int c = 0; c <= 6; ++c)
+            out += TForm1::PadRight(mem->GetCell(c, r), widths[c]);
+        out += mem->GetCell(7, r) + LineEnd;
+    }
+    if (CurrentMenuSetText() != "0") {
+        out += LineEnd;
+        out += std::string("Menu# Description                                                 Setting") + LineEnd;
+        for (int r = 1; r < menu->RowCount(); ++r)
+            out += TForm1::PadRight(menu->GetCell(0, r), 6) + TForm1::PadRight(menu->GetCell(1, r), 60) +
+                   menu->GetCell(2, r) + LineEnd;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string TForm1::PadRight(const std::string& Text, std::uint8_t Width)
+{
+    return Text.size() >= Width ? Text : Text + std::string(Width - Text.size(), ' ');
+}
+
+bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
+{
+    const std::string expected = Format == 1 ? "vyx" : Format == 4 ? "txt" : "csv";
+    const auto dot = FileName.rfind('.');
+    const std::string found = dot == std::string::npos ? FileName : FileName.substr(dot + 1);
+    if (found != expected &&
+        !YesNoMessage("You selected to save the file in " + expected + " formaat, but selected the " +
+                          found + " extention.\rDo you want to continue anyway?",
+                      0)) {
+        ShowStatus("File Save canceled");
+        return false;
+    }
+
+    std::string text;
+    switch (Format) {
+    case 2: text = SeparatedText(MemGrid, MenuGrid, ','); break;
+    case 3: text = SeparatedText(MemGrid, MenuGrid, ';'); break;
+    case 4: text = PlainText(MemGrid, MenuGrid); break;
+    default: text = NativeText(MemGrid, MenuGrid); break;
+    }
+    WriteFileAtomically(FileName, text);
+    // Only a native file that is safely written ties the grids to it.
+    if (Format == 1) {
+        FileChanged = false;
+        CurrentFileName = FileName;
+    }
+    ShowStatus("File \"" + FileName + "\" saved.");
+    SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
+    return true;
+}
+
+namespace {
+// A failed write is shown like any other error; the caller learns that nothing was saved.
+template <class F> bool ShowingWriteErrors(F&& save)
+{
+    try {
+        return save();
+    } catch (Exception& e) {
+        Application->ShowException(&e);
+        return false;
+    }
+}
+} // namespace
+
+bool TForm1::SaveAsAction()
+{
+    if (!SaveDialog) {
+        SaveDialog = new TSaveDialog(this);
+        SaveDialog->DefaultExt = "vyx";
+        SaveDialog->Filter = SaveFilter;
+        SaveDialog->Title = "Save VYX file";
+        SaveDialog->Options = TOpenOptions{ofOverwritePrompt, ofHideReadOnly, ofShowHelp, ofEnableSizing};
+    }
+    SaveDialog->FileName = ExtractLastPathPart(CurrentFileName);
+    SaveDialog->InitialDir = CurrentFileName.empty() ? MemoryFileDir : CurrentFileName;
+    SaveDialog->FilterIndex = 1;
+    if (!SaveDialog->Execute()) {
+        ShowStatus("Save canceled.");
+        return false;
+    }
+    const std::string name = SaveDialog->FileName;
+    const int format = SaveDialog->FilterIndex >= 1 && SaveDialog->FilterIndex <= 4 ? SaveDialog->FilterIndex : 1;
+    return ShowingWriteErrors([&] { return FileSaveAction(name, static_cast<std::uint8_t>(format)); });
+}
+
+bool TForm1::SaveAction()
+{
+    if (CurrentFileName.empty())
+        return SaveAsAction();
+    return ShowingWriteErrors([&] { return FileSaveAction(CurrentFileName, 1); });
+}
+
+void TForm1::SaveMenuClick(TObject*) { SaveAction(); }
+
+void TForm1::SaveAsClick(TObject*) { SaveAsAction(); }

@@ -1,0 +1,225 @@
+// The radio link: opening and testing the port, sending one command, waiting for the
+// answer and cleaning it of error answers, the two controlled exchanges, stopping and
+// closing. Answers arrive through the terminal's string-received event while Delay pumps.
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/Menus.h"
+#include "framework/SysUtils.h"
+#include "framework/TypInfo.h"
+#include "platform/EventLoop.h"
+#include "serial/SerialPort.h"
+#include "serial/SerialTerminal.h"
+
+#include <algorithm>
+
+void Delay(unsigned milliseconds)
+{
+    DelayWithMessages(milliseconds);
+}
+
+std::string DeleteSubstring(const std::string& token, const std::string& text)
+{
+    const int at = Pos(token, text);
+    if (at == 0)
+        return text;
+    return Copy(text, 1, at - 1) + Copy(text, at + 2, 255);
+}
+
+void TForm1::RegisterRadioLinkHandlers()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    TClassBuilder<TForm1> b(const_cast<TClassInfo&>(*TForm1::StaticClassInfo()));
+    b.Method("ComPortTxEmpty", &TForm1::ComPortTxEmpty);
+    b.Method("ComTerminalStrReceived", &TForm1::ComTerminalStrReceived);
+    b.Method("MemStopButtonClick", &TForm1::MemStopButtonClick);
+    b.Method("MemChanRXButtonClick", &TForm1::MemChanRXButtonClick);
+    b.Method("MemChanTXButtonClick", &TForm1::MemChanTXButtonClick);
+    b.Method("MemGridDblClick", &TForm1::MemGridDblClick);
+}
+
+void TForm1::Send(const std::string& Command)
+{
+    ReceiveBuffer.clear();
+    AnswerComplete = false;
+    // A write whose transmit-empty notice never came is freed (detached if still in
+    // flight) rather than leaked.
+    if (PendingWrite)
+        DisposeAsyncRecord(PendingWrite);
+    PendingWrite = nullptr;
+    if (!MenuRadioType->Default())
+        return;
+    NewAsyncRecord(PendingWrite);
+    TxEmpty = false;
+    ComPort->StartWriteText(Command, PendingWrite);
+    for (int step = 0; step < 5 && !TxEmpty; ++step)
+        Delay(10);
+}
+
+void TForm1::ComPortTxEmpty(TObject*)
+{
+    if (PendingWrite) {
+        DisposeAsyncRecord(PendingWrite);
+        TxEmpty = true;
+    }
+}
+
+void TForm1::ComTerminalStrReceived(TObject*, std::string& Str)
+{
+    if (ReceiveBuffer.empty())
+        ComTerminal->DisplayText("\n\r");
+    ReceiveBuffer += Str;
+    if (ReceiveBuffer.find(';') != std::string::npos)
+        AnswerComplete = true;
+}
+
+void TForm1::Receive(std::string& Answer)
+{
+    for (int step = 0; step < RxDelay && !AnswerComplete; ++step)
+        Delay(1);
+    Answer = ReceiveBuffer;
+    ReceiveBuffer.clear();
+    Answer = DeleteSubstring("?;", Answer);
+    Answer = DeleteSubstring("O;", Answer);
+    Answer = DeleteSubstring("E;", Answer);
+}
+
+void TForm1::ClearReceiveBuf()
+{
+    if (!MenuRadioType->Default())
+        return;
+    Delay(static_cast<unsigned>(std::max(RxDelay, 0)));
+    const int waiting = ComPort->BytesWaiting();
+    if (waiting > 0) {
+        std::string dropped;
+        ComPort->ReceiveText(dropped, waiting);
+    }
+    ComPort->PurgeQueues(true, true);
+    ReceiveBuffer.clear();
+}
+
+bool TForm1::OpenLinkPort()
+{
+    MenuRadioType->SetDefault(true);
+    try {
+        ComPort->OpenPort();
+    } catch (Exception& e) {
+        ComPortClose();
+        Application->ShowException(&e);
+        return false;
+    }
+    return true;
+}
+
+bool TForm1::OpenAndCheckCom()
+{
+    TStringList ports;
+    try {
+        ListSerialPorts(&ports);
+    } catch (Exception& e) {
+        Application->ShowException(&e);
+        return false;
+    }
+    const std::string wanted = Copy(ComPort->Port(), 1, 4);
+    bool present = false;
+    for (int i = 0; i < ports.Count() && !present; ++i)
+        present = Copy(ports[i], 1, 4) == wanted;
+    if (!present) {
+        OKMessage("Error: None or incorrect communication port selected.\rPlease use the "
+                  "\"Communication\" dialog to set the correct port.",
+                  0);
+        return false;
+    }
+    ComPort->SetEventChar(';');
+    ReceiveBuffer.clear();
+    if (!OpenLinkPort())
+        return false;
+    ClearReceiveBuf();
+    Send("AI0;");
+    ClearReceiveBuf();
+    Send("MR0000;");
+    std::string answer;
+    Receive(answer);
+    if (Copy(answer, 1, 3) == "MR0")
+        return true;
+    ComPortClose();
+    return false;
+}
+
+void TForm1::ComPortClose()
+{
+    MenuRadioType->SetDefault(false);
+    MemProgressBar->SetMin(0);
+    MemProgressBar->SetPosition(0);
+    MenuProgressBar->SetMin(0);
+    MenuProgressBar->SetPosition(0);
+    // The last write goes with the port: its record must not outlive the device.
+    if (PendingWrite)
+        DisposeAsyncRecord(PendingWrite);
+    PendingWrite = nullptr;
+    if (ComPort->Connected())
+        ComPort->ClosePort();
+}
+
+void TForm1::ReportLinkError()
+{
+    OKMessage("Error while trying to communicate with the radio", 1);
+    ComPortClose();
+}
+
+void TForm1::AbortRadioAction()
+{
+    try {
+        ComPortClose();
+    } catch (...) {
+        MenuRadioType->SetDefault(false);
+    }
+    ChangeEnabled(true);
+}
+
+bool TForm1::AskControlled(std::string& Command, std::uint8_t N)
+{
+    Command = UpperCase(Command);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Send(Command);
+        std::string answer;
+        Receive(answer);
+        if (Copy(answer, 1, 2) == Copy(Command, 1, 2) && int(answer.size()) == N + 3) {
+            Command = Copy(answer, 3, N);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TForm1::SendControlled(const std::string& Command, std::uint8_t N)
+{
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Send(Command);
+        Send(Copy(Command, 1, N) + ";");
+        std::string answer;
+        Receive(answer);
+        std::size_t start = 0;
+        for (std::size_t end = answer.find(';'); end != std::string::npos;
+             start = end + 1, end = answer.find(';', start)) {
+            if (answer.substr(start, end - start + 1) == Command)
+                return true;
+        }
+    }
+    return false;
+}
+
+void TForm1::StopAllCom()
+{
+    ShowStatus("Closing communicatiom. One moment please!");
+    StopRequest = true;
+    MenuReadActive = false;
+}
+
+void TForm1::MemStopButtonClick(TObject*) { StopAllCom(); }

@@ -1,0 +1,162 @@
+// The memory grid's edit panel: committing a row, following the grid's current cell,
+// clearing rows, the progress bar and File > Close.
+#include "app/FreqText.h"
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/ExtCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Spin.h"
+#include "framework/StdCtrls.h"
+#include "framework/SysUtils.h"
+#include "framework/TypInfo.h"
+
+#include <algorithm>
+
+namespace {
+std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + IntToStr(n); }
+} // namespace
+
+void TForm1::UpdateButtonClick(TObject*)
+{
+    char key = 13;
+    MemoryActivateChanges(this, key);
+}
+
+void TForm1::MemoryActivateChanges(TObject*, char& Key)
+{
+    if (Key != 13)
+        return;
+    Key = 0;
+    const int r = MemGrid->Row();
+    UpdateMemGrid();
+    UpdateEditFields();
+    UpdateMemGrid();
+    UpdateEditFields();
+    FileChanged = true;
+    ShowStatus("Memory " + TwoDigits(r - 1) + " updated.");
+    UpdateTaskBarUsed();
+    if (r < 100)
+        MemGrid->SetRow(r + 1);
+    if (RXFreqEdit->CanFocus())
+        RXFreqEdit->SetFocus();
+}
+
+void TForm1::MemGridClick(TObject*)
+{
+    UpdateEditFields();
+    if (!MemGrid->Focused())
+        return;
+    TWinControl* editors[] = {nullptr,   RXFreqEdit, RXModeSelect, TXFreqEdit,
+                              TXModeSelect, ToneNumber, MemLock,   Description};
+    const int col = MemGrid->Selection().Right;
+    if (col < 1 || col > 7)
+        return;
+    // A hidden column's editor sits on a hidden panel and cannot take the focus.
+    if (editors[col]->CanFocus())
+        editors[col]->SetFocus();
+}
+
+void TForm1::MemEditChange(TObject*)
+{
+    int value = 0;
+    if (!TryStrToInt(MemEdit->Text(), value))
+        return;
+    if (value < MemEdit->MinValue() || value > MemEdit->MaxValue())
+        return;
+    if (value + 1 < MemGrid->RowCount())
+        MemGrid->SetRow(value + 1);
+}
+
+void TForm1::MemEditExit(TObject*) { MemEdit->SetValue(MemGrid->Row() - 1); }
+
+void TForm1::RXFreqEditExit(TObject*) { RXFreqEdit->SetText(CheckFreqInBands(RXFreqEdit->Text())); }
+
+void TForm1::TXFreqEditExit(TObject*) { TXFreqEdit->SetText(CheckFreqInBands(TXFreqEdit->Text())); }
+
+void TForm1::TXFreqEditEnter(TObject*)
+{
+    if (!TXFreqEdit->Text().empty())
+        return;
+    TXFreqEdit->SetText(RXFreqEdit->Text());
+    TXModeSelect->SetItemIndex(RXModeSelect->ItemIndex());
+    TXFreqEdit->SelectAll();
+}
+
+void TForm1::Clear_Action_Mem(std::uint8_t From, std::uint8_t To)
+{
+    // Callers pass memory numbers; anything past the last memory stays inside the grid.
+    const int last = std::min<int>(To, MemGrid->RowCount() - 2);
+    for (int r = From + 1; r <= last + 1; ++r)
+        for (int c = 1; c <= 7; ++c)
+            MemGrid->SetCell(c, r, "");
+    FileChanged = true;
+}
+
+void TForm1::MemChanClearFieldsButtonClick(TObject*)
+{
+    const int m = MemEdit->Value();
+    Clear_Action_Mem(static_cast<std::uint8_t>(m), static_cast<std::uint8_t>(m));
+    UpdateTaskBarUsed();
+    UpdateEditFields();
+}
+
+void TForm1::ClearFieldsButtonClick(TObject* Sender) { MemChanClearFieldsButtonClick(Sender); }
+
+void TForm1::ExitButtonClick(TObject*) { Close(); }
+
+void TForm1::MemChanClearButtonClick(TObject*)
+{
+    if (!AskFileChange()) {
+        ShowStatus("Delete of all memory entries canceled.");
+        return;
+    }
+    Clear_Action_Mem(0, 99);
+    FileChanged = true;
+    UpdateEditFields();
+    ShowStatus("ALL memory entries deleted.");
+    UpdateTaskBarUsed();
+}
+
+void TForm1::SetMemProgressBar(std::uint8_t Position)
+{
+    const int lo = std::min(MemProgressBar->Min(), MemProgressBar->Max());
+    const int hi = std::max(MemProgressBar->Min(), MemProgressBar->Max());
+    MemProgressBar->SetPosition(std::clamp<int>(Position, lo, hi));
+}
+
+void TForm1::CloseMenuClick(TObject*)
+{
+    if (!AskFileChange())
+        return;
+    Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
+                      static_cast<std::uint8_t>(MenuEdit->MaxValue()));
+    Clear_Action_Mem(0, 99);
+    UpdateEditFields();
+    SetCaption(MainWindowCaption);
+    CurrentFileName.clear();
+    MemGrid->SetRow(1);
+    MemGrid->SetCol(1);
+    if (MenuGrid->RowCount() > 1) {
+        MenuGrid->SetRow(1);
+        MenuGrid->SetCol(1);
+    }
+    ChangeRadioHandle(false);
+    FileChanged = false;
+    ShowStatus("File closed.");
+}
+
+bool TForm1::PublishChannelFileMethods()
+{
+    static const bool published = [] {
+        TClassBuilder<TForm1> b(*const_cast<TClassInfo*>(TForm1::StaticClassInfo()));
+#define QM_M(Name) b.Method(#Name, &TForm1::Name)
+        QM_M(MemoryActivateChanges); QM_M(MemGridClick); QM_M(MemEditChange);
+        QM_M(MemEditExit); QM_M(RXFreqEditExit); QM_M(TXFreqEditExit); QM_M(TXFreqEditEnter);
+        QM_M(MemChanClearFieldsButtonClick); QM_M(UpdateButtonClick);
+        QM_M(ClearFieldsButtonClick); QM_M(ExitButtonClick); QM_M(MemChanClearButtonClick);
+#undef QM_M
+        return true;
+    }();
+    return published;
+}

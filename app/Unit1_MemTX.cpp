@@ -1,0 +1,152 @@
+// Writing memory channels to the radio: only memories that differ from the radio's are
+// cleared and written, and every write is checked by reading it back.
+#include "app/FreqText.h"
+#include "app/Globals.h"
+#include "app/Unit1.h"
+
+#include "framework/ComCtrls.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Spin.h"
+#include "framework/SysUtils.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int WriteAttempts = 5;
+constexpr unsigned ReopenPauseMs = 2000;
+const std::string ZeroFrequency(11, '0');
+
+std::string TwoDigits(int n)
+{
+    return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
+}
+
+std::string ClearingCommand(int memory, char half)
+{
+    const TRadioType& radio = CurrentRadioRecord();
+    return std::string("MW") + half + radio.MemWriteFiller + TwoDigits(memory) +
+           "0000000000000" + radio.MemClearTail + ";";
+}
+
+// Whether the radio's answer shows a memory other than the write command would leave.
+bool AnswerDiffers(const std::string& a, const std::string& w)
+{
+    if (a.empty())
+        return true;
+    if (Copy(w, 7, 11) == ZeroFrequency)
+        return Copy(a, 5, 13) != Copy(w, 5, 13);
+    return Copy(a, 3, 1) != Copy(w, 3, 1) || Copy(a, 5, 16) != Copy(w, 5, 16) ||
+           (Copy(w, 20, 1) == "1" && Copy(a, 21, 2) != Copy(w, 21, 2));
+}
+
+} // namespace
+
+std::string TForm1::BuildMemoryWriteCommand(int M, int H)
+{
+    const TRadioType& radio = CurrentRadioRecord();
+    const int r = M + 1;
+    const std::string freqCell = MemGrid->GetCell(2 * H - 1, r);
+    const std::string modeCell = MemGrid->GetCell(2 * H, r);
+    const std::string toneCell = MemGrid->GetCell(5, r);
+    std::string freq = freqCell.empty() ? ZeroFrequency : FreqTextToHz(freqCell);
+    if (freq.size() != 11)
+        freq = ZeroFrequency;
+    const std::string mode = Copy(ModeCodeByName(modeCell) + "0", 1, 1);
+    std::string w = "MW" + IntToStr(H - 1) + radio.MemWriteFiller + TwoDigits(M) + freq + mode;
+    w += MemGrid->GetCell(6, r) == "FALSE" ? "0" : "1";
+    if (!toneCell.empty() && toneCell != "N/A" && modeCell == "FM")
+        w += std::string("1") + ToneTable[ToneIndexByText(toneCell)].ToneCode + " ";
+    else
+        w += radio.MemClearTail;
+    return w + ";";
+}
+
+bool TForm1::DiffFreq(const std::string& W)
+{
+    const std::string query = "MR" + Copy(W, 3, 4) + ";";
+    std::string answer;
+    for (int attempt = 0; attempt < 5 && answer.empty(); ++attempt) {
+        Send(query);
+        Receive(answer);
+    }
+    return AnswerDiffers(answer, W);
+}
+
+bool TForm1::SendSubTX(const std::string& W)
+{
+    int failed = 0;
+    bool different = true;
+    while (different && failed < WriteAttempts) {
+        Send(W);
+        Delay(static_cast<unsigned>(std::max(TxDelay, 0)));
+        different = DiffFreq(W);
+        if (different && ++failed == WriteAttempts) {
+            OKMessage("Communication problem!\r\rPlease increase the \"TX delay\" to solve this "
+                      "problem!",
+                      0);
+            ComPortClose();
+            Delay(ReopenPauseMs);
+            OpenAndCheckCom();
+        }
+    }
+    if (failed >= WriteAttempts) {
+        ReportLinkError();
+        return false;
+    }
+    return true;
+}
+
+void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
+{
+    bool ok = true;
+    const int start = MemEdit->Value();
+    ChangeEnabled(false);
+    ShowStatus("Starting to send memory settings to radio.");
+    SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
+    try {
+        if (!OpenAndCheckCom()) {
+            ReportLinkError();
+        } else {
+            SendControlled("LK0;", 2);
+            const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
+            for (int m = From; m <= To && !StopRequest; ++m) {
+                MemProgressBar->SetPosition(
+                    std::clamp(m + 1, MemProgressBar->Min(), std::max(MemProgressBar->Min(), MemProgressBar->Max())));
+                MemGrid->SetRow(m + 1);
+                UpdateEditFields();
+                UpdateMemGrid();
+                ShowStatus("Sending memory: " + IntToStr(m) + " to radio.");
+                const std::string rx = BuildMemoryWriteCommand(m, 1);
+                const std::string tx = BuildMemoryWriteCommand(m, 2);
+                bool different = DiffFreq(rx);
+                if (!different && split)
+                    different = DiffFreq(tx);
+                if (!different)
+                    continue;
+                if (ok)
+                    ok = SendSubTX(ClearingCommand(m, '0'));
+                if (ok && split)
+                    ok = SendSubTX(ClearingCommand(m, '1'));
+                const int r = m + 1;
+                if (ok && !MemGrid->GetCell(1, r).empty())
+                    ok = SendSubTX(rx);
+                if (ok && (MemGrid->GetCell(3, r) != MemGrid->GetCell(1, r) ||
+                           MemGrid->GetCell(4, r) != MemGrid->GetCell(2, r)))
+                    ok = SendSubTX(tx);
+            }
+            ShowStatus("Finished memory TX.");
+        }
+        ComPortClose();
+        MemGrid->SetRow(std::clamp(start + 1, 1, 100));
+        UpdateEditFields();
+        UpdateMemGrid();
+    } catch (...) {
+        AbortRadioAction();
+        throw;
+    }
+    ChangeEnabled(true);
+}
+
+void TForm1::MemChanTXButtonClick(TObject*) { TX_Action_Mem(0, 99); }

@@ -1,0 +1,144 @@
+// Model detection, delay measurement, power and memory selection against the simulated
+// radio, and the grids' select-all.
+#include "test_link_support.h"
+
+using namespace apptest;
+
+namespace {
+class RadioDetect : public RadioLinkTest {};
+} // namespace
+
+TEST_F(RadioDetect, PlainModelByItsIdentification)
+{
+    Connect("TS-850SAT");
+    RxDelay = 123;
+    EXPECT_EQ(Form1->AutoDetectRadioType(), FindRadioByField("TS-850SAT", 1));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Found Kenwood radio: TS-850SAT."});
+    EXPECT_EQ(ShownBoxes()[0].Kind, 2);
+    EXPECT_EQ(RxDelay, 123);
+    EXPECT_FALSE(Form1->ComPort->Connected());
+}
+
+TEST_F(RadioDetect, InterfaceBoardProbeFindsTheTS930)
+{
+    Connect("TS-930");
+    EXPECT_EQ(Form1->AutoDetectRadioType(), FindRadioByField("TS-930", 1));
+    EXPECT_EQ(Heard("EQ").size(), 1u);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Found Kenwood radio: TS-930."});
+}
+
+TEST_F(RadioDetect, BeatCancelTellsTheGVariantAndIsRestored)
+{
+    Connect("TS-570SG");
+    sim_->Feed("BC1;");
+    EXPECT_EQ(Form1->AutoDetectRadioType(), FindRadioByField("TS-570SG", 1));
+    EXPECT_EQ(sim_->BeatCancel(), '1');
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Found Kenwood radio: TS-570SG."});
+    const auto bc = Heard("BC");
+    EXPECT_EQ(bc.front(), "BC1"); // fed by the test
+    EXPECT_EQ(bc.back(), "BC");   // the restore's read-back
+    EXPECT_NE(std::find(bc.begin(), bc.end(), "BC2"), bc.end());
+}
+
+TEST_F(RadioDetect, PlainTS570RefusesTheSecondCanceller)
+{
+    Connect("TS-570S");
+    RxDelay = 100;
+    EXPECT_EQ(Form1->AutoDetectRadioType(), FindRadioByField("TS-570S", 1));
+    EXPECT_EQ(sim_->BeatCancel(), '0');
+}
+
+TEST_F(RadioDetect, NoRadioNoModel)
+{
+    Form1->ComPort->SetPort("/nowhere/ttyX9");
+    EXPECT_EQ(Form1->AutoDetectRadioType(), 0);
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_EQ(ShownBoxes()[1].Text, "No kenwood radio found.");
+    EXPECT_EQ(ShownBoxes()[1].Kind, 0);
+}
+
+TEST_F(RadioDetect, AnswerDelayIsMeasured)
+{
+    RadioSimOptions slow;
+    slow.LatencyMs = 40;
+    Connect("TS-570D", slow);
+    RxDelay = 250;
+    const int proposed = Form1->AutoDetectRxDelayTime();
+    // At least 40 steps of 1 ms a pass: (200 div 5 + 1) x 3 and up; far below a silent
+    // radio's 1803.
+    EXPECT_GE(proposed, 123);
+    EXPECT_LT(proposed, 1803);
+    EXPECT_EQ(proposed % 3, 0);
+    EXPECT_EQ(RxDelay, 250);
+    EXPECT_EQ(Heard("MR0000").size(), 6u);
+    EXPECT_FALSE(Form1->ComPort->Connected());
+
+    Form1->ComPort->SetPort("/nowhere/ttyX9");
+    EXPECT_EQ(Form1->AutoDetectRxDelayTime(), 0);
+    EXPECT_EQ(ShownBoxes().back().Text, "Error while trying to communicate with the radio");
+}
+
+TEST_F(RadioDetect, PowerOffAndOn)
+{
+    Connect("TS-570D");
+    Form1->RadioSwitchOffClick(Form1);
+    EXPECT_EQ(Status(), "Switch off command send to radio.");
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_TRUE(WaitFor([this] { return !sim_->PowerOn(); }));
+    Form1->RadioSwitchOnClick(Form1);
+    EXPECT_EQ(Status(), "Switch on command send to radio.");
+    EXPECT_TRUE(WaitFor([this] { return sim_->PowerOn(); }));
+    // Neither sends the link test.
+    EXPECT_TRUE(Heard("AI").empty());
+}
+
+TEST_F(RadioDetect, DoubleClickSelectsTheRowsMemory)
+{
+    Connect("TS-570D"); // selection with read-back
+    sim_->Feed("LK1;");
+    Form1->MemGrid->SetRow(6);
+    Form1->MemGridDblClick(Form1);
+    EXPECT_EQ(sim_->SelectedMemory(), 5);
+    EXPECT_EQ(sim_->Lock(), '0');
+    EXPECT_EQ(sim_->Receiver(), '2');
+    EXPECT_EQ(Heard("MC ").front(), "MC 05");
+    EXPECT_EQ(Status(), "Radio switched to memory 05.");
+    EXPECT_TRUE(Form1->MemGrid->Enabled());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+}
+
+TEST_F(RadioDetect, DoubleClickByModelMethod)
+{
+    Connect("TS-440"); // selection without read-back
+    Form1->MemGrid->SetRow(13);
+    Form1->MemGridDblClick(Form1);
+    EXPECT_EQ(sim_->SelectedMemory(), 12);
+    EXPECT_TRUE(Heard("MC;").empty());
+    EXPECT_EQ(Status(), "Radio switched to memory 12.");
+
+    Connect("TS-450S"); // no memory selection
+    Form1->MemGridDblClick(Form1);
+    EXPECT_EQ(Status(), "Memory selection not supported for this radio");
+    EXPECT_TRUE(sim_->Received().empty());
+}
+
+TEST_F(RadioDetect, DoubleClickWithoutLinkReportsAndReenables)
+{
+    Form1->ComPort->SetPort("/nowhere/ttyX9");
+    Form1->MemGridDblClick(Form1);
+    EXPECT_EQ(ShownBoxes().back().Text, "Error while trying to communicate with the radio");
+    EXPECT_TRUE(Form1->MemGrid->Enabled());
+    EXPECT_FALSE(RadioBusy);
+}
+
+TEST_F(RadioDetect, SelectAllOnTheGridThatOpenedThePopup)
+{
+    Form1->Grid_Popup->SetPopupComponent(Form1->MemGrid);
+    Form1->CtrlAClick(Form1);
+    EXPECT_EQ(Form1->MemGrid->Selection(), (TGridRect{1, 1, 7, 100}));
+    const TGridRect before = Form1->MenuGrid->Selection();
+    Form1->Grid_Popup->SetPopupComponent(nullptr);
+    Form1->CtrlAClick(Form1);
+    EXPECT_EQ(Form1->MenuGrid->Selection(), before);
+}

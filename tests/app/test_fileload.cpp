@@ -1,0 +1,250 @@
+// Loading channel files: native round trip, versions 0 and 1, headerless exports, the
+// separator guess, damaged files, the open dialog and the file named on the command line.
+#include "test_fileload_support.h"
+
+#include "framework/Spin.h"
+
+using namespace apptest;
+using namespace filetest;
+
+namespace {
+
+class FileLoad : public ChannelFileTest {
+protected:
+    // A file of the given lines ended by CR LF.
+    std::string Make(const std::string& name, const std::vector<std::string>& lines)
+    {
+        std::string bytes;
+        for (const auto& l : lines)
+            bytes += l + "\r\n";
+        WriteFile(Path(name), bytes);
+        return Path(name);
+    }
+    using Cells = std::vector<std::string>;
+};
+
+TEST_F(FileLoad, NativeRoundTrip)
+{
+    SetMemory(0, {"14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "Home:net"});
+    SetMemory(5, {"07.050.00", "LSB", "07.150.00", "CW", "88.5", "TRUE", "twenty characters.."});
+    SetMemory(42, {"", "", "03.600.00", "AM", "", "", ""});
+    Form1->SubRX_Action_Menu(Form1->MenuGrid->GetCell(0, 3), "1", false);
+    const std::string menuValue = Form1->MenuGrid->GetCell(3, 3);
+    ASSERT_TRUE(Form1->FileSaveAction(Path("rt.vyx"), 1));
+
+    std::vector<Cells> before;
+    for (int m = 0; m < 100; ++m)
+        before.push_back(Row(m));
+    Form1->CloseMenuClick(nullptr);
+    ASSERT_TRUE(Mem()->GetCell(1, 1).empty());
+    Form1->LoadFile(Path("rt.vyx"));
+
+    for (int m = 0; m < 100; ++m) {
+        Cells expected = before[std::size_t(m)];
+        if (expected[1].empty() && expected[6].empty() && m != 0)
+            expected[6] = "FALSE"; // an unused row's lock-out loads as FALSE
+        EXPECT_EQ(Row(m), expected) << "memory " << m;
+    }
+    EXPECT_EQ(Form1->MenuGrid->GetCell(3, 3), menuValue);
+    EXPECT_EQ(Form1->MenuGrid->GetCell(5, 3), "1");
+    EXPECT_EQ(Status(), "File loaded. (VYX version: 2.X.)");
+    EXPECT_EQ(Form1->Caption(), "Quillmere - rt.vyx");
+    EXPECT_EQ(CurrentFileName, Path("rt.vyx"));
+    EXPECT_FALSE(FileChanged);
+    EXPECT_EQ(Mem()->Row(), 1);
+    EXPECT_EQ(Form1->RXFreqEdit->Text(), "14.195.00");
+}
+
+TEST_F(FileLoad, OlderVersionsAndTheirFieldLayouts)
+{
+    // Version 1: no memory number, the row is the line's position among memory lines.
+    std::vector<std::string> v1 = {"[Quillmere Version:1.0]", "MEM:14.100.00:USB:::67.0:TRUE:first",
+                                   "MEM:::::::", "MEM:21.200.00:CW:21.300.00:LSB:bogus:yes:third"};
+    for (int i = 3; i < 101; ++i)
+        v1.push_back("MEM:::::::");
+    v1.push_back("MEM:28.000.00:FM:::N/A:FALSE:one too many");
+    Form1->LoadFile(Make("v1.vyx", v1));
+    EXPECT_EQ(Row(0), (Cells{"0", "14.100.00", "USB", "", "", "67.0", "TRUE", "first"}));
+    EXPECT_EQ(Row(2), (Cells{"2", "21.200.00", "CW", "21.300.00", "LSB", "N/A", "FALSE", "third"}));
+    EXPECT_EQ(Row(99)[7], "");
+    EXPECT_EQ(Status(), "File loaded. (VYX version: 1.X.)");
+
+    // Version 0: columns 1 to 4 and the description; tone and lock-out stay as they were.
+    SetMemory(1, {"", "", "", "", "88.5", "TRUE", ""});
+    Form1->LoadFile(Make("v0.vyx", {"[Quillmere Version:0]", "MEM:01.900.00:LSB:::zero",
+                                    "MEM:03.500.00:CW:03.600.00:CW:second of v0"}));
+    EXPECT_EQ(Row(0)[1], "01.900.00");
+    EXPECT_EQ(Row(0)[7], "zero");
+    EXPECT_EQ(Row(1), (Cells{"1", "03.500.00", "CW", "03.600.00", "CW", "88.5", "TRUE", "second of v0"}));
+}
+
+TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
+{
+    Form1->LoadFile(Make("c.vyx", {"[Quillmere Version:2.4]",
+                                   "MEM:3:99.000.00:USB:14.000.00:XYZ:123.4:FALSE:cut after twenty chars",
+                                   "MEM:150:14.000.00:USB::::::", "MEM:x:14.000.00:USB::::::",
+                                   "MEM:4:14.000.00:WXYZ:::::"}));
+    // Out-of-band frequency empty, unknown mode the first one, unknown tone N/A.
+    EXPECT_EQ(Row(3), (Cells{"3", "", "USB", "14.000.00", "LSB", "N/A", "FALSE", "cut after twenty cha"}));
+    EXPECT_EQ(Row(4)[2], "LSB");
+    for (int m : {5, 50, 99})
+        EXPECT_TRUE(Row(m)[1].empty());
+}
+
+TEST_F(FileLoad, HeaderlessExportsLoadBack)
+{
+    SetMemory(7, {"14.070.00", "FSK", "14.070.00", "FSK", "N/A", "FALSE", "psk"});
+    // A named-list menu whose second value is found at its own place in the list.
+    int row = 0;
+    for (const TMenuEntry& e : MenuTable[CurrentMenuSet]) {
+        const std::string list = e.MenuValueList;
+        const auto comma = list.find(',');
+        if (e.MenuValueKind != '0' || comma == std::string::npos)
+            continue;
+        const std::string second = list.substr(comma + 1, list.find(',', comma + 1) - comma - 1);
+        if (second.empty() || list.find(second) != comma + 1)
+            continue;
+        row = Form1->FromMenuOptionToMenuGrid(static_cast<std::uint8_t>(std::stoi(e.MenuNumber)));
+        if (row > 0)
+            break;
+    }
+    ASSERT_GT(row, 0);
+    Form1->SubRX_Action_Menu(Form1->MenuGrid->GetCell(0, row), "1", false);
+    const std::string code = Form1->MenuGrid->GetCell(3, row);
+    ASSERT_EQ(code, "1");
+    for (int format : {2, 3}) {
+        const std::string name = Path("e" + std::to_string(format) + ".csv");
+        ASSERT_TRUE(Form1->FileSaveAction(name, static_cast<std::uint8_t>(format)));
+        Form1->Clear_Action_Mem(0, 99);
+        Form1->Clear_Action_Menu(static_cast<std::uint8_t>(Form1->MenuEdit->MinValue()),
+                                 static_cast<std::uint8_t>(Form1->MenuEdit->MaxValue()));
+        ASSERT_TRUE(Form1->MenuGrid->GetCell(3, row).empty());
+        Form1->LoadFile(name);
+        EXPECT_EQ(Row(7), (Cells{"7", "14.070.00", "FSK", "14.070.00", "FSK", "N/A", "FALSE", "psk"}));
+        EXPECT_EQ(Form1->MenuGrid->GetCell(3, row), code) << format;
+        EXPECT_EQ(Status(), "None VYX File loaded.");
+    }
+}
+
+TEST_F(FileLoad, SeparatorIsGuessedFromTheFirstDataLine)
+{
+    // The commas before the only ";" are never counted: ";" wins.
+    Form1->LoadFile(Make("s1.csv", {"1,2,3;extra", "5;14.000.00;USB;;;;;x,y"}));
+    EXPECT_EQ(Row(5)[1], "14.000.00");
+    EXPECT_EQ(Row(5)[7], "x,y");
+    // One ";" followed by two ",": "," wins.
+    Form1->LoadFile(Make("s2.csv", {"a;b,c,d", "6,07.000.00,CW,,,,,semi;colon"}));
+    EXPECT_EQ(Row(6)[2], "CW");
+    EXPECT_EQ(Row(6)[7], "semi;colon");
+    // A description with "#" makes a title line: rows after it are ignored.
+    Form1->LoadFile(Make("s3.csv", {"Mem#,RX Freq.", "8,03.700.00,LSB,,,,,#1 net", "9,03.800.00,LSB,,,,,x"}));
+    EXPECT_TRUE(Row(8)[1].empty());
+    EXPECT_TRUE(Row(9)[1].empty());
+}
+
+TEST_F(FileLoad, TextExportIsReadAsAnEmptyNativeFile)
+{
+    SetMemory(0, {"14.195.00", "USB", "", "", "", "", ""});
+    ASSERT_TRUE(Form1->FileSaveAction(Path("t.txt"), 4));
+    Form1->Clear_Action_Mem(0, 99);
+    Form1->LoadFile(Path("t.txt"));
+    EXPECT_TRUE(Row(0)[1].empty());
+    EXPECT_EQ(Status(), "File loaded. (VYX version: 2.X.)");
+}
+
+TEST_F(FileLoad, MenuLinesOfAnotherSetAreIgnored)
+{
+    const std::string number = Form1->MenuGrid->GetCell(0, 4);
+    Form1->LoadFile(Make("m.vyx", {"[Quillmere Version:2.4]", "MENU:3:" + number + ":1"}));
+    EXPECT_TRUE(Form1->MenuGrid->GetCell(3, 4).empty());
+    Form1->LoadFile(Make("m2.vyx", {"[Quillmere Version:2.4]", "MENU:1:" + number + ":1"}));
+    EXPECT_EQ(Form1->MenuGrid->GetCell(3, 4), "1");
+}
+
+TEST_F(FileLoad, DamagedFilesLeaveEverythingAsItWas)
+{
+    SetMemory(10, {"14.200.00", "USB", "", "", "N/A", "FALSE", "keep me"});
+    CurrentFileName = Path("current.vyx");
+    FileChanged = true;
+    Form1->SetCaption("Quillmere - current.vyx");
+
+    // Cut in the middle of a line, as a broken copy leaves it.
+    std::string good;
+    for (int m = 0; m < 100; ++m)
+        good += "MEM:" + std::to_string(m) + ":14.000.00:USB:::N/A:FALSE:" + std::to_string(m) + "\r\n";
+    WriteFile(Path("cut.vyx"), "[Quillmere Version:2.4]\r\n" + good.substr(0, good.find("MEM:50:") + 10));
+    // Cut inside the last field: every field is there, the line break is not.
+    WriteFile(Path("cut2.vyx"), "[Quillmere Version:2.4]\r\n" + good.substr(0, good.find("MEM:51:") - 3));
+    std::string binary = "[Quillmere Version:2.4]\r\nMEM:1:14.000.00:USB:::N/A:FALSE:x\r\n";
+    binary += std::string("\0\0\x7f\x45LF", 6);
+    WriteFile(Path("bin.vyx"), binary);
+
+    for (const char* name : {"cut.vyx", "cut2.vyx", "bin.vyx"}) {
+        const auto before = ShownBoxes().size();
+        Form1->LoadFile(Path(name));
+        ASSERT_EQ(ShownBoxes().size(), before + 1) << name;
+        const auto box = ShownBoxes().back();
+        EXPECT_EQ(box.Kind, 1);
+        EXPECT_EQ(box.Text.rfind("Could not load file " + Path(name) + " !\r", 0), 0u) << box.Text;
+        EXPECT_NE(box.Text.find("left as they were"), std::string::npos);
+        EXPECT_EQ(Row(10)[7], "keep me");
+        EXPECT_TRUE(Row(0)[1].empty()) << name;
+        EXPECT_EQ(CurrentFileName, Path("current.vyx"));
+        EXPECT_TRUE(FileChanged);
+        EXPECT_EQ(Form1->Caption(), "Quillmere - current.vyx");
+        EXPECT_TRUE(Mem()->Visible());
+    }
+
+    Form1->LoadFile(Path("missing.vyx"));
+    EXPECT_EQ(ShownBoxes().back().Text, "Could not load file " + Path("missing.vyx") + " !");
+    Form1->LoadFile(dir_.string());
+    EXPECT_EQ(ShownBoxes().back().Text, "Could not load file " + dir_.string() + " !");
+    EXPECT_EQ(CurrentFileName, Path("current.vyx"));
+}
+
+TEST_F(FileLoad, OpenDialogAsksBeforeReplacingChanges)
+{
+    Make("o.vyx", {"[Quillmere Version:2.4]", "MEM:1:14.000.00:USB:::N/A:FALSE:loaded"});
+    MemoryFileDir = dir_.string();
+    CancelDialog();
+    Form1->LoadMenuClick(nullptr);
+    EXPECT_EQ(Status(), "Load file canceled.");
+    auto requests = DialogRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Title, "Open VYX file");
+    EXPECT_EQ(requests[0].FilterCount, 5);
+    EXPECT_EQ(requests[0].Directory, dir_.string());
+
+    SetMemory(20, {"14.300.00", "USB", "", "", "N/A", "FALSE", "unsaved"});
+    FileChanged = true;
+    ChooseFile(Path("o.vyx"));
+    QueueAnswer(7);
+    Form1->LoadMenuClick(nullptr);
+    EXPECT_EQ(Status(), "Load file canceled.");
+    EXPECT_EQ(Row(20)[7], "unsaved");
+    EXPECT_EQ(ShownBoxes().back().Text, "Changes not saved, continue anyway ?");
+
+    ChooseFile(Path("o.vyx"));
+    QueueAnswer(6);
+    Form1->LoadMenuClick(nullptr);
+    EXPECT_TRUE(Row(20)[1].empty());
+    EXPECT_EQ(Row(1)[7], "loaded");
+    EXPECT_FALSE(FileChanged);
+    // The next dialog starts at the loaded file.
+    CancelDialog();
+    Form1->LoadMenuClick(nullptr);
+    EXPECT_EQ(DialogRequests().back().FileName, "o.vyx");
+}
+
+TEST_F(FileLoad, AutoLoadTakesTheFileNamedOnTheCommandLine)
+{
+    Make("start.vyx", {"[Quillmere Version:2.4]", "MEM:12:14.000.00:USB:::N/A:FALSE:from argv"});
+    CommandLineFile = Path("start.vyx");
+    DisableSplashScreen = true;
+    Form1->AutoLoad();
+    EXPECT_EQ(Row(12)[7], "from argv");
+    EXPECT_EQ(CurrentFileName, Path("start.vyx"));
+    EXPECT_EQ(Form1->Caption(), "Quillmere - start.vyx");
+}
+
+} // namespace

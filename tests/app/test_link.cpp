@@ -1,0 +1,193 @@
+// The radio link layer: sending, receiving and cleaning answers, the port test, the
+// controlled exchanges and closing, against the simulated radio on a pty.
+#include "test_link_support.h"
+
+#include <ctime>
+
+using namespace apptest;
+
+namespace {
+
+class RadioLink : public RadioLinkTest {};
+
+double ProcessCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+TEST(LinkDeleteSubstring, RemovesOnlyTheFirstOccurrence)
+{
+    EXPECT_EQ(DeleteSubstring("?;", "?;MR0;"), "MR0;");
+    EXPECT_EQ(DeleteSubstring("?;", "?;?;MR0;"), "?;MR0;");
+    EXPECT_EQ(DeleteSubstring("E;", "MR0E;X"), "MR0X");
+    EXPECT_EQ(DeleteSubstring("O;", "ID017;"), "ID017;");
+    EXPECT_EQ(DeleteSubstring("?;", ""), "");
+}
+
+TEST_F(RadioLink, ReceiveStripsEachErrorAnswerOnce)
+{
+    RxDelay = 50;
+    std::string text = "?;?;O;MR0;E;";
+    Form1->ComTerminalStrReceived(Form1, text);
+    EXPECT_TRUE(AnswerComplete);
+    std::string answer;
+    Form1->Receive(answer);
+    EXPECT_EQ(answer, "?;MR0;");
+    EXPECT_EQ(ReceiveBuffer, "");
+}
+
+TEST_F(RadioLink, AnswerCompleteOnlyOnceASemicolonArrived)
+{
+    std::string first = "MR00";
+    Form1->ComTerminalStrReceived(Form1, first);
+    EXPECT_FALSE(AnswerComplete);
+    std::string rest = "01;";
+    Form1->ComTerminalStrReceived(Form1, rest);
+    EXPECT_TRUE(AnswerComplete);
+    EXPECT_EQ(ReceiveBuffer, "MR0001;");
+}
+
+TEST_F(RadioLink, SendWithTheLinkClosedWritesNothingButResetsTheAnswer)
+{
+    ReceiveBuffer = "stale;";
+    AnswerComplete = true;
+    Form1->Send("AI0;");
+    EXPECT_EQ(ReceiveBuffer, "");
+    EXPECT_FALSE(AnswerComplete);
+    EXPECT_EQ(PendingWrite, nullptr);
+    EXPECT_FALSE(Form1->ComPort->Connected());
+}
+
+TEST_F(RadioLink, UnlistedPortIsReportedAndLeftAlone)
+{
+    Form1->ComPort->SetPort("/nowhere/ttyX9");
+    EXPECT_FALSE(Form1->OpenAndCheckCom());
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "Error: None or incorrect communication port selected.\rPlease "
+                                    "use the \"Communication\" dialog to set the correct port.");
+    EXPECT_EQ(ShownBoxes()[0].Kind, 0);
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+}
+
+TEST_F(RadioLink, PortThatWillNotOpenLeavesTheLinkClosed)
+{
+    // Listed by its first four characters, but no such device.
+    Form1->ComPort->SetPort("/0qm-test/ttyQM7");
+    EXPECT_FALSE(Form1->OpenAndCheckCom());
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_EQ(ShownBoxes().size(), 1u); // the port's own error
+}
+
+TEST_F(RadioLink, OpenTestsTheRadioAndCloseResets)
+{
+    Connect("TS-570D");
+    ASSERT_TRUE(Form1->OpenAndCheckCom());
+    EXPECT_TRUE(Form1->MenuRadioType->Default());
+    EXPECT_TRUE(Form1->ComPort->Connected());
+    EXPECT_EQ(Form1->ComPort->EventChar(), ';');
+    EXPECT_EQ(Heard(), (std::vector<std::string>{"AI0", "MR0000"}));
+    Form1->MemProgressBar->SetPosition(5);
+    Form1->ComPortClose();
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_EQ(Form1->MemProgressBar->Position(), 0);
+    EXPECT_EQ(Form1->MemProgressBar->Min(), 0);
+    EXPECT_TRUE(ShownBoxes().empty());
+}
+
+TEST_F(RadioLink, SilentRadioFailsTheTestAndClosesTheLink)
+{
+    RadioSimOptions quiet;
+    quiet.Silence = true;
+    Connect("TS-570D", quiet);
+    RxDelay = 100;
+    EXPECT_FALSE(Form1->OpenAndCheckCom());
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+}
+
+TEST_F(RadioLink, ControlledQueryAndSetting)
+{
+    Connect("TS-570D");
+    ASSERT_TRUE(Form1->OpenAndCheckCom());
+    std::string id = "id;";
+    EXPECT_TRUE(Form1->AskControlled(id, 3));
+    EXPECT_EQ(id, "017");
+    EXPECT_EQ(Heard("ID"), std::vector<std::string>{"ID"});
+
+    sim_->Feed("LK1;");
+    EXPECT_TRUE(Form1->SendControlled("LK0;", 2));
+    EXPECT_EQ(sim_->Lock(), '0');
+    EXPECT_EQ(Heard("LK"), (std::vector<std::string>{"LK1", "LK0", "LK"}));
+
+    // A wrong length is a failed try: "ID;" asked for a four-character value.
+    std::string longer = "ID;";
+    EXPECT_FALSE(Form1->AskControlled(longer, 4));
+    EXPECT_EQ(longer, "ID;");
+    EXPECT_EQ(Heard("ID").size(), 6u);
+    // A setting the radio refuses never reads back.
+    EXPECT_FALSE(Form1->SendControlled("FR7;", 2));
+    Form1->ComPortClose();
+}
+
+TEST_F(RadioLink, SplitAndErrorAnswersStillConfirm)
+{
+    RadioSimOptions opts;
+    opts.SplitAnswers = true;
+    opts.ErrorEvery = 2;
+    Connect("TS-570D", opts);
+    ASSERT_TRUE(Form1->OpenAndCheckCom());
+    std::string id = "ID;";
+    EXPECT_TRUE(Form1->AskControlled(id, 3));
+    EXPECT_EQ(id, "017");
+    Form1->ComPortClose();
+}
+
+TEST_F(RadioLink, StopButtonAsksTheActionToEnd)
+{
+    MenuReadActive = true;
+    StopRequest = false;
+    Form1->MemStopButtonClick(Form1);
+    EXPECT_TRUE(StopRequest);
+    EXPECT_FALSE(MenuReadActive);
+    EXPECT_EQ(Status(), "Closing communicatiom. One moment please!");
+}
+
+TEST_F(RadioLink, TheFormBindsTheLinkEvents)
+{
+    EXPECT_EQ(Form1->ComPort->OnTxEmpty.MethodName(), "ComPortTxEmpty");
+    EXPECT_EQ(Form1->ComTerminal->OnStrReceived.MethodName(), "ComTerminalStrReceived");
+    EXPECT_EQ(Form1->MemStopButton->OnClick.MethodName(), "MemStopButtonClick");
+    EXPECT_EQ(Form1->MemChanRXButton->OnClick.MethodName(), "MemChanRXButtonClick");
+    EXPECT_EQ(Form1->MemChanTXButton->OnClick.MethodName(), "MemChanTXButtonClick");
+    EXPECT_EQ(Form1->MemGrid->OnDblClick.MethodName(), "MemGridDblClick");
+}
+
+TEST_F(RadioLink, WaitingForASilentRadioBlocks)
+{
+    RadioSimOptions quiet;
+    quiet.Silence = true;
+    Connect("TS-570D", quiet);
+    Form1->MenuRadioType->SetDefault(true);
+    Form1->ComPort->OpenPort();
+    RxDelay = 800;
+    const auto wall0 = std::chrono::steady_clock::now();
+    const double cpu0 = ProcessCpuSeconds();
+    Form1->Send("MR0000;");
+    std::string answer;
+    Form1->Receive(answer);
+    const double cpu = ProcessCpuSeconds() - cpu0;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    EXPECT_EQ(answer, "");
+    EXPECT_GE(wall, 0.75);
+    // A spinning wait would burn a whole core for the whole wait.
+    EXPECT_LT(cpu, wall * 0.5);
+    Form1->ComPortClose();
+}

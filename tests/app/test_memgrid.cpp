@@ -1,0 +1,218 @@
+// The memory grid's edit panel: commits and their normalisation, following the current
+// row, the memory spin edit, clearing, the column options and File > Close.
+#include "test_fileload_support.h"
+
+#include "framework/ExtCtrls.h"
+#include "framework/Spin.h"
+#include "framework/StdCtrls.h"
+#include "framework/TypInfo.h"
+#include "platform/Input.h"
+#include "platform/QtWindow.h"
+
+using namespace apptest;
+using namespace filetest;
+
+namespace {
+
+class MemPanel : public ChannelFileTest {
+protected:
+    using Cells = std::vector<std::string>;
+    void Type(const std::string& rx, int rxMode, const std::string& tx, int txMode)
+    {
+        Form1->RXFreqEdit->SetText(rx);
+        Form1->RXModeSelect->SetItemIndex(rxMode);
+        Form1->TXFreqEdit->SetText(tx);
+        Form1->TXModeSelect->SetItemIndex(txMode);
+    }
+    void Commit()
+    {
+        char key = 13;
+        Form1->MemoryActivateChanges(Form1->RXFreqEdit, key);
+        EXPECT_EQ(key, 0);
+    }
+};
+
+TEST_F(MemPanel, CommitNormalisesTheRowAndMovesOn)
+{
+    Mem()->SetRow(6);
+    Type("", 0, "14.2", 1);
+    Form1->ToneNumber->SetItemIndex(3);
+    Form1->MemLock->SetItemIndex(0);
+    Form1->Description->SetText("club");
+    Commit();
+    // An empty receive half takes the transmit half.
+    EXPECT_EQ(Row(5), (Cells{"5", "14.200.00", "USB", "14.200.00", "USB", "74.4", "TRUE", "club"}));
+    EXPECT_TRUE(FileChanged);
+    EXPECT_EQ(Status(), "Memory 05 updated.");
+    EXPECT_EQ(Mem()->Row(), 7);
+    EXPECT_EQ(Form1->MemEdit->Value(), 6);
+
+    // Out of band receive frequency: the row keeps only a transmit half inside a band.
+    Type("99.000.00", 1, "07.1", 2);
+    Form1->Description->SetText("gone");
+    Commit();
+    EXPECT_EQ(Row(6), (Cells{"6", "07.100.00", "CW", "07.100.00", "CW", "N/A", "TRUE", "gone"}));
+
+    Mem()->SetRow(9);
+    Type("99.000.00", 1, "98.000.00", 2);
+    Commit();
+    EXPECT_EQ(Row(8), (Cells{"8", "", "", "", "", "", "", ""}));
+
+    // The last memory stays on the last row.
+    Mem()->SetRow(100);
+    Type("3.5", 0, "", 0);
+    Commit();
+    EXPECT_EQ(Mem()->Row(), 100);
+    EXPECT_EQ(Row(99)[1], "03.500.00");
+    EXPECT_EQ(Status(), "Memory 99 updated.");
+}
+
+TEST_F(MemPanel, OtherKeysPassThroughAndSplitOffCopiesTheReceiveHalf)
+{
+    Mem()->SetRow(3);
+    Type("14.1", 1, "21.2", 2);
+    char key = 'a';
+    Form1->MemoryActivateChanges(Form1->RXFreqEdit, key);
+    EXPECT_EQ(key, 'a');
+    EXPECT_TRUE(Row(2)[1].empty());
+    EXPECT_FALSE(FileChanged);
+
+    Form1->SplitData_Setting->SetChecked(false);
+    Form1->UpdateMemCols(nullptr);
+    Commit();
+    EXPECT_EQ(Row(2)[3], Row(2)[1]);
+    EXPECT_EQ(Row(2)[4], Row(2)[2]);
+    EXPECT_EQ(Row(2)[1], "14.100.00");
+}
+
+TEST_F(MemPanel, PanelFollowsTheCurrentRow)
+{
+    SetMemory(10, {"14.300.00", "AM", "14.310.00", "FM", "88.5", "TRUE", "ten"});
+    Mem()->SetRow(11);
+    EXPECT_EQ(Form1->MemEdit->Value(), 10);
+    EXPECT_EQ(Form1->RXFreqEdit->Text(), "14.300.00");
+    EXPECT_EQ(Form1->TXModeSelect->Text(), "FM");
+    EXPECT_EQ(Form1->ToneNumber->Text(), "88.5");
+    EXPECT_EQ(Form1->MemLock->ItemIndex(), 0);
+    EXPECT_EQ(Form1->Description->Text(), "ten");
+    // The grid's click event is bound in the form description.
+    EXPECT_EQ(GetMethodProp(Mem(), "OnClick").Name, "MemGridClick");
+    EXPECT_EQ(GetMethodProp(Form1->RXFreqEdit, "OnKeyPress").Name, "MemoryActivateChanges");
+
+    // Typing a memory number moves the grid at once; an empty text is put back on exit.
+    Form1->MemEdit->SetText("42");
+    EXPECT_EQ(Mem()->Row(), 43);
+    Form1->MemEdit->SetText("");
+    EXPECT_EQ(Mem()->Row(), 43);
+    Form1->MemEditExit(nullptr);
+    EXPECT_EQ(Form1->MemEdit->Text(), "42");
+}
+
+TEST_F(MemPanel, FocusMovesOnlyWhenTheGridHasIt)
+{
+    Form1->Show();
+    Application->ProcessMessages();
+    Form1->Description->SetFocus();
+    Application->ProcessMessages();
+    Mem()->SetRow(20);
+    Mem()->SetCol(5);
+    Application->ProcessMessages();
+    EXPECT_TRUE(Form1->Description->Focused());
+    EXPECT_EQ(Form1->MemEdit->Value(), 19);
+
+    Mem()->SetFocus();
+    Application->ProcessMessages();
+    ASSERT_TRUE(Mem()->Focused());
+    Mem()->SetCol(6);
+    Application->ProcessMessages();
+    EXPECT_TRUE(Form1->MemLock->Focused());
+
+    // Enter in a panel control commits and sends the focus back to the frequency.
+    Form1->RXFreqEdit->SetText("14.25");
+    Form1->RXModeSelect->SetItemIndex(1);
+    DeliverKeyPress(Form1->MemLock->Handle(), 0x01000004 /* Return */, 0, U'\r');
+    Application->ProcessMessages();
+    EXPECT_EQ(Row(19)[1], "14.250.00");
+    EXPECT_EQ(Mem()->Row(), 21);
+    EXPECT_TRUE(Form1->RXFreqEdit->Focused());
+}
+
+TEST_F(MemPanel, ClearingRows)
+{
+    for (int m : {0, 1, 2, 99})
+        SetMemory(m, {"14.000.00", "USB", "", "", "N/A", "FALSE", "x"});
+    Form1->Clear_Action_Mem(1, 2);
+    EXPECT_EQ(Row(1), (Cells{"1", "", "", "", "", "", "", ""}));
+    EXPECT_TRUE(Row(2)[1].empty());
+    EXPECT_EQ(Row(0)[1], "14.000.00");
+    EXPECT_TRUE(FileChanged);
+
+    FileChanged = false;
+    Form1->Clear_Action_Mem(5, 4);
+    EXPECT_TRUE(FileChanged);
+    EXPECT_EQ(Row(0)[1], "14.000.00");
+    // Numbers past the last memory stay inside the grid.
+    Form1->Clear_Action_Mem(99, 255);
+    EXPECT_TRUE(Row(99)[1].empty());
+    EXPECT_EQ(Row(99)[0], "99");
+
+    Mem()->SetRow(1);
+    Form1->MemChanClearFieldsButtonClick(nullptr);
+    EXPECT_TRUE(Row(0)[1].empty());
+    EXPECT_TRUE(Form1->RXFreqEdit->Text().empty());
+}
+
+TEST_F(MemPanel, HiddenColumnsKeepTheirTexts)
+{
+    SetMemory(0, {"14.000.00", "USB", "", "", "N/A", "FALSE", "still here"});
+    Form1->Description_Setting->SetChecked(false);
+    Form1->ToneNumber_Setting->SetChecked(false);
+    Form1->UpdateMemCols(nullptr);
+    EXPECT_EQ(Mem()->ColWidth(7), 0);
+    EXPECT_EQ(Mem()->ColWidth(5), 0);
+    EXPECT_FALSE(Form1->MemDescriptionPanel->Visible());
+    EXPECT_EQ(Row(0)[7], "still here");
+    ASSERT_TRUE(Form1->FileSaveAction(Path("h.vyx"), 1));
+    EXPECT_EQ(Lines(ReadFile(Path("h.vyx")))[1], "MEM:0:14.000.00:USB:::N/A:FALSE:still here");
+    Form1->Description_Setting->SetChecked(true);
+    Form1->UpdateMemCols(nullptr);
+    EXPECT_EQ(Mem()->ColWidth(7), 155);
+}
+
+TEST_F(MemPanel, CloseAsksFirstAndResetsEverything)
+{
+    SetMemory(3, {"14.000.00", "USB", "", "", "N/A", "FALSE", "x"});
+    CurrentFileName = Path("c.vyx");
+    Form1->SetCaption("Quillmere - c.vyx");
+    FileChanged = true;
+    QueueAnswer(7);
+    Form1->CloseMenuClick(nullptr);
+    EXPECT_EQ(Row(3)[1], "14.000.00");
+    EXPECT_EQ(CurrentFileName, Path("c.vyx"));
+    EXPECT_EQ(Form1->Caption(), "Quillmere - c.vyx");
+    EXPECT_TRUE(FileChanged);
+
+    Mem()->SetRow(30);
+    QueueAnswer(6);
+    Form1->CloseMenuClick(nullptr);
+    EXPECT_TRUE(Row(3)[1].empty());
+    EXPECT_TRUE(CurrentFileName.empty());
+    EXPECT_EQ(Form1->Caption(), "Quillmere - Version:2.4");
+    EXPECT_FALSE(FileChanged);
+    EXPECT_EQ(Mem()->Row(), 1);
+    EXPECT_EQ(Status(), "File closed.");
+}
+
+TEST_F(MemPanel, ProgressBarIsClamped)
+{
+    Form1->MemProgressBar->SetMin(10);
+    Form1->MemProgressBar->SetMax(50);
+    Form1->SetMemProgressBar(5);
+    EXPECT_EQ(Form1->MemProgressBar->Position(), 10);
+    Form1->SetMemProgressBar(200);
+    EXPECT_EQ(Form1->MemProgressBar->Position(), 50);
+    Form1->SetMemProgressBar(30);
+    EXPECT_EQ(Form1->MemProgressBar->Position(), 30);
+}
+
+} // namespace

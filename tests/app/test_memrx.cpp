@@ -1,0 +1,172 @@
+// Reading memories from the simulated radio into the memory grid.
+#include "test_link_support.h"
+
+using namespace apptest;
+
+namespace {
+
+// Positions 7-23 of a memory record.
+std::string Body(const std::string& hz, char mode, char lock, char toneFlag, const std::string& tone)
+{
+    return hz + mode + lock + toneFlag + tone + "0";
+}
+
+class MemoryRead : public RadioLinkTest {
+protected:
+    void FillSplitRadio()
+    {
+        sim_->SetMemory(0, 0, Body("00014195000", '2', '0', '0', "00"));
+        sim_->SetMemory(0, 1, Body("00014295000", '3', '1', '1', "08"));
+        sim_->SetMemory(1, 0, Body("00007050000", '1', '0', '0', "00"));
+        sim_->SetMemory(1, 1, Body("00007050000", '1', '0', '0', "00"));
+        // Memory 2 stays empty; memory 3 has a tone number outside the table.
+        sim_->SetMemory(3, 0, Body("00029600000", '4', '0', '1', "45"));
+        sim_->SetMemory(3, 1, Body("00029600000", '4', '0', '1', "45"));
+    }
+
+    void ExpectFilledRows()
+    {
+        EXPECT_EQ(Cell(1, 1), "14.195.00");
+        EXPECT_EQ(Cell(2, 1), "USB");
+        EXPECT_EQ(Cell(3, 1), "14.295.00");
+        EXPECT_EQ(Cell(4, 1), "CW");
+        EXPECT_EQ(Cell(5, 1), "88.5"); // from the transmit half, the last answer
+        EXPECT_EQ(Cell(6, 1), "TRUE");
+        EXPECT_EQ(Cell(1, 2), "07.050.00");
+        EXPECT_EQ(Cell(2, 2), "LSB");
+        EXPECT_EQ(Cell(5, 2), "N/A");
+        EXPECT_EQ(Cell(6, 2), "FALSE");
+        for (int c = 1; c <= 7; ++c)
+            EXPECT_EQ(Cell(c, 3), "") << "empty memory, column " << c;
+        EXPECT_EQ(Cell(0, 3), "2");
+        EXPECT_EQ(Cell(1, 4), "29.600.00");
+        EXPECT_EQ(Cell(2, 4), "FM");
+        EXPECT_EQ(Cell(5, 4), "N/A"); // unknown tone number, normalised by the panel
+    }
+};
+
+} // namespace
+
+TEST_F(MemoryRead, SplitModelAsksBothHalvesOfEachMemory)
+{
+    Connect("TS-570D");
+    FillSplitRadio();
+    Form1->MemGrid->SetCell(7, 2, "old description");
+    Form1->RX_Action_Mem(0, 3);
+    EXPECT_EQ(Heard("MR"), (std::vector<std::string>{"MR0000", "MR0000", "MR1000", "MR0001",
+                                                     "MR1001", "MR0002", "MR1002", "MR0003",
+                                                     "MR1003"}));
+    ExpectFilledRows();
+    EXPECT_EQ(Cell(7, 2), "");
+    EXPECT_EQ(Status(), "Ready reading from radio.");
+    EXPECT_TRUE(FileChanged);
+    EXPECT_TRUE(ShownBoxes().empty());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+    EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
+    EXPECT_FALSE(Form1->MemStopButton->Enabled());
+    EXPECT_EQ(Form1->MemGrid->Row(), 1);
+}
+
+TEST_F(MemoryRead, NonSplitModelAsksOnceAndCopiesTheReceiveHalf)
+{
+    Connect("TS-440");
+    sim_->SetMemory(5, 0, Body("00003550000", '3', '0', '0', "00"));
+    Form1->RX_Action_Mem(4, 6);
+    EXPECT_EQ(Heard("MR"), (std::vector<std::string>{"MR0000", "MR0004", "MR0005", "MR0006"}));
+    EXPECT_EQ(Cell(1, 6), "03.550.00");
+    EXPECT_EQ(Cell(2, 6), "CW");
+    EXPECT_EQ(Cell(3, 6), "03.550.00");
+    EXPECT_EQ(Cell(4, 6), "CW");
+    EXPECT_EQ(Cell(1, 5), "");
+    EXPECT_EQ(Cell(1, 7), "");
+}
+
+TEST_F(MemoryRead, ErrorAndSplitAnswersAreRetried)
+{
+    RadioSimOptions opts;
+    opts.SplitAnswers = true;
+    opts.SplitGapMs = 15;
+    opts.ErrorEvery = 3;
+    opts.ErrorEveryInjection = {"?;", ErrorPlacement::Replace};
+    // The link test's answer, then a record one character too long, then the good one.
+    opts.ErrorScript = {{"", ErrorPlacement::Prefix},
+                        {"MR0000001419500020000000;", ErrorPlacement::Replace},
+                        {"E;", ErrorPlacement::Prefix}};
+    Connect("TS-570D", opts);
+    FillSplitRadio();
+    Form1->RX_Action_Mem(0, 3);
+    ExpectFilledRows();
+    EXPECT_GE(Heard("MR").size(), 11u);
+    EXPECT_EQ(Status(), "Ready reading from radio.");
+    EXPECT_TRUE(ShownBoxes().empty());
+}
+
+TEST_F(MemoryRead, TenBadAnswersEndTheRun)
+{
+    RadioSimOptions opts;
+    opts.ErrorScript.push_back({"", ErrorPlacement::Prefix}); // the link test passes
+    opts.ErrorScript.push_back({"", ErrorPlacement::Prefix}); // memory 0, receive half
+    opts.ErrorScript.push_back({"", ErrorPlacement::Prefix}); // memory 0, transmit half
+    for (int i = 0; i < 10; ++i)
+        opts.ErrorScript.push_back({"O;", ErrorPlacement::Replace});
+    Connect("TS-570D", opts);
+    FillSplitRadio();
+    Form1->MemGrid->SetCell(1, 3, "07.000.00");
+    Form1->RX_Action_Mem(0, 3);
+    EXPECT_EQ(Heard("MR0001").size(), 10u);
+    EXPECT_TRUE(Heard("MR0002").empty());
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error while trying to communicate with the radio"});
+    EXPECT_EQ(ShownBoxes()[0].Kind, 1);
+    EXPECT_EQ(Cell(1, 1), "14.195.00");
+    EXPECT_EQ(Cell(1, 2), "");
+    EXPECT_EQ(Cell(1, 3), ""); // cleared before the radio was asked
+    EXPECT_NE(Status(), "Ready reading from radio.");
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
+}
+
+TEST_F(MemoryRead, StopButtonEndsAfterTheCurrentMemory)
+{
+    Connect("TS-570D");
+    FillSplitRadio();
+    TStrRecvEvent original = Form1->ComTerminal->OnStrReceived;
+    Form1->ComTerminal->OnStrReceived = TStrRecvEvent([original](TObject* sender, std::string& text) {
+        original(sender, text);
+        if (ReceiveBuffer.find("MR0001") != std::string::npos && Form1->MemStopButton->Enabled())
+            Form1->MemStopButton->Click();
+    });
+    Form1->RX_Action_Mem(0, 99);
+    EXPECT_EQ(Heard("MR").back(), "MR1001");
+    EXPECT_EQ(Cell(1, 2), "07.050.00");
+    EXPECT_EQ(Cell(1, 4), "");
+    EXPECT_EQ(Status(), "Ready reading from radio.");
+    EXPECT_FALSE(StopRequest);
+    EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
+}
+
+TEST_F(MemoryRead, NoLinkEmptiesTheChosenRowsOnly)
+{
+    Form1->MemGrid->SetCell(1, 1, "14.000.00");
+    Form1->MemGrid->SetCell(1, 3, "07.000.00");
+    Form1->ComPort->SetPort("/nowhere/ttyX9");
+    Form1->RX_Action_Mem(1, 2);
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_EQ(ShownBoxes()[1].Text, "Error while trying to communicate with the radio");
+    EXPECT_EQ(Cell(1, 1), "14.000.00");
+    EXPECT_EQ(Cell(1, 3), "");
+    EXPECT_TRUE(FileChanged);
+    EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
+}
+
+TEST_F(MemoryRead, DeclinedUnsavedChangesLeaveTheGrid)
+{
+    Form1->MemGrid->SetCell(1, 1, "14.000.00");
+    FileChanged = true;
+    QueueAnswer(7);
+    Form1->MemChanRXButtonClick(Form1);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Changes not saved, continue anyway ?"});
+    EXPECT_EQ(Status(), "RX canceled.");
+    EXPECT_EQ(Cell(1, 1), "14.000.00");
+    EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
+}

@@ -1,0 +1,140 @@
+// Writing memories to the simulated radio: only differing memories are cleared and
+// written, every write is read back, and dropped writes end in the warning and a reopen.
+#include "test_link_support.h"
+
+using namespace apptest;
+
+namespace {
+
+std::string Body(const std::string& hz, char mode, char lock, char toneFlag, const std::string& tone)
+{
+    return hz + mode + lock + toneFlag + tone + "0";
+}
+
+class MemoryWrite : public RadioLinkTest {
+protected:
+    static void SetRow(int memory, const std::string& rx, const std::string& rxMode,
+                       const std::string& tx, const std::string& txMode,
+                       const std::string& tone = "N/A", const std::string& lock = "FALSE")
+    {
+        const int r = memory + 1;
+        Form1->MemGrid->SetCell(1, r, rx);
+        Form1->MemGrid->SetCell(2, r, rxMode);
+        Form1->MemGrid->SetCell(3, r, tx);
+        Form1->MemGrid->SetCell(4, r, txMode);
+        Form1->MemGrid->SetCell(5, r, tone);
+        Form1->MemGrid->SetCell(6, r, lock);
+    }
+
+    // Commands heard after the link test and the unlock.
+    std::vector<std::string> WritesAndReads() const
+    {
+        std::vector<std::string> out;
+        for (const auto& c : sim_->Received())
+            if (c.compare(0, 2, "MW") == 0 || c.compare(0, 2, "MR") == 0)
+                out.push_back(c);
+        out.erase(out.begin()); // the link test's "MR0000"
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(MemoryWrite, WriteCommandLayout)
+{
+    Connect("TS-450S"); // filler " ", clearing tail "0   "
+    SetRow(7, "14.195.00", "FM", "14.295.00", "USB", "88.5", "TRUE");
+    EXPECT_EQ(Form1->BuildMemoryWriteCommand(7, 1), "MW0 0700014195000411108 ;");
+    // Not FM: the tail instead of the tone; any lock text but "FALSE" locks.
+    EXPECT_EQ(Form1->BuildMemoryWriteCommand(7, 2), "MW1 07000142950002" "1" "0   ;");
+    SetRow(8, "", "", "", "nonsense", "", "FALSE");
+    EXPECT_EQ(Form1->BuildMemoryWriteCommand(8, 2), "MW1 0800000000000000" "0   ;");
+}
+
+TEST_F(MemoryWrite, OnlyDifferingMemoriesAreClearedAndWritten)
+{
+    Connect("TS-570D");
+    // Memory 0 already as the row says; memory 1 holds data but the row is empty;
+    // memory 2 is a split memory with a tone.
+    sim_->SetMemory(0, 0, Body("00014195000", '2', '0', '0', "00"));
+    sim_->SetMemory(0, 1, Body("00014195000", '2', '0', '0', "00"));
+    sim_->SetMemory(1, 0, Body("00007050000", '1', '0', '0', "00"));
+    SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
+    SetRow(2, "29.600.00", "FM", "29.500.00", "FM", "88.5");
+    Form1->TX_Action_Mem(0, 2);
+
+    const std::vector<std::string> expected{
+        "MR0000", "MR1000",                                    // memory 0: equal, read only
+        "MR0001",                                              // memory 1 differs
+        "MW0001" "0000000000000" "002 ", "MR0001",             // cleared, read back
+        "MW1001" "0000000000000" "002 ", "MR1001",
+        "MR0002",                                              // memory 2 differs
+        "MW0002" "0000000000000" "002 ", "MR0002",
+        "MW1002" "0000000000000" "002 ", "MR1002",
+        "MW000200029600000" "40108 ", "MR0002",
+        "MW100200029500000" "40108 ", "MR1002"};
+    EXPECT_EQ(WritesAndReads(), expected);
+    EXPECT_TRUE(sim_->MemoryEmpty(1, 0));
+    EXPECT_EQ(sim_->MemoryRecord(2, 1), "MR1002" "00029500000" "40108" " ;");
+    EXPECT_EQ(Heard("LK"), (std::vector<std::string>{"LK0", "LK"}));
+    EXPECT_EQ(Status(), "Finished memory TX.");
+    EXPECT_TRUE(ShownBoxes().empty());
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_TRUE(Form1->MemChanTXButton->Enabled());
+}
+
+TEST_F(MemoryWrite, BlankFillerReachesTheReadBackQueries)
+{
+    Connect("TS-450S");
+    SetRow(3, "07.050.00", "LSB", "07.050.00", "LSB");
+    Form1->TX_Action_Mem(3, 3);
+    const auto heard = WritesAndReads();
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), "MR0 03");
+    EXPECT_NE(std::find(heard.begin(), heard.end(), "MW0 0300007050000100" "0   "), heard.end());
+    EXPECT_FALSE(sim_->MemoryEmpty(3, 0));
+}
+
+TEST_F(MemoryWrite, DroppedWritesWarnReopenAndStopWriting)
+{
+    RadioSimOptions opts;
+    opts.DropEvery = 1; // the radio ignores every write
+    Connect("TS-570D", opts);
+    RxDelay = 150;
+    TxDelay = 10;
+    SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
+    SetRow(1, "07.050.00", "LSB", "07.050.00", "LSB");
+    const auto t0 = std::chrono::steady_clock::now();
+    Form1->TX_Action_Mem(0, 1);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_EQ(ShownBoxes()[0].Text,
+              "Communication problem!\r\rPlease increase the \"TX delay\" to solve this problem!");
+    EXPECT_EQ(ShownBoxes()[0].Kind, 0);
+    EXPECT_EQ(ShownBoxes()[1].Text, "Error while trying to communicate with the radio");
+    // Both clearing commands find the memory empty already; the receive-half write is
+    // tried five times.
+    EXPECT_EQ(Heard("MW000100").size(), 0u);
+    EXPECT_EQ(Heard("MW000000014195000").size(), 5u);
+    EXPECT_EQ(sim_->WritesDropped(), 7);
+    // The link was reopened after the pause, then memory 1 was only read back (with the
+    // link closed, so the radio heard nothing of it).
+    EXPECT_EQ(Heard("AI0").size(), 2u);
+    EXPECT_TRUE(Heard("MR0001").empty());
+    EXPECT_GE(seconds, 2.0);
+    EXPECT_EQ(Status(), "Finished memory TX.");
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_TRUE(Form1->MemChanTXButton->Enabled());
+}
+
+TEST_F(MemoryWrite, NoLinkWritesNothing)
+{
+    Form1->ComPort->SetPort("/nowhere/ttyX9");
+    SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
+    Form1->MemChanTXButtonClick(Form1);
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_EQ(ShownBoxes()[1].Text, "Error while trying to communicate with the radio");
+    EXPECT_NE(Status(), "Finished memory TX.");
+    EXPECT_TRUE(Form1->MemChanTXButton->Enabled());
+}
