@@ -1,6 +1,7 @@
 // The command-line interpreter: typed lines walk the command tree of CommandTable and drive
 // the same functions as the menus; the dialogue goes to the styled log CmdLineWindow.
 #include "app/Globals.h"
+#include "app/PrintMemFormUnit.h"
 #include "app/Unit1.h"
 
 #include "framework/ComCtrls.h"
@@ -69,8 +70,46 @@ void ClearLog(TTextView* View)
     View->Invalidate();
 }
 
-// Actions owned by units still being built; each says plainly that it is not available.
-void NotAvailable(const std::string& What) { ShowStatus(What + " is not available yet."); }
+// Prints one table through the print form, as its preview would before printing.
+void PrintTableOf(std::uint8_t Table)
+{
+    if (!PrintMemForm)
+        return;
+    PrintMemForm->PrintTable = Table;
+    PrintMemForm->setup();
+    PrintMemForm->Show();
+    PrintMemForm->DoUpdateAll(PrintMemForm);
+    PrintMemForm->Hide();
+    PrintMemForm->DoPrint();
+}
+
+void ReportPowerSwitch(TForm1* Form)
+{
+    Form->MenuRadioType->SetDefault(true);
+    // The port is closed and the marker cleared however the exchange ends.
+    struct CloseLink {
+        TForm1* Form;
+        ~CloseLink()
+        {
+            try {
+                Form->ComPortClose();
+            } catch (const std::exception&) {
+                // Closing is best effort here; the exchange's own error is already reported.
+            }
+            Form->MenuRadioType->SetDefault(false);
+        }
+    } closeLink{Form};
+    Form->ComPort->OpenPort();
+    Form->ComPort->PurgeQueues(true, true);
+    std::string q = "PS;";
+    Form->AskControlled(q, 1);
+    if (q == "0")
+        Form->WriteCmdLineWindow("Radio is OFF", 0);
+    else if (q == "1")
+        Form->WriteCmdLineWindow("Radio is ON", 0);
+    else
+        Form->WriteCmdLineWindow("Error: Could not read radio switch status!", 8);
+}
 
 } // namespace
 
@@ -199,18 +238,26 @@ void TForm1::Cmdinterpreter(const std::string& Line)
         WriteCmdLineWindow(FileChanged ? "Changes not saved." : "No unsaved changed.", 0);
         break;
     case 15: ExitMenuClick(this); break;
-    case 16: NotAvailable("Printing"); break;
+    case 16:
+        PrintTableOf(0);
+        WriteCmdLineWindow("Memory channels printed", 0);
+        break;
     case 17:
-        if (MenuTabSheet->TabVisible())
-            NotAvailable("Printing");
-        else
+        if (MenuTabSheet->TabVisible()) {
+            PrintTableOf(1);
+            WriteCmdLineWindow("Menu items printed", 0);
+        } else
             WriteCmdLineWindow("Menu items not supported on current radio!", 8);
         break;
     case 21:
         if (arg.empty()) {
             WriteCmdLineWindow(std::string("Radio Type is ") + CurrentRadioRecord().RadioName, 0);
         } else if (arg == "detect") {
-            NotAvailable("Radio detection");
+            if (const std::uint8_t r = AutoDetectRadioType(); r != 0) {
+                CurrentRadio = r;
+                ChangeRadioHandle(false);
+                ShowStatus("Radio type changed.");
+            }
         } else if (arg == "list") {
             for (const TRadioType& radio : RadioTypeTable)
                 WriteCmdLineWindow(radio.RadioName, 0);
@@ -228,7 +275,7 @@ void TForm1::Cmdinterpreter(const std::string& Line)
         break;
     case 31:
         if (words[3].empty())
-            NotAvailable("Reading the radio's power switch");
+            ReportPowerSwitch(this);
         else
             ShowCommandHelp(id, path, bad);
         break;

@@ -34,7 +34,7 @@ void RunMemAction(TForm1* Form, RangeAction Action, std::uint8_t From, std::uint
 {
     switch (Action) {
     case RangeAction::Read: Form->RX_Action_Mem(From, To); break;
-    case RangeAction::Write: ShowStatus("Writing memories to the radio is not available yet."); break;
+    case RangeAction::Write: Form->TX_Action_Mem(From, To); break;
     case RangeAction::Clear: Form->Clear_Action_Mem(From, To); break;
     }
 }

@@ -70,12 +70,30 @@ void TForm1::ComPortTxEmpty(TObject*)
     }
 }
 
+namespace {
+// Whether the text holds a ";"-terminated answer other than the error answers "?;", "O;"
+// and "E;". An error answer alone does not end the wait: the radio may send the real
+// answer right behind it, and a wait ended early would take that answer for the next
+// command's.
+bool HoldsRealAnswer(const std::string& text)
+{
+    std::size_t start = 0;
+    for (std::size_t end = text.find(';'); end != std::string::npos;
+         start = end + 1, end = text.find(';', start)) {
+        const std::string piece = text.substr(start, end - start);
+        if (piece != "?" && piece != "O" && piece != "E")
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 void TForm1::ComTerminalStrReceived(TObject*, std::string& Str)
 {
     if (ReceiveBuffer.empty())
         ComTerminal->DisplayText("\n\r");
     ReceiveBuffer += Str;
-    if (ReceiveBuffer.find(';') != std::string::npos)
+    if (HoldsRealAnswer(ReceiveBuffer))
         AnswerComplete = true;
 }
 

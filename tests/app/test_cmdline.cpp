@@ -286,7 +286,7 @@ TEST_F(CmdLine, HistoryAndClear)
     EXPECT_EQ(history->Strings(2), "bogus");
     EXPECT_EQ(Form1->CmdLineEditCB->Text(), "");
 
-    Run("cmd clear");
+    Type("cmd clear");
     EXPECT_EQ(LogFrom(0), (std::vector<Line>{{"", 0}}));
     Form1->WriteCmdLineWindow("x", 0);
     Form1->Cmd_Popup_ClearClick(nullptr);
@@ -360,6 +360,8 @@ TEST_F(CmdLine, PopupCopyOfTheSelection)
     EXPECT_EQ(ShownBoxes()[0].Text, "No selection to copy!");
     EXPECT_EQ(ShownBoxes()[0].Kind, 0);
 
+    Form1->Show();
+    Form1->VYXPageControl->SetActivePage(Form1->CmdTabSheet);
     Form1->WriteCmdLineWindow("first line;second line", 0);
     Form1->CmdLineWindow->SelectionFromItems(0, 1, 1, 7);
     ASSERT_TRUE(Form1->CmdLineWindow->HasSelection());

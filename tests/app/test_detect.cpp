@@ -64,9 +64,9 @@ TEST_F(RadioDetect, AnswerDelayIsMeasured)
     Connect("TS-570D", slow);
     RxDelay = 250;
     const int proposed = Form1->AutoDetectRxDelayTime();
-    // At least 40 steps of 1 ms a pass: (200 div 5 + 1) x 3 and up; far below a silent
-    // radio's 1803.
-    EXPECT_GE(proposed, 123);
+    // Each step lasts at least 1 ms, so the count only bounds the latency from above:
+    // some steps were counted, and far fewer than a silent radio's 600 a pass (1803).
+    EXPECT_GT(proposed, 3);
     EXPECT_LT(proposed, 1803);
     EXPECT_EQ(proposed % 3, 0);
     EXPECT_EQ(RxDelay, 250);

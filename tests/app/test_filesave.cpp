@@ -93,9 +93,12 @@ TEST_F(FileSave, TextExportColumnsLineUpUnderTheTitles)
         EXPECT_NE(lines[3][at], ' ') << at;
     // A longer cell shifts the rest of its line instead of being cut.
     EXPECT_EQ(lines[5].substr(0, 22), "2    1234.567.890 USB ");
-    EXPECT_EQ(lines[104], "");
-    EXPECT_EQ(lines[105].find("Setting"), 66u);
-    EXPECT_EQ(lines[105].substr(0, 17), "Menu# Description");
+    EXPECT_EQ(lines[103], "");
+    EXPECT_EQ(lines[104].find("Setting"), 66u);
+    EXPECT_EQ(lines[104].substr(0, 17), "Menu# Description");
+    EXPECT_EQ(lines[105], TForm1::PadRight(Form1->MenuGrid->GetCell(0, 1), 6) +
+                              TForm1::PadRight(Form1->MenuGrid->GetCell(1, 1), 60) +
+                              Form1->MenuGrid->GetCell(2, 1));
     EXPECT_EQ(TForm1::PadRight("abc", 2), "abc");
     EXPECT_EQ(TForm1::PadRight("ab", 4), "ab  ");
 }

@@ -108,7 +108,7 @@ TEST_F(FindTest, SingleMatchIsReportedAsTheOnlyOne)
     Find("beacon", 1, 0);
     EXPECT_EQ(Status(), "Found item at memory : 30.");
     Form1->FindNextMenuClick(nullptr);
-    EXPECT_EQ(Status(), "Found item at memory : 30.");
+    EXPECT_EQ(Form1->MemGrid->Row(), 31);
     EXPECT_EQ(LastBox(), "Only one instance found for your search request.");
     EXPECT_EQ(ShownBoxes().back().Kind, 2);
 }

@@ -191,3 +191,19 @@ TEST_F(RadioLink, WaitingForASilentRadioBlocks)
     EXPECT_LT(cpu, wall * 0.5);
     Form1->ComPortClose();
 }
+
+TEST_F(RadioLink, AnErrorAnswerAloneDoesNotEndTheWait)
+{
+    std::string error = "?;";
+    Form1->ComTerminalStrReceived(Form1, error);
+    EXPECT_FALSE(AnswerComplete);
+    std::string half = "ID0";
+    Form1->ComTerminalStrReceived(Form1, half);
+    EXPECT_FALSE(AnswerComplete);
+    std::string rest = "17;";
+    Form1->ComTerminalStrReceived(Form1, rest);
+    EXPECT_TRUE(AnswerComplete);
+    std::string answer;
+    Form1->Receive(answer);
+    EXPECT_EQ(answer, "ID017;");
+}

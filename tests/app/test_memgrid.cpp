@@ -47,11 +47,13 @@ TEST_F(MemPanel, CommitNormalisesTheRowAndMovesOn)
     EXPECT_EQ(Mem()->Row(), 7);
     EXPECT_EQ(Form1->MemEdit->Value(), 6);
 
-    // Out of band receive frequency: the row keeps only a transmit half inside a band.
+    // Out of band receive frequency: the first pass empties the receive half with its
+    // tone, lock-out and description; the second moves the in-band transmit half over.
     Type("99.000.00", 1, "07.1", 2);
+    Form1->MemLock->SetItemIndex(0);
     Form1->Description->SetText("gone");
     Commit();
-    EXPECT_EQ(Row(6), (Cells{"6", "07.100.00", "CW", "07.100.00", "CW", "N/A", "TRUE", "gone"}));
+    EXPECT_EQ(Row(6), (Cells{"6", "07.100.00", "CW", "07.100.00", "CW", "N/A", "FALSE", ""}));
 
     Mem()->SetRow(9);
     Type("99.000.00", 1, "98.000.00", 2);

@@ -44,11 +44,11 @@ TEST_F(MemoryWrite, WriteCommandLayout)
 {
     Connect("TS-450S"); // filler " ", clearing tail "0   "
     SetRow(7, "14.195.00", "FM", "14.295.00", "USB", "88.5", "TRUE");
-    EXPECT_EQ(Form1->BuildMemoryWriteCommand(7, 1), "MW0 0700014195000411108 ;");
+    EXPECT_EQ(Form1->BuildMemoryWriteCommand(7, 1), "MW0 07" "00014195000" "4" "1" "108 ;");
     // Not FM: the tail instead of the tone; any lock text but "FALSE" locks.
     EXPECT_EQ(Form1->BuildMemoryWriteCommand(7, 2), "MW1 07000142950002" "1" "0   ;");
     SetRow(8, "", "", "", "nonsense", "", "FALSE");
-    EXPECT_EQ(Form1->BuildMemoryWriteCommand(8, 2), "MW1 0800000000000000" "0   ;");
+    EXPECT_EQ(Form1->BuildMemoryWriteCommand(8, 2), "MW1 08" "0000000000000" "0   ;");
 }
 
 TEST_F(MemoryWrite, OnlyDifferingMemoriesAreClearedAndWritten)
@@ -91,7 +91,7 @@ TEST_F(MemoryWrite, BlankFillerReachesTheReadBackQueries)
     const auto heard = WritesAndReads();
     ASSERT_FALSE(heard.empty());
     EXPECT_EQ(heard.front(), "MR0 03");
-    EXPECT_NE(std::find(heard.begin(), heard.end(), "MW0 0300007050000100" "0   "), heard.end());
+    EXPECT_NE(std::find(heard.begin(), heard.end(), "MW0 03" "00007050000" "10" "0   "), heard.end());
     EXPECT_FALSE(sim_->MemoryEmpty(3, 0));
 }
 

@@ -2,6 +2,8 @@
 #include "SerialTestSupport.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 class SerialOnPty : public SerialFixture {
@@ -101,3 +103,57 @@ TEST_F(SerialOnPty, ClosingWhileBytesArriveDoesNotHang)
         EXPECT_FALSE(port.Connected());
     }
 }
+
+// On a real device, in every delivery mode: a handler may close its own port, and the main
+// thread may close while the event thread waits to hand a batch over.
+namespace {
+class SerialOnPtyModes : public SerialOnPty, public ::testing::WithParamInterface<TSyncMethod> {};
+} // namespace
+
+TEST_P(SerialOnPtyModes, ClosingFromAHandlerAndDuringAHandOver)
+{
+    port.SetSyncMethod(GetParam());
+    std::atomic<int> handled{0};
+    std::atomic<bool> closeInHandler{true};
+    port.OnRxChar = TRxCharEvent([&](TObject*, int n) {
+        std::string part;
+        port.ReceiveText(part, n);
+        ++handled;
+        if (closeInHandler)
+            port.ClosePort();
+    });
+    port.OpenPort();
+    ASSERT_TRUE(pty.Send("IF;"));
+    ASSERT_TRUE(PumpUntil([&] { return !port.Connected(); }));
+    EXPECT_EQ(handled.load(), 1);
+    EXPECT_EQ(port.Handle(), INVALID_HANDLE_VALUE);
+
+    closeInHandler = false;
+    handled = 0;
+    port.OpenPort();
+    ASSERT_TRUE(port.Connected());
+    std::atomic<bool> stop{false};
+    std::thread radio([&] {
+        while (!stop) {
+            pty.Send("FA00014250000;");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    ASSERT_TRUE(PumpUntil([&] { return handled.load() > 0; }));
+    // Not pumping now, so the next batch waits for the main thread.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    port.ClosePort();
+    stop = true;
+    radio.join();
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.ThreadCreated());
+    const int afterClose = handled.load();
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(handled.load(), afterClose) << "no batch is delivered after the close";
+    port.OpenPort();
+    EXPECT_TRUE(port.Connected()) << "the port opens again";
+    port.ClosePort();
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, SerialOnPtyModes,
+                         ::testing::Values(smThreadSync, smWindowSync, smNone));

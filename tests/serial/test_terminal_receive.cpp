@@ -5,7 +5,10 @@
 #include "framework/FormReader.h"
 #include "framework/TypInfo.h"
 #include "platform/Gdi.h"
+#include "platform/Messages.h"
 #include "serial/SerialTerminal.h"
+
+#include <QTimer>
 
 namespace {
 const std::string ESC = "\x1b";
@@ -359,6 +362,27 @@ TEST_F(TerminalOnPty, QueryAnswersGoBackToTheRadio)
     term->SetEmulation(teVT52);
     Receive(ESC + "Z");
     EXPECT_EQ(pty.Receive(3), ESC + "/Z");
+}
+
+// A reply goes out from inside the display; pumping events there could start a nested
+// receive in the middle of a half-parsed sequence.
+TEST_F(TerminalOnPty, RepliesWhileDisplayingProcessNoOtherEvents)
+{
+    Open();
+    bool posted = false, queued = false;
+    HWND w = AllocateHWnd([&](TMessage& m) {
+        if (m.Msg == WM_USER + 7)
+            posted = true;
+    });
+    PostMessage(w, WM_USER + 7, 0, 0);
+    QTimer::singleShot(0, [&] { queued = true; });
+    term->DisplayText(ESC + "[5n" + ESC + "[6n");
+    EXPECT_FALSE(posted);
+    EXPECT_FALSE(queued);
+    EXPECT_EQ(pty.Receive(10), ESC + "[0n" + ESC + "[1;1R");
+    // They were only held back, not lost.
+    EXPECT_TRUE(PumpUntil([&] { return posted && queued; }));
+    DeallocateHWnd(w);
 }
 
 TEST_F(TerminalOnPty, NothingIsSentWhileThePortIsClosed)
