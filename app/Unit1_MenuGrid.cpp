@@ -238,7 +238,13 @@ void TForm1::UpdateMenuEditFields()
             }
         }
     }
-    if (VYXPageControl->ActivePageIndex() == MenuSettingsPageIndex && MenuEdit->CanFocus())
+    // A value editor the user is working in keeps the focus: a spin edit would otherwise
+    // lose it after the first digit typed.
+    TWinControl* active = ActiveControl();
+    const bool inValueEditor = active == MenuValueEdit0 || active == MenuValueEdit1 ||
+                               active == MenuValueEdit2 || active == MenuValueEdit3;
+    if (VYXPageControl->ActivePageIndex() == MenuSettingsPageIndex && !inValueEditor &&
+        MenuEdit->CanFocus())
         MenuEdit->SetFocus();
     UpdateTaskBarUsed();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Common controls: page control and tab sheets, tool bar and tool buttons, cool bar with
 // its bands, status bar with its panels. All are drawn here; which change fires which
-// event is listed in framework/ComCtrlsEvents.h.
+// event is listed in framework/EventRules.h.
 #include <memory>
 #include <string>
 #include <vector>

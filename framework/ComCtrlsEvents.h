@@ -1,33 +1,31 @@
 #pragma once
-// Which change fires which event for the common controls and the string grid, written once.
-// ByUser: the user's action on the control; otherwise the change is made by code. Fires
-// lists the events in the order they fire ("" for none). The tests walk this table.
+// The event table's rows for the common controls and the grid, in the form their older tests
+// read: events joined by ",". The table itself is framework/EventRules.h.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/EventRules.h"
 
 struct TComEventRule {
-    const char* Control;
-    const char* Change;
+    std::string Control;
+    std::string Change;
     bool ByUser;
-    const char* Fires;
+    std::string Fires;
 };
 
-inline constexpr TComEventRule ComCtrlsEventRules[] = {
-    {"TStringGrid", "Row", false, "OnSelectCell,OnClick"},
-    {"TStringGrid", "Row (same value)", false, ""},
-    {"TStringGrid", "Col", false, "OnSelectCell,OnClick"},
-    {"TStringGrid", "Col (same value)", false, ""},
-    {"TStringGrid", "Selection", false, ""},
-    {"TStringGrid", "Cells", false, ""},
-    {"TStringGrid", "RowCount", false, ""},
-    {"TStringGrid", "click on a cell", true, "OnSelectCell,OnMouseDown,OnClick,OnMouseUp"},
-    {"TStringGrid", "arrow key", true, "OnKeyDown,OnSelectCell,OnClick"},
-    {"TPageControl", "ActivePage", false, ""},
-    {"TPageControl", "ActivePageIndex", false, ""},
-    {"TPageControl", "TabIndex", false, ""},
-    {"TPageControl", "click on a tab", true, "OnChanging,OnChange"},
-    {"TPageControl", "click on a tab (vetoed)", true, "OnChanging"},
-    {"TToolButton", "Down", false, ""},
-    {"TToolButton", "click", true, "OnClick"},
-    {"TToolButton", "click (disabled)", true, ""},
-    {"TCoolBar", "Bands (outside an update)", false, "OnChange"},
-    {"TStatusBar", "Panels", false, ""},
-};
+inline const std::vector<TComEventRule> ComCtrlsEventRules = [] {
+    std::vector<TComEventRule> rows;
+    for (const TEventRule& r : EventRules) {
+        std::string_view c = r.ClassName;
+        if (c != "TStringGrid" && c != "TPageControl" && c != "TTabSheet" && c != "TToolButton" &&
+            c != "TCoolBar" && c != "TStatusBar")
+            continue;
+        std::string fires(r.Events);
+        for (char& ch : fires)
+            if (ch == ' ')
+                ch = ',';
+        rows.push_back({std::string(c), std::string(r.Change), r.By == TChangeBy::User, fires});
+    }
+    return rows;
+}();

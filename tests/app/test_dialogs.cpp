@@ -67,10 +67,10 @@ TEST_F(SerialDialog, FlowButtonsOverrideAndGreyTheLineSelectors)
     EXPECT_FALSE(f->FlowDTRSelect->Enabled());
     EXPECT_FALSE(f->FlowRTSSelect->Enabled());
 
-    f->CustomRadioButton->Click();
+    f->CustomRadioButton->SetChecked(true);
     EXPECT_TRUE(f->FlowDTRSelect->Enabled());
     EXPECT_EQ(f->FlowRTSSelect->GetText(), "Handshake") << "Custom keeps the selections";
-    f->NoneRadioButton->Click();
+    f->NoneRadioButton->SetChecked(true);
     EXPECT_EQ(f->FlowDTRSelect->GetText(), "Disable");
     EXPECT_EQ(f->FlowRTSSelect->GetText(), "Disable");
     EXPECT_FALSE(f->FlowRTSSelect->Enabled());
@@ -289,11 +289,11 @@ TEST_F(OptionsDialog, StartupControlsFollowTheCheckBox)
     EXPECT_FALSE(OptionsForm->Edit2->Enabled());
     EXPECT_FALSE(OptionsForm->BrowseButton1->Enabled());
     EXPECT_EQ(OptionsForm->Edit2->Color(), clInactiveBorder);
-    OptionsForm->OnStartup->Click();
+    OptionsForm->OnStartup->SetChecked(true);
     EXPECT_TRUE(OptionsForm->RadioButton1->Enabled());
     EXPECT_TRUE(OptionsForm->Edit2->Enabled());
     EXPECT_EQ(OptionsForm->Edit2->Color(), clWindow);
-    OptionsForm->RadioButton1->Click();
+    OptionsForm->RadioButton1->SetChecked(true);
     EXPECT_FALSE(OptionsForm->BrowseButton1->Enabled());
 }
 

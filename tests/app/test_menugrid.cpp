@@ -306,3 +306,17 @@ TEST_F(MenuGridTest, ColumnOptionProgressBarAndPageChange)
     pages->OnChange(pages);
     EXPECT_TRUE(Form1->PrintMenu->Enabled());
 }
+
+TEST_F(MenuGridTest, FocusGoesToTheMenuNumberButStaysInAValueEditor)
+{
+    Apply("TS-570D");
+    Form1->VYXPageControl->SetActivePageIndex(1);
+    Grid()->SetRow(RowOf(24));
+    EXPECT_EQ(Form1->ActiveControl(), Form1->MenuEdit);
+    // Typing "15" needs the spin edit to keep the focus after its first digit.
+    Form1->MenuValueEdit1->SetFocus();
+    Form1->MenuValueEdit1->SetText("1");
+    Form1->MenuValueEdit1->SetText("15");
+    EXPECT_EQ(Form1->ActiveControl(), Form1->MenuValueEdit1);
+    EXPECT_EQ(Code(24), "15");
+}

@@ -52,6 +52,7 @@ struct PageSetup {
             Sheets.push_back(s);
         }
         PC->OnChange = TNotifyEvent([this](TObject*) { Log.push_back("OnChange"); });
+        PC->OnClick = TNotifyEvent([this](TObject*) { Log.push_back("OnClick"); });
         PC->OnChanging = TTabChangingEvent([this](TObject*, bool& allow) {
             Log.push_back("OnChanging");
             allow = Allow;
@@ -163,7 +164,8 @@ TEST(PageControl, UserTabClickAsksOnChangingAndCanBeVetoed)
     p.Log.clear();
     p.Allow = true;
     p.ClickTab(1); // the active tab: nothing to change
-    EXPECT_EQ(p.Joined(), "");
+    EXPECT_EQ(p.Joined(), RuleFor("TPageControl", "click on the active tab"));
+    p.Log.clear();
     p.PC->SetActivePageIndex(2);
     p.PC->SetActivePageIndex(-1);
     EXPECT_EQ(p.PC->ActivePage(), nullptr);
