@@ -81,6 +81,8 @@ void AddProgramModules()
     AddModule({"SerialTerminal", &InitTerminalModule, &SerialTerminalFinalize});
     AddModule({"SerialPort", &InitSerialPortModule, &SerialPortFinalize});
     AddModule({"Globals", &GlobalsInitialization, &GlobalsFinalization});
+    // The window-hook list and the storage helpers of the form placement.
+    AddModule({"Placement", nullptr, &DonePlacement});
     AddModule({"Unit1", &InitMainWindowModule, nullptr});
 }
 
@@ -124,6 +126,10 @@ int ProgramMain(int argc, char** argv)
             Application->MessageBox(e.what(), "Quillmere", MB_OK | MB_ICONERROR);
         exitCode = 1;
     }
+    // The windows go first, while every module they use (port, terminal, hooks, settings)
+    // is still up; then the modules end in reverse order.
+    if (Application)
+        Application->DestroyComponents();
     FinalizeModules();
     RegistryShutdown();
     return exitCode;

@@ -429,6 +429,7 @@ TEST_F(SmallDialogs, RangePutsAReversedRangeInOrderVisibly)
 
 TEST_F(SmallDialogs, SplashNeverRepeatsAPictureExceptEight)
 {
+    const auto original = SplashRandomPicture;
     std::vector<int> draws{3, 3, 3, 5, 8, 8, 2, 2, 7};
     std::size_t next = 0;
     SplashRandomPicture = [&] { return draws[next++ % draws.size()]; };
@@ -446,6 +447,7 @@ TEST_F(SmallDialogs, SplashNeverRepeatsAPictureExceptEight)
     EXPECT_EQ(SplashForm->RadioImage->Top(), 142);
     EXPECT_EQ(SplashForm->RadioImage->Left(), 157);
     EXPECT_EQ(SplashForm->RadioImage->Picture()->GetWidth(), 153);
+    SplashRandomPicture = original;
 }
 
 TEST_F(SmallDialogs, SplashAboutAndDisclaimerShowWithoutBlocking)
