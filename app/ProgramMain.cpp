@@ -35,6 +35,7 @@ void RegisterDialogFormClasses()
                      TDisclaimForm::StaticClassInfo(), TRange_Selection::StaticClassInfo(),
                      TOptionsForm::StaticClassInfo(), TSplashForm::StaticClassInfo(),
                      TComportSettingsForm::StaticClassInfo()});
+    RegisterPrintMemFormClasses();
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // The main window: creation, stored settings, the close check and the deferred start-up.
 #include "app/Unit1.h"
+#include "platform/FileAssociation.h"
 
 #include "app/AboutFormUnit.h"
 #include "app/ComportSettingsUnit.h"
@@ -85,8 +86,12 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {}
 
 TForm1::~TForm1()
 {
-    if (Form1 == this)
+    if (Form1 == this) {
         Form1 = nullptr;
+        AutoDetectRadioTypeFn = nullptr;
+        AutoDetectRxDelayTimeFn = nullptr;
+        BrowseFileFn = nullptr;
+    }
 }
 
 namespace {
@@ -113,6 +118,14 @@ const std::string PortSettingsPath = std::string("HKEY_CURRENT_USER\\") + Settin
 void TForm1::FormCreate(TObject*)
 {
     Form1 = this;
+    // The dialogs reach the main window's detection and file browsing through these.
+    AutoDetectRadioTypeFn = [this] { return AutoDetectRadioType(); };
+    AutoDetectRxDelayTimeFn = [this] { return AutoDetectRxDelayTime(); };
+    BrowseFileFn = [this] {
+        std::string name;
+        BrowseFile(name);
+        return name;
+    };
     Application->HintPause = 500;
     Application->HintHidePause = 9000;
 
@@ -164,11 +177,8 @@ void TForm1::FormCreate(TObject*)
     if (MemoryFileDir.empty())
         MemoryFileDir = programDir;
 
-    {
-        TRegistry reg;
-        reg.SetRootKey(HKEY_CLASSES_ROOT);
-        FileAssociated = reg.KeyExists("Applications\\Quillmere.exe\\shell\\open\\command");
-    }
+    // The association lives in the desktop's files, which outlast the run.
+    FileAssociated = FileAssociation().IsRegistered();
 
     VYXPageControl->SetActivePageIndex(0);
     ChangeRadioHandle(false);

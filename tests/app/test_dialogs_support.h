@@ -21,13 +21,15 @@ inline std::string BuildFolder()
     return std::filesystem::path(path).parent_path().string();
 }
 
-// Runs action once, while form is shown (modally or not), after its own OnShow.
+// Runs action once, when form is next shown modally, after its own OnShow.
 template <class F> void OnNextShow(TForm* form, F action)
 {
     TNotifyEvent old = form->OnShow;
     form->OnShow = TNotifyEvent([form, old, action](TObject* sender) {
-        form->OnShow = old;
         old(sender);
+        if (!form->FormState().Contains(fsModal))
+            return;
+        form->OnShow = old;
         action();
     });
 }

@@ -6,6 +6,7 @@
 #include "framework/FormCheck.h"
 #include "framework/Grids.h"
 #include "framework/Menus.h"
+#include "placement/FormPlace.h"
 #include "platform/Input.h"
 #include "platform/QtWindow.h"
 #include "serial/SerialTerminal.h"
@@ -118,7 +119,9 @@ TEST_F(MainWindow, MenuBarAsDescribed)
 TEST_F(MainWindow, WindowEvents)
 {
     EXPECT_EQ(Form1->OnCreate.MethodName(), "FormCreate");
-    EXPECT_EQ(Form1->OnCloseQuery.MethodName(), "FormCloseQuery");
+    // The window store takes the close query over and calls the form's own handler after it.
+    EXPECT_EQ(Form1->OnCloseQuery.MethodName(), "FormCloseQueryHandler");
+    EXPECT_EQ(Form1->OnCloseQuery.Target(), static_cast<TObject*>(Form1->VYXFormStore));
     EXPECT_EQ(Form1->Menu(), Form1->MainMenu1);
     const char* pages[] = {"Memory Channels", "Menu Settings", "Command-Line", "Communication",
                            "Debug info"};
@@ -133,10 +136,16 @@ TEST_F(MainWindow, WindowEvents)
 
 TEST_F(MainWindow, HiddenMenuShortCutsWork)
 {
-    EXPECT_TRUE(Press(Qt::Key_A, true));
-    EXPECT_EQ(Status(), "Radio detection is not available yet.");
+    // Ctrl+A selects the whole grid that opened the pop-up menu.
+    Form1->Grid_Popup->SetPopupComponent(Form1->MemGrid);
+    Form1->MemGrid->SetSelection(TGridRect{1, 1, 1, 1});
+    Press(Qt::Key_A, true);
+    const TGridRect all = Form1->MemGrid->Selection();
+    EXPECT_EQ(all.Right, Form1->MemGrid->ColCount() - 1);
+    EXPECT_EQ(all.Bottom, Form1->MemGrid->RowCount() - 1);
     EXPECT_TRUE(Press(Qt::Key_C, true));
-    EXPECT_EQ(Status(), "Copying is not available yet.");
+    EXPECT_EQ(Status(), "Selection copied to clipboard.\rUse the \"paste\" function from another\r"
+                        "application to get the selection.");
     EXPECT_TRUE(Press(Qt::Key_1, true));
     EXPECT_EQ(OpenedUrls(), std::vector<std::string>{MainWebsite});
     EXPECT_FALSE(Press(Qt::Key_Q, true));
@@ -155,7 +164,7 @@ TEST_F(MainWindow, DisabledMenuBlocksItsShortCuts)
 
     Form1->ChangeEnabled(true);
     EXPECT_TRUE(Press(Qt::Key_F3, false));
-    EXPECT_EQ(Status(), "Find next is not available yet.");
+    EXPECT_EQ(Status(), "Nothing to look for. Use <CTRL-F> instead.");
 }
 
 TEST_F(MainWindow, ExitClosesThroughTheCloseCheck)
@@ -196,18 +205,18 @@ TEST_F(MainWindow, AutoLoadChoosesItsAction)
     AutoLoadOption = 1;
     CommandLineFile = "/home/op/ham.vyx";
     Form1->AutoLoad();
-    EXPECT_EQ(Status(), "Loading \"/home/op/ham.vyx\" is not available yet.");
+    EXPECT_EQ(Status(), "Could not load file /home/op/ham.vyx !");
 
     CommandLineFile.clear();
     Form1->AutoLoad();
-    EXPECT_EQ(Status(), "Reading memories from the radio is not available yet.");
+    EXPECT_EQ(Status(), "Error while trying to communicate with the radio");
     AutoLoadOption = 3;
     AutoStartMem.clear();
     Form1->AutoLoad();
-    EXPECT_EQ(Status(), "Opening a channel file is not available yet.") << "no file: the dialog";
+    EXPECT_EQ(Status(), "Load file canceled.") << "no file: the dialog";
     AutoStartMem = "/srv/start.vyx";
     Form1->AutoLoad();
-    EXPECT_EQ(Status(), "Loading \"/srv/start.vyx\" is not available yet.");
+    EXPECT_EQ(Status(), "Could not load file /srv/start.vyx !");
     Form1->StatusBar->Panels()->Items(2)->SetText("");
     AutoLoadOption = 9;
     Form1->AutoLoad();
