@@ -1,6 +1,5 @@
 // Lookups on the built-in tables, the mode table and the shared run-time state.
 #include "app/Globals.h"
-#include "app/Unit1.h"
 
 #include "framework/SysUtils.h"
 
@@ -182,7 +181,6 @@ int SerialValueOfName(std::span<const char* const> names, std::span<const int> v
 void GlobalsInitialization()
 {
     // The main window's radio handlers are published before any window is read.
-    TForm1::RegisterRadioLinkHandlers();
     CurrentRadio = DefaultRadio;
     CurrentMenuSet = 0;
     UIMode = 'G';

@@ -69,7 +69,6 @@ void InitMainWindowModule()
     RegisterTextViewClasses();
     RegisterPlacementClasses();
     RegisterUnit1Classes();
-    TForm1::RegisterCmdLineMembers();
     RegisterDialogFormClasses();
 }
 

@@ -73,6 +73,11 @@ void BuildTForm1(TClassBuilder<TForm1>& b)
     QM_M(Disclaimer1Click); QM_M(AboutMenuClick); QM_M(SplashMenuClick); QM_M(CtrlAClick);
     QM_M(Copywhichchannelnumbers1Click); QM_M(RadioSwitchOnClick); QM_M(RadioSwitchOffClick);
 #undef QM_M
+    // Each topic of the window publishes its own handlers and components.
+    TForm1::PublishRadioLinkMembers(b);
+    TForm1::PublishChannelFileMembers(b);
+    TForm1::PublishMenuSetMembers(b);
+    TForm1::PublishCmdLineMembers(b);
 }
 } // namespace
 

@@ -36,6 +36,8 @@ class TTextView;
 class TViewStyle;
 class TFormStore;
 
+template <class Cls> class TClassBuilder;
+
 class TForm1 : public TForm {
     QM_CLASS(TForm1, TForm)
 public:
@@ -219,7 +221,7 @@ public:
     bool DiffFreq(const std::string& W);
     bool SendSubTX(const std::string& W);
     // Publishes the handlers above for the form description; runs once.
-    static void RegisterRadioLinkHandlers();
+    static void PublishRadioLinkMembers(TClassBuilder<TForm1>& b);
 private:
     // Sets the port-open marker and opens the port; a port that will not open leaves the
     // link closed and its error shown, and gives false.
@@ -263,8 +265,7 @@ public:
     static std::string PadRight(const std::string& Text, std::uint8_t Width);
 
     // Publishes the handlers above for the form description; runs before it is read.
-    bool FChannelFileMethodsPublished = PublishChannelFileMethods();
-    static bool PublishChannelFileMethods();
+    static void PublishChannelFileMembers(TClassBuilder<TForm1>& b);
     // (end of channel file members)
 
     // ---- menu settings grid, reading and writing menus ----
@@ -295,8 +296,7 @@ public:
     // write back into the row.
     bool FMenuEditorsUpdating = false;
     // Publishes the handlers above for the form description; runs before it is read.
-    bool FMenuSetMethodsPublished = PublishMenuSetMethods();
-    static bool PublishMenuSetMethods();
+    static void PublishMenuSetMembers(TClassBuilder<TForm1>& b);
     // (end of menu settings members)
 
     // ---- find, range actions, clipboard, command line ----
@@ -337,7 +337,7 @@ public:
     static std::uint8_t ResolveCommandPath(std::uint8_t FirstWord, const std::vector<std::string>& Words,
                                            std::string& Path, std::string& Bad);
     // Binds the handlers and components above for the form description.
-    static void RegisterCmdLineMembers();
+    static void PublishCmdLineMembers(TClassBuilder<TForm1>& b);
     // (end of command line members)
 
     // ---- dialogs, printing ----

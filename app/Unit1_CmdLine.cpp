@@ -347,11 +347,8 @@ void TForm1::Cmd_Popup_CopyClick(TObject*)
     }
 }
 
-void TForm1::RegisterCmdLineMembers()
+void TForm1::PublishCmdLineMembers(TClassBuilder<TForm1>& b)
 {
-    // TForm1's class information is built once; these members join it before any form
-    // description is read.
-    TClassBuilder<TForm1> b(*const_cast<TClassInfo*>(TForm1::StaticClassInfo()));
     b.Field("CmdLineWindow", &TForm1::CmdLineWindow);
     b.Field("ViewStyle1", &TForm1::ViewStyle1);
     b.Field("VYXFormStore", &TForm1::VYXFormStore);

@@ -29,13 +29,8 @@ std::string DeleteSubstring(const std::string& token, const std::string& text)
     return Copy(text, 1, at - 1) + Copy(text, at + 2, 255);
 }
 
-void TForm1::RegisterRadioLinkHandlers()
+void TForm1::PublishRadioLinkMembers(TClassBuilder<TForm1>& b)
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    TClassBuilder<TForm1> b(const_cast<TClassInfo&>(*TForm1::StaticClassInfo()));
     b.Method("ComPortTxEmpty", &TForm1::ComPortTxEmpty);
     b.Method("ComTerminalStrReceived", &TForm1::ComTerminalStrReceived);
     b.Method("MemStopButtonClick", &TForm1::MemStopButtonClick);

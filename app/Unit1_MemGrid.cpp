@@ -146,17 +146,12 @@ void TForm1::CloseMenuClick(TObject*)
     ShowStatus("File closed.");
 }
 
-bool TForm1::PublishChannelFileMethods()
+void TForm1::PublishChannelFileMembers(TClassBuilder<TForm1>& b)
 {
-    static const bool published = [] {
-        TClassBuilder<TForm1> b(*const_cast<TClassInfo*>(TForm1::StaticClassInfo()));
 #define QM_M(Name) b.Method(#Name, &TForm1::Name)
-        QM_M(MemoryActivateChanges); QM_M(MemGridClick); QM_M(MemEditChange);
-        QM_M(MemEditExit); QM_M(RXFreqEditExit); QM_M(TXFreqEditExit); QM_M(TXFreqEditEnter);
-        QM_M(MemChanClearFieldsButtonClick); QM_M(UpdateButtonClick);
-        QM_M(ClearFieldsButtonClick); QM_M(ExitButtonClick); QM_M(MemChanClearButtonClick);
+    QM_M(MemoryActivateChanges); QM_M(MemGridClick); QM_M(MemEditChange);
+    QM_M(MemEditExit); QM_M(RXFreqEditExit); QM_M(TXFreqEditExit); QM_M(TXFreqEditEnter);
+    QM_M(MemChanClearFieldsButtonClick); QM_M(UpdateButtonClick);
+    QM_M(ClearFieldsButtonClick); QM_M(ExitButtonClick); QM_M(MemChanClearButtonClick);
 #undef QM_M
-        return true;
-    }();
-    return published;
 }

@@ -381,17 +381,12 @@ void TForm1::VYXPageControlChange(TObject*)
     }
 }
 
-bool TForm1::PublishMenuSetMethods()
+void TForm1::PublishMenuSetMembers(TClassBuilder<TForm1>& b)
 {
-    static const bool published = [] {
-        TClassBuilder<TForm1> b(*const_cast<TClassInfo*>(TForm1::StaticClassInfo()));
 #define QM_M(Name) b.Method(#Name, &TForm1::Name)
-        QM_M(MenuGridClick); QM_M(MenuEditChange); QM_M(MenuValueEdit0Click);
-        QM_M(MenuValueEdit1Change); QM_M(MenuValueEdit1Exit); QM_M(MenuValueEdit2Change);
-        QM_M(MenuValueEdit3Change); QM_M(MenuClearFieldsButtonClick); QM_M(VYXPageControlChange);
-        QM_M(MenuSetRXButtonClick); QM_M(MenuSetTXButtonClick); QM_M(MenuSetStopButtonClick);
+    QM_M(MenuGridClick); QM_M(MenuEditChange); QM_M(MenuValueEdit0Click);
+    QM_M(MenuValueEdit1Change); QM_M(MenuValueEdit1Exit); QM_M(MenuValueEdit2Change);
+    QM_M(MenuValueEdit3Change); QM_M(MenuClearFieldsButtonClick); QM_M(VYXPageControlChange);
+    QM_M(MenuSetRXButtonClick); QM_M(MenuSetTXButtonClick); QM_M(MenuSetStopButtonClick);
 #undef QM_M
-        return true;
-    }();
-    return published;
 }
