@@ -27,24 +27,6 @@ bool AcceptedMemoryAnswer(const std::string& answer)
     return answer.size() == 24 && answer.compare(0, 2, "MR") == 0 && answer[23] == ';';
 }
 
-void SetBarPosition(TProgressBar* bar, int position)
-{
-    bar->SetPosition(std::clamp(position, bar->Min(), std::max(bar->Min(), bar->Max())));
-}
-
-void ClearMemoryRows(TStringGrid* grid, int from, int to)
-{
-    for (int r = from + 1; r <= to + 1; ++r)
-        for (int c = 1; c <= 7; ++c)
-            grid->SetCell(c, r, "");
-    FileChanged = true;
-}
-
-bool ConfirmDroppingChanges(TForm1* form)
-{
-    return !FileChanged || form->YesNoMessage("Changes not saved, continue anyway ?", 0);
-}
-
 std::string ToneTextOfAnswer(const std::string& answer)
 {
     if (answer[19] == '0')
@@ -64,13 +46,13 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
     ChangeEnabled(false);
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
     try {
-        if (!ConfirmDroppingChanges(this)) {
+        if (!AskFileChange()) {
             ShowStatus("RX canceled.");
             UpdateTaskBarUsed();
             ChangeEnabled(true);
             return;
         }
-        ClearMemoryRows(MemGrid, From, To);
+        Clear_Action_Mem(From, To);
         UpdateTaskBarUsed();
         auto backToStart = [this, start] {
             MemGrid->SetRow(std::clamp(start + 1, 1, 100));
@@ -88,7 +70,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         FileChanged = true;
         const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
         for (int m = From; m <= To && !StopRequest; ++m) {
-            SetBarPosition(MemProgressBar, m + 1);
+            SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
             ShowStatus("Reading memory: " + IntToStr(m) + " from radio.");
             std::string answer;
             for (int h = 1; h <= (split ? 2 : 1); ++h) {

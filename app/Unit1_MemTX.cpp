@@ -112,8 +112,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
             SendControlled("LK0;", 2);
             const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
             for (int m = From; m <= To && !StopRequest; ++m) {
-                MemProgressBar->SetPosition(
-                    std::clamp(m + 1, MemProgressBar->Min(), std::max(MemProgressBar->Min(), MemProgressBar->Max())));
+                SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
                 UpdateEditFields();
                 UpdateMemGrid();

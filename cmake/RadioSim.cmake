@@ -10,3 +10,8 @@ set_target_properties(radiosim_tool PROPERTIES OUTPUT_NAME radiosim)
 target_link_libraries(radiosim_tool PRIVATE radiosim)
 
 qm_tests(radiosim radiosim)
+
+# The application's radio tests talk to the simulated radio in-process.
+if(TARGET app_tests)
+  target_link_libraries(app_tests PRIVATE radiosim)
+endif()
