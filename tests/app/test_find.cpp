@@ -17,21 +17,34 @@ using namespace apptest;
 
 namespace {
 
+// The hidden windows that carry posted calls; freed after each test.
+std::vector<HWND>& PostWindows()
+{
+    static std::vector<HWND> windows;
+    return windows;
+}
+
 // Runs fn from the message loop, once the modal dialog that is about to open is showing.
 void PostCall(std::function<void()> fn)
 {
-    auto* heap = new std::function<void()>(std::move(fn));
-    HWND h = AllocateHWnd([heap](TMessage& M) {
-        if (M.Msg == WM_USER) {
-            auto f = *heap;
-            f();
-        }
+    HWND h = AllocateHWnd([fn = std::move(fn)](TMessage& M) {
+        if (M.Msg == WM_USER)
+            fn();
     });
+    PostWindows().push_back(h);
     PostMessage(h, WM_USER, 0, 0);
 }
 
 class FindTest : public ProgramTest {
 protected:
+    void TearDown() override
+    {
+        for (HWND h : PostWindows())
+            DeallocateHWnd(h);
+        PostWindows().clear();
+        ProgramTest::TearDown();
+    }
+
     void SetUp() override
     {
         ProgramTest::SetUp();

@@ -19,6 +19,7 @@
 #include "framework/FormReader.h"
 #include "framework/FormWriter.h"
 #include "framework/Grids.h"
+#include "platform/EventLoop.h"
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 
@@ -57,7 +58,7 @@ struct PageSetup {
             Log.push_back("OnChanging");
             allow = Allow;
         });
-        Application->ProcessMessages();
+        PumpMessages();
     }
     ~PageSetup() { FreeObject(Form); }
     std::string Joined() const
@@ -123,7 +124,7 @@ std::pair<int, int> InkColumns(const QImage& img, const TRect& box)
 
 QImage GrabForm(TForm* f)
 {
-    Application->ProcessMessages();
+    PumpMessages();
     QWidget* w = WindowWidget(f->Handle());
     return w ? w->grab().toImage() : QImage();
 }
@@ -206,7 +207,7 @@ TEST(ToolBar, ButtonsClickDownAndMenus)
     EXPECT_EQ(tb->ButtonCount(), 4);
     EXPECT_EQ(b[1]->Left(), 23);
     EXPECT_EQ(b[2]->Left(), 31) << "a separator is narrow";
-    Application->ProcessMessages();
+    PumpMessages();
     std::vector<std::string> log;
     for (auto* btn : b)
         btn->OnClick = TNotifyEvent([&log, btn](TObject*) { log.push_back(btn->ClassName() + std::to_string(btn->Left())); });
@@ -384,7 +385,7 @@ TEST(StatusBar, PanelsAndSimpleText)
     }
     sb->Panels()->Items(0)->SetText("Used:");
     sb->Panels()->Items(2)->SetAlignment(taCenter);
-    Application->ProcessMessages();
+    PumpMessages();
     EXPECT_EQ(sb->Align(), alBottom);
     EXPECT_EQ(sb->Top() + sb->Height(), f->ClientHeight());
     EXPECT_EQ(sb->PanelRect(1).left, 60);
@@ -542,7 +543,7 @@ TEST(ComGallery, FormDescriptionLoadsShowsAndGrabs)
         images->Add(&bmp);
     }
     form->Show();
-    Application->ProcessMessages();
+    PumpMessages();
     QWidget* w = WindowWidget(form->Handle());
     ASSERT_NE(w, nullptr);
     QImage img = w->grab().toImage();
@@ -560,11 +561,11 @@ TEST(PageControl, OnlyTheActivePagesWindowIsShown)
     for (TTabSheet* s : p.Sheets)
         s->HandleNeeded();
     p.PC->SetActivePage(p.Sheets[1]);
-    Application->ProcessMessages();
+    PumpMessages();
     for (size_t i = 0; i < p.Sheets.size(); ++i)
         EXPECT_EQ(IsWindowVisible(p.Sheets[i]->Handle()) != FALSE, i == 1) << "sheet " << i;
     p.ClickTab(0);
-    Application->ProcessMessages();
+    PumpMessages();
     EXPECT_TRUE(IsWindowVisible(p.Sheets[0]->Handle()));
     EXPECT_FALSE(IsWindowVisible(p.Sheets[1]->Handle()));
 }

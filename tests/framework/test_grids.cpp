@@ -8,6 +8,7 @@
 #include "framework/ComCtrls.h"
 #include "framework/ComCtrlsEvents.h"
 #include "framework/Grids.h"
+#include "platform/EventLoop.h"
 
 namespace {
 
@@ -222,7 +223,7 @@ TEST(StringGridUser, ClickAndKeysFireTheClassLibraryEvents)
     g->SetColCount(5);
     g->SetRowCount(30);
     g->SetDefaultRowHeight(20);
-    Application->ProcessMessages();
+    PumpMessages();
     GridLog log;
     log.Attach(g);
     TRect r = g->CellRect(3, 2);

@@ -98,6 +98,8 @@ TEST_F(PlacementEnv, DefaultSectionNameOfFormsControlsAndComponents)
     EXPECT_EQ(DefaultSectionName(loose), "Loose");
     EXPECT_EQ(DefaultSectionName(orphan), "BoxChild");
     EXPECT_EQ(DefaultSectionName(store), "TForm1.Store1");
+    // Neither owned nor freed by its parent: free it before the parent goes.
+    orphan->Free();
     orphanParent->Free();
 }
 
