@@ -193,7 +193,10 @@ QWidget* TWidgetControl::CreateNativeWidget()
         if (FWidget == w)
             FWidget = nullptr;
     });
-    w->installEventFilter(new TWidgetKeyFilter(this));
+    // The filter belongs to the widget, so it goes when the widget goes.
+    auto* filter = new TWidgetKeyFilter(this);
+    filter->setParent(w);
+    w->installEventFilter(filter);
     w->setFocusPolicy(TabStop() ? Qt::StrongFocus : Qt::ClickFocus);
     ApplyFontAndColor();
     SyncWidget();

@@ -1181,10 +1181,12 @@ void DeliverKeyPress(HWND h, int qtKey, unsigned mods, char32_t text)
 }
 
 namespace {
+// Shared cursors live for the whole run; kept behind a pointer so exit does not free them
+// while their handles may still be in use.
 std::map<uintptr_t, QCursor*>& SharedCursors()
 {
-    static std::map<uintptr_t, QCursor*> cursors;
-    return cursors;
+    static auto* cursors = new std::map<uintptr_t, QCursor*>;
+    return *cursors;
 }
 bool IsSharedCursor(const QCursor* c)
 {

@@ -16,18 +16,31 @@ struct FormEnv : ::testing::Test {
         InitForms();
         Application->Initialize();
     }
-    void TearDown() override { DoneForms(); }
+    void TearDown() override;
 };
+
+// The hidden windows that carry posted calls; freed after each test.
+std::vector<HWND>& PostWindows()
+{
+    static std::vector<HWND> windows;
+    return windows;
+}
+
+void FormEnv::TearDown()
+{
+    for (HWND h : PostWindows())
+        DeallocateHWnd(h);
+    PostWindows().clear();
+    DoneForms();
+}
 
 void PostCall(std::function<void()> fn)
 {
-    auto* heap = new std::function<void()>(std::move(fn));
-    HWND h = AllocateHWnd([heap](TMessage& M) {
-        if (M.Msg == WM_USER) {
-            auto f = *heap;
-            f();
-        }
+    HWND h = AllocateHWnd([fn = std::move(fn)](TMessage& M) {
+        if (M.Msg == WM_USER)
+            fn();
     });
+    PostWindows().push_back(h);
     PostMessage(h, WM_USER, 0, 0);
 }
 } // namespace
