@@ -117,42 +117,51 @@ void TSizeConstraints::Assign(TPersistent* Source)
     TPersistent::Assign(Source);
 }
 
-// A maximum below the minimum pulls the minimum down with it, as the class library does.
+namespace {
+
+// A maximum below the minimum pulls the minimum down with it; false when nothing changed.
+bool SetMaxLimit(int v, int& Max, int& Min)
+{
+    if (v == Max)
+        return false;
+    Max = std::max(v, 0);
+    if (Max > 0 && Max < Min)
+        Min = Max;
+    return true;
+}
+
+// A minimum above a set maximum pushes the maximum up with it; false when nothing changed.
+bool SetMinLimit(int v, int& Min, int& Max)
+{
+    if (v == Min)
+        return false;
+    Min = std::max(v, 0);
+    if (Max > 0 && Min > Max)
+        Max = Min;
+    return true;
+}
+
+} // namespace
+
 void TSizeConstraints::SetMaxHeight(int v)
 {
-    if (v == FMaxHeight)
-        return;
-    FMaxHeight = std::max(v, 0);
-    if (FMaxHeight > 0 && FMaxHeight < FMinHeight)
-        FMinHeight = FMaxHeight;
-    Change();
+    if (SetMaxLimit(v, FMaxHeight, FMinHeight))
+        Change();
 }
 void TSizeConstraints::SetMaxWidth(int v)
 {
-    if (v == FMaxWidth)
-        return;
-    FMaxWidth = std::max(v, 0);
-    if (FMaxWidth > 0 && FMaxWidth < FMinWidth)
-        FMinWidth = FMaxWidth;
-    Change();
+    if (SetMaxLimit(v, FMaxWidth, FMinWidth))
+        Change();
 }
 void TSizeConstraints::SetMinHeight(int v)
 {
-    if (v == FMinHeight)
-        return;
-    FMinHeight = std::max(v, 0);
-    if (FMaxHeight > 0 && FMinHeight > FMaxHeight)
-        FMaxHeight = FMinHeight;
-    Change();
+    if (SetMinLimit(v, FMinHeight, FMaxHeight))
+        Change();
 }
 void TSizeConstraints::SetMinWidth(int v)
 {
-    if (v == FMinWidth)
-        return;
-    FMinWidth = std::max(v, 0);
-    if (FMaxWidth > 0 && FMinWidth > FMaxWidth)
-        FMaxWidth = FMinWidth;
-    Change();
+    if (SetMinLimit(v, FMinWidth, FMaxWidth))
+        Change();
 }
 void TSizeConstraints::Change() { OnChange(this); }
 

@@ -1,5 +1,6 @@
 #include "framework/StdCtrls.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -884,7 +885,12 @@ void TButtonControl::SetText(const std::string& v)
     SyncCaption();
 }
 
-void TButtonControl::SyncCaption() {}
+// Push, check and radio buttons all show their caption as the toolkit button's text.
+void TButtonControl::SyncCaption()
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(Widget()))
+        b->setText(QtCaption(FText));
+}
 
 void TButtonControl::GuardedClick()
 {
@@ -922,12 +928,6 @@ void TButton::SyncWidget()
     SyncCaption();
     if (auto* b = qobject_cast<QPushButton*>(Widget()))
         b->setDefault(FDefault);
-}
-
-void TButton::SyncCaption()
-{
-    if (auto* b = qobject_cast<QPushButton*>(Widget()))
-        b->setText(QtCaption(FText));
 }
 
 void TButton::Click()
@@ -992,12 +992,6 @@ void TCustomCheckBox::SyncWidget()
     SyncCaption();
 }
 
-void TCustomCheckBox::SyncCaption()
-{
-    if (auto* b = qobject_cast<QCheckBox*>(Widget()))
-        b->setText(QtCaption(FText));
-}
-
 void TCustomCheckBox::SetState(TCheckBoxState v)
 {
     if (v == FState) {
@@ -1049,12 +1043,6 @@ void TRadioButton::SyncWidget()
     b->setChecked(FChecked);
     b->setLayoutDirection(FAlignment == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
     SyncCaption();
-}
-
-void TRadioButton::SyncCaption()
-{
-    if (auto* b = qobject_cast<QRadioButton*>(Widget()))
-        b->setText(QtCaption(FText));
 }
 
 void TRadioButton::SetChecked(bool v)

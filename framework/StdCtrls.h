@@ -249,7 +249,8 @@ public:
 protected:
     // Clicks once, never re-entered from its own OnClick.
     void GuardedClick();
-    virtual void SyncCaption();
+    // Shows the caption on the toolkit button.
+    void SyncCaption();
 
 private:
     bool FClicking = false;
@@ -275,7 +276,6 @@ public:
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
-    void SyncCaption() override;
     void CMDialogKey(TMessage& M) override;
 
 private:
@@ -302,7 +302,6 @@ public:
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
-    void SyncCaption() override;
 
 private:
     TCheckBoxState FState = cbUnchecked;
@@ -329,7 +328,6 @@ public:
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
-    void SyncCaption() override;
 
 private:
     bool FChecked = false;

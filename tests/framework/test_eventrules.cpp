@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ComTestUtil.h"
+#include "StdTestUtil.h"
 #include "framework/Buttons.h"
 #include "framework/ComCtrls.h"
 #include "framework/EventRules.h"
@@ -27,73 +28,7 @@
 
 namespace {
 
-// Simulated input: the events a user's keys and clicks produce, sent to the widget.
-namespace sim {
-inline QString KeyText(int key)
-{
-    if (key >= Qt::Key_A && key <= Qt::Key_Z)
-        return QString(QChar('a' + (key - Qt::Key_A)));
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return QString(QChar('0' + (key - Qt::Key_0)));
-    if (key == Qt::Key_Return)
-        return QString("\r");
-    if (key == Qt::Key_Escape)
-        return QString(QChar(27));
-    return QString();
-}
-inline void keyClick(QWidget* w, int key)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, KeyText(key));
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, KeyText(key));
-    QApplication::sendEvent(w, &release);
-}
-inline void keyClicks(QWidget* w, const char* text)
-{
-    for (const char* p = text; *p; ++p) {
-        int key = *p >= 'a' && *p <= 'z' ? Qt::Key_A + (*p - 'a') : Qt::Key_0 + (*p - '0');
-        keyClick(w, key);
-    }
-}
-inline void mouse(QWidget* w, QEvent::Type t, QPoint p)
-{
-    QMouseEvent e(t, QPointF(p), QPointF(w->mapToGlobal(p)), Qt::LeftButton,
-                  t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-inline void mouseClick(QWidget* w, QPoint p = QPoint(-1, -1))
-{
-    if (p.x() < 0)
-        p = QPoint(8, w->height() / 2);
-    mouse(w, QEvent::MouseButtonPress, p);
-    mouse(w, QEvent::MouseButtonRelease, p);
-}
-inline void mouseDClick(QWidget* w, QPoint p)
-{
-    mouse(w, QEvent::MouseButtonPress, p);
-    mouse(w, QEvent::MouseButtonRelease, p);
-    mouse(w, QEvent::MouseButtonDblClick, p);
-    mouse(w, QEvent::MouseButtonRelease, p);
-}
-} // namespace sim
-
-struct EventRulesEnv : ::testing::Test {
-    void SetUp() override
-    {
-        InitForms();
-        Application->Initialize();
-        RegisterStdControlsClasses();
-        Form = new TForm(Application);
-        Form->SetBounds(0, 0, 400, 300);
-        Form->Show();
-        QApplication::processEvents();
-    }
-    void TearDown() override
-    {
-        FreeObject(Form);
-        DoneForms();
-    }
-
+struct EventRulesEnv : stdtest::ShownFormEnv {
     // The events watched on an object: the common ones, plus every event its class's rows
     // name, so that an event a row leaves out is caught when it fires anyway.
     static std::set<std::string> Watched(const std::string& cls)
@@ -231,7 +166,6 @@ struct EventRulesEnv : ::testing::Test {
         return items[1];
     }
 
-    TForm* Form = nullptr;
     std::vector<std::string> Log;
     bool AllowChanging = true;
 };

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "RoundTrip.h"
+#include "StdTestUtil.h"
 #include "framework/Buttons.h"
 #include "framework/Forms.h"
 #include "framework/Spin.h"
@@ -20,79 +21,13 @@
 
 namespace {
 
-// Simulated input: the events a user's keys and clicks produce, sent to the widget.
-namespace sim {
-inline QString KeyText(int key)
-{
-    if (key >= Qt::Key_A && key <= Qt::Key_Z)
-        return QString(QChar('a' + (key - Qt::Key_A)));
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return QString(QChar('0' + (key - Qt::Key_0)));
-    if (key == Qt::Key_Return)
-        return QString("\r");
-    if (key == Qt::Key_Escape)
-        return QString(QChar(27));
-    return QString();
-}
-inline void keyClick(QWidget* w, int key)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, KeyText(key));
-    QApplication::sendEvent(w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, KeyText(key));
-    QApplication::sendEvent(w, &release);
-}
-inline void keyClicks(QWidget* w, const char* text)
-{
-    for (const char* p = text; *p; ++p) {
-        int key = *p >= 'a' && *p <= 'z' ? Qt::Key_A + (*p - 'a') : Qt::Key_0 + (*p - '0');
-        keyClick(w, key);
-    }
-}
-inline void mouse(QWidget* w, QEvent::Type t, QPoint p)
-{
-    QMouseEvent e(t, QPointF(p), QPointF(w->mapToGlobal(p)), Qt::LeftButton,
-                  t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-inline void mouseClick(QWidget* w, QPoint p = QPoint(-1, -1))
-{
-    if (p.x() < 0)
-        p = QPoint(8, w->height() / 2);
-    mouse(w, QEvent::MouseButtonPress, p);
-    mouse(w, QEvent::MouseButtonRelease, p);
-}
-inline void mouseDClick(QWidget* w, QPoint p)
-{
-    mouse(w, QEvent::MouseButtonPress, p);
-    mouse(w, QEvent::MouseButtonRelease, p);
-    mouse(w, QEvent::MouseButtonDblClick, p);
-    mouse(w, QEvent::MouseButtonRelease, p);
-}
-} // namespace sim
-
-struct StdCtrlsEnv : ::testing::Test {
-    void SetUp() override
-    {
-        InitForms();
-        Application->Initialize();
-        RegisterStdControlsClasses();
-        Form = new TForm(Application);
-        Form->SetBounds(0, 0, 400, 300);
-        Form->Show();
-        QApplication::processEvents();
-    }
-    void TearDown() override
-    {
-        FreeObject(Form);
-        DoneForms();
-    }
+struct StdCtrlsEnv : stdtest::ShownFormEnv {
     template <class T> T* Make()
     {
         T* c = new T(Form);
         c->SetParent(Form);
         return c;
     }
-    TForm* Form = nullptr;
 };
 
 TEST_F(StdCtrlsEnv, ComboIndexAndTextRules)
