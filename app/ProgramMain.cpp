@@ -21,6 +21,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "platform/QtWindow.h"
 #include "platform/SerialPortList.h"
 #include "placement/FormPlace.h"
 #include "platform/WinReg.h"
@@ -64,6 +65,16 @@ void InitTerminalModule()
     RegisterSerialTerminalClasses();
 }
 
+// The placement's two cursors under their numbers; nothing shows them, so the desktop's
+// hand and move cursors serve.
+void InitPlacementModule()
+{
+    if (!Screen)
+        return;
+    Screen->SetCursors(14000, LoadCursorA(nullptr, IDC_HAND));
+    Screen->SetCursors(14001, LoadCursorA(nullptr, IDC_SIZEALL));
+}
+
 void InitMainWindowModule()
 {
     RegisterTextViewClasses();
@@ -82,7 +93,7 @@ void AddProgramModules()
     AddModule({"SerialPort", &InitSerialPortModule, &SerialPortFinalize});
     AddModule({"Globals", &GlobalsInitialization, &GlobalsFinalization});
     // The window-hook list and the storage helpers of the form placement.
-    AddModule({"Placement", nullptr, &DonePlacement});
+    AddModule({"Placement", &InitPlacementModule, &DonePlacement});
     AddModule({"Unit1", &InitMainWindowModule, nullptr});
 }
 

@@ -1221,8 +1221,10 @@ HCURSOR LoadCursorA(const void* instance, LPCSTR name)
     default: return nullptr;
     }
     QCursor*& c = SharedCursors()[id];
-    if (!c)
+    if (!c) {
+        EnsureGuiApplication();
         c = new QCursor(shape);
+    }
     return reinterpret_cast<HCURSOR>(c);
 }
 

@@ -2,6 +2,7 @@
 
 #include "framework/Forms.h"
 #include "framework/TypInfo.h"
+#include "platform/QtWindow.h"
 
 // ---- TFontInfo -----------------------------------------------------------------------------
 
@@ -84,8 +85,9 @@ void ApplyFontInfo(TFont* Font, const TFontInfo* Info)
 
 void InstallJumpCursor()
 {
-    // The screen keeps one toolkit cursor per number; asking for 101 makes sure the number
-    // resolves. Installing the same cursor object twice would free it under the screen.
+    // The desktop's pointing hand (a hand with a raised index finger, hot spot on the
+    // fingertip). It is a shared cursor: installing it again, or under a later screen object,
+    // never frees it.
     if (Screen)
-        Screen->Cursors(crJumpCursor);
+        Screen->SetCursors(crJumpCursor, LoadCursorA(nullptr, IDC_HAND));
 }

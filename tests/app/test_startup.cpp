@@ -8,6 +8,7 @@
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 #include "platform/Gdi.h"
+#include "platform/QtWindow.h"
 #include "serial/SerialPort.h"
 
 using namespace apptest;
@@ -38,6 +39,13 @@ TEST_F(StartupFirstRun, TenWindowsInTheirOrder)
     EXPECT_EQ(AboutForm->BorderStyle(), bsDialog);
     for (int i = 0; i < Screen->FormCount(); ++i)
         EXPECT_FALSE(Screen->Forms(i)->Visible()) << Screen->Forms(i)->ClassName();
+}
+
+TEST_F(StartupFirstRun, CursorsOfTheTextViewAndThePlacementAreInstalled)
+{
+    EXPECT_EQ(Screen->Cursors(101), static_cast<void*>(LoadCursorA(nullptr, IDC_HAND)));
+    EXPECT_EQ(Screen->Cursors(14000), static_cast<void*>(LoadCursorA(nullptr, IDC_HAND)));
+    EXPECT_EQ(Screen->Cursors(14001), static_cast<void*>(LoadCursorA(nullptr, IDC_SIZEALL)));
 }
 
 TEST_F(StartupFirstRun, DefaultsAndFirstListedPortAreStoredAtOnce)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/QtWindow.h"
+
 #include "framework/Forms.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
@@ -105,6 +107,7 @@ TEST_F(ViewStyleTest, SecondComponentKeepsTheJumpCursorInstalled)
     TViewStyle first(nullptr);
     void* cursor = Screen->Cursors(101);
     ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor, static_cast<void*>(LoadCursorA(nullptr, IDC_HAND))) << "the pointing hand";
     TViewStyle second(nullptr);
     EXPECT_EQ(Screen->Cursors(101), cursor);
     EXPECT_EQ(first.JumpCursor, second.JumpCursor);
