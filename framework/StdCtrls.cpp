@@ -27,6 +27,22 @@
 #include "platform/Input.h"
 #include "platform/QtWindow.h"
 
+namespace {
+// Runs fn with busy set, clearing it however fn ends; does nothing while busy is set, so a
+// handler that repeats its own change does not fire its event again.
+template <class F> void RunUnlessBusy(bool& busy, F&& fn)
+{
+    if (busy)
+        return;
+    busy = true;
+    struct Reset {
+        bool& Flag;
+        ~Reset() { Flag = false; }
+    } reset{busy};
+    fn();
+}
+} // namespace
+
 // ---- Helpers shared by the control units ----------------------------------------------------
 
 QColor ToQColor(TColor c)
@@ -604,16 +620,7 @@ void TCustomEdit::TextChanged(const std::string& NewText, bool ByUser)
         SyncWidget();
     FModified = ByUser ? true : FModified;
     // A handler that sets the text again gets its value, but no second OnChange.
-    if (FInChange)
-        return;
-    FInChange = true;
-    try {
-        Change();
-    } catch (...) {
-        FInChange = false;
-        throw;
-    }
-    FInChange = false;
+    RunUnlessBusy(FInChange, [this] { Change(); });
 }
 
 void TCustomEdit::Change() { OnChange(this); }
@@ -830,16 +837,7 @@ void TCustomMemo::TextChanged(const std::string& NewText, bool ByUser)
     FLines->Load(NewText);
     if (!ByUser)
         SyncWidget();
-    if (FInChange)
-        return;
-    FInChange = true;
-    try {
-        Change();
-    } catch (...) {
-        FInChange = false;
-        throw;
-    }
-    FInChange = false;
+    RunUnlessBusy(FInChange, [this] { Change(); });
 }
 
 void TCustomMemo::Change() { OnChange(this); }
@@ -894,16 +892,7 @@ void TButtonControl::SyncCaption()
 
 void TButtonControl::GuardedClick()
 {
-    if (FClicking)
-        return;
-    FClicking = true;
-    try {
-        Click();
-    } catch (...) {
-        FClicking = false;
-        throw;
-    }
-    FClicking = false;
+    RunUnlessBusy(FClicking, [this] { Click(); });
 }
 
 QM_CLASS_IMPL(TButton, TButtonControl, [](TClassBuilder<TButton>& b) {
@@ -1245,16 +1234,7 @@ void TCustomComboBox::Clear()
 
 void TCustomComboBox::Change()
 {
-    if (FInChange)
-        return;
-    FInChange = true;
-    try {
-        OnChange(this);
-    } catch (...) {
-        FInChange = false;
-        throw;
-    }
-    FInChange = false;
+    RunUnlessBusy(FInChange, [this] { OnChange(this); });
 }
 
 // A choice from the list: OnSelect when assigned, else OnChange.
