@@ -10,35 +10,31 @@
 #include <QString>
 #include <QWidget>
 
-namespace {
-QImage ClientImage(TWinControl* Control)
-{
-    QWidget* widget = Control ? WindowWidget(Control->Handle()) : nullptr;
-    if (!widget)
-        return QImage();
-    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-} // namespace
+#include <algorithm>
 
 bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height)
 {
-    QImage image = ClientImage(Control);
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0 || Width <= 0 || Height <= 0)
+    if (!Control || !Canvas || Width <= 0 || Height <= 0)
         return false;
-    // Fit to the page, keeping the proportions.
-    const double scale = std::min(double(Width) / image.width(), double(Height) / image.height());
-    const int w = std::max(1, int(image.width() * scale));
-    const int h = std::max(1, int(image.height() * scale));
-    HDC src = CreateDCOnImage(&image);
-    SetStretchBltMode(Canvas->GetHandle(), HALFTONE);
-    BOOL ok = StretchBlt(Canvas->GetHandle(), 0, 0, w, h, src, 0, 0, image.width(), image.height(),
-                         SRCCOPY);
-    DeleteDC(src);
-    return ok != FALSE;
+    Control->HandleNeeded();
+    const int w = Control->ClientWidth(), h = Control->ClientHeight();
+    if (w <= 0 || h <= 0)
+        return false;
+    HDC dc = CreateScaledDC(Canvas->GetHandle(), std::min(double(Width) / w, double(Height) / h));
+    if (!dc)
+        return false;
+    try {
+        Control->PaintTo(dc);
+    } catch (...) {
+        DeleteDC(dc);
+        throw;
+    }
+    DeleteDC(dc);
+    return true;
 }
 
 bool SaveFormImage(TWinControl* Control, const std::string& FileName)
 {
-    QImage image = ClientImage(Control);
-    return !image.isNull() && image.save(QString::fromStdString(FileName));
+    QWidget* widget = Control ? WindowWidget(Control->Handle()) : nullptr;
+    return widget && widget->grab().toImage().save(QString::fromStdString(FileName));
 }

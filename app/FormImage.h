@@ -5,8 +5,9 @@
 class TWinControl;
 class TCanvas;
 
-// Draws Control's client image on Canvas inside Width x Height, scaled to fit with its
-// proportions kept, at the top left. False when the window has no image.
+// Draws Control's client area on Canvas (a printer's) inside Width x Height, scaled to fit
+// with its proportions kept, at the top left: drawn anew at the device's resolution, so text
+// stays text. False when there is nothing to draw or Canvas cannot take a scaled drawing.
 bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height);
 // Saves Control's client image as a PNG file; false when that failed.
 bool SaveFormImage(TWinControl* Control, const std::string& FileName);

@@ -405,49 +405,48 @@ void TPrintMemForm::SetPrintSize(bool Printing)
     }
 }
 
-void TPrintMemForm::PrintPage()
+// One page image, laid out for printing and drawn on the printer's current page.
+void TPrintMemForm::PrintPage(TPrinter* Printer)
 {
     CoolBar1->SetVisible(false);
     SetBorderStyle(bsDialog);
     SetScrollPosition(0);
     SetPrintSize(true);
-    // The page image is taken from the window, which must be built and laid out for it.
-    const bool wasVisible = Visible();
-    if (!wasVisible)
-        Show();
-    Application->ProcessMessages();
-
-    TPrinter* printer = Printer();
-    printer->Title = "Quillmere";
-    try {
-        printer->BeginDoc();
-        DrawFormImage(this, printer->Canvas(), printer->PageWidth(), printer->PageHeight());
-        printer->EndDoc();
-    } catch (...) {
-        if (printer->Printing())
-            printer->Abort();
-        if (!wasVisible)
-            Hide();
-        SetPrintSize(false);
-        throw;
-    }
-    if (!wasVisible)
-        Hide();
-    SetPrintSize(false);
+    if (!DrawFormImage(this, Printer->Canvas(), Printer->PageWidth(), Printer->PageHeight()))
+        throw EPrinter("The page image could not be drawn.");
 }
 
 void TPrintMemForm::DoPrint()
 {
-    PrintPage();
-    if (Label6->GetText() == "Page 1/2") {
-        SetLeft(185);
-        SetTop(110);
-        Label6->SetCaption("Page 2/2");
-        PrintMemGrid1->SetVisible(false);
-        PrintMemGrid2->SetVisible(true);
-        PrintMemGrid2->SetLeft((Width() - PrintMemGrid1->Width()) / 2);
-        PrintPage();
+    TPrinter* printer = Printer();
+    printer->Title = "Quillmere";
+    // A file holds the whole printout; a printer gets each page as a job of its own.
+    const bool oneFile = printer->ToFile();
+    try {
+        printer->BeginDoc();
+        PrintPage(printer);
+        if (Label6->GetText() == "Page 1/2") {
+            SetLeft(185);
+            SetTop(110);
+            Label6->SetCaption("Page 2/2");
+            PrintMemGrid1->SetVisible(false);
+            PrintMemGrid2->SetVisible(true);
+            PrintMemGrid2->SetLeft((Width() - PrintMemGrid1->Width()) / 2);
+            if (oneFile) {
+                printer->NewPage();
+            } else {
+                printer->EndDoc();
+                printer->BeginDoc();
+            }
+            PrintPage(printer);
+        }
+        printer->EndDoc();
+    } catch (...) {
+        printer->Abort();
+        SetPrintSize(false);
+        throw;
     }
+    SetPrintSize(false);
 }
 
 void TPrintMemForm::DefaultsButtonClick(TObject*)

@@ -16,6 +16,7 @@ class TPageControl;
 class TTabSheet;
 class TLabel;
 class TStringGrid;
+class TPrinter;
 
 // A drop-down list of colours: a custom colour first (chosen with the colour dialog), then
 // the standard colours by name.
@@ -76,8 +77,9 @@ public:
 
     void setup();
     void DoUpdateAll(TObject* Sender);
-    // Prints the page image, and a second page (a second job) when the layout asks for it.
-    // EPrinter when a job cannot be started or completed.
+    // Prints the page image, and a second page when the layout asks for it: a second job on
+    // a printer, a second page of the same file for a PDF. EPrinter when a page could not be
+    // drawn or a job not started or completed; a failed job is dropped.
     void DoPrint();
     void SavePrinterSettings();
 
@@ -92,7 +94,7 @@ public:
     void SetScrollPosition(int Value);
 
 private:
-    void PrintPage();
+    void PrintPage(TPrinter* Printer);
     void SetPrintSize(bool Printing);
     int FScroll = 0;
 };

@@ -342,7 +342,8 @@ public:
 
     // ---- dialogs, printing ----
     // Prints a table (0 memory channels, 1 menu settings) without the preview, as the
-    // typed print command does; true when the printout went to the printer.
+    // typed print commands do; true when every page was printed, else false and a message.
+    // A printout that went to a PDF file names the file in the status.
     bool PrintTableWithoutPreview(std::uint8_t Table);
     // Writes or removes the channel-file association; false (and a message) on a failure.
     bool ApplyFileAssociation(bool Associate);

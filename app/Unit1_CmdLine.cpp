@@ -1,7 +1,6 @@
 // The command-line interpreter: typed lines walk the command tree of CommandTable and drive
 // the same functions as the menus; the dialogue goes to the styled log CmdLineWindow.
 #include "app/Globals.h"
-#include "app/PrintMemFormUnit.h"
 #include "app/Unit1.h"
 
 #include "framework/ComCtrls.h"
@@ -68,19 +67,6 @@ void ClearLog(TTextView* View)
     View->ClearDocument();
     View->FormatDocument();
     View->Invalidate();
-}
-
-// Prints one table through the print form, as its preview would before printing.
-void PrintTableOf(std::uint8_t Table)
-{
-    if (!PrintMemForm)
-        return;
-    PrintMemForm->PrintTable = Table;
-    PrintMemForm->setup();
-    PrintMemForm->Show();
-    PrintMemForm->DoUpdateAll(PrintMemForm);
-    PrintMemForm->Hide();
-    PrintMemForm->DoPrint();
 }
 
 void ReportPowerSwitch(TForm1* Form)
@@ -239,13 +225,13 @@ void TForm1::Cmdinterpreter(const std::string& Line)
         break;
     case 15: ExitMenuClick(this); break;
     case 16:
-        PrintTableOf(0);
-        WriteCmdLineWindow("Memory channels printed", 0);
+        if (PrintTableWithoutPreview(0))
+            WriteCmdLineWindow("Memory channels printed", 0);
         break;
     case 17:
         if (MenuTabSheet->TabVisible()) {
-            PrintTableOf(1);
-            WriteCmdLineWindow("Menu items printed", 0);
+            if (PrintTableWithoutPreview(1))
+                WriteCmdLineWindow("Menu items printed", 0);
         } else
             WriteCmdLineWindow("Menu items not supported on current radio!", 8);
         break;

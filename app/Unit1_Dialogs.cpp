@@ -155,6 +155,9 @@ bool TForm1::PrintTableWithoutPreview(std::uint8_t Table)
     try {
         PreparePrint(Table);
         PrintMemForm->DoPrint();
+        // Without a dialog nobody chose the file: say where it went.
+        if (const std::string pdf = Printer()->OutputFileName(); !pdf.empty())
+            ShowStatus("Printed to the file \"" + pdf + "\".");
         return true;
     } catch (const std::exception& e) {
         OKMessage(std::string("Printing failed.\r\r") + e.what(), 1);

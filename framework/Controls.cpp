@@ -1077,12 +1077,42 @@ void TWinControl::WMGetMinMaxInfo(TMessage& M)
 
 void TWinControl::WMPaint(TMessage& M) { PaintHandler(M); }
 
-void TWinControl::PaintHandler(TMessage&)
+// A WM_PAINT that brings its own context (PaintTo) draws there instead of on the window.
+void TWinControl::PaintHandler(TMessage& M)
 {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(FHandle, &ps);
+    HDC dc = M.WParam ? reinterpret_cast<HDC>(M.WParam) : BeginPaint(FHandle, &ps);
     PaintControls(dc, nullptr);
-    EndPaint(FHandle, &ps);
+    if (!M.WParam)
+        EndPaint(FHandle, &ps);
+}
+
+void TWinControl::PaintTo(HDC DC)
+{
+    HandleNeeded();
+    const int saved = SaveDC(DC);
+    IntersectClipRect(DC, 0, 0, ClientWidth(), ClientHeight());
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
+    Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    for (TControl* c : FControls) {
+        auto* w = dynamic_cast<TWinControl*>(c);
+        if (!w || !w->Visible())
+            continue;
+        const int inner = SaveDC(DC);
+        OffsetViewportOrgEx(DC, w->Left(), w->Top(), nullptr);
+        const RECT nc = w->NonClientInsets();
+        if (nc.left || nc.top || nc.right || nc.bottom) {
+            // The border as the window draws it on screen.
+            HBRUSH frame = CreateSolidBrush(RGB(128, 128, 128));
+            RECT all{0, 0, w->Width(), w->Height()};
+            ::FillRect(DC, &all, frame);
+            DeleteObject(frame);
+            OffsetViewportOrgEx(DC, nc.left, nc.top, nullptr);
+        }
+        w->PaintTo(DC);
+        RestoreDC(DC, inner);
+    }
+    RestoreDC(DC, saved);
 }
 
 void TWinControl::PaintControls(HDC DC, TControl*)
@@ -1645,10 +1675,14 @@ TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::Paint() {}
 
-void TCustomControl::PaintHandler(TMessage&)
+void TCustomControl::PaintHandler(TMessage& M)
 {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(FHandle, &ps);
+    HDC dc = M.WParam ? reinterpret_cast<HDC>(M.WParam) : BeginPaint(FHandle, &ps);
+    auto end = [&] {
+        if (!M.WParam)
+            EndPaint(FHandle, &ps);
+    };
     FCanvas->FreeHandle();
     FCanvas->SetHandle(dc);
     try {
@@ -1657,12 +1691,12 @@ void TCustomControl::PaintHandler(TMessage&)
         Paint();
     } catch (...) {
         FCanvas->SetHandle(nullptr);
-        EndPaint(FHandle, &ps);
+        end();
         throw;
     }
     FCanvas->SetHandle(nullptr);
     PaintControls(dc, nullptr);
-    EndPaint(FHandle, &ps);
+    end();
 }
 
 // ---- TGraphicControl -----------------------------------------------------------------------

@@ -360,6 +360,9 @@ public:
     void Invalidate() override;
     void Update() override;
     void Repaint() override;
+    // Draws the client area and the visible children (with their borders) on DC, the client's
+    // top-left corner at the DC's origin; the window's own image is left alone (printing).
+    void PaintTo(HDC DC);
     // Lays out the aligned children over the client area.
     void Realign();
     void DisableAlign() { ++FAlignLevel; }

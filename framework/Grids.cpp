@@ -147,7 +147,7 @@ void TStringGrid::SetColWidth(int ACol, int Value)
     if (ACol < 0 || ACol >= FColCount)
         return;
     FColWidths[static_cast<size_t>(ACol)] = std::max(Value, 0);
-    ClampPositions();
+    ClampTopLeft();
     UpdateScrollRange();
     Invalidate();
 }
@@ -164,7 +164,7 @@ void TStringGrid::SetRowHeight(int ARow, int Value)
     if (ARow < 0 || ARow >= FRowCount)
         return;
     FRowHeights[static_cast<size_t>(ARow)] = std::max(Value, 0);
-    ClampPositions();
+    ClampTopLeft();
     UpdateScrollRange();
     Invalidate();
 }
@@ -225,7 +225,7 @@ void TStringGrid::SetDefaultColWidth(int v)
     v = std::max(v, 0);
     FDefaultColWidth = v;
     std::fill(FColWidths.begin(), FColWidths.end(), v);
-    ClampPositions();
+    ClampTopLeft();
     UpdateScrollRange();
     Invalidate();
 }
@@ -235,7 +235,7 @@ void TStringGrid::SetDefaultRowHeight(int v)
     v = std::max(v, 0);
     FDefaultRowHeight = v;
     std::fill(FRowHeights.begin(), FRowHeights.end(), v);
-    ClampPositions();
+    ClampTopLeft();
     UpdateScrollRange();
     Invalidate();
 }
@@ -582,6 +582,13 @@ void TStringGrid::ClampPositions()
     auto clampR = [this](int r) { return std::clamp(r, 0, FRowCount - 1); };
     FCurrent = {clampC(std::max(FCurrent.X, FFixedCols)), clampR(std::max(FCurrent.Y, FFixedRows))};
     FAnchor = {clampC(std::max(FAnchor.X, FFixedCols)), clampR(std::max(FAnchor.Y, FFixedRows))};
+    ClampTopLeft();
+}
+
+// Sizes change what can scroll, not which cell is current: a current cell placed on a fixed
+// row stays there (where it is not drawn as selected).
+void TStringGrid::ClampTopLeft()
+{
     FTopLeft.X = std::clamp(FTopLeft.X, std::min(FFixedCols, FColCount - 1), LastLeftCol());
     FTopLeft.Y = std::clamp(FTopLeft.Y, std::min(FFixedRows, FRowCount - 1), LastTopRow());
 }
@@ -654,7 +661,7 @@ void TStringGrid::WMHScroll(TMessage& M) { ScrollMessage(M, false); }
 void TStringGrid::WMSize(TMessage& M)
 {
     TCustomControl::WMSize(M);
-    ClampPositions();
+    ClampTopLeft();
     UpdateScrollRange();
     Invalidate();
 }

@@ -238,6 +238,7 @@ private:
     void ClampInView(TGridCoord Coord);
     void SetTopLeft(int ACol, int ARow);
     void ClampPositions();
+    void ClampTopLeft();
     void UpdateScrollRange();
     void ScrollMessage(TMessage& M, bool Vert);
     int ColLeft(int ACol) const;  // client x of a visible column; -1 when scrolled away

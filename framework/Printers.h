@@ -65,9 +65,10 @@ public:
     PrintTarget Target();
     void ApplyTarget(const PrintTarget& target);
 
-private:
-    // Whether the next job goes to a file; then its path.
+    // Whether the next job goes to a PDF file: asked for, or there is no printer.
     bool ToFile();
+
+private:
     std::string ResolvePdfName() const;
     void AttachCanvas();
     void EndJob();

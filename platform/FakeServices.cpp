@@ -1,6 +1,7 @@
 #include "platform/FakeServices.h"
 
 #include <QImage>
+#include <QPainter>
 
 namespace {
 
@@ -20,7 +21,8 @@ int Refusal(MessageButtons buttons)
     return buttons == MessageButtons::YesNo ? IDNO : buttons == MessageButtons::OK ? IDOK : IDCANCEL;
 }
 
-// Draws on one page image at a time; a new page replaces the context.
+// Draws on one page image at a time through a painter, as a printer is drawn on; a new page
+// replaces the context.
 class FakePrintJob final : public IPrintJob {
 public:
     FakePrintJob(std::shared_ptr<FakePrintDocument> doc, PaintDeviceInfo page, std::string failFinish)
@@ -28,11 +30,7 @@ public:
     {
         AddPage();
     }
-    ~FakePrintJob() override
-    {
-        if (dc_)
-            DeleteDC(dc_);
-    }
+    ~FakePrintJob() override { Release(); }
     HDC Dc() override { return dc_; }
     const PaintDeviceInfo& Page() const override { return page_; }
     bool NewPage(std::string&) override
@@ -63,17 +61,21 @@ private:
         auto img = std::make_shared<QImage>(page_.Width, page_.Height, QImage::Format_RGB32);
         img->fill(Qt::white);
         doc_->Pages.push_back(img);
-        dc_ = CreateDCOnImage(img.get());
+        painter_.begin(img.get());
+        dc_ = CreateDCOnPainter(&painter_, page_);
     }
     void Release()
     {
         if (dc_)
             DeleteDC(dc_);
         dc_ = nullptr;
+        if (painter_.isActive())
+            painter_.end();
     }
     std::shared_ptr<FakePrintDocument> doc_;
     PaintDeviceInfo page_;
     std::string failFinish_;
+    QPainter painter_;
     HDC dc_ = nullptr;
 };
 

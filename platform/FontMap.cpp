@@ -15,6 +15,7 @@ const Entry kTable[] = {
     {"MS Sans Serif", {"Liberation Sans", false, false}},
     {"Microsoft Sans Serif", {"Liberation Sans", false, false}},
     {"Arial", {"Liberation Sans", false, false}},
+    {"Arial Black", {"Liberation Sans", true, false}},
     {"Tahoma", {"Liberation Sans", false, false}},
     {"Verdana", {"Liberation Sans", false, false}},
     {"Courier New", {"Liberation Mono", false, true}},
@@ -46,4 +47,14 @@ FontFace MapFontFace(const std::string& requested)
     FontFace f;
     f.Family = name.empty() ? "Liberation Sans" : name;
     return f;
+}
+
+std::vector<std::string> MappedFaceNames(const std::vector<std::string>& installed)
+{
+    std::vector<std::string> names;
+    for (const Entry& e : kTable)
+        if (std::any_of(installed.begin(), installed.end(),
+                        [&](const std::string& f) { return SameName(f, e.Face.Family.c_str()); }))
+            names.push_back(e.Name);
+    return names;
 }

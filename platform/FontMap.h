@@ -1,6 +1,7 @@
 #pragma once
 // Maps the face names forms and settings ask for to the fonts this system ships.
 #include <string>
+#include <vector>
 
 struct FontFace {
     std::string Family;
@@ -12,3 +13,6 @@ struct FontFace {
 // with no forced style, so Qt's matching falls back through fontconfig; an empty name
 // gives the default sans-serif face.
 FontFace MapFontFace(const std::string& requested);
+// The known names whose family is among the installed ones (ASCII case ignored), in table
+// order: a font list offers them beside the installed families, since they resolve here.
+std::vector<std::string> MappedFaceNames(const std::vector<std::string>& installed);

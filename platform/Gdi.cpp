@@ -516,6 +516,7 @@ struct HDC__ {
     enum KindType { Memory, Image, Painter, Window, Screen } Kind = Memory;
     QImage* Target = nullptr;    // Image and Window contexts
     QPainter* External = nullptr; // Painter contexts
+    double Scale = 1.0;           // Painter contexts: device pixels per unit
     PaintDeviceInfo Device;
     HWND Hwnd = nullptr;
     QImage Scratch; // the screen, and windows without a backing image
@@ -639,6 +640,8 @@ public:
             own_.emplace(Surface(dc));
             p_ = &*own_;
         }
+        if (dc->Scale != 1.0)
+            p_->scale(dc->Scale, dc->Scale);
         p_->setRenderHint(QPainter::Antialiasing, false);
         p_->setRenderHint(QPainter::TextAntialiasing, true);
         if (dc->St.Clipped)
@@ -771,6 +774,23 @@ HDC CreateDCOnPainter(QPainter* painter, const PaintDeviceInfo& info)
     dc->External = painter;
     dc->Device = info;
     return dc;
+}
+
+HDC CreateScaledDC(HDC dc, double scale)
+{
+    if (!Valid(dc) || dc->Kind != HDC__::Painter || !dc->External || !(scale > 0))
+        return nullptr;
+    HDC scaled = CreateDCOnPainter(dc->External, dc->Device);
+    if (!scaled)
+        return nullptr;
+    scaled->Scale = dc->Scale * scale;
+    PaintDeviceInfo& d = scaled->Device;
+    for (int* v : {&d.Width, &d.Height, &d.PhysicalWidth, &d.PhysicalHeight, &d.PhysicalOffsetX,
+                   &d.PhysicalOffsetY})
+        *v = int(*v / scale);
+    d.DpiX = std::max(1, int(d.DpiX / scale + 0.5));
+    d.DpiY = std::max(1, int(d.DpiY / scale + 0.5));
+    return scaled;
 }
 
 BOOL DeleteDC(HDC dc)

@@ -498,6 +498,11 @@ struct PaintDeviceInfo {
     bool Printer = false;
 };
 HDC CreateDCOnPainter(QPainter* painter, const PaintDeviceInfo& info);
+// A context drawing through the same painter as dc (a painter context), its units 1/scale
+// of dc's device pixels: a picture laid out in screen pixels drawn at the device's full
+// resolution, its text staying text. dc's own clip and origin do not apply. Null when dc does
+// not draw through a painter or scale is not positive.
+HDC CreateScaledDC(HDC dc, double scale);
 // The image a bitmap holds (owned by the bitmap), or null.
 QImage* BitmapImage(HBITMAP bmp);
 // A bitmap owning a copy of image, converted to 32 bits per pixel at 96 dpi.

@@ -3,6 +3,7 @@
 
 #include "platform/Codepage.h"
 #include "platform/FileAssociation.h"
+#include "platform/FontMap.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -188,6 +189,9 @@ public:
         std::vector<std::string> names;
         for (const QString& f : QFontDatabase::families())
             names.push_back(FromText(f));
+        // The names our font mapping resolves to an installed face are offered too.
+        for (std::string& mapped : MappedFaceNames(names))
+            names.push_back(std::move(mapped));
         std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
             return strcasecmp(a.c_str(), b.c_str()) < 0;
         });

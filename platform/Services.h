@@ -95,7 +95,8 @@ public:
 class IFontListService {
 public:
     virtual ~IFontListService() = default;
-    // The font family names of the screen, sorted ignoring case, without duplicates.
+    // The font family names of the screen, and the face names the font mapping resolves to
+    // one of them ("Arial"), sorted ignoring case, without duplicates.
     virtual std::vector<std::string> ScreenFonts() = 0;
 };
 

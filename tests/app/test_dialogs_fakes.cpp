@@ -2,7 +2,12 @@
 
 #include "platform/FakeServices.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QTimer>
 
 #include <memory>
 
@@ -64,6 +69,28 @@ void SetUinHandler(bool present)
 std::vector<std::string> Opened() { return Fakes()->Shell.Opened; }
 
 void UseRealPrinter() { InstallPrintService(nullptr); }
+void UseRealFontList() { InstallFontListService(nullptr); }
+
+void ConfirmPrintDialogToFile(const std::string& pdf)
+{
+    // The dialog runs its own modal loop: look for it from a timer of that loop.
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, pdf] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        // Printing into a file is the last choice of the printer list.
+        if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+            printers->setCurrentIndex(printers->count() - 1);
+        if (auto* name = dialog->findChild<QLineEdit*>("filename"))
+            name->setText(QString::fromStdString(pdf));
+        dialog->accept();
+    });
+    timer->start();
+}
 
 int DocumentCount() { return int(Fakes()->Printing.Documents.size()); }
 int PageCount(int doc) { return int(Fakes()->Printing.Documents.at(std::size_t(doc))->Pages.size()); }

@@ -17,6 +17,10 @@ void SetUinHandler(bool present);
 std::vector<std::string> Opened();
 // The Qt printer instead of the fake one (for a real PDF).
 void UseRealPrinter();
+// This machine's font list instead of the fake one.
+void UseRealFontList();
+// The next real print dialog is confirmed choosing to print into the file pdf.
+void ConfirmPrintDialogToFile(const std::string& pdf);
 
 int DocumentCount();
 int PageCount(int doc);

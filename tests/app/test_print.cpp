@@ -6,11 +6,67 @@
 #include "framework/Printers.h"
 #include "framework/StdCtrls.h"
 
+#include "platform/Gdi.h"
+#include "textview/TextView.h"
+
+#include <QComboBox>
+#include <QImage>
+
+#include <cstdio>
 #include <fstream>
+#include <set>
+#include <sstream>
 
 using namespace dlgtest;
 
 namespace {
+
+// What a command (a poppler tool) writes on its standard output.
+std::string Output(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+int PdfPages(const std::string& pdf)
+{
+    std::istringstream info(Output("pdfinfo '" + pdf + "' 2>/dev/null"));
+    for (std::string line; std::getline(info, line);)
+        if (line.rfind("Pages:", 0) == 0)
+            return std::stoi(line.substr(6));
+    return 0;
+}
+
+std::set<std::string> PdfPageWords(const std::string& pdf, int page)
+{
+    const std::string n = std::to_string(page);
+    std::istringstream text(Output("pdftotext -f " + n + " -l " + n + " '" + pdf + "' - 2>/dev/null"));
+    std::set<std::string> words;
+    for (std::string w; text >> w;)
+        words.insert(w);
+    return words;
+}
+
+// The memory numbers first..last that the words hold (as the grid shows them).
+int MemoryNumbersIn(const std::set<std::string>& words, int first, int last)
+{
+    int found = 0;
+    for (int m = first; m <= last; ++m)
+        found += int(words.count(std::to_string(m)));
+    return found;
+}
+
+std::string NativeText(TComboBox* box)
+{
+    auto* combo = qobject_cast<QComboBox*>(box->NativeWidget());
+    return combo ? combo->currentText().toStdString() : "<no widget>";
+}
 
 class Printing : public DialogTest {
 protected:
@@ -45,6 +101,27 @@ protected:
             (print ? PrintMemForm->PrintButton : PrintMemForm->CancelButton)->Click();
         });
         Form1->PrintMenuClick(nullptr);
+    }
+    // Through the menu, the preview's Print and the real print dialog, into the file pdf.
+    void PrintToFileThroughTheMenu(const std::string& pdf)
+    {
+        UseRealPrinter();
+        ConfirmPrintDialogToFile(pdf);
+        OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
+        Form1->PrintMenuClick(nullptr);
+    }
+    // Types a line into the command line; gives the log lines it added.
+    static std::vector<std::string> Type(const std::string& text)
+    {
+        TTextView* log = Form1->CmdLineWindow;
+        const int before = log->Items->Count();
+        Form1->CmdLineEditCB->SetText(text);
+        char key = 13;
+        Form1->CmdLineEditCBKeyPress(Form1->CmdLineEditCB, key);
+        std::vector<std::string> lines;
+        for (int i = before; i < log->Items->Count(); ++i)
+            lines.push_back(log->Items->Strings(i));
+        return lines;
     }
 };
 
@@ -176,6 +253,108 @@ TEST_F(Printing, PreviewScreenshotAndARealPdf)
     in.read(head.data(), 4);
     EXPECT_EQ(head, "%PDF");
     EXPECT_GT(std::filesystem::file_size(pdf), 2000u);
+}
+
+TEST_F(Printing, AWidePrintoutIntoAFileHoldsBothPagesAsSharpText)
+{
+    UseRealFontList();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    const std::string pdf = configDir_ + "/wide.pdf";
+    PrintToFileThroughTheMenu(pdf);
+    EXPECT_EQ(Status(), "Print request send to print queue.");
+
+    ASSERT_EQ(PdfPages(pdf), 2) << "both pages in the one file the dialog named";
+    const auto page1 = PdfPageWords(pdf, 1), page2 = PdfPageWords(pdf, 2);
+    EXPECT_EQ(MemoryNumbersIn(page1, 0, 49), 50);
+    EXPECT_EQ(MemoryNumbersIn(page1, 50, 99), 0);
+    EXPECT_EQ(MemoryNumbersIn(page2, 50, 99), 50);
+    EXPECT_EQ(MemoryNumbersIn(page2, 0, 49), 0);
+    EXPECT_TRUE(page1.count("1/2") && page2.count("2/2"));
+
+    // The default fonts print in the faces they map to, embedded as fonts (not a picture).
+    std::istringstream fonts(Output("pdffonts '" + pdf + "' | tail -n +3"));
+    std::set<std::string> faces;
+    for (std::string line; std::getline(fonts, line);)
+        faces.insert(line.substr(0, line.find(' ')));
+    EXPECT_EQ(faces, (std::set<std::string>{"LiberationSans", "LiberationSans-Bold"}));
+    EXPECT_EQ(Output("pdfimages -list '" + pdf + "' | tail -n +3"), "") << "no page bitmaps";
+
+    // No cell is drawn as the selected one.
+    const std::string png = configDir_ + "/wide-1";
+    Output("pdftoppm -f 1 -l 1 -r 72 -png -singlefile '" + pdf + "' '" + png + "'");
+    QImage page(QString::fromStdString(png + ".png"));
+    ASSERT_FALSE(page.isNull());
+    const QRgb highlight = ColorRefToQColor(GetSysColor(COLOR_HIGHLIGHT)).rgb();
+    int highlighted = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            highlighted += (page.pixel(x, y) & 0xFFFFFF) == (highlight & 0xFFFFFF);
+    EXPECT_EQ(highlighted, 0);
+
+    // The menu table fits one page.
+    Form1->VYXPageControl->SetActivePageIndex(1);
+    Form1->MenuGrid->SetRowCount(60);
+    const std::string menu = configDir_ + "/menu.pdf";
+    PrintToFileThroughTheMenu(menu);
+    EXPECT_EQ(PdfPages(menu), 1);
+}
+
+TEST_F(Printing, AFailingPrintIsReportedAsFailedNotSent)
+{
+    FillMemories("");
+    const std::string pdf = configDir_ + "/no-such-folder/out.pdf";
+    PrintToFileThroughTheMenu(pdf);
+    EXPECT_EQ(Status(), "Printing failed.");
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_EQ(MessageTexts().back().rfind("Printing failed.", 0), 0u) << MessageTexts().back();
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+
+    // The typed command goes to the same file and says so too, claiming nothing.
+    const auto log = Type("file print memory");
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("Printing failed.") != std::string::npos;
+    }));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Memory channels printed"), 0);
+}
+
+TEST_F(Printing, TheCommandLineLogSaysWhereItsPdfWent)
+{
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    // No printer chosen and no file named: the documents folder of this (test) home.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", configDir_.c_str(), 1);
+    std::filesystem::create_directory(configDir_ + "/Documents");
+    Printer()->PrintToFile = true;
+    Printer()->FileName.clear();
+    const auto log = Type("file print memory");
+    Printer()->PrintToFile = false;
+    setenv("HOME", home.c_str(), 1);
+
+    const std::string prefix = "Printed to the file \"";
+    auto line = std::find_if(log.begin(), log.end(),
+                             [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    ASSERT_NE(line, log.end());
+    const std::string pdf = line->substr(prefix.size(), line->size() - prefix.size() - 2);
+    EXPECT_EQ(pdf, configDir_ + "/Documents/Quillmere.pdf");
+    EXPECT_EQ(PdfPages(pdf), 2);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Memory channels printed"), 1);
+}
+
+TEST_F(Printing, TheDefaultFontsAreInThisMachinesFontList)
+{
+    UseRealFontList();
+    OnNextShow(PrintMemForm, [] {
+        PrintMemForm->DefaultsButton->Click();
+        EXPECT_EQ(NativeText(PrintMemForm->MainFontComboBox), "Arial Black");
+        EXPECT_EQ(NativeText(PrintMemForm->TableFontComboBox), "Arial");
+        PrintMemForm->CancelButton->Click();
+    });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_EQ(ReadValue("PrinterSettings", "MainFont"), "Arial Black");
+    EXPECT_EQ(ReadValue("PrinterSettings", "TableFont"), "Arial");
 }
 
 } // namespace
