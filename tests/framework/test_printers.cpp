@@ -56,7 +56,7 @@ TEST_F(Printing, TwoPagesOnTheFakePrinter)
     P->BeginDoc();
     EXPECT_TRUE(P->Printing());
     EXPECT_EQ(P->PageNumber(), 1);
-    EXPECT_EQ(GetDeviceCaps(P->Canvas()->GetHandle(), LOGPIXELSX), 96); // image pages measure at 96
+    EXPECT_EQ(GetDeviceCaps(P->Canvas()->GetHandle(), LOGPIXELSX), 100); // the page's own resolution
     P->Canvas()->Brush()->SetColor(clRed);
     P->Canvas()->FillRect(Rect(10, 10, 20, 20));
     P->NewPage();

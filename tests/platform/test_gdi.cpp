@@ -572,8 +572,10 @@ TEST(FontMapping, KnownFacesAndFallback)
     EXPECT_EQ(MapFontFace("Times New Roman").Family, "Liberation Serif");
     EXPECT_EQ(MapFontFace("System").Family, "DejaVu Sans");
     EXPECT_TRUE(MapFontFace("System").ForceBold);
-    EXPECT_EQ(MapFontFace("Arial Black").Family, "Arial Black");
-    EXPECT_FALSE(MapFontFace("Arial Black").ForceBold);
+    EXPECT_EQ(MapFontFace("Arial Black").Family, "Liberation Sans");
+    EXPECT_TRUE(MapFontFace("Arial Black").ForceBold);
+    EXPECT_EQ(MapFontFace("No Such Face").Family, "No Such Face");
+    EXPECT_FALSE(MapFontFace("No Such Face").ForceBold);
     EXPECT_EQ(MapFontFace("").Family, "Liberation Sans");
 }
 
