@@ -362,6 +362,7 @@ public:
     void Repaint() override;
     // Draws the client area and the visible children (with their borders) on DC, the client's
     // top-left corner at the DC's origin; the window's own image is left alone (printing).
+    // Controls the toolkit draws itself show only their background.
     void PaintTo(HDC DC);
     // Lays out the aligned children over the client area.
     void Realign();

@@ -70,6 +70,12 @@ std::string NativeText(TComboBox* box)
 
 class Printing : public DialogTest {
 protected:
+    // The next test starts with a printer that nobody has set up.
+    void TearDown() override
+    {
+        SetPrinter(nullptr);
+        DialogTest::TearDown();
+    }
     void BeforeStart() override
     {
         // A grid background no other part of the page has, so the pages can be sampled.
@@ -328,9 +334,7 @@ TEST_F(Printing, TheCommandLineLogSaysWhereItsPdfWent)
     setenv("HOME", configDir_.c_str(), 1);
     std::filesystem::create_directory(configDir_ + "/Documents");
     Printer()->PrintToFile = true;
-    Printer()->FileName.clear();
     const auto log = Type("file print memory");
-    Printer()->PrintToFile = false;
     setenv("HOME", home.c_str(), 1);
 
     const std::string prefix = "Printed to the file \"";
