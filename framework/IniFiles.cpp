@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "framework/Classes.h"
+#include "platform/Files.h"
 #include "platform/WinReg.h"
 
 QM_CLASS_IMPL(TCustomIniFile, TObject)
@@ -57,6 +58,18 @@ std::string Unquote(const std::string& v)
 }
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// Names are trimmed on writing and in the file, so the name asked for is trimmed too.
+bool SameName(const std::string& found, const std::string& asked) { return SameText(found, Trim(asked)); }
+
+// Reading trims a value and takes one pair of enclosing quotes off: such a value is
+// written inside one more pair, so it reads back as it was given.
+std::string Protected(const std::string& value)
+{
+    if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || Unquote(value) != value))
+        return "\"" + value + "\"";
+    return value;
+}
 
 // Walks the lines, telling fn each line's index with the section it lies in.
 template <class Fn> void ForEachLine(const std::vector<std::string>& lines, Fn fn)
@@ -142,7 +155,7 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
     std::vector<std::string> items;
     ReadSection(section, items);
     for (auto& s : items)
-        if (SameText(s, ident))
+        if (SameName(s, ident))
             return true;
     return false;
 }
@@ -193,7 +206,7 @@ TIniFile::Lines TIniFile::Load() const
     return out;
 }
 
-// Written whole or not at all; an existing file keeps its permissions.
+// Written whole or not at all; an existing file keeps its permissions, a link its target.
 void TIniFile::Save(const Lines& lines)
 {
     std::string dir = ExtractFileDir(fPath);
@@ -207,11 +220,7 @@ void TIniFile::Save(const Lines& lines)
     const char* eol = lines.crlf ? "\r\n" : "\n";
     for (auto& l : lines.text)
         text += l + eol;
-    mode_t mode = 0600;
-    struct stat st;
-    if (::stat(fPath.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-    if (!ReplaceFileContents(fPath.c_str(), text.data(), text.size(), mode))
+    if (!ReplaceFileContents(fPath, text, 0600))
         throw EIniFileException("Unable to write to " + fPath);
 }
 
@@ -222,9 +231,9 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     bool found = false;
     ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool header) {
         std::string name, value;
-        if (found || header || !inSec || !SameText(sec, section))
+        if (found || header || !inSec || !SameName(sec, section))
             return;
-        if (KeyLine(lines.text[i], name, value) && SameText(name, ident)) {
+        if (KeyLine(lines.text[i], name, value) && SameName(name, ident)) {
             result = Unquote(value);
             found = true;
         }
@@ -236,22 +245,19 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
 {
     if (value.find_first_of("\r\n") != std::string::npos)
         throw EIniFileException("Value for '" + ident + "' contains a line break");
-    if (Trim(ident).empty() || ident.find_first_of("=\r\n") != std::string::npos ||
-        (!ident.empty() && (ident[0] == ';' || ident[0] == '#' || ident[0] == '[')))
+    const std::string name = Trim(ident);
+    if (name.empty() || name.find_first_of("=\r\n") != std::string::npos || name[0] == ';' || name[0] == '#' ||
+        name[0] == '[')
         throw EIniFileException("Invalid ident '" + ident + "'");
     if (section.find_first_of("]\r\n") != std::string::npos)
         throw EIniFileException("Invalid section '" + section + "'");
-    // Reading trims values, so blanks at either end are kept inside quotes.
-    std::string text = value;
-    if (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back())))
-        text = "\"" + text + "\"";
+    const std::string text = Protected(value);
 
     Lines lines = Load();
-    std::string name = Trim(ident);
     bool done = false;
     size_t insertAt = std::string::npos;
     ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool header) {
-        if (done || !inSec || !SameText(sec, section))
+        if (done || !inSec || !SameName(sec, section))
             return;
         if (header) {
             if (insertAt == std::string::npos)
@@ -287,7 +293,7 @@ void TIniFile::ReadSection(const std::string& section, std::vector<std::string>&
     Lines lines = Load();
     ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool header) {
         std::string name, value;
-        if (header || !inSec || !SameText(sec, section) || !KeyLine(lines.text[i], name, value))
+        if (header || !inSec || !SameName(sec, section) || !KeyLine(lines.text[i], name, value))
             return;
         for (auto& s : strings)
             if (SameText(s, name))
@@ -326,7 +332,7 @@ bool TIniFile::SectionExists(const std::string& section)
     Lines lines = Load();
     for (auto& l : lines.text) {
         std::string name;
-        if (SectionLine(l, name) && SameText(name, section))
+        if (SectionLine(l, name) && SameName(name, section))
             return true;
     }
     return false;
@@ -343,7 +349,7 @@ void TIniFile::EraseSection(const std::string& section)
     std::vector<std::string> kept;
     bool erased = false;
     ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool) {
-        if (inSec && SameText(sec, section))
+        if (inSec && SameName(sec, section))
             erased = true;
         else
             kept.push_back(lines.text[i]);
@@ -361,8 +367,8 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
     bool erased = false;
     ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool header) {
         std::string name, value;
-        if (!header && inSec && SameText(sec, section) && KeyLine(lines.text[i], name, value) &&
-            SameText(name, ident))
+        if (!header && inSec && SameName(sec, section) && KeyLine(lines.text[i], name, value) &&
+            SameName(name, ident))
             erased = true;
         else
             kept.push_back(lines.text[i]);

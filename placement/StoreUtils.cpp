@@ -80,14 +80,11 @@ std::string ReadStorageString(TObject* Storage, const std::string& Section, cons
 void WriteStorageString(TObject* Storage, const std::string& Section, const std::string& Ident,
                         const std::string& Value)
 {
-    if (auto* reg = dynamic_cast<TRegIniFile*>(Storage)) {
+    // The ini file itself protects a quoted value with one more pair of quotes.
+    if (auto* reg = dynamic_cast<TRegIniFile*>(Storage))
         reg->WriteString(Section, Ident, Value);
-    } else if (auto* ini = dynamic_cast<TCustomIniFile*>(Storage)) {
-        // The ini file strips one pair of enclosing quotes on reading: protect a quoted value.
-        bool quoted = Value.size() >= 2 && ((Value.front() == '"' && Value.back() == '"') ||
-                                            (Value.front() == '\'' && Value.back() == '\''));
-        ini->WriteString(Section, Ident, quoted ? "\"" + Value + "\"" : Value);
-    }
+    else if (auto* ini = dynamic_cast<TCustomIniFile*>(Storage))
+        ini->WriteString(Section, Ident, Value);
 }
 
 int ReadStorageInteger(TObject* Storage, const std::string& Section, const std::string& Ident, int Default)

@@ -1,5 +1,7 @@
 #include "platform/FileAssociation.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +70,7 @@ std::string DirOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Written to a temporary file and renamed, so a failure never leaves half a file.
+// Written whole or not at all; an existing file keeps its mode and a link its target.
 bool WriteFileAtomic(const std::string& path, const std::string& text, std::string* error)
 {
     auto fail = [&](const char* what) {
@@ -78,30 +80,8 @@ bool WriteFileAtomic(const std::string& path, const std::string& text, std::stri
     };
     if (!MakeDirs(DirOf(path)))
         return fail("Cannot create the folder of");
-    std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
+    if (!ReplaceFileContents(path, text, 0666))
         return fail("Cannot write");
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int e = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            errno = e;
-            return fail("Cannot write");
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        errno = e;
-        return fail("Cannot write");
-    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/WinReg.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <utility>
 #include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -41,8 +44,13 @@ struct Value {
     std::string data;
 };
 
+// Bounds of the registry: deeper keys and longer names cannot be reached through its calls.
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxKeyName = 255;
+
 struct Node {
     std::string name;
+    size_t depth = 0; // 0 for a hive's root
     std::vector<std::shared_ptr<Node>> children; // kept sorted by name, ignoring case
     std::vector<Value> values;                   // in order of creation
     bool deleted = false;
@@ -65,6 +73,7 @@ struct Node {
     {
         auto c = std::make_shared<Node>();
         c->name = n;
+        c->depth = depth + 1;
         auto pos = std::lower_bound(children.begin(), children.end(), c,
                                     [](const auto& x, const auto& y) { return NameLess(x->name, y->name); });
         children.insert(pos, c);
@@ -110,6 +119,7 @@ struct State {
     std::map<uintptr_t, KeyHandle> handles;
     int openHandles[kHiveCount] = {};
     uintptr_t nextHandle = 0x1000;
+    RegistryDamage damage; // until the program takes it
 };
 
 State& S()
@@ -179,9 +189,20 @@ std::string HexBytes(const std::string& data)
     return out;
 }
 
+// A text value ends in one NUL, which the file leaves out and reading restores; any other
+// ending is kept byte for byte in the hex form.
+bool EndsInOneNul(const std::string& data)
+{
+    return !data.empty() && data.back() == '\0' && (data.size() == 1 || data[data.size() - 2] != '\0');
+}
+
+std::string WithoutNul(const std::string& data) { return data.substr(0, data.size() - 1); }
+
+// A key's path is written once, on the key itself; its parents follow from it, so a key
+// with only subkeys needs no line of its own.
 void WriteNode(std::string& out, const Node& n, const std::string& path)
 {
-    if (!path.empty() || !n.values.empty()) {
+    if (!n.values.empty() || (!path.empty() && n.children.empty())) {
         out += '[' + path + "]\n";
         for (auto& v : n.values) {
             out += QuoteText(v.name) + '=';
@@ -191,10 +212,10 @@ void WriteNode(std::string& out, const Node& n, const std::string& path)
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(d));
                 out += buf;
-            } else if (v.type == REG_SZ) {
-                out += "sz:" + QuoteText(v.data);
-            } else if (v.type == REG_EXPAND_SZ) {
-                out += "expand:" + QuoteText(v.data);
+            } else if (v.type == REG_SZ && EndsInOneNul(v.data)) {
+                out += "sz:" + QuoteText(WithoutNul(v.data));
+            } else if (v.type == REG_EXPAND_SZ && EndsInOneNul(v.data)) {
+                out += "expand:" + QuoteText(WithoutNul(v.data));
             } else if (v.type == REG_MULTI_SZ) {
                 out += "multi:" + QuoteText(v.data);
             } else if (v.type == REG_BINARY) {
@@ -290,11 +311,76 @@ bool ParseKeyPath(const std::string& text, std::vector<std::string>& parts)
     if (cur.empty())
         return false;
     parts.push_back(cur);
+    if (parts.size() > kMaxKeyDepth)
+        return false;
+    for (const std::string& p : parts)
+        if (p.size() > kMaxKeyName || p.find('\0') != std::string::npos)
+            return false;
     return true;
 }
 
-// Parses the whole file into a fresh tree; returns the 1-based line of the first fault, or 0.
-size_t ParseHive(const std::string& text, Node& root)
+// One "name"=kind:data line; false when it does not read as one.
+bool ParseValueLine(const std::string& line, Value& v)
+{
+    LineReader r{line};
+    if (!r.Quoted(v.name) || !r.Eat("="))
+        return false;
+    const bool plain = r.Eat("sz:");
+    if (plain || r.Eat("expand:")) {
+        v.type = plain ? REG_SZ : REG_EXPAND_SZ;
+        if (!r.Quoted(v.data))
+            return false;
+        // Files of earlier versions wrote the NUL out.
+        if (v.data.empty() || v.data.back() != '\0')
+            v.data += '\0';
+    } else if (r.Eat("multi:")) {
+        v.type = REG_MULTI_SZ;
+        if (!r.Quoted(v.data))
+            return false;
+    } else if (r.Eat("dword:")) {
+        std::string digits = line.substr(r.i);
+        if (digits.size() != 8)
+            return false;
+        DWORD d = 0;
+        for (char c : digits) {
+            int h = HexValue(c);
+            if (h < 0)
+                return false;
+            d = d * 16 + static_cast<DWORD>(h);
+        }
+        v.type = REG_DWORD;
+        v.data.assign(reinterpret_cast<const char*>(&d), 4);
+        r.i = line.size();
+    } else if (r.Eat("hex:")) {
+        v.type = REG_BINARY;
+        if (!r.Hex(v.data))
+            return false;
+    } else if (r.Eat("hex(")) {
+        size_t close = line.find("):", r.i);
+        if (close == std::string::npos || close == r.i || close - r.i > 10)
+            return false;
+        unsigned long t = 0;
+        for (size_t k = r.i; k < close; ++k) {
+            if (line[k] < '0' || line[k] > '9')
+                return false;
+            t = t * 10 + static_cast<unsigned long>(line[k] - '0');
+        }
+        if (t > 0xFFFFFFFFul)
+            return false;
+        v.type = static_cast<DWORD>(t);
+        r.i = close + 2;
+        if (!r.Hex(v.data))
+            return false;
+    } else {
+        return false;
+    }
+    return r.AtEnd();
+}
+
+// Parses the file into a fresh tree, keeping every line that reads well. The 1-based
+// numbers of the lines that do not go to `bad`, and so do the values under a key line that
+// does not: they have no key to go to.
+void ParseHive(const std::string& text, Node& root, std::vector<size_t>& bad)
 {
     Node* current = nullptr;
     size_t lineNo = 0;
@@ -311,11 +397,12 @@ size_t ParseHive(const std::string& text, Node& root)
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
-            if (line.back() != ']')
-                return lineNo;
             std::vector<std::string> parts;
-            if (!ParseKeyPath(line.substr(1, line.size() - 2), parts))
-                return lineNo;
+            current = nullptr;
+            if (line.back() != ']' || !ParseKeyPath(line.substr(1, line.size() - 2), parts)) {
+                bad.push_back(lineNo);
+                continue;
+            }
             Node* n = &root;
             for (auto& p : parts) {
                 Node* c = n->Child(p);
@@ -324,66 +411,13 @@ size_t ParseHive(const std::string& text, Node& root)
             current = n;
             continue;
         }
-        if (!current)
-            return lineNo;
-        LineReader r{line};
         Value v;
-        if (!r.Quoted(v.name) || !r.Eat("="))
-            return lineNo;
-        if (r.Eat("sz:")) {
-            v.type = REG_SZ;
-            if (!r.Quoted(v.data))
-                return lineNo;
-        } else if (r.Eat("expand:")) {
-            v.type = REG_EXPAND_SZ;
-            if (!r.Quoted(v.data))
-                return lineNo;
-        } else if (r.Eat("multi:")) {
-            v.type = REG_MULTI_SZ;
-            if (!r.Quoted(v.data))
-                return lineNo;
-        } else if (r.Eat("dword:")) {
-            std::string digits = line.substr(r.i);
-            if (digits.size() != 8)
-                return lineNo;
-            DWORD d = 0;
-            for (char c : digits) {
-                int h = HexValue(c);
-                if (h < 0)
-                    return lineNo;
-                d = d * 16 + static_cast<DWORD>(h);
-            }
-            v.type = REG_DWORD;
-            v.data.assign(reinterpret_cast<const char*>(&d), 4);
-            r.i = line.size();
-        } else if (r.Eat("hex:")) {
-            v.type = REG_BINARY;
-            if (!r.Hex(v.data))
-                return lineNo;
-        } else if (r.Eat("hex(")) {
-            size_t close = line.find("):", r.i);
-            if (close == std::string::npos || close == r.i || close - r.i > 10)
-                return lineNo;
-            unsigned long t = 0;
-            for (size_t k = r.i; k < close; ++k) {
-                if (line[k] < '0' || line[k] > '9')
-                    return lineNo;
-                t = t * 10 + static_cast<unsigned long>(line[k] - '0');
-            }
-            if (t > 0xFFFFFFFFul)
-                return lineNo;
-            v.type = static_cast<DWORD>(t);
-            r.i = close + 2;
-            if (!r.Hex(v.data))
-                return lineNo;
-        } else {
-            return lineNo;
+        if (!current || !ParseValueLine(line, v) || current->FindValue(v.name)) {
+            bad.push_back(lineNo);
+            continue;
         }
-        if (!r.AtEnd() || current->FindValue(v.name))
-            return lineNo;
         current->values.push_back(std::move(v));
     }
-    return 0;
 }
 
 std::string RegistryFilePath() { return RegistryConfigDir() + "/registry.txt"; }
@@ -408,7 +442,7 @@ bool SaveHive(Hive& h)
         return false;
     std::string text = "; Quillmere settings (HKEY_CURRENT_USER)\n\n";
     WriteNode(text, *h.root, "");
-    if (!ReplaceFileContents(file.c_str(), text.data(), text.size(), 0600))
+    if (!ReplaceFileContents(file, text, 0600))
         return false;
     h.dirty = false;
     return true;
@@ -463,16 +497,24 @@ void LoadCurrentUser(State& st)
         return;
     }
     auto root = std::make_shared<Node>();
-    if (size_t bad = ParseHive(text, *root)) {
-        std::string aside = h.file + ".damaged";
-        std::rename(h.file.c_str(), aside.c_str());
-        std::fprintf(stderr,
-                     "Quillmere: settings file %s is damaged (line %zu); it was kept as %s and the "
-                     "settings start empty\n",
-                     h.file.c_str(), bad, aside.c_str());
-        return;
-    }
+    std::vector<size_t> bad;
+    ParseHive(text, *root, bad);
     h.root = root;
+    if (bad.empty())
+        return;
+    // A copy keeps the damaged file as it was (a linked settings file stays linked); then
+    // what read well is written back at once, so the file and the settings in use agree.
+    const std::string aside = h.file + ".damaged";
+    const bool copied = ReplaceFileContents(aside, text, 0600);
+    st.damage = RegistryDamage{h.file, copied ? aside : std::string(), bad};
+    std::fprintf(stderr, "Quillmere: settings file %s is damaged (%zu lines left out, the first is line %zu); %s%s\n",
+                 h.file.c_str(), bad.size(), bad.front(),
+                 copied ? "it was kept as " : "no copy of it could be kept: ",
+                 copied ? aside.c_str() : std::strerror(errno));
+    if (copied) {
+        h.dirty = true;
+        SaveIfDirty(h);
+    }
 }
 
 int PredefinedHive(HKEY k)
@@ -626,39 +668,6 @@ bool CanWrite(REGSAM access) { return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_
 
 } // namespace
 
-bool ReplaceFileContents(const char* path, const char* data, uint64_t size, unsigned mode)
-{
-    std::string file = path;
-    size_t slash = file.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-    std::string tmp = file + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0 && ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
-    uint64_t done = 0;
-    while (ok && done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n > 0)
-            done += static_cast<uint64_t>(n);
-        else if (n == 0 || errno != EINTR)
-            ok = false;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(tmp.c_str(), file.c_str()) != 0) {
-        int error = errno;  // the caller reports why, not the clean-up's outcome
-        ::unlink(tmp.c_str());
-        errno = error;
-        return false;
-    }
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
-}
-
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
 {
     if (!phkResult)
@@ -692,6 +701,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM sam
         if (created) {
             if (!(t.access & KEY_CREATE_SUB_KEY))
                 return ERROR_ACCESS_DENIED;
+            if (n->depth + (parts.size() - i) > kMaxKeyDepth)
+                return ERROR_INVALID_PARAMETER;
             for (; i < parts.size(); ++i)
                 n = n->AddChild(parts[i]);
         }
@@ -896,6 +907,7 @@ void DropCurrentUser(State& st)
     if (h.loaded)
         MarkDeleted(*h.root);
     h = Hive{};
+    st.damage = RegistryDamage{};
     for (auto& [id, k] : st.handles)
         if (k.hive == kCurrentUser)
             k.hive = -1;
@@ -921,6 +933,15 @@ void RegistrySetInMemory(bool inMemory)
         SaveIfDirty(h);
     DropCurrentUser(st);
     st.inMemory = inMemory;
+}
+
+RegistryDamage RegistryTakeDamage()
+{
+    State& st = S();
+    std::lock_guard<std::mutex> g(st.lock);
+    if (!st.hives[kCurrentUser].loaded)
+        LoadCurrentUser(st);
+    return std::exchange(st.damage, RegistryDamage{});
 }
 
 void RegistryReload()

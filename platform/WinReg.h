@@ -5,6 +5,7 @@
 // predefined key itself, and at shut-down. The other hives live in memory.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/WinTypes.h"
 
@@ -67,6 +68,17 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
                       LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                       LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                       void* lpftLastWriteTime);
+
+// Damage found in the settings file when HKEY_CURRENT_USER was read: the file, the copy of
+// it kept as it was (empty when none could be written; the file is then left alone), and
+// the 1-based numbers of the lines left out (every other line was kept). Taken once: File
+// is empty when there was none or it was taken before.
+struct RegistryDamage {
+    std::string File;
+    std::string Copy;
+    std::vector<size_t> Lines;
+};
+RegistryDamage RegistryTakeDamage();
 
 // Writes a changed HKEY_CURRENT_USER to its file; called once when the program ends.
 void RegistryShutdown();

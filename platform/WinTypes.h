@@ -122,7 +122,3 @@ inline int MulDiv(int a, int b, int c)
         return -1;
     return neg ? -static_cast<int>(q) : static_cast<int>(q);
 }
-
-// Replaces a file's contents so that a crash leaves either the old or the new file whole
-// (temporary file, fsync, rename, fsync of the folder). False with errno set on failure.
-bool ReplaceFileContents(const char* path, const char* data, uint64_t size, unsigned mode);

@@ -42,26 +42,28 @@ protected:
 
 } // namespace
 
+// What is written reads back the same: reading trims values and takes one pair of enclosing
+// quotes off, so such values go inside one more pair; names are trimmed on both sides.
 TEST_F(IniFileTest, QuotedValuesRoundTrip)
 {
     TIniFile ini(path_);
     EXPECT_EQ(ini.Path(), path_);
-    // A value that is itself quoted goes inside one more pair, as the settings store does.
-    ini.WriteString("S", "Single", "\"'quoted'\"");
-    ini.WriteString("S", "Double", "\"\"x\"\"");
-    ini.WriteString("S", "Padded", "  both ends ");
-    ini.WriteString("S", "Mixed", "'a\"");
-    ini.WriteString("S", "Lone", "\"");
-    ini.WriteString("S", "Empty", "");
-    EXPECT_EQ(ini.ReadString("S", "Single", "?"), "'quoted'");
-    EXPECT_EQ(ini.ReadString("S", "Double", "?"), "\"x\"");
-    EXPECT_EQ(ini.ReadString("S", "Padded", "?"), "  both ends ");
-    EXPECT_EQ(ini.ReadString("S", "Mixed", "?"), "'a\"");
-    EXPECT_EQ(ini.ReadString("S", "Lone", "?"), "\"");
-    EXPECT_EQ(ini.ReadString("S", "Empty", "?"), "");
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"Single", "'quoted'"}, {"Double", "\"x\""},  {"Twice", "\"'quoted'\""}, {"Padded", "  both ends "},
+        {"Mixed", "'a\""},      {"Lone", "\""},        {"Empty", ""}};
+    for (const auto& [name, value] : values)
+        ini.WriteString("S", name, value);
+    ini.WriteString(" T\t", "  Blank edged\x01", "v");
+    for (const auto& [name, value] : values)
+        EXPECT_EQ(ini.ReadString("S", name, "?"), value) << name;
+    EXPECT_EQ(ini.ReadString(" T\t", "  Blank edged\x01", "?"), "v");
+    EXPECT_EQ(ini.ReadString("T", "Blank edged", "?"), "v");
+    EXPECT_TRUE(ini.ValueExists("T ", " Blank edged"));
     EXPECT_EQ(ini.ReadString("S", "Missing", "'kept'"), "'kept'"); // defaults are not unquoted
-    EXPECT_EQ(Read(),
-              "[S]\nSingle=\"'quoted'\"\nDouble=\"\"x\"\"\nPadded=\"  both ends \"\nMixed='a\"\nLone=\"\nEmpty=\n");
+    EXPECT_EQ(Read(), "[S]\nSingle=\"'quoted'\"\nDouble=\"\"x\"\"\nTwice=\"\"'quoted'\"\"\nPadded=\"  both ends \"\n"
+                      "Mixed='a\"\nLone=\"\nEmpty=\n\n[T]\nBlank edged=v\n");
+    ini.DeleteKey("T\t", "Blank edged ");
+    EXPECT_FALSE(ini.ValueExists("T", "Blank edged"));
 }
 
 TEST_F(IniFileTest, LineBreaksAndMalformedNamesAreRefused)

@@ -176,7 +176,8 @@ TEST_F(WinRegFile, ChangesAreSavedInBatchesWhenTheLastHandleCloses)
     RegCloseKey(section);
     EXPECT_EQ(ReadFile(File()).find("FormVersion"), std::string::npos); // outer still open
     EXPECT_EQ(RegFlushKey(outer), 0);
-    EXPECT_NE(ReadFile(File()).find("\"FormVersion\"=sz:\"0\\x00\""), std::string::npos);
+    // Text values are written without their terminating NUL, which reading restores.
+    EXPECT_NE(ReadFile(File()).find("\"FormVersion\"=sz:\"0\"\n"), std::string::npos);
     SetString(outer, "Last", "1");
     EXPECT_EQ(ReadFile(File()).find("Last"), std::string::npos);
     RegCloseKey(outer);
@@ -230,31 +231,54 @@ TEST_F(WinRegFile, LeftoverTemporaryFileLeavesTheSavedFileInForce)
     RegCloseKey(k);
 }
 
-TEST_F(WinRegFile, DamagedFileIsKeptAsideAndTheHiveStartsEmpty)
+// A damaged line costs that line only (or, for a key line, the values under it): every
+// other value is kept, the damaged file is kept aside as it was, and the damage is told
+// once. Values in the format written by earlier versions (with the NUL spelt out) load.
+TEST_F(WinRegFile, DamagedLinesAreLeftOutAndEverythingElseKept)
 {
-    const char* damages[] = {"[Software\\Q]\n\"V\"=sz:\"unterminated\n", "\"V\"=dword:00000001\n",
-                             "[Software\\Q]\n\"V\"=dword:12\n", "[Software\\Q\n", "[Software\\Q]\n\"V\"=sz:\"\\q\"\n",
-                             "[Software\\Q]\n\"V\"=hex:0g\n", "[Software\\\\Q]\n"};
-    for (const char* text : damages) {
-        SCOPED_TRACE(text);
+    std::string deep = "[Software";
+    for (int i = 0; i < 50000; ++i)
+        deep += "\\k";
+    const std::string longName = "[Software\\" + std::string(256, 'n') + "]";
+    const std::vector<std::string> damages = {
+        "\"V\"=sz:\"unterminated", "\"V\"=dword:12", "\"V\"=sz:\"\\q\"", "\"V\"=hex:0g", "\"Port\"=sz:\"dup\"",
+        "[Software\\Q\n\"V\"=sz:\"lost with its key\"", "[Software\\\\Q]\n\"V\"=sz:\"x\"", deep + "]", longName,
+        "[Software\\Nul%00Name]", "\"RxDelay\"=sz:\"6"};
+    for (const std::string& damage : damages) {
+        SCOPED_TRACE(damage.substr(0, 60));
         fs::create_directories(root_ + "/quillmere");
         fs::remove(File() + ".damaged");
+        const std::string text = "[Software\\Q]\n\"Port\"=sz:\"/dev/ttyS0\\x00\"\n\"Delay\"=dword:0000000a\n" +
+                                 damage + "\n[Software\\Q\\Sub]\n\"Name\"=sz:\"TS-570D\"\n";
         WriteFile(File(), text);
         RegistryReload();
         testing::internal::CaptureStderr();
-        HKEY k = nullptr;
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_READ, &k), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
-        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &k), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
-        std::string err = testing::internal::GetCapturedStderr();
+        HKEY q = nullptr, sub = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_READ, &q), 0);
+        ASSERT_EQ(RegOpenKeyExA(q, "Sub", 0, KEY_READ, &sub), 0);
+        EXPECT_EQ(Query(q, "Port"), std::string("/dev/ttyS0", 11));
+        EXPECT_EQ(Query(q, "Delay"), std::string("\x0a\0\0\0", 4));
+        EXPECT_EQ(Query(q, "V"), "");
+        EXPECT_EQ(Query(sub, "Name"), std::string("TS-570D", 8));
+        RegCloseKey(sub);
+        RegCloseKey(q);
+        const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("is damaged"), std::string::npos);
         EXPECT_EQ(err.find("is damaged"), err.rfind("is damaged")); // reported once
         EXPECT_EQ(ReadFile(File() + ".damaged"), text);
-        EXPECT_FALSE(fs::exists(File()));
+        const RegistryDamage told = RegistryTakeDamage();
+        EXPECT_EQ(told.File, File());
+        EXPECT_EQ(told.Copy, File() + ".damaged");
+        EXPECT_EQ(told.Lines.front(), 4u);
+        EXPECT_TRUE(RegistryTakeDamage().File.empty());
+        // What read well is in the settings file again, in today's format.
+        EXPECT_NE(ReadFile(File()).find("\"Port\"=sz:\"/dev/ttyS0\"\n"), std::string::npos);
     }
-    // The empty hive works and replaces the damaged file on the next save.
-    SetString(HKEY_CURRENT_USER, "Fresh", "yes");
-    RegistryReload();
-    EXPECT_EQ(Query(HKEY_CURRENT_USER, "Fresh"), std::string("yes", 4));
+    // Nor can such a key be made through the registry's calls.
+    HKEY k = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, deep.substr(1).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                              nullptr),
+              static_cast<LONG>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(WinReg, QueryValueSizeProtocol)

@@ -1,0 +1,15 @@
+#pragma once
+// The user's files: replaced whole or not at all, and the folder channel files start in.
+#include <string>
+#include <string_view>
+
+// Replaces a file's contents so that a crash leaves either the old or the new file whole
+// (temporary file beside the target, fsync, rename, fsync of the folder). A symbolic link
+// stays a link: the file it points to is replaced. An existing file keeps its permission
+// bits (and its owner where that is allowed); a new file gets newFileMode less the umask.
+// False with errno set on failure; no temporary file is left behind.
+bool ReplaceFileContents(const std::string& path, std::string_view data, unsigned newFileMode);
+
+// Where channel files go by default: the program's folder when the user may write there,
+// else the user's documents folder, else the home folder. Ends in '/'.
+std::string DefaultChannelFolder(const std::string& programFolder);

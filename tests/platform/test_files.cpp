@@ -1,0 +1,146 @@
+// The user's files as the settings store and the file association replace them, and the
+// folder channel files start in.
+#include "platform/FileAssociation.h"
+#include "platform/Files.h"
+#include "platform/WinReg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+fs::perms Mode(const std::string& path) { return fs::status(path).permissions() & fs::perms::all; }
+
+class UserFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/qm-files-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root_ = tmpl;
+        oldMask_ = ::umask(077);
+    }
+    void TearDown() override
+    {
+        ::umask(oldMask_);
+        fs::remove_all(root_);
+    }
+    std::string root_;
+    mode_t oldMask_ = 0;
+};
+
+} // namespace
+
+// Dotfiles kept elsewhere and linked in stay linked: the linked file is what changes, and
+// it keeps its mode; a file made new gets what the umask allows. A damaged settings file
+// is rewritten the same way.
+TEST_F(UserFiles, SettingsAndAssociationWriteThroughLinksAndKeepModes)
+{
+    const std::string config = root_ + "/config", dotfiles = root_ + "/dotfiles";
+    fs::create_directories(config + "/quillmere");
+    fs::create_directories(dotfiles);
+    const std::string settings = "[Software\\Old]\n\"V\"=sz:\"1\"\n\"Cut\"=dword:1\n";
+    std::ofstream(dotfiles + "/registry.txt") << settings;
+    std::ofstream(dotfiles + "/mimeapps.list") << "[Default Applications]\ntext/plain=editor.desktop;\n";
+    fs::permissions(dotfiles + "/registry.txt", fs::perms(0640));
+    fs::permissions(dotfiles + "/mimeapps.list", fs::perms(0600));
+    fs::create_symlink(dotfiles + "/registry.txt", config + "/quillmere/registry.txt");
+    fs::create_symlink("../dotfiles/mimeapps.list", config + "/mimeapps.list");
+
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string oldConfig = old ? old : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    RegistrySetInMemory(false);
+    RegistryReload();
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                              nullptr),
+              0);
+    RegCloseKey(k);
+    RegistrySetInMemory(true);
+    old ? setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+
+    XdgFolders folders{root_ + "/data", config, {}, {}};
+    ASSERT_TRUE(FileAssociation(folders, nullptr).Register("/opt/quillmere/quillmere"));
+
+    // Its damaged line was left out, and the file as it was kept beside the link.
+    EXPECT_TRUE(fs::is_symlink(config + "/quillmere/registry.txt"));
+    EXPECT_EQ(ReadAll(config + "/quillmere/registry.txt.damaged"), settings);
+    EXPECT_EQ(ReadAll(dotfiles + "/registry.txt").find("Cut"), std::string::npos);
+    EXPECT_NE(ReadAll(dotfiles + "/registry.txt").find("[Software\\New]"), std::string::npos);
+    EXPECT_NE(ReadAll(dotfiles + "/registry.txt").find("[Software\\Old]"), std::string::npos);
+    EXPECT_EQ(Mode(dotfiles + "/registry.txt"), fs::perms(0640));
+    EXPECT_TRUE(fs::is_symlink(config + "/mimeapps.list"));
+    EXPECT_NE(ReadAll(dotfiles + "/mimeapps.list").find("quillmere.desktop"), std::string::npos);
+    EXPECT_EQ(Mode(dotfiles + "/mimeapps.list"), fs::perms(0600));
+    EXPECT_EQ(Mode(folders.DataHome + "/applications/quillmere.desktop"), fs::perms(0600));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 2) << "no temporary files";
+}
+
+// An installed program's folder is not the user's to write in: channel files then start in
+// the documents folder, or at home when there is none. Run as an ordinary user, since the
+// superuser may write anywhere.
+TEST_F(UserFiles, ChannelFilesStartWhereTheUserMayWrite)
+{
+    const std::string program = root_ + "/opt", home = root_ + "/home";
+    fs::create_directories(program);
+    fs::create_directories(home);
+    fs::permissions(root_, fs::perms(0755));
+    fs::permissions(program, fs::perms(0555));
+    fs::permissions(home, fs::perms(0777));
+    struct Case {
+        std::string programFolder;
+        bool documents;
+        std::string expected;
+    } cases[] = {{home + "/", false, home + "/"},
+                 {program + "/", true, home + "/Documents/"},
+                 {program + "/", false, home + "/"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.programFolder + (c.documents ? " with documents" : ""));
+        fs::remove_all(home + "/Documents");
+        if (c.documents)
+            fs::create_directory(home + "/Documents");
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(2);
+            setenv("HOME", home.c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+            unsetenv("XDG_DOCUMENTS_DIR");
+            const std::string folder = DefaultChannelFolder(c.programFolder);
+            ::_exit(::write(pipeFds[1], folder.data(), folder.size()) == ssize_t(folder.size()) ? 0 : 3);
+        }
+        ::close(pipeFds[1]);
+        std::string got;
+        char buf[512];
+        for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+            got.append(buf, size_t(n));
+        ::close(pipeFds[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(got, c.expected);
+    }
+}
