@@ -1,6 +1,7 @@
 // The main window: creation, stored settings, the close check and the deferred start-up.
 #include "app/Unit1.h"
 #include "platform/FileAssociation.h"
+#include "platform/Files.h"
 
 #include "app/AboutFormUnit.h"
 #include "app/ComportSettingsUnit.h"
@@ -172,13 +173,15 @@ void TForm1::FormCreate(TObject*)
     PendingAnswer.clear();
     WriteCmdLineWindow("Welcome to the VYX Command Line Interpreter.;Use the command \"help\" to get started.", 9);
 
-    const std::string programDir = ExtractFilePath(ParamStr(0));
+    // An installed program's folder is read-only: files then go to the user's documents.
+    const std::string programDir = DefaultChannelFolder(ExtractFilePath(ParamStr(0)));
     MemoryFileDir = programDir;
     CommandLineFile = ParamStr(1);
     CurrentFileName.clear();
 
     ApplyStoredPortName();
     ReadOptions();
+    ReportDamagedSettings();
     if (MemoryFileDir.empty())
         MemoryFileDir = programDir;
 
@@ -239,6 +242,21 @@ void TForm1::ApplyStoredPortName()
         OKMessage("The serial port settings could not be read or stored; the defaults are used.\r\r" +
                       problems,
                   0);
+}
+
+// Told once, at start: the settings that were lost are back at their defaults.
+void TForm1::ReportDamagedSettings()
+{
+    const RegistryDamage damage = RegistryTakeDamage();
+    if (damage.File.empty())
+        return;
+    OKMessage("The settings file " + damage.File + " was damaged. " + std::to_string(damage.Lines.size()) +
+                  (damage.Lines.size() == 1 ? " line" : " lines") + " could not be read (" +
+                  LineNumberList(damage.Lines) +
+                  "); those settings are back at their defaults, every other setting was kept.\r" +
+                  (damage.Copy.empty() ? std::string("The damaged file was left as it was.")
+                                       : "The damaged file was kept as " + damage.Copy + "."),
+              0);
 }
 
 void TForm1::ReadOptions()

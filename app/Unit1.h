@@ -352,6 +352,7 @@ public:
 private:
     void ApplyStoredPortName();
     void ReadOptions();
+    void ReportDamagedSettings();
     void WriteSettings();
     bool FCloseAfterAction = false;
 };
@@ -373,6 +374,8 @@ void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
 std::uint8_t FindInGridColumn(int Row);
 // The part after the last "\" or "/"; the whole text when there is none.
 std::string ExtractLastPathPart(const std::string& Path);
+// The first few of a list of line numbers, for a message: "3, 7, 9, 12, 15 and 4 more".
+std::string LineNumberList(const std::vector<std::size_t>& Lines);
 
 // The text the find function searches for (kept here until the find dialog exists).
 extern std::string SearchText;

@@ -1,6 +1,7 @@
 // Reading channel files: the native format of every version and the csv exports, by one
 // line parser that guesses the separator and the kind of each line. The whole file is
-// read and checked first; only a complete file reaches the grids.
+// read and parsed first; only a file that will load touches the grids, and whatever did
+// not load as written is reported.
 #include "app/FreqText.h"
 #include "app/Globals.h"
 #include "app/Unit1.h"
@@ -44,10 +45,10 @@ struct ParsedFile {
     std::vector<LoadStep> Steps; // in file order
     bool HeaderSeen = false;
     char VersionChar = '0';
-};
-
-struct DamagedFile {
-    std::string Reason;
+    // Line numbers of what did not load as written.
+    std::vector<std::size_t> Dropped;    // bad memory number, menu of another radio type
+    std::vector<std::size_t> Incomplete; // missing fields loaded empty
+    std::vector<std::size_t> Emptied;    // a frequency outside the model's bands
 };
 
 enum class ReadOutcome { Read, CannotOpen, Damaged };
@@ -135,12 +136,12 @@ public:
     ParsedFile Parse(const std::vector<std::string>& lines)
     {
         for (std::size_t i = 0; i < lines.size(); ++i)
-            ParseLine(lines[i], int(i) + 1);
+            ParseLine(lines[i], i + 1);
         return std::move(result_);
     }
 
 private:
-    void ParseLine(const std::string& text, int lineNo)
+    void ParseLine(const std::string& text, std::size_t lineNo)
     {
         if (text.size() <= 3)
             return;
@@ -156,12 +157,13 @@ private:
         if (!separator_)
             separator_ = ChooseSeparator(text);
 
+        // A short line must not take another memory's fields from the line before.
+        fields_.fill(std::string());
         std::string line = text;
         int k = 1;
         if (version_ == 9) {
             if (const auto hash = line.find('#'); hash != std::string::npos) {
                 defaultKind_ = UpperCase(line.substr(0, hash));
-                fields_[1].clear();
             } else {
                 fields_[1] = defaultKind_;
                 k = 2;
@@ -181,21 +183,11 @@ private:
             MenuLine(k, lineNo);
     }
 
-    // A line cut short (a truncated file, a damaged record) would take its missing
-    // fields from the line before: such a file is refused instead.
-    void RequireFields(int reached, int needed, int lineNo) const
-    {
-        if (reached < needed)
-            throw DamagedFile{"Line " + IntToStr(lineNo) + " is incomplete: " + IntToStr(reached) +
-                              " of " + IntToStr(needed) + " fields."};
-    }
-
     const std::string& F(int n) const { return fields_[std::size_t(n)]; }
 
-    void MemoryLine(int reached, int lineNo)
+    void MemoryLine(int reached, std::size_t lineNo)
     {
         const int d = (version_ == 0 || version_ == 1) ? 0 : 1;
-        RequireFields(reached, version_ == 0 ? 6 : 8 + d, lineNo);
         ++memoryLines_;
         int row = memoryLines_;
         if (d == 1) {
@@ -204,12 +196,17 @@ private:
         }
         if (row < 1 || row > 100) {
             result_.Steps.push_back(StatusNote{"Error when loading file: Incorrect Memory number found"});
+            result_.Dropped.push_back(lineNo);
             return;
         }
+        if (reached < (version_ == 0 ? 6 : 8 + d))
+            result_.Incomplete.push_back(lineNo);
         MemWrite w;
         w.Row = row;
         w.Cells[1] = CheckFreqInBands(F(2 + d));
         w.Cells[3] = CheckFreqInBands(F(4 + d));
+        if ((!F(2 + d).empty() && w.Cells[1]->empty()) || (!F(4 + d).empty() && w.Cells[3]->empty()))
+            result_.Emptied.push_back(lineNo);
         w.Cells[2] = CheckedMode(F(3 + d));
         w.Cells[4] = CheckedMode(F(5 + d));
         if (version_ != 0) {
@@ -223,15 +220,17 @@ private:
         result_.Steps.push_back(std::move(w));
     }
 
-    void MenuLine(int reached, int lineNo)
+    void MenuLine(int reached, std::size_t lineNo)
     {
-        RequireFields(reached, 4, lineNo);
+        if (version_ != 9 && F(2) != CurrentMenuSetText()) {
+            result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
+                                               " ignored. Menu option is for other radio type."});
+            result_.Dropped.push_back(lineNo);
+            return;
+        }
+        if (reached < 4)
+            result_.Incomplete.push_back(lineNo);
         if (version_ != 9) {
-            if (F(2) != CurrentMenuSetText()) {
-                result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
-                                                   " ignored. Menu option is for other radio type."});
-                return;
-            }
             result_.Steps.push_back(MenuWrite{F(3), F(4)});
             return;
         }
@@ -261,7 +260,7 @@ private:
     std::optional<char> separator_;
     std::string defaultKind_ = "MEM";
     int memoryLines_ = 0;
-    std::array<std::string, 10> fields_; // 1..9; kept from line to line
+    std::array<std::string, 10> fields_; // 1..9 of the current line
 };
 
 // Hides a control for its lifetime, whatever way the scope is left.
@@ -280,6 +279,88 @@ private:
 constexpr const char* ChannelFileFilter =
     "Quillmere, (*.vyx)|*.vyx|Comma Separated Value, (*.csv)|*.csv|Dot/Semi Colon Separated "
     "Value, (*.csv)|*.csv|Text file, (*.txt)|*.txt|All Files, (*.*)|*.*";
+
+// The whole file read and parsed; nothing when it cannot be loaded, which is told.
+std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
+{
+    std::string data, reason;
+    switch (ReadWholeFile(name, data, reason)) {
+    case ReadOutcome::CannotOpen:
+        form.OKMessage("Could not load file " + name + " !", 1);
+        return std::nullopt;
+    case ReadOutcome::Damaged:
+        form.OKMessage("Could not load file " + name + " !\r" + reason +
+                           "\rThe memory channels and menu settings were left as they were.",
+                       1);
+        return std::nullopt;
+    case ReadOutcome::Read: break;
+    }
+    return ChannelParser().Parse(SplitLines(data));
+}
+
+std::string CountedLines(std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
+
+// Empty when everything loaded as written.
+std::string LoadReport(const std::string& name, const ParsedFile& parsed)
+{
+    std::string text;
+    if (!parsed.Dropped.empty())
+        text += "\r" + CountedLines(parsed.Dropped.size()) +
+                " dropped (memory number not 0 to 99, or menu option of another radio type): " +
+                LineNumberList(parsed.Dropped);
+    if (!parsed.Incomplete.empty())
+        text += "\r" + CountedLines(parsed.Incomplete.size()) + " incomplete, the missing fields left empty: " +
+                LineNumberList(parsed.Incomplete);
+    if (!parsed.Emptied.empty())
+        text += "\r" + CountedLines(parsed.Emptied.size()) + " with a frequency outside the bands of the " +
+                CurrentRadioRecord().RadioName + ", left empty: " + LineNumberList(parsed.Emptied);
+    return text.empty() ? text : "Not every line of " + name + " was loaded as written." + text;
+}
+
+void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& parsed)
+{
+    const std::string loaded = parsed.HeaderSeen
+                                   ? std::string("File loaded. (VYX version: ") + parsed.VersionChar + ".X.)"
+                                   : std::string("None VYX File loaded.");
+    {
+        HiddenWhile hideMem(form.MemGrid);
+        HiddenWhile hideMenu(form.MenuGrid);
+        CurrentFileName = name;
+        for (const LoadStep& step : parsed.Steps) {
+            if (const auto* w = std::get_if<MemWrite>(&step)) {
+                for (int c = 1; c <= 7; ++c)
+                    if (w->Cells[std::size_t(c)])
+                        form.MemGrid->SetCell(c, w->Row, *w->Cells[std::size_t(c)]);
+            } else if (const auto* m = std::get_if<MenuWrite>(&step)) {
+                form.SubRX_Action_Menu(m->Number, m->Value, false);
+            } else {
+                ShowStatus(std::get<StatusNote>(step).Text);
+            }
+        }
+        form.UpdateEditFields();
+        form.UpdateMemGrid();
+        ShowStatus(loaded);
+        form.UpdateTaskBarUsed();
+    }
+
+    form.SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
+    form.MemGrid->SetRow(1);
+    form.MemGrid->SetCol(1);
+    if (form.MenuGrid->RowCount() > 1) {
+        form.MenuGrid->SetRow(1);
+        form.MenuGrid->SetCol(1);
+    }
+    form.UpdateEditFields();
+    form.UpdateMemGrid();
+    FileChanged = false;
+    // Told after the load, so that a later save cannot lose those lines unnoticed. The
+    // message box puts its text in the status line; the load's own status stays there.
+    if (const std::string report = LoadReport(name, parsed); !report.empty()) {
+        form.OKMessage(report, 0);
+        if (UIMode == 'G')
+            ShowStatus(loaded);
+    }
+}
 
 } // namespace
 
@@ -316,78 +397,28 @@ void TForm1::LoadMenuClick(TObject*)
     BrowseFile(name);
     if (name.empty() || !AskFileChange()) {
         ShowStatus("Load file canceled.");
-    } else {
+    } else if (const auto parsed = ReadChannelFile(*this, name)) {
         Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
                           static_cast<std::uint8_t>(MenuEdit->MaxValue()));
         Clear_Action_Mem(0, 99);
-        LoadFile(name);
+        LoadParsedFile(*this, name, *parsed);
     }
     ChangeEnabled(true);
 }
 
 void TForm1::LoadFile(const std::string& FileName)
 {
-    std::string data, reason;
-    switch (ReadWholeFile(FileName, data, reason)) {
-    case ReadOutcome::CannotOpen:
-        OKMessage("Could not load file " + FileName + " !", 1);
-        return;
-    case ReadOutcome::Damaged:
-        OKMessage("Could not load file " + FileName + " !\r" + reason +
-                      "\rThe memory channels and menu settings were left as they were.",
-                  1);
-        return;
-    case ReadOutcome::Read: break;
-    }
+    if (const auto parsed = ReadChannelFile(*this, FileName))
+        LoadParsedFile(*this, FileName, *parsed);
+}
 
-    ParsedFile parsed;
-    try {
-        const std::vector<std::string> lines = SplitLines(data);
-        parsed = ChannelParser().Parse(lines);
-        // Every line of a written channel file ends with a line break: a last line
-        // without one was cut off.
-        if (parsed.HeaderSeen && !lines.empty() && lines.back().size() > 3 && data.back() != '\n' &&
-            data.back() != '\r')
-            throw DamagedFile{"The file ends in the middle of line " + IntToStr(int(lines.size())) + "."};
-    } catch (const DamagedFile& damage) {
-        OKMessage("Could not load file " + FileName + " !\r" + damage.Reason +
-                      "\rThe memory channels and menu settings were left as they were.",
-                  1);
-        return;
-    }
-
-    {
-        HiddenWhile hideMem(MemGrid);
-        HiddenWhile hideMenu(MenuGrid);
-        CurrentFileName = FileName;
-        for (const LoadStep& step : parsed.Steps) {
-            if (const auto* w = std::get_if<MemWrite>(&step)) {
-                for (int c = 1; c <= 7; ++c)
-                    if (w->Cells[std::size_t(c)])
-                        MemGrid->SetCell(c, w->Row, *w->Cells[std::size_t(c)]);
-            } else if (const auto* m = std::get_if<MenuWrite>(&step)) {
-                SubRX_Action_Menu(m->Number, m->Value, false);
-            } else {
-                ShowStatus(std::get<StatusNote>(step).Text);
-            }
-        }
-        UpdateEditFields();
-        UpdateMemGrid();
-        if (parsed.HeaderSeen)
-            ShowStatus(std::string("File loaded. (VYX version: ") + parsed.VersionChar + ".X.)");
-        else
-            ShowStatus("None VYX File loaded.");
-        UpdateTaskBarUsed();
-    }
-
-    SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
-    MemGrid->SetRow(1);
-    MemGrid->SetCol(1);
-    if (MenuGrid->RowCount() > 1) {
-        MenuGrid->SetRow(1);
-        MenuGrid->SetCol(1);
-    }
-    UpdateEditFields();
-    UpdateMemGrid();
-    FileChanged = false;
+std::string LineNumberList(const std::vector<std::size_t>& Lines)
+{
+    constexpr std::size_t shown = 5;
+    std::string text;
+    for (std::size_t i = 0; i < Lines.size() && i < shown; ++i)
+        text += (i ? ", " : "") + std::to_string(Lines[i]);
+    if (Lines.size() > shown)
+        text += " and " + std::to_string(Lines.size() - shown) + " more";
+    return text;
 }

@@ -9,13 +9,10 @@
 #include "framework/Grids.h"
 #include "framework/SysUtils.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,61 +22,6 @@ constexpr const char* LineEnd = "\r\n";
 constexpr const char* SaveFilter =
     "Quillmere, (*.vyx)|*.vyx|Comma Separated Value, (*.csv)|*.csv|Dot/Semi Colon Separated "
     "Value, (*.csv)|*.csv|Text file, (*.txt)|*.txt";
-
-[[noreturn]] void RaiseWriteError(const std::string& name, int error)
-{
-    throw EInOutError("Could not save file " + name + " : " + std::strerror(error));
-}
-
-// Writes data to name through a temporary file in the same folder and a rename. A
-// symbolic link keeps pointing at its file: the file it names is replaced.
-void WriteFileAtomically(const std::string& name, const std::string& data)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(name);
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved;
-    }
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
-
-    std::string temp = target.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        RaiseWriteError(name, errno);
-    auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        RaiseWriteError(name, error);
-    };
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        done += std::size_t(n);
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        RaiseWriteError(name, error);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        RaiseWriteError(name, error);
-    }
-}
 
 std::string Joined(TStringGrid* grid, int row, int fromCol, int toCol, char separator)
 {
@@ -172,7 +114,12 @@ bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
     case 4: text = PlainText(MemGrid, MenuGrid); break;
     default: text = NativeText(MemGrid, MenuGrid); break;
     }
-    WriteFileAtomically(FileName, text);
+    // A channel file is the user's document: a new one gets the mode the umask allows.
+    if (!ReplaceFileContents(FileName, text, 0666)) {
+        const int error = errno;
+        ShowStatus("File \"" + FileName + "\" not saved.");
+        throw EInOutError("Could not save file " + FileName + " : " + std::strerror(error));
+    }
     // Only a native file that is safely written ties the grids to it.
     if (Format == 1) {
         FileChanged = false;

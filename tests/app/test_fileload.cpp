@@ -163,45 +163,90 @@ TEST_F(FileLoad, MenuLinesOfAnotherSetAreIgnored)
     EXPECT_EQ(Form1->MenuGrid->GetCell(3, 4), "1");
 }
 
-TEST_F(FileLoad, DamagedFilesLeaveEverythingAsItWas)
+// File > Open reads and checks the whole file before it clears anything: a refused file
+// leaves the open one as it was, and the next save writes the user's rows, not empty ones.
+TEST_F(FileLoad, RefusedOpenLeavesTheOpenFileAndItsNextSaveWhole)
 {
-    SetMemory(10, {"14.200.00", "USB", "", "", "N/A", "FALSE", "keep me"});
-    CurrentFileName = Path("current.vyx");
+    const std::string current =
+        Make("current.vyx", {"[Quillmere Version:2.4]", "MEM:10:14.200.00:USB:::N/A:FALSE:keep me"});
+    Form1->LoadFile(current);
+    SetMemory(11, {"14.300.00", "USB", "", "", "N/A", "FALSE", "edited"});
     FileChanged = true;
-    Form1->SetCaption("Quillmere - current.vyx");
+    auto snapshot = [&] {
+        std::vector<Cells> rows;
+        for (int m = 0; m < 100; ++m)
+            rows.push_back(Row(m));
+        for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r)
+            rows.push_back({Form1->MenuGrid->GetCell(3, r), Form1->MenuGrid->GetCell(5, r)});
+        rows.push_back({Form1->RXFreqEdit->Text(), std::to_string(Mem()->Row())});
+        return rows;
+    };
+    const auto before = snapshot();
 
-    // Cut in the middle of a line, as a broken copy leaves it.
-    std::string good;
-    for (int m = 0; m < 100; ++m)
-        good += "MEM:" + std::to_string(m) + ":14.000.00:USB:::N/A:FALSE:" + std::to_string(m) + "\r\n";
-    WriteFile(Path("cut.vyx"), "[Quillmere Version:2.4]\r\n" + good.substr(0, good.find("MEM:50:") + 10));
-    // Cut inside the last field: every field is there, the line break is not.
-    WriteFile(Path("cut2.vyx"), "[Quillmere Version:2.4]\r\n" + good.substr(0, good.find("MEM:51:") - 3));
     std::string binary = "[Quillmere Version:2.4]\r\nMEM:1:14.000.00:USB:::N/A:FALSE:x\r\n";
     binary += std::string("\0\0\x7f\x45LF", 6);
     WriteFile(Path("bin.vyx"), binary);
-
-    for (const char* name : {"cut.vyx", "cut2.vyx", "bin.vyx"}) {
-        const auto before = ShownBoxes().size();
-        Form1->LoadFile(Path(name));
-        ASSERT_EQ(ShownBoxes().size(), before + 1) << name;
-        const auto box = ShownBoxes().back();
-        EXPECT_EQ(box.Kind, 1);
-        EXPECT_EQ(box.Text.rfind("Could not load file " + Path(name) + " !\r", 0), 0u) << box.Text;
-        EXPECT_NE(box.Text.find("left as they were"), std::string::npos);
-        EXPECT_EQ(Row(10)[7], "keep me");
-        EXPECT_TRUE(Row(0)[1].empty()) << name;
-        EXPECT_EQ(CurrentFileName, Path("current.vyx"));
+    for (const std::string& name : {Path("bin.vyx"), Path("missing.vyx")}) {
+        SCOPED_TRACE(name);
+        ChooseFile(name);
+        QueueAnswer(6); // let the unsaved changes go
+        const auto shown = ShownBoxes().size();
+        Form1->LoadMenuClick(nullptr);
+        ASSERT_EQ(ShownBoxes().size(), shown + 2);
+        EXPECT_EQ(ShownBoxes().back().Kind, 1);
+        EXPECT_EQ(ShownBoxes().back().Text.rfind("Could not load file " + name + " !", 0), 0u);
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(CurrentFileName, current);
         EXPECT_TRUE(FileChanged);
         EXPECT_EQ(Form1->Caption(), "Quillmere - current.vyx");
         EXPECT_TRUE(Mem()->Visible());
     }
 
-    Form1->LoadFile(Path("missing.vyx"));
-    EXPECT_EQ(ShownBoxes().back().Text, "Could not load file " + Path("missing.vyx") + " !");
+    // A folder named on the command line is refused the same way.
     Form1->LoadFile(dir_.string());
     EXPECT_EQ(ShownBoxes().back().Text, "Could not load file " + dir_.string() + " !");
-    EXPECT_EQ(CurrentFileName, Path("current.vyx"));
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(CurrentFileName, current);
+
+    Form1->SaveMenuClick(nullptr);
+    const auto lines = Lines(ReadFile(current));
+    ASSERT_GT(lines.size(), 12u);
+    EXPECT_EQ(lines[11], "MEM:10:14.200.00:USB:::N/A:FALSE:keep me");
+    EXPECT_EQ(lines[12], "MEM:11:14.300.00:USB:::N/A:FALSE:edited");
+}
+
+// Lines that do not load as written no longer refuse the file: each loads as far as it
+// can, and one message after the load says what was dropped, shortened or emptied.
+TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
+{
+    UseModel(FindRadioByField("TS-850SAT", 1));
+    const std::string name = Path("odd.vyx");
+    WriteFile(name, "[Quillmere Version:2.4]\r\n"
+                    "MEM:0:14.100.00:USB:14.100.00:USB:88.5:TRUE:full line\r\n"
+                    "MEM:1:07.050.00:LSB\r\n"                          // short
+                    "MEM:150:14.000.00:USB:::::\r\n"                   // no such memory
+                    "MEM:x:14.000.00:USB:::::\r\n"                     // not a number
+                    "MENU:9:5:1\r\n"                                   // another model's menus
+                    "MEM:2:35.000.00:USB:14.000.00:USB:N/A:FALSE:6m\r\n" // out of this model's bands
+                    "MEM:3:21.000.00:CW:21.000.00:CW:N/A:FALSE:last line"); // no line break
+    const auto shown = ShownBoxes().size();
+    Form1->LoadFile(name);
+
+    // The short line's missing fields are empty, not the line before's.
+    EXPECT_EQ(Row(1), (Cells{"1", "07.050.00", "LSB", "", "", "", "FALSE", ""}));
+    EXPECT_EQ(Row(2), (Cells{"2", "", "USB", "14.000.00", "USB", "N/A", "FALSE", "6m"}));
+    EXPECT_EQ(Row(3), (Cells{"3", "21.000.00", "CW", "21.000.00", "CW", "N/A", "FALSE", "last line"}));
+    EXPECT_EQ(CurrentFileName, name);
+    EXPECT_FALSE(FileChanged);
+    EXPECT_EQ(Status(), "File loaded. (VYX version: 2.X.)");
+    ASSERT_EQ(ShownBoxes().size(), shown + 1);
+    EXPECT_EQ(ShownBoxes().back().Kind, 0);
+    EXPECT_EQ(ShownBoxes().back().Text,
+              "Not every line of " + name + " was loaded as written."
+              "\r3 lines dropped (memory number not 0 to 99, or menu option of another radio type): 4, 5, 6"
+              "\r1 line incomplete, the missing fields left empty: 3"
+              "\r1 line with a frequency outside the bands of the TS-850SAT, left empty: 7");
+    EXPECT_EQ(LineNumberList({2, 4, 6, 8, 10, 12, 14}), "2, 4, 6, 8, 10 and 2 more");
 }
 
 TEST_F(FileLoad, OpenDialogAsksBeforeReplacingChanges)

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace apptest;
 using namespace filetest;
@@ -243,8 +244,41 @@ TEST_F(FileSave, FailedWriteKeepsTheOldFile)
     }
     ASSERT_EQ(ShownBoxes().size(), before + 1);
     EXPECT_NE(ShownBoxes().back().Text.find("Could not save file"), std::string::npos);
+    EXPECT_EQ(Status(), "File \"" + name + "\" not saved.");
     EXPECT_TRUE(FileChanged);
     EXPECT_EQ(ReadFile(name), "old contents\r\n");
+}
+
+class Umask {
+public:
+    explicit Umask(mode_t mask) : old_(::umask(mask)) {}
+    ~Umask() { ::umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+// A save replaces the file the user keeps: through a link the linked file changes and the
+// link stays, an existing file keeps its mode, and a new one gets what the umask allows.
+TEST_F(FileSave, SavesKeepLinksAndModesAndFollowTheUmask)
+{
+    namespace fs = std::filesystem;
+    FillSample();
+    Umask mask(077);
+    ChooseFile(Path("new.vyx"), 1);
+    Form1->SaveAsClick(nullptr);
+    EXPECT_EQ(fs::status(Path("new.vyx")).permissions() & fs::perms::all, fs::perms(0600));
+
+    fs::create_directory(Path("real"));
+    WriteFile(Path("real/target.vyx"), "old\r\n");
+    fs::permissions(Path("real/target.vyx"), fs::perms(0640));
+    fs::create_symlink("real/target.vyx", Path("link.vyx"));
+    CurrentFileName = Path("link.vyx");
+    Form1->SaveMenuClick(nullptr);
+    EXPECT_TRUE(fs::is_symlink(Path("link.vyx")));
+    EXPECT_EQ(ReadFile(Path("real/target.vyx")).substr(25, 54), "MEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:Home:net\r\n");
+    EXPECT_EQ(fs::status(Path("real/target.vyx")).permissions() & fs::perms::all, fs::perms(0640));
+    EXPECT_EQ(CurrentFileName, Path("link.vyx"));
 }
 
 TEST_F(FileSave, LongPathsAreNotCut)

@@ -11,6 +11,10 @@
 #include "platform/QtWindow.h"
 #include "serial/SerialPort.h"
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 using namespace apptest;
 
 namespace {
@@ -254,4 +258,48 @@ TEST_F(StartupDamagedPortSettings, KeepDefaultsAndStillApplyTheModel)
     EXPECT_FALSE(Form1->ComDebugSheet->TabVisible());
     EXPECT_FALSE(Form1->CmdTabSheet->TabVisible());
     EXPECT_FALSE(RadioBusy);
+}
+
+// A settings file damaged in one line costs that setting only, and the user is told once.
+class StartupDamagedSettingsFile : public ProgramTest {
+protected:
+    void BeforeStart() override
+    {
+        WriteValue("ComPort", "Port", SecondTestPort);
+        WriteValue("RadioType", "Name", "TS-850SAT");
+        WriteValue("RadioType", "RxDelay", "750");
+        WriteValue("Options", "AutoLoadOption", "3");
+        file_ = configDir_ + "/quillmere/registry.txt";
+        std::string text;
+        {
+            std::ifstream in(file_, std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        ASSERT_NE(text.find("RxDelay"), std::string::npos);
+        damagedLine_ = std::count(text.begin(), text.end(), '\n') + 2;
+        // Cut short in its last line, as a full disk or a crash leaves it.
+        std::ofstream(file_, std::ios::binary | std::ios::app) << "[Software\\Quillmere\\RadioType]\n\"TxDelay\"=sz:\"2";
+        RegistryReload();
+    }
+    std::string file_;
+    std::size_t damagedLine_ = 0;
+};
+
+TEST_F(StartupDamagedSettingsFile, KeepsEveryOtherValueAndSaysSoOnce)
+{
+    EXPECT_EQ(std::string(CurrentRadioRecord().RadioName), "TS-850SAT");
+    EXPECT_EQ(RxDelay, 750);
+    EXPECT_EQ(TxDelay, 100);
+    EXPECT_EQ(AutoLoadOption, 3);
+    EXPECT_EQ(Form1->ComPort->Port(), SecondTestPort);
+    const auto boxes = ShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Kind, 0);
+    EXPECT_EQ(boxes[0].Text, "The settings file " + file_ + " was damaged. 1 line could not be read (" +
+                                 std::to_string(damagedLine_) +
+                                 "); those settings are back at their defaults, every other setting was kept.\r"
+                                 "The damaged file was kept as " + file_ + ".damaged.");
+    Restart();
+    EXPECT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(RxDelay, 750);
 }
