@@ -250,3 +250,47 @@ TEST(RadioSimLoad, FileOfCommandsFillsTheStore)
     EXPECT_FALSE(sim.LoadFile(path + ".missing"));
     std::remove(path.c_str());
 }
+
+TEST(RadioSimMemories, UnwrittenTransmitHalfReadsAsCopyOrZeros)
+{
+    const std::string rx = "00014195000" "2" "1" "0" "00" "2";
+    RadioSim copy(M("TS-570D"));
+    copy.Feed(Mw('0', '0', "05", rx));
+    // By default as a copy of the receive half, under its own half digit.
+    EXPECT_EQ(copy.Feed("MR1005;"), "MR1005" + rx + ";");
+    EXPECT_TRUE(copy.MemoryEmpty(5, 1));
+    // A memory with nothing in either half reads as zeros either way.
+    EXPECT_EQ(copy.Feed("MR1006;"), "MR1006" + std::string(17, '0') + ";");
+
+    RadioSimOptions o;
+    o.SimplexTx = SimplexTransmitHalf::Zeros;
+    RadioSim zeros(M("TS-570D"), o);
+    zeros.Feed(Mw('0', '0', "05", rx));
+    EXPECT_EQ(zeros.Feed("MR1005;"), "MR1005" + std::string(17, '0') + ";");
+    // A written transmit half reads as written in both.
+    const std::string tx = "00014295000" "3" "1" "0" "00" "2";
+    zeros.Feed(Mw('1', '0', "05", tx));
+    copy.Feed(Mw('1', '0', "05", tx));
+    EXPECT_EQ(zeros.Feed("MR1005;"), "MR1005" + tx + ";");
+    EXPECT_EQ(copy.Feed("MR1005;"), "MR1005" + tx + ";");
+}
+
+TEST(RadioSimOptions, OneLateAnswerAndItsTiming)
+{
+    RadioSimOptions o;
+    o.LatencyMs = 60;
+    o.LateAnswer = 2;
+    o.LateMs = 500;
+    o.SplitAnswers = true;
+    o.SplitGapMs = 15;
+    RadioSim sim(M("TS-2000"), o);
+    // Set commands are not answers: the second answer is the second "ID;".
+    const auto w = sim.FeedTimed("ID;AI0;ID;ID;");
+    ASSERT_EQ(w.size(), 6u);
+    const std::vector<int> after{w[0].AfterMs, w[1].AfterMs, w[2].AfterMs, w[3].AfterMs,
+                                 w[4].AfterMs, w[5].AfterMs};
+    EXPECT_EQ(after, (std::vector<int>{60, 15, 500, 15, 60, 15}));
+    EXPECT_FALSE(w[0].Continues);
+    EXPECT_TRUE(w[1].Continues);
+    EXPECT_EQ(w[2].Bytes + w[3].Bytes, "ID019;");
+}

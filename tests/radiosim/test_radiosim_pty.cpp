@@ -220,3 +220,23 @@ TEST(RadioSimPty, IdleRunnerUsesNoProcessor)
     ::usleep(400'000);
     EXPECT_LT(cpuMs() - before, 300);
 }
+
+TEST(RadioSimPty, LateAnswerHoldsBackTheAnswersBehindIt)
+{
+    RadioSimOptions o;
+    o.LatencyMs = 0;
+    o.LateAnswer = 1;
+    o.LateMs = 400;
+    RadioSim sim(Model("TS-2000"), o);
+    RadioSimPty pty(sim);
+    pty.Start();
+    Client c(pty.SlavePath());
+    ASSERT_TRUE(c.Ok());
+    const auto start = Clock::now();
+    c.Send("ID;");
+    c.Send("LK;");
+    // Nothing before the late answer is due, then both answers in the order asked.
+    EXPECT_EQ(c.ReadOnce(250), "");
+    EXPECT_EQ(c.ReadAnswers(2), "ID019;LK0;");
+    EXPECT_GE(MsSince(start), 400);
+}

@@ -70,15 +70,23 @@ int RadioSim::ModelByName(const std::string& name)
 std::string RadioSim::Feed(const std::string& bytes)
 {
     std::string out;
-    for (const std::string& w : FeedWrites(bytes))
-        out += w;
+    for (const RadioSimWrite& w : FeedTimed(bytes))
+        out += w.Bytes;
     return out;
 }
 
 std::vector<std::string> RadioSim::FeedWrites(const std::string& bytes)
 {
-    std::lock_guard lock(mutex_);
     std::vector<std::string> writes;
+    for (RadioSimWrite& w : FeedTimed(bytes))
+        writes.push_back(std::move(w.Bytes));
+    return writes;
+}
+
+std::vector<RadioSimWrite> RadioSim::FeedTimed(const std::string& bytes)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<RadioSimWrite> writes;
     for (char c : bytes) {
         if (c == '\r' || c == '\n')
             continue;
@@ -90,13 +98,13 @@ std::vector<std::string> RadioSim::FeedWrites(const std::string& bytes)
         }
         std::string command;
         command.swap(pending_);
-        for (std::string& w : Execute(command))
+        for (RadioSimWrite& w : Execute(command))
             writes.push_back(std::move(w));
     }
     return writes;
 }
 
-std::vector<std::string> RadioSim::Execute(const std::string& command)
+std::vector<RadioSimWrite> RadioSim::Execute(const std::string& command)
 {
     if (options_.Silence)
         return {};
@@ -116,11 +124,13 @@ std::vector<std::string> RadioSim::Execute(const std::string& command)
     if (!inject.Text.empty())
         answer = inject.Placement == ErrorPlacement::Replace ? inject.Text : inject.Text + answer;
 
+    const int after = answers_ == options_.LateAnswer ? options_.LateMs : options_.LatencyMs;
     if (options_.SplitAnswers && answer.size() >= 2) {
         const std::size_t cut = answer.size() / 2;
-        return {answer.substr(0, cut), answer.substr(cut)};
+        return {{answer.substr(0, cut), after, false},
+                {answer.substr(cut), options_.SplitGapMs, true}};
     }
-    return {answer};
+    return {{answer, after, false}};
 }
 
 std::string RadioSim::Answer(const std::string& c)
@@ -214,7 +224,10 @@ std::string RadioSim::Answer(const std::string& c)
 
 std::string RadioSim::RecordText(int memory, int half, char filler) const
 {
-    const std::string& body = memories_[std::size_t(memory)][std::size_t(half)].Body;
+    const auto& halves = memories_[std::size_t(memory)];
+    const bool copied = half == 1 && halves[1].Body.empty()
+        && options_.SimplexTx == SimplexTransmitHalf::Copy;
+    const std::string& body = copied ? halves[0].Body : halves[std::size_t(half)].Body;
     return std::string("MR") + char('0' + half) + filler + Digits(memory, 2)
         + (body.empty() ? EmptyBody : body) + ";";
 }

@@ -12,6 +12,10 @@
 
 enum class ErrorPlacement { Prefix, Replace };
 
+// How the transmit half of a memory written as its receive half only reads back: as a copy
+// of the receive half (half digit "1"), or as an empty half of all zeros.
+enum class SimplexTransmitHalf { Copy, Zeros };
+
 // One error answer put before ("?;" + answer) or in place of an answer.
 struct ErrorInjection {
     std::string Text = "?;";
@@ -31,6 +35,17 @@ struct RadioSimOptions {
     bool Silence = false;      // the radio hears nothing and answers nothing
     int DropEvery = 0;         // every Nth "MW" is ignored; 0 never
     bool FillerInAnswers = false; // position 4 of "MR" answers is the model's filler
+    SimplexTransmitHalf SimplexTx = SimplexTransmitHalf::Copy;
+    int LateAnswer = 0;        // the Nth answer (from 1) comes after LateMs; 0 never
+    int LateMs = 500;
+};
+
+// One write of answer bytes and when it is due: AfterMs after the end of the command that
+// asked for it, or, for the second write of a split answer, after the write before it.
+struct RadioSimWrite {
+    std::string Bytes;
+    int AfterMs = 0;
+    bool Continues = false;
 };
 
 class RadioSim {
@@ -50,6 +65,8 @@ public:
     std::string Feed(const std::string& bytes);
     // The same, keeping the writes apart: a split answer is two entries.
     std::vector<std::string> FeedWrites(const std::string& bytes);
+    // The same, with the timing of each write.
+    std::vector<RadioSimWrite> FeedTimed(const std::string& bytes);
 
     int Model() const;
     RadioSimOptions Options() const;
@@ -89,7 +106,7 @@ private:
         std::string Body; // empty: an empty memory
     };
 
-    std::vector<std::string> Execute(const std::string& command);
+    std::vector<RadioSimWrite> Execute(const std::string& command);
     std::string Answer(const std::string& command);
     std::string ReadMemory(const std::string& command) const;
     std::string WriteMemory(const std::string& command);

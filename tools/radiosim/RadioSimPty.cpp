@@ -63,25 +63,23 @@ void RadioSimPty::StopFromSignal()
     [[maybe_unused]] ssize_t n = ::write(stopPipe_[1], &c, 1);
 }
 
-void RadioSimPty::Schedule(const std::vector<std::string>& writes)
+void RadioSimPty::Schedule(const std::vector<RadioSimWrite>& writes)
 {
-    const RadioSimOptions o = sim_.Options();
+    const int baud = sim_.Options().Baud;
     const auto now = Clock::now();
-    const auto byteTime = o.Baud > 0
-        ? std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(10'000'000LL / o.Baud))
+    const auto byteTime = baud > 0
+        ? std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(10'000'000LL / baud))
         : Clock::duration::zero();
-    auto due = std::max(now + std::chrono::milliseconds(o.LatencyMs), tail_);
-    bool first = true;
-    for (const std::string& w : writes) {
-        if (!first)
-            due += std::chrono::milliseconds(o.SplitGapMs);
-        first = false;
-        for (char c : w) {
+    // Answers leave in the order they were asked for: one held back holds back the rest.
+    for (const RadioSimWrite& w : writes) {
+        auto due = w.Continues ? tail_ + std::chrono::milliseconds(w.AfterMs)
+                               : std::max(now + std::chrono::milliseconds(w.AfterMs), tail_);
+        for (char c : w.Bytes) {
             out_.push_back({due, c});
             due += byteTime;
         }
+        tail_ = due;
     }
-    tail_ = due;
 }
 
 void RadioSimPty::WriteDue()
@@ -130,7 +128,7 @@ void RadioSimPty::Run()
         if (fds[1].revents & POLLIN) {
             const ssize_t n = ::read(master_, buf, sizeof buf);
             if (n > 0)
-                Schedule(sim_.FeedWrites(std::string(buf, std::size_t(n))));
+                Schedule(sim_.FeedTimed(std::string(buf, std::size_t(n))));
         }
         if (!out_.empty())
             WriteDue();

@@ -38,7 +38,7 @@ private:
         char Byte;
     };
 
-    void Schedule(const std::vector<std::string>& writes);
+    void Schedule(const std::vector<RadioSimWrite>& writes);
     void WriteDue();
 
     RadioSim& sim_;

@@ -24,6 +24,8 @@ int Usage()
                  "usage: radiosim [--model NAME] [--latency MS] [--baud N] [--split]\n"
                  "                [--errors N] [--silence] [--drop N] [--load FILE]\n"
                  "                [--menu-walk POLLS]  (steps through every menu, POLLS \"EX;\" each)\n"
+                 "                [--simplex-tx copy|zeros]  (how an unwritten transmit half reads)\n"
+                 "                [--late N [--late-ms MS]]  (the Nth answer comes MS ms after its command; 500)\n"
                  "models:");
     for (int i = 1; i <= RadioTypeCount; ++i)
         std::fprintf(stderr, " %s", RadioTypeTable[i].RadioName);
@@ -65,6 +67,20 @@ int main(int argc, char** argv)
                 return Usage();
         } else if (a == "--drop" && hasValue) {
             if (!ToInt(argv[++i], options.DropEvery))
+                return Usage();
+        } else if (a == "--late" && hasValue) {
+            if (!ToInt(argv[++i], options.LateAnswer))
+                return Usage();
+        } else if (a == "--late-ms" && hasValue) {
+            if (!ToInt(argv[++i], options.LateMs))
+                return Usage();
+        } else if (a == "--simplex-tx" && hasValue) {
+            const std::string how = argv[++i];
+            if (how == "copy")
+                options.SimplexTx = SimplexTransmitHalf::Copy;
+            else if (how == "zeros")
+                options.SimplexTx = SimplexTransmitHalf::Zeros;
+            else
                 return Usage();
         } else if (a == "--load" && hasValue) {
             loadFile = argv[++i];
