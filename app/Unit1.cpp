@@ -357,20 +357,26 @@ void TForm1::AutoLoad()
     SetCaption(MainWindowCaption);
     if (!DisableSplashScreen && SplashForm)
         SplashForm->Show();
-    if (!CommandLineFile.empty()) {
-        LoadFile(CommandLineFile);
-    } else if (AutoVink) {
-        switch (AutoLoadOption) {
-        case 1: RX_Action_Mem(0, 99); break;
-        case 2: LoadMenuClick(this); break;
-        case 3:
-            if (!AutoStartMem.empty())
-                LoadFile(AutoStartMem);
-            else
-                LoadMenuClick(this);
-            break;
-        default: break;
+    // The start-up action is a step of the running program: its failure is shown like
+    // any other, and the program goes on.
+    try {
+        if (!CommandLineFile.empty()) {
+            LoadFile(CommandLineFile);
+        } else if (AutoVink) {
+            switch (AutoLoadOption) {
+            case 1: RX_Action_Mem(0, 99); break;
+            case 2: LoadMenuClick(this); break;
+            case 3:
+                if (!AutoStartMem.empty())
+                    LoadFile(AutoStartMem);
+                else
+                    LoadMenuClick(this);
+                break;
+            default: break;
+            }
         }
+    } catch (...) {
+        Application->HandleException(this);
     }
     UpdateTaskBarUsed();
 }

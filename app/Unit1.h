@@ -207,6 +207,9 @@ public:
     void ReportLinkError();
     bool AskControlled(std::string& Command, std::uint8_t N);
     bool SendControlled(const std::string& Command, std::uint8_t N);
+    // Sends an "MR" query and waits for the whole 24-character record answering it (the
+    // same half and memory), up to Tries answer waits; false and an empty record after.
+    bool AskMemoryRecord(const std::string& Query, int Tries, std::string& Record);
     void StopAllCom();
     void ComPortTxEmpty(TObject* Sender);
     void ComTerminalStrReceived(TObject* Sender, std::string& Str);
@@ -228,6 +231,9 @@ private:
     bool OpenLinkPort();
     // Ends a radio action that an exception interrupted: link closed, controls back.
     void AbortRadioAction();
+    // Ends a memory transfer, however it ended: the grid back on the memory that was
+    // current, the panel showing that row and the counters counting the grid.
+    void ShowMemoryAfterAction(int Memory);
 public:
     // (end of radio link members)
 

@@ -139,10 +139,10 @@ bool TForm1::OpenAndCheckCom()
         Application->ShowException(&e);
         return false;
     }
-    const std::string wanted = Copy(ComPort->Port(), 1, 4);
+    // Whole names: every device path shares its first characters ("/dev").
     bool present = false;
     for (int i = 0; i < ports.Count() && !present; ++i)
-        present = Copy(ports[i], 1, 4) == wanted;
+        present = ports[i] == ComPort->Port();
     if (!present) {
         OKMessage("Error: None or incorrect communication port selected.\rPlease use the "
                   "\"Communication\" dialog to set the correct port.",
@@ -223,6 +223,54 @@ bool TForm1::SendControlled(const std::string& Command, std::uint8_t N)
              start = end + 1, end = answer.find(';', start)) {
             if (answer.substr(start, end - start + 1) == Command)
                 return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+// A whole memory record: exactly 24 characters, "MR" first and ";" last.
+bool WholeMemoryRecord(const std::string& piece)
+{
+    return piece.size() == 24 && piece.compare(0, 2, "MR") == 0 && piece[23] == ';';
+}
+
+// Whether a whole record answers the query: the same half (position 3) and memory
+// (positions 5 and 6); position 4 is a filler the radio may answer differently.
+bool AnswersQuery(const std::string& record, const std::string& query)
+{
+    return query.size() >= 6 && record[2] == query[2] && record.compare(4, 2, query, 4, 2) == 0;
+}
+} // namespace
+
+bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& Record)
+{
+    Record.clear();
+    bool ask = true;
+    for (int attempt = 0; attempt < Tries; ++attempt) {
+        if (ask)
+            Send(Query);
+        std::string text;
+        Receive(text);
+        bool stale = false;
+        bool other = false;
+        std::size_t start = 0;
+        for (std::size_t end = text.find(';'); end != std::string::npos;
+             start = end + 1, end = text.find(';', start)) {
+            const std::string piece = text.substr(start, end - start + 1);
+            if (WholeMemoryRecord(piece) && AnswersQuery(piece, Query)) {
+                Record = piece;
+                return true;
+            }
+            (WholeMemoryRecord(piece) ? stale : other) = true;
+        }
+        // Only late answers to earlier queries: this query's answer is still on its way
+        // behind them. Asking again would only add one more late answer, so wait on, with
+        // the start of a record that came with them kept.
+        ask = !stale || other;
+        if (!ask) {
+            ReceiveBuffer = text.substr(start) + ReceiveBuffer;
+            AnswerComplete = HoldsRealAnswer(ReceiveBuffer);
         }
     }
     return false;

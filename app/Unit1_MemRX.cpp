@@ -1,5 +1,5 @@
 // Reading memory channels from the radio into the memory grid, one "MR" query per memory
-// and half, with retries on answers that are not a whole memory record.
+// and half, with retries on answers that are not the whole record asked for.
 #include "app/FreqText.h"
 #include "app/Globals.h"
 #include "app/Unit1.h"
@@ -21,10 +21,15 @@ std::string TwoDigits(int n)
     return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
 }
 
-// A whole memory record: exactly 24 characters, "MR" first and ";" last.
-bool AcceptedMemoryAnswer(const std::string& answer)
+std::string MemoryQuery(int memory, int half)
 {
-    return answer.size() == 24 && answer.compare(0, 2, "MR") == 0 && answer[23] == ';';
+    return "MR" + IntToStr(half) + "0" + TwoDigits(memory) + ";";
+}
+
+// An all-zero frequency: the radio holds nothing in this half.
+bool EmptyHalf(const std::string& record)
+{
+    return record.compare(6, 11, std::string(11, '0')) == 0;
 }
 
 std::string ToneTextOfAnswer(const std::string& answer)
@@ -40,11 +45,23 @@ std::string ToneTextOfAnswer(const std::string& answer)
 
 } // namespace
 
+void TForm1::ShowMemoryAfterAction(int Memory)
+{
+    MemGrid->SetRow(std::clamp(Memory + 1, 1, 100));
+    UpdateEditFields();
+    UpdateMemGrid();
+    UpdateTaskBarUsed();
+}
+
 void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     const int start = MemEdit->Value();
+    auto failedAt = [this](int m) {
+        ShowStatus("Reading memory: " + IntToStr(m) + " from radio failed.");
+    };
     ChangeEnabled(false);
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
+    int m = From;
     try {
         if (!AskFileChange()) {
             ShowStatus("RX canceled.");
@@ -54,54 +71,56 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         }
         Clear_Action_Mem(From, To);
         UpdateTaskBarUsed();
-        auto backToStart = [this, start] {
-            MemGrid->SetRow(std::clamp(start + 1, 1, 100));
-            UpdateEditFields();
-            UpdateMemGrid();
-            UpdateTaskBarUsed();
-        };
         if (!OpenAndCheckCom()) {
             ReportLinkError();
             ComPortClose();
-            backToStart();
+            ShowMemoryAfterAction(start);
             ChangeEnabled(true);
             return;
         }
         FileChanged = true;
-        const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
-        for (int m = From; m <= To && !StopRequest; ++m) {
+        const int halves = std::string(CurrentRadioRecord().NoSplitData) == "0" ? 2 : 1;
+        for (; m <= To && !StopRequest; ++m) {
             SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
             ShowStatus("Reading memory: " + IntToStr(m) + " from radio.");
-            std::string answer;
-            for (int h = 1; h <= (split ? 2 : 1); ++h) {
-                const std::string query = "MR" + IntToStr(h - 1) + "0" + TwoDigits(m) + ";";
-                bool accepted = false;
-                for (int attempt = 0; attempt < MemoryRetries && !accepted; ++attempt) {
-                    Send(query);
-                    Receive(answer);
-                    accepted = AcceptedMemoryAnswer(answer);
-                }
-                if (!accepted) {
+            // Both halves first: a memory that cannot be read whole leaves its row empty.
+            std::string answers[2];
+            for (int h = 0; h < halves; ++h) {
+                if (!AskMemoryRecord(MemoryQuery(m, h), MemoryRetries, answers[h])) {
                     ReportLinkError();
-                    ComPortClose();
+                    failedAt(m);
+                    ShowMemoryAfterAction(start);
                     ChangeEnabled(true);
                     return;
                 }
-                MemGrid->SetCell(2 * h - 1, m + 1, HzToFreqText(answer.substr(6, 11)));
-                MemGrid->SetCell(2 * h, m + 1, ModeNameByCode(answer.substr(17, 1)));
-                UpdateTaskBarUsed();
             }
-            MemGrid->SetCell(6, m + 1, answer[18] == '0' ? "FALSE" : "TRUE");
-            MemGrid->SetCell(5, m + 1, ToneTextOfAnswer(answer));
+            // A transmit half that reads as all zeros belongs to a memory written as its
+            // receive half only: a simplex memory, whose lock-out and tone are the receive
+            // half's.
+            if (halves == 2 && EmptyHalf(answers[1]))
+                answers[1] = answers[0];
+            for (int h = 0; h < halves; ++h) {
+                MemGrid->SetCell(2 * h + 1, m + 1, HzToFreqText(answers[h].substr(6, 11)));
+                MemGrid->SetCell(2 * h + 2, m + 1, ModeNameByCode(answers[h].substr(17, 1)));
+            }
+            const std::string& last = answers[halves - 1];
+            MemGrid->SetCell(6, m + 1, last[18] == '0' ? "FALSE" : "TRUE");
+            MemGrid->SetCell(5, m + 1, ToneTextOfAnswer(last));
+            UpdateTaskBarUsed();
             MemGrid->SetRow(m + 1);
             UpdateEditFields();
             UpdateMemGrid();
         }
         ShowStatus("Ready reading from radio.");
         ComPortClose();
-        backToStart();
+        ShowMemoryAfterAction(start);
     } catch (...) {
         AbortRadioAction();
+        try {
+            failedAt(m);
+            ShowMemoryAfterAction(start);
+        } catch (...) {
+        }
         throw;
     }
     ChangeEnabled(true);

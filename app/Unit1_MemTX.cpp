@@ -63,15 +63,22 @@ std::string TForm1::BuildMemoryWriteCommand(int M, int H)
     return w + ";";
 }
 
+namespace {
+constexpr int ReadBackTries = 5;
+
+// The radio's record of the memory half that the write command w writes; empty when the
+// radio gave none.
+std::string ReadBack(TForm1& form, const std::string& w)
+{
+    std::string answer;
+    form.AskMemoryRecord("MR" + Copy(w, 3, 4) + ";", ReadBackTries, answer);
+    return answer;
+}
+} // namespace
+
 bool TForm1::DiffFreq(const std::string& W)
 {
-    const std::string query = "MR" + Copy(W, 3, 4) + ";";
-    std::string answer;
-    for (int attempt = 0; attempt < 5 && answer.empty(); ++attempt) {
-        Send(query);
-        Receive(answer);
-    }
-    return AnswerDiffers(answer, W);
+    return AnswerDiffers(ReadBack(*this, W), W);
 }
 
 bool TForm1::SendSubTX(const std::string& W)
@@ -102,47 +109,66 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     bool ok = true;
     const int start = MemEdit->Value();
+    auto failedAt = [this](int m) {
+        ShowStatus("Sending memory: " + IntToStr(m) + " to radio failed.");
+    };
     ChangeEnabled(false);
     ShowStatus("Starting to send memory settings to radio.");
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
+    int m = From;
     try {
         if (!OpenAndCheckCom()) {
             ReportLinkError();
         } else {
             SendControlled("LK0;", 2);
             const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
-            for (int m = From; m <= To && !StopRequest; ++m) {
+            for (; m <= To && !StopRequest; ++m) {
                 SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
                 UpdateEditFields();
                 UpdateMemGrid();
                 ShowStatus("Sending memory: " + IntToStr(m) + " to radio.");
+                const int r = m + 1;
+                const bool simplex = MemGrid->GetCell(3, r) == MemGrid->GetCell(1, r) &&
+                                     MemGrid->GetCell(4, r) == MemGrid->GetCell(2, r);
                 const std::string rx = BuildMemoryWriteCommand(m, 1);
                 const std::string tx = BuildMemoryWriteCommand(m, 2);
                 bool different = DiffFreq(rx);
-                if (!different && split)
-                    different = DiffFreq(tx);
+                if (!different && split) {
+                    // A simplex memory is written as its receive half only; radios read its
+                    // transmit half back as a copy of the receive half or as an empty half.
+                    const std::string answer = ReadBack(*this, tx);
+                    different = AnswerDiffers(answer, tx) &&
+                                (!simplex || AnswerDiffers(answer, ClearingCommand(m, '1')));
+                }
                 if (!different)
                     continue;
-                if (ok)
-                    ok = SendSubTX(ClearingCommand(m, '0'));
+                ok = SendSubTX(ClearingCommand(m, '0'));
                 if (ok && split)
                     ok = SendSubTX(ClearingCommand(m, '1'));
-                const int r = m + 1;
                 if (ok && !MemGrid->GetCell(1, r).empty())
                     ok = SendSubTX(rx);
-                if (ok && (MemGrid->GetCell(3, r) != MemGrid->GetCell(1, r) ||
-                           MemGrid->GetCell(4, r) != MemGrid->GetCell(2, r)))
+                if (ok && !simplex)
                     ok = SendSubTX(tx);
+                // A write that failed five times has been reported; going on would only
+                // wait on a closed link for every memory left.
+                if (!ok) {
+                    failedAt(m);
+                    break;
+                }
             }
-            ShowStatus("Finished memory TX.");
+            if (ok)
+                ShowStatus("Finished memory TX.");
         }
         ComPortClose();
-        MemGrid->SetRow(std::clamp(start + 1, 1, 100));
-        UpdateEditFields();
-        UpdateMemGrid();
+        ShowMemoryAfterAction(start);
     } catch (...) {
         AbortRadioAction();
+        try {
+            failedAt(m);
+            ShowMemoryAfterAction(start);
+        } catch (...) {
+        }
         throw;
     }
     ChangeEnabled(true);

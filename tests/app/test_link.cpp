@@ -3,6 +3,7 @@
 #include "test_link_support.h"
 
 #include <ctime>
+#include <filesystem>
 
 using namespace apptest;
 
@@ -64,20 +65,31 @@ TEST_F(RadioLink, SendWithTheLinkClosedWritesNothingButResetsTheAnswer)
 
 TEST_F(RadioLink, UnlistedPortIsReportedAndLeftAlone)
 {
-    Form1->ComPort->SetPort("/nowhere/ttyX9");
-    EXPECT_FALSE(Form1->OpenAndCheckCom());
-    ASSERT_EQ(ShownBoxes().size(), 1u);
-    EXPECT_EQ(ShownBoxes()[0].Text, "Error: None or incorrect communication port selected.\rPlease "
-                                    "use the \"Communication\" dialog to set the correct port.");
-    EXPECT_EQ(ShownBoxes()[0].Kind, 0);
-    EXPECT_FALSE(Form1->ComPort->Connected());
-    EXPECT_FALSE(Form1->MenuRadioType->Default());
+    // A listed pseudo-terminal under /dev: a missing device there shares its first
+    // characters, so only its whole name tells it is not listed.
+    Connect("TS-570D");
+    ASSERT_EQ(pty_->SlavePath().compare(0, 5, "/dev/"), 0);
+    ASSERT_FALSE(std::filesystem::exists("/dev/ttyUSB7"));
+    const std::string ports[] = {"/nowhere/ttyX9", "/dev/ttyUSB7"};
+    for (const std::string& port : ports) {
+        SCOPED_TRACE(port);
+        const std::size_t before = ShownBoxes().size();
+        Form1->ComPort->SetPort(port);
+        EXPECT_FALSE(Form1->OpenAndCheckCom());
+        ASSERT_EQ(ShownBoxes().size(), before + 1);
+        EXPECT_EQ(ShownBoxes().back().Text, "Error: None or incorrect communication port selected.\rPlease "
+                                            "use the \"Communication\" dialog to set the correct port.");
+        EXPECT_EQ(ShownBoxes().back().Kind, 0);
+        EXPECT_FALSE(Form1->ComPort->Connected());
+        EXPECT_FALSE(Form1->MenuRadioType->Default());
+    }
+    EXPECT_TRUE(sim_->Received().empty());
 }
 
 TEST_F(RadioLink, PortThatWillNotOpenLeavesTheLinkClosed)
 {
-    // Listed by its first four characters, but no such device.
-    Form1->ComPort->SetPort("/0qm-test/ttyQM7");
+    // Listed, but no such device.
+    Form1->ComPort->SetPort(FirstTestPort);
     EXPECT_FALSE(Form1->OpenAndCheckCom());
     EXPECT_FALSE(Form1->MenuRadioType->Default());
     EXPECT_FALSE(Form1->ComPort->Connected());

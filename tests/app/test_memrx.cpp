@@ -170,3 +170,64 @@ TEST_F(MemoryRead, DeclinedUnsavedChangesLeaveTheGrid)
     EXPECT_EQ(Cell(1, 1), "14.000.00");
     EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
 }
+
+TEST_F(MemoryRead, ALateAnswerStillLandsEachMemoryInItsRow)
+{
+    RadioSimOptions opts;
+    opts.LatencyMs = 20;
+    opts.Baud = 9600;
+    // Answer 1 is the link test's; answer 8 is memory 3's receive half. It comes long after
+    // its wait gave up, and the answers to the query's repeats follow it one by one.
+    opts.LateAnswer = 8;
+    opts.LateMs = 1000;
+    Connect("TS-570D", opts);
+    RxDelay = 400;
+    for (int m = 0; m < 10; ++m) {
+        sim_->SetMemory(m, 0, Body("000141" + std::to_string(10 + m) + "000", '2', '0', '0', "00"));
+        sim_->SetMemory(m, 1, Body("000142" + std::to_string(10 + m) + "000", '3', '0', '0', "00"));
+    }
+    Form1->RX_Action_Mem(0, 9);
+    EXPECT_EQ(Status(), "Ready reading from radio.");
+    for (int m = 0; m < 10; ++m) {
+        SCOPED_TRACE(m);
+        EXPECT_EQ(Cell(1, m + 1), "14.1" + std::to_string(10 + m) + ".00");
+        EXPECT_EQ(Cell(2, m + 1), "USB");
+        EXPECT_EQ(Cell(3, m + 1), "14.2" + std::to_string(10 + m) + ".00");
+        EXPECT_EQ(Cell(4, m + 1), "CW");
+    }
+    EXPECT_TRUE(ShownBoxes().empty());
+}
+
+TEST_F(MemoryRead, RadioVanishingDuringTheStartUpReadLeavesTheProgramRunning)
+{
+    Connect("TS-570D");
+    FillSplitRadio();
+    sim_->SetMemory(4, 0, Body("00007100000", '1', '0', '0', "00"));
+    sim_->SetMemory(5, 0, Body("00007200000", '1', '0', '0', "00"));
+    AutoVink = true;
+    AutoLoadOption = 1;
+    DisableSplashScreen = true;
+    // The radio goes away while memory 5 is being read: its transmit half is never asked.
+    TStrRecvEvent original = Form1->ComTerminal->OnStrReceived;
+    Form1->ComTerminal->OnStrReceived = TStrRecvEvent([this, original](TObject* sender, std::string& text) {
+        original(sender, text);
+        if (ReceiveBuffer.find("MR0005") != std::string::npos && pty_)
+            Disconnect();
+    });
+    EXPECT_NO_THROW(Form1->AutoLoad());
+
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Kind, 1);
+    EXPECT_EQ(Status(), "Reading memory: 5 from radio failed.");
+    // Memories 0 to 4 read (2 empty), memory 5 not read whole and left empty.
+    EXPECT_EQ(Cell(1, 5), "07.100.00");
+    EXPECT_EQ(Cell(1, 6), "");
+    EXPECT_EQ(Cell(3, 6), "");
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(0)->Text(), "Used: 4");
+    // Back on the first row, the panel showing it.
+    EXPECT_EQ(Form1->MemGrid->Row(), 1);
+    EXPECT_EQ(Form1->RXFreqEdit->Text(), "14.195.00");
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_FALSE(RadioBusy);
+    EXPECT_TRUE(Form1->MemChanRXButton->Enabled());
+}

@@ -40,6 +40,80 @@ protected:
 
 } // namespace
 
+TEST_F(MemoryWrite, SentGridReadsBackAsSentAndIsNotWrittenAgain)
+{
+    struct Case {
+        const char* Model;
+        SimplexTransmitHalf Tx;
+        int Halves;
+    };
+    const Case cases[] = {{"TS-570D", SimplexTransmitHalf::Copy, 2},
+                          {"TS-570D", SimplexTransmitHalf::Zeros, 2},
+                          {"TS-440", SimplexTransmitHalf::Copy, 1}}; // blank filler, no split
+    const int last = 7;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.Model) + (c.Tx == SimplexTransmitHalf::Copy ? " copy" : " zeros"));
+        RadioSimOptions opts;
+        opts.SimplexTx = c.Tx;
+        Connect(c.Model, opts);
+        RxDelay = 150; // the radio answers at once; the link test's waits stay short
+        Form1->Clear_Action_Mem(0, 99);
+        SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
+        SetRow(1, "29.600.00", "FM", "29.600.00", "FM", "88.5", "TRUE");
+        SetRow(2, "14.195.00", "USB", "14.295.00", "CW");
+        SetRow(3, "29.620.00", "FM", "29.520.00", "FM", "100.0", "TRUE");
+        SetRow(5, "07.050.00", "LSB", "07.050.00", "LSB", "N/A", "TRUE"); // locked, no tone
+        SetRow(6, "29.640.00", "FM", "29.640.00", "FM", "71.9");          // tone, unlocked
+        Form1->TX_Action_Mem(0, last);
+        ASSERT_EQ(Status(), "Finished memory TX.");
+        // The grid as sent: each row as the send normalised it (one half on the TS-440).
+        std::vector<std::string> sent;
+        int used = 0;
+        for (int r = 1; r <= last + 1; ++r) {
+            for (int col = 1; col <= 6; ++col)
+                sent.push_back(Cell(col, r));
+            used += Cell(1, r).empty() ? 0 : 1;
+        }
+        EXPECT_EQ(Cell(3, 3), c.Halves == 2 ? "14.295.00" : "14.195.00");
+
+        FileChanged = false;
+        Form1->RX_Action_Mem(0, last);
+        ASSERT_EQ(Status(), "Ready reading from radio.");
+        std::vector<std::string> read;
+        for (int r = 1; r <= last + 1; ++r)
+            for (int col = 1; col <= 6; ++col)
+                read.push_back(Cell(col, r));
+        EXPECT_EQ(read, sent);
+        EXPECT_EQ(used, 6);
+        EXPECT_EQ(Form1->StatusBar->Panels()->Items(0)->Text(), "Used: " + IntToStr(used));
+
+        // Sent again, nothing differs: only the read-back queries go out.
+        const std::size_t before = sim_->Received().size();
+        Form1->TX_Action_Mem(0, last);
+        const auto all = sim_->Received();
+        std::vector<std::string> heard(all.begin() + long(before), all.end());
+        heard.erase(std::remove_if(heard.begin(), heard.end(),
+                                   [](const std::string& x) { return x.compare(0, 2, "MR") != 0 &&
+                                                                     x.compare(0, 2, "MW") != 0; }),
+                    heard.end());
+        std::vector<std::string> queries{"MR0000"}; // the link test
+        const std::string filler = CurrentRadioRecord().MemWriteFiller;
+        for (int m = 0; m <= last; ++m)
+            for (int h = 0; h < c.Halves; ++h)
+                queries.push_back("MR" + IntToStr(h) + filler + "0" + IntToStr(m));
+        EXPECT_EQ(heard, queries);
+
+        // A new tone number alone is a difference: the memory is written and reads back so.
+        Form1->MemGrid->SetCell(5, 2, "100.0");
+        Form1->TX_Action_Mem(1, 1);
+        EXPECT_FALSE(Heard("MW0" + filler + "0100029600000" "41112").empty());
+        FileChanged = false;
+        Form1->RX_Action_Mem(1, 1);
+        EXPECT_EQ(Cell(5, 2), "100.0");
+        EXPECT_EQ(Cell(6, 2), "TRUE");
+    }
+}
+
 TEST_F(MemoryWrite, WriteCommandLayout)
 {
     Connect("TS-450S"); // filler " ", clearing tail "0   "
@@ -95,7 +169,7 @@ TEST_F(MemoryWrite, BlankFillerReachesTheReadBackQueries)
     EXPECT_FALSE(sim_->MemoryEmpty(3, 0));
 }
 
-TEST_F(MemoryWrite, DroppedWritesWarnReopenAndStopWriting)
+TEST_F(MemoryWrite, DroppedWritesWarnReopenAndEndTheRun)
 {
     RadioSimOptions opts;
     opts.DropEvery = 1; // the radio ignores every write
@@ -105,7 +179,7 @@ TEST_F(MemoryWrite, DroppedWritesWarnReopenAndStopWriting)
     SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
     SetRow(1, "07.050.00", "LSB", "07.050.00", "LSB");
     const auto t0 = std::chrono::steady_clock::now();
-    Form1->TX_Action_Mem(0, 1);
+    Form1->MemChanTXButtonClick(Form1);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
     ASSERT_EQ(ShownBoxes().size(), 2u);
@@ -118,14 +192,16 @@ TEST_F(MemoryWrite, DroppedWritesWarnReopenAndStopWriting)
     EXPECT_EQ(Heard("MW000100").size(), 0u);
     EXPECT_EQ(Heard("MW000000014195000").size(), 5u);
     EXPECT_EQ(sim_->WritesDropped(), 7);
-    // The link was reopened after the pause, then memory 1 was only read back (with the
-    // link closed, so the radio heard nothing of it).
+    // The link was reopened after the pause; the run ended there, without waiting on the
+    // closed link for the 99 memories left.
     EXPECT_EQ(Heard("AI0").size(), 2u);
     EXPECT_TRUE(Heard("MR0001").empty());
     EXPECT_GE(seconds, 2.0);
-    EXPECT_EQ(Status(), "Finished memory TX.");
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_EQ(Status(), "Sending memory: 0 to radio failed.");
     EXPECT_FALSE(Form1->ComPort->Connected());
     EXPECT_TRUE(Form1->MemChanTXButton->Enabled());
+    EXPECT_FALSE(RadioBusy);
 }
 
 TEST_F(MemoryWrite, NoLinkWritesNothing)
