@@ -164,6 +164,8 @@ void TForm1::TX_Action_Menu(std::uint8_t From, std::uint8_t To)
             }
             ShowStatus("Finished Menu TX.");
             ComPortClose();
+        } else {
+            ReportLinkError();
         }
     } catch (...) {
         AbortRadioAction();

@@ -203,7 +203,21 @@ TEST_F(MenuRadioTest, UnlistedPortFailsCleanly)
     ExpectIdle();
 
     Form1->TX_Action_Menu(0, 46);
-    EXPECT_EQ(ShownBoxes().size(), 3u) << "writing adds no message of its own";
+    boxes = ShownBoxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[3].Text, "Error while trying to communicate with the radio");
     EXPECT_TRUE(sim_->Received().empty());
+    ExpectIdle();
+
+    // A radio that does not answer is told the same way when writing.
+    RadioSimOptions quiet;
+    quiet.Silence = true;
+    Connect("TS-570D", quiet);
+    RxDelay = 100;
+    Form1->MenuSetTXButtonClick(Form1);
+    boxes = ShownBoxes();
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_EQ(boxes[4].Text, "Error while trying to communicate with the radio");
+    EXPECT_EQ(boxes[4].Kind, 1);
     ExpectIdle();
 }
