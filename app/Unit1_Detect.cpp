@@ -10,6 +10,8 @@
 #include "framework/SysUtils.h"
 #include "serial/SerialPort.h"
 
+#include <algorithm>
+
 namespace {
 
 // The detections always run with the default answer wait and give the user's back.
@@ -27,6 +29,23 @@ private:
 std::string TwoDigits(int n)
 {
     return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
+}
+
+// Milliseconds that a whole memory record (24 characters with their start, parity and stop
+// bits) takes on the line at the port's speed; 0 when the speed is unknown.
+int RecordTransferMs(const TCustomSerialPort& port)
+{
+    int baud = port.CustomBaudRate();
+    if (port.BaudRate() != brCustom && !TryStrToInt(BaudRateText(port.BaudRate()), baud))
+        return 0;
+    if (baud <= 0)
+        return 0;
+    // In half bits, for one and a half stop bits.
+    const int stopHalfBits[] = {2, 3, 4};
+    const int charHalfBits = 2 * (1 + 5 + int(port.DataBits())) +
+                             (port.Parity()->Bits() == prNone ? 0 : 2) +
+                             stopHalfBits[port.StopBits()];
+    return (24 * charHalfBits * 1000 + 2 * baud - 1) / (2 * baud);
 }
 
 } // namespace
@@ -110,8 +129,9 @@ int TForm1::AutoDetectRxDelayTime()
             MemProgressBar->SetPosition(pass + 4);
             ClearReceiveBuf();
             ComPort->SendText("MR0000;");
+            // Up to the whole answer: its first bytes come long before its ";" on a slow line.
             int count = 0;
-            while (ReceiveBuffer.empty() && count < 600) {
+            while (ReceiveBuffer.find(';') == std::string::npos && count < 600) {
                 Delay(1);
                 ++count;
             }
@@ -123,7 +143,10 @@ int TForm1::AutoDetectRxDelayTime()
         throw;
     }
     ComPortClose();
-    return total > 0 ? (total / 5 + 1) * 3 : 0;
+    if (total <= 0)
+        return 0;
+    // However promptly the radio answered, the wait must hold a whole record on the line.
+    return (std::max(total / 5, RecordTransferMs(*ComPort)) + 1) * 3;
 }
 
 void TForm1::RadioSwitchOnClick(TObject*)

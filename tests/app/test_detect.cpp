@@ -78,6 +78,38 @@ TEST_F(RadioDetect, AnswerDelayIsMeasured)
     EXPECT_EQ(ShownBoxes().back().Text, "Error while trying to communicate with the radio");
 }
 
+TEST_F(RadioDetect, DetectedDelayCarriesAWholeReadOnASlowLine)
+{
+    const struct {
+        TBaudRate Rate;
+        int Baud;
+    } speeds[] = {{br4800, 4800}, {br9600, 9600}};
+    for (const auto& speed : speeds) {
+        SCOPED_TRACE(speed.Baud);
+        RadioSimOptions paced;
+        paced.Baud = speed.Baud; // a prompt radio: the line's speed is all the delay
+        Connect("TS-440", paced);
+        Form1->ComPort->SetBaudRate(speed.Rate);
+        std::vector<std::string> expected;
+        for (int m = 0; m < 100; ++m) {
+            const std::string nn = (m < 10 ? "0" : "") + std::to_string(m);
+            sim_->SetMemory(m, 0, "000070" + nn + "000" "1" "0" "0" "00" " ");
+            expected.push_back("07.0" + nn + ".00");
+        }
+        RxDelay = Form1->AutoDetectRxDelayTime();
+        // Room for at least three records' time on the line (24 x 10 bits each).
+        EXPECT_GE(RxDelay, 3 * 24 * 10 * 1000 / speed.Baud);
+        FileChanged = false;
+        Form1->MemChanRXButtonClick(Form1);
+        EXPECT_EQ(Status(), "Ready reading from radio.");
+        std::vector<std::string> read;
+        for (int r = 1; r <= 100; ++r)
+            read.push_back(Cell(1, r));
+        EXPECT_EQ(read, expected);
+        EXPECT_TRUE(ShownBoxes().empty());
+    }
+}
+
 TEST_F(RadioDetect, PowerOffAndOn)
 {
     Connect("TS-570D");
