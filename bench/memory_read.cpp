@@ -1,0 +1,110 @@
+// Reads 100 memories with their transmit halves from the simulated radio at 9600 baud with
+// 20 ms latency, through the program's own window, port and terminal, and sets the time the
+// read took against the least the line allows: every byte's 10 bits at 9600 baud plus the
+// radio's latency once per exchange. Prints the ratio; above 1.10 the read wastes time the
+// radio does not need.
+#include "app/Globals.h"
+#include "app/ProgramMain.h"
+#include "app/Unit1.h"
+#include "framework/ComCtrls.h"
+#include "framework/Forms.h"
+#include "framework/Grids.h"
+#include "framework/Modules.h"
+#include "platform/FakeServices.h"
+#include "serial/SerialPort.h"
+#include "tools/radiosim/RadioSim.h"
+#include "tools/radiosim/RadioSimPty.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+void RegisterEmbeddedResources_memory_read();
+
+namespace {
+
+constexpr int Baud = 9600;
+constexpr int LatencyMs = 20;
+constexpr int Memories = 100;
+constexpr int QueryBytes = 7;   // "MR" + half + filler + memory + ";"
+constexpr int RecordBytes = 24;
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The program's settings go to a folder of their own, never the user's.
+    char config[] = "/tmp/quillmere-bench-XXXXXX";
+    if (!mkdtemp(config)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    setenv("XDG_CONFIG_HOME", config, 1);
+
+    const int model = RadioSim::ModelByName("TS-570D");
+    RadioSimOptions options;
+    options.LatencyMs = LatencyMs;
+    options.Baud = Baud;
+    RadioSim sim(model, options);
+    for (int m = 0; m < Memories; ++m) {
+        const std::string nn = (m < 10 ? "0" : "") + std::to_string(m);
+        sim.SetMemory(m, 0, "000140" + nn + "000" "2" "0" "0" "00" "2");
+        sim.SetMemory(m, 1, "000141" + nn + "000" "3" "1" "0" "00" "2");
+    }
+    RadioSimPty pty(sim);
+    pty.Start();
+    setenv("QUILLMERE_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+
+    RegisterEmbeddedResources_memory_read();
+    AddProgramModules();
+    int status = 0;
+    {
+        FakeServices fakes; // a message box would wait for a click: record it instead
+        InitModules(argc, argv);
+        Application->Initialize();
+        CreateProgramForms();
+        Form1->ComPort->SetPort(pty.SlavePath());
+        Form1->ComPort->SetBaudRate(br9600);
+        Form1->ComPort->FlowControl()->SetFlowControl(fcNone);
+        CurrentRadio = static_cast<std::uint8_t>(model);
+        Form1->ChangeRadioHandle(false);
+
+        const auto t0 = std::chrono::steady_clock::now();
+        std::string error;
+        try {
+            Form1->RX_Action_Mem(0, Memories - 1);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        const double read = Seconds(t0);
+
+        // The link test ("AI0;", then "MR0000;" and its record), then two exchanges a memory.
+        const int exchanges = 1 + 2 * Memories;
+        const int bytes = 4 + exchanges * (QueryBytes + RecordBytes);
+        const double limit = double(bytes) * 10 / Baud + double(exchanges) * LatencyMs / 1000.0;
+        const std::string done = error.empty() ? Form1->StatusBar->Panels()->Items(2)->Text() : error;
+        const bool whole = Form1->MemGrid->GetCell(3, Memories) == "14.1" + std::to_string(Memories - 1) + ".00";
+        std::printf("memory read: %d exchanges at %d baud, %d ms latency\n", exchanges, Baud, LatencyMs);
+        std::printf("  read %.3f s, wire-time limit %.3f s\n", read, limit);
+        std::printf("  ratio %.3f (must stay under 1.10)\n", read / limit);
+        if (done != "Ready reading from radio." || !whole || !fakes.Messages.Shown.empty()) {
+            std::printf("  the read failed: %s\n", done.c_str());
+            for (const auto& m : fakes.Messages.Shown)
+                std::printf("  message: %s\n", m.Text.c_str());
+            status = 1;
+        }
+        Application->DestroyComponents();
+        FinalizeModules();
+    }
+    pty.Stop();
+    std::filesystem::remove_all(config);
+    return status;
+}
