@@ -117,7 +117,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
     } catch (...) {
         AbortRadioAction();
         try {
-            failedAt(m);
+            failedAt(std::min<int>(m, To));
             ShowMemoryAfterAction(start);
         } catch (...) {
         }

@@ -165,7 +165,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
     } catch (...) {
         AbortRadioAction();
         try {
-            failedAt(m);
+            failedAt(std::min<int>(m, To));
             ShowMemoryAfterAction(start);
         } catch (...) {
         }
