@@ -38,26 +38,46 @@ struct CommandModeScope {
     CommandModeScope& operator=(const CommandModeScope&) = delete;
 };
 
-// Words 1..10 of the line (index 0 unused): separated by single blanks, lower-cased.
-std::vector<std::string> SplitWords(const std::string& Line)
+// Words 1..10 of the line (index 0 unused), separated by single blanks. A word that begins
+// with a double quote runs to the next one, blanks included, so a file name may hold blanks.
+// Commands and keywords are matched in lower case; file names keep the case they were typed
+// in, as the file system tells them apart.
+struct TypedWords {
+    std::vector<std::string> AsTyped = std::vector<std::string>(WordCount + 1);
+    std::vector<std::string> Lower = std::vector<std::string>(WordCount + 1);
+};
+
+TypedWords SplitWords(const std::string& Line)
 {
-    std::vector<std::string> words(WordCount + 1);
+    TypedWords words;
     std::string rest = Line + " ";
-    for (int i = 1; i <= WordCount; ++i) {
-        const auto blank = rest.find(' ');
-        if (blank == std::string::npos) {
-            rest = rest.substr(0, 255);
-            continue;
+    for (int i = 1; i <= WordCount && !rest.empty(); ++i) {
+        std::string word;
+        std::size_t next = 0;
+        if (rest[0] == '"') {
+            const auto close = rest.find('"', 1);
+            // An unclosed quote takes the rest of the line, without the blank added above.
+            word = rest.substr(1, close == std::string::npos ? rest.size() - 2 : close - 1);
+            next = close == std::string::npos ? rest.size() : close + 1;
+            if (next < rest.size() && rest[next] == ' ')
+                ++next;
+        } else {
+            const auto blank = rest.find(' ');
+            word = rest.substr(0, blank);
+            next = blank == std::string::npos ? rest.size() : blank + 1;
         }
-        words[i] = LowerCase(rest.substr(0, blank));
-        rest = rest.substr(blank + 1, 255);
+        // No length limit: a long path must not be cut short.
+        rest.erase(0, next);
+        words.AsTyped[i] = word;
+        words.Lower[i] = LowerCase(word);
     }
     return words;
 }
 
+// ".vyx" is added to a name without an extension; a dot in a folder name does not count.
 std::string WithDefaultExtension(const std::string& Name)
 {
-    return Name.find('.') == std::string::npos ? Name + ".vyx" : Name;
+    return ExtractFileName(Name).find('.') == std::string::npos ? Name + ".vyx" : Name;
 }
 
 void ClearLog(TTextView* View)
@@ -178,7 +198,9 @@ void TForm1::PrintMemoryRow(std::uint8_t Row)
 
 void TForm1::Cmdinterpreter(const std::string& Line)
 {
-    const std::vector<std::string> words = SplitWords(Line);
+    const TypedWords typed = SplitWords(Line);
+    const std::vector<std::string>& words = typed.Lower;
+    const std::string& fileName = typed.AsTyped[3];
     std::string path;
     std::string bad;
     const std::uint8_t id = ResolveCommandPath(1, words, path, bad);
@@ -203,14 +225,14 @@ void TForm1::Cmdinterpreter(const std::string& Line)
     case 10: CloseMenuClick(this); break;
     case 11:
         // Without a name there is nothing to open: show the syntax instead.
-        if (words[3].empty())
+        if (fileName.empty())
             ShowCommandHelp(id, path, bad);
         else
-            LoadFile(WithDefaultExtension(words[3]));
+            LoadFile(WithDefaultExtension(fileName));
         break;
     case 12:
-        if (!words[3].empty())
-            FileSaveAction(WithDefaultExtension(words[3]), 1);
+        if (!fileName.empty())
+            FileSaveAction(WithDefaultExtension(fileName), 1);
         else if (!CurrentFileName.empty())
             FileSaveAction(CurrentFileName, 1);
         else

@@ -1,6 +1,7 @@
-// The command-line interpreter: the command tree, help, typed commands, questions answered
-// by typing, and the styled log with its pop-up menu and wheel.
-#include "AppTestSupport.h"
+// The command-line interpreter: the command tree, help, typed commands (those that reach a
+// file or the simulated radio included), questions answered by typing, and the styled log
+// with its pop-up menu and wheel.
+#include "test_link_support.h"
 
 #include "framework/Clipbrd.h"
 #include "framework/ComCtrls.h"
@@ -9,6 +10,7 @@
 #include "platform/EventLoop.h"
 #include "textview/TextView.h"
 
+#include <set>
 #include <utility>
 
 using namespace apptest;
@@ -30,11 +32,11 @@ bool TypeAnswer()
     return true;
 }
 
-class CmdLine : public ProgramTest {
+class CmdLine : public RadioLinkTest {
 protected:
     void SetUp() override
     {
-        ProgramTest::SetUp();
+        RadioLinkTest::SetUp();
         typedAnswer.clear();
         AddMessagePumpHook(&TypeAnswer);
         Form1->CmdLineWindow->ClearDocument();
@@ -42,7 +44,7 @@ protected:
     void TearDown() override
     {
         RemoveMessagePumpHook(&TypeAnswer);
-        ProgramTest::TearDown();
+        RadioLinkTest::TearDown();
     }
     // Types a line and presses Enter; gives the log lines it added.
     std::vector<Line> Type(const std::string& text)
@@ -222,6 +224,78 @@ TEST_F(CmdLine, FileStatusIgnoresCaseOfTheWords)
     FileChanged = false;
     CurrentFileName.clear();
     EXPECT_TRUE(Contains(Run("file save"), Line("No filename specified and no current filename available.", 8)));
+}
+
+TEST_F(CmdLine, FileNamesKeepTheirCaseAndMayBeQuoted)
+{
+    const std::string dir = configDir_ + "/Channels";
+    std::filesystem::create_directories(dir + "/.radios");
+    Form1->MemGrid->SetCell(1, 1, "14.195.00");
+    Form1->MemGrid->SetCell(2, 1, "USB");
+    struct Row {
+        std::string Typed;
+        std::string File;
+    };
+    // ".vyx" is added to a name without one; a dot in a folder's name is no extension.
+    const Row saves[] = {
+        {"file save " + dir + "/MyRadio", dir + "/MyRadio.vyx"},
+        {"FILE SAVE \"" + dir + "/My Radio\"", dir + "/My Radio.vyx"},
+        {"file save " + dir + "/.radios/Club", dir + "/.radios/Club.vyx"},
+    };
+    for (const Row& row : saves) {
+        typedAnswer = "No"; // to a question about the extension, which none of these needs
+        Run(row.Typed);
+        typedAnswer.clear();
+        EXPECT_EQ(CurrentFileName, row.File) << row.Typed;
+    }
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        if (entry.is_regular_file())
+            written.insert(entry.path().string());
+    EXPECT_EQ(written, (std::set<std::string>{dir + "/MyRadio.vyx", dir + "/My Radio.vyx",
+                                              dir + "/.radios/Club.vyx"}));
+
+    const Row opens[] = {
+        {"file open " + dir + "/MyRadio", dir + "/MyRadio.vyx"},
+        {"File Open \"" + dir + "/My Radio\"", dir + "/My Radio.vyx"},
+        {"file open " + dir + "/.radios/Club", dir + "/.radios/Club.vyx"},
+        {"file open " + dir + "/MyRadio.vyx", dir + "/MyRadio.vyx"},
+    };
+    for (const Row& row : opens) {
+        Form1->MemGrid->SetCell(1, 1, "");
+        Run(row.Typed);
+        EXPECT_EQ(CurrentFileName, row.File) << row.Typed;
+        EXPECT_EQ(Form1->MemGrid->GetCell(1, 1), "14.195.00") << row.Typed;
+    }
+    EXPECT_TRUE(ShownBoxes().empty());
+}
+
+// The commands that reach the radio, and the one that ends the run.
+TEST_F(CmdLine, RadioAndExitCommandsReachTheirTargets)
+{
+    Connect("TS-2000");
+    Run("radio switch off");
+    EXPECT_FALSE(sim_->PowerOn());
+    EXPECT_TRUE(Contains(Run("radio switch"), Line("Radio is OFF", 0)));
+    Run("Radio Switch ON");
+    EXPECT_TRUE(sim_->PowerOn());
+    EXPECT_TRUE(Contains(Run("radio switch"), Line("Radio is ON", 0)));
+    EXPECT_EQ(Heard("PS"), (std::vector<std::string>{"PS0", "PS", "PS1", "PS"}));
+    EXPECT_FALSE(Form1->ComPort->Connected());
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
+
+    CurrentRadio = FindRadioByField("TS-440", 1);
+    Form1->ChangeRadioHandle(false);
+    const auto detect = Run("settings radio detect");
+    EXPECT_EQ(CurrentRadio, FindRadioByField("TS-2000", 1));
+    EXPECT_TRUE(Contains(detect, Line("Information - Found Kenwood radio: TS-2000.", 0)));
+    EXPECT_TRUE(Contains(detect, Line("Radio type changed.", 10)));
+
+    Form1->Show();
+    Run("file exit");
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-2000") << "the detected model is kept";
+    EXPECT_TRUE(ShownBoxes().empty());
 }
 
 TEST_F(CmdLine, RadioTypeCommands)
