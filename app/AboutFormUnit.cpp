@@ -100,16 +100,10 @@ void TAboutForm::FormShow(TObject*)
 
 void TAboutForm::OkButtonClick(TObject*) { Close(); }
 
-void TAboutForm::StaticText7Click(TObject*)
-{
-    ShellExecuteA(nullptr, nullptr, AuthorHomePage, nullptr, nullptr, SW_SHOWNORMAL);
-}
+// The program has no home page or mail address of its own: both links show its read-me.
+void TAboutForm::StaticText7Click(TObject*) { Form1->OpenReadMe(); }
 
-void TAboutForm::EMailImageClick(TObject*)
-{
-    const std::string url = std::string("mailto:") + AuthorMailAddress;
-    ShellExecuteA(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void TAboutForm::EMailImageClick(TObject*) { Form1->OpenReadMe(); }
 
 // Hands the author's contact to the messenger through a contact file it opens.
 void TAboutForm::ICQImageClick(TObject*)

@@ -38,8 +38,6 @@ public:
 
 extern TAboutForm* AboutForm;
 
-// The author's contact values.
-constexpr const char* AuthorHomePage = "https://www.example.org/quillmere/";
-constexpr const char* AuthorMailAddress = "quillmere-author@example.org";
+// The author's messenger contact.
 constexpr const char* AuthorContactName = "Quillmere_Author";
 constexpr const char* AuthorMessengerNumber = "123456789";

@@ -184,6 +184,8 @@ public:
     void VYXHomepageSite1Click(TObject* Sender);
     void Disclaimer1Click(TObject* Sender);
     void AboutMenuClick(TObject* Sender);
+    // Shows the read-me with the desktop's default handler, or says why it cannot.
+    void OpenReadMe();
     void SplashMenuClick(TObject* Sender);
     void CtrlAClick(TObject* Sender);
     void Copywhichchannelnumbers1Click(TObject* Sender);
@@ -372,8 +374,8 @@ std::string MessageKindName(std::uint8_t Kind);
 // the button's modal result (1 OK, 6 yes, 7 no, 2 cancel).
 enum class MessageBoxChoice { OK, YesNo, YesNoCancel };
 int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxChoice Buttons);
-// Opens a web address with the desktop's browser; false when that failed.
-bool OpenWebsite(const std::string& Url);
+// Opens a file or address with the desktop's default handler; false when that failed.
+bool OpenWithDesktop(const std::string& Target);
 std::string AskOnCommandLine(const std::string& Question, const std::string& Answers);
 void SetProgressRange(std::uint8_t From, std::uint8_t To);
 void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
@@ -387,9 +389,8 @@ std::string LineNumberList(const std::vector<std::size_t>& Lines);
 extern std::string SearchText;
 extern int LastFoundRow;
 
-// The program's web sites.
-constexpr const char* MainWebsite = "https://www.example.org/quillmere/";
-constexpr const char* MirrorWebsite = "https://mirror.example.org/quillmere/";
+// The read-me shipped beside the executable; the program has no web site of its own.
+std::string ReadMeFile();
 
 // The window caption after start-up and after File > Close.
 constexpr const char* MainWindowCaption = "Quillmere - Version:2.4";

@@ -3,19 +3,21 @@
 #include "app/DisclaimFormUnit.h"
 #include "app/SplashFormUnit.h"
 #include "app/Unit1.h"
+#include "framework/SysUtils.h"
 
+std::string ReadMeFile() { return ExecutablePath() + "README.md"; }
 
-void TForm1::VYXHomepageSiteClick(TObject*)
+void TForm1::OpenReadMe()
 {
-    if (!OpenWebsite(MainWebsite))
-        ShowStatus(std::string("Could not open ") + MainWebsite);
+    const std::string file = ReadMeFile();
+    // A missing file is caught here: the desktop's handler would fail where nobody sees it.
+    if (!FileExists(file) || !OpenWithDesktop(file))
+        OKMessage("Could not open " + file + ".", 1);
 }
 
-void TForm1::VYXHomepageSite1Click(TObject*)
-{
-    if (!OpenWebsite(MirrorWebsite))
-        ShowStatus(std::string("Could not open ") + MirrorWebsite);
-}
+void TForm1::VYXHomepageSiteClick(TObject*) { OpenReadMe(); }
+
+void TForm1::VYXHomepageSite1Click(TObject*) { OpenReadMe(); }
 
 void TForm1::Disclaimer1Click(TObject*)
 {

@@ -16,4 +16,4 @@ int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxCho
     return MessageBoxService().Show(Text, MessageKindName(Kind), kind, buttons);
 }
 
-bool OpenWebsite(const std::string& Url) { return ShellService().OpenUrl(Url); }
+bool OpenWithDesktop(const std::string& Target) { return ShellService().OpenUrl(Target); }

@@ -19,5 +19,7 @@ std::vector<ShownBox> ShownBoxes();
 // Answers for the next boxes with buttons to choose from: 6 yes, 7 no, 2 cancel.
 void QueueAnswer(int id);
 std::vector<std::string> OpenedUrls();
+// From now on the desktop opens no file or address.
+void ShellOpensNothing();
 
 } // namespace apptest

@@ -28,4 +28,6 @@ void QueueAnswer(int id) { Fakes()->Messages.Answers.push_back(id); }
 
 std::vector<std::string> OpenedUrls() { return Fakes()->Shell.Opened; }
 
+void ShellOpensNothing() { Fakes()->Shell.OpenSucceeds = false; }
+
 } // namespace apptest

@@ -147,9 +147,33 @@ TEST_F(MainWindow, HiddenMenuShortCutsWork)
     EXPECT_EQ(Status(), "Selection copied to clipboard.\rUse the \"paste\" function from another\r"
                         "application to get the selection.");
     EXPECT_TRUE(Press(Qt::Key_1, true));
-    EXPECT_EQ(OpenedUrls(), std::vector<std::string>{MainWebsite});
+    EXPECT_EQ(OpenedUrls(), std::vector<std::string>{ReadMeFile()});
     EXPECT_FALSE(Press(Qt::Key_Q, true));
     EXPECT_FALSE(Press(Qt::Key_A, false));
+}
+
+TEST_F(MainWindow, InfoMenuOpensTheReadMeShippedBesideTheProgram)
+{
+    auto text = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string readMe = ReadMeFile();
+    EXPECT_EQ(std::filesystem::path(readMe).parent_path(), BuildFolder());
+    const std::string shipped = text(readMe);
+    EXPECT_FALSE(shipped.empty());
+    EXPECT_EQ(shipped, text(apptest::SourceRoot() / "README.md"));
+
+    Form1->VYXHomepageSite->Click();
+    Form1->VYXHomepageSite1->Click();
+    EXPECT_EQ(OpenedUrls(), (std::vector<std::string>{readMe, readMe}));
+    EXPECT_TRUE(ShownBoxes().empty());
+
+    ShellOpensNothing();
+    Form1->VYXHomepageSite->Click();
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text, "Could not open " + readMe + ".");
+    EXPECT_EQ(ShownBoxes()[0].Kind, 1);
 }
 
 TEST_F(MainWindow, DisabledMenuBlocksItsShortCuts)
@@ -160,7 +184,7 @@ TEST_F(MainWindow, DisabledMenuBlocksItsShortCuts)
     EXPECT_FALSE(Press(Qt::Key_S, true));
     // The hidden and info menus stay usable during a radio action.
     EXPECT_TRUE(Press(Qt::Key_2, true));
-    EXPECT_EQ(OpenedUrls(), std::vector<std::string>{MirrorWebsite});
+    EXPECT_EQ(OpenedUrls(), std::vector<std::string>{ReadMeFile()});
 
     Form1->ChangeEnabled(true);
     EXPECT_TRUE(Press(Qt::Key_F3, false));
