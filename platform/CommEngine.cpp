@@ -1051,6 +1051,15 @@ bool CommPort::ApplyTermios(const DCB& d, DWORD& error)
     auto standard = StandardCode(d.BaudRate);
     if (standard)
         ::cfsetspeed(&t, *standard);
+    // A pseudo-terminal always keeps eight bits without parity; there is no line to frame,
+    // so the request is taken as it stands. Ask it only for what it holds: a request it
+    // can take nothing of (data bits or parity alone) is refused with EINVAL.
+    constexpr tcflag_t ptyFixed = CSIZE | PARENB;
+    if (isPty_) {
+        if ((t.c_cflag & ptyFixed) != (old.c_cflag & ptyFixed))
+            LogOnce("a pseudo-terminal keeps 8 data bits and no parity");
+        t.c_cflag = (t.c_cflag & ~ptyFixed) | (old.c_cflag & ptyFixed);
+    }
 
     auto restore = [&] {
         ::tcsetattr(fd_, TCSANOW, &old);
@@ -1065,14 +1074,8 @@ bool CommPort::ApplyTermios(const DCB& d, DWORD& error)
     // tcsetattr succeeds when any part was taken; only a read-back shows the rest.
     struct termios back {};
     uint32_t baud = 0;
-    tcflag_t cmask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-    if (isPty_) {
-        // A pseudo-terminal always keeps eight bits without parity; there is no line to
-        // frame, so the request is taken as it stands.
-        cmask &= ~(CSIZE | PARENB | PARODD);
-        if ((t.c_cflag & (CSIZE | PARENB)) != CS8)
-            LogOnce("a pseudo-terminal keeps 8 data bits and no parity");
-    }
+    // A pseudo-terminal holds no parity, so its odd flag means nothing.
+    const tcflag_t cmask = CSIZE | PARENB | CMSPAR | CSTOPB | CRTSCTS | (isPty_ ? 0 : PARODD);
     const tcflag_t imask = INPCK | IXON | IXOFF | PARMRK;
     bool same = ::tcgetattr(fd_, &back) == 0 && CommGetBaudRate(fd_, baud) &&
                 (back.c_cflag & cmask) == (t.c_cflag & cmask) &&

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -34,6 +35,38 @@ TEST_F(SerialOnPty, SendAndReceiveTextRoundTrip)
         return answer.size() >= 14;
     }));
     EXPECT_EQ(answer, "FA00014250000;");
+    port.ClosePort();
+}
+
+// A pseudo-terminal holds only eight bits without parity; changing data bits or parity alone
+// at an unchanged speed must still be taken and read back as set, also on the next opening.
+TEST_F(SerialOnPty, DataBitsOrParityAloneChangeAtTheSameSpeed)
+{
+    port.Events = {};
+    port.OpenPort();
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        BYTE bits;
+        BYTE parity;
+    } steps[] = {
+        {"7 data bits", [&] { port.SetDataBits(dbSeven); }, 7, NOPARITY},
+        {"even parity", [&] { port.Parity()->SetBits(prEven); }, 7, EVENPARITY},
+        {"reopened", [&] { port.ClosePort(); port.OpenPort(); }, 7, EVENPARITY},
+        {"odd parity", [&] { port.Parity()->SetBits(prOdd); }, 7, ODDPARITY},
+        {"8 data bits", [&] { port.SetDataBits(dbEight); }, 8, ODDPARITY},
+        {"no parity", [&] { port.Parity()->SetBits(prNone); }, 8, NOPARITY},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        EXPECT_NO_THROW(s.change());
+        ASSERT_TRUE(port.Connected());
+        DCB d{};
+        ASSERT_TRUE(GetCommState(port.Handle(), &d));
+        EXPECT_EQ(d.BaudRate, 9600u);
+        EXPECT_EQ(d.ByteSize, s.bits);
+        EXPECT_EQ(d.Parity, s.parity);
+    }
     port.ClosePort();
 }
 
