@@ -237,7 +237,6 @@ QM_TOOL_SETTER(TFont, SetHeight, int, FHeight)
 QM_TOOL_SETTER(TFont, SetStyle, TFontStyles, FStyle)
 QM_TOOL_SETTER(TFont, SetCharset, TFontCharset, FCharset)
 QM_TOOL_SETTER(TFont, SetPitch, TFontPitch, FPitch)
-QM_TOOL_SETTER(TBrush, SetColor, TColor, FColor)
 QM_TOOL_SETTER(TBrush, SetStyle, TBrushStyle, FStyle)
 QM_TOOL_SETTER(TPen, SetColor, TColor, FColor)
 QM_TOOL_SETTER(TPen, SetStyle, TPenStyle, FStyle)
@@ -250,6 +249,19 @@ void TFont::SetColor(TColor v)
     if (FColor == v)
         return;
     FColor = v;
+    Changed();
+}
+
+void TBrush::SetColor(TColor v)
+{
+    // A colour asks for a solid fill: a clear brush given a colour draws again, even when
+    // the colour is the one it already had.
+    if (FColor == v && FStyle != bsClear)
+        return;
+    FreeHandle();
+    FColor = v;
+    if (FStyle == bsClear)
+        FStyle = bsSolid;
     Changed();
 }
 

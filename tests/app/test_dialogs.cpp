@@ -450,6 +450,22 @@ TEST_F(SmallDialogs, SplashNeverRepeatsAPictureExceptEight)
     SplashRandomPicture = original;
 }
 
+// The splash draws every radio into one reused bitmap: each drawing must cover the last.
+TEST_F(SmallDialogs, RadioPictureDrawnOverAnotherEqualsAFreshOne)
+{
+    TBitmap reused, fresh;
+    DrawRadioPicture(&reused, 3);
+    DrawRadioPicture(&reused, 6);
+    DrawRadioPicture(&fresh, 6);
+    ASSERT_EQ(reused.GetWidth(), fresh.GetWidth());
+    ASSERT_EQ(reused.GetHeight(), fresh.GetHeight());
+    int differing = 0;
+    for (int y = 0; y < fresh.GetHeight(); ++y)
+        for (int x = 0; x < fresh.GetWidth(); ++x)
+            differing += reused.Canvas()->GetPixel(x, y) != fresh.Canvas()->GetPixel(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(SmallDialogs, SplashAboutAndDisclaimerShowWithoutBlocking)
 {
     DisableSplashScreen = true;
