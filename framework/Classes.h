@@ -3,6 +3,7 @@
 // pointer lists, string lists and collections.
 #include <exception>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -376,6 +377,8 @@ public:
     void SetItem(int Index, TCollectionItem* Value);
     TCollectionItem* FindItemID(int ID) const;
     TCollectionItemClass ItemClass() const { return FItemClass; }
+    // The most items this collection can sensibly hold; a stored count beyond it is damage.
+    virtual int MaxPlausibleCount() const { return std::numeric_limits<int>::max(); }
 
     virtual void BeginUpdate();
     virtual void EndUpdate();

@@ -984,6 +984,11 @@ TCoolBand* TCoolBands::FindBand(TControl* Control) const
     return nullptr;
 }
 
+int TCoolBands::MaxPlausibleCount() const
+{
+    return 2 * std::max(Count(), FCoolBar ? FCoolBar->ControlCount() : 0);
+}
+
 void TCoolBands::Update(TCollectionItem*)
 {
     if (FCoolBar)

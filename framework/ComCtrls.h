@@ -300,6 +300,10 @@ public:
     TCoolBar* CoolBar() const { return FCoolBar; }
     // The band holding Control, or null.
     TCoolBand* FindBand(TControl* Control) const;
+    // Each band holds one of the bar's controls. A layout stored by another design may
+    // differ by a few bands, but more empty bands than the bar has controls or designed
+    // bands is damage.
+    int MaxPlausibleCount() const override;
 
 protected:
     void Update(TCollectionItem* Item) override;

@@ -282,6 +282,10 @@ void TPropStore::LoadClassProperty(const std::string& Text, PPropInfo PropInfo)
     } else if (auto* coll = dynamic_cast<TCollection*>(obj)) {
         int oldCount = coll->Count();
         int n = ReadCount(ReadValue(Section, Prefix + PropInfo->Name + ".Count", IntToStr(oldCount)), oldCount);
+        // More items than the collection can hold is a damaged count, not a layout: keep
+        // the items it has, so that the next save writes them over the damage.
+        if (n > coll->MaxPlausibleCount())
+            return;
         bool changed = n != coll->Count();
         std::string sub = Section + "." + Prefix + PropInfo->Name;
         TUpdateScope<TCollection> update(coll);

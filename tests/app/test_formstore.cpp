@@ -72,10 +72,24 @@ TEST_F(FormStore, DamagedStoredValuesLeaveTheDefaults)
 {
     WriteValue("TForm1", "SplitData_Setting_Checked", "perhaps");
     WriteValue("TForm1", "MemChanCoolBar_Width", "wide");
+    // A damaged band count, as a damaged run would also have written its bands back.
+    WriteValue("TForm1", "MemChanCoolBar_Bands.Count", "3000");
+    WriteValue("TForm1.MemChanCoolBar_Bands", "Item2999_Width", "80");
     Restart();
     const bool split = Form1->SplitData_Setting->Checked();
     const int width = Form1->MemChanCoolBar->Width();
+    TCoolBands* bands = Form1->MemChanCoolBar->Bands();
+    std::vector<TWinControl*> designed;
+    for (int i = 0; i < bands->Count(); ++i)
+        designed.push_back(bands->Items(i)->Control());
     Form1->Show();
     EXPECT_EQ(Form1->SplitData_Setting->Checked(), split);
     EXPECT_EQ(Form1->MemChanCoolBar->Width(), width);
+    ASSERT_EQ(bands->Count(), static_cast<int>(designed.size()));
+    for (int i = 0; i < bands->Count(); ++i)
+        EXPECT_EQ(bands->Items(i)->Control(), designed[i]) << "band " << i;
+    Form1->Close();
+    EXPECT_EQ(ReadValue("TForm1", "MemChanCoolBar_Bands.Count"), std::to_string(designed.size()));
+    EXPECT_EQ(ReadValue("TForm1.MemChanCoolBar_Bands", "Item2999_Width"), "<missing>");
+    EXPECT_EQ(ReadValue("TForm1.MemChanCoolBar_Bands", "Item0_Control"), "Form1.MemChanToolBar");
 }
