@@ -1303,9 +1303,24 @@ void TCustomListBox::SetItemHeight(int v)
     SyncWidget();
 }
 
+// A list widget that lays its columns out again whenever its size changes.
+class QmListWidget : public QListWidget {
+public:
+    std::function<void()> Resized;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QListWidget::resizeEvent(e);
+        if (Resized)
+            Resized();
+    }
+};
+
 QWidget* TCustomListBox::MakeWidget()
 {
-    auto* l = new QListWidget;
+    auto* l = new QmListWidget;
+    l->Resized = [this] { GuardedCall([&] { LayoutColumns(); }); };
     QObject::connect(l, &QListWidget::currentRowChanged, l, [this](int row) { GuardedCall([&] { UserChose(row); }); });
     QObject::connect(l, &QListWidget::itemSelectionChanged, l, [this] { GuardedCall([&] { UserSelection(); }); });
     QObject::connect(l, &QListWidget::itemDoubleClicked, l, [this] { GuardedCall([&] { DblClick(); }); });
@@ -1321,32 +1336,50 @@ void TCustomListBox::SyncWidget()
     QSignalBlocker block(l);
     QSignalBlocker block2(l->selectionModel());
     l->clear();
-    int rowH = FItemHeight > 0 ? FItemHeight : l->fontMetrics().height();
-    for (int i = 0; i < FItems->Count(); ++i) {
-        QString t = ToQ(FItems->Strings(i));
-        auto* item = new QListWidgetItem(t);
-        item->setSizeHint(QSize(l->fontMetrics().horizontalAdvance(t) + 6, rowH));
-        l->addItem(item);
-    }
+    for (int i = 0; i < FItems->Count(); ++i)
+        l->addItem(new QListWidgetItem(ToQ(FItems->Strings(i))));
     l->setSelectionMode(FMultiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-    if (FColumns > 0) {
-        l->setFlow(QListView::TopToBottom);
-        l->setWrapping(true);
-        l->setResizeMode(QListView::Adjust);
-        l->setGridSize(QSize(std::max(1, ClientWidth() / FColumns), rowH));
-        l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    } else {
-        l->setFlow(QListView::TopToBottom);
-        l->setWrapping(false);
-        l->setGridSize(QSize());
-        l->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    }
+    l->setFlow(QListView::TopToBottom);
+    l->setWrapping(FColumns > 0);
+    l->setResizeMode(FColumns > 0 ? QListView::Adjust : QListView::Fixed);
+    l->setVerticalScrollBarPolicy(FColumns > 0 ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    // A column shows what fits of its item's text, as the list box of the desktop draws it.
+    l->setTextElideMode(Qt::ElideNone);
+    LayoutColumns();
     l->setCurrentRow(FItemIndex, QItemSelectionModel::NoUpdate);
     for (int i = 0; i < FItems->Count(); ++i)
         l->item(i)->setSelected(FMultiSelect ? (i < static_cast<int>(FSelected.size()) && FSelected[i]) : i == FItemIndex);
     if (FTopIndex > 0 && FTopIndex < FItems->Count())
         l->scrollToItem(l->item(FTopIndex), QAbstractItemView::PositionAtTop);
     FSyncing = false;
+}
+
+void TCustomListBox::LayoutColumns()
+{
+    auto* l = qobject_cast<QListWidget*>(Widget());
+    if (!l)
+        return;
+    const int rowH = FItemHeight > 0 ? FItemHeight : l->fontMetrics().height();
+    QSize cell;
+    Qt::ScrollBarPolicy across = Qt::ScrollBarAsNeeded;
+    if (FColumns > 0) {
+        // The client width shared out among the columns; the items fill each column from the
+        // top, and only items beyond the columns shown need the scroll bar, which would
+        // otherwise cover the row.
+        l->ensurePolished();
+        const QRect client = l->contentsRect();
+        cell = QSize(std::max(1, client.width() / FColumns), rowH);
+        const int rows = std::max(1, client.height() / rowH);
+        const int shown = std::max(1, client.width() / cell.width());
+        if ((l->count() + rows - 1) / rows <= shown)
+            across = Qt::ScrollBarAlwaysOff;
+    }
+    l->setHorizontalScrollBarPolicy(across);
+    l->setGridSize(cell);
+    for (int i = 0; i < l->count(); ++i) {
+        QListWidgetItem* item = l->item(i);
+        item->setSizeHint(cell.isValid() ? cell : QSize(l->fontMetrics().horizontalAdvance(item->text()) + 6, rowH));
+    }
 }
 
 void TCustomListBox::ItemsChanged()

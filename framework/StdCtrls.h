@@ -422,6 +422,8 @@ protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
     void ItemsChanged();
+    // Sizes the items: with columns, each takes an equal share of the client width.
+    void LayoutColumns();
     void UserChose(int Index);
     void UserSelection();
 

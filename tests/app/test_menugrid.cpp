@@ -10,6 +10,9 @@
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
 
+#include <QListWidget>
+#include <QScrollBar>
+
 using namespace apptest;
 
 namespace {
@@ -78,6 +81,37 @@ TEST_F(MenuGridTest, NamedListValues)
     Form1->StatusBar->Panels()->Items(2)->SetText("");
     EXPECT_EQ(Show(5, ""), "");
     EXPECT_EQ(Status(), "");
+}
+
+// The named-list editor is one row high and shows every value side by side: each in a
+// column of its own, whole, with no scroll bar over the row.
+TEST_F(MenuGridTest, NamedListShowsEveryValueWholeInItsOneRow)
+{
+    Form1->Show();
+    Form1->VYXPageControl->SetActivePageIndex(1);
+    const struct {
+        const char* model;
+        int menu;
+        int values;
+    } cases[] = {{"TS-570D", 0, 5}, {"TS-870S", 24, 13}, {"TS-570D", 5, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " menu " + std::to_string(c.menu));
+        Apply(c.model);
+        Show(c.menu, "1");
+        Application->ProcessMessages();
+        auto* list = qobject_cast<QListWidget*>(Form1->MenuValueEdit0->NativeWidget());
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), c.values);
+        EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+        const QRect client = list->viewport()->rect();
+        const int top = list->visualItemRect(list->item(0)).top();
+        for (int i = 0; i < list->count(); ++i) {
+            const QRect cell = list->visualItemRect(list->item(i));
+            EXPECT_TRUE(client.contains(cell)) << "item " << i;
+            EXPECT_EQ(cell.top(), top) << "item " << i;
+            EXPECT_GE(cell.width(), list->fontMetrics().horizontalAdvance(list->item(i)->text())) << "item " << i;
+        }
+    }
 }
 
 TEST_F(MenuGridTest, NumericRangeAndToneValues)
