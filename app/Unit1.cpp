@@ -148,7 +148,7 @@ void TForm1::FormCreate(TObject*)
     ComPort->FlowControl()->SetFlowControl(fcHardware);
 
     MemGrid->SetColWidth(0, 22);
-    MemGrid->SetColWidth(1, 70);
+    MemGrid->SetColWidth(1, FreqColWidth());
     MemGrid->SetColWidth(2, 40);
     static const char* const memTitles[] = {"RX Freq.", "Mode", "TX Freq.", "Mode",
                                             "Tone", "Mem.Lock", "Description"};

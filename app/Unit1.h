@@ -254,6 +254,8 @@ public:
     void Clear_Action_Mem(std::uint8_t From, std::uint8_t To);
     void MemChanClearFieldsButtonClick(TObject* Sender);
     void SetMemProgressBar(std::uint8_t Position);
+    // Width of a frequency column: the widest frequency text fits in the grid's font.
+    int FreqColWidth() const;
     void UpdateButtonClick(TObject* Sender);
     void ClearFieldsButtonClick(TObject* Sender);
     void ExitButtonClick(TObject* Sender);

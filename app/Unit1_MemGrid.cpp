@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 
 #include "framework/ExtCtrls.h"
+#include "framework/Graphics.h"
 #include "framework/Grids.h"
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
@@ -123,6 +124,16 @@ void TForm1::SetMemProgressBar(std::uint8_t Position)
     const int lo = std::min(MemProgressBar->Min(), MemProgressBar->Max());
     const int hi = std::max(MemProgressBar->Min(), MemProgressBar->Max());
     MemProgressBar->SetPosition(std::clamp<int>(Position, lo, hi));
+}
+
+int TForm1::FreqColWidth() const
+{
+    // The cell's text stands 2 pixels in from its left edge; keep as much room on the right.
+    constexpr int margins = 4;
+    TBitmap measure;
+    measure.SetSize(1, 1);
+    measure.Canvas()->Font()->Assign(MemGrid->Font());
+    return std::max(70, measure.Canvas()->TextWidth("999.999.99") + margins);
 }
 
 void TForm1::CloseMenuClick(TObject*)

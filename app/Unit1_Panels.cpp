@@ -65,7 +65,7 @@ void TForm1::UpdateMemCols(TObject*)
     MemGrid->SetCell(1, 0, rxTitle);
     RXFreqEdit->EditLabel()->SetCaption(rxTitle);
     RXmodeLabel->SetCaption(split ? "RX Mode" : "Mode");
-    MemGrid->SetColWidth(3, split ? 70 : 0);
+    MemGrid->SetColWidth(3, split ? FreqColWidth() : 0);
     MemGrid->SetColWidth(4, split ? 40 : 0);
 
     MemDescriptionPanel->SetVisible(Description_Setting->Checked());

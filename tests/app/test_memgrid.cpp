@@ -9,6 +9,9 @@
 #include "platform/Input.h"
 #include "platform/QtWindow.h"
 
+#include <QImage>
+#include <QWidget>
+
 using namespace apptest;
 using namespace filetest;
 
@@ -203,6 +206,43 @@ TEST_F(MemPanel, CloseAsksFirstAndResetsEverything)
     EXPECT_FALSE(FileChanged);
     EXPECT_EQ(Mem()->Row(), 1);
     EXPECT_EQ(Status(), "File closed.");
+}
+
+// Dark pixels of a grid row as the grid draws it on screen.
+int InkOfRow(TStringGrid* grid, int row)
+{
+    Application->ProcessMessages();
+    QWidget* widget = WindowWidget(grid->Handle());
+    POINT origin{0, 0};
+    ClientToScreen(grid->Handle(), &origin);
+    const QPoint client = widget->mapFromGlobal(QPoint(origin.x, origin.y));
+    const QImage image = widget->grab().toImage();
+    const TRect cells = grid->CellRect(0, row);
+    int ink = 0;
+    for (int y = cells.top; y < cells.bottom; ++y)
+        for (int x = 0; x < image.width() - client.x(); ++x)
+            ink += qGray(image.pixel(client.x() + x, client.y() + y)) < 128;
+    return ink;
+}
+
+// Frequencies of 100 MHz and above, loaded from a file, are drawn whole: widening their
+// columns shows no more of them.
+TEST_F(MemPanel, FrequenciesOf100MHzAndAboveAreDrawnWhole)
+{
+    UseModel(FindRadioByField("TS-2000", 1));
+    WriteFile(Path("vhf.vyx"), "[Quillmere Version:2.4]\r\nMEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:\r\n"
+                               "MEM:1:144.800.00:FM:438.800.00:FM:N/A:FALSE:\r\n");
+    Form1->LoadFile(Path("vhf.vyx"));
+    ASSERT_EQ(Row(1)[1], "144.800.00");
+    ASSERT_EQ(Row(1)[3], "438.800.00");
+    // Room on the right for the widened columns.
+    Form1->Description_Setting->SetChecked(false);
+    Form1->UpdateMemCols(nullptr);
+    Form1->Show();
+    const int drawn = InkOfRow(Mem(), 2);
+    for (int c : {1, 3})
+        Mem()->SetColWidth(c, Mem()->ColWidth(c) + 40);
+    EXPECT_EQ(drawn, InkOfRow(Mem(), 2));
 }
 
 TEST_F(MemPanel, ProgressBarIsClamped)
