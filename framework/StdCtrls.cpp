@@ -24,6 +24,7 @@
 
 #include "platform/AppException.h"
 #include "platform/Codepage.h"
+#include "platform/Gdi.h"
 #include "platform/Input.h"
 #include "platform/QtWindow.h"
 
@@ -49,22 +50,6 @@ QColor ToQColor(TColor c)
 {
     COLORREF r = ColorToRGB(c);
     return QColor(static_cast<int>(r & 0xFF), static_cast<int>((r >> 8) & 0xFF), static_cast<int>((r >> 16) & 0xFF));
-}
-
-QFont ToQFont(TFont* f)
-{
-    QFont q(Cp1252ToQString(f->GetName()));
-    int pt = f->GetSize();
-    if (pt > 0)
-        q.setPointSize(pt);
-    else if (f->GetHeight() != 0)
-        q.setPixelSize(std::abs(f->GetHeight()));
-    TFontStyles s = f->GetStyle();
-    q.setBold(s.Contains(fsBold));
-    q.setItalic(s.Contains(fsItalic));
-    q.setUnderline(s.Contains(fsUnderline));
-    q.setStrikeOut(s.Contains(fsStrikeOut));
-    return q;
 }
 
 QString ToQ(const std::string& s) { return Cp1252ToQString(s); }
@@ -224,7 +209,9 @@ void TWidgetControl::ApplyFontAndColor()
 {
     if (!FWidget)
         return;
-    FWidget->setFont(ToQFont(Font()));
+    // The face and size the drawing layer maps the font to: a widget's text measures as
+    // the same font drawn on a canvas, whatever the screen's resolution.
+    FWidget->setFont(FontOfHandle(Font()->GetHandle()));
     QPalette p = FWidget->palette();
     QColor text = ToQColor(Font()->GetColor());
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})

@@ -12,8 +12,10 @@ const Entry kTable[] = {
     {"Fixedsys", {"DejaVu Sans Mono", false, true}},
     {"Terminal", {"DejaVu Sans Mono", false, true}},
     {"System", {"DejaVu Sans", true, false}},
-    {"MS Sans Serif", {"Liberation Sans", false, false}},
-    {"Microsoft Sans Serif", {"Liberation Sans", false, false}},
+    // A narrow face: 8 points average 5 pixels a character, which Liberation Sans reaches
+    // at 10 pixels rather than 11 (the default font of every dialog).
+    {"MS Sans Serif", {"Liberation Sans", false, false, 91}},
+    {"Microsoft Sans Serif", {"Liberation Sans", false, false, 91}},
     {"Arial", {"Liberation Sans", false, false}},
     {"Arial Black", {"Liberation Sans", true, false}},
     {"Tahoma", {"Liberation Sans", false, false}},

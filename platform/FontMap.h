@@ -7,6 +7,9 @@ struct FontFace {
     std::string Family;
     bool ForceBold = false;
     bool FixedPitch = false;
+    // The size drawn, in percent of the size asked: a stand-in wider than the face it
+    // replaces is drawn smaller, so text keeps the width its windows were laid out for.
+    int SizePercent = 100;
 };
 
 // Known names map to a fixed family (ASCII case ignored); anything else keeps its own name

@@ -190,12 +190,8 @@ FontData& DataOf(FontObj* f)
     q.setStrikeOut(lf.lfStrikeOut != 0);
     q.setKerning(false);
     q.setHintingPreference(QFont::PreferFullHinting);
-    if (lf.lfHeight < 0)
-        q.setPixelSize(std::max<int>(1, -lf.lfHeight));
-    else if (lf.lfHeight > 0)
-        q.setPixelSize(PixelSizeForCell(q, lf.lfHeight));
-    else
-        q.setPixelSize(13);
+    int px = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight > 0 ? PixelSizeForCell(q, lf.lfHeight) : 13;
+    q.setPixelSize(std::max(1, (px * face.SizePercent + 50) / 100));
     d->Font = q;
 
     QFontMetrics fm(q);

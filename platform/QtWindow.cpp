@@ -56,6 +56,8 @@ public:
             SetTopLevelFlags(info.Resizable, info.Dialog, info.ToolWindow, false);
             setWindowTitle(Cp1252ToQString(info.Caption));
         }
+        // The window starts in the state its style gives, as one made disabled stays so.
+        setEnabled(!(info.Style & WS_DISABLED));
         ApplyGeometry();
         LastClient = ClientSize();
     }
