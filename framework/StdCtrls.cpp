@@ -1125,8 +1125,16 @@ void TCustomComboBox::SyncWidget()
         QSignalBlocker b2(c->lineEdit());
         c->lineEdit()->setMaxLength(FMaxLength > 0 ? FMaxLength : 32767);
         c->setEditText(ToQ(FEditText));
-        if (c->completer())
-            c->completer()->setCompletionMode(FAutoComplete ? QCompleter::InlineCompletion : QCompleter::PopupCompletion);
+        // Off means no completion at all: a list of completions would take the Enter
+        // meant for the box. On completes the typed text inline from the items.
+        if (!FAutoComplete) {
+            c->setCompleter(nullptr);
+        } else if (!c->completer()) {
+            auto* completer = new QCompleter(c->model(), c);
+            completer->setCaseSensitivity(Qt::CaseInsensitive);
+            completer->setCompletionMode(QCompleter::InlineCompletion);
+            c->setCompleter(completer);
+        }
     }
     FSyncing = false;
 }

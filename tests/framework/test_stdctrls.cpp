@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QKeyEvent>
@@ -71,6 +73,34 @@ TEST_F(StdCtrlsEnv, ComboStateSurvivesARecreatedWindow)
     auto* q = static_cast<QComboBox*>(b->NativeWidget());
     EXPECT_EQ(q->count(), 3);
     EXPECT_EQ(q->currentIndex(), 2);
+}
+
+// Typed into the box with the focus, as the user types: with AutoComplete off nothing is
+// completed or offered, and Enter reaches the key handler; with it on the text completes.
+TEST_F(StdCtrlsEnv, ComboAutoCompleteOffNeverCompletes)
+{
+    auto* b = Make<TComboBox>();
+    b->Items()->SetCommaText("help,\"help file\"");
+    b->SetAutoComplete(false);
+    std::vector<std::string> entered;
+    b->OnKeyPress = TKeyPressEvent([&](TObject*, char& k) {
+        if (k == '\r')
+            entered.push_back(b->Text());
+    });
+    b->SetFocus();
+    QApplication::processEvents();
+    auto* q = static_cast<QComboBox*>(b->NativeWidget());
+    sim::keyClicks(QApplication::focusWidget(), "he");
+    QApplication::processEvents();
+    EXPECT_FALSE(q->completer() && q->completer()->popup()->isVisible()) << "no list of completions";
+    sim::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(entered, std::vector<std::string>{"he"});
+    EXPECT_EQ(q->lineEdit()->text(), "he");
+
+    b->SetText("");
+    b->SetAutoComplete(true);
+    sim::keyClicks(QApplication::focusWidget(), "he");
+    EXPECT_EQ(q->lineEdit()->text(), "help");
 }
 
 TEST_F(StdCtrlsEnv, KeyPressHandlerCanSwallowOrReplaceKeys)
