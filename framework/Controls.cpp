@@ -858,6 +858,7 @@ void TWinControl::CreateWnd()
     if (QWidget* n = CreateNativeWidget())
         SetWindowNativeChild(FHandle, n);
     ApplyCursor();
+    SendCreationSize(FHandle);
 }
 
 void TWinControl::ApplyCursor()

@@ -513,6 +513,9 @@ void TCustomForm::WMActivate(TMessage& M)
 void TCustomForm::WMSize(TMessage& M)
 {
     TWinControl::WMSize(M);
+    // A hidden window's size (as when it is made) says nothing of the state it shows in.
+    if (!FHandle || !IsWindowVisible(FHandle))
+        return;
     if (M.WParam == SIZE_MINIMIZED)
         FWindowState = wsMinimized;
     else if (M.WParam == SIZE_MAXIMIZED)

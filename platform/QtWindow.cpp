@@ -751,6 +751,18 @@ void SetWindowNativeChild(HWND h, QWidget* child)
     }
 }
 
+void SendCreationSize(HWND h)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return;
+    QPointer<QmWindow> self(w);
+    w->ForceSize = true;
+    w->ClientChanged();
+    if (self)
+        w->Send(WM_MOVE, 0, MAKELPARAM(w->Bounds.left + w->NonClient.left, w->Bounds.top + w->NonClient.top));
+}
+
 BOOL MoveWindow(HWND h, int x, int y, int width, int height, BOOL)
 {
     QmWindow* w = Win(h);

@@ -34,6 +34,9 @@ bool HasWindowWidget(HWND h);
 QWidget* WindowWidget(HWND h);
 // Embeds a native widget (an edit, a button) filling the client area, for standard controls.
 void SetWindowNativeChild(HWND h, QWidget* child);
+// Sends WM_SIZE (the client size) and WM_MOVE, as a window hears them once it has been
+// made: called after WM_CREATE, so whatever a procedure sets up on WM_SIZE starts right.
+void SendCreationSize(HWND h);
 
 // Geometry. Moving or resizing sends WM_WINDOWPOSCHANGED (LParam: WINDOWPOS*), then WM_MOVE
 // and WM_SIZE at once when the position or the client size changed. A top-level window's

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QWidget>
 
 #include <unistd.h>
@@ -217,6 +218,44 @@ TEST_F(TerminalView, VerticalBarCoversTheRowsBeyondTheWindow)
     EXPECT_EQ(term->ViewPos.y, 76) << "clamped: the last row shown is row 100";
     SendMessage(h, WM_VSCROLL, SB_ENDSCROLL, 0);
     EXPECT_EQ(term->ViewPos.y, 76);
+}
+
+// The ranges come from the size the window is made with: no resize by the user is needed,
+// neither at the first show nor when a style change makes the window anew.
+TEST_F(TerminalView, HundredRowsInTenScrollFromTheFirstShowAndAfterARecreation)
+{
+    TForm* f = new TForm(Application);
+    f->SetBounds(0, 0, 900, 400);
+    auto* t = new TSerialTerminal(f);
+    t->SetBorderStyle(bsNone);
+    t->SetScrollBars(ssVertical);
+    t->SetRows(100);
+    t->SetBounds(0, 0, 80 * t->CharWidth + GetSystemMetrics(SM_CXVSCROLL), 10 * t->CharHeight);
+    t->SetParent(f);
+    auto shownBar = [t](Qt::Orientation o) -> QScrollBar* {
+        for (QScrollBar* b : WindowWidget(t->Handle())->findChildren<QScrollBar*>())
+            if (b->orientation() == o && b->isVisible())
+                return b;
+        return nullptr;
+    };
+    for (const char* when : {"first show", "re-created"}) {
+        SCOPED_TRACE(when);
+        if (std::string(when) == "first show")
+            f->Show();
+        else
+            t->SetScrollBars(ssBoth); // a new window; 80 columns still fit
+        int lo = -1, hi = -1;
+        GetScrollRange(t->Handle(), SB_VERT, &lo, &hi);
+        EXPECT_EQ(hi - lo, 90);
+        QScrollBar* bar = shownBar(Qt::Vertical);
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->maximum(), 90);
+        EXPECT_EQ(shownBar(Qt::Horizontal), nullptr);
+        SendMessage(t->Handle(), WM_VSCROLL, SB_PAGEDOWN, 0);
+        EXPECT_EQ(t->ViewPos.y, 11);
+        SendMessage(t->Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
+    }
+    FreeObject(f);
 }
 
 TEST_F(TerminalView, HorizontalPageIsTheClientWidth)
