@@ -927,6 +927,9 @@ BOOL ShowWindow(HWND h, int cmd)
         return wasVisible ? TRUE : FALSE;
     }
     if (!w->parentWidget()) {
+        // Asked once the window counts as visible: an answer given only to a visible window
+        // (a form the user may not resize) holds from the first show and after every show.
+        w->Shown = true;
         RefreshMinMaxInfo(h);
         if (!self)
             return wasVisible ? TRUE : FALSE;

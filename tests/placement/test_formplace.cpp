@@ -7,12 +7,15 @@
 
 #include "PlacementEnv.h"
 #include "framework/ComCtrls.h"
+#include "framework/FormReader.h"
 #include "framework/Registry.h"
 #include "framework/StdCtrls.h"
 #include "placement/PropText.h"
 #include "placement/StoreUtils.h"
 #include "placement/TextUtils.h"
 #include "platform/QtWindow.h"
+
+#include <QWidget>
 
 namespace {
 class TForm1 : public TForm {
@@ -351,6 +354,33 @@ TEST_F(PlacementEnv, MinMaxLimitsAndPreventResizeGoThroughGetMinMaxInfo)
     EXPECT_EQ(hit.Result, HTNOWHERE);
     place->SetPreventResize(false);
     EXPECT_TRUE(form->BorderIcons().Contains(biMaximize));
+    form->Free();
+}
+
+// Switched on by the form's description, before the window ever shows: the user cannot
+// resize the form from its first show on, nor after it was hidden and shown again.
+TEST_F(PlacementEnv, PreventResizeFromTheDescriptionHoldsAtEveryShow)
+{
+    auto* form = new TForm1(Application);
+    ReadComponentFromText(form,
+                          "object Form1: TForm1\n"
+                          "  Left = 10\n  Top = 10\n  Width = 320\n  Height = 240\n"
+                          "  object Place: TFormPlace\n    PreventResize = True\n  end\n"
+                          "end\n",
+                          "Form1.qfm");
+    for (const char* when : {"first show", "shown again"}) {
+        SCOPED_TRACE(when);
+        form->Show();
+        Application->ProcessMessages();
+        const QWidget* w = WindowWidget(form->Handle());
+        EXPECT_EQ(w->minimumSize(), w->size());
+        EXPECT_EQ(w->maximumSize(), w->size());
+        MINMAXINFO mmi{};
+        GetMinMaxInfo(form->Handle(), &mmi);
+        EXPECT_EQ(mmi.ptMaxTrackSize, (POINT{320, 240}));
+        form->Hide();
+        Application->ProcessMessages();
+    }
     form->Free();
 }
 
