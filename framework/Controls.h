@@ -294,10 +294,6 @@ struct TCreateParams {
     HWND WndParent = nullptr;
 };
 
-constexpr LONG_PTR WS_EX_CLIENTEDGE = 0x00000200;
-constexpr LONG_PTR WS_EX_TOOLWINDOW = 0x00000080;
-constexpr LONG_PTR WS_EX_TOPMOST = 0x00000008;
-
 class TWinControl : public TControl {
     QM_CLASS(TWinControl, TControl)
     friend class TControl;

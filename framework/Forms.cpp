@@ -109,13 +109,18 @@ void TCustomForm::CreateParams(TCreateParams& P)
     case bsToolWindow: P.Style |= WS_CAPTION | WS_BORDER; break;
     case bsSizeable:
     case bsSizeToolWin: P.Style |= WS_CAPTION | WS_THICKFRAME; break;
-    case bsDialog: P.Style |= WS_POPUP | WS_CAPTION | WS_DLGFRAME; break;
+    case bsDialog:
+        P.Style |= WS_POPUP | WS_CAPTION | WS_DLGFRAME;
+        P.ExStyle |= WS_EX_DLGMODALFRAME;
+        break;
     }
     if (FBorderIcons.Contains(biSystemMenu))
         P.Style |= WS_SYSMENU;
-    if (FBorderIcons.Contains(biMinimize) && FBorderStyle != bsDialog)
+    // Dialogs and tool windows have no minimise or maximise buttons, whatever the icons say.
+    const bool boxes = FBorderStyle == bsNone || FBorderStyle == bsSingle || FBorderStyle == bsSizeable;
+    if (FBorderIcons.Contains(biMinimize) && boxes)
         P.Style |= WS_MINIMIZEBOX;
-    if (FBorderIcons.Contains(biMaximize) && FBorderStyle != bsDialog)
+    if (FBorderIcons.Contains(biMaximize) && boxes)
         P.Style |= WS_MAXIMIZEBOX;
     if (FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin)
         P.ExStyle |= WS_EX_TOOLWINDOW;
@@ -198,9 +203,6 @@ bool TCustomForm::IsShortCut(TWinControl* Control, WORD Key, TShiftState Shift)
 void TCustomForm::CreateWnd()
 {
     TWinControl::CreateWnd();
-    bool resizable = FBorderStyle == bsSizeable || FBorderStyle == bsSizeToolWin;
-    SetWindowTopLevelStyle(FHandle, resizable, FBorderStyle == bsDialog,
-                           FBorderStyle == bsToolWindow || FBorderStyle == bsSizeToolWin, FFormStyle == fsStayOnTop);
     RefreshMinMaxInfo(FHandle);
     if (FMenu)
         UpdateMenuBar();

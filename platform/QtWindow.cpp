@@ -53,7 +53,7 @@ public:
         VBar = MakeBar(Qt::Vertical);
         HBar = MakeBar(Qt::Horizontal);
         if (!parent) {
-            SetTopLevelFlags(info.Resizable, info.Dialog, info.ToolWindow, false);
+            SetTopLevelFlags(info.Style, info.ExStyle);
             setWindowTitle(Cp1252ToQString(info.Caption));
         }
         // The window starts in the state its style gives, as one made disabled stays so.
@@ -71,19 +71,28 @@ public:
             SetWindowNativeData(Hwnd, nullptr);
     }
 
-    void SetTopLevelFlags(bool resizable, bool dialog, bool tool, bool stayOnTop)
+    void SetTopLevelFlags(LONG_PTR style, LONG_PTR exStyle)
     {
-        Qt::WindowFlags f = tool ? Qt::Tool : (dialog ? Qt::Dialog : Qt::Window);
-        f |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-        if (!dialog && !tool)
-            f |= Qt::WindowMinimizeButtonHint | (resizable ? Qt::WindowMaximizeButtonHint : Qt::WindowType(0));
-        if (stayOnTop)
+        if (!(style & (WS_POPUP | WS_CAPTION | WS_THICKFRAME)))
+            style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+        const bool tool = (exStyle & WS_EX_TOOLWINDOW) != 0;
+        Qt::WindowFlags f = tool ? Qt::Tool : (exStyle & WS_EX_DLGMODALFRAME) ? Qt::Dialog : Qt::Window;
+        if ((style & WS_CAPTION) != WS_CAPTION) {
+            f |= Qt::FramelessWindowHint;
+        } else {
+            // Only the buttons the style names: without this the toolkit adds its own set.
+            f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+            if (style & WS_SYSMENU)
+                f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+            if ((style & WS_MINIMIZEBOX) && !tool)
+                f |= Qt::WindowMinimizeButtonHint;
+            if ((style & WS_MAXIMIZEBOX) && !tool)
+                f |= Qt::WindowMaximizeButtonHint;
+        }
+        if (exStyle & WS_EX_TOPMOST)
             f |= Qt::WindowStaysOnTopHint;
-        bool vis = isVisible();
         setWindowFlags(f);
-        Resizable = resizable;
-        if (vis)
-            show();
+        Resizable = (style & WS_THICKFRAME) != 0;
     }
 
     QScrollBar* MakeBar(Qt::Orientation o)
@@ -1050,16 +1059,6 @@ BOOL UpdateWindow(HWND h)
     w->PaintPending();
     if (Win(h))
         w->update();
-    return TRUE;
-}
-
-BOOL SetWindowTopLevelStyle(HWND h, bool resizable, bool dialog, bool toolWindow, bool stayOnTop)
-{
-    QmWindow* w = Win(h);
-    if (!w || w->parentWidget())
-        return FALSE;
-    w->SetTopLevelFlags(resizable, dialog, toolWindow, stayOnTop);
-    ApplyMinMax(w);
     return TRUE;
 }
 

@@ -13,16 +13,19 @@
 
 class QWidget;
 
+// A top-level window's style becomes the window manager's hints: without WS_CAPTION (a
+// WS_POPUP window) it has no frame; WS_EX_DLGMODALFRAME makes it a dialog and
+// WS_EX_TOOLWINDOW a tool window; WS_SYSMENU, WS_MINIMIZEBOX and WS_MAXIMIZEBOX give the
+// close, minimise and maximise buttons; only WS_THICKFRAME lets the user resize it;
+// WS_EX_TOPMOST keeps it on top. A style with none of the frame bits (WS_OVERLAPPED) gets
+// the usual frame of a resizable window.
 struct WindowCreateInfo {
     HWND Parent = nullptr;     // null: a top-level window
     LONG_PTR Style = 0;        // WS_ flags
-    LONG_PTR ExStyle = 0;
+    LONG_PTR ExStyle = 0;      // WS_EX_ flags
     RECT Bounds;               // window rectangle: in the parent's client area, or on the screen
     RECT NonClient;            // border widths (and caption height in top) around the client area
     std::string Caption;       // Windows-1252
-    bool ToolWindow = false;
-    bool Resizable = true;     // top-level windows only
-    bool Dialog = false;       // top-level windows only: no minimise/maximise buttons
 };
 
 // Creates the widget of h (hidden). A parent needs its own widget first. The toolkit
@@ -70,7 +73,6 @@ BOOL BringWindowToTop(HWND h);
 BOOL SetForegroundWindow(HWND h);
 HWND GetActiveWindow();
 BOOL UpdateWindow(HWND h); // paints a pending update at once
-BOOL SetWindowTopLevelStyle(HWND h, bool resizable, bool dialog, bool toolWindow, bool stayOnTop);
 
 // Placement: the normal rectangle is tracked here whatever the state; a stored rectangle is
 // moved until at least part of it lies on the screen. A hidden window reports SW_HIDE, so

@@ -192,6 +192,12 @@ constexpr LONG_PTR WS_MINIMIZE = 0x20000000;
 constexpr LONG_PTR WS_CHILD = 0x40000000;
 constexpr LONG_PTR WS_POPUP = static_cast<LONG_PTR>(0x80000000u);
 
+// Extended window styles.
+constexpr LONG_PTR WS_EX_DLGMODALFRAME = 0x00000001;
+constexpr LONG_PTR WS_EX_TOPMOST = 0x00000008;
+constexpr LONG_PTR WS_EX_TOOLWINDOW = 0x00000080;
+constexpr LONG_PTR WS_EX_CLIENTEDGE = 0x00000200;
+
 // Scroll bar request codes (low word of WM_HSCROLL/WM_VSCROLL's WParam) and bar kinds.
 constexpr int SB_LINEUP = 0;
 constexpr int SB_LINELEFT = 0;

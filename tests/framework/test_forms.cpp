@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QWidget>
 #include <Qt>
 
 #include <string>
@@ -131,6 +132,44 @@ TEST_F(FormEnv, WindowStateIsRecordedWhileHiddenAndAppliedAtShow)
     f->Hide();
     EXPECT_EQ(f->WindowState(), wsMaximized);
     FreeObject(f);
+}
+
+// What the window manager is told for each border style (all border icons on): a frame or
+// none, the kind of window, the buttons on the title bar, and whether the user may resize.
+TEST_F(FormEnv, BorderStylesBecomeTheWindowManagersHints)
+{
+    const Qt::WindowFlags none;
+    const Qt::WindowFlags allButtons =
+        Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+    struct Row {
+        TBorderStyle Style;
+        Qt::WindowType Kind;
+        bool Frame;
+        Qt::WindowFlags Buttons;
+        bool Resizable;
+    } rows[] = {
+        {bsNone, Qt::Window, false, none, false},
+        {bsSingle, Qt::Window, true, allButtons, false},
+        {bsSizeable, Qt::Window, true, allButtons, true},
+        {bsDialog, Qt::Dialog, true, Qt::WindowCloseButtonHint, false},
+        {bsToolWindow, Qt::Tool, true, Qt::WindowCloseButtonHint, false},
+        {bsSizeToolWin, Qt::Tool, true, Qt::WindowCloseButtonHint, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(static_cast<int>(r.Style));
+        TForm* f = new TForm(Application);
+        f->SetBounds(10, 10, 300, 200);
+        f->SetBorderStyle(r.Style);
+        f->Show();
+        const QWidget* w = WindowWidget(f->Handle());
+        const Qt::WindowFlags flags = w->windowFlags();
+        EXPECT_EQ(flags & Qt::WindowType_Mask, r.Kind);
+        EXPECT_EQ(!(flags & Qt::FramelessWindowHint), r.Frame);
+        EXPECT_EQ(static_cast<bool>(flags & Qt::WindowTitleHint), r.Frame);
+        EXPECT_EQ(flags & allButtons, r.Buttons);
+        EXPECT_EQ(w->minimumSize() != w->maximumSize(), r.Resizable);
+        FreeObject(f);
+    }
 }
 
 TEST_F(FormEnv, FormMinMaxAnswerComesFromConstraints)
