@@ -214,6 +214,11 @@ void DrawRadioPicture(TBitmap* bmp, int Number)
     c->Font()->SetName("Arial");
     c->Font()->SetHeight(-10);
     c->Font()->SetColor(clWhite);
-    if (Number >= 1 && Number <= RadioPictureCount)
-        c->TextOut(10, 34, PictureModels[Number - 1]);
+    if (Number >= 1 && Number <= RadioPictureCount) {
+        // A long name ("TS-450S / TS-690S") is set smaller rather than over the knob.
+        const std::string name = PictureModels[Number - 1];
+        while (c->TextWidth(name) > 84 && c->Font()->GetHeight() < -6)
+            c->Font()->SetHeight(c->Font()->GetHeight() + 1);
+        c->TextOut(10, 34, name);
+    }
 }

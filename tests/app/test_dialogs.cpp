@@ -464,6 +464,17 @@ TEST_F(SmallDialogs, RadioPictureDrawnOverAnotherEqualsAFreshOne)
         for (int x = 0; x < fresh.GetWidth(); ++x)
             differing += reused.Canvas()->GetPixel(x, y) != fresh.Canvas()->GetPixel(x, y);
     EXPECT_EQ(differing, 0);
+    // Every model name keeps clear of the tuning knob.
+    for (int n = 1; n <= RadioPictureCount; ++n) {
+        DrawRadioPicture(&fresh, n);
+        int light = 0;
+        for (int y = 18; y < 58; ++y)
+            for (int x = 96; x < 140; ++x) {
+                const TColor p = fresh.Canvas()->GetPixel(x, y);
+                light += GetRValue(p) > 0xB0 && GetGValue(p) > 0xB0 && GetBValue(p) > 0xB0;
+            }
+        EXPECT_EQ(light, 0) << "picture " << n;
+    }
 }
 
 TEST_F(SmallDialogs, SplashAboutAndDisclaimerShowWithoutBlocking)
