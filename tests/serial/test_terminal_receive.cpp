@@ -150,6 +150,103 @@ TEST_F(TerminalModel, TeletypeLineFeedKeepsTheColumnAndReturnGoesToColumnOne)
     EXPECT_EQ(RowText(*term, 2), "[2J\xE9");
 }
 
+// Bytes in, screen and caret out, over the codes the terminal acts on, on a 12 x 3 screen
+// (default tab stops at 1 and 9; '.' is an empty cell).
+TEST_F(TerminalModel, BytesInGiveRowsAndCaretOut)
+{
+    using Colours = std::vector<std::pair<TColor, TColor>>; // text and fill of row 1's cells
+    struct Case {
+        const char* what;
+        TTermEmulation emulation;
+        std::string in;
+        std::vector<std::string> rows;
+        TPoint caret;
+        Colours colours = {};
+    };
+    const std::string setRow2Col5 = ESC + "Y" + char(32 + 1) + char(32 + 4);
+    std::string textColours, fillColours;
+    for (char d = '0'; d <= '9'; ++d) {
+        textColours += ESC + "[3" + d + "m" + d;
+        fillColours += ESC + "[4" + d + "m" + d;
+    }
+    const TColor white = 0xFFFFFF, black = 0x000000, alt = 0xA6A6A6;
+    const TColor table[10] = {0x000000, 0x0000FF, 0x008000, 0x00FFFF, 0xFF0000,
+                              0x800080, 0x0080FF, 0xFFFFFF, 0x000080, 0x808080};
+    Colours textTable, fillTable;
+    for (TColor c : table) {
+        textTable.emplace_back(c, black);
+        fillTable.emplace_back(white, c);
+    }
+    const Case cases[] = {
+        {"line feed keeps the column and scrolls up on the last row", teVT100orANSI, "a\nb\nc\nd",
+         {".b..........", "..c.........", "...d........"}, {5, 3}},
+        {"reverse line feed moves up", teVT52, "\n\nz" + ESC + "Iw",
+         {"............", ".w..........", "z..........."}, {3, 2}},
+        {"reverse line feed on row 1 scrolls down", teVT52, "a" + ESC + "Ib",
+         {".b..........", "a...........", "............"}, {3, 1}},
+        {"cursor moves, home and the clamp", teVT100orANSI,
+         ESC + "[2;5Ha" + ESC + "[Ab" + ESC + "[2Dc" + ESC + "[B" + ESC + "[3Cd" + ESC + "[He" + ESC + "[9;99H",
+         {"e...cb......", "....a...d...", "............"}, {12, 3}},
+        {"VT52 cursor moves", teVT52,
+         setRow2Col5 + "a" + ESC + "Ab" + ESC + "D" + ESC + "Dc" + ESC + "B" + ESC + "Cd" + ESC + "He",
+         {"e...cb......", "....a.d.....", "............"}, {2, 1}},
+        {"erase line from the caret takes the caret's cell", teVT100orANSI, "abc\r\ndefgh" + ESC + "[3D" + ESC + "[K",
+         {"abc.........", "de..........", "............"}, {3, 2}},
+        {"erase the whole line and go to its start", teVT100orANSI, "abc\r\ndefgh" + ESC + "[3D" + ESC + "[2K",
+         {"abc.........", "............", "............"}, {1, 2}},
+        {"erase screen from the caret", teVT100orANSI, "abcdef\r\nghi" + ESC + "[A" + ESC + "[J",
+         {"abc.........", "............", "............"}, {4, 1}},
+        {"erase the whole screen and go home", teVT100orANSI, "abc\r\ndefgh" + ESC + "[3D" + ESC + "[2J",
+         {"............", "............", "............"}, {1, 1}},
+        {"tab stop set at 5, the one at 9 cleared", teVT100orANSI,
+         ESC + "[1;5H" + ESC + "H" + ESC + "[1;9H" + ESC + "[g\r\tx\ty",
+         {"....xy......", "............", "............"}, {7, 1}},
+        {"all tab stops cleared", teVT100orANSI, ESC + "[3g\tx",
+         {"x...........", "............", "............"}, {2, 1}},
+        {"caret saved and restored both ways", teVT100orANSI,
+         ESC + "[2;3H" + ESC + "7" + ESC + "[Ha" + ESC + "8b" + ESC + "[3;4H" + ESC + "[s" + ESC + "[H" + ESC + "[uc",
+         {"a...........", "..b.........", "...c........"}, {5, 3}},
+        {"wrap mode", teVT100orANSI, ESC + "[7habcdefghijklm",
+         {"abcdefghijkl", "m...........", "............"}, {2, 2}},
+        {"screen test fills and keeps the caret", teVT100orANSI, ESC + "[2;2H" + ESC + "#8",
+         {"EEEEEEEEEEEE", "EEEEEEEEEEEE", "EEEEEEEEEEEE"}, {2, 2}},
+        {"bold shows AltColor also reversed; reverse swaps; reset restores", teVT100orANSI,
+         ESC + "[1;7mA" + ESC + "[0mB" + ESC + "[7mC" + ESC + "cD",
+         {"ABCD........", "............", "............"}, {5, 1},
+         {{alt, white}, {white, black}, {black, white}, {white, black}}},
+        {"text colour table", teVT100orANSI, textColours,
+         {"0123456789..", "............", "............"}, {11, 1}, textTable},
+        {"fill colour table", teVT100orANSI, fillColours,
+         {"0123456789..", "............", "............"}, {11, 1}, fillTable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto* t = new TSerialTerminal(nullptr);
+        t->SetEmulation(c.emulation);
+        t->SetColumns(12);
+        t->SetRows(3);
+        t->DisplayText(c.in);
+        std::vector<std::string> rows;
+        for (int r = 1; r <= 3; ++r) {
+            std::string row;
+            for (int col = 1; col <= 12; ++col) {
+                const char ch = t->CellBuffer->FetchCell(col, r).Character;
+                row += ch == 0 ? '.' : ch;
+            }
+            rows.push_back(row);
+        }
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(std::make_pair(t->CaretPos.x, t->CaretPos.y), std::make_pair(c.caret.x, c.caret.y)) << "caret";
+        Colours colours;
+        for (size_t i = 1; i <= c.colours.size(); ++i) {
+            const TTermCell cell = t->CellBuffer->FetchCell(static_cast<int>(i), 1);
+            colours.emplace_back(cell.TextColor, cell.FillColor);
+        }
+        EXPECT_EQ(colours, c.colours);
+        FreeObject(t);
+    }
+}
+
 TEST_F(TerminalModel, SizeChangesClampAndClearOnlyWhenTheValueDiffers)
 {
     term->DisplayText("keep");

@@ -294,6 +294,30 @@ TEST_F(TerminalView, InvalidatedRectangleFollowsTheScrolledView)
     EXPECT_EQ(r.bottom, ch);
 }
 
+// A received character is drawn at once, without a repaint, where the scrolled view shows it.
+TEST_F(TerminalView, CharacterPlacedInAScrolledViewIsDrawnAtItsScreenCell)
+{
+    term->SetBorderStyle(bsNone);
+    term->SetScrollBars(ssVertical);
+    term->SetRows(100);
+    h = term->Handle();
+    SizeClient(80, 25);
+    term->UpdateScrollRanges();
+    SendMessage(h, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 10), 0);
+    ASSERT_EQ(term->ViewPos.y, 11);
+    UpdateWindow(h);
+    ValidateRect(h, nullptr);
+    term->DisplayText(ESC + "[12;3H" + ESC + "[42mW");
+    const int cw = term->CharWidth, ch = term->CharHeight;
+    HDC dc = GetDC(h);
+    // The top edge of a cell shows its fill: row 12 is the view's second row.
+    const COLORREF shown = GetPixel(dc, 2 * cw + cw / 2, ch);
+    const COLORREF unscrolled = GetPixel(dc, 2 * cw + cw / 2, 11 * ch);
+    ReleaseDC(h, dc);
+    EXPECT_EQ(shown, 0x008000u);
+    EXPECT_NE(unscrolled, 0x008000u);
+}
+
 TEST_F(TerminalView, ColouredCellIsPaintedWithItsColours)
 {
     term->SetBorderStyle(bsNone);
