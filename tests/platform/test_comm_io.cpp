@@ -293,27 +293,34 @@ TEST(CommTimeouts, TotalIntervalAndFirstByteRules)
 
 TEST(CommTimeouts, WriteHeldByXoffEndsAtItsDeadline)
 {
-    Port p;
-    ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
-    p.Timeouts(MAXDWORD, 0, 0, 0, 300);
-    p.HoldOutputByXoff();
-    std::string big(100, 'w');
-    OVERLAPPED ov{};
-    Event ev;
-    ov.hEvent = ev.h;
-    auto t0 = Clock::now();
-    DWORD n = 0;
-    EXPECT_FALSE(WriteFile(p.h, big.data(), 100, &n, &ov));
-    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
-    EXPECT_FALSE(ev.Signalled(100));
-    ASSERT_TRUE(ev.Signalled(3000));
-    EXPECT_GE(MsSince(t0), 250);
-    ASSERT_TRUE(GetOverlappedResult(p.h, &ov, &n, FALSE));
-    EXPECT_LT(n, 100u);
-    // After XON the line works again and the dropped rest does not reappear.
-    ASSERT_TRUE(p.pty.Send("\x11"));
-    ASSERT_TRUE(WriteFile(p.h, "ok", 2, &n, nullptr));
-    EXPECT_EQ(p.pty.Receive(2 + 100, 300), "ok");
+    // The deadline is multiplier x bytes + constant: 300 ms either way for 100 bytes.
+    struct Limit {
+        DWORD multiplier, constant;
+    };
+    for (Limit limit : {Limit{0, 300}, Limit{3, 0}}) {
+        SCOPED_TRACE(testing::Message() << "multiplier " << limit.multiplier << ", constant " << limit.constant);
+        Port p;
+        ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
+        p.Timeouts(MAXDWORD, 0, 0, limit.multiplier, limit.constant);
+        p.HoldOutputByXoff();
+        std::string big(100, 'w');
+        OVERLAPPED ov{};
+        Event ev;
+        ov.hEvent = ev.h;
+        auto t0 = Clock::now();
+        DWORD n = 0;
+        EXPECT_FALSE(WriteFile(p.h, big.data(), 100, &n, &ov));
+        EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+        EXPECT_FALSE(ev.Signalled(100));
+        ASSERT_TRUE(ev.Signalled(3000));
+        EXPECT_GE(MsSince(t0), 250);
+        ASSERT_TRUE(GetOverlappedResult(p.h, &ov, &n, FALSE));
+        EXPECT_LT(n, 100u);
+        // After XON the line works again and the dropped rest does not reappear.
+        ASSERT_TRUE(p.pty.Send("\x11"));
+        ASSERT_TRUE(WriteFile(p.h, "ok", 2, &n, nullptr));
+        EXPECT_EQ(p.pty.Receive(2 + 100, 300), "ok");
+    }
 }
 
 TEST(CommEvents, MaskRulesAndHistory)
@@ -385,6 +392,34 @@ TEST(CommEvents, EventCharAndTransmitEmpty)
     ASSERT_TRUE(ev.Signalled(2000));
     EXPECT_EQ(mask, EV_TXEMPTY);
     EXPECT_EQ(p.pty.Receive(3), "FA;");
+}
+
+// The application's Send waits for EV_TXEMPTY to know its command has left the port.
+TEST(CommEvents, TransmitEmptyOnlyOnceHeldBytesHaveLeft)
+{
+    Port p;
+    ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
+    p.HoldOutputByXoff();
+    ASSERT_TRUE(SetCommMask(p.h, EV_TXEMPTY));
+    Event ev;
+    OVERLAPPED ov{};
+    ov.hEvent = ev.h;
+    DWORD mask = 0;
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ov));
+    Event written;
+    OVERLAPPED wov{};
+    wov.hEvent = written.h;
+    DWORD n = 0;
+    EXPECT_FALSE(WriteFile(p.h, "ID;", 3, &n, &wov));
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_FALSE(ev.Signalled(300)) << "held by XOFF: nothing has left";
+    EXPECT_FALSE(written.Signalled());
+    ASSERT_TRUE(p.pty.Send("\x11"));
+    ASSERT_TRUE(ev.Signalled(3000));
+    EXPECT_EQ(mask, EV_TXEMPTY);
+    ASSERT_TRUE(GetOverlappedResult(p.h, &wov, &n, TRUE));
+    EXPECT_EQ(n, 3u);
+    EXPECT_EQ(p.pty.Receive(3), "ID;");
 }
 
 TEST(CommEvents, SimulatedModemLines)

@@ -1,6 +1,7 @@
 #include "common/PtyPair.h"
 #include "SerialTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -103,6 +104,69 @@ TEST_F(SerialOnPty, WithALinkEveryBlockIsReadOnceAndRxCharStaysQuiet)
         EXPECT_EQ(order[i], "buf");
         EXPECT_EQ(order[i + 1], "link");
     }
+}
+
+// What the device reports reaches the link's slots and the port's events: the event
+// character, a filling input queue, a write leaving, a ring and a line error.
+TEST_F(SerialOnPty, LinkSlotsAndPortEventsFollowTheDevice)
+{
+    std::vector<std::string> log;
+    auto count = [&](const std::string& e) { return std::count(log.begin(), log.end(), e); };
+    auto note = [&](const char* e) { return [&log, e](TObject*) { log.push_back(e); }; };
+    auto state = [&](const char* e) {
+        return [&log, e](TObject*, bool on) { log.push_back(std::string(e) + (on ? " on" : " off")); };
+    };
+    TSerialLink link; // takes no input: the bytes stay queued until read here
+    link.EventCharSeen = TNotifyEvent(note("event char"));
+    link.SendQueueEmptied = TNotifyEvent(note("queue emptied"));
+    link.RingSeen = TNotifyEvent(note("ring"));
+    link.ReceiveActivity = TSerialSignalEvent(state("receiving"));
+    port.AttachLink(&link);
+    port.OnRxFlag = TNotifyEvent(note("OnRxFlag"));
+    port.OnRx80Full = TNotifyEvent(note("OnRx80Full"));
+    TSerialErrors errors;
+    port.OnError = TSerialErrorEvent([&](TObject*, TSerialErrors e) {
+        errors = e;
+        log.push_back("OnError");
+    });
+    port.SetEventChar(';');
+    port.OpenPort();
+    auto readAll = [&](int n) {
+        ASSERT_TRUE(PumpUntil([&] { return port.BytesWaiting() >= n; }));
+        std::string got;
+        EXPECT_EQ(port.ReceiveText(got, port.BytesWaiting()), n);
+    };
+
+    ASSERT_TRUE(pty.Send("FA"));
+    ASSERT_TRUE(PumpUntil([&] { return count("receiving on") > 0; }));
+    EXPECT_EQ(count("event char"), 0);
+    ASSERT_TRUE(pty.Send(";"));
+    ASSERT_TRUE(PumpUntil([&] { return count("OnRxFlag") == 1; }));
+    EXPECT_EQ(count("event char"), 1);
+    readAll(3);
+    EXPECT_EQ(count("receiving off"), 1) << "the read left the queue empty";
+
+    // 80% of the engine's 4096-byte queue.
+    ASSERT_TRUE(pty.Send(std::string(3277, 'x')));
+    ASSERT_TRUE(PumpUntil([&] { return count("OnRx80Full") == 1; }));
+    readAll(3277);
+
+    EXPECT_EQ(count("queue emptied"), 0);
+    EXPECT_EQ(port.SendText("ID;"), 3);
+    EXPECT_EQ(pty.Receive(3), "ID;");
+    ASSERT_TRUE(PumpUntil([&] { return count("queue emptied") == 1; }));
+
+    ASSERT_TRUE(SetSimulatedModemStatus(port.Handle(), MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON | MS_RING_ON));
+    ASSERT_TRUE(PumpUntil([&] { return count("ring") == 1; }));
+
+    pty.CloseMaster(); // the far end hangs up
+    ASSERT_TRUE(PumpUntil([&] { return count("OnError") == 1; }));
+    EXPECT_TRUE(errors.Contains(ceIO));
+    EXPECT_EQ(count("OnRxFlag"), 1);
+    EXPECT_EQ(count("event char"), 1);
+    EXPECT_EQ(count("OnRx80Full"), 1);
+    port.ClosePort();
+    port.DetachLink(&link);
 }
 
 TEST_F(SerialOnPty, AThousandPendingWritesLoseNoTxEmpty)
