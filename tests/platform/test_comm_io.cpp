@@ -86,6 +86,12 @@ struct Event {
     bool Signalled(DWORD ms = 0) const { return WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
 };
 
+// An overlapped record that signals its own event.
+struct Overlapped : Event {
+    OVERLAPPED ov{};
+    Overlapped() { ov.hEvent = h; }
+};
+
 double CpuSeconds()
 {
     timespec ts{};
@@ -401,23 +407,17 @@ TEST(CommEvents, TransmitEmptyOnlyOnceHeldBytesHaveLeft)
     ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
     p.HoldOutputByXoff();
     ASSERT_TRUE(SetCommMask(p.h, EV_TXEMPTY));
-    Event ev;
-    OVERLAPPED ov{};
-    ov.hEvent = ev.h;
-    DWORD mask = 0;
-    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ov));
-    Event written;
-    OVERLAPPED wov{};
-    wov.hEvent = written.h;
-    DWORD n = 0;
-    EXPECT_FALSE(WriteFile(p.h, "ID;", 3, &n, &wov));
+    Overlapped wait, write;
+    DWORD mask = 0, n = 0;
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &wait.ov));
+    EXPECT_FALSE(WriteFile(p.h, "ID;", 3, &n, &write.ov));
     EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
-    EXPECT_FALSE(ev.Signalled(300)) << "held by XOFF: nothing has left";
-    EXPECT_FALSE(written.Signalled());
+    EXPECT_FALSE(wait.Signalled(300)) << "held by XOFF: nothing has left";
+    EXPECT_FALSE(write.Signalled());
     ASSERT_TRUE(p.pty.Send("\x11"));
-    ASSERT_TRUE(ev.Signalled(3000));
+    ASSERT_TRUE(wait.Signalled(3000));
     EXPECT_EQ(mask, EV_TXEMPTY);
-    ASSERT_TRUE(GetOverlappedResult(p.h, &wov, &n, TRUE));
+    ASSERT_TRUE(GetOverlappedResult(p.h, &write.ov, &n, TRUE));
     EXPECT_EQ(n, 3u);
     EXPECT_EQ(p.pty.Receive(3), "ID;");
 }
