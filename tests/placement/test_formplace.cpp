@@ -164,6 +164,7 @@ struct MainWindow {
     TCheckBox* split;
     TCoolBar* bar;
     int shows = 0, closeQueries = 0, destroys = 0;
+    bool refuseClose = false;
 
     explicit MainWindow(bool sizeable = true)
     {
@@ -173,7 +174,10 @@ struct MainWindow {
         if (!sizeable)
             form->SetBorderStyle(bsDialog);
         form->OnShow = TNotifyEvent([this](TObject*) { ++shows; });
-        form->OnCloseQuery = TCloseQueryEvent([this](TObject*, bool&) { ++closeQueries; });
+        form->OnCloseQuery = TCloseQueryEvent([this](TObject*, bool& canClose) {
+            ++closeQueries;
+            canClose = !refuseClose;
+        });
         form->OnDestroy = TNotifyEvent([this](TObject*) { ++destroys; });
         split = new TCheckBox(form);
         split->SetName("SplitData_Setting");
@@ -274,6 +278,37 @@ TEST_F(PlacementEnv, NeverShownFormWritesNothingAndRemovedComponentsLeaveTheList
     delete w;
 }
 
+TEST_F(PlacementEnv, RefusedCloseSavesNothingAndAPositionOfAnotherResolutionIsIgnored)
+{
+    auto* w = new MainWindow();
+    w->form->Show();
+    w->refuseClose = true;
+    EXPECT_FALSE(w->form->CloseQuery());
+    EXPECT_EQ(w->closeQueries, 1);
+    EXPECT_EQ(RegValue("Quillmere\\TForm1", "FormVersion"), "<missing>");
+    w->form->Free();
+    delete w;
+
+    // Stored at 120 pixels per inch the position is not this screen's; at 96 it is.
+    for (const char* ppi : {"120", "96"}) {
+        SCOPED_TRACE(ppi);
+        {
+            TRegistry r;
+            ASSERT_TRUE(r.OpenKey("\\Software\\Quillmere\\TForm1", true));
+            r.WriteString("PixelsPerInch", ppi);
+            r.WriteString("NormPos" + ScreenSizeSuffix(), "30,40,430,340");
+            r.WriteString("NormPos", "30,40,430,340");
+        }
+        auto* again = new MainWindow();
+        again->form->Show();
+        WINDOWPLACEMENT wp;
+        GetWindowPlacement(again->form->Handle(), &wp);
+        EXPECT_EQ(wp.rcNormalPosition.left, std::string(ppi) == "96" ? 30 : 100);
+        again->form->Free();
+        delete again;
+    }
+}
+
 TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
 {
     char dir[] = "/tmp/placement-store-XXXXXX";
@@ -282,8 +317,14 @@ TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
     auto* form = new TForm1(Application);
     form->SetBorderStyle(bsDialog);
     form->SetBounds(10, 20, 300, 200);
+    auto* notes = new TMemo(form);
+    notes->SetName("Notes");
+    notes->SetParent(form);
+    notes->Lines()->Add("first line");
+    notes->Lines()->Add(" second, with a blank");
     auto* store = new TFormStore(form);
     store->SetIniFileName(path);
+    store->StoredProps()->Add("Notes.Lines");
     TStoredValue* plain = store->StoredValues()->Add();
     plain->SetName("LastFile");
     plain->SetValue(Variant("'c:\\x.vyx'"));
@@ -303,14 +344,19 @@ TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
         EXPECT_EQ(ini.ReadString("TForm1", "Visible", ""), "0");
         EXPECT_EQ(ini.ReadString("TForm1", "LastFile", ""), "'c:\\x.vyx'");
         EXPECT_EQ(ini.ReadString("TForm1", "Password", ""), XorHexEncode("k3y", "hunter2"));
+        EXPECT_EQ(ini.ReadString("TForm1.Notes_Lines", "Count", ""), "2");
         ini.WriteString("TForm1", "NormPos" + ScreenSizeSuffix(), "70,80,71,81"); // a dialog keeps its own size
     }
     plain->SetValue(Variant());
     secret->SetValue(Variant("changed"));
+    notes->Lines()->Clear();
+    notes->Lines()->Add("changed");
     form->Hide();
     form->Show();
     EXPECT_EQ(VarToStr(plain->Value()), "'c:\\x.vyx'");
     EXPECT_EQ(VarToStr(secret->Value()), "hunter2");
+    ASSERT_EQ(notes->Lines()->Count(), 2);
+    EXPECT_EQ(notes->Lines()->Strings(1), " second, with a blank");
     EXPECT_EQ(form->Left(), 70);
     EXPECT_EQ(form->Width(), 300);
     form->Free();

@@ -32,6 +32,25 @@ TEST_F(TextViewPaint, StyledTextIsDrawnInItsColourOnTheBackground)
     EXPECT_EQ(PixelAt(View->ClientWidth() - 3, View->ClientHeight() - 3), ColorToRGB(clWindow));
 }
 
+// A control that did not grow is not erased: painting alone must lay the style's colour.
+TEST_F(TextViewPaint, PaintingLaysTheBackgroundWhereNoEraseCame)
+{
+    Styles->Color = clYellow;
+    View->AddTextLines("text", 0);
+    View->FormatDocument();
+    PaintNow();
+    HDC dc = GetDC(View->Handle());
+    RECT all{0, 0, View->ClientWidth(), View->ClientHeight()};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, &all, red);
+    DeleteObject(red);
+    ReleaseDC(View->Handle(), dc);
+    PaintNow();
+    EXPECT_EQ(PixelAt(View->ClientWidth() - 3, View->ClientHeight() - 3), ColorToRGB(clYellow));
+    TDrawLineInfo* p = Piece(0);
+    EXPECT_EQ(PixelAt(p->Left + p->Width + 2, p->Top + 1), ColorToRGB(clYellow)) << "beside the text too";
+}
+
 TEST_F(TextViewPaint, SelectionHighlightCoversExactlyTheSelectedCharacters)
 {
     View->AddTextLines("ABCDEFGHIJ", 0);
