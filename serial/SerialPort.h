@@ -498,7 +498,8 @@ private:
     int FDeferCount = 0;
     std::vector<TSerialLink*> FLinks;
     bool FLinkTakesInput = false;
-    bool FConnected = false;
+    // A handler that runs on the event thread may close the port while the GUI thread reads it.
+    std::atomic<bool> FConnected{false};
     TBaudRate FBaudRate = br9600;
     int FCustomBaudRate = 9600;
     std::string FPort = "COM1";
