@@ -476,7 +476,7 @@ TModalResult TCustomForm::ShowModal()
                 FModalResult = mrNone;
             }
             // Blocks until an event arrives; handlers may nest their own waits.
-            WaitAndPumpMessages(EventLoopTicks() + 1000);
+            WaitAndPumpMessages();
         }
         TModalResult result = FModalResult;
         Hide();
@@ -664,7 +664,7 @@ void TApplication::Notification(TComponent* AComponent, TOperation Operation)
 
 void TApplication::ProcessMessages() { PumpMessages(); }
 
-void TApplication::HandleMessage() { WaitAndPumpMessages(EventLoopTicks() + 1000); }
+void TApplication::HandleMessage() { WaitAndPumpMessages(); }
 
 void TApplication::Run()
 {
@@ -677,7 +677,7 @@ void TApplication::Run()
             break;
         if (!FMainForm)
             break;
-        WaitAndPumpMessages(EventLoopTicks() + 1000);
+        WaitAndPumpMessages();
     }
     FRunning = false;
 }

@@ -149,6 +149,16 @@ void WaitAndPumpMessages(DWORD deadline)
     PumpMessages();
 }
 
+void WaitAndPumpMessages()
+{
+    if (!IsMainThread()) {
+        WaitAndPumpMessages(EventLoopTicks() + 1000);
+        return;
+    }
+    BlockUntilWork(false, 0);
+    PumpMessages();
+}
+
 bool WaitForMainThreadWake(DWORD deadline)
 {
     std::unique_lock<std::mutex> g(gLock);
@@ -180,8 +190,7 @@ int RunMessageLoop()
                 return gQuitCode;
             }
         }
-        BlockUntilWork(false, 0);
-        PumpMessages();
+        WaitAndPumpMessages();
     }
 }
 

@@ -18,6 +18,9 @@ void PumpMessages();
 // Blocks the GUI thread until something may need processing or the tick count reaches
 // deadline (wrap-safe, as GetTickCount's), then pumps. Never spins.
 void WaitAndPumpMessages(DWORD deadline);
+// The same without a deadline of the caller's own: an idle GUI thread then wakes only for
+// work, its timers and wake-ups. On another thread it waits a second.
+void WaitAndPumpMessages();
 // Blocks until WakeMainThread is called or the deadline passes, processing nothing; true
 // when woken. For waits that must deliver only some kinds of work (a thread wait).
 bool WaitForMainThreadWake(DWORD deadline);

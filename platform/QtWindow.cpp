@@ -500,9 +500,17 @@ public:
     void paintEvent(QPaintEvent* e) override
     {
         QPointer<QmWindow> self(this);
+        Painting = true;
+        ChangedWhilePainting = QRegion();
         PaintPending();
         if (!self)
             return;
+        Painting = false;
+        // What the procedure drew inside this event's area is shown below; only the rest
+        // needs another paint. Asking for each drawing call posts one event apiece.
+        const QRegion outside = ChangedWhilePainting - e->region();
+        if (!outside.isEmpty())
+            update(outside);
         QPainter p(this);
         QRect c = ClientArea();
         p.setClipRect(e->rect());
@@ -519,6 +527,8 @@ public:
     }
 
     HWND Hwnd;
+    bool Painting = false;
+    QRegion ChangedWhilePainting;
     RECT Bounds;
     RECT NonClient;
     LONG_PTR Style;
@@ -687,7 +697,11 @@ void InitWindowAdaptor()
     SetSurfaceChangedHandler([](HWND h, const RECT& r) {
         if (QmWindow* w = Win(h)) {
             QRect c = w->ClientArea();
-            w->update(QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c);
+            QRect changed = QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c;
+            if (w->Painting)
+                w->ChangedWhilePainting += changed;
+            else
+                w->update(changed);
         }
     });
     SetCaretChangeHandler([](HWND h, const RECT& r) {

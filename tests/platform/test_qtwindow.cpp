@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QEvent>
+#include <QObject>
 #include <QWidget>
 #include <vector>
 
+#include "platform/EventLoop.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
 #include "platform/QtWindow.h"
@@ -159,4 +162,57 @@ TEST_F(AdaptorFixture, StoredRectangleIsKeptOnScreen)
     EXPECT_LT(wp.rcNormalPosition.top, 768);
     EXPECT_EQ(wp.rcNormalPosition.right - wp.rcNormalPosition.left, 300);
     ClearSystemMetricsOverrides();
+}
+
+namespace {
+// Counts the toolkit's paint events of one widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+} // namespace
+
+// A window procedure that paints row by row (as a transparent picture is drawn) must not turn
+// each row into a request for another paint.
+TEST_F(AdaptorFixture, DrawingInsideAPaintAsksForNoFurtherPaint)
+{
+    int wmPaints = 0;
+    SetWindowLong(h, GWL_WNDPROC, MakeWindowProc([&](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                      if (m != WM_PAINT)
+                          return DefWindowProc(w, m, wp, lp);
+                      ++wmPaints;
+                      PAINTSTRUCT ps;
+                      HDC dc = BeginPaint(w, &ps);
+                      HBRUSH brush = CreateSolidBrush(RGB(0, 128, 0));
+                      for (int y = 0; y < 100; ++y) {
+                          RECT row{0, y, 150, y + 1};
+                          FillRect(dc, &row, brush);
+                      }
+                      DeleteObject(brush);
+                      EndPaint(w, &ps);
+                      return 0;
+                  }));
+    ShowWindow(h, SW_SHOWNORMAL);
+    auto settle = [] {
+        const DWORD end = EventLoopTicks() + 300;
+        while (static_cast<int32_t>(end - EventLoopTicks()) > 0)
+            WaitAndPumpMessages(end);
+    };
+    settle();
+    PaintCounter counter;
+    WindowWidget(h)->installEventFilter(&counter);
+    wmPaints = 0;
+    InvalidateRect(h, nullptr, TRUE);
+    settle();
+    WindowWidget(h)->removeEventFilter(&counter);
+    EXPECT_EQ(wmPaints, 1);
+    EXPECT_EQ(counter.paints, 1) << "the rows drawn were shown by the paint that drew them";
+    HDC dc = GetDC(h);
+    EXPECT_EQ(GetPixel(dc, 10, 99), RGB(0, 128, 0));
+    ReleaseDC(h, dc);
 }
