@@ -72,7 +72,7 @@ void Measure(const std::string& program, const char* label, bool splash, int sec
     if (!splash) {
         std::ofstream settings(config / "quillmere" / "registry.txt");
         settings << "[Software]\n\n[Software\\Quillmere]\n\n[Software\\Quillmere\\Options]\n"
-                 << "\"DisableSplashScreen\"=sz:\"1\\x00\"\n";
+                 << "\"DisableSplashScreen\"=sz:\"1\"\n";
     }
     std::fflush(stdout);
     const pid_t pid = fork();
