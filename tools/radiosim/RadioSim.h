@@ -24,7 +24,7 @@ struct ErrorInjection {
 
 struct RadioSimOptions {
     int LatencyMs = 0;         // from the end of a command to the first answer byte
-    int Baud = 0;              // byte pacing, 10 bits a byte; 0 sends at once
+    int Baud = 0;              // line pacing both ways, 10 bits a byte; 0: no pacing
     bool SplitAnswers = false; // every answer goes out as two writes
     int SplitGapMs = 20;       // pause between the two writes of a split answer
     int ErrorEvery = 0;        // every Nth answer gets ErrorEveryInjection; 0 never
