@@ -236,6 +236,12 @@ private:
     // Ends a memory transfer, however it ended: the grid back on the memory that was
     // current, the panel showing that row and the counters counting the grid.
     void ShowMemoryAfterAction(int Memory);
+    // Sets AnswerComplete and FOnlyErrorAnswers from ReceiveBuffer.
+    void NoteReceiveBuffer();
+    // The received text is whole error answers only, the last of it arriving at this tick:
+    // a real answer behind them would be on the line within one record's time.
+    bool FOnlyErrorAnswers = false;
+    unsigned FLastArrivalTick = 0;
 public:
     // (end of radio link members)
 
@@ -386,6 +392,9 @@ std::uint8_t FindInGridColumn(int Row);
 std::string ExtractLastPathPart(const std::string& Path);
 // The first few of a list of line numbers, for a message: "3, 7, 9, 12, 15 and 4 more".
 std::string LineNumberList(const std::vector<std::size_t>& Lines);
+// Milliseconds that a whole memory record (24 characters with their start, parity and stop
+// bits) takes on the line at the port's speed; 0 when the speed is unknown.
+int RecordTransferMs(const TCustomSerialPort& Port);
 
 // The text the find function searches for (kept here until the find dialog exists).
 extern std::string SearchText;
