@@ -98,6 +98,7 @@ public:
     int WritesDropped() const;
 
     // Feeds each line of a file of commands ("#" starts a comment); answers are dropped.
+    // A loaded memory may lie outside the band table, as one set on the radio itself can.
     // Returns false when the file cannot be read.
     bool LoadFile(const std::string& path);
 
@@ -135,5 +136,6 @@ private:
     int answers_ = 0;
     int writes_ = 0;
     int dropped_ = 0;
+    bool loading_ = false;
     std::vector<std::string> received_;
 };
