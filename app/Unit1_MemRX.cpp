@@ -79,7 +79,8 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             return;
         const std::string status = StatusBar->Panels()->Items(2)->Text();
         OKMessage(NotShownMessage(notShown), 0);
-        ShowStatus(status);
+        if (UIMode == 'G')
+            ShowStatus(status);
     };
     ChangeEnabled(false);
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
