@@ -214,3 +214,39 @@ TEST_F(MemoryWrite, NoLinkWritesNothing)
     EXPECT_NE(Status(), "Finished memory TX.");
     EXPECT_TRUE(Form1->MemChanTXButton->Enabled());
 }
+
+TEST_F(MemoryWrite, ARefusedUnlockCostsNoMoreThanARecordsTimeATry)
+{
+    // A TS-440 on a line paced at 19200 baud both ways, holding what the grid holds: the
+    // send only reads back. Refused, the unlock is tried five times; each "?;" may hold
+    // the wait only as long as a record takes on the line, never the whole RxDelay.
+    RadioSimOptions opts;
+    opts.Baud = 19200;
+    opts.LatencyMs = 5;
+    Connect("TS-440", opts);
+    Form1->ComPort->SetBaudRate(br19200);
+    RxDelay = DefaultRxDelay;
+    for (int m = 0; m < 100; ++m) {
+        const std::string khz = (m < 10 ? "0" : "") + IntToStr(m);
+        sim_->SetMemory(m, 0, Body("000141" + khz + "000", '2', '0', ' ', "  "));
+        SetRow(m, "14.1" + khz + "0.00", "USB", "14.1" + khz + "0.00", "USB");
+    }
+    auto timedSend = [this] {
+        const auto t0 = std::chrono::steady_clock::now();
+        Form1->MemChanTXButtonClick(Form1);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    };
+    const double answered = timedSend();
+    EXPECT_EQ(Heard("LK"), (std::vector<std::string>{"LK0", "LK"}));
+
+    opts.ErrorScript = {{"", ErrorPlacement::Prefix}}; // the link test's answer
+    for (int i = 0; i < 5; ++i)
+        opts.ErrorScript.push_back({"?;", ErrorPlacement::Replace});
+    sim_->SetOptions(opts);
+    const double refused = timedSend();
+    EXPECT_EQ(Heard("LK").size(), 2u + 10u);
+    EXPECT_LT(refused, 1.2 * answered) << "answered " << answered << " s, refused " << refused << " s";
+    EXPECT_TRUE(Heard("MW").empty());
+    EXPECT_TRUE(ShownBoxes().empty());
+}

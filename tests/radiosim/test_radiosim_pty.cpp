@@ -126,15 +126,18 @@ TEST(RadioSimPty, LatencyAndPacingAreHonoured)
     EXPECT_GE(latency, 200);
     EXPECT_LT(latency, 5000);
 
-    // 300 baud: 30 bytes a second, so a 24-byte record takes at least 23 byte times.
+    // 300 baud: 30 bytes a second both ways. The 7-byte query is heard only when its last
+    // byte is in, and the 24-byte record is read when its last byte is.
     o.LatencyMs = 0;
     o.Baud = 300;
     sim.SetOptions(o);
     start = Clock::now();
     c.Send("MR0000;");
+    ::usleep(150'000);
+    EXPECT_EQ(sim.Received().size(), 1u) << "the query was heard before it was all on the line";
     EXPECT_EQ(c.ReadAnswers(1, 10000), sim.MemoryRecord(0, 0));
     const long long paced = MsSince(start);
-    EXPECT_GE(paced, 23 * 1000 / 30);
+    EXPECT_GE(paced, (7 + 24) * 1000 / 30);
     EXPECT_LT(paced, 10000);
 }
 

@@ -257,7 +257,7 @@ std::string RadioSim::WriteMemory(const std::string& c)
         return Refused;
     const std::string hz = c.substr(6, 11);
     const bool clearing = hz == std::string(11, '0');
-    if (!clearing && !InBand(hz))
+    if (!clearing && !loading_ && !InBand(hz))
         return Refused;
     ++writes_;
     if (options_.DropEvery > 0 && writes_ % options_.DropEvery == 0) {
@@ -462,6 +462,7 @@ bool RadioSim::LoadFile(const std::string& path)
         // Loading is not traffic: no errors, drops or silence apply.
         std::lock_guard lock(mutex_);
         options_ = RadioSimOptions{};
+        loading_ = true;
     }
     std::string line;
     while (std::getline(in, line)) {
@@ -473,6 +474,7 @@ bool RadioSim::LoadFile(const std::string& path)
     }
     std::lock_guard lock(mutex_);
     options_ = keep;
+    loading_ = false;
     received_.clear();
     answers_ = 0;
     writes_ = 0;

@@ -24,7 +24,7 @@ struct ErrorInjection {
 
 struct RadioSimOptions {
     int LatencyMs = 0;         // from the end of a command to the first answer byte
-    int Baud = 0;              // byte pacing, 10 bits a byte; 0 sends at once
+    int Baud = 0;              // line pacing both ways, 10 bits a byte; 0: no pacing
     bool SplitAnswers = false; // every answer goes out as two writes
     int SplitGapMs = 20;       // pause between the two writes of a split answer
     int ErrorEvery = 0;        // every Nth answer gets ErrorEveryInjection; 0 never
@@ -98,6 +98,7 @@ public:
     int WritesDropped() const;
 
     // Feeds each line of a file of commands ("#" starts a comment); answers are dropped.
+    // A loaded memory may lie outside the band table, as one set on the radio itself can.
     // Returns false when the file cannot be read.
     bool LoadFile(const std::string& path);
 
@@ -135,5 +136,6 @@ private:
     int answers_ = 0;
     int writes_ = 0;
     int dropped_ = 0;
+    bool loading_ = false;
     std::vector<std::string> received_;
 };
