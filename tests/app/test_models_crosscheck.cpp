@@ -78,10 +78,22 @@ TEST_F(ModelCrossCheck, DetectionPowerSelectionBandEdgesAndMenusAgree)
             Form1->UpdateMemCols(nullptr);
         }
         Form1->Clear_Action_Mem(0, 99);
+        auto inBand = [&radio](long long hz) {
+            for (const RadioBand& band : radio.Bands)
+                if (band.High > 0 && hz >= band.Low && hz <= band.High)
+                    return true;
+            return false;
+        };
         int memory = 0;
         for (const RadioBand& band : radio.Bands) {
             if (band.High == 0)
                 continue;
+            for (long long hz : {band.Low - 10, band.High + 10}) {
+                if (inBand(hz))
+                    continue;
+                Enter(memory, FreqText(hz), FreqText(hz));
+                EXPECT_EQ(Cell(1, memory + 1), "") << FreqText(hz) << " is outside the radio's bands";
+            }
             for (long long hz : {band.Low, band.High}) {
                 Enter(memory, FreqText(hz), FreqText(hz));
                 EXPECT_EQ(Cell(1, memory + 1), FreqText(hz)) << "inside the radio's band";
