@@ -1,9 +1,10 @@
 # The simulated radio: a library for in-process tests, the pty executable and its tests.
+# It knows its models from its own facts, not from the program's tables.
 file(GLOB radiosim_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/radiosim/*.cpp)
 list(REMOVE_ITEM radiosim_srcs ${CMAKE_SOURCE_DIR}/tools/radiosim/main.cpp)
 add_library(radiosim STATIC ${radiosim_srcs})
 target_include_directories(radiosim PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(radiosim PUBLIC app Threads::Threads)
+target_link_libraries(radiosim PUBLIC Threads::Threads)
 
 add_executable(radiosim_tool tools/radiosim/main.cpp)
 set_target_properties(radiosim_tool PROPERTIES OUTPUT_NAME radiosim)

@@ -384,7 +384,8 @@ void ParseHive(const std::string& text, Node& root, std::vector<size_t>& bad)
 {
     Node* current = nullptr;
     size_t lineNo = 0;
-    size_t pos = 0;
+    // A byte-order mark, as some editors put before the first line, is not part of it.
+    size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos)

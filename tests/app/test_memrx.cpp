@@ -188,29 +188,64 @@ TEST_F(MemoryRead, DeclinedUnsavedChangesLeaveTheGrid)
 
 TEST_F(MemoryRead, ALateAnswerStillLandsEachMemoryInItsRow)
 {
-    RadioSimOptions opts;
-    opts.LatencyMs = 20;
-    opts.Baud = 9600;
-    // Answer 1 is the link test's; answer 8 is memory 3's receive half. It comes long after
-    // its wait gave up, and the answers to the query's repeats follow it one by one.
-    opts.LateAnswer = 8;
-    opts.LateMs = 1000;
-    Connect("TS-570D", opts);
-    RxDelay = 400;
-    for (int m = 0; m < 10; ++m) {
-        sim_->SetMemory(m, 0, Body("000141" + std::to_string(10 + m) + "000", '2', '0', '0', "00"));
-        sim_->SetMemory(m, 1, Body("000142" + std::to_string(10 + m) + "000", '3', '0', '0', "00"));
+    // Answer 1 is the link test's. The late one is memory 3's receive half; it comes long
+    // after its wait gave up, and the answers to the query's repeats follow it one by one.
+    // Without a transmit half only the memory number tells a late answer from the awaited.
+    struct Case {
+        const char* Model;
+        int Late;
+        bool Split;
+    };
+    for (const Case& c : {Case{"TS-570D", 8, true}, Case{"TS-440", 5, false}}) {
+        SCOPED_TRACE(c.Model);
+        RadioSimOptions opts;
+        opts.LatencyMs = 20;
+        opts.Baud = 9600;
+        opts.LateAnswer = c.Late;
+        opts.LateMs = 1000;
+        Connect(c.Model, opts);
+        RxDelay = 400;
+        for (int m = 0; m < 10; ++m) {
+            sim_->SetMemory(m, 0, Body("000141" + std::to_string(10 + m) + "000", '2', '0', '0', "00"));
+            if (c.Split)
+                sim_->SetMemory(m, 1, Body("000142" + std::to_string(10 + m) + "000", '3', '0', '0', "00"));
+        }
+        FileChanged = false;
+        Form1->RX_Action_Mem(0, 9);
+        EXPECT_EQ(Status(), "Ready reading from radio.");
+        for (int m = 0; m < 10; ++m) {
+            SCOPED_TRACE(m);
+            EXPECT_EQ(Cell(1, m + 1), "14.1" + std::to_string(10 + m) + ".00");
+            EXPECT_EQ(Cell(2, m + 1), "USB");
+            EXPECT_EQ(Cell(3, m + 1), (c.Split ? "14.2" : "14.1") + std::to_string(10 + m) + ".00");
+            EXPECT_EQ(Cell(4, m + 1), c.Split ? "CW" : "USB");
+        }
+        EXPECT_TRUE(ShownBoxes().empty());
     }
-    Form1->RX_Action_Mem(0, 9);
-    EXPECT_EQ(Status(), "Ready reading from radio.");
-    for (int m = 0; m < 10; ++m) {
-        SCOPED_TRACE(m);
-        EXPECT_EQ(Cell(1, m + 1), "14.1" + std::to_string(10 + m) + ".00");
-        EXPECT_EQ(Cell(2, m + 1), "USB");
-        EXPECT_EQ(Cell(3, m + 1), "14.2" + std::to_string(10 + m) + ".00");
-        EXPECT_EQ(Cell(4, m + 1), "CW");
+}
+
+// The tone of a memory reads as the radio's code means it, up to the highest code; a
+// memory without the tone flag reads "N/A" whatever its code.
+TEST_F(MemoryRead, EveryToneCodeReadsAsItsFrequency)
+{
+    const std::vector<std::string> texts{
+        "67.0",  "71.9",  "74.4",  "77.0",  "79.7",  "82.5",  "85.4",  "88.5",  "91.5",  "94.8",
+        "97.4",  "100.0", "103.5", "107.2", "110.9", "114.8", "118.8", "123.0", "127.3", "131.8",
+        "136.5", "141.3", "146.2", "151.4", "156.7", "162.2", "167.9", "173.8", "179.9", "186.2",
+        "192.8", "203.5", "210.7", "218.1", "225.7", "233.6", "241.8", "250.3", "1750"};
+    Connect("TS-440");
+    RxDelay = 150;
+    const int count = int(texts.size());
+    for (int m = 0; m < count; ++m) {
+        const std::string code = (m + 1 < 10 ? "0" : "") + std::to_string(m + 1);
+        sim_->SetMemory(m, 0, Body("00029600000", '4', '0', '1', code));
     }
-    EXPECT_TRUE(ShownBoxes().empty());
+    sim_->SetMemory(count, 0, Body("00029600000", '4', '0', '0', "39"));
+    Form1->RX_Action_Mem(0, std::uint8_t(count));
+    ASSERT_EQ(Status(), "Ready reading from radio.");
+    for (int m = 0; m < count; ++m)
+        EXPECT_EQ(Cell(5, m + 1), texts[std::size_t(m)]) << "code " << m + 1;
+    EXPECT_EQ(Cell(5, count + 1), "N/A");
 }
 
 TEST_F(MemoryRead, RadioVanishingDuringTheStartUpReadLeavesTheProgramRunning)

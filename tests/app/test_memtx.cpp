@@ -204,6 +204,36 @@ TEST_F(MemoryWrite, DroppedWritesWarnReopenAndEndTheRun)
     EXPECT_FALSE(RadioBusy);
 }
 
+// A read-back whose answers are lost is asked again, up to five times; when all five are
+// lost the write counts as not taken and is sent again.
+TEST_F(MemoryWrite, LostReadBackAnswersAreAskedAgainThenTheWriteRepeated)
+{
+    struct Case {
+        int Lost;
+        std::size_t Writes;
+        std::size_t Queries; // after the memory's first read and its clearing's read-back
+    };
+    for (const Case& c : {Case{4, 1, 5}, Case{5, 2, 6}}) {
+        SCOPED_TRACE(c.Lost);
+        RadioSimOptions opts;
+        // Answered: the link test, the lock's read-back, the memory's first read and the
+        // read-back of its clearing; lost: the next answers, to the write's read-back.
+        opts.ErrorScript.assign(4, ErrorInjection{"", ErrorPlacement::Prefix});
+        opts.ErrorScript.insert(opts.ErrorScript.end(), std::size_t(c.Lost),
+                                ErrorInjection{"", ErrorPlacement::Lost});
+        Connect("TS-440", opts);
+        RxDelay = 150;
+        Form1->Clear_Action_Mem(0, 99);
+        SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
+        Form1->TX_Action_Mem(0, 0);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        EXPECT_EQ(Heard("MW0 0000014195000").size(), c.Writes);
+        EXPECT_EQ(Heard("MR0 00").size(), 2 + c.Queries);
+        EXPECT_EQ(sim_->MemoryRecord(0, 0).substr(6, 11), "00014195000");
+        EXPECT_TRUE(ShownBoxes().empty());
+    }
+}
+
 TEST_F(MemoryWrite, NoLinkWritesNothing)
 {
     Form1->ComPort->SetPort("/nowhere/ttyX9");

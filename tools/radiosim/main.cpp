@@ -1,7 +1,7 @@
 // radiosim: a simulated radio on a pseudo-terminal, to try the program without a radio.
 #include "tools/radiosim/RadioSimPty.h"
 
-#include "app/Globals.h"
+#include "tools/radiosim/ModelFacts.h"
 
 #include <csignal>
 #include <cstdio>
@@ -27,8 +27,8 @@ int Usage()
                  "                [--simplex-tx copy|zeros]  (how an unwritten transmit half reads)\n"
                  "                [--late N [--late-ms MS]]  (the Nth answer comes MS ms after its command; 500)\n"
                  "models:");
-    for (int i = 1; i <= RadioTypeCount; ++i)
-        std::fprintf(stderr, " %s", RadioTypeTable[i].RadioName);
+    for (int i = 1; i <= RadioModelCount; ++i)
+        std::fprintf(stderr, " %s", ModelFacts(i).Name);
     std::fprintf(stderr, "\n");
     return 2;
 }
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
         sigaction(SIGINT, &sa, nullptr);
         sigaction(SIGTERM, &sa, nullptr);
         std::printf("radiosim: %s (%s)\n", runner.SlavePath().c_str(),
-                    RadioTypeTable[model].RadioName);
+                    ModelFacts(model).Name);
         std::fflush(stdout);
         runner.Run();
         ActiveRunner = nullptr;
