@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -431,4 +433,43 @@ TEST(WinReg, ConcurrentWritersLoseNothing)
     EXPECT_EQ(total, 800u);
     RegCloseKey(k);
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Threads"), 0);
+}
+
+// Two instances, each started on the same settings file and each changing its own value
+// many times, keep each other's: a save writes its own changes over the file as it is then.
+TEST_F(WinRegFile, TwoInstancesKeepEachOthersChanges)
+{
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Q");
+    SetString(k, "Shared", "start");
+    RegCloseKey(k);
+    pid_t instances[2];
+    for (int w = 0; w < 2; ++w) {
+        instances[w] = ::fork();
+        ASSERT_GE(instances[w], 0);
+        if (instances[w] == 0) {
+            RegistryReload();
+            const std::string name = w == 0 ? "Baud" : "Port";
+            for (int i = 1; i <= 200; ++i) {
+                HKEY h = nullptr;
+                if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_ALL_ACCESS, &h) != 0)
+                    ::_exit(2);
+                SetString(h, name.c_str(), std::to_string(i));
+                if (RegCloseKey(h) != 0)
+                    ::_exit(3);
+            }
+            RegistryShutdown();
+            ::_exit(0);
+        }
+    }
+    for (pid_t p : instances) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(p, &status, 0), p);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    RegistryReload();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_READ, &k), 0);
+    EXPECT_EQ(Query(k, "Baud"), std::string("200", 4));
+    EXPECT_EQ(Query(k, "Port"), std::string("200", 4));
+    EXPECT_EQ(Query(k, "Shared"), std::string("start", 6));
+    RegCloseKey(k);
 }
