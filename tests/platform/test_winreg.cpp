@@ -285,6 +285,23 @@ TEST_F(WinRegFile, DamagedLinesAreLeftOutAndEverythingElseKept)
     EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, deep.substr(1).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                               nullptr),
               static_cast<LONG>(ERROR_INVALID_PARAMETER));
+
+    // A key name holding an escaped backslash is written back escaped by the repair: its
+    // value stays under that one key and no other key appears.
+    WriteFile(File(), "[Software\\Back%5cslash]\n\"V\"=sz:\"kept\"\ndamaged\n");
+    RegistryReload();
+    RegistryTakeDamage();
+    RegistryReload();
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), 0);
+    char name[64];
+    DWORD cch = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(software, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(name), "Back\\slash");
+    cch = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(software, 1, name, &cch, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_NO_MORE_ITEMS));
+    RegCloseKey(software);
 }
 
 TEST(WinReg, QueryValueSizeProtocol)
