@@ -384,6 +384,9 @@ void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
 std::uint8_t FindInGridColumn(int Row);
 // The part after the last "\" or "/"; the whole text when there is none.
 std::string ExtractLastPathPart(const std::string& Path);
+// A file name as the user reads it in a caption or message: the system's bytes are UTF-8,
+// the program's texts Windows-1252. Bytes that are not UTF-8 are shown as they are.
+std::string ShownFileName(const std::string& Name);
 struct TMenuEntry;
 // The text a menu's value code shows in the menu grid; empty when the code is none of the
 // menu's values.

@@ -13,6 +13,8 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 
+#include "platform/Codepage.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -345,13 +347,13 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
 {
     std::string data, reason;
     auto refuse = [&] {
-        form.OKMessage("Could not load file " + name + " !\r" + reason +
+        form.OKMessage("Could not load file " + ShownFileName(name) + " !\r" + reason +
                            "\rThe memory channels and menu settings were left as they were.",
                        1);
     };
     switch (ReadWholeFile(name, data, reason)) {
     case ReadOutcome::CannotOpen:
-        form.OKMessage("Could not load file " + name + " !", 1);
+        form.OKMessage("Could not load file " + ShownFileName(name) + " !", 1);
         return std::nullopt;
     case ReadOutcome::Damaged: refuse(); return std::nullopt;
     case ReadOutcome::Read: break;
@@ -390,7 +392,7 @@ std::string LoadReport(const std::string& name, const ParsedFile& parsed)
     if (!parsed.Emptied.empty())
         text += "\r" + CountedLines(parsed.Emptied.size()) + " with a frequency outside the bands of the " +
                 CurrentRadioRecord().RadioName + ", left empty: " + LineNumberList(parsed.Emptied);
-    return text.empty() ? text : "Not every line of " + name + " was loaded as written." + text;
+    return text.empty() ? text : "Not every line of " + ShownFileName(name) + " was loaded as written." + text;
 }
 
 // The panel's normalisation of the current row, except that a loaded transmit half stays:
@@ -434,7 +436,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
         form.UpdateTaskBarUsed();
     }
 
-    form.SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
+    form.SetCaption("Quillmere - " + ShownFileName(ExtractLastPathPart(CurrentFileName)));
     form.MemGrid->SetRow(1);
     form.MemGrid->SetCol(1);
     if (form.MenuGrid->RowCount() > 1) {
@@ -511,4 +513,21 @@ std::string LineNumberList(const std::vector<std::size_t>& Lines)
     if (Lines.size() > shown)
         text += " and " + std::to_string(Lines.size() - shown) + " more";
     return text;
+}
+
+std::string ShownFileName(const std::string& Name)
+{
+    bool wide = false;
+    for (std::size_t i = 0; i < Name.size();) {
+        const auto c = static_cast<unsigned char>(Name[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        if (length == 0 || i + length > Name.size() || (length == 2 && c < 0xC2))
+            return Name;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(Name[i + k]) & 0xC0) != 0x80)
+                return Name;
+        wide = wide || length > 1;
+        i += length;
+    }
+    return wide ? Utf8ToCp1252(Name) : Name;
 }

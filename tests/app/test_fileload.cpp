@@ -194,18 +194,23 @@ TEST_F(FileLoad, FilesWithoutChannelLinesAreRefused)
 }
 
 // A byte-order mark before the header is skipped; with "SplitData" unchecked, the rows the
-// load passes through the edit panel keep their transmit halves.
-TEST_F(FileLoad, ByteOrderMarkAndUncheckedSplitDataLeaveTheFileAsWritten)
+// load passes through the edit panel keep their transmit halves. A name outside ASCII (the
+// system's UTF-8) reads right in the caption and the status line.
+TEST_F(FileLoad, ByteOrderMarkUncheckedSplitDataAndNamesOutsideAscii)
 {
     Form1->SplitData_Setting->SetChecked(false);
     Mem()->SetRow(6);
-    Form1->LoadFile(Make("bom.vyx", {"\xEF\xBB\xBF[Quillmere Version:2.4]",
+    Form1->LoadFile(Make("Z\xC3\xBCrich.vyx", {"\xEF\xBB\xBF[Quillmere Version:2.4]",
                                       "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split",
                                       "MEM:5:14.000.00:USB:14.100.00:CW:N/A:FALSE:selected split"}));
     EXPECT_EQ(Status(), "File loaded. (VYX version: 2.X.)");
     EXPECT_EQ(Row(0), (Cells{"0", "01.800.00", "LSB", "01.805.00", "FM", "N/A", "FALSE", "split"}));
     EXPECT_EQ(Row(5), (Cells{"5", "14.000.00", "USB", "14.100.00", "CW", "N/A", "FALSE", "selected split"}));
     EXPECT_FALSE(FileChanged);
+    EXPECT_EQ(Form1->Caption(), "Quillmere - Z\xFCrich.vyx");
+    Form1->SaveMenuClick(nullptr);
+    EXPECT_EQ(Status(), "File \"" + dir_.string() + "/Z\xFCrich.vyx\" saved.");
+    EXPECT_EQ(Lines(ReadFile(Path("Z\xC3\xBCrich.vyx")))[1], "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split");
 }
 
 TEST_F(FileLoad, MenuLinesOfAnotherSetAreIgnored)
