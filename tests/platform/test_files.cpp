@@ -189,3 +189,29 @@ TEST_F(UserFiles, TwoWritersNeverBreakEachOtherOrAReader)
     EXPECT_EQ(ReadAll(file + ".tmp"), "the user's own");
     EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2) << "no temporary files";
 }
+
+// A file the user may write in a folder the user may not: no temporary file can go beside
+// it, so it is rewritten in place, and a shorter text leaves nothing of the longer one. Run
+// as an ordinary user, since the superuser may write anywhere.
+TEST_F(UserFiles, WritableFileInAFolderOfAnotherUserIsRewrittenInPlace)
+{
+    const std::string folder = root_ + "/shared", file = folder + "/club.vyx";
+    fs::create_directories(folder);
+    std::ofstream(file) << std::string(5000, 'o');
+    fs::permissions(root_, fs::perms(0755));
+    fs::permissions(file, fs::perms(0666));
+    fs::permissions(folder, fs::perms(0555));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadAll(file), "new contents");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    fs::permissions(folder, fs::perms(0755));
+}
