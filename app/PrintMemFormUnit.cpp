@@ -214,7 +214,7 @@ void TPrintMemForm::setup()
     PrintMemGrid1->SetVisible(true);
     PrintMemGrid2->SetVisible(true);
     Label2->SetCaption("Version: 2.4");
-    Label3->SetCaption(CurrentFileName);
+    Label3->SetCaption(ShownFileName(CurrentFileName));
     Label3->SetVisible(!CurrentFileName.empty());
 
     if (PrintTable == 0) {

@@ -401,6 +401,13 @@ void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
 std::uint8_t FindInGridColumn(int Row);
 // The part after the last "\" or "/"; the whole text when there is none.
 std::string ExtractLastPathPart(const std::string& Path);
+// A file name as the user reads it in a caption or message: the system's bytes are UTF-8,
+// the program's texts Windows-1252. Bytes that are not UTF-8 are shown as they are.
+std::string ShownFileName(const std::string& Name);
+struct TMenuEntry;
+// The text a menu's value code shows in the menu grid; empty when the code is none of the
+// menu's values.
+std::string MenuValueText(const TMenuEntry& Entry, int Code, int MenuSet);
 // The first few of a list of line numbers, for a message: "3, 7, 9, 12, 15 and 4 more".
 std::string LineNumberList(const std::vector<std::size_t>& Lines);
 // Milliseconds that a whole memory record (24 characters with their start, parity and stop

@@ -133,8 +133,18 @@ public:
             int i = std::clamp(rq.FilterIndex, 1, static_cast<int>(filters.size())) - 1;
             dlg.selectNameFilter(filters[i]);
         }
-        if (!rq.DefaultExt.empty())
-            dlg.setDefaultSuffix(Text(rq.DefaultExt));
+        // The suffix a bare name gets follows the filter chosen in the dialog.
+        auto suffixFor = [&rq](int index) {
+            return index >= 0 && index < static_cast<int>(rq.Filters.size())
+                       ? FilterExtension(rq.Filters[std::size_t(index)], rq.DefaultExt)
+                       : rq.DefaultExt;
+        };
+        if (!rq.DefaultExt.empty()) {
+            dlg.setDefaultSuffix(Text(suffixFor(rq.FilterIndex - 1)));
+            QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& filter) {
+                dlg.setDefaultSuffix(Text(suffixFor(static_cast<int>(filters.indexOf(filter)))));
+            });
+        }
         if (!rq.Directory.empty())
             dlg.setDirectory(PathText(rq.Directory));
         if (!rq.FileName.empty())

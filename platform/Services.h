@@ -55,6 +55,16 @@ struct FileFilter {
     bool operator==(const FileFilter&) const = default;
 };
 
+// The extension a bare name typed in a file dialog gets: that of the chosen filter's first
+// pattern when it names one ("*.csv" gives "csv"), else the dialog's default extension.
+inline std::string FilterExtension(const FileFilter& filter, const std::string& defaultExt)
+{
+    const std::string first = filter.Mask.substr(0, filter.Mask.find(';'));
+    if (first.size() > 2 && first.compare(0, 2, "*.") == 0 && first.find_first_of("*?", 2) == std::string::npos)
+        return first.substr(2);
+    return defaultExt;
+}
+
 struct FileDialogRequest {
     bool Save = false;
     std::string Title;
