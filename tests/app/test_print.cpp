@@ -2,6 +2,7 @@
 // stored fonts and colours, and a real PDF.
 #include "test_dialogs_support.h"
 
+#include "app/Globals.h"
 #include "framework/Grids.h"
 #include "framework/Printers.h"
 #include "framework/StdCtrls.h"
@@ -629,6 +630,107 @@ TEST_F(Printing, APdfCutShortByAFileSizeLimitIsAFailure)
     EXPECT_EQ(std::count(log.begin(), log.end(), "Memory channels printed"), 1);
     EXPECT_GT(std::filesystem::file_size(pdf), limit);
     EXPECT_EQ(PdfPages(pdf), 2);
+}
+
+// The longest text a menu entry's value can show.
+std::string LongestValue(const TMenuEntry& e)
+{
+    std::string longest, item;
+    std::istringstream list(e.MenuValueList);
+    while (std::getline(list, item, ',')) {
+        item.erase(std::remove(item.begin(), item.end(), '"'), item.end());
+        if (item.size() > longest.size())
+            longest = item;
+    }
+    return longest;
+}
+
+struct PdfWord {
+    int Page;
+    double XMin, YMin, XMax, YMax, PageWidth, PageHeight;
+    std::string Text;
+};
+
+// Every word of the PDF with its box, as poppler's text extraction places it.
+std::vector<PdfWord> PdfWordBoxes(const std::string& pdf)
+{
+    const std::string html = Output("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
+    const std::regex page(R"re(<page width="([0-9.]+)" height="([0-9.]+)">)re");
+    const std::regex word(
+        R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="([-0-9.]+)" yMax="([-0-9.]+)">([^<]*)</word>)re");
+    std::vector<PdfWord> words;
+    double w = 0, h = 0;
+    int n = 0;
+    std::istringstream lines(html);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, page)) {
+            w = std::stod(m[1]);
+            h = std::stod(m[2]);
+            ++n;
+        } else if (std::regex_search(line, m, word)) {
+            words.push_back({n, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), w, h, m[5]});
+        }
+    }
+    return words;
+}
+
+std::string WithoutSpaces(std::string s)
+{
+    s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
+    return s;
+}
+
+TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
+{
+    UseRealPrinter();
+    UseRealFontList();
+    SetColumns(true);
+    Form1->MenuValue_setting->SetChecked(true);
+    // The longest description the edit panel takes, in the widest letter.
+    FillMemories(std::string(20, 'W'));
+    Printer()->PrintToFile = true;
+    Printer()->PaperWidth = 215.9;
+    Printer()->PaperHeight = 279.4;
+
+    for (int model = 1; model <= RadioTypeCount; ++model) {
+        CurrentRadio = std::uint8_t(model);
+        Form1->ChangeRadioHandle(false);
+        TStringGrid* menu = Form1->MenuGrid;
+        for (int r = 1; CurrentMenuSet && r < menu->RowCount(); ++r) {
+            const int entry = StrToIntDef(menu->GetCell(4, r), 0);
+            menu->SetCell(2, r, LongestValue(MenuTable[CurrentMenuSet][std::size_t(entry)]));
+            menu->SetCell(3, r, "12");
+        }
+        for (std::uint8_t table : {0, 1}) {
+            if (table == 1 && CurrentMenuSet == 0)
+                continue;
+            const std::string name = RadioTypeTable[model].RadioName + std::string(table ? " menu" : " memories");
+            const std::string pdf = configDir_ + "/" + name + ".pdf";
+            Printer()->FileName = pdf;
+            ASSERT_TRUE(Form1->PrintTableWithoutPreview(table)) << name;
+            EXPECT_NE(Output("pdfinfo '" + pdf + "'").find("612 x 792 pts (letter)"), std::string::npos) << name;
+
+            std::string text;
+            for (const PdfWord& w : PdfWordBoxes(pdf)) {
+                EXPECT_TRUE(w.XMin >= 0 && w.YMin >= 0 && w.XMax <= w.PageWidth && w.YMax <= w.PageHeight)
+                    << name << " page " << w.Page << ": \"" << w.Text << "\" at " << w.XMin << ","
+                    << w.YMin << "-" << w.XMax << "," << w.YMax;
+                text += w.Text;
+            }
+            // Nothing of the table is lost at an edge: every cell is there whole.
+            TStringGrid* grid = table ? menu : Form1->MemGrid;
+            for (int r = 0; r < grid->RowCount(); ++r)
+                for (int c = 0; c < 8; ++c) {
+                    if (PrintMemForm->PrintMemGrid1->ColWidth(c) == 0)
+                        continue;
+                    const std::string cell = WithoutSpaces(grid->GetCell(c, r));
+                    EXPECT_NE(text.find(cell), std::string::npos) << name << " row " << r << ": " << cell;
+                    if (text.find(cell) == std::string::npos)
+                        break;
+                }
+        }
+    }
 }
 
 } // namespace
