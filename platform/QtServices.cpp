@@ -547,9 +547,7 @@ public:
         QPrinter p(QPrinter::HighResolution);
         Configure(p, target);
         QPrintDialog dlg(&p);
-        const int pages = std::max(1, target.MaxPage);
-        dlg.setMinMax(1, pages);
-        dlg.setOption(QAbstractPrintDialog::PrintPageRange, pages > 1);
+        dlg.setMinMax(1, std::max(1, target.MaxPage));
         const QPageSize offered = p.pageLayout().pageSize();
         if (dlg.exec() != QDialog::Accepted)
             return false;

@@ -13,7 +13,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrintDialog>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <cups/cups.h>
@@ -232,6 +235,38 @@ void ConfirmPrintDialogToPrinter(const std::string& printer)
         timer->deleteLater();
         if (auto* printers = dialog->findChild<QComboBox*>("printers"))
             printers->setCurrentIndex(printers->findText(QString::fromStdString(printer)));
+        dialog->accept();
+    });
+    timer->start();
+}
+
+// Into the file pdf through the real print dialog, with pages from..to and copies chosen on
+// its page and copy controls; reports the largest page the dialog offered.
+void ConfirmPrintDialogToFileWith(const std::string& pdf, int from, int to, int copies, int* offered)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+            printers->setCurrentIndex(printers->count() - 1);
+        if (auto* name = dialog->findChild<QLineEdit*>("filename"))
+            name->setText(QString::fromStdString(pdf));
+        auto* range = dialog->findChild<QRadioButton*>("printRange");
+        auto* first = dialog->findChild<QSpinBox*>("from");
+        auto* last = dialog->findChild<QSpinBox*>("to");
+        *offered = range && range->isEnabled() && last ? last->maximum() : 0;
+        if (range && first && last && *offered) {
+            range->setChecked(true);
+            first->setValue(from);
+            last->setValue(to);
+        }
+        if (auto* count = dialog->findChild<QSpinBox*>("copies"))
+            count->setValue(copies);
         dialog->accept();
     });
     timer->start();
@@ -731,6 +766,35 @@ TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
                 }
         }
     }
+}
+
+TEST_F(Printing, ThePrintDialogsPagesAndCopiesReachTheFile)
+{
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    const std::string pdf = configDir_ + "/second-twice.pdf";
+    int offered = -1;
+    ConfirmPrintDialogToFileWith(pdf, 2, 2, 2, &offered);
+    OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_EQ(offered, 2) << "the dialog offers the two pages there are";
+    EXPECT_EQ(Status(), "Print request send to print queue.");
+    ASSERT_EQ(PdfPages(pdf), 2) << "page 2, twice";
+    for (int page = 1; page <= 2; ++page) {
+        const auto words = PdfPageWords(pdf, page);
+        EXPECT_EQ(MemoryNumbersIn(words, 50, 99), 50) << page;
+        EXPECT_EQ(MemoryNumbersIn(words, 0, 49), 0) << page;
+    }
+
+    // A one-page printout offers its one page.
+    SetColumns(false);
+    const std::string one = configDir_ + "/one.pdf";
+    ConfirmPrintDialogToFileWith(one, 1, 1, 1, &offered);
+    OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_EQ(offered, 1);
+    EXPECT_EQ(PdfPages(one), 1);
 }
 
 } // namespace
