@@ -193,8 +193,13 @@ public:
     {
         EnsureGuiApplication();
         std::vector<std::string> names;
-        for (const QString& f : QFontDatabase::families())
+        // A family installed by several foundries is listed once, under its plain name.
+        for (QString f : QFontDatabase::families()) {
+            const qsizetype foundry = f.lastIndexOf(QLatin1String(" ["));
+            if (foundry > 0 && f.endsWith(QLatin1Char(']')))
+                f.truncate(foundry);
             names.push_back(FromText(f));
+        }
         // The names our font mapping resolves to an installed face are offered too.
         for (std::string& mapped : MappedFaceNames(names))
             names.push_back(std::move(mapped));

@@ -565,6 +565,16 @@ TEST_F(Printing, TheDefaultFontsAreInThisMachinesFontList)
         PrintMemForm->DefaultsButton->Click();
         EXPECT_EQ(NativeText(PrintMemForm->MainFontComboBox), "Arial Black");
         EXPECT_EQ(NativeText(PrintMemForm->TableFontComboBox), "Arial");
+        // One entry per family, even for one that two foundries installed.
+        auto* combo = qobject_cast<QComboBox*>(PrintMemForm->MainFontComboBox->NativeWidget());
+        ASSERT_NE(combo, nullptr);
+        std::set<std::string> seen;
+        for (int i = 0; i < combo->count(); ++i) {
+            const std::string name = combo->itemText(i).toStdString();
+            EXPECT_EQ(name.find(" ["), std::string::npos) << name;
+            EXPECT_TRUE(seen.insert(name).second) << name << " twice";
+        }
+        EXPECT_EQ(seen.count("Nimbus Sans"), 1u) << "fonts-urw-base35 installs it under two foundries";
         PrintMemForm->CancelButton->Click();
     });
     Form1->PrintMenuClick(nullptr);
