@@ -10,6 +10,7 @@
 #include "framework/Registry.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "platform/ScrollBar.h"
 #include "platform/WinReg.h"
 
 #include <algorithm>
@@ -197,6 +198,8 @@ void TPrintMemForm::setup()
     SetLeft(185);
     SetTop(110);
     CoolBar1->SetVisible(true);
+    // The page image scrolls beneath the settings bar, never over it.
+    CoolBar1->BringToFront();
     PrintMemGrid1->SetRowCount(51);
     PrintMemGrid2->SetRowCount(51);
 
@@ -289,6 +292,8 @@ int TPrintMemForm::MeasureTable(const bool (&Shown)[8])
     GridHeight = PrintMemGrid1->RowCount() * (t + 3);
     PrintMemGrid1->SetHeight(GridHeight);
     PrintMemGrid2->SetHeight(GridHeight);
+    // The scroll bar, when the page needs one, narrows the room the tables have.
+    UpdateScrollBar();
 
     TBitmap measure;
     measure.SetSize(1, 1);
@@ -441,6 +446,7 @@ void TPrintMemForm::SetPrintSize(bool Printing)
         Constraints()->SetMinHeight(600);
         Constraints()->SetMaxHeight(600);
     }
+    UpdateScrollBar();
 }
 
 // One page image, laid out for printing and drawn on the printer's current page.
@@ -539,19 +545,64 @@ void TPrintMemForm::FormMouseWheelUp(TObject*, TShiftState, TPoint, bool& Handle
     Handled = true;
 }
 
-// Scrolling moves the page image (everything below the settings bar) up or down.
+// Scrolling moves the page image (everything below the settings bar) up or down, beneath
+// the bar.
 void TPrintMemForm::SetScrollPosition(int Value)
 {
     const int pageBottom = GridHeight + 210;
     const int most = std::max(0, pageBottom - ClientHeight());
     Value = std::clamp(Value, 0, most);
     const int delta = FScroll - Value;
-    if (delta == 0)
-        return;
-    FScroll = Value;
-    for (int i = 0; i < ControlCount(); ++i) {
-        TControl* c = Controls(i);
-        if (c != CoolBar1)
-            c->SetTop(c->Top() + delta);
+    if (delta != 0) {
+        FScroll = Value;
+        for (int i = 0; i < ControlCount(); ++i) {
+            TControl* c = Controls(i);
+            if (c != CoolBar1)
+                c->SetTop(c->Top() + delta);
+        }
     }
+    UpdateScrollBar();
+}
+
+// The scroll bar spans the whole page image and shows only while part of it is out of view.
+void TPrintMemForm::UpdateScrollBar()
+{
+    if (!HandleAllocated())
+        return;
+    SCROLLINFO info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = GridHeight + 210 - 1;
+    info.nPage = UINT(std::max(0, ClientHeight()));
+    info.nPos = FScroll;
+    SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+    // A bar that appeared or went changed the client height: the range follows it.
+    if (info.nPage != UINT(std::max(0, ClientHeight()))) {
+        info.nPage = UINT(std::max(0, ClientHeight()));
+        SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+    }
+}
+
+void TPrintMemForm::WMVScroll(TMessage& M)
+{
+    const int page = std::max(10, ClientHeight() - CoolBar1->Height());
+    int pos = FScroll;
+    switch (int(LOWORD(M.WParam))) {
+    case SB_LINEUP: pos -= 10; break;
+    case SB_LINEDOWN: pos += 10; break;
+    case SB_PAGEUP: pos -= page; break;
+    case SB_PAGEDOWN: pos += page; break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = GridHeight + 210; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO info;
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(Handle(), SB_VERT, &info);
+        pos = info.nTrackPos;
+        break;
+    }
+    default: return;
+    }
+    SetScrollPosition(pos);
 }

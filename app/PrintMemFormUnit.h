@@ -97,7 +97,11 @@ public:
     int ScrollPosition() const { return FScroll; }
     void SetScrollPosition(int Value);
 
+protected:
+    void WMVScroll(TMessage& M) override;
+
 private:
+    void UpdateScrollBar();
     void PrintPage(TPrinter* Printer);
     void SetPrintSize(bool Printing);
     int MeasureTable(const bool (&Shown)[8]);

@@ -8,6 +8,7 @@
 #include "framework/StdCtrls.h"
 
 #include "platform/Gdi.h"
+#include "platform/QtWindow.h"
 #include "textview/TextView.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -805,6 +807,52 @@ TEST_F(Printing, ThePrintDialogsPagesAndCopiesReachTheFile)
     Form1->PrintMenuClick(nullptr);
     EXPECT_EQ(offered, 1);
     EXPECT_EQ(PdfPages(one), 1);
+}
+
+TEST_F(Printing, ThePreviewScrollsBeneathItsSettingsBarWithAScrollBar)
+{
+    SetColumns(true);
+    FillMemories("");
+    bool checked = false;
+    OnNextShow(PrintMemForm, [&checked] {
+        checked = true;
+        QWidget* window = WindowWidget(PrintMemForm->Handle());
+        ASSERT_NE(window, nullptr);
+        QScrollBar* bar = nullptr;
+        for (QScrollBar* b : window->findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
+            if (b->orientation() == Qt::Vertical)
+                bar = b;
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(bar->isVisibleTo(window)) << "the page is taller than the window";
+
+        bool handled = false;
+        for (int i = 0; i < 20; ++i)
+            PrintMemForm->FormMouseWheelDown(PrintMemForm, {}, {}, handled);
+        Application->ProcessMessages();
+        EXPECT_EQ(PrintMemForm->ScrollPosition(), 200);
+        EXPECT_EQ(bar->value(), 200) << "the scroll bar follows the wheel";
+
+        // The grids (red here) have moved up into the settings bar's rows: it covers them.
+        const QImage shot = window->grab().toImage();
+        const int barBottom = PrintMemForm->CoolBar1->Height();
+        int inBar = 0, below = 0;
+        for (int y = 2; y < shot.height(); y += 2)
+            for (int x = 0; x < shot.width(); x += 2)
+                if ((shot.pixel(x, y) & 0xFFFFFF) == 0xFF0000)
+                    ++(y < barBottom ? inBar : below);
+        EXPECT_EQ(inBar, 0);
+        EXPECT_GT(below, 0);
+
+        // Without a wheel, the scroll bar reaches the page's last line.
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        Application->ProcessMessages();
+        EXPECT_EQ(PrintMemForm->ScrollPosition(), GridHeight + 210 - PrintMemForm->ClientHeight());
+        EXPECT_LE(PrintMemForm->Label6->Top() + PrintMemForm->Label6->Height(), PrintMemForm->ClientHeight());
+        EXPECT_GT(PrintMemForm->Label6->Top(), barBottom);
+        PrintMemForm->CancelButton->Click();
+    });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_TRUE(checked);
 }
 
 } // namespace
