@@ -43,6 +43,7 @@ namespace {
 
 void InitFormsModule()
 {
+    GetFormatSettings();
     RegisterFormClasses();
     RegisterStdControlsClasses();
     RegisterComControlsClasses();

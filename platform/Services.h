@@ -119,7 +119,15 @@ struct PrintTarget {
     std::string PdfFileName;
     std::string Title;
     PageOrientation Orientation = PageOrientation::Portrait;
+    // The paper's portrait size in millimetres; 0 by 0: the printer's default paper.
+    double PaperWidth = 0;
+    double PaperHeight = 0;
     int Copies = 1;
+    bool Collate = true;
+    // The pages the printout has (what the dialog offers), and the range chosen (0: all).
+    int MaxPage = 1;
+    int FromPage = 0;
+    int ToPage = 0;
 };
 
 // A running print job. Dc() draws on the current page in device pixels.
@@ -130,9 +138,10 @@ public:
     virtual const PaintDeviceInfo& Page() const = 0;
     // False and a message when the next page cannot be started.
     virtual bool NewPage(std::string& error) = 0;
-    // Finishes the job; false and a message when the output could not be completed.
+    // Finishes the job; false and a message when the output could not be completed: a PDF
+    // file not written whole, a job the printer's queue did not take.
     virtual bool Finish(std::string& error) = 0;
-    // Drops the job; a partial PDF file is removed.
+    // Drops the job; nothing reaches the file or the printer.
     virtual void Abort() = 0;
 };
 
@@ -143,7 +152,8 @@ public:
     virtual std::string DefaultPrinterName() = 0; // empty when there is none
     // The page a job on target would have, without starting one.
     virtual PaintDeviceInfo PageInfo(const PrintTarget& target) = 0;
-    // The printer set-up dialog; true (and the changed target) when confirmed.
+    // The printer set-up dialog; true (and the changed target: printer or file, paper,
+    // orientation, copies and page range) when confirmed.
     virtual bool SetupDialog(PrintTarget& target) = 0;
     // Null and a message when the job cannot be started.
     virtual std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) = 0;
