@@ -768,6 +768,9 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
             return ERROR_INVALID_PARAMETER;
         std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
         if (Value* v = t.node->FindValue(name)) {
+            // Settings written back unchanged at every start cost no disk write.
+            if (v->type == dwType && v->data == data)
+                return ERROR_SUCCESS;
             v->type = dwType;
             v->data = std::move(data);
         } else {
