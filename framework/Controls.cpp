@@ -1566,7 +1566,8 @@ void TWinControl::Invalidate()
 
 void TWinControl::Update()
 {
-    if (FHandle)
+    // A control not on screen paints what is pending when it is shown.
+    if (FHandle && IsWindowVisible(FHandle))
         UpdateWindow(FHandle);
 }
 

@@ -9,7 +9,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <QScreen>
+#include <QTransform>
 
 #include <algorithm>
 #include <array>
@@ -136,11 +138,11 @@ struct PenObj : HPEN__ {
 };
 struct BitmapObj : HBITMAP__ {
     QImage Image;
-    // The picture with its transparent colour cut out, made by the first TransparentBlt
+    // Where the picture is not of its transparent colour: made by the first TransparentBlt
     // and kept while neither the picture nor the colour changes.
-    QImage Masked;
-    qint64 MaskedKey = 0;
-    COLORREF MaskedColor = 0;
+    QRegion Opaque;
+    qint64 OpaqueKey = 0;
+    COLORREF OpaqueColor = 0;
 };
 struct RgnObj : HRGN__ {
     QRect Rect;
@@ -557,6 +559,9 @@ struct DcState {
 struct HDC__ {
     enum KindType { Memory, Image, Painter, Window, Screen } Kind = Memory;
     QImage* Target = nullptr;    // Image and Window contexts
+    // A window context looks its window's image up when first drawn on: one that only
+    // measures text leaves the window without one.
+    bool TargetPending = false;
     QPainter* External = nullptr; // Painter contexts
     double Scale = 1.0;           // Painter contexts: device pixels per unit
     PaintDeviceInfo Device;
@@ -635,14 +640,21 @@ void FreeDC(HDC dc)
     delete dc;
 }
 
+QImage* WindowSurface(HWND hwnd);
+
 // The image a context draws on, or null when it draws through an external painter.
 QImage* Surface(HDC dc)
 {
     switch (dc->Kind) {
     case HDC__::Memory:
         return dc->St.Bitmap->Image.isNull() ? &dc->Scratch : &dc->St.Bitmap->Image;
-    case HDC__::Image:
     case HDC__::Window:
+        if (dc->TargetPending) {
+            dc->TargetPending = false;
+            dc->Target = WindowSurface(dc->Hwnd);
+        }
+        return dc->Target ? dc->Target : &dc->Scratch;
+    case HDC__::Image:
         return dc->Target ? dc->Target : &dc->Scratch;
     case HDC__::Screen:
         return &dc->Scratch;
@@ -1702,22 +1714,36 @@ BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 }
 
 namespace {
-const QImage& MaskedImage(BitmapObj* b, COLORREF transparent)
+QRegion OpaquePart(const QImage& image, COLORREF transparent)
 {
-    if (!b->Masked.isNull() && b->MaskedKey == b->Image.cacheKey() && b->MaskedColor == transparent)
-        return b->Masked;
-    QImage m = b->Image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage img = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
     const QRgb key = qRgb(GetRValue(transparent), GetGValue(transparent), GetBValue(transparent));
-    for (int y = 0; y < m.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(m.scanLine(y));
-        for (int x = 0; x < m.width(); ++x)
-            if ((row[x] | 0xff000000u) == key)
-                row[x] = 0;
+    std::vector<QRect> runs;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width();) {
+            while (x < img.width() && (row[x] | 0xff000000u) == key)
+                ++x;
+            const int start = x;
+            while (x < img.width() && (row[x] | 0xff000000u) != key)
+                ++x;
+            if (x > start)
+                runs.emplace_back(start, y, x - start, 1);
+        }
     }
-    b->Masked = std::move(m);
-    b->MaskedKey = b->Image.cacheKey();
-    b->MaskedColor = transparent;
-    return b->Masked;
+    QRegion r;
+    r.setRects(runs.data(), static_cast<int>(runs.size()));
+    return r;
+}
+
+const QRegion& OpaqueRegion(BitmapObj* b, COLORREF transparent)
+{
+    if (b->OpaqueKey != b->Image.cacheKey() || b->OpaqueColor != transparent || b->OpaqueKey == 0) {
+        b->Opaque = OpaquePart(b->Image, transparent);
+        b->OpaqueKey = b->Image.cacheKey();
+        b->OpaqueColor = transparent;
+    }
+    return b->Opaque;
 }
 } // namespace
 
@@ -1728,11 +1754,22 @@ BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy
         return FALSE;
     if (src->Kind != HDC__::Memory || !src->St.Bitmap || src->St.Bitmap->Image.isNull())
         return FALSE;
-    const QImage& masked = MaskedImage(src->St.Bitmap, transparent & 0xffffff);
+    BitmapObj* b = src->St.Bitmap;
+    const QRect from(sx + src->St.Origin.x, sy + src->St.Origin.y, sw, sh);
     const QRect target(x, y, w, h);
+    QRegion opaque = OpaqueRegion(b, transparent & 0xffffff) & from;
+    opaque.translate(x - from.x(), y - from.y());
+    if (w != sw || h != sh) {
+        QTransform stretch;
+        stretch.translate(x, y);
+        stretch.scale(double(w) / sw, double(h) / sh);
+        stretch.translate(-x, -y);
+        opaque = stretch.map(opaque);
+    }
     Paint p(dst, target);
-    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p->drawImage(target, masked, QRect(sx + src->St.Origin.x, sy + src->St.Origin.y, sw, sh));
+    p->setClipRegion(opaque, Qt::IntersectClip);
+    p->setCompositionMode(QPainter::CompositionMode_Source);
+    p->drawImage(target, b->Image, from);
     return TRUE;
 }
 
@@ -1782,7 +1819,7 @@ HDC GetDC(HWND hwnd)
 {
     HDC dc = NewDC(hwnd ? HDC__::Window : HDC__::Screen);
     dc->Hwnd = hwnd;
-    dc->Target = WindowSurface(hwnd);
+    dc->TargetPending = hwnd != nullptr;
     return dc;
 }
 

@@ -382,7 +382,8 @@ BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
 BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop);
-// Copies the pixels of a memory context's bitmap that are not of the transparent colour.
+// Copies the pixels of a memory context's bitmap that are not of the transparent colour; what
+// is left out is worked out once per picture and colour.
 BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                     UINT transparent);
 constexpr int BLACKONWHITE = 1;
