@@ -529,24 +529,32 @@ public:
 
     void paintEvent(QPaintEvent* e) override
     {
-        QPointer<QmWindow> self(this);
-        Painting = true;
-        ChangedWhilePainting = QRegion();
-        PaintPending();
-        if (!self)
-            return;
-        Painting = false;
-        // What the procedure drew inside this event's area is shown below; only the rest
-        // needs another paint. Asking for each drawing call posts one event apiece.
-        const QRegion outside = ChangedWhilePainting - e->region();
-        if (!outside.isEmpty())
-            update(outside);
-        QPainter p(this);
         QRect c = ClientArea();
+        // Only the frame or the menu bar is being shown: the client area (often covered by
+        // the children) keeps what it has pending and needs no image yet.
+        const bool clientShown = e->region().intersects(c);
+        if (clientShown) {
+            QPointer<QmWindow> self(this);
+            Painting = true;
+            ChangedWhilePainting = QRegion();
+            PaintPending();
+            if (!self)
+                return;
+            Painting = false;
+            // What the procedure drew inside this event's area is shown below; only the rest
+            // needs another paint. Asking for each drawing call posts one event apiece.
+            const QRegion outside = ChangedWhilePainting - e->region();
+            if (!outside.isEmpty())
+                update(outside);
+            c = ClientArea();
+        }
+        QPainter p(this);
         p.setClipRect(e->rect());
         if (parentWidget() && (NonClient.left || NonClient.top || NonClient.right || NonClient.bottom)) {
             p.fillRect(rect(), QColor(128, 128, 128));
         }
+        if (!clientShown)
+            return;
         if (Native)
             p.fillRect(c, Qt::white);
         else
