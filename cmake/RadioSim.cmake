@@ -16,3 +16,10 @@ qm_tests(radiosim radiosim)
 if(TARGET app_tests)
   target_link_libraries(app_tests PRIVATE radiosim)
 endif()
+
+# The program itself, as a person starts it, and the example it is shown with.
+if(TARGET radiosim_tests)
+  target_compile_definitions(radiosim_tests PRIVATE RADIOSIM_TOOL="$<TARGET_FILE:radiosim_tool>"
+    RADIOSIM_EXAMPLE="${CMAKE_SOURCE_DIR}/tools/radiosim/example-memories.txt")
+  add_dependencies(radiosim_tests radiosim_tool)
+endif()
