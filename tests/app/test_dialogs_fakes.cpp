@@ -71,25 +71,35 @@ std::vector<std::string> Opened() { return Fakes()->Shell.Opened; }
 void UseRealPrinter() { InstallPrintService(nullptr); }
 void UseRealFontList() { InstallFontListService(nullptr); }
 
-void ConfirmPrintDialogToFile(const std::string& pdf)
+void WhenPrintDialogShows(std::function<void(QPrintDialog*)> answer)
 {
     // The dialog runs its own modal loop: look for it from a timer of that loop.
     auto* timer = new QTimer;
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, pdf] {
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
         auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         timer->stop();
         timer->deleteLater();
-        // Printing into a file is the last choice of the printer list.
-        if (auto* printers = dialog->findChild<QComboBox*>("printers"))
-            printers->setCurrentIndex(printers->count() - 1);
-        if (auto* name = dialog->findChild<QLineEdit*>("filename"))
-            name->setText(QString::fromStdString(pdf));
+        answer(dialog);
         dialog->accept();
     });
     timer->start();
+}
+
+void ChoosePrintToFile(QPrintDialog* dialog, const std::string& pdf)
+{
+    // Printing into a file is the last choice of the printer list.
+    if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+        printers->setCurrentIndex(printers->count() - 1);
+    if (auto* name = dialog->findChild<QLineEdit*>("filename"))
+        name->setText(QString::fromStdString(pdf));
+}
+
+void ConfirmPrintDialogToFile(const std::string& pdf)
+{
+    WhenPrintDialogShows([pdf](QPrintDialog* dialog) { ChoosePrintToFile(dialog, pdf); });
 }
 
 int DocumentCount() { return int(Fakes()->Printing.Documents.size()); }

@@ -1,8 +1,11 @@
 #pragma once
 // The scripted services as the dialog and print tests need them, behind plain declarations.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+class QPrintDialog;
 
 namespace dlgtest {
 
@@ -21,6 +24,9 @@ void UseRealPrinter();
 void UseRealFontList();
 // The next real print dialog is confirmed choosing to print into the file pdf.
 void ConfirmPrintDialogToFile(const std::string& pdf);
+// Answers the real print dialog once it shows, then confirms it.
+void WhenPrintDialogShows(std::function<void(QPrintDialog*)> answer);
+void ChoosePrintToFile(QPrintDialog* dialog, const std::string& pdf);
 
 int DocumentCount();
 int PageCount(int doc);

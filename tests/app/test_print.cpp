@@ -227,37 +227,18 @@ private:
 // Picks printer in the real print dialog and confirms it.
 void ConfirmPrintDialogToPrinter(const std::string& printer)
 {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, printer] {
-        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer->stop();
-        timer->deleteLater();
+    WhenPrintDialogShows([printer](QPrintDialog* dialog) {
         if (auto* printers = dialog->findChild<QComboBox*>("printers"))
             printers->setCurrentIndex(printers->findText(QString::fromStdString(printer)));
-        dialog->accept();
     });
-    timer->start();
 }
 
 // Into the file pdf through the real print dialog, with pages from..to and copies chosen on
 // its page and copy controls; reports the largest page the dialog offered.
 void ConfirmPrintDialogToFileWith(const std::string& pdf, int from, int to, int copies, int* offered)
 {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (auto* printers = dialog->findChild<QComboBox*>("printers"))
-            printers->setCurrentIndex(printers->count() - 1);
-        if (auto* name = dialog->findChild<QLineEdit*>("filename"))
-            name->setText(QString::fromStdString(pdf));
+    WhenPrintDialogShows([=](QPrintDialog* dialog) {
+        ChoosePrintToFile(dialog, pdf);
         auto* range = dialog->findChild<QRadioButton*>("printRange");
         auto* first = dialog->findChild<QSpinBox*>("from");
         auto* last = dialog->findChild<QSpinBox*>("to");
@@ -269,9 +250,7 @@ void ConfirmPrintDialogToFileWith(const std::string& pdf, int from, int to, int 
         }
         if (auto* count = dialog->findChild<QSpinBox*>("copies"))
             count->setValue(copies);
-        dialog->accept();
     });
-    timer->start();
 }
 
 class Printing : public DialogTest {

@@ -260,8 +260,8 @@ TEST_F(StartupDamagedPortSettings, KeepDefaultsAndStillApplyTheModel)
     EXPECT_FALSE(RadioBusy);
 }
 
-// A settings file damaged in one line costs that setting only, and the user is told once.
-class StartupDamagedSettingsFile : public ProgramTest {
+// A settings file holding a few values, then changed on disk as the test says before the start.
+class StartupSettingsFileTest : public ProgramTest {
 protected:
     void BeforeStart() override
     {
@@ -276,12 +276,22 @@ protected:
             text.assign(std::istreambuf_iterator<char>(in), {});
         }
         ASSERT_NE(text.find("RxDelay"), std::string::npos);
+        Change(text);
+        RegistryReload();
+    }
+    virtual void Change(const std::string& text) = 0;
+    std::string file_;
+};
+
+// A settings file damaged in one line costs that setting only, and the user is told once.
+class StartupDamagedSettingsFile : public StartupSettingsFileTest {
+protected:
+    void Change(const std::string& text) override
+    {
         damagedLine_ = std::count(text.begin(), text.end(), '\n') + 2;
         // Cut short in its last line, as a full disk or a crash leaves it.
         std::ofstream(file_, std::ios::binary | std::ios::app) << "[Software\\Quillmere\\RadioType]\n\"TxDelay\"=sz:\"2";
-        RegistryReload();
     }
-    std::string file_;
     std::size_t damagedLine_ = 0;
 };
 
@@ -306,28 +316,15 @@ TEST_F(StartupDamagedSettingsFile, KeepsEveryOtherValueAndSaysSoOnce)
 
 // A settings file saved by a text editor, with CR LF line ends and a byte-order mark, is
 // read whole and is no damaged file.
-class StartupEditedSettingsFile : public ProgramTest {
+class StartupEditedSettingsFile : public StartupSettingsFileTest {
 protected:
-    void BeforeStart() override
+    void Change(const std::string& text) override
     {
-        WriteValue("ComPort", "Port", SecondTestPort);
-        WriteValue("RadioType", "Name", "TS-850SAT");
-        WriteValue("RadioType", "RxDelay", "750");
-        WriteValue("Options", "AutoLoadOption", "3");
-        file_ = configDir_ + "/quillmere/registry.txt";
-        std::string text;
-        {
-            std::ifstream in(file_, std::ios::binary);
-            text.assign(std::istreambuf_iterator<char>(in), {});
-        }
-        ASSERT_NE(text.find("RxDelay"), std::string::npos);
         std::string edited = "\xEF\xBB\xBF";
         for (char c : text)
             edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
         std::ofstream(file_, std::ios::binary | std::ios::trunc) << edited;
-        RegistryReload();
     }
-    std::string file_;
 };
 
 TEST_F(StartupEditedSettingsFile, IsReadWhole)
