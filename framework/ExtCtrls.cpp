@@ -403,7 +403,24 @@ void TCustomRadioGroup::ItemsChanged()
     for (size_t i = 0; i < FButtons.size(); ++i)
         FButtons[i]->SetChecked(static_cast<int>(i) == FItemIndex);
     FUpdating = false;
+    UpdateTabStops();
     ArrangeButtons();
+}
+
+void TCustomRadioGroup::UpdateTabStops()
+{
+    for (size_t i = 0; i < FButtons.size(); ++i)
+        FButtons[i]->SetTabStop(FItemIndex >= 0 ? static_cast<int>(i) == FItemIndex : i == 0);
+}
+
+void TCustomRadioGroup::WMSetFocus(TMessage& M)
+{
+    TCustomControl::WMSetFocus(M);
+    for (TRadioButton* b : FButtons)
+        if (b->TabStop() && b->CanFocus()) {
+            b->SetFocus();
+            break;
+        }
 }
 
 void TCustomRadioGroup::ArrangeButtons()
@@ -438,6 +455,7 @@ void TCustomRadioGroup::ButtonClick(TObject* Sender)
     if (it == FButtons.end())
         return;
     FItemIndex = static_cast<int>(it - FButtons.begin());
+    UpdateTabStops();
     Click();
 }
 
@@ -456,6 +474,7 @@ void TCustomRadioGroup::SetItemIndex(int v)
             b->SetChecked(false);
         FUpdating = false;
         FItemIndex = -1;
+        UpdateTabStops();
         return;
     }
     // Checking the button clicks it, which sets the index and fires OnClick.
@@ -473,6 +492,7 @@ void TCustomRadioGroup::Loaded()
         FItemIndex = v;
     }
     FUpdating = false;
+    UpdateTabStops();
     ArrangeButtons();
 }
 
