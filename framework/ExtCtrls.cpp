@@ -391,6 +391,15 @@ void TCustomRadioGroup::ItemsChanged()
     while (static_cast<int>(FButtons.size()) < FItems->Count()) {
         auto* b = new TRadioButton(this);
         b->OnClick = TNotifyEvent([this](TObject* s) { ButtonClick(s); }, this);
+        // The arrows move the check and the focus among the group's buttons.
+        b->WindowProc = [this, b](TMessage& M) {
+            if (M.Msg == WM_KEYDOWN && (M.WParam == VK_UP || M.WParam == VK_DOWN || M.WParam == VK_LEFT ||
+                                        M.WParam == VK_RIGHT)) {
+                MoveCheck(b, M.WParam == VK_DOWN || M.WParam == VK_RIGHT);
+                return;
+            }
+            b->WndProc(M);
+        };
         b->SetParent(this);
         FButtons.push_back(b);
     }
@@ -405,6 +414,24 @@ void TCustomRadioGroup::ItemsChanged()
     FUpdating = false;
     UpdateTabStops();
     ArrangeButtons();
+}
+
+void TCustomRadioGroup::MoveCheck(TRadioButton* From, bool Forward)
+{
+    const int n = ButtonCount();
+    const auto it = std::find(FButtons.begin(), FButtons.end(), From);
+    if (it == FButtons.end())
+        return;
+    int i = static_cast<int>(it - FButtons.begin());
+    for (int step = 1; step < n; ++step) {
+        TRadioButton* b = FButtons[static_cast<size_t>((i + (Forward ? step : n - step)) % n)];
+        if (b->CanFocus()) {
+            KeyboardFocusMove byKeyboard;
+            b->SetFocus();
+            b->SetChecked(true);
+            return;
+        }
+    }
 }
 
 void TCustomRadioGroup::UpdateTabStops()

@@ -148,6 +148,7 @@ protected:
 private:
     // One Tab stop: the checked button, or the first when none is.
     void UpdateTabStops();
+    void MoveCheck(TRadioButton* From, bool Forward);
     void ItemsChanged();
     void ArrangeButtons();
     void ButtonClick(TObject* Sender);
