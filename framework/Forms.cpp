@@ -700,7 +700,9 @@ void TApplication::Run()
 {
     Initialize();
     FRunning = true;
-    if (FMainForm)
+    // A main form shown already stays where it is: a window shown after it (the splash)
+    // keeps its place on top.
+    if (FMainForm && !FMainForm->Visible())
         FMainForm->Show();
     while (!FTerminated) {
         if (FMainForm && !FMainForm->Visible())
