@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QPointer>
 #include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
@@ -97,10 +98,25 @@ XSession& Session()
     return s;
 }
 
+std::vector<QPointer<QTimer>>& Polls()
+{
+    static std::vector<QPointer<QTimer>> polls;
+    return polls;
+}
+
+// Ends every poll still running: they refer to the caller's variables and forms.
+void StopPolls()
+{
+    for (QPointer<QTimer>& t : Polls())
+        delete t.data();
+    Polls().clear();
+}
+
 // Runs check on the event loop every 20 ms until it returns true or ms pass; then gives up.
 void Poll(std::function<bool()> check, int ms, std::function<void()> onTimeout)
 {
     auto* t = new QTimer;
+    Polls().push_back(t);
     const DWORD start = EventLoopTicks();
     QObject::connect(t, &QTimer::timeout, [t, start, ms, check = std::move(check), onTimeout = std::move(onTimeout)] {
         if (check()) {
@@ -216,6 +232,7 @@ protected:
         // Whatever act did, the modal window must end within this time.
         Poll([form] { return !form->Visible(); }, 15000, [form] { form->SetModalResult(mrCancel); });
         handler();
+        StopPolls();
         return ran;
     }
 };
