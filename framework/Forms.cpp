@@ -645,6 +645,7 @@ void TApplication::Initialize()
     EnsureGuiApplication();
     InitWindowAdaptor();
     SetHintPauseSource([] { return Application ? Application->HintPause : 500; });
+    WatchBlockedCloseRequests();
 }
 
 void TApplication::CreateForm(TClass FormClass, void* Reference)

@@ -85,6 +85,10 @@ void EndModalWindow(HWND h);
 // while it is still being withdrawn). True when it got there within timeoutMs.
 BOOL WaitWindowOnScreen(HWND h, DWORD timeoutMs);
 
+// Under X11: the window manager's request to close a window that a modal one blocks reaches
+// its procedure as WM_CLOSE (the toolkit would drop it). Idempotent.
+void WatchBlockedCloseRequests();
+
 // Hints. Where the mouse rests the window is sent CM_HINTSHOW with a WindowHintQuery (LParam)
 // holding the client point; the text it leaves (Windows-1252) shows as a tooltip for
 // HidePause milliseconds. The pause before it shows is asked of the pause source.

@@ -13,6 +13,8 @@
 #include <QWindow>
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -22,6 +24,7 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 #include "app/AppTestSupport.h"
 #include "framework/ComCtrls.h"
@@ -209,8 +212,9 @@ protected:
         return true;
     }
 
-    // Runs the menu handler; once form is on screen, act runs; a form that never gets there
-    // is cancelled so the handler returns. True when act ran.
+    // Runs the menu handler; once form is on screen, act runs; a form that never gets there,
+    // or that act does not end, is cancelled so the handler returns. True when act ran and the
+    // form ended without that.
     static bool WhileOnScreen(TCustomForm* form, const std::function<void()>& handler,
                               const std::function<void()>& act)
     {
@@ -230,10 +234,14 @@ protected:
                  form->SetModalResult(mrCancel);
              });
         // Whatever act did, the modal window must end within this time.
-        Poll([form] { return !form->Visible(); }, 15000, [form] { form->SetModalResult(mrCancel); });
+        bool forced = false;
+        Poll([form] { return !form->Visible(); }, 15000, [form, &forced] {
+            forced = true;
+            form->SetModalResult(mrCancel);
+        });
         handler();
         StopPolls();
-        return ran;
+        return ran && !forced;
     }
 };
 
@@ -311,11 +319,33 @@ TEST_F(DesktopTest, ModalDialogIsTransientOffersCloseOnlyAndLeavesTheMainWindows
     EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Search action canceled.");
 }
 
+xcb_atom_t Atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    free(r);
+    return a;
+}
+
+// The message a window manager sends when the user closes the window (Alt+F4, the close box).
+void RequestClose(QWidget* w)
+{
+    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = static_cast<xcb_window_t>(w->winId());
+    ev.type = Atom(c, "WM_PROTOCOLS");
+    ev.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(c);
+}
+
 TEST_F(DesktopTest, CloseRequestForTheMainWindowEndsTheModalWindow)
 {
     FileChanged = true;
-    ASSERT_TRUE(WhileOnScreen(PrintMemForm, [] { Form1->PrintMenuClick(nullptr); },
-                              [] { PostMessage(Form1->Handle(), WM_CLOSE, 0, 0); }));
+    ASSERT_TRUE(WhileOnScreen(PrintMemForm, [] { Form1->PrintMenuClick(nullptr); }, [] { RequestClose(Widget(Form1)); }));
     EXPECT_FALSE(PrintMemForm->Visible());
     EXPECT_TRUE(Form1->Visible());
     EXPECT_TRUE(ShownBoxes().empty()) << ShownBoxes().front().Text;
