@@ -1132,9 +1132,7 @@ std::map<HWND, Qt::WindowFlags>& ModalFlags()
     static std::map<HWND, Qt::WindowFlags> flags;
     return flags;
 }
-} // namespace
 
-namespace {
 constexpr int ReshowAfterMs = 750;
 
 // Shows w anew when it is meant to be on screen and is not: the window manager dropped the
