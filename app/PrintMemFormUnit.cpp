@@ -10,10 +10,12 @@
 #include "framework/Registry.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "platform/ScrollBar.h"
 #include "platform/WinReg.h"
 
 #include <algorithm>
 #include <charconv>
+#include <vector>
 
 TPrintMemForm* PrintMemForm = nullptr;
 int GridHeight = 0;
@@ -27,6 +29,11 @@ constexpr TColor DefaultText = 8421376;
 constexpr TColor DefaultBackground = 16777215;
 constexpr const char* DefaultMainFont = "Arial Black";
 constexpr const char* DefaultTableFont = "Arial";
+
+// Space kept free left and right of the tables on the page image.
+constexpr int PageMargin = 8;
+// Below this size (in points) two tables side by side are too small to read.
+constexpr int SmallestSideBySideSize = 6;
 
 struct NamedColor {
     const char* Name;
@@ -191,6 +198,8 @@ void TPrintMemForm::setup()
     SetLeft(185);
     SetTop(110);
     CoolBar1->SetVisible(true);
+    // The page image scrolls beneath the settings bar, never over it.
+    CoolBar1->BringToFront();
     PrintMemGrid1->SetRowCount(51);
     PrintMemGrid2->SetRowCount(51);
 
@@ -214,11 +223,12 @@ void TPrintMemForm::setup()
     PrintMemGrid1->SetVisible(true);
     PrintMemGrid2->SetVisible(true);
     Label2->SetCaption("Version: 2.4");
-    Label3->SetCaption(CurrentFileName);
+    Label3->SetCaption(ShownFileName(CurrentFileName));
     Label3->SetVisible(!CurrentFileName.empty());
 
     if (PrintTable == 0) {
         TStringGrid* mem = Form1->MemGrid;
+        FTableFontSize = mem->Font()->GetSize();
         for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2}) {
             g->Font()->Assign(mem->Font());
             for (int c = 0; c <= 7; ++c) {
@@ -232,6 +242,9 @@ void TPrintMemForm::setup()
                 PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + 50));
             }
     } else {
+        // The grids keep their font; only a size made smaller to fit an earlier page is undone.
+        if (FTableFontSize == 0)
+            FTableFontSize = PrintMemGrid1->Font()->GetSize();
         TStringGrid* menu = Form1->MenuGrid;
         const int n = menu->RowCount();
         if (n < 50) {
@@ -263,6 +276,53 @@ void TPrintMemForm::setup()
     PrintMemGrid2->SetCol(0);
 }
 
+// Row heights, the grids' height and the width of every shown column, in the table font as
+// Label5 shows it; gives the width W of one table.
+int TPrintMemForm::MeasureTable(const bool (&Shown)[8])
+{
+    Label5->Font()->Assign(PrintMemGrid1->Font());
+    Label5->SetCaption("abcdefghijklmnopqrstuvwxyz1234567890");
+    const int t = Label5->Height();
+
+    for (int r = 0; r < PrintMemGrid1->RowCount(); ++r) {
+        PrintMemGrid1->SetRowHeight(r, t + 2);
+        if (r < PrintMemGrid2->RowCount())
+            PrintMemGrid2->SetRowHeight(r, t + 2);
+    }
+    GridHeight = PrintMemGrid1->RowCount() * (t + 3);
+    PrintMemGrid1->SetHeight(GridHeight);
+    PrintMemGrid2->SetHeight(GridHeight);
+    // The scroll bar, when the page needs one, narrows the room the tables have.
+    UpdateScrollBar();
+
+    TBitmap measure;
+    measure.SetSize(1, 1);
+    measure.Canvas()->Font()->Assign(Label5->Font());
+    int W = 10;
+    for (int c = 0; c < 8; ++c) {
+        int width = 0;
+        if (Shown[c]) {
+            for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2})
+                for (int r = 0; r < g->RowCount(); ++r)
+                    width = std::max(width, measure.Canvas()->TextWidth(g->GetCell(c, r)));
+            width += 5;
+        }
+        PrintMemGrid1->SetColWidth(c, width);
+        W += width;
+    }
+    for (int c = 0; c < 8; ++c)
+        PrintMemGrid2->SetColWidth(c, PrintMemGrid1->ColWidth(c));
+    PrintMemGrid1->SetWidth(W);
+    PrintMemGrid2->SetWidth(W);
+    return W;
+}
+
+void TPrintMemForm::SetTableFontSize(int Size)
+{
+    PrintMemGrid1->Font()->SetSize(Size);
+    PrintMemGrid2->Font()->SetSize(Size);
+}
+
 void TPrintMemForm::DoUpdateAll(TObject*)
 {
     for (int c = 0; c < 8; ++c)
@@ -281,18 +341,8 @@ void TPrintMemForm::DoUpdateAll(TObject*)
         g->Font()->SetColor(GridTextColor->Selected());
         g->Font()->SetName(tableFont);
     }
-    Label5->Font()->Assign(PrintMemGrid1->Font());
-    Label5->SetCaption("abcdefghijklmnopqrstuvwxyz1234567890");
-    const int t = Label5->Height();
-
-    for (int r = 0; r < PrintMemGrid1->RowCount(); ++r) {
-        PrintMemGrid1->SetRowHeight(r, t + 2);
-        if (r < PrintMemGrid2->RowCount())
-            PrintMemGrid2->SetRowHeight(r, t + 2);
-    }
-    GridHeight = PrintMemGrid1->RowCount() * (t + 3);
-    PrintMemGrid1->SetHeight(GridHeight);
-    PrintMemGrid2->SetHeight(GridHeight);
+    if (FTableFontSize > 0)
+        SetTableFontSize(FTableFontSize);
 
     bool shown[8];
     for (int c = 0; c < 8; ++c) {
@@ -310,56 +360,49 @@ void TPrintMemForm::DoUpdateAll(TObject*)
             shown[c] = c < 3 || (c == 3 && Form1->MenuValue_setting->Checked());
         }
     }
+    int W = MeasureTable(shown);
 
-    // Widths measured in the table font, as Label5 would show each text.
-    TBitmap measure;
-    measure.SetSize(1, 1);
-    measure.Canvas()->Font()->Assign(Label5->Font());
-    int W = 10;
-    for (int c = 0; c < 8; ++c) {
-        int width = 0;
-        if (shown[c]) {
-            for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2})
-                for (int r = 0; r < g->RowCount(); ++r)
-                    width = std::max(width, measure.Canvas()->TextWidth(g->GetCell(c, r)));
-            width += 5;
+    // The page image is the window's client area: every table has to fit inside its width.
+    // Tables too wide are set in a smaller font; two halves that would become too small to
+    // read side by side go on two pages instead.
+    const int F = ClientWidth();
+    enum { SideBySide, Centred, TwoPages } layout;
+    if (PrintTable == 0)
+        layout = W <= 360 ? SideBySide : TwoPages;
+    else
+        layout = Form1->MenuGrid->RowCount() < 50 ? Centred : SideBySide;
+    const int base = PrintMemGrid1->Font()->GetSize();
+    auto fits = [&] { return (layout == SideBySide ? 2 * W + 3 * PageMargin : W + 2 * PageMargin) <= F; };
+    auto shrink = [&](int smallest) {
+        for (int size = base; !fits() && size > smallest;) {
+            const int needed = layout == SideBySide ? 2 * W + 3 * PageMargin : W + 2 * PageMargin;
+            size = std::max(smallest, std::min(size - 1, size * F / needed));
+            SetTableFontSize(size);
+            W = MeasureTable(shown);
         }
-        PrintMemGrid1->SetColWidth(c, width);
-        W += width;
+    };
+    if (layout == SideBySide) {
+        shrink(std::min(base, SmallestSideBySideSize));
+        if (!fits()) {
+            layout = TwoPages;
+            SetTableFontSize(base);
+            W = MeasureTable(shown);
+        }
     }
-    for (int c = 0; c < 8; ++c)
-        PrintMemGrid2->SetColWidth(c, PrintMemGrid1->ColWidth(c));
-    PrintMemGrid1->SetWidth(W);
-    PrintMemGrid2->SetWidth(W);
+    shrink(1);
 
-    const int F = Width();
-    auto sideBySide = [&] {
+    FSingleLeft = (F - W) / 2;
+    FPages = layout == TwoPages ? 2 : 1;
+    Label6->SetCaption(FPages == 2 ? "Page 1/2" : "Page 1/1");
+    TabSheet7->SetCaption(FPages == 2 ? "1 of 2 pages" : "1 page");
+    if (layout == SideBySide) {
         PrintMemGrid2->SetVisible(true);
         const int g = (F - W - W) / 3;
         PrintMemGrid1->SetLeft(g);
         PrintMemGrid2->SetLeft(2 * g + W);
-    };
-    auto centred = [&] {
-        PrintMemGrid2->SetVisible(false);
-        PrintMemGrid1->SetLeft((F - W) / 2);
-    };
-    if (PrintTable == 0) {
-        if (W <= 360) {
-            Label6->SetCaption("Page 1/1");
-            TabSheet7->SetCaption("1 page");
-            sideBySide();
-        } else {
-            Label6->SetCaption("Page 1/2");
-            TabSheet7->SetCaption("1 of 2 pages");
-            centred();
-        }
     } else {
-        Label6->SetCaption("Page 1/1");
-        TabSheet7->SetCaption("1 page");
-        if (Form1->MenuGrid->RowCount() < 50)
-            centred();
-        else
-            sideBySide();
+        PrintMemGrid2->SetVisible(false);
+        PrintMemGrid1->SetLeft(FSingleLeft);
     }
 
     Label4->SetCaption("Printed Date: " + DateToStr(Now()));
@@ -403,6 +446,7 @@ void TPrintMemForm::SetPrintSize(bool Printing)
         Constraints()->SetMinHeight(600);
         Constraints()->SetMaxHeight(600);
     }
+    UpdateScrollBar();
 }
 
 // One page image, laid out for printing and drawn on the printer's current page.
@@ -416,23 +460,43 @@ void TPrintMemForm::PrintPage(TPrinter* Printer)
         throw EPrinter("The page image could not be drawn.");
 }
 
+// The second page shows the right-hand table where the first showed the left-hand one.
+void TPrintMemForm::ShowPage(int Page)
+{
+    if (FPages < 2)
+        return;
+    const bool second = Page == 2;
+    SetLeft(185);
+    SetTop(110);
+    Label6->SetCaption(second ? "Page 2/2" : "Page 1/2");
+    PrintMemGrid1->SetVisible(!second);
+    PrintMemGrid2->SetVisible(second);
+    (second ? PrintMemGrid2 : PrintMemGrid1)->SetLeft(FSingleLeft);
+}
+
 void TPrintMemForm::DoPrint()
 {
     TPrinter* printer = Printer();
     printer->Title = "Quillmere";
-    // A file holds the whole printout; a printer gets each page as a job of its own.
+    const int first = printer->FromPage > 0 ? printer->FromPage : 1;
+    const int last = printer->ToPage > 0 ? std::min(printer->ToPage, FPages) : FPages;
+    if (first > last)
+        throw EPrinter("The printout has no page " + IntToStr(first) + ".");
+    // A file holds the whole printout, every copy in it; a printer gets each page as a job
+    // of its own and makes the copies itself.
     const bool oneFile = printer->ToFile();
+    const int copies = oneFile ? std::max(1, printer->Copies) : 1;
+    std::vector<int> pages;
+    for (int outer = 0; outer < (printer->Collate ? copies : 1); ++outer)
+        for (int page = first; page <= last; ++page)
+            for (int inner = 0; inner < (printer->Collate ? 1 : copies); ++inner)
+                pages.push_back(page);
     try {
-        printer->BeginDoc();
-        PrintPage(printer);
-        if (Label6->GetText() == "Page 1/2") {
-            SetLeft(185);
-            SetTop(110);
-            Label6->SetCaption("Page 2/2");
-            PrintMemGrid1->SetVisible(false);
-            PrintMemGrid2->SetVisible(true);
-            PrintMemGrid2->SetLeft((Width() - PrintMemGrid1->Width()) / 2);
-            if (oneFile) {
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            ShowPage(pages[i]);
+            if (i == 0) {
+                printer->BeginDoc();
+            } else if (oneFile) {
                 printer->NewPage();
             } else {
                 printer->EndDoc();
@@ -481,19 +545,64 @@ void TPrintMemForm::FormMouseWheelUp(TObject*, TShiftState, TPoint, bool& Handle
     Handled = true;
 }
 
-// Scrolling moves the page image (everything below the settings bar) up or down.
+// Scrolling moves the page image (everything below the settings bar) up or down, beneath
+// the bar.
 void TPrintMemForm::SetScrollPosition(int Value)
 {
     const int pageBottom = GridHeight + 210;
     const int most = std::max(0, pageBottom - ClientHeight());
     Value = std::clamp(Value, 0, most);
     const int delta = FScroll - Value;
-    if (delta == 0)
-        return;
-    FScroll = Value;
-    for (int i = 0; i < ControlCount(); ++i) {
-        TControl* c = Controls(i);
-        if (c != CoolBar1)
-            c->SetTop(c->Top() + delta);
+    if (delta != 0) {
+        FScroll = Value;
+        for (int i = 0; i < ControlCount(); ++i) {
+            TControl* c = Controls(i);
+            if (c != CoolBar1)
+                c->SetTop(c->Top() + delta);
+        }
     }
+    UpdateScrollBar();
+}
+
+// The scroll bar spans the whole page image and shows only while part of it is out of view.
+void TPrintMemForm::UpdateScrollBar()
+{
+    if (!HandleAllocated())
+        return;
+    SCROLLINFO info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = GridHeight + 210 - 1;
+    info.nPage = UINT(std::max(0, ClientHeight()));
+    info.nPos = FScroll;
+    SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+    // A bar that appeared or went changed the client height: the range follows it.
+    if (info.nPage != UINT(std::max(0, ClientHeight()))) {
+        info.nPage = UINT(std::max(0, ClientHeight()));
+        SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+    }
+}
+
+void TPrintMemForm::WMVScroll(TMessage& M)
+{
+    const int page = std::max(10, ClientHeight() - CoolBar1->Height());
+    int pos = FScroll;
+    switch (int(LOWORD(M.WParam))) {
+    case SB_LINEUP: pos -= 10; break;
+    case SB_LINEDOWN: pos += 10; break;
+    case SB_PAGEUP: pos -= page; break;
+    case SB_PAGEDOWN: pos += page; break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = GridHeight + 210; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO info;
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(Handle(), SB_VERT, &info);
+        pos = info.nTrackPos;
+        break;
+    }
+    default: return;
+    }
+    SetScrollPosition(pos);
 }

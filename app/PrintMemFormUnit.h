@@ -78,8 +78,9 @@ public:
     void setup();
     void DoUpdateAll(TObject* Sender);
     // Prints the page image, and a second page when the layout asks for it: a second job on
-    // a printer, a second page of the same file for a PDF. EPrinter when a page could not be
-    // drawn or a job not started or completed; a failed job is dropped.
+    // a printer, a second page of the same file for a PDF. Only the pages the printer set-up
+    // chose; a file gets every copy. EPrinter when a page could not be drawn or a job not
+    // started or completed; a failed job is dropped.
     void DoPrint();
     void SavePrinterSettings();
 
@@ -89,14 +90,28 @@ public:
     void FormMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
     void FormMouseWheelUp(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
 
+    // The pages of the printout as DoUpdateAll laid it out: 1 or 2.
+    int PageCount() const { return FPages; }
+
     // How far the page image is scrolled up, in pixels.
     int ScrollPosition() const { return FScroll; }
     void SetScrollPosition(int Value);
 
+protected:
+    void WMVScroll(TMessage& M) override;
+
 private:
+    void UpdateScrollBar();
     void PrintPage(TPrinter* Printer);
     void SetPrintSize(bool Printing);
+    int MeasureTable(const bool (&Shown)[8]);
+    void SetTableFontSize(int Size);
+    void ShowPage(int Page);
     int FScroll = 0;
+    int FPages = 1;
+    int FSingleLeft = 0;
+    // The table font's size before any fitting made it smaller.
+    int FTableFontSize = 0;
 };
 
 extern TPrintMemForm* PrintMemForm;

@@ -43,6 +43,7 @@ namespace {
 
 void InitFormsModule()
 {
+    GetFormatSettings();
     RegisterFormClasses();
     RegisterStdControlsClasses();
     RegisterComControlsClasses();
@@ -81,7 +82,16 @@ void InitMainWindowModule()
     RegisterPlacementClasses();
     RegisterUnit1Classes();
     RegisterDialogFormClasses();
+    // Settings that do not reach the disk are lost at the end of the run: the user hears
+    // of it, not only the terminal.
+    RegistrySetWriteFailureReport([](const std::string& file, const std::string& reason) {
+        ShowKindMessageBox("The settings could not be saved to " + file + " (" + reason +
+                               ").\rChanged settings are kept only until Quillmere ends.",
+                           0, MessageBoxChoice::OK);
+    });
 }
+
+void DoneMainWindowModule() { RegistrySetWriteFailureReport(nullptr); }
 
 } // namespace
 
@@ -94,7 +104,7 @@ void AddProgramModules()
     AddModule({"Globals", &GlobalsInitialization, &GlobalsFinalization});
     // The window-hook list and the storage helpers of the form placement.
     AddModule({"Placement", &InitPlacementModule, &DonePlacement});
-    AddModule({"Unit1", &InitMainWindowModule, nullptr});
+    AddModule({"Unit1", &InitMainWindowModule, &DoneMainWindowModule});
 }
 
 const std::vector<std::string>& ProgramFormClassNames()
@@ -141,6 +151,9 @@ int ProgramMain(int argc, char** argv)
     // is still up; then the modules end in reverse order.
     if (Application)
         Application->DestroyComponents();
+    // Written once while a failure can still be shown, and again for what the modules
+    // store as they end.
+    RegistryShutdown();
     FinalizeModules();
     RegistryShutdown();
     return exitCode;

@@ -51,13 +51,22 @@ TRadioTypeForm::~TRadioTypeForm()
         RadioTypeForm = nullptr;
 }
 
-TImage* TRadioTypeForm::Picture(int Number) const
+TImage* TRadioTypeForm::PictureImage(int Number) const
 {
     TImage* const images[RadioPictureCount] = {Image1, Image2, Image3, Image4, Image5,
                                                Image6, Image7, Image8, Image9, Image10};
     if (Number < 1 || Number > RadioPictureCount)
         return nullptr;
     return images[Number - 1];
+}
+
+// A picture is drawn when first asked for: most runs show one or none.
+TImage* TRadioTypeForm::Picture(int Number) const
+{
+    TImage* image = PictureImage(Number);
+    if (image && image->Picture()->GetWidth() == 0)
+        DrawRadioPicture(image->Picture()->Bitmap(), Number);
+    return image;
 }
 
 void TRadioTypeForm::FormCreate(TObject*)
@@ -67,8 +76,7 @@ void TRadioTypeForm::FormCreate(TObject*)
         TypeSelect->Items()->Add(r.RadioName);
     SetClientWidth(322);
     for (int n = 1; n <= RadioPictureCount; ++n) {
-        TImage* image = Picture(n);
-        DrawRadioPicture(image->Picture()->Bitmap(), n);
+        TImage* image = PictureImage(n);
         image->SetLeft(80);
         image->SetTop(308);
         image->SetVisible(false);
@@ -90,7 +98,7 @@ void TRadioTypeForm::UpdateRadio()
 {
     int r = TypeSelect->ItemIndex() + 1;
     for (int n = 1; n <= RadioPictureCount; ++n)
-        Picture(n)->SetVisible(false);
+        PictureImage(n)->SetVisible(false);
     GeneralNotes->Lines()->Clear();
     if (!RadioTypeTable.ValidIndex(r)) {
         TestedBy->SetCaption(" ");

@@ -71,6 +71,10 @@ public:
     void AutoDetectRxDelayClick(TObject* Sender);
     void HelpRxDelayButtonClick(TObject* Sender);
     void HelpTxDelayButtonClick(TObject* Sender);
+
+private:
+    // Picture n's image, drawn or not.
+    TImage* PictureImage(int Number) const;
 };
 
 extern TRadioTypeForm* RadioTypeForm;

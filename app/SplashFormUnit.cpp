@@ -51,9 +51,20 @@ TSplashForm::~TSplashForm()
         SplashForm = nullptr;
 }
 
-// The background and the row picture of all radios are drawn here: a teal-edged panel and
-// the eight model pictures in their places, dimmed.
-void TSplashForm::FormCreate(TObject*)
+void TSplashForm::FormCreate(TObject*) { SplashTimer->SetEnabled(false); }
+
+// The pictures are drawn when the splash is first shown: with the splash turned off they
+// are never needed.
+void TSplashForm::DoShow()
+{
+    if (SplashBackgroundImage->Picture()->GetWidth() == 0)
+        DrawPictures();
+    TForm::DoShow();
+}
+
+// The background and the row picture of all radios: a teal-edged panel and the eight model
+// pictures in their places, dimmed.
+void TSplashForm::DrawPictures()
 {
     TBitmap* back = SplashBackgroundImage->Picture()->Bitmap();
     back->SetSize(625, 241);
@@ -76,7 +87,6 @@ void TSplashForm::FormCreate(TObject*)
         int y = PictureTop(n) - AllRadioImage->Top();
         a->StretchDraw(TRect(x + 8, y + 4, x + 145, y + 69), &scratch);
     }
-    SplashTimer->SetEnabled(false);
 }
 
 void TSplashForm::FormActivate(TObject*)

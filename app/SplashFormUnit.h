@@ -35,7 +35,11 @@ public:
     // The picture number 1..8 the last tick showed (0 before the first).
     int ShownPicture() const { return FShownPicture; }
 
+protected:
+    void DoShow() override;
+
 private:
+    void DrawPictures();
     void StopAndClose();
     int FShownPicture = 0;
 };

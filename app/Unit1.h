@@ -6,6 +6,7 @@
 #include "framework/Forms.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,9 @@ public:
     // ---- grid and panel layout that the model change relies on ----
     void UpdateEditFields();
     void UpdateMemGrid();
+    // A frequency text of the edit panel as the row takes it: normalised, and emptied when
+    // it is new to the row and outside the model's bands.
+    std::string PanelFrequency(const std::string& Text) const;
     void UpdateMemCols(TObject* Sender);
     void UpdateMenuCols();
     void MenuValue_settingClick(TObject* Sender);
@@ -236,6 +240,19 @@ private:
     // Ends a memory transfer, however it ended: the grid back on the memory that was
     // current, the panel showing that row and the counters counting the grid.
     void ShowMemoryAfterAction(int Memory);
+    // Whether row M + 1, as a send would write it, holds what the radio's answers for the
+    // memory say (TxAnswer is not looked at on a model without transmit half).
+    bool RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer);
+    // Memories whose row could not show what the radio holds, with the row's cells 1 to 6
+    // as the read left them: a send leaves such a memory alone while its row is unchanged.
+    std::map<int, std::vector<std::string>> FNotShownAsRead;
+    std::vector<std::string> MemoryRowCells(int M) const;
+    // Sets AnswerComplete and FOnlyErrorAnswers from ReceiveBuffer.
+    void NoteReceiveBuffer();
+    // The received text is whole error answers only, the last of it arriving at this tick:
+    // a real answer behind them would be on the line within one record's time.
+    bool FOnlyErrorAnswers = false;
+    unsigned FLastArrivalTick = 0;
 public:
     // (end of radio link members)
 
@@ -384,8 +401,18 @@ void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
 std::uint8_t FindInGridColumn(int Row);
 // The part after the last "\" or "/"; the whole text when there is none.
 std::string ExtractLastPathPart(const std::string& Path);
+// A file name as the user reads it in a caption or message: the system's bytes are UTF-8,
+// the program's texts Windows-1252. Bytes that are not UTF-8 are shown as they are.
+std::string ShownFileName(const std::string& Name);
+struct TMenuEntry;
+// The text a menu's value code shows in the menu grid; empty when the code is none of the
+// menu's values.
+std::string MenuValueText(const TMenuEntry& Entry, int Code, int MenuSet);
 // The first few of a list of line numbers, for a message: "3, 7, 9, 12, 15 and 4 more".
 std::string LineNumberList(const std::vector<std::size_t>& Lines);
+// Milliseconds that a whole memory record (24 characters with their start, parity and stop
+// bits) takes on the line at the port's speed; 0 when the speed is unknown.
+int RecordTransferMs(const TCustomSerialPort& Port);
 
 // The text the find function searches for (kept here until the find dialog exists).
 extern std::string SearchText;

@@ -31,23 +31,6 @@ std::string TwoDigits(int n)
     return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
 }
 
-// Milliseconds that a whole memory record (24 characters with their start, parity and stop
-// bits) takes on the line at the port's speed; 0 when the speed is unknown.
-int RecordTransferMs(const TCustomSerialPort& port)
-{
-    int baud = port.CustomBaudRate();
-    if (port.BaudRate() != brCustom && !TryStrToInt(BaudRateText(port.BaudRate()), baud))
-        return 0;
-    if (baud <= 0)
-        return 0;
-    // In half bits, for one and a half stop bits.
-    const int stopHalfBits[] = {2, 3, 4};
-    const int charHalfBits = 2 * (1 + 5 + int(port.DataBits())) +
-                             (port.Parity()->Bits() == prNone ? 0 : 2) +
-                             stopHalfBits[port.StopBits()];
-    return (24 * charHalfBits * 1000 + 2 * baud - 1) / (2 * baud);
-}
-
 } // namespace
 
 std::uint8_t TForm1::AutoDetectRadioType()

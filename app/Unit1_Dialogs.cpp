@@ -135,6 +135,9 @@ void TForm1::PrintMenuClick(TObject*)
         PreparePrint(table);
         if (PrintMemForm->ShowModal() == mrOk) {
             std::unique_ptr<TPrinterSetupDialog> own;
+            // The dialog offers the pages this printout has; its range holds for this print.
+            Printer()->MaxPage = PrintMemForm->PageCount();
+            Printer()->FromPage = Printer()->ToPage = 0;
             if (SetupDialogOf(this, own)->Execute()) {
                 ShowStatus("printing page.");
                 PrintMemForm->DoPrint();
@@ -154,6 +157,7 @@ bool TForm1::PrintTableWithoutPreview(std::uint8_t Table)
 {
     try {
         PreparePrint(Table);
+        Printer()->FromPage = Printer()->ToPage = 0;
         PrintMemForm->DoPrint();
         // Without a dialog nobody chose the file: say where it went.
         if (const std::string pdf = Printer()->OutputFileName(); !pdf.empty())

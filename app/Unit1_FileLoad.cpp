@@ -10,7 +10,10 @@
 #include "framework/ExtCtrls.h"
 #include "framework/Grids.h"
 #include "framework/Spin.h"
+#include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
+
+#include "platform/Codepage.h"
 
 #include <array>
 #include <cerrno>
@@ -46,16 +49,20 @@ struct ParsedFile {
     bool HeaderSeen = false;
     char VersionChar = '0';
     // Line numbers of what did not load as written.
-    std::vector<std::size_t> Dropped;    // bad memory number, menu of another radio type
-    std::vector<std::size_t> Incomplete; // missing fields loaded empty
-    std::vector<std::size_t> Emptied;    // a frequency outside the model's bands
+    std::vector<std::size_t> Dropped;     // bad memory number, menu of another radio type
+    std::vector<std::size_t> MenuDropped; // menu or value the model does not have
+    std::vector<std::size_t> Unknown;     // of no known kind
+    std::vector<std::size_t> Incomplete;  // missing fields loaded empty
+    std::vector<std::size_t> Emptied;     // a frequency outside the model's bands
+    std::size_t ChannelLines = 0;         // memory and menu lines that name a memory or menu
 };
 
 enum class ReadOutcome { Read, CannotOpen, Damaged };
 
 ReadOutcome ReadWholeFile(const std::string& name, std::string& data, std::string& reason)
 {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return ReadOutcome::CannotOpen;
     struct stat st {};
@@ -162,12 +169,15 @@ private:
         std::string line = text;
         int k = 1;
         if (version_ == 9) {
-            if (const auto hash = line.find('#'); hash != std::string::npos) {
-                defaultKind_ = UpperCase(line.substr(0, hash));
-            } else {
-                fields_[1] = defaultKind_;
-                k = 2;
+            // The export's title rows ("Mem#", "Menu#") hold the "#" in their first field; a
+            // description may hold one anywhere.
+            const std::string first = line.substr(0, line.find(*separator_));
+            if (const auto hash = first.find('#'); hash != std::string::npos) {
+                defaultKind_ = UpperCase(first.substr(0, hash));
+                return;
             }
+            fields_[1] = defaultKind_;
+            k = 2;
         }
         for (auto pos = line.find(*separator_); k < 9 && pos != std::string::npos;
              pos = line.find(*separator_)) {
@@ -179,8 +189,12 @@ private:
 
         if (fields_[1] == "MEM")
             MemoryLine(k, lineNo);
+        else if (fields_[1] == "MENU" && version_ != 9)
+            NativeMenuLine(k, lineNo);
         else if (fields_[1] == "MENU")
-            MenuLine(k, lineNo);
+            ExportedMenuLine(text, lineNo);
+        else
+            result_.Unknown.push_back(lineNo);
     }
 
     const std::string& F(int n) const { return fields_[std::size_t(n)]; }
@@ -199,6 +213,7 @@ private:
             result_.Dropped.push_back(lineNo);
             return;
         }
+        ++result_.ChannelLines;
         if (reached < (version_ == 0 ? 6 : 8 + d))
             result_.Incomplete.push_back(lineNo);
         MemWrite w;
@@ -220,9 +235,10 @@ private:
         result_.Steps.push_back(std::move(w));
     }
 
-    void MenuLine(int reached, std::size_t lineNo)
+    void NativeMenuLine(int reached, std::size_t lineNo)
     {
-        if (version_ != 9 && F(2) != CurrentMenuSetText()) {
+        ++result_.ChannelLines;
+        if (F(2) != CurrentMenuSetText()) {
             result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
                                                " ignored. Menu option is for other radio type."});
             result_.Dropped.push_back(lineNo);
@@ -230,24 +246,70 @@ private:
         }
         if (reached < 4)
             result_.Incomplete.push_back(lineNo);
-        if (version_ != 9) {
-            result_.Steps.push_back(MenuWrite{F(3), F(4)});
-            return;
+        int number = -1;
+        const TMenuEntry* entry = TryStrToInt(F(3), number) ? ShownEntry(IntToStr(number)) : nullptr;
+        int code = -1;
+        if (!entry) {
+            result_.MenuDropped.push_back(lineNo);
+        } else if (Trim(F(4)).empty()) {
+            // A menu never read stays unread: a menu write must not send it.
+        } else if (!TryStrToInt(Trim(F(4)), code) || MenuValueText(*entry, code, CurrentMenuSet).empty()) {
+            result_.MenuDropped.push_back(lineNo);
+        } else {
+            result_.Steps.push_back(MenuWrite{entry->MenuNumber, IntToStr(code)});
         }
-        if (!MenuTable.ValidIndex(CurrentMenuSet))
-            return;
-        for (const TMenuEntry& entry : MenuTable[CurrentMenuSet]) {
-            if (F(3) != entry.MenuDescription)
-                continue;
-            const std::string list = entry.MenuValueList;
-            int index = 0;
-            if (!F(4).empty()) {
-                const auto at = list.find(F(4));
-                if (at != std::string::npos)
-                    index = int(std::count(list.begin(), list.begin() + std::ptrdiff_t(at), ','));
+    }
+
+    // An exported menu row: number, description and the value's text. A description may
+    // hold the separator, so the row is matched against the model's descriptions whole;
+    // a changed description falls back to the number.
+    void ExportedMenuLine(const std::string& text, std::size_t lineNo)
+    {
+        const char sep = *separator_;
+        const auto cut = text.find(sep);
+        const std::string number = text.substr(0, cut);
+        const std::string rest = cut == std::string::npos ? std::string() : text.substr(cut + 1);
+        const TMenuEntry* entry = nullptr;
+        std::string value;
+        if (MenuTable.ValidIndex(CurrentMenuSet)) {
+            for (const TMenuEntry& e : MenuTable[CurrentMenuSet]) {
+                const std::string head = std::string(e.MenuDescription) + sep;
+                if (e.MenuValueKind == '9' || rest.compare(0, head.size(), head) != 0)
+                    continue;
+                if (!entry || number == e.MenuNumber) {
+                    entry = &e;
+                    value = rest.substr(head.size());
+                }
             }
-            result_.Steps.push_back(MenuWrite{entry.MenuNumber, IntToStr(index)});
         }
+        if (!entry && (entry = ShownEntry(number)) != nullptr) {
+            const auto last = rest.rfind(sep);
+            value = last == std::string::npos ? std::string() : rest.substr(last + 1);
+        }
+        if (!entry) {
+            result_.MenuDropped.push_back(lineNo);
+            return;
+        }
+        ++result_.ChannelLines;
+        if (value.empty())
+            return; // never read: stays unread
+        for (int code = 0; code <= 255; ++code)
+            if (MenuValueText(*entry, code, CurrentMenuSet) == value) {
+                result_.Steps.push_back(MenuWrite{entry->MenuNumber, IntToStr(code)});
+                return;
+            }
+        result_.MenuDropped.push_back(lineNo);
+    }
+
+    // The current model's menu of that number that the menu grid shows.
+    static const TMenuEntry* ShownEntry(const std::string& number)
+    {
+        if (!MenuTable.ValidIndex(CurrentMenuSet) || number.empty())
+            return nullptr;
+        for (const TMenuEntry& e : MenuTable[CurrentMenuSet])
+            if (e.MenuValueKind != '9' && number == e.MenuNumber)
+                return &e;
+        return nullptr;
     }
 
     static std::string CurrentMenuSetText()
@@ -284,18 +346,28 @@ constexpr const char* ChannelFileFilter =
 std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
 {
     std::string data, reason;
-    switch (ReadWholeFile(name, data, reason)) {
-    case ReadOutcome::CannotOpen:
-        form.OKMessage("Could not load file " + name + " !", 1);
-        return std::nullopt;
-    case ReadOutcome::Damaged:
-        form.OKMessage("Could not load file " + name + " !\r" + reason +
+    auto refuse = [&] {
+        form.OKMessage("Could not load file " + ShownFileName(name) + " !\r" + reason +
                            "\rThe memory channels and menu settings were left as they were.",
                        1);
+    };
+    switch (ReadWholeFile(name, data, reason)) {
+    case ReadOutcome::CannotOpen:
+        form.OKMessage("Could not load file " + ShownFileName(name) + " !", 1);
         return std::nullopt;
+    case ReadOutcome::Damaged: refuse(); return std::nullopt;
     case ReadOutcome::Read: break;
     }
-    return ChannelParser().Parse(SplitLines(data));
+    // Editors that save UTF-8 may put a byte-order mark before the header.
+    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        data.erase(0, 3);
+    ParsedFile parsed = ChannelParser().Parse(SplitLines(data));
+    if (parsed.ChannelLines == 0) {
+        reason = "It holds no memory channel or menu setting line (a text export cannot be loaded).";
+        refuse();
+        return std::nullopt;
+    }
+    return parsed;
 }
 
 std::string CountedLines(std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
@@ -308,13 +380,35 @@ std::string LoadReport(const std::string& name, const ParsedFile& parsed)
         text += "\r" + CountedLines(parsed.Dropped.size()) +
                 " dropped (memory number not 0 to 99, or menu option of another radio type): " +
                 LineNumberList(parsed.Dropped);
+    if (!parsed.MenuDropped.empty())
+        text += "\r" + CountedLines(parsed.MenuDropped.size()) + " dropped (menu option or value unknown to the " +
+                CurrentRadioRecord().RadioName + "): " + LineNumberList(parsed.MenuDropped);
+    if (!parsed.Unknown.empty())
+        text += "\r" + CountedLines(parsed.Unknown.size()) + " of no known kind, ignored: " +
+                LineNumberList(parsed.Unknown);
     if (!parsed.Incomplete.empty())
         text += "\r" + CountedLines(parsed.Incomplete.size()) + " incomplete, the missing fields left empty: " +
                 LineNumberList(parsed.Incomplete);
     if (!parsed.Emptied.empty())
         text += "\r" + CountedLines(parsed.Emptied.size()) + " with a frequency outside the bands of the " +
                 CurrentRadioRecord().RadioName + ", left empty: " + LineNumberList(parsed.Emptied);
-    return text.empty() ? text : "Not every line of " + name + " was loaded as written." + text;
+    return text.empty() ? text : "Not every line of " + ShownFileName(name) + " was loaded as written." + text;
+}
+
+// The panel's normalisation of the current row, except that a loaded transmit half stays:
+// with "SplitData" unchecked the panel would make a split memory simplex, and the box only
+// chooses what is shown.
+void NormaliseLoadedRow(TForm1& form)
+{
+    TStringGrid* grid = form.MemGrid;
+    const int r = grid->Row();
+    const std::string tx = grid->GetCell(3, r), txMode = grid->GetCell(4, r);
+    form.UpdateEditFields();
+    form.UpdateMemGrid();
+    if (!form.SplitData_Setting->Checked() && !tx.empty() && !grid->GetCell(1, r).empty()) {
+        grid->SetCell(3, r, tx);
+        grid->SetCell(4, r, txMode);
+    }
 }
 
 void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& parsed)
@@ -337,21 +431,19 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
                 ShowStatus(std::get<StatusNote>(step).Text);
             }
         }
-        form.UpdateEditFields();
-        form.UpdateMemGrid();
+        NormaliseLoadedRow(form);
         ShowStatus(loaded);
         form.UpdateTaskBarUsed();
     }
 
-    form.SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
+    form.SetCaption("Quillmere - " + ShownFileName(ExtractLastPathPart(CurrentFileName)));
     form.MemGrid->SetRow(1);
     form.MemGrid->SetCol(1);
     if (form.MenuGrid->RowCount() > 1) {
         form.MenuGrid->SetRow(1);
         form.MenuGrid->SetCol(1);
     }
-    form.UpdateEditFields();
-    form.UpdateMemGrid();
+    NormaliseLoadedRow(form);
     FileChanged = false;
     // Told after the load, so that a later save cannot lose those lines unnoticed. The
     // message box puts its text in the status line; the load's own status stays there.
@@ -421,4 +513,21 @@ std::string LineNumberList(const std::vector<std::size_t>& Lines)
     if (Lines.size() > shown)
         text += " and " + std::to_string(Lines.size() - shown) + " more";
     return text;
+}
+
+std::string ShownFileName(const std::string& Name)
+{
+    bool wide = false;
+    for (std::size_t i = 0; i < Name.size();) {
+        const auto c = static_cast<unsigned char>(Name[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        if (length == 0 || i + length > Name.size() || (length == 2 && c < 0xC2))
+            return Name;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(Name[i + k]) & 0xC0) != 0x80)
+                return Name;
+        wide = wide || length > 1;
+        i += length;
+    }
+    return wide ? Utf8ToCp1252(Name) : Name;
 }

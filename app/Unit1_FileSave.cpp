@@ -101,7 +101,7 @@ bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
     const std::string found = dot == std::string::npos ? FileName : FileName.substr(dot + 1);
     if (found != expected &&
         !YesNoMessage("You selected to save the file in " + expected + " formaat, but selected the " +
-                          found + " extention.\rDo you want to continue anyway?",
+                          ShownFileName(found) + " extention.\rDo you want to continue anyway?",
                       0)) {
         ShowStatus("File Save canceled");
         return false;
@@ -117,16 +117,16 @@ bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
     // A channel file is the user's document: a new one gets the mode the umask allows.
     if (!ReplaceFileContents(FileName, text, 0666)) {
         const int error = errno;
-        ShowStatus("File \"" + FileName + "\" not saved.");
-        throw EInOutError("Could not save file " + FileName + " : " + std::strerror(error));
+        ShowStatus("File \"" + ShownFileName(FileName) + "\" not saved.");
+        throw EInOutError("Could not save file " + ShownFileName(FileName) + " : " + std::strerror(error));
     }
     // Only a native file that is safely written ties the grids to it.
     if (Format == 1) {
         FileChanged = false;
         CurrentFileName = FileName;
     }
-    ShowStatus("File \"" + FileName + "\" saved.");
-    SetCaption("Quillmere - " + ExtractLastPathPart(CurrentFileName));
+    ShowStatus("File \"" + ShownFileName(FileName) + "\" saved.");
+    SetCaption("Quillmere - " + ShownFileName(ExtractLastPathPart(CurrentFileName)));
     return true;
 }
 

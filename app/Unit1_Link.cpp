@@ -43,6 +43,7 @@ void TForm1::Send(const std::string& Command)
 {
     ReceiveBuffer.clear();
     AnswerComplete = false;
+    FOnlyErrorAnswers = false;
     // A write whose transmit-empty notice never came is freed (detached if still in
     // flight) rather than leaked.
     if (PendingWrite)
@@ -67,8 +68,8 @@ void TForm1::ComPortTxEmpty(TObject*)
 
 namespace {
 // Whether the text holds a ";"-terminated answer other than the error answers "?;", "O;"
-// and "E;". An error answer alone does not end the wait: the radio may send the real
-// answer right behind it, and a wait ended early would take that answer for the next
+// and "E;". An error answer alone does not end the wait at once: the radio may send the
+// real answer right behind it, and a wait ended early would take that answer for the next
 // command's.
 bool HoldsRealAnswer(const std::string& text)
 {
@@ -83,19 +84,47 @@ bool HoldsRealAnswer(const std::string& text)
 }
 } // namespace
 
+int RecordTransferMs(const TCustomSerialPort& Port)
+{
+    int baud = Port.CustomBaudRate();
+    if (Port.BaudRate() != brCustom && !TryStrToInt(BaudRateText(Port.BaudRate()), baud))
+        return 0;
+    if (baud <= 0)
+        return 0;
+    // In half bits, for one and a half stop bits.
+    const int stopHalfBits[] = {2, 3, 4};
+    const int charHalfBits = 2 * (1 + 5 + int(Port.DataBits())) +
+                             (Port.Parity()->Bits() == prNone ? 0 : 2) +
+                             stopHalfBits[Port.StopBits()];
+    return (24 * charHalfBits * 1000 + 2 * baud - 1) / (2 * baud);
+}
+
+void TForm1::NoteReceiveBuffer()
+{
+    if (HoldsRealAnswer(ReceiveBuffer))
+        AnswerComplete = true;
+    FOnlyErrorAnswers = !AnswerComplete && !ReceiveBuffer.empty() && ReceiveBuffer.back() == ';';
+}
+
 void TForm1::ComTerminalStrReceived(TObject*, std::string& Str)
 {
     if (ReceiveBuffer.empty())
         ComTerminal->DisplayText("\n\r");
     ReceiveBuffer += Str;
-    if (HoldsRealAnswer(ReceiveBuffer))
-        AnswerComplete = true;
+    FLastArrivalTick = EventLoopTicks();
+    NoteReceiveBuffer();
 }
 
 void TForm1::Receive(std::string& Answer)
 {
-    for (int step = 0; step < RxDelay && !AnswerComplete; ++step)
+    // A radio that refuses a command says so at once; the whole RxDelay is for answers.
+    const unsigned quiet = static_cast<unsigned>(RecordTransferMs(*ComPort));
+    for (int step = 0; step < RxDelay && !AnswerComplete; ++step) {
+        if (FOnlyErrorAnswers && quiet > 0 && EventLoopTicks() - FLastArrivalTick >= quiet)
+            break;
         Delay(1);
+    }
+    FOnlyErrorAnswers = false;
     Answer = ReceiveBuffer;
     ReceiveBuffer.clear();
     Answer = DeleteSubstring("?;", Answer);
@@ -115,6 +144,7 @@ void TForm1::ClearReceiveBuf()
     }
     ComPort->PurgeQueues(true, true);
     ReceiveBuffer.clear();
+    FOnlyErrorAnswers = false;
 }
 
 bool TForm1::OpenLinkPort()
@@ -270,7 +300,8 @@ bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& R
         ask = !stale || other;
         if (!ask) {
             ReceiveBuffer = text.substr(start) + ReceiveBuffer;
-            AnswerComplete = HoldsRealAnswer(ReceiveBuffer);
+            AnswerComplete = false;
+            NoteReceiveBuffer();
         }
     }
     return false;

@@ -71,9 +71,9 @@ void TForm1::MemEditChange(TObject*)
 
 void TForm1::MemEditExit(TObject*) { MemEdit->SetValue(MemGrid->Row() - 1); }
 
-void TForm1::RXFreqEditExit(TObject*) { RXFreqEdit->SetText(CheckFreqInBands(RXFreqEdit->Text())); }
+void TForm1::RXFreqEditExit(TObject*) { RXFreqEdit->SetText(PanelFrequency(RXFreqEdit->Text())); }
 
-void TForm1::TXFreqEditExit(TObject*) { TXFreqEdit->SetText(CheckFreqInBands(TXFreqEdit->Text())); }
+void TForm1::TXFreqEditExit(TObject*) { TXFreqEdit->SetText(PanelFrequency(TXFreqEdit->Text())); }
 
 void TForm1::TXFreqEditEnter(TObject*)
 {
@@ -133,7 +133,7 @@ int TForm1::FreqColWidth() const
     TBitmap measure;
     measure.SetSize(1, 1);
     measure.Canvas()->Font()->Assign(MemGrid->Font());
-    return std::max(70, measure.Canvas()->TextWidth("999.999.99") + margins);
+    return std::max(70, measure.Canvas()->TextWidth("9999.999.99") + margins);
 }
 
 void TForm1::CloseMenuClick(TObject*)

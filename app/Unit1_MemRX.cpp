@@ -11,6 +11,7 @@
 #include "framework/SysUtils.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -43,6 +44,18 @@ std::string ToneTextOfAnswer(const std::string& answer)
     return "";
 }
 
+std::string NotShownMessage(const std::vector<int>& memories)
+{
+    std::string list;
+    for (int m : memories)
+        list += (list.empty() ? "" : ", ") + TwoDigits(m);
+    const bool one = memories.size() == 1;
+    return std::string(one ? "Memory " : "Memories ") + list + (one ? " holds" : " hold") +
+           " settings that the grid cannot show exactly.\rThe grid shows them as near as it "
+           "can. Sending leaves " + (one ? "this memory" : "these memories") +
+           " unchanged on the radio until you change " + (one ? "its row." : "their rows.");
+}
+
 } // namespace
 
 void TForm1::ShowMemoryAfterAction(int Memory)
@@ -59,6 +72,16 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
     auto failedAt = [this](int m) {
         ShowStatus("Reading memory: " + IntToStr(m) + " from radio failed.");
     };
+    std::vector<int> notShown;
+    // Named once, after the read, however it ended; the status stays the read's own.
+    auto tellNotShown = [&] {
+        if (notShown.empty())
+            return;
+        const std::string status = StatusBar->Panels()->Items(2)->Text();
+        OKMessage(NotShownMessage(notShown), 0);
+        if (UIMode == 'G')
+            ShowStatus(status);
+    };
     ChangeEnabled(false);
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
     int m = From;
@@ -70,6 +93,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             return;
         }
         Clear_Action_Mem(From, To);
+        FNotShownAsRead.erase(FNotShownAsRead.lower_bound(From), FNotShownAsRead.upper_bound(To));
         UpdateTaskBarUsed();
         if (!OpenAndCheckCom()) {
             ReportLinkError();
@@ -90,10 +114,12 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
                     ReportLinkError();
                     failedAt(m);
                     ShowMemoryAfterAction(start);
+                    tellNotShown();
                     ChangeEnabled(true);
                     return;
                 }
             }
+            const std::string transmitAnswer = answers[1];
             // A transmit half that reads as all zeros belongs to a memory written as its
             // receive half only: a simplex memory, whose lock-out and tone are the receive
             // half's.
@@ -110,10 +136,15 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             MemGrid->SetRow(m + 1);
             UpdateEditFields();
             UpdateMemGrid();
+            if (!RowShowsMemoryAsRead(m, answers[0], transmitAnswer)) {
+                FNotShownAsRead[m] = MemoryRowCells(m);
+                notShown.push_back(m);
+            }
         }
         ShowStatus("Ready reading from radio.");
         ComPortClose();
         ShowMemoryAfterAction(start);
+        tellNotShown();
     } catch (...) {
         AbortRadioAction();
         try {

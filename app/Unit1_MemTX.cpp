@@ -41,6 +41,27 @@ bool AnswerDiffers(const std::string& a, const std::string& w)
            (Copy(w, 20, 1) == "1" && Copy(a, 21, 2) != Copy(w, 21, 2));
 }
 
+// Whether the radio's answer holds another memory than the write command w, as the grid
+// reads a record: frequency, mode, lock-out on or off, and the tone number when the tone
+// is on. Unlike AnswerDiffers, fillers and the form of "off" do not count.
+bool ContentDiffers(const std::string& a, const std::string& w)
+{
+    if (a.size() != 24 || w.size() != 24)
+        return true;
+    if (w.compare(6, 11, ZeroFrequency) == 0)
+        return a.compare(6, 11, ZeroFrequency) != 0;
+    auto content = [](const std::string& r) {
+        const bool tone = r[19] != '0' && r[19] != ' ';
+        return r.substr(6, 12) + (r[18] == '0' ? "0" : "1") + (tone ? r.substr(20, 2) : "-");
+    };
+    return content(a) != content(w);
+}
+
+bool RowIsSimplex(const TStringGrid& grid, int r)
+{
+    return grid.GetCell(3, r) == grid.GetCell(1, r) && grid.GetCell(4, r) == grid.GetCell(2, r);
+}
+
 } // namespace
 
 std::string TForm1::BuildMemoryWriteCommand(int M, int H)
@@ -79,6 +100,25 @@ std::string ReadBack(TForm1& form, const std::string& w)
 bool TForm1::DiffFreq(const std::string& W)
 {
     return AnswerDiffers(ReadBack(*this, W), W);
+}
+
+bool TForm1::RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer)
+{
+    if (ContentDiffers(RxAnswer, BuildMemoryWriteCommand(M, 1)))
+        return false;
+    if (std::string(CurrentRadioRecord().NoSplitData) != "0")
+        return true;
+    const std::string tx = BuildMemoryWriteCommand(M, 2);
+    return !ContentDiffers(TxAnswer, tx) ||
+           (RowIsSimplex(*MemGrid, M + 1) && !ContentDiffers(TxAnswer, ClearingCommand(M, '1')));
+}
+
+std::vector<std::string> TForm1::MemoryRowCells(int M) const
+{
+    std::vector<std::string> cells;
+    for (int c = 1; c <= 6; ++c)
+        cells.push_back(MemGrid->GetCell(c, M + 1));
+    return cells;
 }
 
 bool TForm1::SendSubTX(const std::string& W)
@@ -126,11 +166,17 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
                 SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
                 UpdateEditFields();
+                if (auto read = FNotShownAsRead.find(m); read != FNotShownAsRead.end()) {
+                    // The row shows the radio's memory only as near as it can: sent, it
+                    // would change the memory, which the user has not asked for.
+                    if (read->second == MemoryRowCells(m))
+                        continue;
+                    FNotShownAsRead.erase(read);
+                }
                 UpdateMemGrid();
                 ShowStatus("Sending memory: " + IntToStr(m) + " to radio.");
                 const int r = m + 1;
-                const bool simplex = MemGrid->GetCell(3, r) == MemGrid->GetCell(1, r) &&
-                                     MemGrid->GetCell(4, r) == MemGrid->GetCell(2, r);
+                const bool simplex = RowIsSimplex(*MemGrid, r);
                 const std::string rx = BuildMemoryWriteCommand(m, 1);
                 const std::string tx = BuildMemoryWriteCommand(m, 2);
                 bool different = DiffFreq(rx);

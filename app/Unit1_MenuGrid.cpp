@@ -93,6 +93,38 @@ std::string PFKeyItemText(const std::string& item)
 
 } // namespace
 
+std::string MenuValueText(const TMenuEntry& Entry, int Code, int MenuSet)
+{
+    if (Code < 0 || Code > 255)
+        return std::string();
+    switch (Entry.MenuValueKind) {
+    case '0': {
+        TStringList items;
+        items.SetCommaText(Entry.MenuValueList);
+        return Code < items.Count() ? items.Strings(Code) : std::string();
+    }
+    case '1': {
+        const std::string list = Entry.MenuValueList;
+        const int lo = StrToIntDef(TextBefore(list, ','), 0);
+        const int hi = StrToIntDef(TextAfter(list, ','), 0);
+        return Code >= lo && Code <= hi ? IntToStr(Code) : std::string();
+    }
+    case '2': return Code < MenuToneCount ? std::string(ToneTable[std::size_t(Code)].ToneText) : std::string();
+    case '3': {
+        TStringList items;
+        FillPFKeyItems(&items, StrToIntDef(Entry.MenuValueList, -1), MenuSet);
+        std::string key = IntToStr(Code);
+        if (key.size() == 1)
+            key += ' ';
+        for (int i = 0; i < items.Count(); ++i)
+            if (items.Strings(i).compare(0, 2, key) == 0)
+                return PFKeyItemText(items.Strings(i));
+        return std::string();
+    }
+    default: return std::string();
+    }
+}
+
 std::uint8_t TForm1::FromMenuOptionToMenuGrid(std::uint8_t MenuNumber)
 {
     const std::string key = IntToStr(MenuNumber);

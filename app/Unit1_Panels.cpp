@@ -24,6 +24,16 @@ void TForm1::UpdateEditFields()
     Description->SetText(MemGrid->GetCell(7, r));
 }
 
+std::string TForm1::PanelFrequency(const std::string& Text) const
+{
+    // A frequency the row already holds passed the band check when it was typed or loaded,
+    // or is what the radio holds; only a new one is held against the model's bands.
+    const int r = MemGrid->Row();
+    if (!Text.empty() && (Text == MemGrid->GetCell(1, r) || Text == MemGrid->GetCell(3, r)))
+        return HzToFreqText(FreqTextToHz(Text));
+    return CheckFreqInBands(Text);
+}
+
 void TForm1::UpdateMemGrid()
 {
     const int r = MemGrid->Row();
@@ -41,8 +51,10 @@ void TForm1::UpdateMemGrid()
     }
     MemGrid->SetCell(2, r, ModeNameByIndex(RXModeSelect->ItemIndex()));
     MemGrid->SetCell(4, r, ModeNameByIndex(TXModeSelect->ItemIndex()));
-    MemGrid->SetCell(1, r, CheckFreqInBands(RXFreqEdit->Text()));
-    MemGrid->SetCell(3, r, CheckFreqInBands(TXFreqEdit->Text()));
+    const std::string rx = PanelFrequency(RXFreqEdit->Text());
+    const std::string tx = PanelFrequency(TXFreqEdit->Text());
+    MemGrid->SetCell(1, r, rx);
+    MemGrid->SetCell(3, r, tx);
     const int tone = ToneNumber->ItemIndex();
     MemGrid->SetCell(5, r, ToneTable[std::size_t(tone >= 0 && tone < ToneCount ? tone : 0)].ToneText);
     MemGrid->SetCell(6, r, MemLock->ItemIndex() == 0 ? "TRUE" : "FALSE");

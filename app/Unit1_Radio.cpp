@@ -107,6 +107,8 @@ void TForm1::ChangeRadioHandle(bool AskUser)
         MenuTabSheet->SetTabVisible(false);
     }
 
+    // What a read could not show belongs to the radio it was read from.
+    FNotShownAsRead.clear();
     for (int r = 1; r <= 100; ++r) {
         MemGrid->SetCell(1, r, CheckFreqInBands(MemGrid->GetCell(1, r)));
         MemGrid->SetCell(3, r, CheckFreqInBands(MemGrid->GetCell(3, r)));

@@ -1,8 +1,9 @@
-// Reads 100 memories with their transmit halves from the simulated radio at 9600 baud with
-// 20 ms latency, through the program's own window, port and terminal, and sets the time the
-// read took against the least the line allows: every byte's 10 bits at 9600 baud plus the
-// radio's latency once per exchange. Prints the ratio; above 1.10 the read wastes time the
-// radio does not need.
+// Reads 100 memories with their transmit halves from a simulated TS-2000 whose line is
+// paced both ways at 9600 baud, with 20 ms latency, through the program's own window, port
+// and terminal, and sets the time the read took against the least the line allows: every
+// byte's bits both ways at the baud rate, the radio's latency once per answer, and the
+// waits the link layer must make (two RxDelay pauses while the link is opened). Prints the
+// ratio; above 1.05 the read wastes time the radio does not need.
 #include "app/Globals.h"
 #include "app/ProgramMain.h"
 #include "app/Unit1.h"
@@ -28,8 +29,17 @@ namespace {
 constexpr int Baud = 9600;
 constexpr int LatencyMs = 20;
 constexpr int Memories = 100;
+constexpr int LinkOffBytes = 4; // "AI0;", not answered
 constexpr int QueryBytes = 7;   // "MR" + half + filler + memory + ";"
 constexpr int RecordBytes = 24;
+constexpr double Limit = 1.05;
+
+// Start, data, parity and stop bits of one character as the port is set.
+double BitsPerCharacter(const DCB& dcb)
+{
+    const double stop = dcb.StopBits == ONESTOPBIT ? 1 : dcb.StopBits == ONE5STOPBITS ? 1.5 : 2;
+    return 1 + dcb.ByteSize + (dcb.Parity == NOPARITY ? 0 : 1) + stop;
+}
 
 double Seconds(std::chrono::steady_clock::time_point since)
 {
@@ -49,15 +59,16 @@ int main(int argc, char** argv)
     }
     setenv("XDG_CONFIG_HOME", config, 1);
 
-    const int model = RadioSim::ModelByName("TS-570D");
+    const int model = RadioSim::ModelByName("TS-2000");
     RadioSimOptions options;
     options.LatencyMs = LatencyMs;
     options.Baud = Baud;
     RadioSim sim(model, options);
     for (int m = 0; m < Memories; ++m) {
         const std::string nn = (m < 10 ? "0" : "") + std::to_string(m);
-        sim.SetMemory(m, 0, "000140" + nn + "000" "2" "0" "0" "00" "2");
-        sim.SetMemory(m, 1, "000141" + nn + "000" "3" "1" "0" "00" "2");
+        // Repeater pairs on 2 m: receive 145.nn0, transmit 144.nn0, FM.
+        sim.SetMemory(m, 0, "00145" + nn + "0000" "4" "0" "0" "00" "2");
+        sim.SetMemory(m, 1, "00144" + nn + "0000" "4" "0" "0" "00" "2");
     }
     RadioSimPty pty(sim);
     pty.Start();
@@ -88,13 +99,18 @@ int main(int argc, char** argv)
 
         // The link test ("AI0;", then "MR0000;" and its record), then two exchanges a memory.
         const int exchanges = 1 + 2 * Memories;
-        const int bytes = 4 + exchanges * (QueryBytes + RecordBytes);
-        const double limit = double(bytes) * 10 / Baud + double(exchanges) * LatencyMs / 1000.0;
+        const int bytes = LinkOffBytes + exchanges * (QueryBytes + RecordBytes);
+        const double bits = BitsPerCharacter(Form1->ComPort->BuildDCB());
+        const double required = 2 * RxDelay / 1000.0;
+        const double limit = bytes * bits / Baud + double(exchanges) * LatencyMs / 1000.0 + required;
         const std::string done = error.empty() ? Form1->StatusBar->Panels()->Items(2)->Text() : error;
-        const bool whole = Form1->MemGrid->GetCell(3, Memories) == "14.1" + std::to_string(Memories - 1) + ".00";
+        const bool whole = Form1->MemGrid->GetCell(3, Memories) == "144." + std::to_string(Memories - 1) + "0.00";
         std::printf("memory read: %d exchanges at %d baud, %d ms latency\n", exchanges, Baud, LatencyMs);
-        std::printf("  read %.3f s, wire-time limit %.3f s\n", read, limit);
-        std::printf("  ratio %.3f (must stay under 1.10)\n", read / limit);
+        std::printf("  read %.3f s, limit %.3f s (%.3f s of them the link's required waits)\n",
+                    read, limit, required);
+        std::printf("  ratio %.3f (must stay under %.2f)\n", read / limit, Limit);
+        if (read / limit >= Limit)
+            status = 1;
         if (done != "Ready reading from radio." || !whole || !fakes.Messages.Shown.empty()) {
             std::printf("  the read failed: %s\n", done.c_str());
             for (const auto& m : fakes.Messages.Shown)

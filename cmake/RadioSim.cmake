@@ -1,9 +1,10 @@
 # The simulated radio: a library for in-process tests, the pty executable and its tests.
+# It knows its models from its own facts, not from the program's tables.
 file(GLOB radiosim_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/radiosim/*.cpp)
 list(REMOVE_ITEM radiosim_srcs ${CMAKE_SOURCE_DIR}/tools/radiosim/main.cpp)
 add_library(radiosim STATIC ${radiosim_srcs})
 target_include_directories(radiosim PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(radiosim PUBLIC app Threads::Threads)
+target_link_libraries(radiosim PUBLIC Threads::Threads)
 
 add_executable(radiosim_tool tools/radiosim/main.cpp)
 set_target_properties(radiosim_tool PROPERTIES OUTPUT_NAME radiosim)
@@ -14,4 +15,11 @@ qm_tests(radiosim radiosim)
 # The application's radio tests talk to the simulated radio in-process.
 if(TARGET app_tests)
   target_link_libraries(app_tests PRIVATE radiosim)
+endif()
+
+# The program itself, as a person starts it, and the example it is shown with.
+if(TARGET radiosim_tests)
+  target_compile_definitions(radiosim_tests PRIVATE RADIOSIM_TOOL="$<TARGET_FILE:radiosim_tool>"
+    RADIOSIM_EXAMPLE="${CMAKE_SOURCE_DIR}/tools/radiosim/example-memories.txt")
+  add_dependencies(radiosim_tests radiosim_tool)
 endif()

@@ -797,11 +797,19 @@ void TWinControl::CreateHandle()
     if (FHandle)
         return;
     CreateWnd();
-    // Children follow the parent.
+    // Children follow the parent; one not visible (a page not shown, say) gets its window
+    // when it is shown or its handle is asked for.
     for (TControl* c : std::vector<TControl*>(FControls))
-        if (auto* w = dynamic_cast<TWinControl*>(c))
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible())
             w->CreateHandle();
     ShowHandle();
+    // Made after its siblings: it goes below those that follow it.
+    if (FParent) {
+        auto& siblings = FParent->FControls;
+        for (auto it = std::find(siblings.begin(), siblings.end(), this); it != siblings.end(); ++it)
+            if (auto* w = dynamic_cast<TWinControl*>(*it); w && w != this && w->FHandle)
+                BringWindowToTop(w->FHandle);
+    }
 }
 
 void TWinControl::ShowHandle()
@@ -1333,7 +1341,7 @@ void TWinControl::InsertControl(TControl* AControl)
     AControl->FParent = this;
     if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
         FTabList.push_back(w);
-        if (FHandle)
+        if (FHandle && w->Visible())
             w->HandleNeeded();
     }
     AControl->Invalidate();
@@ -1608,7 +1616,8 @@ void TWinControl::Invalidate()
 
 void TWinControl::Update()
 {
-    if (FHandle)
+    // A control not on screen paints what is pending when it is shown.
+    if (FHandle && IsWindowVisible(FHandle))
         UpdateWindow(FHandle);
 }
 

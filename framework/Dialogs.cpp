@@ -123,15 +123,19 @@ bool TOpenDialog::Execute()
     OnClose(this);
     if (!res.Accepted || res.FileNames.empty())
         return false;
+    if (!rq.Filters.empty())
+        FilterIndex = std::clamp(res.FilterIndex, 1, static_cast<int>(rq.Filters.size()));
+    // A bare name takes the extension of the filter it was typed under.
+    const std::string ext =
+        DefaultExt.empty() || rq.Filters.empty() ? DefaultExt
+                                                 : FilterExtension(rq.Filters[std::size_t(FilterIndex - 1)], DefaultExt);
     FFiles->Clear();
     for (std::string name : res.FileNames) {
-        if (!DefaultExt.empty() && ExtractFileExt(name).empty())
-            name += "." + DefaultExt;
+        if (!ext.empty() && ExtractFileExt(name).empty())
+            name += "." + ext;
         FFiles->Add(name);
     }
     FileName = FFiles->Strings(0);
-    if (!rq.Filters.empty())
-        FilterIndex = std::clamp(res.FilterIndex, 1, static_cast<int>(rq.Filters.size()));
     return true;
 }
 

@@ -103,8 +103,8 @@ class TPrinterSetupDialog : public TCommonDialog {
     QM_CLASS(TPrinterSetupDialog, TCommonDialog)
 public:
     explicit TPrinterSetupDialog(TComponent* AOwner) : TCommonDialog(AOwner) {}
-    // Shows the set-up of Printer(); the choice (printer or PDF file, orientation, copies)
-    // becomes Printer()'s when confirmed.
+    // Shows the set-up of Printer(); the choice (printer or PDF file, paper, orientation,
+    // copies, pages) becomes Printer()'s when confirmed.
     bool Execute() override;
 };
 

@@ -807,21 +807,7 @@ void TBitmap::Draw(TCanvas* ACanvas, const TRect& R)
         StretchBlt(dst, R.left, R.top, w, h, src, 0, 0, GetWidth(), GetHeight(), ACanvas->CopyMode);
         return;
     }
-    // Copies the runs of each row that are not of the transparent colour.
-    QImage* img = BitmapImage(FHandle);
-    COLORREF key = ColorToRGB(GetTransparentColor());
-    for (int y = 0; y < h; ++y) {
-        int x = 0;
-        while (x < w) {
-            while (x < w && QColorToColorRef(img->pixelColor(x, y)) == key)
-                ++x;
-            int start = x;
-            while (x < w && QColorToColorRef(img->pixelColor(x, y)) != key)
-                ++x;
-            if (x > start)
-                BitBlt(dst, R.left + start, R.top + y, x - start, 1, src, start, y, SRCCOPY);
-        }
-    }
+    TransparentBlt(dst, R.left, R.top, w, h, src, 0, 0, w, h, ColorToRGB(GetTransparentColor()));
 }
 
 QM_CLASS_IMPL(TPicture, TPersistent)

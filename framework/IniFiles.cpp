@@ -187,6 +187,10 @@ TIniFile::Lines TIniFile::Load() const
         data.append(buf, n);
     std::fclose(f);
     size_t pos = 0;
+    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        out.bom = true;
+        pos = 3;
+    }
     bool first = true;
     while (pos < data.size()) {
         size_t end = data.find('\n', pos);
@@ -216,7 +220,7 @@ void TIniFile::Save(const Lines& lines)
                                         : !ForceDirectories(dir))
             throw EIniFileException("Unable to write to " + fPath);
     }
-    std::string text;
+    std::string text = lines.bom ? "\xEF\xBB\xBF" : "";
     const char* eol = lines.crlf ? "\r\n" : "\n";
     for (auto& l : lines.text)
         text += l + eol;

@@ -77,6 +77,7 @@ private:
     struct Lines {
         std::vector<std::string> text;
         bool crlf = false;
+        bool bom = false; // an editor's UTF-8 byte-order mark, kept on saving
     };
     Lines Load() const;
     void Save(const Lines& lines);

@@ -49,6 +49,12 @@ PrintTarget TPrinter::Target()
     PrintTarget t;
     t.Title = Title;
     t.Copies = Copies;
+    t.Collate = Collate;
+    t.PaperWidth = PaperWidth;
+    t.PaperHeight = PaperHeight;
+    t.MaxPage = MaxPage;
+    t.FromPage = FromPage;
+    t.ToPage = ToPage;
     t.Orientation = FOrientation == poLandscape ? PageOrientation::Landscape : PageOrientation::Portrait;
     if (ToFile())
         t.PdfFileName = ResolvePdfName();
@@ -60,6 +66,11 @@ PrintTarget TPrinter::Target()
 void TPrinter::ApplyTarget(const PrintTarget& t)
 {
     Copies = t.Copies;
+    Collate = t.Collate;
+    PaperWidth = t.PaperWidth;
+    PaperHeight = t.PaperHeight;
+    FromPage = t.FromPage;
+    ToPage = t.ToPage;
     SetOrientation(t.Orientation == PageOrientation::Landscape ? poLandscape : poPortrait);
     if (!t.PdfFileName.empty()) {
         PrintToFile = true;

@@ -40,6 +40,15 @@ public:
 
     std::string Title;
     int Copies = 1;
+    bool Collate = true;
+    // The paper's portrait size in millimetres; 0: the printer's default paper.
+    double PaperWidth = 0;
+    double PaperHeight = 0;
+    // The pages the next printout has, offered by the set-up dialog, and the range the user
+    // chose there (0: all pages).
+    int MaxPage = 1;
+    int FromPage = 0;
+    int ToPage = 0;
     TPrinterOrientation GetOrientation() const { return FOrientation; }
     void SetOrientation(TPrinterOrientation v);
 

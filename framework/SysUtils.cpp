@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -987,6 +989,58 @@ void FormatInto(std::string& out, const std::string& fmt, TDateTime dt, int dept
     }
 }
 } // namespace
+
+void GetFormatSettings()
+{
+    locale_t loc = ::newlocale(LC_TIME_MASK, "", locale_t(0));
+    if (!loc)
+        return;
+    const std::string fmt = ::nl_langinfo_l(D_FMT, loc);
+    ::freelocale(loc);
+    std::string out;
+    char sep = 0;
+    for (size_t i = 0; i < fmt.size(); ++i) {
+        const char c = fmt[i];
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return;
+        if (c != '%') {
+            if (std::isalpha(static_cast<unsigned char>(c))) {
+                out += std::string("'") + c + "'";
+            } else if (c == '/' || c == '.' || c == '-') {
+                if (!sep)
+                    sep = c;
+                out += c == sep ? std::string("/") : std::string("'") + c + "'";
+            } else {
+                out += c;
+            }
+            continue;
+        }
+        if (++i < fmt.size() && (fmt[i] == 'E' || fmt[i] == 'O'))
+            ++i;
+        if (i >= fmt.size())
+            return;
+        switch (fmt[i]) {
+        case 'd': out += "dd"; break;
+        case 'e': out += "d"; break;
+        case 'm': out += "mm"; break;
+        case 'Y': out += "yyyy"; break;
+        case 'y': out += "yy"; break;
+        case 'b':
+        case 'h': out += "mmm"; break;
+        case 'B': out += "mmmm"; break;
+        case 'a': out += "ddd"; break;
+        case 'A': out += "dddd"; break;
+        case 'D': out += "mm/dd/yy"; sep = sep ? sep : '/'; break;
+        case 'F': out += "yyyy'-'mm'-'dd"; break;
+        default: return;
+        }
+    }
+    if (out.empty())
+        return;
+    ShortDateFormat = out;
+    if (sep)
+        DateSeparator = sep;
+}
 
 TDateTime Now()
 {

@@ -227,6 +227,10 @@ extern std::string LongTimeFormat;  // "hh:nn:ss"
 extern char DateSeparator;          // '/'
 extern char TimeSeparator;          // ':'
 
+// Takes ShortDateFormat and DateSeparator from the user's locale (LC_TIME); a format it cannot
+// express leaves them as they are.
+void GetFormatSettings();
+
 TDateTime Now(); // local time
 TDateTime EncodeDate(int year, int month, int day); // EConvertError when not a date
 TDateTime EncodeTime(int hour, int min, int sec, int msec);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,46 @@ bool WriteAll(int fd, std::string_view data)
 
 } // namespace
 
+namespace {
+
+// A name beside the file that no other writer uses at the same time: O_EXCL on a random
+// suffix, so two saves of one file, or the user's own "<file>.tmp", never meet.
+int CreateTemporary(const std::string& file, mode_t mode, std::string& tmp)
+{
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char bytes[8];
+        if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
+            return -1;
+        tmp = file + ".";
+        for (unsigned char b : bytes)
+            tmp += digits[b % 36];
+        tmp += ".tmp";
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// For a writable file in a folder the user may not write: the new contents go over the old
+// ones, then the rest is cut off, so the file is never emptied before its new data is in.
+bool RewriteInPlace(const std::string& file, std::string_view data)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, data) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok)
+        errno = error;
+    return ok;
+}
+
+} // namespace
+
 bool ReplaceFileContents(const std::string& path, std::string_view data, unsigned newFileMode)
 {
     std::string file = path;
@@ -62,13 +103,13 @@ bool ReplaceFileContents(const std::string& path, std::string_view data, unsigne
     if (existed && ::access(file.c_str(), W_OK) != 0)
         return false;
 
-    // A temporary file left by a crash is stale: it is replaced, never read.
-    const std::string tmp = file + ".tmp";
-    ::unlink(tmp.c_str());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          static_cast<mode_t>(existed ? 0600 : newFileMode & 07777));
-    if (fd < 0)
+    std::string tmp;
+    const int fd = CreateTemporary(file, static_cast<mode_t>(existed ? 0600 : newFileMode & 07777), tmp);
+    if (fd < 0) {
+        if (existed && S_ISREG(old.st_mode) && (errno == EACCES || errno == EPERM))
+            return RewriteInPlace(file, data);
         return false;
+    }
     bool ok = true;
     if (existed) {
         // Only a privileged user can give the file back to its owner; others keep theirs.

@@ -4,7 +4,8 @@
 #include <string_view>
 
 // Replaces a file's contents so that a crash leaves either the old or the new file whole
-// (temporary file beside the target, fsync, rename, fsync of the folder). A symbolic link
+// (a temporary file of its own beside the target, fsync, rename, fsync of the folder). A
+// writable file in a folder the user may not write is rewritten in place instead. A symbolic link
 // stays a link: the file it points to is replaced. An existing file keeps its permission
 // bits (and its owner where that is allowed); a new file gets newFileMode less the umask.
 // False with errno set on failure; no temporary file is left behind.

@@ -9,9 +9,12 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <QScreen>
+#include <QTransform>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -64,21 +67,68 @@ struct ObjectInfo {
     int Selected = 0; // how many contexts hold it
 };
 
-struct FontData {
+// A character's advance is measured when first asked for, and the widths over the whole
+// character set when the text metrics are: measuring loads the glyph, and most fonts only
+// ever draw a few letters.
+class FontData {
+public:
+    explicit FontData(const QFont& font) : Font(font), Metrics(font) { Advances.fill(-1); }
     QFont Font;
+    QFontMetrics Metrics;
     int Ascent = 0;
     int Descent = 0;
     int InternalLeading = 0;
     int ExternalLeading = 0;
-    int AveWidth = 0;
-    int MaxWidth = 0;
-    bool Fixed = false;
-    int Advance[256] = {};
+
+    int Advance(unsigned char c) const
+    {
+        int& a = Advances[c];
+        if (a < 0)
+            a = c < 0x20 ? 0 : std::max(0, Metrics.horizontalAdvance(Cp1252ToQChar(c)));
+        return a;
+    }
+    int AveWidth() const { return Summary().Ave; }
+    int MaxWidth() const { return Summary().Max; }
+    bool Fixed() const { return Summary().Fixed; }
+
+private:
+    struct Widths {
+        int Ave = 0;
+        int Max = 0;
+        bool Fixed = true;
+    };
+    const Widths& Summary() const
+    {
+        if (Summarized)
+            return Sum;
+        const int first = Advance(' ');
+        for (int c = 0; c < 256; ++c) {
+            const int adv = Advance(static_cast<unsigned char>(c));
+            if (c >= 0x20 && c < 0x7F && adv != first)
+                Sum.Fixed = false;
+            Sum.Max = std::max(Sum.Max, adv);
+        }
+        // The weighted average of the lower-case letters and the blank, as the Win32 value
+        // is commonly defined; for a fixed font it is the cell width.
+        if (Sum.Fixed) {
+            Sum.Ave = first;
+        } else {
+            int sum = Advance(' ');
+            for (int c = 'a'; c <= 'z'; ++c)
+                sum += Advance(static_cast<unsigned char>(c));
+            Sum.Ave = (sum + 13) / 27;
+        }
+        Summarized = true;
+        return Sum;
+    }
+    mutable std::array<int, 256> Advances;
+    mutable bool Summarized = false;
+    mutable Widths Sum;
 };
 
 struct FontObj : HFONT__ {
     LOGFONTA Log;
-    std::unique_ptr<FontData> Data;
+    std::shared_ptr<FontData> Data;
 };
 struct BrushObj : HBRUSH__ {
     LOGBRUSH Log;
@@ -88,6 +138,11 @@ struct PenObj : HPEN__ {
 };
 struct BitmapObj : HBITMAP__ {
     QImage Image;
+    // Where the picture is not of its transparent colour: made by the first TransparentBlt
+    // and kept while neither the picture nor the colour changes.
+    QRegion Opaque;
+    qint64 OpaqueKey = 0;
+    COLORREF OpaqueColor = 0;
 };
 struct RgnObj : HRGN__ {
     QRect Rect;
@@ -162,12 +217,29 @@ int PixelSizeForCell(const QFont& base, int cellHeight)
     return std::max(1, px);
 }
 
+// Every control makes its own font handle, most of them for the same few faces: the face and
+// its metrics are worked out once per description and shared.
+std::string FontKey(const LOGFONTA& lf)
+{
+    std::string key(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
+    const long fields[] = {lf.lfHeight, lf.lfWeight, lf.lfItalic, lf.lfUnderline, lf.lfStrikeOut, lf.lfPitchAndFamily};
+    for (long v : fields)
+        key += '|' + std::to_string(v);
+    return key;
+}
+
 FontData& DataOf(FontObj* f)
 {
     if (f->Data)
         return *f->Data;
     EnsureGuiApplication();
-    auto d = std::make_unique<FontData>();
+    static std::unordered_map<std::string, std::weak_ptr<FontData>> known;
+    const std::string key = FontKey(f->Log);
+    if (auto it = known.find(key); it != known.end())
+        if (auto shared = it->second.lock()) {
+            f->Data = std::move(shared);
+            return *f->Data;
+        }
     const LOGFONTA& lf = f->Log;
     std::string name(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
     FontFace face = MapFontFace(name);
@@ -192,36 +264,12 @@ FontData& DataOf(FontObj* f)
     q.setHintingPreference(QFont::PreferFullHinting);
     int px = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight > 0 ? PixelSizeForCell(q, lf.lfHeight) : 13;
     q.setPixelSize(std::max(1, (px * face.SizePercent + 50) / 100));
-    d->Font = q;
-
-    QFontMetrics fm(q);
-    d->Ascent = fm.ascent();
-    d->Descent = fm.descent();
+    auto d = std::make_shared<FontData>(q);
+    d->Ascent = d->Metrics.ascent();
+    d->Descent = d->Metrics.descent();
     d->InternalLeading = std::max(0, d->Ascent + d->Descent - q.pixelSize());
-    d->ExternalLeading = std::max(0, fm.leading());
-    int first = -1;
-    d->Fixed = true;
-    for (int c = 0; c < 256; ++c) {
-        int adv = c < 0x20 ? 0 : fm.horizontalAdvance(Cp1252ToQChar(static_cast<unsigned char>(c)));
-        d->Advance[c] = std::max(0, adv);
-        if (c >= 0x20 && c < 0x7F) {
-            if (first < 0)
-                first = adv;
-            else if (adv != first)
-                d->Fixed = false;
-        }
-        d->MaxWidth = std::max(d->MaxWidth, d->Advance[c]);
-    }
-    // The weighted average of the lower-case letters and the blank, as the Win32 value is
-    // commonly defined; for a fixed font it is the cell width.
-    if (d->Fixed) {
-        d->AveWidth = first;
-    } else {
-        int sum = d->Advance[' '];
-        for (int c = 'a'; c <= 'z'; ++c)
-            sum += d->Advance[c];
-        d->AveWidth = (sum + 13) / 27;
-    }
+    d->ExternalLeading = std::max(0, d->Metrics.leading());
+    known[key] = d;
     f->Data = std::move(d);
     return *f->Data;
 }
@@ -511,6 +559,9 @@ struct DcState {
 struct HDC__ {
     enum KindType { Memory, Image, Painter, Window, Screen } Kind = Memory;
     QImage* Target = nullptr;    // Image and Window contexts
+    // A window context looks its window's image up when first drawn on: one that only
+    // measures text leaves the window without one.
+    bool TargetPending = false;
     QPainter* External = nullptr; // Painter contexts
     double Scale = 1.0;           // Painter contexts: device pixels per unit
     PaintDeviceInfo Device;
@@ -546,6 +597,7 @@ void HoldState(const DcState& s, int delta)
 
 struct Hooks {
     std::function<QImage*(HWND)> Surface;
+    std::function<bool(HWND, SIZE*)> SurfaceSize;
     std::function<void(HWND, const RECT*, BOOL)> Invalidate;
     std::function<void(HWND, const RECT&)> Changed;
     struct Pending {
@@ -588,14 +640,21 @@ void FreeDC(HDC dc)
     delete dc;
 }
 
+QImage* WindowSurface(HWND hwnd);
+
 // The image a context draws on, or null when it draws through an external painter.
 QImage* Surface(HDC dc)
 {
     switch (dc->Kind) {
     case HDC__::Memory:
         return dc->St.Bitmap->Image.isNull() ? &dc->Scratch : &dc->St.Bitmap->Image;
-    case HDC__::Image:
     case HDC__::Window:
+        if (dc->TargetPending) {
+            dc->TargetPending = false;
+            dc->Target = WindowSurface(dc->Hwnd);
+        }
+        return dc->Target ? dc->Target : &dc->Scratch;
+    case HDC__::Image:
         return dc->Target ? dc->Target : &dc->Scratch;
     case HDC__::Screen:
         return &dc->Scratch;
@@ -724,7 +783,7 @@ int Extent(const FontData& fd, const char* s, int n)
 {
     int w = 0;
     for (int i = 0; i < n; ++i)
-        w += fd.Advance[static_cast<unsigned char>(s[i])];
+        w += fd.Advance(static_cast<unsigned char>(s[i]));
     return w;
 }
 
@@ -737,7 +796,7 @@ void DrawGlyphs(Paint& p, const FontData& fd, int x, int y, const char* s, int n
     int cx = x;
     for (int i = 0; i < n; ++i) {
         auto ch = static_cast<unsigned char>(s[i]);
-        int adv = dx ? dx[i] : fd.Advance[ch];
+        int adv = dx ? dx[i] : fd.Advance(ch);
         if (ch != ' ' || fd.Font.underline() || fd.Font.strikeOut())
             p->drawText(QPointF(cx, baseline), QString(Cp1252ToQChar(ch)));
         cx += adv;
@@ -1062,14 +1121,14 @@ BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* tm)
     tm->tmHeight = fd.Ascent + fd.Descent;
     tm->tmInternalLeading = fd.InternalLeading;
     tm->tmExternalLeading = fd.ExternalLeading;
-    tm->tmAveCharWidth = fd.AveWidth;
-    tm->tmMaxCharWidth = fd.MaxWidth;
+    tm->tmAveCharWidth = fd.AveWidth();
+    tm->tmMaxCharWidth = fd.MaxWidth();
     tm->tmWeight = fd.Font.weight();
     tm->tmItalic = lf.lfItalic ? 1 : 0;
     tm->tmUnderlined = lf.lfUnderline ? 1 : 0;
     tm->tmStruckOut = lf.lfStrikeOut ? 1 : 0;
-    BYTE family = fd.Fixed ? FF_MODERN : (fd.Font.styleHint() == QFont::Serif ? FF_ROMAN : FF_SWISS);
-    tm->tmPitchAndFamily = static_cast<BYTE>(family | TMPF_TRUETYPE | TMPF_VECTOR | (fd.Fixed ? 0 : TMPF_FIXED_PITCH));
+    BYTE family = fd.Fixed() ? FF_MODERN : (fd.Font.styleHint() == QFont::Serif ? FF_ROMAN : FF_SWISS);
+    tm->tmPitchAndFamily = static_cast<BYTE>(family | TMPF_TRUETYPE | TMPF_VECTOR | (fd.Fixed() ? 0 : TMPF_FIXED_PITCH));
     tm->tmCharSet = lf.lfCharSet == DEFAULT_CHARSET ? ANSI_CHARSET : lf.lfCharSet;
     return TRUE;
 }
@@ -1087,7 +1146,7 @@ BOOL GetTextExtentExPointA(HDC dc, LPCSTR text, int count, int maxExtent, int* f
     int w = 0;
     int fitting = 0;
     for (int i = 0; i < count; ++i) {
-        w += fd.Advance[static_cast<unsigned char>(text[i])];
+        w += fd.Advance(static_cast<unsigned char>(text[i]));
         bool fits = w <= maxExtent;
         if (fit && fits && fitting == i)
             fitting = i + 1;
@@ -1124,7 +1183,7 @@ BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR te
     int n = static_cast<int>(count);
     int width = 0;
     for (int i = 0; i < n; ++i)
-        width += dx ? dx[i] : fd.Advance[static_cast<unsigned char>(text[i])];
+        width += dx ? dx[i] : fd.Advance(static_cast<unsigned char>(text[i]));
     int height = fd.Ascent + fd.Descent;
     UINT align = dc->St.Align;
     if ((align & TA_CENTER) == TA_CENTER)
@@ -1193,7 +1252,7 @@ std::vector<TextLine> LayoutText(const FontData& fd, std::string_view text, UINT
         paragraphs.push_back(cur);
     }
     std::vector<TextLine> lines;
-    int tabWidth = std::max(1, fd.AveWidth * 8);
+    int tabWidth = std::max(1, fd.AveWidth() * 8);
     for (const std::string& para : paragraphs) {
         TextLine line;
         for (size_t i = 0; i < para.size(); ++i) {
@@ -1210,9 +1269,9 @@ std::vector<TextLine> LayoutText(const FontData& fd, std::string_view text, UINT
             if (c == '\t' && (format & DT_EXPANDTABS)) {
                 int w = Extent(fd, line.Text.data(), static_cast<int>(line.Text.size()));
                 int target = (w / tabWidth + 1) * tabWidth;
-                while (w < target && fd.Advance[' '] > 0) {
+                while (w < target && fd.Advance(' ') > 0) {
                     line.Text.push_back(' ');
-                    w += fd.Advance[' '];
+                    w += fd.Advance(' ');
                 }
                 continue;
             }
@@ -1231,7 +1290,7 @@ std::vector<TextLine> LayoutText(const FontData& fd, std::string_view text, UINT
             size_t lastBreak = std::string::npos;
             int w = 0;
             while (end < s.size()) {
-                int adv = fd.Advance[static_cast<unsigned char>(s[end])];
+                int adv = fd.Advance(static_cast<unsigned char>(s[end]));
                 if (s[end] == ' ')
                     lastBreak = end;
                 if (w + adv > width && end > start && s[end] != ' ')
@@ -1316,7 +1375,7 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format)
         DrawGlyphs(p, fd, x, y, l.Text.data(), n, nullptr, dc->St.Text);
         if (l.Prefix >= 0 && l.Prefix < n) {
             int ux = x + Extent(fd, l.Text.data(), l.Prefix);
-            int uw = fd.Advance[static_cast<unsigned char>(l.Text[l.Prefix])];
+            int uw = fd.Advance(static_cast<unsigned char>(l.Text[l.Prefix]));
             p->fillRect(QRect(ux, y + fd.Ascent + 1, uw, 1), ColorRefToQColor(dc->St.Text));
         }
         y += lineH;
@@ -1654,6 +1713,66 @@ BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
     return BlitImage(dst, target, part, rop, dst->St.StretchMode == HALFTONE) ? TRUE : FALSE;
 }
 
+namespace {
+QRegion OpaquePart(const QImage& image, COLORREF transparent)
+{
+    const QImage img = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    const QRgb key = qRgb(GetRValue(transparent), GetGValue(transparent), GetBValue(transparent));
+    std::vector<QRect> runs;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width();) {
+            while (x < img.width() && (row[x] | 0xff000000u) == key)
+                ++x;
+            const int start = x;
+            while (x < img.width() && (row[x] | 0xff000000u) != key)
+                ++x;
+            if (x > start)
+                runs.emplace_back(start, y, x - start, 1);
+        }
+    }
+    QRegion r;
+    r.setRects(runs.data(), static_cast<int>(runs.size()));
+    return r;
+}
+
+const QRegion& OpaqueRegion(BitmapObj* b, COLORREF transparent)
+{
+    if (b->OpaqueKey != b->Image.cacheKey() || b->OpaqueColor != transparent || b->OpaqueKey == 0) {
+        b->Opaque = OpaquePart(b->Image, transparent);
+        b->OpaqueKey = b->Image.cacheKey();
+        b->OpaqueColor = transparent;
+    }
+    return b->Opaque;
+}
+} // namespace
+
+BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                    UINT transparent)
+{
+    if (!Valid(dst) || !Valid(src) || w <= 0 || h <= 0 || sw <= 0 || sh <= 0)
+        return FALSE;
+    if (src->Kind != HDC__::Memory || !src->St.Bitmap || src->St.Bitmap->Image.isNull())
+        return FALSE;
+    BitmapObj* b = src->St.Bitmap;
+    const QRect from(sx + src->St.Origin.x, sy + src->St.Origin.y, sw, sh);
+    const QRect target(x, y, w, h);
+    QRegion opaque = OpaqueRegion(b, transparent & 0xffffff) & from;
+    opaque.translate(x - from.x(), y - from.y());
+    if (w != sw || h != sh) {
+        QTransform stretch;
+        stretch.translate(x, y);
+        stretch.scale(double(w) / sw, double(h) / sh);
+        stretch.translate(-x, -y);
+        opaque = stretch.map(opaque);
+    }
+    Paint p(dst, target);
+    p->setClipRegion(opaque, Qt::IntersectClip);
+    p->setCompositionMode(QPainter::CompositionMode_Source);
+    p->drawImage(target, b->Image, from);
+    return TRUE;
+}
+
 BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop)
 {
     if (!Valid(dc) || !IsPatternRop(rop))
@@ -1669,6 +1788,11 @@ BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop)
 void SetWindowSurfaceProvider(std::function<QImage*(HWND)> provider)
 {
     TheHooks().Surface = std::move(provider);
+}
+
+void SetWindowSurfaceSizeProvider(std::function<bool(HWND, SIZE*)> provider)
+{
+    TheHooks().SurfaceSize = std::move(provider);
 }
 
 void SetInvalidateHandler(std::function<void(HWND, const RECT*, BOOL)> handler)
@@ -1695,7 +1819,7 @@ HDC GetDC(HWND hwnd)
 {
     HDC dc = NewDC(hwnd ? HDC__::Window : HDC__::Screen);
     dc->Hwnd = hwnd;
-    dc->Target = WindowSurface(hwnd);
+    dc->TargetPending = hwnd != nullptr;
     return dc;
 }
 
@@ -1742,7 +1866,9 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
 {
     if (hwnd) {
         QRect r = rect ? ToQRect(*rect) : QRect(-0x4000000, -0x4000000, 0x8000000, 0x8000000);
-        if (QImage* img = WindowSurface(hwnd); img && !rect)
+        if (SIZE size{}; !rect && TheHooks().SurfaceSize && TheHooks().SurfaceSize(hwnd, &size))
+            r = QRect(0, 0, size.cx, size.cy);
+        else if (QImage* img = rect ? nullptr : WindowSurface(hwnd))
             r = img->rect();
         auto& pending = TheHooks().Updates[hwnd];
         pending.Rect |= r;

@@ -382,6 +382,10 @@ BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
 BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop);
+// Copies the pixels of a memory context's bitmap that are not of the transparent colour; what
+// is left out is worked out once per picture and colour.
+BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                    UINT transparent);
 constexpr int BLACKONWHITE = 1;
 constexpr int COLORONCOLOR = 3;
 constexpr int HALFTONE = 4;
@@ -401,6 +405,9 @@ struct PAINTSTRUCT {
 // learns of invalidated areas (to schedule WM_PAINT) and of pixels drawn outside WM_PAINT
 // (to show the backing image again). Passing an empty function removes a hook.
 void SetWindowSurfaceProvider(std::function<QImage*(HWND)> provider);
+// The size a window's backing image has or will have, asked where only the size matters so
+// that the image need not be made for it; false where the window has none.
+void SetWindowSurfaceSizeProvider(std::function<bool(HWND, SIZE*)> provider);
 void SetInvalidateHandler(std::function<void(HWND, const RECT*, BOOL erase)> handler);
 void SetSurfaceChangedHandler(std::function<void(HWND, const RECT&)> handler);
 

@@ -24,14 +24,20 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPdfWriter>
+#include <QBuffer>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cups/cups.h>
 
 namespace {
 
@@ -133,8 +139,18 @@ public:
             int i = std::clamp(rq.FilterIndex, 1, static_cast<int>(filters.size())) - 1;
             dlg.selectNameFilter(filters[i]);
         }
-        if (!rq.DefaultExt.empty())
-            dlg.setDefaultSuffix(Text(rq.DefaultExt));
+        // The suffix a bare name gets follows the filter chosen in the dialog.
+        auto suffixFor = [&rq](int index) {
+            return index >= 0 && index < static_cast<int>(rq.Filters.size())
+                       ? FilterExtension(rq.Filters[std::size_t(index)], rq.DefaultExt)
+                       : rq.DefaultExt;
+        };
+        if (!rq.DefaultExt.empty()) {
+            dlg.setDefaultSuffix(Text(suffixFor(rq.FilterIndex - 1)));
+            QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& filter) {
+                dlg.setDefaultSuffix(Text(suffixFor(static_cast<int>(filters.indexOf(filter)))));
+            });
+        }
         if (!rq.Directory.empty())
             dlg.setDirectory(PathText(rq.Directory));
         if (!rq.FileName.empty())
@@ -187,8 +203,13 @@ public:
     {
         EnsureGuiApplication();
         std::vector<std::string> names;
-        for (const QString& f : QFontDatabase::families())
+        // A family installed by several foundries is listed once, under its plain name.
+        for (QString f : QFontDatabase::families()) {
+            const qsizetype foundry = f.lastIndexOf(QLatin1String(" ["));
+            if (foundry > 0 && f.endsWith(QLatin1Char(']')))
+                f.truncate(foundry);
             names.push_back(FromText(f));
+        }
         // The names our font mapping resolves to an installed face are offered too.
         for (std::string& mapped : MappedFaceNames(names))
             names.push_back(std::move(mapped));
@@ -206,7 +227,63 @@ public:
 
 // ---- Printing ------------------------------------------------------------------------------
 
+// Every job is drawn into a PDF in memory; only a whole document leaves the program, written
+// to its file or handed to the print server, whose answer says whether the queue took it.
 constexpr int PdfResolution = 300;
+
+QPageSize PaperOfSize(double widthMm, double heightMm)
+{
+    return QPageSize(QSizeF(widthMm, heightMm), QPageSize::Millimeter, QString(),
+                     QPageSize::FuzzyMatch);
+}
+
+std::string DefaultDestination()
+{
+    cups_dest_t* dests = nullptr;
+    const int n = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    cups_dest_t* d = cupsGetDest(nullptr, nullptr, n, dests);
+    std::string name = d && d->name ? d->name : "";
+    cupsFreeDests(n, dests);
+    return name;
+}
+
+// The paper a printer uses unless told otherwise: its queue's default medium.
+QPageSize PrinterPaper(const std::string& printer)
+{
+    cups_dest_t* dests = nullptr;
+    const int n = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    cups_dest_t* d = cupsGetDest(printer.empty() ? nullptr : printer.c_str(), nullptr, n, dests);
+    const char* media = d ? cupsGetOption("media", d->num_options, d->options) : nullptr;
+    pwg_media_t* pwg = nullptr;
+    if (media && *media) {
+        pwg = pwgMediaForPWG(media);
+        if (!pwg)
+            pwg = pwgMediaForLegacy(media);
+        if (!pwg)
+            pwg = pwgMediaForPPD(media);
+    }
+    QPageSize size;
+    if (pwg && pwg->width > 0 && pwg->length > 0)
+        size = PaperOfSize(pwg->width / 100.0, pwg->length / 100.0);
+    cupsFreeDests(n, dests);
+    if (size.isValid())
+        return size;
+    QPrinterInfo info = printer.empty() ? QPrinterInfo::defaultPrinter()
+                                        : QPrinterInfo::printerInfo(Text(printer));
+    if (!info.isNull() && info.defaultPageSize().isValid())
+        return info.defaultPageSize();
+    return QPageSize(QPageSize::A4);
+}
+
+// The user's paper, else the printer's (for a file: the default printer's, A4 without one).
+QPageSize PaperOf(const PrintTarget& t)
+{
+    if (t.PaperWidth > 0 && t.PaperHeight > 0)
+        return PaperOfSize(t.PaperWidth, t.PaperHeight);
+    if (!t.PdfFileName.empty() && QPrinterInfo::availablePrinterNames().isEmpty())
+        return QPageSize(QPageSize::A4);
+    return PrinterPaper(t.PdfFileName.empty() ? t.PrinterName : std::string());
+}
 
 void Configure(QPrinter& p, const PrintTarget& t)
 {
@@ -220,20 +297,41 @@ void Configure(QPrinter& p, const PrintTarget& t)
             p.setPrinterName(Text(t.PrinterName));
     }
     p.setDocName(Text(t.Title));
+    p.setPageSize(PaperOf(t));
     p.setPageOrientation(t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
                                                                      : QPageLayout::Portrait);
     p.setCopyCount(std::max(1, t.Copies));
+    p.setCollateCopies(t.Collate);
+    if (t.FromPage > 0 && t.ToPage >= t.FromPage) {
+        p.setPrintRange(QPrinter::PageRange);
+        p.setFromTo(t.FromPage, t.ToPage);
+    }
 }
 
-PaintDeviceInfo InfoOf(QPrinter& p)
+// The page of a job on t: its paper and orientation, with the printer's margins.
+QPageLayout LayoutOf(const PrintTarget& t)
+{
+    QPrinter p(QPrinter::HighResolution);
+    PrintTarget probe = t;
+    if (probe.PdfFileName.empty() && !p.isValid())
+        probe.PdfFileName = "/dev/null";
+    Configure(p, probe);
+    QMarginsF margins = p.pageLayout().margins(QPageLayout::Millimeter);
+    return QPageLayout(PaperOf(t),
+                       t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
+                                                                   : QPageLayout::Portrait,
+                       margins, QPageLayout::Millimeter);
+}
+
+PaintDeviceInfo InfoOf(const QPageLayout& layout)
 {
     PaintDeviceInfo i;
-    QRect page = p.pageRect(QPrinter::DevicePixel).toRect();
-    QRect paper = p.paperRect(QPrinter::DevicePixel).toRect();
+    QRect page = layout.paintRectPixels(PdfResolution);
+    QRect paper = layout.fullRectPixels(PdfResolution);
     i.Width = page.width();
     i.Height = page.height();
-    i.DpiX = p.logicalDpiX();
-    i.DpiY = p.logicalDpiY();
+    i.DpiX = PdfResolution;
+    i.DpiY = PdfResolution;
     i.PhysicalWidth = paper.width();
     i.PhysicalHeight = paper.height();
     i.PhysicalOffsetX = page.left() - paper.left();
@@ -242,42 +340,142 @@ PaintDeviceInfo InfoOf(QPrinter& p)
     return i;
 }
 
-std::string WhyNotWritable(const std::string& path)
+// A document that ends as a PDF must: a cross-reference pointer and the end marker.
+bool WholePdf(const QByteArray& pdf)
 {
-    std::string dir = path.substr(0, path.find_last_of('/') == std::string::npos
-                                         ? 0
-                                         : path.find_last_of('/'));
-    if (dir.empty())
-        dir = path.find('/') == 0 ? "/" : ".";
-    if (::access(dir.c_str(), W_OK) != 0)
-        return std::strerror(errno);
-    return "the file cannot be created";
+    if (!pdf.startsWith("%PDF-"))
+        return false;
+    const QByteArray tail = pdf.right(1024);
+    return tail.contains("startxref") && tail.trimmed().endsWith("%%EOF");
 }
 
-class QtPrintJob final : public IPrintJob {
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool CannotWrite(const std::string& path, int err, std::string& error)
+{
+    error = "Cannot write the PDF file \"" + path + "\": " + std::strerror(err) + ".";
+    return false;
+}
+
+// The folder of path, with its trailing "/" ("./" for a bare name).
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+// Written beside the target and moved into place only when complete, so a full disk or a
+// size limit never leaves a cut-short PDF under the chosen name.
+bool WriteWholeFile(const std::string& path, const QByteArray& bytes, std::string& error)
+{
+    // Beyond a file-size limit the write is to fail, not to end the program.
+    static const bool ignoreSizeSignal = [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    (void)ignoreSizeSignal;
+    const std::string dir = FolderOf(path);
+    const size_t slash = path.find_last_of('/');
+    std::string temp = dir + "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".XXXXXX";
+    auto fail = [&](int err) { return CannotWrite(path, err, error); };
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail(errno);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.constData(), size_t(bytes.size())) &&
+              ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return fail(err);
+    }
+    return true;
+}
+
+// Hands the document to the print server as one job; the queue's refusal is the error.
+bool Submit(const PrintTarget& t, const QPageLayout& layout, const QByteArray& pdf,
+            std::string& error)
+{
+    const std::string printer = t.PrinterName.empty() ? DefaultDestination() : t.PrinterName;
+    if (printer.empty()) {
+        error = "There is no printer.";
+        return false;
+    }
+    const std::string utf8Title = Text(t.Title.empty() ? std::string("Quillmere") : t.Title).toStdString();
+    cups_option_t* options = nullptr;
+    int count = 0;
+    const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
+    if (pwg_media_t* media = pwgMediaForSize(int(mm.width() * 100 + 0.5), int(mm.height() * 100 + 0.5)))
+        count = cupsAddOption("media", media->pwg, count, &options);
+    if (t.Copies > 1)
+        count = cupsAddOption("copies", std::to_string(t.Copies).c_str(), count, &options);
+    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, printer.c_str(), utf8Title.c_str(), count, options);
+    cupsFreeOptions(count, options);
+    auto refused = [&] {
+        std::string reason = FromText(QString::fromUtf8(cupsLastErrorString()));
+        if (reason.empty() || reason.back() != '.')
+            reason += '.';
+        error = "The printer \"" + printer + "\" did not take the print job: " + reason;
+        return false;
+    };
+    if (job == 0)
+        return refused();
+    http_status_t sent = cupsStartDocument(CUPS_HTTP_DEFAULT, printer.c_str(), job, utf8Title.c_str(),
+                                           CUPS_FORMAT_PDF, 1);
+    if (sent == HTTP_STATUS_CONTINUE)
+        sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData(), size_t(pdf.size()));
+    const ipp_status_t finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, printer.c_str());
+    if (sent != HTTP_STATUS_CONTINUE || finished > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        refused();
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.c_str(), job, 0);
+        return false;
+    }
+    return true;
+}
+
+class PdfPrintJob final : public IPrintJob {
 public:
-    QtPrintJob(std::unique_ptr<QPrinter> printer, std::string pdf)
-        : printer_(std::move(printer)), pdf_(std::move(pdf))
+    PdfPrintJob(PrintTarget target, QPageLayout layout)
+        : target_(std::move(target)), layout_(std::move(layout)), buffer_(&bytes_)
     {
     }
-    ~QtPrintJob() override
-    {
-        if (printer_)
-            Abort();
-    }
+    ~PdfPrintJob() override { Abort(); }
 
     bool Begin(std::string& error)
     {
-        if (!painter_.begin(printer_.get())) {
-            if (!pdf_.empty())
-                error = "Cannot write the PDF file \"" + pdf_ + "\": " + WhyNotWritable(pdf_) + ".";
-            else
-                error = "The printer \"" + FromText(printer_->printerName()) +
-                        "\" cannot start the print job.";
-            printer_.reset();
+        buffer_.open(QIODevice::WriteOnly);
+        writer_ = std::make_unique<QPdfWriter>(&buffer_);
+        writer_->setResolution(PdfResolution);
+        writer_->setPageLayout(layout_);
+        writer_->setTitle(Text(target_.Title));
+        writer_->setCreator(QStringLiteral("Quillmere"));
+        if (!painter_.begin(writer_.get())) {
+            error = "The print job cannot be started.";
+            writer_.reset();
             return false;
         }
-        info_ = InfoOf(*printer_);
+        info_ = InfoOf(layout_);
         dc_ = CreateDCOnPainter(&painter_, info_);
         return true;
     }
@@ -287,7 +485,7 @@ public:
 
     bool NewPage(std::string& error) override
     {
-        if (!printer_ || !printer_->newPage()) {
+        if (!writer_ || !writer_->newPage()) {
             error = "The printer could not start a new page.";
             return false;
         }
@@ -296,41 +494,29 @@ public:
 
     bool Finish(std::string& error) override
     {
-        if (!printer_) {
+        if (!writer_) {
             error = "The print job is not running.";
             return false;
         }
         ReleaseDc();
-        bool ok = painter_.end();
-        bool failed = printer_->printerState() == QPrinter::Error;
-        printer_.reset();
-        if (!ok || failed) {
-            error = pdf_.empty() ? "The printer reported an error; the job was not completed."
-                                 : "The PDF file \"" + pdf_ + "\" could not be completed.";
+        const bool ended = painter_.end();
+        writer_.reset();
+        buffer_.close();
+        if (!ended || !WholePdf(bytes_)) {
+            error = "The page could not be made into a PDF document.";
             return false;
         }
-        if (!pdf_.empty()) {
-            QFileInfo fi(PathText(pdf_));
-            if (!fi.exists() || fi.size() == 0) {
-                error = "The PDF file \"" + pdf_ + "\" was not written.";
-                return false;
-            }
-        }
-        return true;
+        if (!target_.PdfFileName.empty())
+            return WriteWholeFile(target_.PdfFileName, bytes_, error);
+        return Submit(target_, layout_, bytes_, error);
     }
 
     void Abort() override
     {
-        if (!printer_)
-            return;
         ReleaseDc();
-        if (pdf_.empty())
-            printer_->abort();
         if (painter_.isActive())
             painter_.end();
-        printer_.reset();
-        if (!pdf_.empty())
-            QFile::remove(PathText(pdf_));
+        writer_.reset();
     }
 
 private:
@@ -340,8 +526,11 @@ private:
             DeleteDC(dc_);
         dc_ = nullptr;
     }
-    std::unique_ptr<QPrinter> printer_;
-    std::string pdf_;
+    PrintTarget target_;
+    QPageLayout layout_;
+    QByteArray bytes_;
+    QBuffer buffer_;
+    std::unique_ptr<QPdfWriter> writer_;
     QPainter painter_;
     HDC dc_ = nullptr;
     PaintDeviceInfo info_;
@@ -365,12 +554,7 @@ public:
     PaintDeviceInfo PageInfo(const PrintTarget& target) override
     {
         EnsureGuiApplication();
-        QPrinter p(QPrinter::HighResolution);
-        PrintTarget t = target;
-        if (t.PdfFileName.empty() && !p.isValid())
-            t.PdfFileName = "/dev/null";
-        Configure(p, t);
-        return InfoOf(p);
+        return InfoOf(LayoutOf(target));
     }
     bool SetupDialog(PrintTarget& target) override
     {
@@ -378,6 +562,8 @@ public:
         QPrinter p(QPrinter::HighResolution);
         Configure(p, target);
         QPrintDialog dlg(&p);
+        dlg.setMinMax(1, std::max(1, target.MaxPage));
+        const QPageSize offered = p.pageLayout().pageSize();
         if (dlg.exec() != QDialog::Accepted)
             return false;
         if (p.outputFormat() == QPrinter::PdfFormat && !p.outputFileName().isEmpty()) {
@@ -386,24 +572,48 @@ public:
             target.PdfFileName.clear();
             target.PrinterName = FromText(p.printerName());
         }
-        target.Orientation = p.pageLayout().orientation() == QPageLayout::Landscape
+        const QPageLayout layout = p.pageLayout();
+        // The dialog keeps the paper it was opened with when another printer is picked: paper
+        // the user left alone stays whatever the chosen printer uses.
+        if (target.PaperWidth > 0 || !layout.pageSize().isEquivalentTo(offered)) {
+            const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
+            target.PaperWidth = paper.width();
+            target.PaperHeight = paper.height();
+        }
+        target.Orientation = layout.orientation() == QPageLayout::Landscape
                                  ? PageOrientation::Landscape
                                  : PageOrientation::Portrait;
         target.Copies = p.copyCount();
+        target.Collate = p.collateCopies();
+        if (p.printRange() == QPrinter::PageRange && p.fromPage() > 0) {
+            target.FromPage = p.fromPage();
+            target.ToPage = std::max(p.fromPage(), p.toPage());
+        } else {
+            target.FromPage = target.ToPage = 0;
+        }
         return true;
     }
     std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override
     {
         EnsureGuiApplication();
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        Configure(*printer, target);
-        if (target.PdfFileName.empty() && !printer->isValid()) {
-            error = target.PrinterName.empty()
-                        ? "There is no printer."
-                        : "The printer \"" + target.PrinterName + "\" is not available.";
+        if (target.PdfFileName.empty()) {
+            const std::vector<std::string> names = PrinterNames();
+            if (!target.PrinterName.empty() &&
+                std::find(names.begin(), names.end(), target.PrinterName) == names.end()) {
+                error = "The printer \"" + target.PrinterName + "\" is not available.";
+                return nullptr;
+            }
+            if (target.PrinterName.empty() && DefaultDestination().empty()) {
+                error = "There is no printer.";
+                return nullptr;
+            }
+        }
+        // A folder that cannot take the file is known before anything is drawn.
+        if (!target.PdfFileName.empty() && ::access(FolderOf(target.PdfFileName).c_str(), W_OK) != 0) {
+            CannotWrite(target.PdfFileName, errno, error);
             return nullptr;
         }
-        auto job = std::make_unique<QtPrintJob>(std::move(printer), target.PdfFileName);
+        auto job = std::make_unique<PdfPrintJob>(target, LayoutOf(target));
         if (!job->Begin(error))
             return nullptr;
         return job;

@@ -58,8 +58,6 @@ public:
         setMouseTracking(true);
         // Focus moves by Tab or by the program; a click gives it only when the control asks.
         setFocusPolicy((info.Style & WS_TABSTOP) ? Qt::TabFocus : Qt::NoFocus);
-        VBar = MakeBar(Qt::Vertical);
-        HBar = MakeBar(Qt::Horizontal);
         if (!parent) {
             SetTopLevelFlags(info.Style, info.ExStyle);
             setWindowTitle(Cp1252ToQString(info.Caption));
@@ -144,10 +142,17 @@ public:
         return b;
     }
 
+    // A scroll bar's widget is made the first time the bar is shown: most windows never
+    // show one.
     void SyncBar(int bar)
     {
         ScrollBarState s = GetScrollBarState(Hwnd, bar);
-        QScrollBar* b = bar == SB_VERT ? VBar : HBar;
+        QScrollBar*& b = bar == SB_VERT ? VBar : HBar;
+        if (!b) {
+            if (!s.Visible)
+                return;
+            b = MakeBar(bar == SB_VERT ? Qt::Vertical : Qt::Horizontal);
+        }
         QSignalBlocker block(b);
         int page = static_cast<int>(s.Info.nPage);
         int maxPos = s.Info.nMax - std::max(page - 1, 0);
@@ -184,10 +189,18 @@ public:
     {
         QRect c = ClientArea();
         int cx = GetSystemMetrics(SM_CXVSCROLL), cy = GetSystemMetrics(SM_CYHSCROLL);
-        VBar->setVisible(BarVisible(SB_VERT));
-        HBar->setVisible(BarVisible(SB_HORZ));
-        VBar->setGeometry(c.right() + 1, c.top(), cx, c.height());
-        HBar->setGeometry(c.left(), c.bottom() + 1, c.width(), cy);
+        for (int bar : {SB_VERT, SB_HORZ}) {
+            const bool visible = BarVisible(bar);
+            if (visible && !(bar == SB_VERT ? VBar : HBar))
+                SyncBar(bar);
+            if (QScrollBar* b = bar == SB_VERT ? VBar : HBar) {
+                b->setVisible(visible);
+                if (bar == SB_VERT)
+                    b->setGeometry(c.right() + 1, c.top(), cx, c.height());
+                else
+                    b->setGeometry(c.left(), c.bottom() + 1, c.width(), cy);
+            }
+        }
         if (MenuBar) {
             int left = parentWidget() ? NonClient.left : 0;
             int right = parentWidget() ? NonClient.right : 0;
@@ -216,22 +229,39 @@ public:
         ResizeSurface();
     }
 
+    // The backing image is made when something draws into the window or paints it: most
+    // windows are hidden pages, containers covered by their children or hosts of a native
+    // widget, and never need one. Until then it counts as white.
     void ResizeSurface()
     {
         QSize s = ClientSize().expandedTo(QSize(1, 1));
-        if (Surface.size() == s)
+        if (SurfaceSize == s)
             return;
-        QImage img(s, QImage::Format_RGB32);
+        SurfaceSize = s;
+        if (!Surface.isNull())
+            Surface = NewSurface(&Surface);
+        if (!Native)
+            InvalidateRect(Hwnd, nullptr, TRUE);
+    }
+
+    QImage NewSurface(const QImage* keep) const
+    {
+        QImage img(SurfaceSize, QImage::Format_RGB32);
         img.fill(Qt::white);
         img.setDotsPerMeterX(3780);
         img.setDotsPerMeterY(3780);
-        if (!Surface.isNull()) {
+        if (keep) {
             QPainter p(&img);
-            p.drawImage(0, 0, Surface);
+            p.drawImage(0, 0, *keep);
         }
-        Surface = img;
-        if (!Native)
-            InvalidateRect(Hwnd, nullptr, TRUE);
+        return img;
+    }
+
+    QImage* DrawingSurface()
+    {
+        if (Surface.isNull())
+            Surface = NewSurface(nullptr);
+        return &Surface;
     }
 
     // Sends WM_SIZE when the client area changed since the last one.
@@ -511,25 +541,36 @@ public:
 
     void paintEvent(QPaintEvent* e) override
     {
-        QPointer<QmWindow> self(this);
-        Painting = true;
-        ChangedWhilePainting = QRegion();
-        PaintPending();
-        if (!self)
-            return;
-        Painting = false;
-        // What the procedure drew inside this event's area is shown below; only the rest
-        // needs another paint. Asking for each drawing call posts one event apiece.
-        const QRegion outside = ChangedWhilePainting - e->region();
-        if (!outside.isEmpty())
-            update(outside);
-        QPainter p(this);
         QRect c = ClientArea();
+        // Only the frame or the menu bar is being shown: the client area (often covered by
+        // the children) keeps what it has pending and needs no image yet.
+        const bool clientShown = e->region().intersects(c);
+        if (clientShown) {
+            QPointer<QmWindow> self(this);
+            Painting = true;
+            ChangedWhilePainting = QRegion();
+            PaintPending();
+            if (!self)
+                return;
+            Painting = false;
+            // What the procedure drew inside this event's area is shown below; only the rest
+            // needs another paint. Asking for each drawing call posts one event apiece.
+            const QRegion outside = ChangedWhilePainting - e->region();
+            if (!outside.isEmpty())
+                update(outside);
+            c = ClientArea();
+        }
+        QPainter p(this);
         p.setClipRect(e->rect());
         if (parentWidget() && (NonClient.left || NonClient.top || NonClient.right || NonClient.bottom)) {
             p.fillRect(rect(), QColor(128, 128, 128));
         }
-        p.drawImage(c.topLeft(), Surface, QRect(QPoint(0, 0), c.size()));
+        if (!clientShown)
+            return;
+        if (Native)
+            p.fillRect(c, Qt::white);
+        else
+            p.drawImage(c.topLeft(), *DrawingSurface(), QRect(QPoint(0, 0), c.size()));
         RECT cr;
         if (GetCaretOverlay(Hwnd, &cr)) {
             QRect r(c.left() + cr.left, c.top() + cr.top, cr.right - cr.left, cr.bottom - cr.top);
@@ -554,6 +595,7 @@ public:
     int ShowCmdState = SW_SHOWNORMAL;
     bool Shown = false;
     QImage Surface;
+    QSize SurfaceSize;
     QScrollBar* VBar = nullptr;
     QScrollBar* HBar = nullptr;
     QPointer<QWidget> Native;
@@ -734,7 +776,14 @@ void InitWindowAdaptor()
     gHooksInstalled = true;
     SetWindowSurfaceProvider([](HWND h) -> QImage* {
         QmWindow* w = Win(h);
-        return w && !w->Native ? &w->Surface : nullptr;
+        return w && !w->Native ? w->DrawingSurface() : nullptr;
+    });
+    SetWindowSurfaceSizeProvider([](HWND h, SIZE* size) {
+        QmWindow* w = Win(h);
+        if (!w || w->Native)
+            return false;
+        *size = SIZE{w->SurfaceSize.width(), w->SurfaceSize.height()};
+        return true;
     });
     SetInvalidateHandler([](HWND h, const RECT* r, BOOL) {
         if (QmWindow* w = Win(h)) {

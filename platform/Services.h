@@ -55,6 +55,16 @@ struct FileFilter {
     bool operator==(const FileFilter&) const = default;
 };
 
+// The extension a bare name typed in a file dialog gets: that of the chosen filter's first
+// pattern when it names one ("*.csv" gives "csv"), else the dialog's default extension.
+inline std::string FilterExtension(const FileFilter& filter, const std::string& defaultExt)
+{
+    const std::string first = filter.Mask.substr(0, filter.Mask.find(';'));
+    if (first.size() > 2 && first.compare(0, 2, "*.") == 0 && first.find_first_of("*?", 2) == std::string::npos)
+        return first.substr(2);
+    return defaultExt;
+}
+
 struct FileDialogRequest {
     bool Save = false;
     std::string Title;
@@ -109,7 +119,15 @@ struct PrintTarget {
     std::string PdfFileName;
     std::string Title;
     PageOrientation Orientation = PageOrientation::Portrait;
+    // The paper's portrait size in millimetres; 0 by 0: the printer's default paper.
+    double PaperWidth = 0;
+    double PaperHeight = 0;
     int Copies = 1;
+    bool Collate = true;
+    // The pages the printout has (what the dialog offers), and the range chosen (0: all).
+    int MaxPage = 1;
+    int FromPage = 0;
+    int ToPage = 0;
 };
 
 // A running print job. Dc() draws on the current page in device pixels.
@@ -120,9 +138,10 @@ public:
     virtual const PaintDeviceInfo& Page() const = 0;
     // False and a message when the next page cannot be started.
     virtual bool NewPage(std::string& error) = 0;
-    // Finishes the job; false and a message when the output could not be completed.
+    // Finishes the job; false and a message when the output could not be completed: a PDF
+    // file not written whole, a job the printer's queue did not take.
     virtual bool Finish(std::string& error) = 0;
-    // Drops the job; a partial PDF file is removed.
+    // Drops the job; nothing reaches the file or the printer.
     virtual void Abort() = 0;
 };
 
@@ -133,7 +152,8 @@ public:
     virtual std::string DefaultPrinterName() = 0; // empty when there is none
     // The page a job on target would have, without starting one.
     virtual PaintDeviceInfo PageInfo(const PrintTarget& target) = 0;
-    // The printer set-up dialog; true (and the changed target) when confirmed.
+    // The printer set-up dialog; true (and the changed target: printer or file, paper,
+    // orientation, copies and page range) when confirmed.
     virtual bool SetupDialog(PrintTarget& target) = 0;
     // Null and a message when the job cannot be started.
     virtual std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) = 0;

@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
 #include <mutex>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -98,10 +100,20 @@ void MarkDeleted(Node& n)
 constexpr int kHiveCount = 7;
 constexpr int kCurrentUser = 1;
 
+// One change made through this process, by the path of the key it was made on. A save
+// replays them on the file as it is then, so what other instances wrote meanwhile stays.
+struct Change {
+    enum Kind { SetValue, DeleteValue, CreateKey, DeleteKey, EmptyKey } kind;
+    std::vector<std::string> path;
+    Value value; // SetValue: the value; DeleteValue: its name
+};
+
 struct Hive {
     std::shared_ptr<Node> root = std::make_shared<Node>();
     bool loaded = false;
     bool dirty = false;
+    bool rewriteWhole = false; // the file is replaced by this tree (a repaired file)
+    std::vector<Change> journal;
     std::string file; // where HKEY_CURRENT_USER was read from and is saved to
 };
 
@@ -120,6 +132,9 @@ struct State {
     int openHandles[kHiveCount] = {};
     uintptr_t nextHandle = 0x1000;
     RegistryDamage damage; // until the program takes it
+    std::function<void(const std::string&, const std::string&)> failureReport;
+    std::vector<int> reportedErrors;                            // each told once
+    std::vector<std::pair<std::string, int>> pendingFailures; // told once the lock is released
 };
 
 State& S()
@@ -150,12 +165,13 @@ std::string QuoteText(const std::string& s)
     return out + "\"";
 }
 
-// Key names never hold '\', so the path keeps it as separator and escapes with '%'.
+// '\' separates a path's keys; a key name holding one (only a repaired file's "%5c" can
+// give one) is escaped with '%' like the other characters a path cannot hold.
 std::string EscapeKeyName(const std::string& s)
 {
     std::string out;
     for (unsigned char c : s) {
-        if (c < 0x20 || c >= 0x7F || c == '%' || c == '[' || c == ']') {
+        if (c < 0x20 || c >= 0x7F || c == '%' || c == '[' || c == ']' || c == '\\') {
             out += '%';
             out += kHexDigits[c >> 4];
             out += kHexDigits[c & 15];
@@ -384,7 +400,8 @@ void ParseHive(const std::string& text, Node& root, std::vector<size_t>& bad)
 {
     Node* current = nullptr;
     size_t lineNo = 0;
-    size_t pos = 0;
+    // A byte-order mark, as some editors put before the first line, is not part of it.
+    size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos)
@@ -435,16 +452,116 @@ bool MakeDirs(const std::string& dir)
     return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// The key at path below root; made when `create`, else null when missing.
+Node* Walk(Node& root, const std::vector<std::string>& path, size_t count, bool create)
+{
+    Node* n = &root;
+    for (size_t i = 0; i < count && n; ++i) {
+        Node* c = n->Child(path[i]);
+        n = c ? c : create ? n->AddChild(path[i]).get() : nullptr;
+    }
+    return n;
+}
+
+void Replay(Node& root, const Change& c)
+{
+    switch (c.kind) {
+    case Change::SetValue: {
+        Node* n = Walk(root, c.path, c.path.size(), true);
+        if (Value* v = n->FindValue(c.value.name)) {
+            v->type = c.value.type;
+            v->data = c.value.data;
+        } else {
+            n->values.push_back(c.value);
+        }
+        break;
+    }
+    case Change::DeleteValue:
+        if (Node* n = Walk(root, c.path, c.path.size(), false)) {
+            auto& vals = n->values;
+            vals.erase(std::remove_if(vals.begin(), vals.end(),
+                                      [&](const Value& v) { return SameName(v.name, c.value.name); }),
+                       vals.end());
+        }
+        break;
+    case Change::CreateKey: Walk(root, c.path, c.path.size(), true); break;
+    case Change::DeleteKey:
+        if (Node* parent = c.path.empty() ? nullptr : Walk(root, c.path, c.path.size() - 1, false)) {
+            auto& kids = parent->children;
+            kids.erase(std::remove_if(kids.begin(), kids.end(),
+                                      [&](const auto& k) { return SameName(k->name, c.path.back()); }),
+                       kids.end());
+        }
+        break;
+    case Change::EmptyKey:
+        if (Node* n = Walk(root, c.path, c.path.size(), false)) {
+            n->children.clear();
+            n->values.clear();
+        }
+        break;
+    }
+}
+
+bool ReadText(const std::string& file, std::string& text)
+{
+    FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f)
+        return false;
+    char buf[8192];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    const bool ok = std::ferror(f) == 0;
+    std::fclose(f);
+    return ok;
+}
+
+// Holds the lock that makes one instance's read, merge and write of the settings file a
+// single step for the others: an advisory lock on the folder that holds the file.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
 bool SaveHive(Hive& h)
 {
-    std::string file = h.file;
-    if (!MakeDirs(file.substr(0, file.rfind('/'))))
+    const std::string file = h.file;
+    const std::string dir = file.substr(0, file.rfind('/'));
+    if (!MakeDirs(dir))
         return false;
+    FolderLock lock(dir);
+    // Only this instance's own changes go over what the file holds now; a file that cannot
+    // be read back is replaced by this instance's settings.
+    std::shared_ptr<Node> tree = h.root;
+    std::string current;
+    if (!h.rewriteWhole && (ReadText(file, current) || errno == ENOENT)) {
+        tree = std::make_shared<Node>();
+        std::vector<size_t> bad;
+        ParseHive(current, *tree, bad);
+        for (const Change& c : h.journal)
+            Replay(*tree, c);
+    }
     std::string text = "; Quillmere settings (HKEY_CURRENT_USER)\n\n";
-    WriteNode(text, *h.root, "");
+    WriteNode(text, *tree, "");
     if (!ReplaceFileContents(file, text, 0600))
         return false;
     h.dirty = false;
+    h.rewriteWhole = false;
+    h.journal.clear();
     return true;
 }
 
@@ -454,8 +571,31 @@ LONG SaveIfDirty(Hive& h)
         return ERROR_SUCCESS;
     if (SaveHive(h))
         return ERROR_SUCCESS;
-    std::fprintf(stderr, "Quillmere: cannot save settings to %s: %s\n", h.file.c_str(), std::strerror(errno));
+    const int error = errno;
+    std::fprintf(stderr, "Quillmere: cannot save settings to %s: %s\n", h.file.c_str(), std::strerror(error));
+    State& st = S();
+    if (std::find(st.reportedErrors.begin(), st.reportedErrors.end(), error) == st.reportedErrors.end()) {
+        st.reportedErrors.push_back(error);
+        st.pendingFailures.emplace_back(h.file, error);
+    }
     return static_cast<LONG>(ERROR_CANTWRITE);
+}
+
+// Tells the program of failed writes; called with the registry's lock released, since the
+// program may show a message and use the registry meanwhile.
+void ReportFailures()
+{
+    State& st = S();
+    std::vector<std::pair<std::string, int>> failures;
+    std::function<void(const std::string&, const std::string&)> report;
+    {
+        std::lock_guard<std::mutex> g(st.lock);
+        failures.swap(st.pendingFailures);
+        report = st.failureReport;
+    }
+    if (report)
+        for (const auto& [file, error] : failures)
+            report(file, std::strerror(error));
 }
 
 void ExitHook()
@@ -513,6 +653,7 @@ void LoadCurrentUser(State& st)
                  copied ? aside.c_str() : std::strerror(errno));
     if (copied) {
         h.dirty = true;
+        h.rewriteWhole = true;
         SaveIfDirty(h);
     }
 }
@@ -594,10 +735,32 @@ HKEY NewHandle(State& st, int hive, std::shared_ptr<Node> node, REGSAM access)
     return reinterpret_cast<HKEY>(h);
 }
 
-// A change through a predefined key has no handle whose closing would save it.
-LONG Changed(State& st, const Target& t)
+bool FindPath(const Node& from, const Node* target, std::vector<std::string>& path)
 {
-    st.hives[t.hive].dirty = true;
+    if (&from == target)
+        return true;
+    for (const auto& c : from.children) {
+        path.push_back(c->name);
+        if (FindPath(*c, target, path))
+            return true;
+        path.pop_back();
+    }
+    return false;
+}
+
+// `change.path` is relative to the key the call was made on. A change through a predefined
+// key has no handle whose closing would save it.
+LONG Changed(State& st, const Target& t, Change change)
+{
+    Hive& h = st.hives[t.hive];
+    if (t.hive == kCurrentUser) {
+        std::vector<std::string> path;
+        FindPath(*h.root, t.node.get(), path);
+        path.insert(path.end(), change.path.begin(), change.path.end());
+        change.path = std::move(path);
+        h.journal.push_back(std::move(change));
+    }
+    h.dirty = true;
     if (t.predefined && t.hive == kCurrentUser)
         return SaveIfDirty(st.hives[t.hive]);
     return ERROR_SUCCESS;
@@ -644,11 +807,14 @@ template <class Body>
 LONG OnKey(HKEY hKey, Body&& body)
 {
     State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    Target t = Resolve(st, hKey);
-    if (t.error)
-        return t.error;
-    return body(st, t);
+    LONG result;
+    {
+        std::lock_guard<std::mutex> g(st.lock);
+        Target t = Resolve(st, hKey);
+        result = t.error ? t.error : body(st, t);
+    }
+    ReportFailures();
+    return result;
 }
 
 // Moves `n` down the path as far as the keys exist; returns how many parts were found.
@@ -709,15 +875,14 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM sam
         Store(lpdwDisposition, created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
         *phkResult = NewHandle(st, t.hive, n, samDesired & KEY_ALL_ACCESS);
         if (created)
-            return Changed(st, t);
+            return Changed(st, t, Change{Change::CreateKey, parts, {}});
         return ERROR_SUCCESS;
     });
 }
 
-LONG RegCloseKey(HKEY hKey)
+namespace {
+LONG CloseKey(State& st, HKEY hKey)
 {
-    State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
     if (PredefinedHive(hKey) >= 0)
         return ERROR_SUCCESS;
     auto it = st.handles.find(reinterpret_cast<uintptr_t>(hKey));
@@ -732,6 +897,19 @@ LONG RegCloseKey(HKEY hKey)
     if (--st.openHandles[hive] == 0 && hive == kCurrentUser)
         return SaveIfDirty(st.hives[hive]);
     return ERROR_SUCCESS;
+}
+} // namespace
+
+LONG RegCloseKey(HKEY hKey)
+{
+    State& st = S();
+    LONG result;
+    {
+        std::lock_guard<std::mutex> g(st.lock);
+        result = CloseKey(st, hKey);
+    }
+    ReportFailures();
+    return result;
 }
 
 LONG RegFlushKey(HKEY hKey)
@@ -767,13 +945,17 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
         if (name.size() > 16383)
             return ERROR_INVALID_PARAMETER;
         std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
+        // Storing what is already there changes nothing, and must not undo at the next save
+        // what another instance wrote meanwhile.
         if (Value* v = t.node->FindValue(name)) {
+            if (v->type == dwType && v->data == data)
+                return ERROR_SUCCESS;
             v->type = dwType;
-            v->data = std::move(data);
+            v->data = data;
         } else {
-            t.node->values.push_back(Value{name, dwType, std::move(data)});
+            t.node->values.push_back(Value{name, dwType, data});
         }
-        return Changed(st, t);
+        return Changed(st, t, Change{Change::SetValue, {}, Value{name, dwType, std::move(data)}});
     });
 }
 
@@ -788,7 +970,7 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         if (it == vals.end())
             return ERROR_FILE_NOT_FOUND;
         vals.erase(it);
-        return Changed(st, t);
+        return Changed(st, t, Change{Change::DeleteValue, {}, Value{name, REG_NONE, {}}});
     });
 }
 
@@ -809,7 +991,7 @@ LONG DeleteKey(State& st, const Target& t, LPCSTR subKey, bool recursive)
             MarkDeleted(*c);
         t.node->children.clear();
         t.node->values.clear();
-        return Changed(st, t);
+        return Changed(st, t, Change{Change::EmptyKey, {}, {}});
     }
     std::shared_ptr<Node> parent = t.node;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -825,7 +1007,7 @@ LONG DeleteKey(State& st, const Target& t, LPCSTR subKey, bool recursive)
         return ERROR_ACCESS_DENIED;
     MarkDeleted(**it);
     kids.erase(it);
-    return Changed(st, t);
+    return Changed(st, t, Change{Change::DeleteKey, parts, {}});
 }
 } // namespace
 
@@ -908,6 +1090,8 @@ void DropCurrentUser(State& st)
         MarkDeleted(*h.root);
     h = Hive{};
     st.damage = RegistryDamage{};
+    st.reportedErrors.clear();
+    st.pendingFailures.clear();
     for (auto& [id, k] : st.handles)
         if (k.hive == kCurrentUser)
             k.hive = -1;
@@ -918,10 +1102,20 @@ void DropCurrentUser(State& st)
 void RegistryShutdown()
 {
     State& st = S();
+    {
+        std::lock_guard<std::mutex> g(st.lock);
+        Hive& h = st.hives[kCurrentUser];
+        if (h.loaded)
+            SaveIfDirty(h);
+    }
+    ReportFailures();
+}
+
+void RegistrySetWriteFailureReport(std::function<void(const std::string&, const std::string&)> report)
+{
+    State& st = S();
     std::lock_guard<std::mutex> g(st.lock);
-    Hive& h = st.hives[kCurrentUser];
-    if (h.loaded)
-        SaveIfDirty(h);
+    st.failureReport = std::move(report);
 }
 
 void RegistrySetInMemory(bool inMemory)
@@ -938,10 +1132,15 @@ void RegistrySetInMemory(bool inMemory)
 RegistryDamage RegistryTakeDamage()
 {
     State& st = S();
-    std::lock_guard<std::mutex> g(st.lock);
-    if (!st.hives[kCurrentUser].loaded)
-        LoadCurrentUser(st);
-    return std::exchange(st.damage, RegistryDamage{});
+    RegistryDamage damage;
+    {
+        std::lock_guard<std::mutex> g(st.lock);
+        if (!st.hives[kCurrentUser].loaded)
+            LoadCurrentUser(st);
+        damage = std::exchange(st.damage, RegistryDamage{});
+    }
+    ReportFailures();
+    return damage;
 }
 
 void RegistryReload()

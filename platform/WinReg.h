@@ -2,8 +2,11 @@
 // Registry hives: Win32-shaped access to trees of keys and typed values.
 // HKEY_CURRENT_USER persists as a text file in the configuration folder, saved when the
 // last open handle into it closes, on RegFlushKey, after a change made through the
-// predefined key itself, and at shut-down. The other hives live in memory.
+// predefined key itself, and at shut-down. A save writes only this process's own changes
+// over the file as it is then, so instances running side by side keep each other's. The
+// other hives live in memory.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,6 +85,9 @@ RegistryDamage RegistryTakeDamage();
 
 // Writes a changed HKEY_CURRENT_USER to its file; called once when the program ends.
 void RegistryShutdown();
+// Told when HKEY_CURRENT_USER could not be written: the file and the system's reason. Each
+// kind of failure is told once per run; the call comes with the registry free for use.
+void RegistrySetWriteFailureReport(std::function<void(const std::string& file, const std::string& reason)> report);
 // Test hooks. In-memory mode keeps HKEY_CURRENT_USER off the disk (and starts it empty).
 void RegistrySetInMemory(bool inMemory);
 // Drops the in-memory HKEY_CURRENT_USER so the next use reads the file again (a restart).

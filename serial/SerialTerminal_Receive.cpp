@@ -5,6 +5,7 @@
 
 #include "framework/Thread.h"
 #include "platform/Caret.h"
+#include "platform/QtWindow.h"
 
 namespace {
 // Caret arithmetic on parameters that may be as large as an int holds.
@@ -127,7 +128,8 @@ void TCustomSerialTerminal::PlaceChar(char Ch)
         if (byte >= 32) {
             TTermCell cell = CurrentCell(Ch);
             CellBuffer->StoreCell(CaretPos.x, CaretPos.y, cell);
-            if (HandleAllocated() && !DoubleBuffered) {
+            // A hidden terminal only notes the cell; it is drawn from the buffer when shown.
+            if (HandleAllocated() && !DoubleBuffered && IsWindowVisible(FHandle)) {
                 CanvasTakesControlLook();
                 DrawCell(CaretPos.x - ViewPos.x + 1, CaretPos.y - ViewPos.y + 1, cell);
             } else if (HandleAllocated()) {

@@ -130,6 +130,36 @@ TEST_F(SerialDialog, OkAppliesTheChoiceToThePortAndCancelLeavesIt)
     EXPECT_EQ(Form1->ComPort->Port(), apptest::SecondTestPort);
 }
 
+// Settings the dialog stores that cannot reach the disk are told to the user, with the file,
+// once for a kind of failure: the superuser too is stopped by a file where a folder must be.
+TEST_F(SerialDialog, SettingsThatCannotBeWrittenAreReportedOnce)
+{
+    std::ofstream(configDir_ + "/blocked") << "x";
+    setenv("XDG_CONFIG_HOME", (configDir_ + "/blocked").c_str(), 1);
+    RegistryReload();
+    auto failures = [] {
+        const auto texts = MessageTexts();
+        return std::count_if(texts.begin(), texts.end(), [](const std::string& t) {
+            return t.find("The settings could not be saved to") != std::string::npos;
+        });
+    };
+    for (const char* rate : {"4800", "1200"}) {
+        OnNextShow(ComportSettingsForm, [rate] {
+            ComportSettingsForm->BaudRateSelect->SetItemIndex(
+                ComportSettingsForm->BaudRateSelect->Items()->IndexOf(rate));
+            ComportSettingsForm->OKButton->Click();
+        });
+        Form1->CommunicationSettingsMenuClick(nullptr);
+        EXPECT_EQ(failures(), 1) << rate;
+    }
+    const auto texts = MessageTexts();
+    EXPECT_NE(std::find_if(texts.begin(), texts.end(),
+                           [&](const std::string& t) {
+                               return t.find(configDir_ + "/blocked/quillmere/registry.txt") != std::string::npos;
+                           }),
+              texts.end());
+}
+
 class RadioDialog : public DialogTest {};
 
 TEST_F(RadioDialog, ListsTheModelsAndShowsNotesCreditAndPicture)

@@ -4,6 +4,8 @@
 
 #include "framework/Spin.h"
 
+#include <sys/stat.h>
+
 using namespace apptest;
 using namespace filetest;
 
@@ -93,38 +95,62 @@ TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
         EXPECT_TRUE(Row(m)[1].empty());
 }
 
-TEST_F(FileLoad, HeaderlessExportsLoadBack)
+// Through the File menu: every model's menu set, its menus given values of each kind (list,
+// range, tone, PF key) or left unread, and descriptions holding "#", "," and ";", saved as
+// either csv export under a bare name and opened again, give back the same grids.
+TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
 {
-    SetMemory(7, {"14.070.00", "FSK", "14.070.00", "FSK", "N/A", "FALSE", "psk"});
-    // A named-list menu whose second value is found at its own place in the list.
-    int row = 0;
-    for (const TMenuEntry& e : MenuTable[CurrentMenuSet]) {
-        const std::string list = e.MenuValueList;
-        const auto comma = list.find(',');
-        if (e.MenuValueKind != '0' || comma == std::string::npos)
-            continue;
-        const std::string second = list.substr(comma + 1, list.find(',', comma + 1) - comma - 1);
-        if (second.empty() || list.find(second) != comma + 1)
-            continue;
-        row = Form1->FromMenuOptionToMenuGrid(static_cast<std::uint8_t>(std::stoi(e.MenuNumber)));
-        if (row > 0)
-            break;
-    }
-    ASSERT_GT(row, 0);
-    Form1->SubRX_Action_Menu(Form1->MenuGrid->GetCell(0, row), "1", false);
-    const std::string code = Form1->MenuGrid->GetCell(3, row);
-    ASSERT_EQ(code, "1");
-    for (int format : {2, 3}) {
-        const std::string name = Path("e" + std::to_string(format) + ".csv");
-        ASSERT_TRUE(Form1->FileSaveAction(name, static_cast<std::uint8_t>(format)));
+    for (const char* set : {"1", "2", "3"}) {
+        int model = 0;
+        for (int i = 1; i <= RadioTypeCount && !model; ++i)
+            if (std::string(RadioTypeTable[i].MenuSet) == set)
+                model = i;
+        ASSERT_GT(model, 0) << set;
+        UseModel(model);
+        SCOPED_TRACE(RadioTypeTable[model].RadioName);
         Form1->Clear_Action_Mem(0, 99);
-        Form1->Clear_Action_Menu(static_cast<std::uint8_t>(Form1->MenuEdit->MinValue()),
-                                 static_cast<std::uint8_t>(Form1->MenuEdit->MaxValue()));
-        ASSERT_TRUE(Form1->MenuGrid->GetCell(3, row).empty());
-        Form1->LoadFile(name);
-        EXPECT_EQ(Row(7), (Cells{"7", "14.070.00", "FSK", "14.070.00", "FSK", "N/A", "FALSE", "psk"}));
-        EXPECT_EQ(Form1->MenuGrid->GetCell(3, row), code) << format;
-        EXPECT_EQ(Status(), "None VYX File loaded.");
+        SetMemory(0, {"14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "Rep #2 Net"});
+        SetMemory(18, {"07.050.00", "LSB", "07.150.00", "CW", "N/A", "TRUE", "DX #1, 40m; late"});
+        SetMemory(99, {"21.200.00", "CW", "21.200.00", "CW", "N/A", "FALSE", "#"});
+        // Each menu gets the highest of its first few codes the grid accepts; every fourth
+        // stays unread.
+        for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r) {
+            Form1->MenuGrid->SetCell(5, r, "");
+            if (r % 4 == 0)
+                continue;
+            for (int code = r % 6 + 1; code >= 0; --code) {
+                Form1->SubRX_Action_Menu(Form1->MenuGrid->GetCell(0, r), std::to_string(code), false);
+                if (!Form1->MenuGrid->GetCell(2, r).empty())
+                    break;
+            }
+        }
+        auto grids = [&] {
+            std::vector<Cells> rows;
+            for (int m = 0; m < 100; ++m) {
+                rows.push_back(Row(m));
+                if (rows.back()[1].empty())
+                    rows.back()[6].clear(); // an unused row's lock-out loads as FALSE
+            }
+            for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r)
+                rows.push_back({Form1->MenuGrid->GetCell(2, r), Form1->MenuGrid->GetCell(3, r),
+                                Form1->MenuGrid->GetCell(5, r) == "1" ? "read" : "unread"});
+            return rows;
+        };
+        const auto before = grids();
+        for (int filter : {2, 3}) {
+            SCOPED_TRACE(filter);
+            // A bare name takes the chosen filter's extension: no question about it.
+            const std::string name = Path("e" + std::to_string(filter));
+            const auto shown = ShownBoxes().size();
+            ChooseFile(name, filter);
+            Form1->SaveAsClick(nullptr);
+            FileChanged = false;
+            ChooseFile(name + ".csv");
+            Form1->LoadMenuClick(nullptr);
+            EXPECT_EQ(ShownBoxes().size(), shown) << ShownBoxes().back().Text;
+            EXPECT_EQ(grids(), before);
+            EXPECT_EQ(Status(), "None VYX File loaded.");
+        }
     }
 }
 
@@ -138,20 +164,53 @@ TEST_F(FileLoad, SeparatorIsGuessedFromTheFirstDataLine)
     Form1->LoadFile(Make("s2.csv", {"Mem#;b,c,d", "6,07.000.00,CW,,,,,semi;colon"}));
     EXPECT_EQ(Row(6)[2], "CW");
     EXPECT_EQ(Row(6)[7], "semi;colon");
-    // A description with "#" makes a title line: rows after it are ignored.
+    // Only a "#" in the first field makes a title line; one in a description does not.
     Form1->LoadFile(Make("s3.csv", {"Mem#,RX Freq.", "8,03.700.00,LSB,,,,,#1 net", "9,03.800.00,LSB,,,,,x"}));
-    EXPECT_TRUE(Row(8)[1].empty());
-    EXPECT_TRUE(Row(9)[1].empty());
+    EXPECT_EQ(Row(8)[7], "#1 net");
+    EXPECT_EQ(Row(9)[1], "03.800.00");
 }
 
-TEST_F(FileLoad, TextExportIsReadAsAnEmptyNativeFile)
+// A file without a single memory or menu line loads nothing, so it is refused like a damaged
+// one instead of emptying the grids and taking the file's name.
+TEST_F(FileLoad, FilesWithoutChannelLinesAreRefused)
 {
-    SetMemory(0, {"14.195.00", "USB", "", "", "", "", ""});
+    SetMemory(0, {"14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "keep"});
     ASSERT_TRUE(Form1->FileSaveAction(Path("t.txt"), 4));
-    Form1->Clear_Action_Mem(0, 99);
-    Form1->LoadFile(Path("t.txt"));
-    EXPECT_TRUE(Row(0)[1].empty());
+    WriteFile(Path("notes.vyx"), "shopping list\r\nbread and milk\r\n");
+    const std::string caption = Form1->Caption();
+    for (const std::string& name : {Path("t.txt"), Path("notes.vyx")}) {
+        SCOPED_TRACE(name);
+        FileChanged = true;
+        ChooseFile(name);
+        QueueAnswer(6);
+        Form1->LoadMenuClick(nullptr);
+        EXPECT_EQ(ShownBoxes().back().Kind, 1);
+        EXPECT_EQ(ShownBoxes().back().Text.rfind("Could not load file " + name + " !\rIt holds no memory", 0), 0u);
+        EXPECT_EQ(Row(0)[7], "keep");
+        EXPECT_TRUE(CurrentFileName.empty());
+        EXPECT_TRUE(FileChanged);
+        EXPECT_EQ(Form1->Caption(), caption);
+    }
+}
+
+// A byte-order mark before the header is skipped; with "SplitData" unchecked, the rows the
+// load passes through the edit panel keep their transmit halves. A name outside ASCII (the
+// system's UTF-8) reads right in the caption and the status line.
+TEST_F(FileLoad, ByteOrderMarkUncheckedSplitDataAndNamesOutsideAscii)
+{
+    Form1->SplitData_Setting->SetChecked(false);
+    Mem()->SetRow(6);
+    Form1->LoadFile(Make("Z\xC3\xBCrich.vyx", {"\xEF\xBB\xBF[Quillmere Version:2.4]",
+                                      "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split",
+                                      "MEM:5:14.000.00:USB:14.100.00:CW:N/A:FALSE:selected split"}));
     EXPECT_EQ(Status(), "File loaded. (VYX version: 2.X.)");
+    EXPECT_EQ(Row(0), (Cells{"0", "01.800.00", "LSB", "01.805.00", "FM", "N/A", "FALSE", "split"}));
+    EXPECT_EQ(Row(5), (Cells{"5", "14.000.00", "USB", "14.100.00", "CW", "N/A", "FALSE", "selected split"}));
+    EXPECT_FALSE(FileChanged);
+    EXPECT_EQ(Form1->Caption(), "Quillmere - Z\xFCrich.vyx");
+    Form1->SaveMenuClick(nullptr);
+    EXPECT_EQ(Status(), "File \"" + dir_.string() + "/Z\xFCrich.vyx\" saved.");
+    EXPECT_EQ(Lines(ReadFile(Path("Z\xC3\xBCrich.vyx")))[1], "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split");
 }
 
 TEST_F(FileLoad, MenuLinesOfAnotherSetAreIgnored)
@@ -186,7 +245,9 @@ TEST_F(FileLoad, RefusedOpenLeavesTheOpenFileAndItsNextSaveWhole)
     std::string binary = "[Quillmere Version:2.4]\r\nMEM:1:14.000.00:USB:::N/A:FALSE:x\r\n";
     binary += std::string("\0\0\x7f\x45LF", 6);
     WriteFile(Path("bin.vyx"), binary);
-    for (const std::string& name : {Path("bin.vyx"), Path("missing.vyx")}) {
+    // A named pipe would block the window until someone wrote to it.
+    ASSERT_EQ(mkfifo(Path("pipe.vyx").c_str(), 0600), 0);
+    for (const std::string& name : {Path("bin.vyx"), Path("missing.vyx"), Path("pipe.vyx")}) {
         SCOPED_TRACE(name);
         ChooseFile(name);
         QueueAnswer(6); // let the unsaved changes go
@@ -219,9 +280,14 @@ TEST_F(FileLoad, RefusedOpenLeavesTheOpenFileAndItsNextSaveWhole)
 // can, and one message after the load says what was dropped, shortened or emptied.
 TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
 {
-    UseModel(FindRadioByField("TS-850SAT", 1));
+    UseModel(FindRadioByField("TS-870S", 1));
+    ASSERT_TRUE(MenuTable.ValidIndex(CurrentMenuSet));
+    const std::string set = CurrentRadioRecord().MenuSet;
     const std::string name = Path("odd.vyx");
     WriteFile(name, "[Quillmere Version:2.4]\r\n"
+                    "MENU:" + set + ":200:1\r\n"                     // no such menu
+                    "MENU:" + set + ":0:250\r\n"                     // no such value
+                    "NOTE:not a channel line\r\n"
                     "MEM:0:14.100.00:USB:14.100.00:USB:88.5:TRUE:full line\r\n"
                     "MEM:1:07.050.00:LSB\r\n"                          // short
                     "MEM:150:14.000.00:USB:::::\r\n"                   // no such memory
@@ -243,9 +309,11 @@ TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
     EXPECT_EQ(ShownBoxes().back().Kind, 0);
     EXPECT_EQ(ShownBoxes().back().Text,
               "Not every line of " + name + " was loaded as written."
-              "\r3 lines dropped (memory number not 0 to 99, or menu option of another radio type): 4, 5, 6"
-              "\r1 line incomplete, the missing fields left empty: 3"
-              "\r1 line with a frequency outside the bands of the TS-850SAT, left empty: 7");
+              "\r3 lines dropped (memory number not 0 to 99, or menu option of another radio type): 7, 8, 9"
+              "\r2 lines dropped (menu option or value unknown to the TS-870S): 2, 3"
+              "\r1 line of no known kind, ignored: 4"
+              "\r1 line incomplete, the missing fields left empty: 6"
+              "\r1 line with a frequency outside the bands of the TS-870S, left empty: 10");
     EXPECT_EQ(LineNumberList({2, 4, 6, 8, 10, 12, 14}), "2, 4, 6, 8, 10 and 2 more");
 }
 

@@ -33,16 +33,16 @@ TEST_F(FileSave, NativeFormatByteForByte)
 
     const std::string bytes = ReadFile(name);
     ASSERT_EQ(bytes.substr(0, 25), "[Quillmere Version:2.4]\r\n");
-    const auto lines = Lines(bytes);
     ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    const auto lines = Lines(bytes);
+    // The default model has a menu set: one line per menu row follows the memories.
+    const int menuRows = Form1->MenuGrid->RowCount() - 1;
+    ASSERT_GT(menuRows, 0);
+    ASSERT_EQ(lines.size(), std::size_t(101 + menuRows));
     EXPECT_EQ(lines[1], "MEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:Home:net");
     EXPECT_EQ(lines[2], "MEM:1:07.050.00:LSB:07.150.00:CW:88.5:TRUE:a,b;c");
     EXPECT_EQ(lines[3], "MEM:2:::::::");
     EXPECT_EQ(lines[100], "MEM:99:29.600.00:FM:29.500.00:FM:1750:FALSE:Repeater");
-    // The default model has a menu set: one line per menu row follows.
-    const int menuRows = Form1->MenuGrid->RowCount() - 1;
-    ASSERT_GT(menuRows, 0);
-    ASSERT_EQ(lines.size(), std::size_t(101 + menuRows));
     EXPECT_EQ(lines[101], "MENU:1:" + Form1->MenuGrid->GetCell(0, 1) + ":2");
     EXPECT_EQ(lines[102], "MENU:1:" + Form1->MenuGrid->GetCell(0, 2) + ":");
 
@@ -59,7 +59,10 @@ TEST_F(FileSave, ExportsLeaveTheNativeFileAlone)
     FileChanged = true;
 
     ASSERT_TRUE(Form1->FileSaveAction(Path("out.csv"), 2));
+    // Title, 100 memories, a blank line, the menu title and one line per menu row.
+    const std::size_t csvLines = std::size_t(103 + Form1->MenuGrid->RowCount() - 1);
     auto lines = Lines(ReadFile(Path("out.csv")));
+    ASSERT_EQ(lines.size(), csvLines);
     EXPECT_EQ(lines[0], "Mem#,RX Freq.,RX Mode,TX Freq.,RX Mode,Tone,Mem.Lock,Description");
     EXPECT_EQ(lines[1], "0,14.195.00,USB,14.195.00,USB,N/A,FALSE,Home:net");
     EXPECT_EQ(lines[3], "2,,,,,,,");
@@ -70,6 +73,7 @@ TEST_F(FileSave, ExportsLeaveTheNativeFileAlone)
 
     ASSERT_TRUE(Form1->FileSaveAction(Path("out2.csv"), 3));
     lines = Lines(ReadFile(Path("out2.csv")));
+    ASSERT_EQ(lines.size(), csvLines);
     EXPECT_EQ(lines[0], "Mem#;RX Freq.;RX Mode;TX Freq.;RX Mode;Tone;Mem.Lock;Description");
     EXPECT_EQ(lines[2], "1;07.050.00;LSB;07.150.00;CW;88.5;TRUE;a,b;c");
 
@@ -84,12 +88,16 @@ TEST_F(FileSave, TextExportColumnsLineUpUnderTheTitles)
     SetMemory(2, {"1234.567.890", "USB", "", "", "", "", ""});
     ASSERT_TRUE(Form1->FileSaveAction(Path("out.txt"), 4));
     const auto lines = Lines(ReadFile(Path("out.txt")));
+    // Version, a blank line, the title, 100 memories, a blank line, the menu title and one
+    // line per menu row.
+    ASSERT_EQ(lines.size(), std::size_t(105 + Form1->MenuGrid->RowCount() - 1));
     EXPECT_EQ(lines[0], "[Quillmere Version:2.4]");
     EXPECT_EQ(lines[1], "");
     const std::string title = "Mem# RX Freq.     Mode  TX Freq.     Mode  Tone    Mem.Lck Description";
     EXPECT_EQ(lines[2], title);
     EXPECT_EQ(lines[3], "0    14.195.00    USB   14.195.00    USB   N/A     FALSE   Home:net");
     // Data starts at the title's columns (1-based 1, 6, 19, 25, 38, 44, 52, 60).
+    ASSERT_GT(lines[3].size(), 59u);
     for (std::size_t at : {5u, 18u, 24u, 37u, 43u, 51u, 59u})
         EXPECT_NE(lines[3][at], ' ') << at;
     // A longer cell shifts the rest of its line instead of being cut.

@@ -204,6 +204,36 @@ TEST_F(MemoryWrite, DroppedWritesWarnReopenAndEndTheRun)
     EXPECT_FALSE(RadioBusy);
 }
 
+// A read-back whose answers are lost is asked again, up to five times; when all five are
+// lost the write counts as not taken and is sent again.
+TEST_F(MemoryWrite, LostReadBackAnswersAreAskedAgainThenTheWriteRepeated)
+{
+    struct Case {
+        int Lost;
+        std::size_t Writes;
+        std::size_t Queries; // after the memory's first read and its clearing's read-back
+    };
+    for (const Case& c : {Case{4, 1, 5}, Case{5, 2, 6}}) {
+        SCOPED_TRACE(c.Lost);
+        RadioSimOptions opts;
+        // Answered: the link test, the lock's read-back, the memory's first read and the
+        // read-back of its clearing; lost: the next answers, to the write's read-back.
+        opts.ErrorScript.assign(4, ErrorInjection{"", ErrorPlacement::Prefix});
+        opts.ErrorScript.insert(opts.ErrorScript.end(), std::size_t(c.Lost),
+                                ErrorInjection{"", ErrorPlacement::Lost});
+        Connect("TS-440", opts);
+        RxDelay = 150;
+        Form1->Clear_Action_Mem(0, 99);
+        SetRow(0, "14.195.00", "USB", "14.195.00", "USB");
+        Form1->TX_Action_Mem(0, 0);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        EXPECT_EQ(Heard("MW0 0000014195000").size(), c.Writes);
+        EXPECT_EQ(Heard("MR0 00").size(), 2 + c.Queries);
+        EXPECT_EQ(sim_->MemoryRecord(0, 0).substr(6, 11), "00014195000");
+        EXPECT_TRUE(ShownBoxes().empty());
+    }
+}
+
 TEST_F(MemoryWrite, NoLinkWritesNothing)
 {
     Form1->ComPort->SetPort("/nowhere/ttyX9");
@@ -213,4 +243,40 @@ TEST_F(MemoryWrite, NoLinkWritesNothing)
     EXPECT_EQ(ShownBoxes()[1].Text, "Error while trying to communicate with the radio");
     EXPECT_NE(Status(), "Finished memory TX.");
     EXPECT_TRUE(Form1->MemChanTXButton->Enabled());
+}
+
+TEST_F(MemoryWrite, ARefusedUnlockCostsNoMoreThanARecordsTimeATry)
+{
+    // A TS-440 on a line paced at 19200 baud both ways, holding what the grid holds: the
+    // send only reads back. Refused, the unlock is tried five times; each "?;" may hold
+    // the wait only as long as a record takes on the line, never the whole RxDelay.
+    RadioSimOptions opts;
+    opts.Baud = 19200;
+    opts.LatencyMs = 5;
+    Connect("TS-440", opts);
+    Form1->ComPort->SetBaudRate(br19200);
+    RxDelay = DefaultRxDelay;
+    for (int m = 0; m < 100; ++m) {
+        const std::string khz = (m < 10 ? "0" : "") + IntToStr(m);
+        sim_->SetMemory(m, 0, Body("000141" + khz + "000", '2', '0', ' ', "  "));
+        SetRow(m, "14.1" + khz + "0.00", "USB", "14.1" + khz + "0.00", "USB");
+    }
+    auto timedSend = [this] {
+        const auto t0 = std::chrono::steady_clock::now();
+        Form1->MemChanTXButtonClick(Form1);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    };
+    const double answered = timedSend();
+    EXPECT_EQ(Heard("LK"), (std::vector<std::string>{"LK0", "LK"}));
+
+    opts.ErrorScript = {{"", ErrorPlacement::Prefix}}; // the link test's answer
+    for (int i = 0; i < 5; ++i)
+        opts.ErrorScript.push_back({"?;", ErrorPlacement::Replace});
+    sim_->SetOptions(opts);
+    const double refused = timedSend();
+    EXPECT_EQ(Heard("LK").size(), 2u + 10u);
+    EXPECT_LT(refused, 1.2 * answered) << "answered " << answered << " s, refused " << refused << " s";
+    EXPECT_TRUE(Heard("MW").empty());
+    EXPECT_TRUE(ShownBoxes().empty());
 }

@@ -2,20 +2,40 @@
 // stored fonts and colours, and a real PDF.
 #include "test_dialogs_support.h"
 
+#include "app/Globals.h"
 #include "framework/Grids.h"
 #include "framework/Printers.h"
 #include "framework/StdCtrls.h"
 
 #include "platform/Gdi.h"
+#include "platform/QtWindow.h"
 #include "textview/TextView.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <cups/cups.h>
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace dlgtest;
 
@@ -68,6 +88,192 @@ std::string NativeText(TComboBox* box)
     return combo ? combo->currentText().toStdString() : "<no widget>";
 }
 
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The system's print server, started on a socket of its own with its own configuration in a
+// folder of the test: one raw queue ("pdfq", Letter paper by default) whose jobs stay in the
+// spool folder as they arrived.
+class PrintServer {
+public:
+    explicit PrintServer(std::string dir) : dir_(std::move(dir)) {}
+    ~PrintServer()
+    {
+        cupsSetServer(nullptr);
+        unsetenv("CUPS_SERVER");
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    std::string Socket() const { return dir_ + "/cups.sock"; }
+
+    // False and why when the server cannot be had.
+    bool Start(std::string& why)
+    {
+        if (access("/usr/sbin/cupsd", X_OK) != 0 || access("/usr/sbin/lpadmin", X_OK) != 0) {
+            why = "the print server (cupsd, lpadmin) is not installed";
+            return false;
+        }
+        for (const char* sub : {"", "/spool", "/cache", "/state", "/log", "/tmp"})
+            std::filesystem::create_directories(dir_ + sub);
+        std::ofstream(dir_ + "/cupsd.conf") << "Listen " << Socket() << "\n"
+            "LogLevel warn\nWebInterface No\nBrowsing No\nBrowseLocalProtocols none\n"
+            "DefaultAuthType None\nPreserveJobFiles Yes\nPreserveJobHistory Yes\n"
+            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+            "<Policy default>\n  <Limit All>\n    Order allow,deny\n    Allow all\n  </Limit>\n"
+            "</Policy>\n";
+        std::ofstream(dir_ + "/cups-files.conf")
+            << "ServerRoot " << dir_ << "\nRequestRoot " << dir_ << "/spool\nCacheDir " << dir_
+            << "/cache\nStateDir " << dir_ << "/state\nTempDir " << dir_ << "/tmp\nAccessLog "
+            << dir_ << "/log/access_log\nErrorLog " << dir_ << "/log/error_log\nPageLog " << dir_
+            << "/log/page_log\nPrintcap " << dir_ << "/printcap\nFileDevice Yes\n";
+        const std::string conf = dir_ + "/cupsd.conf", files = dir_ + "/cups-files.conf";
+        const char* argv[] = {"cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/log/out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        const int spawned = posix_spawn(&pid_, "/usr/sbin/cupsd", &actions, nullptr,
+                                        const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            pid_ = -1;
+            why = "cupsd could not be started";
+            return false;
+        }
+        // Ready when its socket answers; a server that quits says why in its log.
+        for (int i = 0; i < 200 && !Answers(); ++i) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                why = "cupsd stopped at once: " + ReadFile(dir_ + "/log/out") +
+                      ReadFile(dir_ + "/log/error_log");
+                return false;
+            }
+            usleep(50000);
+        }
+        if (!Answers()) {
+            why = "cupsd does not answer on " + Socket();
+            return false;
+        }
+        if (!Run("lpadmin", "-p pdfq -v file:///dev/null -E -o media-default=na_letter_8.5x11in")) {
+            why = "the queue could not be added: " + ReadFile(dir_ + "/log/error_log");
+            return false;
+        }
+        setenv("CUPS_SERVER", Socket().c_str(), 1);
+        cupsSetServer(Socket().c_str());
+        return true;
+    }
+
+    // Runs one of the server's administration tools against this server.
+    bool Run(const std::string& tool, const std::string& args) const
+    {
+        return std::system((tool + " -h '" + Socket() + "' " + args + " >/dev/null 2>&1").c_str()) == 0;
+    }
+
+    // The document of job id as the queue received it.
+    std::string JobDocument(int id) const
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "/spool/d%05d-001", id);
+        return dir_ + name;
+    }
+
+    // The paper (the "media" attribute) job id was sent with.
+    std::string JobMedia(int id) const
+    {
+        ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+        const std::string uri = "ipp://localhost/jobs/" + std::to_string(id);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+        ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+        std::string media;
+        if (ipp_attribute_t* a = ippFindAttribute(response, "media", IPP_TAG_ZERO))
+            if (const char* v = ippGetString(a, 0, nullptr))
+                media = v;
+        ippDelete(response);
+        return media;
+    }
+
+    // The jobs the server holds, or all it has had.
+    int Jobs(bool active) const
+    {
+        cups_job_t* jobs = nullptr;
+        const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, "pdfq", 0,
+                                   active ? CUPS_WHICHJOBS_ACTIVE : CUPS_WHICHJOBS_ALL);
+        cupsFreeJobs(n, jobs);
+        return n;
+    }
+
+private:
+    bool Answers() const
+    {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", Socket().c_str());
+        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        close(fd);
+        return ok;
+    }
+    std::string dir_;
+    pid_t pid_ = -1;
+};
+
+// Picks printer in the real print dialog and confirms it.
+void ConfirmPrintDialogToPrinter(const std::string& printer)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, printer] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+            printers->setCurrentIndex(printers->findText(QString::fromStdString(printer)));
+        dialog->accept();
+    });
+    timer->start();
+}
+
+// Into the file pdf through the real print dialog, with pages from..to and copies chosen on
+// its page and copy controls; reports the largest page the dialog offered.
+void ConfirmPrintDialogToFileWith(const std::string& pdf, int from, int to, int copies, int* offered)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (auto* printers = dialog->findChild<QComboBox*>("printers"))
+            printers->setCurrentIndex(printers->count() - 1);
+        if (auto* name = dialog->findChild<QLineEdit*>("filename"))
+            name->setText(QString::fromStdString(pdf));
+        auto* range = dialog->findChild<QRadioButton*>("printRange");
+        auto* first = dialog->findChild<QSpinBox*>("from");
+        auto* last = dialog->findChild<QSpinBox*>("to");
+        *offered = range && range->isEnabled() && last ? last->maximum() : 0;
+        if (range && first && last && *offered) {
+            range->setChecked(true);
+            first->setValue(from);
+            last->setValue(to);
+        }
+        if (auto* count = dialog->findChild<QSpinBox*>("copies"))
+            count->setValue(copies);
+        dialog->accept();
+    });
+    timer->start();
+}
+
 class Printing : public DialogTest {
 protected:
     // The next test starts with a printer that nobody has set up.
@@ -106,6 +312,13 @@ protected:
         OnNextShow(PrintMemForm, [print] {
             (print ? PrintMemForm->PrintButton : PrintMemForm->CancelButton)->Click();
         });
+        Form1->PrintMenuClick(nullptr);
+    }
+    // Through the menu, the preview's Print and the real print dialog, to the printer.
+    void PrintThroughTheMenuTo(const std::string& printer)
+    {
+        ConfirmPrintDialogToPrinter(printer);
+        OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
         Form1->PrintMenuClick(nullptr);
     }
     // Through the menu, the preview's Print and the real print dialog, into the file pdf.
@@ -354,11 +567,292 @@ TEST_F(Printing, TheDefaultFontsAreInThisMachinesFontList)
         PrintMemForm->DefaultsButton->Click();
         EXPECT_EQ(NativeText(PrintMemForm->MainFontComboBox), "Arial Black");
         EXPECT_EQ(NativeText(PrintMemForm->TableFontComboBox), "Arial");
+        // One entry per family, even for one that two foundries installed.
+        auto* combo = qobject_cast<QComboBox*>(PrintMemForm->MainFontComboBox->NativeWidget());
+        ASSERT_NE(combo, nullptr);
+        std::set<std::string> seen;
+        for (int i = 0; i < combo->count(); ++i) {
+            const std::string name = combo->itemText(i).toStdString();
+            EXPECT_EQ(name.find(" ["), std::string::npos) << name;
+            EXPECT_TRUE(seen.insert(name).second) << name << " twice";
+        }
+        EXPECT_EQ(seen.count("Nimbus Sans"), 1u) << "fonts-urw-base35 installs it under two foundries";
         PrintMemForm->CancelButton->Click();
     });
     Form1->PrintMenuClick(nullptr);
     EXPECT_EQ(ReadValue("PrinterSettings", "MainFont"), "Arial Black");
     EXPECT_EQ(ReadValue("PrinterSettings", "TableFont"), "Arial");
+}
+
+TEST_F(Printing, ARealQueueGetsEachPageAsAJobOrTheUserLearnsWhyNot)
+{
+    PrintServer server(configDir_ + "/cups");
+    std::string why;
+    if (!server.Start(why)) {
+        if (std::getenv("CI"))
+            GTEST_SKIP() << "no print server on this machine: " << why;
+        FAIL() << why;
+    }
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+
+    PrintThroughTheMenuTo("pdfq");
+    EXPECT_EQ(Status(), "Print request send to print queue.");
+    ASSERT_EQ(server.Jobs(false), 2) << "one job per page";
+    for (int job = 1; job <= 2; ++job) {
+        const std::string pdf = server.JobDocument(job);
+        EXPECT_EQ(PdfPages(pdf), 1) << job;
+        const auto words = PdfPageWords(pdf, 1);
+        EXPECT_EQ(MemoryNumbersIn(words, 0, 49), job == 1 ? 50 : 0) << job;
+        EXPECT_EQ(MemoryNumbersIn(words, 50, 99), job == 2 ? 50 : 0) << job;
+        // The queue's own paper, on the page and in what the queue was told.
+        EXPECT_NE(Output("pdfinfo '" + pdf + "'").find("612 x 792 pts (letter)"), std::string::npos) << job;
+        EXPECT_EQ(server.JobMedia(job), "na_letter_8.5x11in") << job;
+    }
+
+    // A queue that refuses jobs: the user is told, with the server's reason.
+    ASSERT_TRUE(server.Run("cupsreject", "pdfq"));
+    PrintThroughTheMenuTo("pdfq");
+    EXPECT_EQ(Status(), "Printing failed.");
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_NE(MessageTexts().back().find("not accepting jobs"), std::string::npos) << MessageTexts().back();
+    const auto log = Type("file print memory");
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("not accepting jobs") != std::string::npos;
+    }));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Memory channels printed"), 0);
+    EXPECT_EQ(server.Jobs(false), 2);
+
+    // A stopped queue that accepts jobs holds them: that is a print sent.
+    ASSERT_TRUE(server.Run("cupsaccept", "pdfq"));
+    ASSERT_TRUE(server.Run("cupsdisable", "pdfq"));
+    PrintThroughTheMenuTo("pdfq");
+    EXPECT_EQ(Status(), "Print request send to print queue.");
+    EXPECT_EQ(server.Jobs(true), 2);
+}
+
+TEST_F(Printing, APdfCutShortByAFileSizeLimitIsAFailure)
+{
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    const std::string pdf = configDir_ + "/limited.pdf";
+    Printer()->PrintToFile = true;
+    Printer()->FileName = pdf;
+    constexpr rlim_t limit = 16 * 1024;
+
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeFds[0]);
+        rlimit r{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &r);
+        std::string said;
+        for (const std::string& line : Type("file print memory"))
+            said += line + "\n";
+        (void)!write(pipeFds[1], said.data(), said.size());
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string said;
+    char buf[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof buf)) > 0;)
+        said.append(buf, size_t(n));
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the program was ended by signal " << WTERMSIG(status);
+    EXPECT_NE(said.find("Printing failed."), std::string::npos) << said;
+    EXPECT_NE(said.find("File too large"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Memory channels printed"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(pdf)) << "no cut-short file under the chosen name";
+    for (const auto& e : std::filesystem::directory_iterator(configDir_))
+        EXPECT_EQ(e.path().string().find("limited.pdf"), std::string::npos) << e.path();
+
+    // Without the limit the same printout is larger than it, and whole.
+    const auto log = Type("file print memory");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Memory channels printed"), 1);
+    EXPECT_GT(std::filesystem::file_size(pdf), limit);
+    EXPECT_EQ(PdfPages(pdf), 2);
+}
+
+// The longest text a menu entry's value can show.
+std::string LongestValue(const TMenuEntry& e)
+{
+    std::string longest, item;
+    std::istringstream list(e.MenuValueList);
+    while (std::getline(list, item, ',')) {
+        item.erase(std::remove(item.begin(), item.end(), '"'), item.end());
+        if (item.size() > longest.size())
+            longest = item;
+    }
+    return longest;
+}
+
+struct PdfWord {
+    int Page;
+    double XMin, YMin, XMax, YMax, PageWidth, PageHeight;
+    std::string Text;
+};
+
+// Every word of the PDF with its box, as poppler's text extraction places it.
+std::vector<PdfWord> PdfWordBoxes(const std::string& pdf)
+{
+    const std::string html = Output("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
+    const std::regex page(R"re(<page width="([0-9.]+)" height="([0-9.]+)">)re");
+    const std::regex word(
+        R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="([-0-9.]+)" yMax="([-0-9.]+)">([^<]*)</word>)re");
+    std::vector<PdfWord> words;
+    double w = 0, h = 0;
+    int n = 0;
+    std::istringstream lines(html);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, page)) {
+            w = std::stod(m[1]);
+            h = std::stod(m[2]);
+            ++n;
+        } else if (std::regex_search(line, m, word)) {
+            words.push_back({n, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), w, h, m[5]});
+        }
+    }
+    return words;
+}
+
+std::string WithoutSpaces(std::string s)
+{
+    s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
+    return s;
+}
+
+TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
+{
+    UseRealPrinter();
+    UseRealFontList();
+    SetColumns(true);
+    Form1->MenuValue_setting->SetChecked(true);
+    // The longest description the edit panel takes, in the widest letter.
+    FillMemories(std::string(20, 'W'));
+    Printer()->PrintToFile = true;
+    Printer()->PaperWidth = 215.9;
+    Printer()->PaperHeight = 279.4;
+
+    for (int model = 1; model <= RadioTypeCount; ++model) {
+        CurrentRadio = std::uint8_t(model);
+        Form1->ChangeRadioHandle(false);
+        TStringGrid* menu = Form1->MenuGrid;
+        for (int r = 1; CurrentMenuSet && r < menu->RowCount(); ++r) {
+            const int entry = StrToIntDef(menu->GetCell(4, r), 0);
+            menu->SetCell(2, r, LongestValue(MenuTable[CurrentMenuSet][std::size_t(entry)]));
+            menu->SetCell(3, r, "12");
+        }
+        for (std::uint8_t table : {0, 1}) {
+            if (table == 1 && CurrentMenuSet == 0)
+                continue;
+            const std::string name = RadioTypeTable[model].RadioName + std::string(table ? " menu" : " memories");
+            const std::string pdf = configDir_ + "/" + name + ".pdf";
+            Printer()->FileName = pdf;
+            ASSERT_TRUE(Form1->PrintTableWithoutPreview(table)) << name;
+            EXPECT_NE(Output("pdfinfo '" + pdf + "'").find("612 x 792 pts (letter)"), std::string::npos) << name;
+
+            std::string text;
+            for (const PdfWord& w : PdfWordBoxes(pdf)) {
+                EXPECT_TRUE(w.XMin >= 0 && w.YMin >= 0 && w.XMax <= w.PageWidth && w.YMax <= w.PageHeight)
+                    << name << " page " << w.Page << ": \"" << w.Text << "\" at " << w.XMin << ","
+                    << w.YMin << "-" << w.XMax << "," << w.YMax;
+                text += w.Text;
+            }
+            // Nothing of the table is lost at an edge: every cell is there whole.
+            TStringGrid* grid = table ? menu : Form1->MemGrid;
+            for (int r = 0; r < grid->RowCount(); ++r)
+                for (int c = 0; c < 8; ++c) {
+                    if (PrintMemForm->PrintMemGrid1->ColWidth(c) == 0)
+                        continue;
+                    const std::string cell = WithoutSpaces(grid->GetCell(c, r));
+                    EXPECT_NE(text.find(cell), std::string::npos) << name << " row " << r << ": " << cell;
+                    if (text.find(cell) == std::string::npos)
+                        break;
+                }
+        }
+    }
+}
+
+TEST_F(Printing, ThePrintDialogsPagesAndCopiesReachTheFile)
+{
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    const std::string pdf = configDir_ + "/second-twice.pdf";
+    int offered = -1;
+    ConfirmPrintDialogToFileWith(pdf, 2, 2, 2, &offered);
+    OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_EQ(offered, 2) << "the dialog offers the two pages there are";
+    EXPECT_EQ(Status(), "Print request send to print queue.");
+    ASSERT_EQ(PdfPages(pdf), 2) << "page 2, twice";
+    for (int page = 1; page <= 2; ++page) {
+        const auto words = PdfPageWords(pdf, page);
+        EXPECT_EQ(MemoryNumbersIn(words, 50, 99), 50) << page;
+        EXPECT_EQ(MemoryNumbersIn(words, 0, 49), 0) << page;
+    }
+
+    // A one-page printout offers its one page.
+    SetColumns(false);
+    const std::string one = configDir_ + "/one.pdf";
+    ConfirmPrintDialogToFileWith(one, 1, 1, 1, &offered);
+    OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_EQ(offered, 1);
+    EXPECT_EQ(PdfPages(one), 1);
+}
+
+TEST_F(Printing, ThePreviewScrollsBeneathItsSettingsBarWithAScrollBar)
+{
+    SetColumns(true);
+    FillMemories("");
+    bool checked = false;
+    OnNextShow(PrintMemForm, [&checked] {
+        checked = true;
+        QWidget* window = WindowWidget(PrintMemForm->Handle());
+        ASSERT_NE(window, nullptr);
+        QScrollBar* bar = nullptr;
+        for (QScrollBar* b : window->findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
+            if (b->orientation() == Qt::Vertical)
+                bar = b;
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(bar->isVisibleTo(window)) << "the page is taller than the window";
+
+        bool handled = false;
+        for (int i = 0; i < 20; ++i)
+            PrintMemForm->FormMouseWheelDown(PrintMemForm, {}, {}, handled);
+        Application->ProcessMessages();
+        EXPECT_EQ(PrintMemForm->ScrollPosition(), 200);
+        EXPECT_EQ(bar->value(), 200) << "the scroll bar follows the wheel";
+
+        // The grids (red here) have moved up into the settings bar's rows: it covers them.
+        const QImage shot = window->grab().toImage();
+        const int barBottom = PrintMemForm->CoolBar1->Height();
+        int inBar = 0, below = 0;
+        for (int y = 2; y < shot.height(); y += 2)
+            for (int x = 0; x < shot.width(); x += 2)
+                if ((shot.pixel(x, y) & 0xFFFFFF) == 0xFF0000)
+                    ++(y < barBottom ? inBar : below);
+        EXPECT_EQ(inBar, 0);
+        EXPECT_GT(below, 0);
+
+        // Without a wheel, the scroll bar reaches the page's last line.
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        Application->ProcessMessages();
+        EXPECT_EQ(PrintMemForm->ScrollPosition(), GridHeight + 210 - PrintMemForm->ClientHeight());
+        EXPECT_LE(PrintMemForm->Label6->Top() + PrintMemForm->Label6->Height(), PrintMemForm->ClientHeight());
+        EXPECT_GT(PrintMemForm->Label6->Top(), barBottom);
+        PrintMemForm->CancelButton->Click();
+    });
+    Form1->PrintMenuClick(nullptr);
+    EXPECT_TRUE(checked);
 }
 
 } // namespace

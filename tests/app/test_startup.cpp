@@ -303,3 +303,39 @@ TEST_F(StartupDamagedSettingsFile, KeepsEveryOtherValueAndSaysSoOnce)
     EXPECT_EQ(ShownBoxes().size(), 1u);
     EXPECT_EQ(RxDelay, 750);
 }
+
+// A settings file saved by a text editor, with CR LF line ends and a byte-order mark, is
+// read whole and is no damaged file.
+class StartupEditedSettingsFile : public ProgramTest {
+protected:
+    void BeforeStart() override
+    {
+        WriteValue("ComPort", "Port", SecondTestPort);
+        WriteValue("RadioType", "Name", "TS-850SAT");
+        WriteValue("RadioType", "RxDelay", "750");
+        WriteValue("Options", "AutoLoadOption", "3");
+        file_ = configDir_ + "/quillmere/registry.txt";
+        std::string text;
+        {
+            std::ifstream in(file_, std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        ASSERT_NE(text.find("RxDelay"), std::string::npos);
+        std::string edited = "\xEF\xBB\xBF";
+        for (char c : text)
+            edited += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        std::ofstream(file_, std::ios::binary | std::ios::trunc) << edited;
+        RegistryReload();
+    }
+    std::string file_;
+};
+
+TEST_F(StartupEditedSettingsFile, IsReadWhole)
+{
+    EXPECT_EQ(std::string(CurrentRadioRecord().RadioName), "TS-850SAT");
+    EXPECT_EQ(RxDelay, 750);
+    EXPECT_EQ(AutoLoadOption, 3);
+    EXPECT_EQ(Form1->ComPort->Port(), SecondTestPort);
+    EXPECT_TRUE(ShownBoxes().empty());
+    EXPECT_FALSE(std::filesystem::exists(file_ + ".damaged"));
+}

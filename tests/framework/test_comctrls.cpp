@@ -360,12 +360,13 @@ TEST(CoolBar, BandPropertiesRoundTripThroughTypeInformation)
             SCOPED_TRACE(p->Name);
             TCoolBand* x = src->Bands()->Items(i);
             TCoolBand* y = dst->Bands()->Items(i);
-            if ((p->PropType->Kind == tkString || p->PropType->Kind == tkLString))
+            if ((p->PropType->Kind == tkString || p->PropType->Kind == tkLString)) {
                 EXPECT_EQ(GetStrProp(x, p), GetStrProp(y, p));
-            else if (p->Name == "Control")
+            } else if (p->Name == "Control") {
                 EXPECT_EQ(GetObjectProp(y, p), i == 0 ? ctl : nullptr);
-            else if (p->PropType->Kind != tkClass)
+            } else if (p->PropType->Kind != tkClass) {
                 EXPECT_EQ(GetOrdProp(x, p), GetOrdProp(y, p));
+            }
         }
     EXPECT_EQ(ctl->Parent(), dst) << "the restored band took its control";
     EXPECT_EQ(src->Bands()->Items(0)->Control(), ctl) << "each bar has its own band for it";

@@ -52,8 +52,9 @@ void ExpectSameProperties(TObject* a, TObject* b, const std::string& path)
             EXPECT_EQ(GetInt64Prop(a, p), GetInt64Prop(b, p)) << name;
             break;
         default:
-            if (p->Name != "Secret")
+            if (p->Name != "Secret") {
                 EXPECT_EQ(GetOrdProp(a, p), GetOrdProp(b, p)) << name;
+            }
         }
     }
     if (auto* ca = dynamic_cast<TTestCtl*>(a)) {

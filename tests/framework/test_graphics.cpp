@@ -159,6 +159,15 @@ TEST(GraphicsBitmap, DrawStretchAndTransparent)
     dst.Canvas()->Draw(10, 10, &src);
     EXPECT_EQ(PixelAt(dst, 10, 10), RGB(255, 255, 255));
     EXPECT_EQ(PixelAt(dst, 11, 11), RGB(0, 128, 0));
+    // What is left out follows a change of the picture and of the transparent colour.
+    src.Canvas()->SetPixel(1, 1, clFuchsia);
+    dst.Canvas()->Draw(14, 0, &src);
+    EXPECT_EQ(PixelAt(dst, 15, 1), RGB(255, 255, 255));
+    EXPECT_EQ(PixelAt(dst, 16, 2), RGB(0, 128, 0));
+    src.SetTransparentColor(clGreen);
+    dst.Canvas()->Draw(14, 6, &src);
+    EXPECT_EQ(PixelAt(dst, 14, 6), RGB(255, 0, 255));
+    EXPECT_EQ(PixelAt(dst, 16, 8), RGB(255, 255, 255));
     TPicture pic;
     pic.Assign(&src);
     EXPECT_EQ(pic.GetWidth(), 4);

@@ -128,6 +128,17 @@ TEST_F(IniFileTest, EditsKeepOtherLinesCommentsOrderAndLineEnds)
     EXPECT_EQ(Read(), before);
 }
 
+// A file saved by an editor with a byte-order mark: the first section is found, and an
+// edit keeps the mark and the line ends.
+TEST_F(IniFileTest, ByteOrderMarkOfAnEditor)
+{
+    Write("\xEF\xBB\xBF[ComPort]\r\nPort=COM1\r\n");
+    TIniFile ini(path_);
+    EXPECT_EQ(ini.ReadString("ComPort", "Port", ""), "COM1");
+    ini.WriteString("ComPort", "Port", "COM3");
+    EXPECT_EQ(Read(), "\xEF\xBB\xBF[ComPort]\r\nPort=COM3\r\n");
+}
+
 TEST_F(IniFileTest, SectionsAndValuesListIgnoringCase)
 {
     Write("[A]\nx=1\ny = 'two'\n[Empty]\n[b]\nz=3\n[a]\nX=dup\nw=4\n");

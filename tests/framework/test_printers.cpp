@@ -175,8 +175,9 @@ TEST_F(Printing, TwoPagePdfHeadlessAndAnUnwritablePath)
         std::string out;
         while (fgets(line, sizeof line, f))
             out += line;
-        if (pclose(f) == 0)
+        if (pclose(f) == 0) {
             EXPECT_TRUE(std::regex_search(out, std::regex("Pages:\\s+2\\n"))) << out;
+        }
     }
 
     P->FileName = (Dir / "no/such/folder/table.pdf").string();

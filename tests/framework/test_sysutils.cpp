@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -278,6 +279,33 @@ TEST(SysUtilsFormat, NumbersIgnoreTheProcessLocale)
         setenv("LOCPATH", savedPath.c_str(), 1);
     else
         unsetenv("LOCPATH");
+}
+
+TEST(SysUtilsFormat, TheShortDateIsTheLocales)
+{
+    const char* dir = std::getenv("QM_LOCALE_DIR");
+    ASSERT_NE(dir, nullptr) << "QM_LOCALE_DIR names the tests' locale folder";
+    const std::string savedFormat = ShortDateFormat;
+    const char savedSeparator = DateSeparator;
+    const char* oldPath = std::getenv("LOCPATH");
+    const char* oldAll = std::getenv("LC_ALL");
+    const std::string savedPath = oldPath ? oldPath : "", savedAll = oldAll ? oldAll : "";
+    setenv("LOCPATH", dir, 1);
+    const TDateTime march9 = EncodeDate(2024, 3, 9);
+    for (const auto& [locale, date] : {std::pair<const char*, const char*>{"C", "03/09/24"},
+                                       {"de_DE.UTF-8", "09.03.2024"}}) {
+        setenv("LC_ALL", locale, 1);
+        GetFormatSettings();
+        EXPECT_EQ(DateToStr(march9), date) << locale;
+    }
+    ShortDateFormat = savedFormat;
+    DateSeparator = savedSeparator;
+    for (auto [name, old, saved] : {std::tuple{"LOCPATH", oldPath, savedPath}, std::tuple{"LC_ALL", oldAll, savedAll}}) {
+        if (old)
+            setenv(name, saved.c_str(), 1);
+        else
+            unsetenv(name);
+    }
 }
 
 TEST(SysUtilsFiles, PathHelpersAcceptBothSeparators)

@@ -144,3 +144,74 @@ TEST_F(UserFiles, ChannelFilesStartWhereTheUserMayWrite)
         EXPECT_EQ(got, c.expected);
     }
 }
+
+// Two processes replace one file 1,000 times each while a third reads it: every read finds
+// one save whole, every save reports success and the last one is what stays, and a file of
+// the user's that has the name an older save used for its temporary file is left alone.
+TEST_F(UserFiles, TwoWritersNeverBreakEachOtherOrAReader)
+{
+    const std::string file = root_ + "/keep.vyx";
+    std::ofstream(file + ".tmp") << "the user's own";
+    constexpr size_t size = 8192;
+    constexpr int saves = 1000;
+    auto contents = [](char who, int i) {
+        std::string text = std::string(1, who) + ":" + std::to_string(i) + ":";
+        return text + std::string(size - text.size(), who);
+    };
+    ASSERT_TRUE(ReplaceFileContents(file, contents('A', 0), 0666));
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = ::fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            for (int i = 1; i <= saves; ++i)
+                if (!ReplaceFileContents(file, contents(char('A' + w), i), 0666))
+                    ::_exit(1);
+            ::_exit(0);
+        }
+    }
+    int reads = 0, broken = 0, running = 2;
+    for (int status = 0; running > 0; ++reads) {
+        const std::string seen = ReadAll(file);
+        if (seen.size() != size || (seen[0] != 'A' && seen[0] != 'B') ||
+            seen.find_first_not_of(seen[0], seen.rfind(':') + 1) != std::string::npos)
+            ++broken;
+        for (pid_t& w : writers)
+            if (w > 0 && ::waitpid(w, &status, WNOHANG) == w) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+                w = 0;
+                --running;
+            }
+    }
+    EXPECT_EQ(broken, 0) << "of " << reads << " reads";
+    const std::string last = ReadAll(file);
+    EXPECT_TRUE(last == contents('A', saves) || last == contents('B', saves));
+    EXPECT_EQ(ReadAll(file + ".tmp"), "the user's own");
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2) << "no temporary files";
+}
+
+// A file the user may write in a folder the user may not: no temporary file can go beside
+// it, so it is rewritten in place, and a shorter text leaves nothing of the longer one. Run
+// as an ordinary user, since the superuser may write anywhere.
+TEST_F(UserFiles, WritableFileInAFolderOfAnotherUserIsRewrittenInPlace)
+{
+    const std::string folder = root_ + "/shared", file = folder + "/club.vyx";
+    fs::create_directories(folder);
+    std::ofstream(file) << std::string(5000, 'o');
+    fs::permissions(root_, fs::perms(0755));
+    fs::permissions(file, fs::perms(0666));
+    fs::permissions(folder, fs::perms(0555));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadAll(file), "new contents");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    fs::permissions(folder, fs::perms(0755));
+}

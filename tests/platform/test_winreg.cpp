@@ -6,10 +6,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -208,6 +211,8 @@ TEST_F(WinRegFile, NamesIgnoreCaseButKeepIt)
     RegCloseKey(r);
 }
 
+// A temporary file left by a crash, or a file of the user's that happens to have the name,
+// is neither read nor touched; each save uses a temporary name of its own and leaves none.
 TEST_F(WinRegFile, LeftoverTemporaryFileLeavesTheSavedFileInForce)
 {
     HKEY k = Create(HKEY_CURRENT_USER, "Software\\Q");
@@ -224,7 +229,8 @@ TEST_F(WinRegFile, LeftoverTemporaryFileLeavesTheSavedFileInForce)
     EXPECT_EQ(ReadFile(File()), before);
     SetString(k, "Keep", "new");
     RegCloseKey(k);
-    EXPECT_FALSE(fs::exists(File() + ".tmp"));
+    EXPECT_EQ(ReadFile(File() + ".tmp"), "[garbage\n\"half=");
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(File()).parent_path()), fs::directory_iterator()), 2);
     RegistryReload();
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_READ, &k), 0);
     EXPECT_EQ(Query(k, "Keep"), std::string("new", 4));
@@ -279,6 +285,23 @@ TEST_F(WinRegFile, DamagedLinesAreLeftOutAndEverythingElseKept)
     EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, deep.substr(1).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                               nullptr),
               static_cast<LONG>(ERROR_INVALID_PARAMETER));
+
+    // A key name holding an escaped backslash is written back escaped by the repair: its
+    // value stays under that one key and no other key appears.
+    WriteFile(File(), "[Software\\Back%5cslash]\n\"V\"=sz:\"kept\"\ndamaged\n");
+    RegistryReload();
+    RegistryTakeDamage();
+    RegistryReload();
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), 0);
+    char name[64];
+    DWORD cch = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(software, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(name), "Back\\slash");
+    cch = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(software, 1, name, &cch, nullptr, nullptr, nullptr, nullptr),
+              static_cast<LONG>(ERROR_NO_MORE_ITEMS));
+    RegCloseKey(software);
 }
 
 TEST(WinReg, QueryValueSizeProtocol)
@@ -427,4 +450,43 @@ TEST(WinReg, ConcurrentWritersLoseNothing)
     EXPECT_EQ(total, 800u);
     RegCloseKey(k);
     EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Threads"), 0);
+}
+
+// Two instances, each started on the same settings file and each changing its own value
+// many times, keep each other's: a save writes its own changes over the file as it is then.
+TEST_F(WinRegFile, TwoInstancesKeepEachOthersChanges)
+{
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Q");
+    SetString(k, "Shared", "start");
+    RegCloseKey(k);
+    pid_t instances[2];
+    for (int w = 0; w < 2; ++w) {
+        instances[w] = ::fork();
+        ASSERT_GE(instances[w], 0);
+        if (instances[w] == 0) {
+            RegistryReload();
+            const std::string name = w == 0 ? "Baud" : "Port";
+            for (int i = 1; i <= 200; ++i) {
+                HKEY h = nullptr;
+                if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_ALL_ACCESS, &h) != 0)
+                    ::_exit(2);
+                SetString(h, name.c_str(), std::to_string(i));
+                if (RegCloseKey(h) != 0)
+                    ::_exit(3);
+            }
+            RegistryShutdown();
+            ::_exit(0);
+        }
+    }
+    for (pid_t p : instances) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(p, &status, 0), p);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    RegistryReload();
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Q", 0, KEY_READ, &k), 0);
+    EXPECT_EQ(Query(k, "Baud"), std::string("200", 4));
+    EXPECT_EQ(Query(k, "Port"), std::string("200", 4));
+    EXPECT_EQ(Query(k, "Shared"), std::string("start", 6));
+    RegCloseKey(k);
 }

@@ -3,14 +3,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <string>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -126,15 +129,18 @@ TEST(RadioSimPty, LatencyAndPacingAreHonoured)
     EXPECT_GE(latency, 200);
     EXPECT_LT(latency, 5000);
 
-    // 300 baud: 30 bytes a second, so a 24-byte record takes at least 23 byte times.
+    // 300 baud: 30 bytes a second both ways. The 7-byte query is heard only when its last
+    // byte is in, and the 24-byte record is read when its last byte is.
     o.LatencyMs = 0;
     o.Baud = 300;
     sim.SetOptions(o);
     start = Clock::now();
     c.Send("MR0000;");
+    ::usleep(150'000);
+    EXPECT_EQ(sim.Received().size(), 1u) << "the query was heard before it was all on the line";
     EXPECT_EQ(c.ReadAnswers(1, 10000), sim.MemoryRecord(0, 0));
     const long long paced = MsSince(start);
-    EXPECT_GE(paced, 23 * 1000 / 30);
+    EXPECT_GE(paced, (7 + 24) * 1000 / 30);
     EXPECT_LT(paced, 10000);
 }
 
@@ -239,4 +245,81 @@ TEST(RadioSimPty, LateAnswerHoldsBackTheAnswersBehindIt)
     EXPECT_EQ(c.ReadOnce(250), "");
     EXPECT_EQ(c.ReadAnswers(2), "ID019;LK0;");
     EXPECT_GE(MsSince(start), 400);
+}
+
+namespace {
+
+// Starts the radiosim program with arguments; its standard output comes through Out.
+struct Tool {
+    explicit Tool(const std::vector<std::string>& args)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        Pid = ::fork();
+        if (Pid == 0) {
+            ::dup2(fds[1], 1);
+            ::close(fds[0]);
+            std::vector<char*> argv{const_cast<char*>(RADIOSIM_TOOL)};
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(RADIOSIM_TOOL, argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        Out = fds[0];
+    }
+    ~Tool()
+    {
+        if (Pid > 0) {
+            ::kill(Pid, SIGTERM);
+            Wait();
+        }
+        if (Out >= 0)
+            ::close(Out);
+    }
+    // The first line it prints, or all it printed before ending.
+    std::string Line(bool whole = false)
+    {
+        std::string text;
+        char c;
+        pollfd p{Out, POLLIN, 0};
+        while (::poll(&p, 1, 5000) > 0 && ::read(Out, &c, 1) == 1) {
+            if (c == '\n' && !whole)
+                break;
+            text += c;
+        }
+        return text;
+    }
+    int Wait()
+    {
+        int status = -1;
+        ::waitpid(Pid, &status, 0);
+        Pid = -1;
+        return status;
+    }
+    pid_t Pid = -1;
+    int Out = -1;
+};
+
+} // namespace
+
+// What a newcomer does first: asks for help, then starts the radio with the shipped example
+// and reads a memory of it.
+TEST(RadioSimTool, HelpSaysWhatLoadTakesAndTheShippedExampleIsServed)
+{
+    Tool help({"--help"});
+    const std::string text = help.Line(true);
+    EXPECT_EQ(help.Wait(), 0);
+    EXPECT_NE(text.find("--load FILE"), std::string::npos) << text;
+    EXPECT_NE(text.find("example-memories.txt"), std::string::npos) << text;
+
+    Tool radio({"--load", RADIOSIM_EXAMPLE});
+    const std::string first = radio.Line();
+    ASSERT_EQ(first.rfind("radiosim: /dev/", 0), 0u) << first;
+    Client c(first.substr(10, first.find(' ', 10) - 10));
+    ASSERT_TRUE(c.Ok());
+    c.Send("MR0002;MR1002;MR0009;");
+    EXPECT_EQ(c.ReadAnswers(3), "MR000200145650000401080;MR100200145050000401080;MR0009" + std::string(17, '0') + ";");
 }

@@ -1,11 +1,14 @@
 #include "common/PtyPair.h"
 #include "SerialTestSupport.h"
 
+#include "platform/CommEngine.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <utility>
 
 namespace {
 class SerialOnPty : public SerialFixture {
@@ -69,6 +72,37 @@ TEST_F(SerialOnPty, DataBitsOrParityAloneChangeAtTheSameSpeed)
         EXPECT_EQ(d.Parity, s.parity);
     }
     port.ClosePort();
+}
+
+// Every rate of the list reaches the device as itself, open or at the next opening: the
+// speed is read back from the pseudo-terminal's own settings.
+TEST_F(SerialOnPty, EveryListedRateReachesTheDevice)
+{
+    const std::pair<TBaudRate, uint32_t> rates[] = {
+        {br110, 110},       {br300, 300},       {br600, 600},       {br1200, 1200},
+        {br2400, 2400},     {br4800, 4800},     {br9600, 9600},     {br14400, 14400},
+        {br19200, 19200},   {br38400, 38400},   {br56000, 56000},   {br57600, 57600},
+        {br115200, 115200}, {br128000, 128000}, {br256000, 256000}};
+    auto deviceBaud = [&] {
+        uint32_t baud = 0;
+        EXPECT_TRUE(CommGetBaudRate(pty.Master(), baud));
+        return baud;
+    };
+    port.Events = {};
+    port.OpenPort();
+    for (const auto& [rate, baud] : rates) {
+        SCOPED_TRACE(baud);
+        port.SetBaudRate(rate);
+        EXPECT_EQ(deviceBaud(), baud);
+    }
+    port.ClosePort();
+    for (const auto& [rate, baud] : rates) {
+        SCOPED_TRACE(baud);
+        port.SetBaudRate(rate);
+        port.OpenPort();
+        EXPECT_EQ(deviceBaud(), baud);
+        port.ClosePort();
+    }
 }
 
 TEST_F(SerialOnPty, WithALinkEveryBlockIsReadOnceAndRxCharStaysQuiet)

@@ -318,6 +318,22 @@ TEST_F(TerminalView, CharacterPlacedInAScrolledViewIsDrawnAtItsScreenCell)
     EXPECT_NE(unscrolled, 0x008000u);
 }
 
+// A terminal on a page not shown keeps what it receives and draws it once shown.
+TEST_F(TerminalView, HiddenTerminalDrawsWhatItReceivedWhenShown)
+{
+    term->SetBorderStyle(bsNone);
+    h = term->Handle();
+    UpdateWindow(h);
+    term->SetVisible(false);
+    term->DisplayText(ESC + "[2;3H" + ESC + "[42mW");
+    const int cw = term->CharWidth, ch = term->CharHeight;
+    HDC dc = GetDC(h);
+    EXPECT_NE(GetPixel(dc, 2 * cw + cw / 2, ch), 0x008000u) << "drawn while hidden";
+    ReleaseDC(h, dc);
+    term->SetVisible(true);
+    EXPECT_EQ(Grab().pixelColor(2 * cw + cw / 2, ch).rgb() & 0xFFFFFF, 0x008000u);
+}
+
 TEST_F(TerminalView, ColouredCellIsPaintedWithItsColours)
 {
     term->SetBorderStyle(bsNone);

@@ -1,6 +1,6 @@
 #include "tools/radiosim/RadioSim.h"
 
-#include "app/Globals.h"
+#include "tools/radiosim/ModelFacts.h"
 
 #include <algorithm>
 #include <charconv>
@@ -34,8 +34,6 @@ std::string Digits(long long value, int width)
     return s;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
 const std::string EmptyBody(17, '0');
 const std::string Refused = "?;";
 
@@ -43,29 +41,11 @@ const std::string Refused = "?;";
 
 RadioSim::RadioSim(int model, RadioSimOptions options) : model_(model), options_(std::move(options))
 {
-    if (!RadioTypeTable.ValidIndex(model))
-        throw std::out_of_range("radiosim: no model " + std::to_string(model));
-    const int set = RadioTypeTable[model].MenuSet[0] - '0';
-    if (set >= 1 && set <= MenuSetCount) {
-        for (const TMenuEntry& e : MenuTable[set])
-            if (e.MenuNumber[0] != '\0')
-                menus_[std::atoi(e.MenuNumber)] = 0;
-        if (!menus_.empty())
-            displayed_ = menus_.begin()->first;
-    }
+    for (int menu = 0; menu < ModelFacts(model).MenuCount; ++menu)
+        menus_[menu] = 0;
 }
 
-int RadioSim::ModelByName(const std::string& name)
-{
-    for (int i = 1; i <= RadioTypeCount; ++i) {
-        const std::string n = RadioTypeTable[i].RadioName;
-        if (n.size() == name.size()
-            && std::equal(n.begin(), n.end(), name.begin(),
-                          [](char a, char b) { return Upper(a) == Upper(b); }))
-            return i;
-    }
-    return 0;
-}
+int RadioSim::ModelByName(const std::string& name) { return ModelFactsByName(name); }
 
 std::string RadioSim::Feed(const std::string& bytes)
 {
@@ -121,6 +101,8 @@ std::vector<RadioSimWrite> RadioSim::Execute(const std::string& command)
     } else if (options_.ErrorEvery > 0 && answers_ % options_.ErrorEvery == 0) {
         inject = options_.ErrorEveryInjection;
     }
+    if (inject.Placement == ErrorPlacement::Lost)
+        return {};
     if (!inject.Text.empty())
         answer = inject.Placement == ErrorPlacement::Replace ? inject.Text : inject.Text + answer;
 
@@ -135,7 +117,7 @@ std::vector<RadioSimWrite> RadioSim::Execute(const std::string& command)
 
 std::string RadioSim::Answer(const std::string& c)
 {
-    const TRadioType& radio = RadioTypeTable[model_];
+    const RadioModelFacts& radio = ModelFacts(model_);
     if (c.size() < 2)
         return Refused;
     const std::string code = c.substr(0, 2);
@@ -148,23 +130,17 @@ std::string RadioSim::Answer(const std::string& c)
         if (c == "PS")
             return power_ ? "PS1;" : "PS0;";
         if (c == "PS0" || c == "PS1") {
-            if (radio.PowerSwitch[0] != '1')
+            if (!radio.PowerSwitch)
                 return Refused;
             power_ = c[2] == '1';
             return {};
         }
         return Refused;
     }
-    if (code == "ID" && c.size() == 2) {
-        std::string id = radio.RadioID;
-        // The lettered identifications are the program's own names for variants that the
-        // radio itself reports with the plain number.
-        if (!id.empty() && (id[0] == 'P' || id[0] == 'G'))
-            id[0] = '0';
-        return "ID" + id + ";";
-    }
+    if (code == "ID" && c.size() == 2)
+        return "ID" + std::string(radio.Id) + ";";
     if (code == "EQ" && c.size() == 2)
-        return std::string(radio.RadioID) == "P17" ? "EQ;" : Refused;
+        return radio.InterfaceBoard ? "EQ;" : Refused;
     if (code == "AI") {
         if (c.size() == 3 && (c[2] == '0' || c[2] == '1')) {
             autoInfo_ = c[2] == '1';
@@ -175,8 +151,7 @@ std::string RadioSim::Answer(const std::string& c)
     if (code == "BC") {
         if (c.size() == 2)
             return std::string("BC") + beatCancel_ + ";";
-        // Only the "G" variants have the second beat canceller.
-        const char top = radio.RadioID[0] == 'G' ? '2' : '1';
+        const char top = radio.SecondBeatCanceller ? '2' : '1';
         if (c.size() == 3 && c[2] >= '0' && c[2] <= top) {
             beatCancel_ = c[2];
             return {};
@@ -202,7 +177,7 @@ std::string RadioSim::Answer(const std::string& c)
         return Refused;
     }
     if (code == "MC") {
-        if (radio.MemSelectMethod[0] == '0')
+        if (!radio.MemorySelect)
             return Refused;
         if (c.size() == 2)
             return "MC " + Digits(selected_, 2) + ";";
@@ -234,30 +209,30 @@ std::string RadioSim::RecordText(int memory, int half, char filler) const
 
 std::string RadioSim::ReadMemory(const std::string& c) const
 {
-    const TRadioType& radio = RadioTypeTable[model_];
+    const RadioModelFacts& radio = ModelFacts(model_);
     // "MR" + half + filler + two digits.
     if (c.size() != 6 || (c[2] != '0' && c[2] != '1') || !AllDigits(c, 4, 2))
         return Refused;
     const int half = c[2] - '0';
-    if (half == 1 && radio.NoSplitData[0] == '1')
+    if (half == 1 && !radio.TransmitHalf)
         return Refused;
-    const char filler = options_.FillerInAnswers ? radio.MemWriteFiller[0] : c[3];
+    const char filler = options_.FillerInAnswers ? radio.Filler : c[3];
     return RecordText(Number(c, 4, 2), half, filler);
 }
 
 std::string RadioSim::WriteMemory(const std::string& c)
 {
-    const TRadioType& radio = RadioTypeTable[model_];
-    // "MW" + half + filler + two digits + 17 characters of record.
-    if (c.size() != 23 || (c[2] != '0' && c[2] != '1') || !AllDigits(c, 4, 2)
-        || !AllDigits(c, 6, 11))
+    const RadioModelFacts& radio = ModelFacts(model_);
+    // "MW" + half + the model's filler + two digits + 17 characters of record.
+    if (c.size() != 23 || (c[2] != '0' && c[2] != '1') || c[3] != radio.Filler
+        || !AllDigits(c, 4, 2) || !AllDigits(c, 6, 11))
         return Refused;
     const int half = c[2] - '0';
-    if (half == 1 && radio.NoSplitData[0] == '1')
+    if (half == 1 && !radio.TransmitHalf)
         return Refused;
     const std::string hz = c.substr(6, 11);
     const bool clearing = hz == std::string(11, '0');
-    if (!clearing && !InBand(hz))
+    if (!clearing && !loading_ && !InBand(hz))
         return Refused;
     ++writes_;
     if (options_.DropEvery > 0 && writes_ % options_.DropEvery == 0) {
@@ -273,23 +248,9 @@ bool RadioSim::InBand(const std::string& hz) const
 {
     long long f = 0;
     std::from_chars(hz.data(), hz.data() + hz.size(), f);
-    const std::string ranges = RadioTypeTable[model_].FreqRanges;
-    std::size_t at = 0;
-    while (at < ranges.size()) {
-        std::size_t end = ranges.find(',', at);
-        if (end == std::string::npos)
-            end = ranges.size();
-        const std::string range = ranges.substr(at, end - at);
-        const std::size_t colon = range.find(':');
-        if (colon != std::string::npos) {
-            long long lo = 0, hi = 0;
-            std::from_chars(range.data(), range.data() + colon, lo);
-            std::from_chars(range.data() + colon + 1, range.data() + range.size(), hi);
-            if (f >= lo && f <= hi)
-                return true;
-        }
-        at = end + 1;
-    }
+    for (const RadioBand& band : ModelFacts(model_).Bands)
+        if (band.High > 0 && f >= band.Low && f <= band.High)
+            return true;
     return false;
 }
 
@@ -462,6 +423,7 @@ bool RadioSim::LoadFile(const std::string& path)
         // Loading is not traffic: no errors, drops or silence apply.
         std::lock_guard lock(mutex_);
         options_ = RadioSimOptions{};
+        loading_ = true;
     }
     std::string line;
     while (std::getline(in, line)) {
@@ -473,6 +435,7 @@ bool RadioSim::LoadFile(const std::string& path)
     }
     std::lock_guard lock(mutex_);
     options_ = keep;
+    loading_ = false;
     received_.clear();
     answers_ = 0;
     writes_ = 0;

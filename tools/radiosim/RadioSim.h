@@ -1,6 +1,6 @@
 #pragma once
 // A simulated transceiver: it answers the radio's text command set from an in-memory store
-// of 100 memories x 2 halves and a menu, as one of the models of RadioTypeTable would.
+// of 100 memories x 2 halves and a menu, as one of the models of ModelFacts would.
 // The core does no I/O; RadioSimPty serves it on a pseudo-terminal.
 #include <array>
 #include <cstdint>
@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
-enum class ErrorPlacement { Prefix, Replace };
+// Lost: the answer never leaves the radio.
+enum class ErrorPlacement { Prefix, Replace, Lost };
 
 // How the transmit half of a memory written as its receive half only reads back: as a copy
 // of the receive half (half digit "1"), or as an empty half of all zeros.
 enum class SimplexTransmitHalf { Copy, Zeros };
 
-// One error answer put before ("?;" + answer) or in place of an answer.
+// One error answer put before ("?;" + answer) or in place of an answer, or the answer lost.
 struct ErrorInjection {
     std::string Text = "?;";
     ErrorPlacement Placement = ErrorPlacement::Prefix;
@@ -24,7 +25,7 @@ struct ErrorInjection {
 
 struct RadioSimOptions {
     int LatencyMs = 0;         // from the end of a command to the first answer byte
-    int Baud = 0;              // byte pacing, 10 bits a byte; 0 sends at once
+    int Baud = 0;              // line pacing both ways, 10 bits a byte; 0: no pacing
     bool SplitAnswers = false; // every answer goes out as two writes
     int SplitGapMs = 20;       // pause between the two writes of a split answer
     int ErrorEvery = 0;        // every Nth answer gets ErrorEveryInjection; 0 never
@@ -53,7 +54,7 @@ public:
     static constexpr int MemoryCount = 100;
     static constexpr int RecordLength = 24;
 
-    // model: 1..RadioTypeCount; std::out_of_range otherwise.
+    // model: 1..RadioModelCount; std::out_of_range otherwise.
     explicit RadioSim(int model, RadioSimOptions options = {});
 
     // Index of the model whose name equals the text (ASCII case ignored); 0 when none.
@@ -98,6 +99,7 @@ public:
     int WritesDropped() const;
 
     // Feeds each line of a file of commands ("#" starts a comment); answers are dropped.
+    // A loaded memory may lie outside the band table, as one set on the radio itself can.
     // Returns false when the file cannot be read.
     bool LoadFile(const std::string& path);
 
@@ -135,5 +137,6 @@ private:
     int answers_ = 0;
     int writes_ = 0;
     int dropped_ = 0;
+    bool loading_ = false;
     std::vector<std::string> received_;
 };

@@ -1,5 +1,6 @@
 #include "tools/radiosim/RadioSimPty.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -63,20 +64,51 @@ void RadioSimPty::StopFromSignal()
     [[maybe_unused]] ssize_t n = ::write(stopPipe_[1], &c, 1);
 }
 
-void RadioSimPty::Schedule(const std::vector<RadioSimWrite>& writes)
+RadioSimPty::Clock::duration RadioSimPty::ByteTime() const
 {
     const int baud = sim_.Options().Baud;
-    const auto now = Clock::now();
-    const auto byteTime = baud > 0
+    return baud > 0
         ? std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(10'000'000LL / baud))
         : Clock::duration::zero();
+}
+
+void RadioSimPty::Receive(const char* bytes, std::size_t count)
+{
+    const auto byteTime = ByteTime();
+    auto due = std::max(Clock::now(), inTail_);
+    for (std::size_t i = 0; i < count; ++i) {
+        due += byteTime;
+        in_.push_back({due, bytes[i]});
+    }
+    inTail_ = due;
+}
+
+void RadioSimPty::FeedDue()
+{
+    const auto now = Clock::now();
+    std::string run;
+    while (!in_.empty() && in_.front().Due <= now) {
+        const TimedByte b = in_.front();
+        in_.pop_front();
+        run += b.Byte;
+        if (b.Byte == ';' || in_.empty() || in_.front().Due > now) {
+            Schedule(sim_.FeedTimed(run), b.Due);
+            run.clear();
+        }
+    }
+}
+
+void RadioSimPty::Schedule(const std::vector<RadioSimWrite>& writes, Clock::time_point heard)
+{
+    const auto byteTime = ByteTime();
     // Answers leave in the order they were asked for: one held back holds back the rest.
+    // A byte is readable once its last bit is on the line.
     for (const RadioSimWrite& w : writes) {
         auto due = w.Continues ? tail_ + std::chrono::milliseconds(w.AfterMs)
-                               : std::max(now + std::chrono::milliseconds(w.AfterMs), tail_);
+                               : std::max(heard + std::chrono::milliseconds(w.AfterMs), tail_);
         for (char c : w.Bytes) {
-            out_.push_back({due, c});
             due += byteTime;
+            out_.push_back({due, c});
         }
         tail_ = due;
     }
@@ -86,7 +118,7 @@ void RadioSimPty::WriteDue()
 {
     const auto now = Clock::now();
     std::string chunk;
-    for (const OutByte& b : out_) {
+    for (const TimedByte& b : out_) {
         if (b.Due > now)
             break;
         chunk += b.Byte;
@@ -103,18 +135,22 @@ void RadioSimPty::Run()
     running_ = true;
     char buf[512];
     for (;;) {
+        const auto now = Clock::now();
         int timeoutMs = -1;
         bool wantWrite = false;
+        // Round up so a wake-up never comes before the byte is due.
+        auto wakeFor = [&](Clock::time_point due) {
+            const int ms = int(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+            timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+        };
         if (!out_.empty()) {
-            const auto left = out_.front().Due - Clock::now();
-            if (left <= Clock::duration::zero()) {
+            if (out_.front().Due <= now)
                 wantWrite = true;
-                timeoutMs = -1;
-            } else {
-                // Round up so a wake-up never comes before the byte is due.
-                timeoutMs = int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-            }
+            else
+                wakeFor(out_.front().Due);
         }
+        if (!in_.empty())
+            wakeFor(std::max(in_.front().Due, now));
         pollfd fds[2] = {{stopPipe_[0], POLLIN, 0},
                          {master_, short(POLLIN | (wantWrite ? POLLOUT : 0)), 0}};
         const int r = ::poll(fds, 2, timeoutMs);
@@ -128,8 +164,10 @@ void RadioSimPty::Run()
         if (fds[1].revents & POLLIN) {
             const ssize_t n = ::read(master_, buf, sizeof buf);
             if (n > 0)
-                Schedule(sim_.FeedTimed(std::string(buf, std::size_t(n))));
+                Receive(buf, std::size_t(n));
         }
+        if (!in_.empty())
+            FeedDue();
         if (!out_.empty())
             WriteDue();
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Serves a RadioSim on the master side of a pseudo-terminal: a client opens SlavePath()
-// as its serial port. Latency, byte pacing and split answers are kept with timers on one
-// poll() loop; Stop() (or StopFromSignal()) ends it through a pipe.
+// as its serial port. Latency, byte pacing (both ways, as on a serial line) and split
+// answers are kept with timers on one poll() loop; Stop() (or StopFromSignal()) ends it
+// through a pipe.
 #include "tools/radiosim/RadioSim.h"
 
 #include <atomic>
@@ -33,12 +34,18 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    struct OutByte {
+    struct TimedByte {
         Clock::time_point Due;
         char Byte;
     };
 
-    void Schedule(const std::vector<RadioSimWrite>& writes);
+    Clock::duration ByteTime() const;
+    // Command bytes the client wrote arrive one byte time after another.
+    void Receive(const char* bytes, std::size_t count);
+    // Hands the sim the bytes that have arrived, each command when its last byte did.
+    void FeedDue();
+    // Answers to a command whose last byte arrived at `heard`.
+    void Schedule(const std::vector<RadioSimWrite>& writes, Clock::time_point heard);
     void WriteDue();
 
     RadioSim& sim_;
@@ -46,7 +53,9 @@ private:
     int slaveHold_ = -1; // kept open so the master never sees a hang-up between clients
     int stopPipe_[2] = {-1, -1};
     std::string slavePath_;
-    std::deque<OutByte> out_;
+    std::deque<TimedByte> in_;
+    Clock::time_point inTail_{};
+    std::deque<TimedByte> out_;
     Clock::time_point tail_{};
     std::thread thread_;
     std::atomic<bool> running_{false};

@@ -1,7 +1,7 @@
 // radiosim: a simulated radio on a pseudo-terminal, to try the program without a radio.
 #include "tools/radiosim/RadioSimPty.h"
 
-#include "app/Globals.h"
+#include "tools/radiosim/ModelFacts.h"
 
 #include <csignal>
 #include <cstdio>
@@ -18,18 +18,28 @@ extern "C" void OnStopSignal(int)
         ActiveRunner->StopFromSignal();
 }
 
-int Usage()
+void PrintUsage(std::FILE* out)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: radiosim [--model NAME] [--latency MS] [--baud N] [--split]\n"
                  "                [--errors N] [--silence] [--drop N] [--load FILE]\n"
                  "                [--menu-walk POLLS]  (steps through every menu, POLLS \"EX;\" each)\n"
                  "                [--simplex-tx copy|zeros]  (how an unwritten transmit half reads)\n"
                  "                [--late N [--late-ms MS]]  (the Nth answer comes MS ms after its command; 500)\n"
+                 "The radio starts with 100 empty memories. --load FILE fills them first: FILE holds\n"
+                 "radio commands, one a line (# starts a comment), such as the memory write\n"
+                 "  MW000300145650000401080;  receive half (0) of memory 03: 145.650 MHz, FM (4),\n"
+                 "                            not locked out (0), tone (1) number 08 (88.5 Hz)\n"
+                 "tools/radiosim/example-memories.txt in the sources is such a file.\n"
                  "models:");
-    for (int i = 1; i <= RadioTypeCount; ++i)
-        std::fprintf(stderr, " %s", RadioTypeTable[i].RadioName);
-    std::fprintf(stderr, "\n");
+    for (int i = 1; i <= RadioModelCount; ++i)
+        std::fprintf(out, " %s", ModelFacts(i).Name);
+    std::fprintf(out, "\n");
+}
+
+int Usage()
+{
+    PrintUsage(stderr);
     return 2;
 }
 
@@ -54,7 +64,10 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--model" && hasValue) {
+        if (a == "--help" || a == "-h") {
+            PrintUsage(stdout);
+            return 0;
+        } else if (a == "--model" && hasValue) {
             modelName = argv[++i];
         } else if (a == "--latency" && hasValue) {
             if (!ToInt(argv[++i], options.LatencyMs))
@@ -117,7 +130,7 @@ int main(int argc, char** argv)
         sigaction(SIGINT, &sa, nullptr);
         sigaction(SIGTERM, &sa, nullptr);
         std::printf("radiosim: %s (%s)\n", runner.SlavePath().c_str(),
-                    RadioTypeTable[model].RadioName);
+                    ModelFacts(model).Name);
         std::fflush(stdout);
         runner.Run();
         ActiveRunner = nullptr;

@@ -126,12 +126,15 @@ int main(int argc, char** argv)
     fs::create_directories(OutDir);
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    char tmpl[] = "/tmp/quillmere-screenshots-XXXXXX";
-    if (!mkdtemp(tmpl)) {
-        std::perror("screenshots");
+    // The channel files' folder shows in the print preview: inside the output folder, the
+    // same on every run, so that two runs' pictures can be compared pixel for pixel.
+    const fs::path work = OutDir / ".work";
+    std::error_code made;
+    fs::remove_all(work, made);
+    if (!fs::create_directories(work, made)) {
+        std::fprintf(stderr, "screenshots: cannot make %s\n", work.c_str());
         return 1;
     }
-    const fs::path work = tmpl;
     setenv("XDG_CONFIG_HOME", work.c_str(), 1);
 
     RegisterEmbeddedResources_screenshots();
@@ -179,6 +182,7 @@ int main(int argc, char** argv)
     Form1->VYXPageControl->SetActivePageIndex(0);
     Form1->VYXPageControlChange(Form1->VYXPageControl);
 
+    SplashRandomPicture = [next = 0]() mutable { return next++ % 8 + 1; };
     Form1->SplashMenuClick(Form1);
     for (int tick = 0; tick < 3; ++tick)
         SplashForm->SplashTimerTimer(SplashForm);
