@@ -1032,14 +1032,42 @@ void TWinControl::Dispatch(TMessage& M)
     case WM_CLOSE: WMClose(M); break;
     case WM_ACTIVATE: WMActivate(M); break;
     case CM_DIALOGKEY: CMDialogKey(M); break;
+    case CM_DIALOGCHAR: CMDialogChar(M); break;
+    case WM_SYSCHAR: WMSysChar(M); break;
     case CM_CURSORCHANGED:
         ApplyCursor();
         DefaultHandler(M);
         break;
     case CM_ENTER: CMEnter(M); break;
     case CM_EXIT: CMExit(M); break;
+    case CM_HINTSHOW: CMHintShow(M); break;
     default: TControl::Dispatch(M); break;
     }
+}
+
+void TWinControl::CMHintShow(TMessage& M)
+{
+    auto* q = reinterpret_cast<WindowHintQuery*>(M.LParam);
+    if (!q || !Application || !Application->ShowHint)
+        return;
+    TControl* c = ControlAtPos(TPoint{q->Pos.x, q->Pos.y}, true);
+    if (!c)
+        c = this;
+    // A control shows hints when it or a parent asks for them (ParentShowHint).
+    bool show = false;
+    for (TControl* p = c; p && !show; p = p->Parent())
+        show = p->ShowHint();
+    if (!show)
+        return;
+    for (TControl* p = c; p; p = p->Parent())
+        if (!p->Hint().empty()) {
+            // "short|long": the tooltip is the short part.
+            const std::string& h = p->Hint();
+            q->Text = h.substr(0, h.find('|'));
+            break;
+        }
+    q->HidePause = Application->HintHidePause;
+    M.Result = 1;
 }
 
 void TWinControl::DefaultHandler(TMessage& M)
@@ -1270,6 +1298,27 @@ void TWinControl::CMDialogKey(TMessage& M)
     DefaultHandler(M);
 }
 
+void TWinControl::CMDialogChar(TMessage& M)
+{
+    for (size_t i = 0; i < FControls.size(); ++i) {
+        FControls[i]->WindowProc(M);
+        if (M.Result != 0)
+            return;
+    }
+}
+
+void TWinControl::WMSysChar(TMessage& M)
+{
+    TCustomForm* form = GetParentForm();
+    if (auto* self = dynamic_cast<TCustomForm*>(this))
+        form = self;
+    if (form && form->Perform(CM_DIALOGCHAR, M.WParam, M.LParam) != 0) {
+        M.Result = 1;
+        return;
+    }
+    DefaultHandler(M);
+}
+
 void TWinControl::CMColorChanged(TMessage& M)
 {
     TControl::CMColorChanged(M);
@@ -1395,7 +1444,8 @@ TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForwar
     do {
         i = GoForward ? (i + 1) % n : (i + n - 1) % n;
         TWinControl* c = list[static_cast<size_t>(i)];
-        if (c->CanFocus() && (!CheckTabStop || c->TabStop()) && (!CheckParent || c->Parent() == this))
+        if (c->CanFocus() && (!CheckTabStop || (c->TabStop() && !c->FocusGoesToChild())) &&
+            (!CheckParent || c->Parent() == this))
             return c;
     } while (i != start);
     return nullptr;
@@ -1735,3 +1785,6 @@ void RegisterControlClasses()
     RegisterClasses({TControl::StaticClassInfo(), TWinControl::StaticClassInfo(), TCustomControl::StaticClassInfo(),
                      TGraphicControl::StaticClassInfo()});
 }
+
+KeyboardFocusMove::KeyboardFocusMove() : Was(SetKeyboardFocusMove(true)) {}
+KeyboardFocusMove::~KeyboardFocusMove() { SetKeyboardFocusMove(Was); }

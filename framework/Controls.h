@@ -343,6 +343,8 @@ public:
     bool Focused() const;
     // This control and its parents up to the form are visible and enabled.
     virtual bool CanFocus() const;
+    // A group whose focus belongs to one of its controls (a radio group) is no Tab stop itself.
+    virtual bool FocusGoesToChild() const { return false; }
     bool Showing() const override;
 
     int ClientWidth() const override;
@@ -427,8 +429,13 @@ protected:
     void CMColorChanged(TMessage& M) override;
     void CMFontChanged(TMessage& M) override;
     virtual void CMDialogKey(TMessage& M);
+    // Alt+letter: offered to every child until one takes it (a label's accelerator).
+    virtual void CMDialogChar(TMessage& M);
+    virtual void WMSysChar(TMessage& M);
     virtual void CMEnter(TMessage& M);
     virtual void CMExit(TMessage& M);
+    // The hint shown where the mouse rests: of the control there, or the nearest parent with one.
+    virtual void CMHintShow(TMessage& M);
 
     HWND FHandle = nullptr;
     std::vector<TControl*> FControls;
@@ -501,3 +508,12 @@ private:
 // Finds the form a control sits on, or null.
 TCustomForm* GetParentForm(const TControl* Control);
 void RegisterControlClasses();
+
+// Focus set while one lives was moved by the keyboard, and shows the keyboard focus mark.
+struct KeyboardFocusMove {
+    KeyboardFocusMove();
+    ~KeyboardFocusMove();
+    KeyboardFocusMove(const KeyboardFocusMove&) = delete;
+    KeyboardFocusMove& operator=(const KeyboardFocusMove&) = delete;
+    bool Was;
+};

@@ -142,8 +142,13 @@ protected:
     void WMSize(TMessage& M) override;
     void CMFontChanged(TMessage& M) override;
     void CMEnabledChanged(TMessage& M) override;
+    void WMSetFocus(TMessage& M) override;
+    bool FocusGoesToChild() const override { return !FButtons.empty(); }
 
 private:
+    // One Tab stop: the checked button, or the first when none is.
+    void UpdateTabStops();
+    void MoveCheck(TRadioButton* From, bool Forward);
     void ItemsChanged();
     void ArrangeButtons();
     void ButtonClick(TObject* Sender);

@@ -439,28 +439,49 @@ void TCustomForm::Release()
         PostMessage(h, CM_RELEASE, 0, reinterpret_cast<LPARAM>(self));
 }
 
+std::vector<TCustomForm*>& TCustomForm::ModalForms()
+{
+    static std::vector<TCustomForm*> forms;
+    return forms;
+}
+
+HWND TCustomForm::ModalOwnerHandle() const
+{
+    TCustomForm* main = Application ? Application->MainForm() : nullptr;
+    if (main && main != this && main->HandleAllocated() && IsWindowVisible(main->FHandle))
+        return main->FHandle;
+    if (!ModalForms().empty() && ModalForms().back() != this && ModalForms().back()->HandleAllocated())
+        return ModalForms().back()->FHandle;
+    if (Screen)
+        for (TCustomForm* f : Screen->FForms)
+            if (f != this && f->HandleAllocated() && IsWindowVisible(f->FHandle))
+                return f->FHandle;
+    return nullptr;
+}
+
 TModalResult TCustomForm::ShowModal()
 {
     if (Visible() || FFormState.Contains(fsModal))
         throw EInvalidOperation("Cannot make a visible window modal");
     FFormState += fsModal;
     FModalResult = mrNone;
-    std::vector<std::pair<TCustomForm*, bool>> disabled;
-    if (Screen)
-        for (TCustomForm* f : Screen->FForms)
-            if (f != this && f->HandleAllocated() && IsWindowEnabled(f->FHandle)) {
-                EnableWindow(f->FHandle, FALSE);
-                disabled.emplace_back(f, true);
-            }
+    // The other windows are blocked by the toolkit's modality, not disabled: they keep
+    // their look, and a disabled control still means what the program made it mean.
+    HandleNeeded();
+    BeginModalWindow(FHandle, ModalOwnerHandle());
+    ModalForms().push_back(this);
     auto restore = [&] {
-        for (auto& d : disabled)
-            if (Screen && std::find(Screen->FForms.begin(), Screen->FForms.end(), d.first) != Screen->FForms.end() &&
-                d.first->HandleAllocated())
-                EnableWindow(d.first->FHandle, TRUE);
+        auto& m = ModalForms();
+        m.erase(std::remove(m.begin(), m.end(), this), m.end());
+        if (FHandle)
+            EndModalWindow(FHandle);
         FFormState -= fsModal;
     };
     try {
         Show();
+        // The loop waits for the user: the window must really be there to answer.
+        if (FHandle && IsWindowVisible(FHandle))
+            WaitWindowOnScreen(FHandle, 5000);
         for (;;) {
             if (FModalResult == mrNone && (!FHandle || !IsWindowVisible(FHandle)))
                 FModalResult = mrCancel;
@@ -495,6 +516,13 @@ void TCustomForm::Deactivate() { OnDeactivate(this); }
 
 void TCustomForm::WMClose(TMessage&)
 {
+    // A close request for a window blocked by a modal one ends the modal window: the action
+    // that opened it is waiting for it, not for the radio.
+    auto& modal = ModalForms();
+    if (!modal.empty() && !FFormState.Contains(fsModal)) {
+        modal.back()->FModalResult = mrCancel;
+        return;
+    }
     // The close box: never DefWindowProc, which would destroy the window.
     Close();
 }
@@ -538,6 +566,7 @@ void TCustomForm::ConstraintsChanged()
 void TCustomForm::CMDialogKey(TMessage& M)
 {
     if (M.WParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+        KeyboardFocusMove byKeyboard;
         SelectNext(FActiveControl, GetKeyState(VK_SHIFT) >= 0, true);
         M.Result = 1;
         return;
@@ -615,6 +644,8 @@ void TApplication::Initialize()
 {
     EnsureGuiApplication();
     InitWindowAdaptor();
+    SetHintPauseSource([] { return Application ? Application->HintPause : 500; });
+    WatchBlockedCloseRequests();
 }
 
 void TApplication::CreateForm(TClass FormClass, void* Reference)
@@ -670,7 +701,9 @@ void TApplication::Run()
 {
     Initialize();
     FRunning = true;
-    if (FMainForm)
+    // A main form shown already stays where it is: a window shown after it (the splash)
+    // keeps its place on top.
+    if (FMainForm && !FMainForm->Visible())
         FMainForm->Show();
     while (!FTerminated) {
         if (FMainForm && !FMainForm->Visible())

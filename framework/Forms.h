@@ -137,6 +137,9 @@ private:
     TClass FDescribedClass = nullptr;
     TMainMenu* FMenu = nullptr;
     void UpdateMenuBar();
+    // The forms in ShowModal, innermost last.
+    static std::vector<TCustomForm*>& ModalForms();
+    HWND ModalOwnerHandle() const;
 };
 
 class TForm : public TCustomForm {

@@ -19,6 +19,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextOption>
+#include <QValidator>
 
 #include <algorithm>
 
@@ -69,6 +70,33 @@ std::string StripAccelerator(const std::string& Caption)
         out += Caption[i];
     }
     return out;
+}
+
+// The character after a single "&", or 0.
+static char AcceleratorOf(const std::string& Caption)
+{
+    for (size_t i = 0; i + 1 < Caption.size(); ++i)
+        if (Caption[i] == '&') {
+            if (Caption[i + 1] != '&')
+                return Caption[i + 1];
+            ++i;
+        }
+    return 0;
+}
+
+// Its place in the text as shown (StripAccelerator), or -1.
+static int AcceleratorIndex(const std::string& Caption)
+{
+    int shown = 0;
+    for (size_t i = 0; i < Caption.size(); ++i, ++shown)
+        if (Caption[i] == '&') {
+            if (i + 1 >= Caption.size())
+                return -1;
+            if (Caption[i + 1] != '&')
+                return shown;
+            ++i;
+        }
+    return -1;
 }
 
 // Toolkit widgets show "&&" as "&" and underline after "&", as our captions mean.
@@ -150,8 +178,13 @@ private:
         }
         QString t = k->text();
         int code = KeyPressCharCode(k->key(), mods, t.isEmpty() ? 0 : t.toUcs4().value(0));
-        if (code < 0 || ((mods & KEYMOD_ALT) && !(mods & KEYMOD_CONTROL)))
+        if (code < 0)
             return false;
+        if ((mods & KEYMOD_ALT) && !(mods & KEYMOD_CONTROL)) {
+            // Alt and a letter is an accelerator, never typed.
+            Pass(WM_SYSCHAR, static_cast<WPARAM>(code), 1);
+            return true;
+        }
         if (!Pass(WM_CHAR, static_cast<WPARAM>(code), 1))
             return true;
         if (!guard)
@@ -443,12 +476,43 @@ void TCustomLabel::Paint()
     int lh = c->TextHeight("Wg");
     int total = lh * static_cast<int>(lines.size());
     int y = FLayout == tlTop ? 0 : FLayout == tlCenter ? (r.bottom - total) / 2 : r.bottom - total;
+    // The accelerator is underlined, counted through the lines (a break takes one character).
+    int accel = FShowAccelChar ? AcceleratorIndex(FText) : -1;
+    TEXTMETRICA tm{};
+    GetTextMetricsA(c->GetHandle(), &tm);
     for (const auto& l : lines) {
         int w = c->TextWidth(l);
         int x = FAlignment == taLeftJustify ? 0 : FAlignment == taCenter ? (r.right - w) / 2 : r.right - w;
         c->TextOut(x, y, l);
+        if (accel >= 0 && accel < static_cast<int>(l.size())) {
+            int ux = x + c->TextWidth(l.substr(0, static_cast<size_t>(accel)));
+            int uw = c->TextWidth(l.substr(static_cast<size_t>(accel), 1));
+            int uy = y + (tm.tmAscent > 0 ? tm.tmAscent + 1 : lh - 1);
+            c->Pen()->SetColor(c->Font()->GetColor());
+            c->Pen()->SetStyle(psSolid);
+            c->MoveTo(ux, uy);
+            c->LineTo(ux + uw, uy);
+        }
+        accel -= static_cast<int>(l.size()) + 1;
         y += lh;
     }
+}
+
+void TCustomLabel::Dispatch(TMessage& M)
+{
+    if (M.Msg == CM_DIALOGCHAR) {
+        // Alt and the underlined letter move the focus to the control the label names.
+        const char key = static_cast<char>(M.WParam);
+        const char accel = FShowAccelChar ? AcceleratorOf(FText) : 0;
+        if (accel && FFocusControl && Enabled() && UpperCase(std::string(1, key)) == UpperCase(std::string(1, accel)) &&
+            FFocusControl->CanFocus()) {
+            KeyboardFocusMove byKeyboard;
+            FFocusControl->SetFocus();
+            M.Result = 1;
+        }
+        return;
+    }
+    TGraphicControl::Dispatch(M);
 }
 
 // ---- TStaticText --------------------------------------------------------------------------------
@@ -552,8 +616,26 @@ QWidget* TCustomEdit::MakeWidget()
 
 QLineEdit* TCustomEdit::LineEdit() const { return qobject_cast<QLineEdit*>(Widget()); }
 
+namespace {
+// The text is kept in the code page: a character it has no place for is refused as it is
+// typed or pasted, rather than stored as "?".
+class CodePageValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        for (char32_t cp : input.toUcs4())
+            if (cp != U'?' && UnicodeToCp1252(cp, '?') == '?')
+                return Invalid;
+        return Acceptable;
+    }
+};
+} // namespace
+
 void TCustomEdit::HookLineEdit(QLineEdit* e)
 {
+    if (!e->validator())
+        e->setValidator(new CodePageValidator(e));
     QObject::connect(e, &QLineEdit::textEdited, e, [this](const QString& t) {
         GuardedCall([&] { TextChanged(FromQ(t), true); });
     });

@@ -83,6 +83,7 @@ protected:
     void FontChanged() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void Loaded() override;
+    void Dispatch(TMessage& Message) override;
     void AdjustBounds();
 
 private:

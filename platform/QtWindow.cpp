@@ -13,16 +13,21 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <map>
 
 #include "platform/AppException.h"
 #include "platform/Caret.h"
 #include "platform/Codepage.h"
+#include "platform/EventLoop.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
 #include "platform/ScrollBar.h"
@@ -31,10 +36,13 @@ namespace {
 
 class QmWindow;
 QmWindow* Win(HWND h);
+bool ShowWindowHint(QmWindow* w, QHelpEvent* e);
+bool KeepModalShown(QmWindow* w);
 
 HWND gCapture = nullptr;
 bool gCaptureImplicit = false;
 HWND gActive = nullptr;
+bool gKeyboardFocusMove = false;
 
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
@@ -405,6 +413,8 @@ public:
                 return true;
             }
         }
+        if (e->type() == QEvent::ToolTip)
+            return ShowWindowHint(this, static_cast<QHelpEvent*>(e));
         if (e->type() == QEvent::WindowActivate && !parentWidget()) {
             gActive = Hwnd;
             Send(WM_ACTIVATE, WA_ACTIVE, 0);
@@ -494,6 +504,8 @@ public:
     {
         if (e->type() == QEvent::WindowStateChange && !parentWidget()) {
             Qt::WindowStates s = windowState();
+            if ((s & Qt::WindowMinimized) && KeepModalShown(this))
+                return;
             int cmd = (s & Qt::WindowMinimized) ? SW_SHOWMINIMIZED
                       : (s & Qt::WindowMaximized) ? SW_SHOWMAXIMIZED
                                                   : SW_SHOWNORMAL;
@@ -604,24 +616,35 @@ QRect ScreenRect()
     return QRect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 
-// Moves r until at least a part of it (up to 64 pixels each way) lies on the screen.
+// The screen that holds most of r (the first when none does).
+QRect ScreenFor(const RECT& r)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        return ScreenRect();
+    const QRect q(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+    QRect best = screens.front()->geometry();
+    long long most = -1;
+    for (QScreen* s : screens) {
+        const QRect i = s->geometry() & q;
+        const long long area = i.isEmpty() ? 0 : static_cast<long long>(i.width()) * i.height();
+        if (area > most) {
+            most = area;
+            best = s->geometry();
+        }
+    }
+    return best;
+}
+
+// Moves r wholly onto the screen that holds most of it; one larger than the screen keeps its
+// top left corner (and so its caption) on it.
 RECT KeepOnScreen(RECT r)
 {
-    QRect s = ScreenRect();
-    int w = Width(r), h = Height(r);
-    int needX = std::min(64, std::max(1, w)), needY = std::min(64, std::max(1, h));
-    int dx = 0, dy = 0;
-    if (r.right < s.left() + needX)
-        dx = s.left() + needX - r.right;
-    else if (r.left > s.right() + 1 - needX)
-        dx = s.right() + 1 - needX - r.left;
-    if (r.bottom < s.top() + needY)
-        dy = s.top() + needY - r.bottom;
-    else if (r.top > s.bottom() + 1 - needY)
-        dy = s.bottom() + 1 - needY - r.top;
-    if (r.top + dy < s.top())
-        dy = s.top() - r.top; // keep the caption reachable
-    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+    const QRect s = ScreenFor(r);
+    const int w = Width(r), h = Height(r);
+    const int left = std::clamp(static_cast<int>(r.left), s.left(), std::max(s.left(), s.right() + 1 - w));
+    const int top = std::clamp(static_cast<int>(r.top), s.top(), std::max(s.top(), s.bottom() + 1 - h));
+    return RECT{left, top, left + w, top + h};
 }
 
 void ApplyMinMax(QmWindow* w)
@@ -704,6 +727,34 @@ private:
     HWND FHwnd;
 };
 
+bool ShowWindowHint(QmWindow* w, QHelpEvent* e)
+{
+    WindowHintQuery q;
+    q.Pos = w->ClientPoint(e->pos());
+    w->Send(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&q));
+    if (q.Text.empty()) {
+        QToolTip::hideText();
+        e->ignore(); // the parent window may have one
+        return false;
+    }
+    QToolTip::showText(e->globalPos(), Cp1252ToQString(q.Text), w, QRect(), q.HidePause > 0 ? q.HidePause : -1);
+    return true;
+}
+
+int (*gHintPause)() = nullptr;
+
+// The toolkit asks its style how long the mouse must rest before a tooltip.
+class HintPauseStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* ret) const override
+    {
+        if (hint == SH_ToolTip_WakeUpDelay && gHintPause)
+            return std::max(0, gHintPause());
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+};
+
 bool gHooksInstalled = false;
 } // namespace
 
@@ -766,6 +817,15 @@ void InitWindowAdaptor()
                 w->ClientChanged();
         }
     });
+}
+
+void SetHintPauseSource(int (*pause)())
+{
+    gHintPause = pause;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    if (!dynamic_cast<HintPauseStyle*>(QApplication::style()))
+        QApplication::setStyle(new HintPauseStyle);
 }
 
 BOOL AttachWindowWidget(HWND h, const WindowCreateInfo& info)
@@ -1114,6 +1174,164 @@ HWND GetActiveWindow()
     return gActive;
 }
 
+namespace {
+// The flags a window had before its modal run, restored after it.
+std::map<HWND, Qt::WindowFlags>& ModalFlags()
+{
+    static std::map<HWND, Qt::WindowFlags> flags;
+    return flags;
+}
+
+constexpr int ReshowAfterMs = 750;
+
+// Shows w anew when it is meant to be on screen and is not: the window manager dropped the
+// request to map it (it came while the window was still being withdrawn).
+void ReshowIfLost(QmWindow* w)
+{
+    QWindow* wh = w->windowHandle();
+    if (!w->Shown || !wh || wh->isExposed() || (w->windowState() & Qt::WindowMinimized))
+        return;
+    w->hide();
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+// Watches a modal window for the whole of its run: an unmap it did not ask for is undone.
+class ModalExposeWatch : public QObject {
+public:
+    ModalExposeWatch(QmWindow* w) : QObject(w), FWindow(w) {}
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Expose && FWindow && FWindow->windowHandle() &&
+            !FWindow->windowHandle()->isExposed()) {
+            QPointer<QmWindow> w = FWindow;
+            QTimer::singleShot(ReshowAfterMs, this, [w] {
+                if (w)
+                    ReshowIfLost(w);
+            });
+        }
+        return false;
+    }
+
+private:
+    QPointer<QmWindow> FWindow;
+};
+
+std::map<HWND, QPointer<ModalExposeWatch>>& ModalWatches()
+{
+    static std::map<HWND, QPointer<ModalExposeWatch>> watches;
+    return watches;
+}
+
+// A modal window the window manager minimised would leave its blocked owner with nothing
+// to answer: it comes back at once.
+bool KeepModalShown(QmWindow* w)
+{
+    if (!ModalFlags().count(w->Hwnd) || !w->Shown)
+        return false;
+    QPointer<QmWindow> self(w);
+    QTimer::singleShot(0, w, [self] {
+        if (self && self->Shown) {
+            self->setWindowState(self->windowState() & ~Qt::WindowMinimized);
+            self->show();
+            self->raise();
+            self->activateWindow();
+        }
+    });
+    return true;
+}
+} // namespace
+
+void BeginModalWindow(HWND h, HWND owner)
+{
+    QmWindow* w = Win(h);
+    if (!w || w->parentWidget())
+        return;
+    const Qt::WindowFlags old = w->windowFlags();
+    ModalFlags()[h] = old;
+    // Minimised, a modal window would leave its blocked owner with nothing on screen.
+    Qt::WindowFlags f = (old & ~Qt::WindowType_Mask) | Qt::Dialog;
+    f &= ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    if (f != old)
+        w->setWindowFlags(f);
+    w->setWindowModality(Qt::ApplicationModal);
+    // Without a transient parent the toolkit names its hidden leader window instead.
+    QmWindow* o = Win(owner);
+    if (o && !o->parentWidget() && o != w) {
+        w->winId();
+        o->winId();
+        if (w->windowHandle() && o->windowHandle())
+            w->windowHandle()->setTransientParent(o->windowHandle());
+    }
+    w->winId();
+    if (QWindow* wh = w->windowHandle()) {
+        auto* watch = new ModalExposeWatch(w);
+        wh->installEventFilter(watch);
+        ModalWatches()[h] = watch;
+    }
+}
+
+void EndModalWindow(HWND h)
+{
+    if (auto it = ModalWatches().find(h); it != ModalWatches().end()) {
+        delete it->second.data();
+        ModalWatches().erase(it);
+    }
+    QmWindow* w = Win(h);
+    auto it = ModalFlags().find(h);
+    if (!w) {
+        if (it != ModalFlags().end())
+            ModalFlags().erase(it);
+        return;
+    }
+    w->setWindowModality(Qt::NonModal);
+    if (w->windowHandle())
+        w->windowHandle()->setTransientParent(nullptr);
+    if (it != ModalFlags().end()) {
+        if (it->second != w->windowFlags() && !w->Shown)
+            w->setWindowFlags(it->second);
+        ModalFlags().erase(it);
+    }
+}
+
+BOOL WaitWindowOnScreen(HWND h, DWORD timeoutMs)
+{
+    QmWindow* w = Win(h);
+    if (!w || w->parentWidget() || !w->Shown)
+        return FALSE;
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return w->isVisible() ? TRUE : FALSE;
+    constexpr DWORD ReshowAfter = ReshowAfterMs;
+    QPointer<QmWindow> self(w);
+    const DWORD start = EventLoopTicks();
+    DWORD lastShow = start;
+    bool activated = false;
+    for (;;) {
+        if (!self || !self->Shown)
+            return FALSE;
+        QWindow* wh = self->windowHandle();
+        const bool exposed = wh && wh->isExposed();
+        if (exposed && wh->isActive())
+            return TRUE;
+        const DWORD now = EventLoopTicks();
+        if (now - start >= timeoutMs)
+            return FALSE;
+        if (exposed && !activated) {
+            self->raise();
+            self->activateWindow();
+            activated = true;
+        } else if (!exposed && now - lastShow >= ReshowAfter) {
+            ReshowIfLost(self);
+            lastShow = EventLoopTicks();
+            activated = false;
+        }
+        const DWORD reshow = lastShow + ReshowAfter;
+        const DWORD next = !exposed && reshow - start < timeoutMs ? reshow : start + timeoutMs;
+        WaitAndPumpMessages(next);
+    }
+}
+
 BOOL UpdateWindow(HWND h)
 {
     QmWindow* w = Win(h);
@@ -1172,8 +1390,17 @@ HWND SetFocus(HWND h)
         return old;
     if (!w->parentWidget() || w->window()->isActiveWindow() || QGuiApplication::platformName() == "offscreen")
         w->window()->activateWindow();
-    w->setFocus(Qt::OtherFocusReason);
+    if (gKeyboardFocusMove)
+        w->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    w->setFocus(gKeyboardFocusMove ? Qt::TabFocusReason : Qt::OtherFocusReason);
     return old;
+}
+
+bool SetKeyboardFocusMove(bool keyboard)
+{
+    const bool was = gKeyboardFocusMove;
+    gKeyboardFocusMove = keyboard;
+    return was;
 }
 
 HWND GetFocus()

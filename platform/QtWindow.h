@@ -74,8 +74,33 @@ BOOL SetForegroundWindow(HWND h);
 HWND GetActiveWindow();
 BOOL UpdateWindow(HWND h); // paints a pending update at once
 
+// A modal run. Before the window is shown: it becomes a dialog transient for owner (null:
+// none), modal in the window manager's terms, which offers only its close button, and every
+// other window stops taking input while keeping its look. EndModalWindow undoes it once the
+// window is hidden.
+void BeginModalWindow(HWND h, HWND owner);
+void EndModalWindow(HWND h);
+// Waits in the event loop until a shown top-level window is on screen (mapped, exposed) and
+// active, showing it again where the window manager dropped the request (a window shown
+// while it is still being withdrawn). True when it got there within timeoutMs.
+BOOL WaitWindowOnScreen(HWND h, DWORD timeoutMs);
+
+// Under X11: the window manager's request to close a window that a modal one blocks reaches
+// its procedure as WM_CLOSE (the toolkit would drop it). Idempotent.
+void WatchBlockedCloseRequests();
+
+// Hints. Where the mouse rests the window is sent CM_HINTSHOW with a WindowHintQuery (LParam)
+// holding the client point; the text it leaves (Windows-1252) shows as a tooltip for
+// HidePause milliseconds. The pause before it shows is asked of the pause source.
+struct WindowHintQuery {
+    POINT Pos{};
+    std::string Text;
+    int HidePause = 0;
+};
+void SetHintPauseSource(int (*pause)());
+
 // Placement: the normal rectangle is tracked here whatever the state; a stored rectangle is
-// moved until at least part of it lies on the screen. A hidden window reports SW_HIDE, so
+// moved wholly onto the screen that holds most of it. A hidden window reports SW_HIDE, so
 // SetWindowPlacement(GetWindowPlacement()) changes nothing.
 BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* wp);
 BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp);
@@ -83,6 +108,9 @@ BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp);
 // Focus and mouse capture. A pressed button captures the mouse implicitly until released.
 HWND SetFocus(HWND h);
 HWND GetFocus();
+// While set, SetFocus is a move by the keyboard (Tab, an accelerator): the window then shows
+// the keyboard focus mark. Returns the previous setting.
+bool SetKeyboardFocusMove(bool keyboard);
 HWND SetCapture(HWND h);
 BOOL ReleaseCapture();
 HWND GetCapture();

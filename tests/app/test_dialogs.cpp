@@ -7,7 +7,12 @@
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
 #include "platform/FileAssociation.h"
+#include "platform/QtWindow.h"
 #include "serial/SerialPort.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 
 using namespace dlgtest;
 
@@ -437,6 +442,45 @@ TEST_F(SmallDialogs, FindStartsEmptyAndTheStartPicksTheDirection)
         FindForm->BitBtn2->Click();
     });
     EXPECT_EQ(FindForm->ShowModal(), mrCancel);
+}
+
+// By keyboard alone: Tab visits the edit, one button per radio group (the checked one) and
+// the two buttons, each showing the keyboard focus mark; arrows move and check inside a group.
+TEST_F(SmallDialogs, FindTabStopsAreOnePerGroupAndShowTheKeyboardMark)
+{
+    std::vector<HWND> stops;
+    bool allMarked = true;
+    int indexAfterDown = -1;
+    OnNextShow(FindForm, [&] {
+        QTimer::singleShot(0, [&] {
+            if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000)) {
+                ADD_FAILURE() << "the dialog never had the focus";
+                FindForm->BitBtn2->Click();
+                return;
+            }
+            const HWND first = GetFocus();
+            for (int i = 0; i < 20; ++i) {
+                stops.push_back(GetFocus());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                allMarked = allMarked && QApplication::focusWidget() &&
+                            QApplication::focusWidget()->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+                if (GetFocus() == first)
+                    break;
+            }
+            FindForm->RadioGroup1->Buttons(0)->SetFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            indexAfterDown = FindForm->RadioGroup1->ItemIndex();
+            FindForm->BitBtn2->Click();
+        });
+    });
+    FindForm->RadioGroup1->SetItemIndex(FindStartCurrent);
+    FindForm->RadioGroup2->SetItemIndex(FindBackward);
+    EXPECT_EQ(FindForm->ShowModal(), mrCancel);
+    EXPECT_EQ(stops, (std::vector<HWND>{FindForm->SearchStr->Handle(), FindForm->RadioGroup1->Buttons(0)->Handle(),
+                                        FindForm->RadioGroup2->Buttons(1)->Handle(), FindForm->BitBtn1->Handle(),
+                                        FindForm->BitBtn2->Handle()}));
+    EXPECT_TRUE(allMarked);
+    EXPECT_EQ(indexAfterDown, FindStartTop);
 }
 
 TEST_F(SmallDialogs, RangePutsAReversedRangeInOrderVisibly)

@@ -10,6 +10,9 @@
 #include "platform/QtWindow.h"
 
 #include <QImage>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QWidget>
 
 using namespace apptest;
@@ -70,6 +73,28 @@ TEST_F(MemPanel, CommitNormalisesTheRowAndMovesOn)
     EXPECT_EQ(Mem()->Row(), 100);
     EXPECT_EQ(Row(99)[1], "03.500.00");
     EXPECT_EQ(Status(), "Memory 99 updated.");
+}
+
+// What the edit shows is what is stored: letters the channel file's code page has no place
+// for are refused as they are typed or pasted, not turned into "?".
+TEST_F(MemPanel, DescriptionRefusesCharactersOutsideTheCodePage)
+{
+    Mem()->SetRow(3);
+    Type("14.2", 1, "", 0);
+    Form1->Description->SetText("");
+    auto* edit = qobject_cast<QLineEdit*>(Form1->Description->NativeWidget());
+    ASSERT_NE(edit, nullptr);
+    for (QChar c : QString::fromUtf8("\u0141\u00f3d\u017a")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+    }
+    EXPECT_EQ(Form1->Description->Text(), "\xf3" "d");
+    edit->insert(QString::fromUtf8("\u20ac\u4e2d"));
+    EXPECT_EQ(Form1->Description->Text(), "\xf3" "d") << "a paste with one such letter is refused whole";
+    edit->insert(QString::fromUtf8("\u20ac"));
+    EXPECT_EQ(Form1->Description->Text(), "\xf3" "d\x80");
+    Commit();
+    EXPECT_EQ(Row(2)[7], "\xf3" "d\x80");
 }
 
 TEST_F(MemPanel, OtherKeysPassThroughAndSplitOffCopiesTheReceiveHalf)

@@ -158,9 +158,12 @@ TEST_F(AdaptorFixture, StoredRectangleIsKeptOnScreen)
     wp.rcNormalPosition = RECT{5000, 4000, 5300, 4200};
     SetWindowPlacement(h, &wp);
     GetWindowPlacement(h, &wp);
-    EXPECT_LT(wp.rcNormalPosition.left, 1024);
-    EXPECT_LT(wp.rcNormalPosition.top, 768);
-    EXPECT_EQ(wp.rcNormalPosition.right - wp.rcNormalPosition.left, 300);
+    EXPECT_EQ(wp.rcNormalPosition, (RECT{724, 568, 1024, 768}));
+    // Partly off the screen it comes back whole, not as a strip at the edge.
+    wp.rcNormalPosition = RECT{-250, 700, 50, 900};
+    SetWindowPlacement(h, &wp);
+    GetWindowPlacement(h, &wp);
+    EXPECT_EQ(wp.rcNormalPosition, (RECT{0, 568, 300, 768}));
     ClearSystemMetricsOverrides();
 }
 

@@ -1,0 +1,392 @@
+// The program's windows on a real X server with a window manager (Xvfb and openbox, both
+// started here on a free display, in a temporary home), as a user meets them.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QPointer>
+#include <QGuiApplication>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+#include <QWidget>
+#include <QWindow>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <sys/prctl.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+#include <xcb/xcb.h>
+
+#include "app/AppTestSupport.h"
+#include "framework/ComCtrls.h"
+#include "framework/Grids.h"
+#include "framework/Spin.h"
+#include "platform/EventLoop.h"
+#include "platform/QtWindow.h"
+
+namespace {
+using namespace apptest;
+
+// Started with the test process's environment; ends when the test process does, however it ends.
+pid_t Spawn(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(1);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid < 0 ? 0 : pid;
+}
+
+bool Running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+
+void Stop(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = 0;
+}
+
+std::string Capture(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+template <class Pred> bool WaitFor(Pred done, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+}
+
+struct XSession {
+    std::filesystem::path Home;
+    std::string Display;
+    pid_t Server = 0;
+    pid_t Manager = 0;
+};
+
+XSession& Session()
+{
+    static XSession s;
+    return s;
+}
+
+std::vector<QPointer<QTimer>>& Polls()
+{
+    static std::vector<QPointer<QTimer>> polls;
+    return polls;
+}
+
+// Ends every poll still running: they refer to the caller's variables and forms.
+void StopPolls()
+{
+    for (QPointer<QTimer>& t : Polls())
+        delete t.data();
+    Polls().clear();
+}
+
+// Runs check on the event loop every 20 ms until it returns true or ms pass; then gives up.
+void Poll(std::function<bool()> check, int ms, std::function<void()> onTimeout)
+{
+    auto* t = new QTimer;
+    Polls().push_back(t);
+    const DWORD start = EventLoopTicks();
+    QObject::connect(t, &QTimer::timeout, [t, start, ms, check = std::move(check), onTimeout = std::move(onTimeout)] {
+        if (check()) {
+            t->deleteLater();
+            t->stop();
+        } else if (EventLoopTicks() - start > static_cast<DWORD>(ms)) {
+            t->stop();
+            t->deleteLater();
+            onTimeout();
+        }
+    });
+    t->start(20);
+}
+
+QWidget* Widget(TWinControl* c) { return WindowWidget(c->Handle()); }
+
+// A form counts as on screen when its window is mapped and exposed and has the keyboard.
+bool OnScreen(TCustomForm* f)
+{
+    QWidget* w = f->HandleAllocated() ? Widget(f) : nullptr;
+    return w && w->isVisible() && w->windowHandle() && w->windowHandle()->isExposed() &&
+           QGuiApplication::focusWindow() == w->windowHandle();
+}
+
+class DesktopTest : public ProgramTest {
+public:
+    // One X session for the whole run: the toolkit keeps its connection to the end.
+    static void SetUpTestSuite()
+    {
+        XSession& s = Session();
+        if (s.Server)
+            return;
+        std::atexit(StopSession);
+        char tmpl[] = "/tmp/quillmere-desktop-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        s.Home = tmpl;
+        for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+            setenv(var, s.Home.c_str(), 1);
+        std::filesystem::create_directories(s.Home / "run");
+        std::filesystem::permissions(s.Home / "run", std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (s.Home / "run").c_str(), 1);
+        for (int n = 70; n < 200 && !s.Server; ++n) {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (std::filesystem::exists(socket) || std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+                continue;
+            s.Display = ":" + std::to_string(n);
+            s.Server = Spawn({"Xvfb", s.Display, "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+            if (!WaitFor([&] { return std::filesystem::exists(socket) || !Running(s.Server); }, 10000) ||
+                !Running(s.Server)) {
+                Stop(s.Server);
+                s.Server = 0;
+            }
+        }
+        ASSERT_NE(s.Server, 0) << "no X server";
+        setenv("DISPLAY", s.Display.c_str(), 1);
+        s.Manager = Spawn({"openbox", "--sm-disable"});
+        ASSERT_NE(s.Manager, 0) << "no window manager";
+        ASSERT_TRUE(WaitFor(
+            [] { return Capture("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") != std::string::npos; },
+            10000))
+            << "the window manager did not start";
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+
+    static void StopSession()
+    {
+        XSession& s = Session();
+        Stop(s.Manager);
+        Stop(s.Server);
+        std::error_code ec;
+        std::filesystem::remove_all(s.Home, ec);
+    }
+
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        Form1->Show();
+        ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
+    }
+
+    static bool WaitUntil(const std::function<bool()>& done, int ms)
+    {
+        const DWORD start = EventLoopTicks();
+        while (!done()) {
+            if (EventLoopTicks() - start > static_cast<DWORD>(ms))
+                return false;
+            WaitAndPumpMessages(EventLoopTicks() + 20);
+        }
+        return true;
+    }
+
+    // Runs the menu handler; once form is on screen, act runs; a form that never gets there,
+    // or that act does not end, is cancelled so the handler returns. True when act ran and the
+    // form ended without that.
+    static bool WhileOnScreen(TCustomForm* form, const std::function<void()>& handler,
+                              const std::function<void()>& act)
+    {
+        bool ran = false;
+        Poll([&] {
+            if (!OnScreen(form))
+                return false;
+            ran = true;
+            act();
+            return true;
+        },
+             5000, [form] {
+                 QWidget* w = Widget(form);
+                 ADD_FAILURE() << form->Name() << " never on screen: visible " << w->isVisible() << ", exposed "
+                               << (w->windowHandle() && w->windowHandle()->isExposed()) << ", active "
+                               << (w->windowHandle() && w->windowHandle()->isActive());
+                 form->SetModalResult(mrCancel);
+             });
+        // Whatever act did, the modal window must end within this time.
+        bool forced = false;
+        Poll([form] { return !form->Visible(); }, 15000, [form, &forced] {
+            forced = true;
+            form->SetModalResult(mrCancel);
+        });
+        handler();
+        StopPolls();
+        return ran && !forced;
+    }
+};
+
+TEST_F(DesktopTest, PrintPreviewIsOnScreenEveryTimeAndAnswersEscape)
+{
+    int onScreen = 0;
+    int endedByEscape = 0;
+    for (int i = 0; i < 100; ++i) {
+        bool escaped = false;
+        if (WhileOnScreen(
+                PrintMemForm, [] { Form1->PrintMenuClick(nullptr); },
+                [&] {
+                    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+                    escaped = !PrintMemForm->Visible() || PrintMemForm->ModalResult() == mrCancel;
+                }))
+            ++onScreen;
+        if (escaped)
+            ++endedByEscape;
+    }
+    EXPECT_EQ(onScreen, 100);
+    EXPECT_EQ(endedByEscape, 100);
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Printing canceled.");
+}
+
+// _MOTIF_WM_HINTS: flags, functions, decorations, ...
+std::vector<unsigned long> MotifHints(const std::string& xprop)
+{
+    std::vector<unsigned long> v;
+    size_t at = xprop.find('=');
+    while (at != std::string::npos && (at = xprop.find("0x", at)) != std::string::npos) {
+        v.push_back(std::stoul(xprop.substr(at), nullptr, 16));
+        at += 2;
+    }
+    return v;
+}
+
+TEST_F(DesktopTest, ModalDialogIsTransientOffersCloseOnlyAndLeavesTheMainWindowsLook)
+{
+    std::string actions, motif, state, transient, mainId;
+    bool mainLooksEnabled = false;
+    bool checkBoxLooksEnabled = false;
+    bool backAfterMinimise = false;
+    ASSERT_TRUE(WhileOnScreen(FindForm, [] { Form1->FindMenuClick(nullptr); }, [&] {
+        const std::string id = std::to_string(Widget(FindForm)->winId());
+        actions = Capture("xprop -id " + id + " _NET_WM_ALLOWED_ACTIONS");
+        motif = Capture("xprop -id " + id + " _MOTIF_WM_HINTS");
+        state = Capture("xprop -id " + id + " _NET_WM_STATE");
+        transient = Capture("xprop -id " + id + " WM_TRANSIENT_FOR");
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(Widget(Form1)->winId()));
+        mainId = hex;
+        mainLooksEnabled = Widget(Form1)->isEnabled();
+        checkBoxLooksEnabled = Form1->MenuValue_setting->NativeWidget()->isEnabled();
+        // Minimised all the same (by a key of the window manager), it comes back to be answered.
+        Widget(FindForm)->windowHandle()->showMinimized();
+        Poll([&] {
+            if (!OnScreen(FindForm) || (Widget(FindForm)->windowState() & Qt::WindowMinimized))
+                return false;
+            backAfterMinimise = true;
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+            return true;
+        },
+             5000, [] {});
+    }));
+    const std::vector<unsigned long> hints = MotifHints(motif);
+    ASSERT_GE(hints.size(), 3u) << motif;
+    EXPECT_EQ(hints[1] & 0x38, 0x20u) << motif;        // functions: close, no minimise or maximise
+    EXPECT_EQ(hints[2] & 0x60, 0u) << motif;           // decorations: no minimise or maximise button
+    EXPECT_EQ(actions.find("_NET_WM_ACTION_MAXIMIZE"), std::string::npos) << actions;
+    EXPECT_NE(state.find("_NET_WM_STATE_MODAL"), std::string::npos) << state;
+    EXPECT_NE(transient.find(mainId), std::string::npos) << transient << " main " << mainId;
+    EXPECT_TRUE(backAfterMinimise);
+    EXPECT_TRUE(mainLooksEnabled);
+    EXPECT_TRUE(checkBoxLooksEnabled);
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Search action canceled.");
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    free(r);
+    return a;
+}
+
+// The message a window manager sends when the user closes the window (Alt+F4, the close box).
+void RequestClose(QWidget* w)
+{
+    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = static_cast<xcb_window_t>(w->winId());
+    ev.type = Atom(c, "WM_PROTOCOLS");
+    ev.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(c);
+}
+
+TEST_F(DesktopTest, CloseRequestForTheMainWindowEndsTheModalWindow)
+{
+    FileChanged = true;
+    ASSERT_TRUE(WhileOnScreen(PrintMemForm, [] { Form1->PrintMenuClick(nullptr); }, [] { RequestClose(Widget(Form1)); }));
+    EXPECT_FALSE(PrintMemForm->Visible());
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_TRUE(ShownBoxes().empty()) << ShownBoxes().front().Text;
+    EXPECT_FALSE(Form1->CloseAfterAction());
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Printing canceled.");
+}
+
+TEST_F(DesktopTest, HintsShowAsTooltipsAndAltLetterMovesTheFocus)
+{
+    auto tipOver = [](TWinControl* parent, const TControl* c) {
+        POINT p{c->Left() + c->Width() / 2, c->Top() + c->Height() / 2};
+        if (c == parent)
+            p = POINT{c->Width() / 2, c->Height() / 2};
+        ClientToScreen(parent->Handle(), &p);
+        QToolTip::hideText();
+        WaitUntil([] { return !QToolTip::isVisible(); }, 2000);
+        QCursor::setPos(p.x + 1, p.y);
+        QCursor::setPos(p.x, p.y);
+        std::string shown;
+        WaitUntil(
+            [&] {
+                shown = QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+                return !shown.empty();
+            },
+            4000);
+        return shown;
+    };
+    EXPECT_EQ(tipOver(Form1->MemChanRXButton->Parent(), Form1->MemChanRXButton), "Get memory channels from radio");
+    const std::string gridTip = tipOver(Form1->MemGrid, Form1->MemGrid);
+    EXPECT_EQ(gridTip, Form1->MemGrid->Hint());
+    EXPECT_EQ(gridTip.rfind("Use right mouse button for more options", 0), 0u) << gridTip;
+
+    Form1->Description->SetFocus();
+    ASSERT_TRUE(WaitUntil([] { return GetFocus() == Form1->Description->Handle(); }, 2000));
+    const std::string description = Form1->Description->Text();
+    const std::string memory = Form1->MemEdit->Text();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::AltModifier);
+    WaitUntil([] { return GetFocus() == Form1->MemEdit->Handle(); }, 2000);
+    EXPECT_EQ(GetFocus(), Form1->MemEdit->Handle());
+    EXPECT_EQ(Form1->Description->Text(), description);
+    EXPECT_EQ(Form1->MemEdit->Text(), memory);
+}
+
+} // namespace
