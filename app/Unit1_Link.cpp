@@ -11,6 +11,7 @@
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
 #include "platform/EventLoop.h"
+#include "protocol/MemoryRecord.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialTerminal.h"
 
@@ -258,21 +259,6 @@ bool TForm1::SendControlled(const std::string& Command, std::uint8_t N)
     return false;
 }
 
-namespace {
-// A whole memory record: exactly 24 characters, "MR" first and ";" last.
-bool WholeMemoryRecord(const std::string& piece)
-{
-    return piece.size() == 24 && piece.compare(0, 2, "MR") == 0 && piece[23] == ';';
-}
-
-// Whether a whole record answers the query: the same half (position 3) and memory
-// (positions 5 and 6); position 4 is a filler the radio may answer differently.
-bool AnswersQuery(const std::string& record, const std::string& query)
-{
-    return query.size() >= 6 && record[2] == query[2] && record.compare(4, 2, query, 4, 2) == 0;
-}
-} // namespace
-
 bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& Record)
 {
     Record.clear();
@@ -288,11 +274,11 @@ bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& R
         for (std::size_t end = text.find(';'); end != std::string::npos;
              start = end + 1, end = text.find(';', start)) {
             const std::string piece = text.substr(start, end - start + 1);
-            if (WholeMemoryRecord(piece) && AnswersQuery(piece, Query)) {
+            if (MemoryRecord::Whole(piece) && MemoryRecord::Answers(piece, Query)) {
                 Record = piece;
                 return true;
             }
-            (WholeMemoryRecord(piece) ? stale : other) = true;
+            (MemoryRecord::Whole(piece) ? stale : other) = true;
         }
         // Only late answers to earlier queries: this query's answer is still on its way
         // behind them. Asking again would only add one more late answer, so wait on, with

@@ -9,6 +9,7 @@
 #include "framework/Grids.h"
 #include "framework/Spin.h"
 #include "framework/SysUtils.h"
+#include "protocol/MemoryRecord.h"
 
 #include <algorithm>
 #include <vector>
@@ -17,27 +18,19 @@ namespace {
 
 constexpr int MemoryRetries = 10;
 
-std::string TwoDigits(int n)
-{
-    return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
-}
+namespace Rec = MemoryRecord;
+using MemoryRecord::TwoDigits;
 
 std::string MemoryQuery(int memory, int half)
 {
-    return "MR" + IntToStr(half) + "0" + TwoDigits(memory) + ";";
-}
-
-// An all-zero frequency: the radio holds nothing in this half.
-bool EmptyHalf(const std::string& record)
-{
-    return record.compare(6, 11, std::string(11, '0')) == 0;
+    return Rec::Head("MR", char('0' + half), "0", memory) + ";";
 }
 
 std::string ToneTextOfAnswer(const std::string& answer)
 {
-    if (answer[19] == '0')
+    if (Rec::At(answer, Rec::ToneOn) == '0')
         return "N/A";
-    const std::string code = answer.substr(20, 2);
+    const std::string code = Rec::Get(answer, Rec::Tone);
     for (int i = 1; i < ToneCount; ++i)
         if (code == ToneTable[std::size_t(i)].ToneCode)
             return ToneTable[std::size_t(i)].ToneText;
@@ -123,14 +116,16 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             // A transmit half that reads as all zeros belongs to a memory written as its
             // receive half only: a simplex memory, whose lock-out and tone are the receive
             // half's.
-            if (halves == 2 && EmptyHalf(answers[1]))
+            // An all-zero frequency: the radio holds nothing in this half.
+            if (halves == 2 && Rec::ZeroFrequency(answers[1]))
                 answers[1] = answers[0];
             for (int h = 0; h < halves; ++h) {
-                MemGrid->SetCell(2 * h + 1, m + 1, HzToFreqText(answers[h].substr(6, 11)));
-                MemGrid->SetCell(2 * h + 2, m + 1, ModeNameByCode(answers[h].substr(17, 1)));
+                const std::string& a = answers[h];
+                MemGrid->SetCell(2 * h + 1, m + 1, HzToFreqText(Rec::Get(a, Rec::Frequency)));
+                MemGrid->SetCell(2 * h + 2, m + 1, ModeNameByCode(Rec::Get(a, Rec::Mode)));
             }
             const std::string& last = answers[halves - 1];
-            MemGrid->SetCell(6, m + 1, last[18] == '0' ? "FALSE" : "TRUE");
+            MemGrid->SetCell(6, m + 1, Rec::At(last, Rec::LockOut) == '0' ? "FALSE" : "TRUE");
             MemGrid->SetCell(5, m + 1, ToneTextOfAnswer(last));
             UpdateTaskBarUsed();
             MemGrid->SetRow(m + 1);
