@@ -1,6 +1,8 @@
 // Lookups on the built-in tables, the mode table and the shared run-time state.
 #include "app/Globals.h"
 
+#include "app/FreqText.h"
+
 #include "framework/SysUtils.h"
 
 std::uint8_t CurrentRadio = DefaultRadio;
@@ -48,6 +50,22 @@ std::string TRadioType::Field(int n) const
         return {};
     return this->*Fields[n];
 }
+
+bool TRadioType::HasSplitData() const { return std::string(NoSplitData) == "0"; }
+
+bool TRadioType::HasPowerSwitch() const { return std::string(PowerSwitch) == "1"; }
+
+TMemSelect TRadioType::MemSelect() const
+{
+    const std::string method = MemSelectMethod;
+    if (method == "1")
+        return TMemSelect::WithReadBack;
+    if (method == "2")
+        return TMemSelect::WithoutCheck;
+    return TMemSelect::None;
+}
+
+std::vector<TFreqBand> TRadioType::Bands() const { return ParseBands(FreqRanges); }
 
 const TRadioType& CurrentRadioRecord()
 {

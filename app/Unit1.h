@@ -240,6 +240,9 @@ private:
     // Ends a memory transfer, however it ended: the grid back on the memory that was
     // current, the panel showing that row and the counters counting the grid.
     void ShowMemoryAfterAction(int Memory);
+    // Ends a memory transfer that an exception interrupted, with Status shown; the
+    // exception itself goes on to the caller.
+    void EndInterruptedMemoryAction(const std::string& Status, int Memory);
     // Whether row M + 1, as a send would write it, holds what the radio's answers for the
     // memory say (TxAnswer is not looked at on a model without transmit half).
     bool RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer);

@@ -1,4 +1,5 @@
 // Copying the selected cells of a grid to the clipboard as tab-separated text.
+#include "app/Globals.h"
 #include "app/Unit1.h"
 
 #include "framework/Clipbrd.h"
@@ -43,11 +44,11 @@ void TForm1::MemGridToClipBoard(bool WithNumbers)
 {
     auto shown = [this](int c) {
         switch (c) {
-        case 3:
-        case 4: return SplitData_Setting->Checked();
-        case 5: return ToneNumber_Setting->Checked();
-        case 6: return MemoryLockout_Setting->Checked();
-        case 7: return Description_Setting->Checked();
+        case mcTxFreq:
+        case mcTxMode: return SplitData_Setting->Checked();
+        case mcTone: return ToneNumber_Setting->Checked();
+        case mcLockOut: return MemoryLockout_Setting->Checked();
+        case mcDescription: return Description_Setting->Checked();
         default: return true;
         }
     };

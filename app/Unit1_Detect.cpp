@@ -8,6 +8,7 @@
 #include "framework/Grids.h"
 #include "framework/Menus.h"
 #include "framework/SysUtils.h"
+#include "protocol/MemoryRecord.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -25,11 +26,6 @@ public:
 private:
     int FKept;
 };
-
-std::string TwoDigits(int n)
-{
-    return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
-}
 
 } // namespace
 
@@ -166,18 +162,16 @@ void TForm1::MemGridDblClick(TObject*)
 {
     if (!RadioTypeTable.ValidIndex(CurrentRadio))
         return;
-    const char method = CurrentRadioRecord().MemSelectMethod[0];
-    if (method == '0') {
+    const TMemSelect method = CurrentRadioRecord().MemSelect();
+    if (method == TMemSelect::None) {
         ShowStatus("Memory selection not supported for this radio");
         return;
     }
-    if (method != '1' && method != '2')
-        return;
-    const std::string number = TwoDigits(MemGrid->Row() - 1);
+    const std::string number = MemoryRecord::TwoDigits(MemGrid->Row() - 1);
     ChangeEnabled(false);
     try {
         if (OpenAndCheckCom()) {
-            if (method == '1') {
+            if (method == TMemSelect::WithReadBack) {
                 SendControlled("LK0;", 2);
                 SendControlled("FR2;", 2);
                 if (SendControlled("MC " + number + ";", 2))

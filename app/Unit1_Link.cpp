@@ -16,6 +16,7 @@
 #include "serial/SerialTerminal.h"
 
 #include <algorithm>
+#include <vector>
 
 void Delay(unsigned milliseconds)
 {
@@ -68,19 +69,33 @@ void TForm1::ComPortTxEmpty(TObject*)
 }
 
 namespace {
+// The ";"-terminated answers in text, each with its ";"; rest is what follows the last.
+std::vector<std::string> SplitAnswers(const std::string& text, std::string& rest)
+{
+    std::vector<std::string> answers;
+    std::size_t start = 0;
+    for (std::size_t end = text.find(';'); end != std::string::npos;
+         start = end + 1, end = text.find(';', start))
+        answers.push_back(text.substr(start, end - start + 1));
+    rest = text.substr(start);
+    return answers;
+}
+
+std::vector<std::string> SplitAnswers(const std::string& text)
+{
+    std::string rest;
+    return SplitAnswers(text, rest);
+}
+
 // Whether the text holds a ";"-terminated answer other than the error answers "?;", "O;"
 // and "E;". An error answer alone does not end the wait at once: the radio may send the
 // real answer right behind it, and a wait ended early would take that answer for the next
 // command's.
 bool HoldsRealAnswer(const std::string& text)
 {
-    std::size_t start = 0;
-    for (std::size_t end = text.find(';'); end != std::string::npos;
-         start = end + 1, end = text.find(';', start)) {
-        const std::string piece = text.substr(start, end - start);
-        if (piece != "?" && piece != "O" && piece != "E")
+    for (const std::string& piece : SplitAnswers(text))
+        if (piece != "?;" && piece != "O;" && piece != "E;")
             return true;
-    }
     return false;
 }
 } // namespace
@@ -249,12 +264,9 @@ bool TForm1::SendControlled(const std::string& Command, std::uint8_t N)
         Send(Copy(Command, 1, N) + ";");
         std::string answer;
         Receive(answer);
-        std::size_t start = 0;
-        for (std::size_t end = answer.find(';'); end != std::string::npos;
-             start = end + 1, end = answer.find(';', start)) {
-            if (answer.substr(start, end - start + 1) == Command)
+        for (const std::string& piece : SplitAnswers(answer))
+            if (piece == Command)
                 return true;
-        }
     }
     return false;
 }
@@ -270,10 +282,8 @@ bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& R
         Receive(text);
         bool stale = false;
         bool other = false;
-        std::size_t start = 0;
-        for (std::size_t end = text.find(';'); end != std::string::npos;
-             start = end + 1, end = text.find(';', start)) {
-            const std::string piece = text.substr(start, end - start + 1);
+        std::string rest;
+        for (const std::string& piece : SplitAnswers(text, rest)) {
             if (MemoryRecord::Whole(piece) && MemoryRecord::Answers(piece, Query)) {
                 Record = piece;
                 return true;
@@ -285,7 +295,7 @@ bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& R
         // the start of a record that came with them kept.
         ask = !stale || other;
         if (!ask) {
-            ReceiveBuffer = text.substr(start) + ReceiveBuffer;
+            ReceiveBuffer = rest + ReceiveBuffer;
             AnswerComplete = false;
             NoteReceiveBuffer();
         }

@@ -59,12 +59,23 @@ void TForm1::ShowMemoryAfterAction(int Memory)
     UpdateTaskBarUsed();
 }
 
+void TForm1::EndInterruptedMemoryAction(const std::string& Status, int Memory)
+{
+    AbortRadioAction();
+    try {
+        ShowStatus(Status);
+        ShowMemoryAfterAction(Memory);
+    } catch (...) {
+    }
+}
+
 void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     const int start = MemEdit->Value();
-    auto failedAt = [this](int m) {
-        ShowStatus("Reading memory: " + IntToStr(m) + " from radio failed.");
+    auto failedText = [](int m) {
+        return "Reading memory: " + IntToStr(m) + " from radio failed.";
     };
+    auto failedAt = [&](int m) { ShowStatus(failedText(m)); };
     std::vector<int> notShown;
     // Named once, after the read, however it ended; the status stays the read's own.
     auto tellNotShown = [&] {
@@ -96,7 +107,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             return;
         }
         FileChanged = true;
-        const int halves = std::string(CurrentRadioRecord().NoSplitData) == "0" ? 2 : 1;
+        const int halves = CurrentRadioRecord().HasSplitData() ? 2 : 1;
         for (; m <= To && !StopRequest; ++m) {
             SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
             ShowStatus("Reading memory: " + IntToStr(m) + " from radio.");
@@ -121,12 +132,14 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
                 answers[1] = answers[0];
             for (int h = 0; h < halves; ++h) {
                 const std::string& a = answers[h];
-                MemGrid->SetCell(2 * h + 1, m + 1, HzToFreqText(Rec::Get(a, Rec::Frequency)));
-                MemGrid->SetCell(2 * h + 2, m + 1, ModeNameByCode(Rec::Get(a, Rec::Mode)));
+                MemGrid->SetCell(h == 0 ? mcRxFreq : mcTxFreq, m + 1,
+                                 HzToFreqText(Rec::Get(a, Rec::Frequency)));
+                MemGrid->SetCell(h == 0 ? mcRxMode : mcTxMode, m + 1,
+                                 ModeNameByCode(Rec::Get(a, Rec::Mode)));
             }
             const std::string& last = answers[halves - 1];
-            MemGrid->SetCell(6, m + 1, Rec::At(last, Rec::LockOut) == '0' ? "FALSE" : "TRUE");
-            MemGrid->SetCell(5, m + 1, ToneTextOfAnswer(last));
+            MemGrid->SetCell(mcLockOut, m + 1, Rec::At(last, Rec::LockOut) == '0' ? "FALSE" : "TRUE");
+            MemGrid->SetCell(mcTone, m + 1, ToneTextOfAnswer(last));
             UpdateTaskBarUsed();
             MemGrid->SetRow(m + 1);
             UpdateEditFields();
@@ -141,12 +154,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         ShowMemoryAfterAction(start);
         tellNotShown();
     } catch (...) {
-        AbortRadioAction();
-        try {
-            failedAt(std::min<int>(m, To));
-            ShowMemoryAfterAction(start);
-        } catch (...) {
-        }
+        EndInterruptedMemoryAction(failedText(std::min<int>(m, To)), start);
         throw;
     }
     ChangeEnabled(true);

@@ -62,7 +62,8 @@ bool ContentDiffers(const std::string& a, const std::string& w)
 
 bool RowIsSimplex(const TStringGrid& grid, int r)
 {
-    return grid.GetCell(3, r) == grid.GetCell(1, r) && grid.GetCell(4, r) == grid.GetCell(2, r);
+    return grid.GetCell(mcTxFreq, r) == grid.GetCell(mcRxFreq, r) &&
+           grid.GetCell(mcTxMode, r) == grid.GetCell(mcRxMode, r);
 }
 
 } // namespace
@@ -71,15 +72,15 @@ std::string TForm1::BuildMemoryWriteCommand(int M, int H)
 {
     const TRadioType& radio = CurrentRadioRecord();
     const int r = M + 1;
-    const std::string freqCell = MemGrid->GetCell(2 * H - 1, r);
-    const std::string modeCell = MemGrid->GetCell(2 * H, r);
-    const std::string toneCell = MemGrid->GetCell(5, r);
+    const std::string freqCell = MemGrid->GetCell(H == 1 ? mcRxFreq : mcTxFreq, r);
+    const std::string modeCell = MemGrid->GetCell(H == 1 ? mcRxMode : mcTxMode, r);
+    const std::string toneCell = MemGrid->GetCell(mcTone, r);
     std::string freq = freqCell.empty() ? ZeroFrequency : FreqTextToHz(freqCell);
     if (freq.size() != Rec::Frequency.Size)
         freq = ZeroFrequency;
     const std::string mode = Copy(ModeCodeByName(modeCell) + "0", 1, 1);
     std::string w = Rec::Head("MW", char('0' + H - 1), radio.MemWriteFiller, M) + freq + mode;
-    w += MemGrid->GetCell(6, r) == "FALSE" ? "0" : "1";
+    w += MemGrid->GetCell(mcLockOut, r) == "FALSE" ? "0" : "1";
     if (!toneCell.empty() && toneCell != "N/A" && modeCell == "FM")
         w += std::string("1") + ToneTable[ToneIndexByText(toneCell)].ToneCode + " ";
     else
@@ -109,7 +110,7 @@ bool TForm1::RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std:
 {
     if (ContentDiffers(RxAnswer, BuildMemoryWriteCommand(M, 1)))
         return false;
-    if (std::string(CurrentRadioRecord().NoSplitData) != "0")
+    if (!CurrentRadioRecord().HasSplitData())
         return true;
     const std::string tx = BuildMemoryWriteCommand(M, 2);
     return !ContentDiffers(TxAnswer, tx) ||
@@ -119,7 +120,7 @@ bool TForm1::RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std:
 std::vector<std::string> TForm1::MemoryRowCells(int M) const
 {
     std::vector<std::string> cells;
-    for (int c = 1; c <= 6; ++c)
+    for (int c = mcRxFreq; c <= mcLockOut; ++c)
         cells.push_back(MemGrid->GetCell(c, M + 1));
     return cells;
 }
@@ -152,9 +153,10 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     bool ok = true;
     const int start = MemEdit->Value();
-    auto failedAt = [this](int m) {
-        ShowStatus("Sending memory: " + IntToStr(m) + " to radio failed.");
+    auto failedText = [](int m) {
+        return "Sending memory: " + IntToStr(m) + " to radio failed.";
     };
+    auto failedAt = [&](int m) { ShowStatus(failedText(m)); };
     ChangeEnabled(false);
     ShowStatus("Starting to send memory settings to radio.");
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
@@ -164,7 +166,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
             ReportLinkError();
         } else {
             SendControlled("LK0;", 2);
-            const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
+            const bool split = CurrentRadioRecord().HasSplitData();
             for (; m <= To && !StopRequest; ++m) {
                 SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
@@ -195,7 +197,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
                 ok = SendSubTX(ClearingCommand(m, '0'));
                 if (ok && split)
                     ok = SendSubTX(ClearingCommand(m, '1'));
-                if (ok && !MemGrid->GetCell(1, r).empty())
+                if (ok && !MemGrid->GetCell(mcRxFreq, r).empty())
                     ok = SendSubTX(rx);
                 if (ok && !simplex)
                     ok = SendSubTX(tx);
@@ -212,12 +214,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
         ComPortClose();
         ShowMemoryAfterAction(start);
     } catch (...) {
-        AbortRadioAction();
-        try {
-            failedAt(std::min<int>(m, To));
-            ShowMemoryAfterAction(start);
-        } catch (...) {
-        }
+        EndInterruptedMemoryAction(failedText(std::min<int>(m, To)), start);
         throw;
     }
     ChangeEnabled(true);

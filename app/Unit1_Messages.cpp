@@ -154,8 +154,8 @@ void TForm1::ChangeEnabled(bool Enabled)
     MemStopButton->SetEnabled(!Enabled);
     MenuSetStopButton->SetEnabled(!Enabled);
 
-    const bool power = RadioTypeTable.ValidIndex(CurrentRadio) &&
-                       std::string(CurrentRadioRecord().PowerSwitch) == "1";
+    const bool power =
+        RadioTypeTable.ValidIndex(CurrentRadio) && CurrentRadioRecord().HasPowerSwitch();
     RadioSwitchOn->SetEnabled(power);
     RadioSwitchOff->SetEnabled(RadioSwitchOn->Enabled());
 
@@ -178,7 +178,7 @@ std::uint8_t TForm1::UpdateTaskBarUsed()
     case 0:
         total = 100;
         for (int r = 1; r <= 100; ++r)
-            if (!MemGrid->GetCell(1, r).empty() && !MemGrid->GetCell(3, r).empty())
+            if (!MemGrid->GetCell(mcRxFreq, r).empty() && !MemGrid->GetCell(mcTxFreq, r).empty())
                 ++used;
         break;
     case 1:
