@@ -1,4 +1,5 @@
-// Copying the selected cells of a grid to the clipboard as tab-separated text.
+// Selecting all of a grid, and copying its selected cells to the clipboard as
+// tab-separated text.
 #include "app/Globals.h"
 #include "app/Unit1.h"
 
@@ -77,4 +78,17 @@ void TForm1::Copywhichchannelnumbers1Click(TObject*)
     case 1: MenuGridToClipBoard(true); break;
     default: break;
     }
+}
+
+void TForm1::CtrlAClick(TObject*)
+{
+    TComponent* opener = Grid_Popup ? Grid_Popup->PopupComponent() : nullptr;
+    TStringGrid* grid = nullptr;
+    if (opener == MemGrid)
+        grid = MemGrid;
+    else if (opener == MenuGrid)
+        grid = MenuGrid;
+    if (!grid)
+        return;
+    grid->SetSelection(TGridRect{1, 1, grid->ColCount() - 1, grid->RowCount() - 1});
 }

@@ -18,19 +18,6 @@
 #include <algorithm>
 #include <vector>
 
-void Delay(unsigned milliseconds)
-{
-    DelayWithMessages(milliseconds);
-}
-
-std::string DeleteSubstring(const std::string& token, const std::string& text)
-{
-    const int at = Pos(token, text);
-    if (at == 0)
-        return text;
-    return Copy(text, 1, at - 1) + Copy(text, at + 2, 255);
-}
-
 void TForm1::PublishRadioLinkMembers(TClassBuilder<TForm1>& b)
 {
     b.Method("ComPortTxEmpty", &TForm1::ComPortTxEmpty);

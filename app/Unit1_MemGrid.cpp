@@ -133,27 +133,6 @@ int TForm1::FreqColWidth() const
     return std::max(70, measure.Canvas()->TextWidth("9999.999.99") + margins);
 }
 
-void TForm1::CloseMenuClick(TObject*)
-{
-    if (!AskFileChange())
-        return;
-    Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
-                      static_cast<std::uint8_t>(MenuEdit->MaxValue()));
-    Clear_Action_Mem(0, 99);
-    UpdateEditFields();
-    SetCaption(MainWindowCaption);
-    CurrentFileName.clear();
-    MemGrid->SetRow(1);
-    MemGrid->SetCol(mcRxFreq);
-    if (MenuGrid->RowCount() > 1) {
-        MenuGrid->SetRow(1);
-        MenuGrid->SetCol(1);
-    }
-    ChangeRadioHandle(false);
-    FileChanged = false;
-    ShowStatus("File closed.");
-}
-
 void TForm1::PublishChannelFileMembers(TClassBuilder<TForm1>& b)
 {
 #define QM_M(Name) b.Method(#Name, &TForm1::Name)
