@@ -6,6 +6,7 @@
 #include "framework/Forms.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -239,6 +240,9 @@ private:
     void SendPowerCommand(const std::string& Status, const std::string& Command);
     // Ends a radio action that an exception interrupted: link closed, controls back.
     void AbortRadioAction();
+    // Runs Action on a link opened and checked for it, with the controls disabled and
+    // Status (when not empty) shown meanwhile; a link that does not open is reported.
+    void RunOnCheckedLink(const std::string& Status, const std::function<void()>& Action);
     // Ends a memory transfer, however it ended: the grid back on the memory that was
     // current, the panel showing that row and the counters counting the grid.
     void ShowMemoryAfterAction(int Memory);

@@ -229,6 +229,25 @@ void TForm1::AbortRadioAction()
     ChangeEnabled(true);
 }
 
+void TForm1::RunOnCheckedLink(const std::string& Status, const std::function<void()>& Action)
+{
+    ChangeEnabled(false);
+    if (!Status.empty())
+        ShowStatus(Status);
+    try {
+        if (OpenAndCheckCom()) {
+            Action();
+            ComPortClose();
+        } else {
+            ReportLinkError();
+        }
+    } catch (...) {
+        AbortRadioAction();
+        throw;
+    }
+    ChangeEnabled(true);
+}
+
 bool TForm1::AskControlled(std::string& Command, std::uint8_t N)
 {
     Command = UpperCase(Command);

@@ -15,28 +15,18 @@ void TForm1::MemGridDblClick(TObject*)
         return;
     }
     const std::string number = MemoryRecord::TwoDigits(MemGrid->Row() - 1);
-    ChangeEnabled(false);
-    try {
-        if (OpenAndCheckCom()) {
-            if (method == TMemSelect::WithReadBack) {
-                SendControlled("LK0;", 2);
-                SendControlled("FR2;", 2);
-                if (SendControlled("MC " + number + ";", 2))
-                    ShowStatus("Radio switched to memory " + number + ".");
-                else
-                    ShowStatus("Could not switch radio to memory " + number + "!");
-            } else {
-                Send("LK0;");
-                Send("MC " + number + ";");
+    RunOnCheckedLink(std::string(), [&] {
+        if (method == TMemSelect::WithReadBack) {
+            SendControlled("LK0;", 2);
+            SendControlled("FR2;", 2);
+            if (SendControlled("MC " + number + ";", 2))
                 ShowStatus("Radio switched to memory " + number + ".");
-            }
-            ComPortClose();
+            else
+                ShowStatus("Could not switch radio to memory " + number + "!");
         } else {
-            ReportLinkError();
+            Send("LK0;");
+            Send("MC " + number + ";");
+            ShowStatus("Radio switched to memory " + number + ".");
         }
-    } catch (...) {
-        AbortRadioAction();
-        throw;
-    }
-    ChangeEnabled(true);
+    });
 }
