@@ -82,11 +82,9 @@ std::string HzToFreqText(const std::string& hz)
     return mhz + "." + khz + "." + hh;
 }
 
-std::string CheckFreqInBands(const std::string& text, const std::string& freqRanges)
+std::vector<TFreqBand> ParseBands(const std::string& freqRanges)
 {
-    std::string result;
-    const std::string hz = FreqTextToHz(text);
-    const std::int64_t f = ValueOrZero(hz);
+    std::vector<TFreqBand> bands;
     std::string rest = freqRanges + ",";
     while (!rest.empty()) {
         int comma = Pos(",", rest);
@@ -95,17 +93,30 @@ std::string CheckFreqInBands(const std::string& text, const std::string& freqRan
         int colon = Pos(":", pair);
         if (colon == 0)
             continue;
-        std::int64_t low = ValueOrZero(Copy(pair, 1, colon - 1));
-        std::int64_t high = ValueOrZero(Copy(pair, colon + 1, int(pair.size())));
-        if (low <= f && f <= high && f != 0)
-            result = HzToFreqText(hz);
+        bands.push_back({ValueOrZero(Copy(pair, 1, colon - 1)),
+                         ValueOrZero(Copy(pair, colon + 1, int(pair.size())))});
     }
-    return result;
+    return bands;
+}
+
+std::string CheckFreqInBands(const std::string& text, const std::vector<TFreqBand>& bands)
+{
+    const std::string hz = FreqTextToHz(text);
+    const std::int64_t f = ValueOrZero(hz);
+    for (const TFreqBand& band : bands)
+        if (band.Low <= f && f <= band.High && f != 0)
+            return HzToFreqText(hz);
+    return {};
+}
+
+std::string CheckFreqInBands(const std::string& text, const std::string& freqRanges)
+{
+    return CheckFreqInBands(text, ParseBands(freqRanges));
 }
 
 std::string CheckFreqInBands(const std::string& text)
 {
     if (!RadioTypeTable.ValidIndex(CurrentRadio))
         return {};
-    return CheckFreqInBands(text, RadioTypeTable[CurrentRadio].FreqRanges);
+    return CheckFreqInBands(text, RadioTypeTable[CurrentRadio].Bands());
 }

@@ -1,7 +1,11 @@
-// Lookups on the built-in tables, the mode table and the shared run-time state.
+// Lookups on the built-in tables, the mode table and the shared run-time state, and the
+// link's wait and answer cleaning.
 #include "app/Globals.h"
 
+#include "app/FreqText.h"
+
 #include "framework/SysUtils.h"
+#include "platform/EventLoop.h"
 
 std::uint8_t CurrentRadio = DefaultRadio;
 std::uint8_t CurrentMenuSet = 0;
@@ -48,6 +52,22 @@ std::string TRadioType::Field(int n) const
         return {};
     return this->*Fields[n];
 }
+
+bool TRadioType::HasSplitData() const { return std::string(NoSplitData) == "0"; }
+
+bool TRadioType::HasPowerSwitch() const { return std::string(PowerSwitch) == "1"; }
+
+TMemSelect TRadioType::MemSelect() const
+{
+    const std::string method = MemSelectMethod;
+    if (method == "1")
+        return TMemSelect::WithReadBack;
+    if (method == "2")
+        return TMemSelect::WithoutCheck;
+    return TMemSelect::None;
+}
+
+std::vector<TFreqBand> TRadioType::Bands() const { return ParseBands(FreqRanges); }
 
 const TRadioType& CurrentRadioRecord()
 {
@@ -214,4 +234,17 @@ void GlobalsFinalization()
         s->shrink_to_fit();
     }
     ModeTable.fill(TMode{});
+}
+
+void Delay(unsigned milliseconds)
+{
+    DelayWithMessages(milliseconds);
+}
+
+std::string DeleteSubstring(const std::string& token, const std::string& text)
+{
+    const int at = Pos(token, text);
+    if (at == 0)
+        return text;
+    return Copy(text, 1, at - 1) + Copy(text, at + 2, 255);
 }

@@ -56,6 +56,17 @@ enum TRadioField : int {
     rfModeList,
 };
 
+// A band a model takes, in Hz, bounds included.
+struct TFreqBand {
+    std::int64_t Low;
+    std::int64_t High;
+};
+
+// How a model switches to a memory on a double click in the grid.
+enum class TMemSelect { None, WithReadBack, WithoutCheck };
+
+// One record per model, kept as text the way the model data are written; the typed
+// accessors below are how the program reads it.
 struct TRadioType {
     const char* RadioName;
     const char* FreqRanges;      // "low:high" pairs in Hz joined by ","; bounds included
@@ -73,12 +84,31 @@ struct TRadioType {
 
     // Field n (0..12); an empty text for any other n.
     std::string Field(int n) const;
+
+    bool HasSplitData() const;
+    bool HasPowerSwitch() const;
+    TMemSelect MemSelect() const;
+    std::vector<TFreqBand> Bands() const;
 };
 
 extern const TOneBasedTable<TRadioType, RadioTypeCount> RadioTypeTable;
 
 // The record of CurrentRadio; EListError when CurrentRadio selects none.
 const TRadioType& CurrentRadioRecord();
+
+// ---- The memory grid ------------------------------------------------------------------
+
+// The memory grid's columns; row r shows memory r - 1, row 0 the titles.
+enum TMemColumn : int {
+    mcMemory,
+    mcRxFreq,
+    mcRxMode,
+    mcTxFreq,
+    mcTxMode,
+    mcTone,
+    mcLockOut,
+    mcDescription,
+};
 
 // ---- Tones and modes ----------------------------------------------------------------
 

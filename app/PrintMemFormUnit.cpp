@@ -231,13 +231,13 @@ void TPrintMemForm::setup()
         FTableFontSize = mem->Font()->GetSize();
         for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2}) {
             g->Font()->Assign(mem->Font());
-            for (int c = 0; c <= 7; ++c) {
+            for (int c = mcMemory; c <= mcDescription; ++c) {
                 g->SetColWidth(c, mem->ColWidth(c));
                 g->SetCell(c, 0, mem->GetCell(c, 0));
             }
         }
         for (int r = 1; r <= 50; ++r)
-            for (int c = 0; c <= 7; ++c) {
+            for (int c = mcMemory; c <= mcDescription; ++c) {
                 PrintMemGrid1->SetCell(c, r, mem->GetCell(c, r));
                 PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + 50));
             }
@@ -348,13 +348,13 @@ void TPrintMemForm::DoUpdateAll(TObject*)
     for (int c = 0; c < 8; ++c) {
         if (PrintTable == 0) {
             shown[c] = true;
-            if (c == 3 || c == 4)
+            if (c == mcTxFreq || c == mcTxMode)
                 shown[c] = Form1->SplitData_Setting->Checked();
-            else if (c == 5)
+            else if (c == mcTone)
                 shown[c] = Form1->ToneNumber_Setting->Checked();
-            else if (c == 6)
+            else if (c == mcLockOut)
                 shown[c] = Form1->MemoryLockout_Setting->Checked();
-            else if (c == 7)
+            else if (c == mcDescription)
                 shown[c] = Form1->Description_Setting->Checked();
         } else {
             shown[c] = c < 3 || (c == 3 && Form1->MenuValue_setting->Checked());

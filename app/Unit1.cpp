@@ -147,19 +147,19 @@ void TForm1::FormCreate(TObject*)
 
     ComPort->FlowControl()->SetFlowControl(fcHardware);
 
-    MemGrid->SetColWidth(0, 22);
-    MemGrid->SetColWidth(1, FreqColWidth());
-    MemGrid->SetColWidth(2, 40);
+    MemGrid->SetColWidth(mcMemory, 22);
+    MemGrid->SetColWidth(mcRxFreq, FreqColWidth());
+    MemGrid->SetColWidth(mcRxMode, 40);
     static const char* const memTitles[] = {"RX Freq.", "Mode", "TX Freq.", "Mode",
                                             "Tone", "Mem.Lock", "Description"};
-    for (int c = 1; c <= 7; ++c)
+    for (int c = mcRxFreq; c <= mcDescription; ++c)
         MemGrid->SetCell(c, 0, memTitles[c - 1]);
     MemGrid->SetRow(1);
-    MemGrid->SetCol(1);
+    MemGrid->SetCol(mcRxFreq);
     RXModeSelect->SetItemIndex(0);
     TXModeSelect->SetItemIndex(0);
     for (int r = 1; r <= 100; ++r)
-        MemGrid->SetCell(0, r, IntToStr(r - 1));
+        MemGrid->SetCell(mcMemory, r, IntToStr(r - 1));
 
     static const int menuWidths[] = {22, 366, 84, 27, 0, 0};
     for (int c = 0; c < 6; ++c)

@@ -6,6 +6,7 @@
 #include "framework/Forms.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -235,11 +236,19 @@ private:
     // Sets the port-open marker and opens the port; a port that will not open leaves the
     // link closed and its error shown, and gives false.
     bool OpenLinkPort();
+    // Sends a power command on a port opened for it alone.
+    void SendPowerCommand(const std::string& Status, const std::string& Command);
     // Ends a radio action that an exception interrupted: link closed, controls back.
     void AbortRadioAction();
+    // Runs Action on a link opened and checked for it, with the controls disabled and
+    // Status (when not empty) shown meanwhile; a link that does not open is reported.
+    void RunOnCheckedLink(const std::string& Status, const std::function<void()>& Action);
     // Ends a memory transfer, however it ended: the grid back on the memory that was
     // current, the panel showing that row and the counters counting the grid.
     void ShowMemoryAfterAction(int Memory);
+    // Ends a memory transfer that an exception interrupted, with Status shown; the
+    // exception itself goes on to the caller.
+    void EndInterruptedMemoryAction(const std::string& Status, int Memory);
     // Whether row M + 1, as a send would write it, holds what the radio's answers for the
     // memory say (TxAnswer is not looked at on a model without transmit half).
     bool RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer);
@@ -398,7 +407,6 @@ bool OpenWithDesktop(const std::string& Target);
 std::string AskOnCommandLine(const std::string& Question, const std::string& Answers);
 void SetProgressRange(std::uint8_t From, std::uint8_t To);
 void SetMenuProgressRange(std::uint8_t From, std::uint8_t To);
-std::uint8_t FindInGridColumn(int Row);
 // The part after the last "\" or "/"; the whole text when there is none.
 std::string ExtractLastPathPart(const std::string& Path);
 // A file name as the user reads it in a caption or message: the system's bytes are UTF-8,
@@ -414,9 +422,12 @@ std::string LineNumberList(const std::vector<std::size_t>& Lines);
 // bits) takes on the line at the port's speed; 0 when the speed is unknown.
 int RecordTransferMs(const TCustomSerialPort& Port);
 
-// The text the find function searches for (kept here until the find dialog exists).
+// What the find dialog was last given, and the row of the last match: Find Next and the
+// in-row search go on from there.
 extern std::string SearchText;
 extern int LastFoundRow;
+// The first column of the active grid's row that holds SearchText, case ignored; 0: none.
+std::uint8_t FindInGridColumn(int Row);
 
 // The read-me shipped beside the executable; the program has no web site of its own.
 std::string ReadMeFile();

@@ -1,4 +1,6 @@
-// Copying the selected cells of a grid to the clipboard as tab-separated text.
+// Selecting all of a grid, and copying its selected cells to the clipboard as
+// tab-separated text.
+#include "app/Globals.h"
 #include "app/Unit1.h"
 
 #include "framework/Clipbrd.h"
@@ -43,11 +45,11 @@ void TForm1::MemGridToClipBoard(bool WithNumbers)
 {
     auto shown = [this](int c) {
         switch (c) {
-        case 3:
-        case 4: return SplitData_Setting->Checked();
-        case 5: return ToneNumber_Setting->Checked();
-        case 6: return MemoryLockout_Setting->Checked();
-        case 7: return Description_Setting->Checked();
+        case mcTxFreq:
+        case mcTxMode: return SplitData_Setting->Checked();
+        case mcTone: return ToneNumber_Setting->Checked();
+        case mcLockOut: return MemoryLockout_Setting->Checked();
+        case mcDescription: return Description_Setting->Checked();
         default: return true;
         }
     };
@@ -76,4 +78,17 @@ void TForm1::Copywhichchannelnumbers1Click(TObject*)
     case 1: MenuGridToClipBoard(true); break;
     default: break;
     }
+}
+
+void TForm1::CtrlAClick(TObject*)
+{
+    TComponent* opener = Grid_Popup ? Grid_Popup->PopupComponent() : nullptr;
+    TStringGrid* grid = nullptr;
+    if (opener == MemGrid)
+        grid = MemGrid;
+    else if (opener == MenuGrid)
+        grid = MenuGrid;
+    if (!grid)
+        return;
+    grid->SetSelection(TGridRect{1, 1, grid->ColCount() - 1, grid->RowCount() - 1});
 }

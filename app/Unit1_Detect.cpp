@@ -1,5 +1,4 @@
-// Small radio actions: detecting the model and the answer delay, power on and off,
-// switching the radio to a grid row's memory, and the grids' select-all.
+// Detecting the radio's model and the answer delay its link needs.
 #include "app/Globals.h"
 #include "app/Unit1.h"
 
@@ -25,11 +24,6 @@ public:
 private:
     int FKept;
 };
-
-std::string TwoDigits(int n)
-{
-    return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
-}
 
 } // namespace
 
@@ -130,85 +124,4 @@ int TForm1::AutoDetectRxDelayTime()
         return 0;
     // However promptly the radio answered, the wait must hold a whole record on the line.
     return (std::max(total / 5, RecordTransferMs(*ComPort)) + 1) * 3;
-}
-
-void TForm1::RadioSwitchOnClick(TObject*)
-{
-    ShowStatus("Switch on command send to radio.");
-    if (!OpenLinkPort())
-        return;
-    try {
-        ComPort->PurgeQueues(true, true);
-        Send("PS1;");
-    } catch (...) {
-        ComPortClose();
-        throw;
-    }
-    ComPortClose();
-}
-
-void TForm1::RadioSwitchOffClick(TObject*)
-{
-    ShowStatus("Switch off command send to radio.");
-    if (!OpenLinkPort())
-        return;
-    try {
-        ComPort->PurgeQueues(true, true);
-        Send("PS0;");
-    } catch (...) {
-        ComPortClose();
-        throw;
-    }
-    ComPortClose();
-}
-
-void TForm1::MemGridDblClick(TObject*)
-{
-    if (!RadioTypeTable.ValidIndex(CurrentRadio))
-        return;
-    const char method = CurrentRadioRecord().MemSelectMethod[0];
-    if (method == '0') {
-        ShowStatus("Memory selection not supported for this radio");
-        return;
-    }
-    if (method != '1' && method != '2')
-        return;
-    const std::string number = TwoDigits(MemGrid->Row() - 1);
-    ChangeEnabled(false);
-    try {
-        if (OpenAndCheckCom()) {
-            if (method == '1') {
-                SendControlled("LK0;", 2);
-                SendControlled("FR2;", 2);
-                if (SendControlled("MC " + number + ";", 2))
-                    ShowStatus("Radio switched to memory " + number + ".");
-                else
-                    ShowStatus("Could not switch radio to memory " + number + "!");
-            } else {
-                Send("LK0;");
-                Send("MC " + number + ";");
-                ShowStatus("Radio switched to memory " + number + ".");
-            }
-            ComPortClose();
-        } else {
-            ReportLinkError();
-        }
-    } catch (...) {
-        AbortRadioAction();
-        throw;
-    }
-    ChangeEnabled(true);
-}
-
-void TForm1::CtrlAClick(TObject*)
-{
-    TComponent* opener = Grid_Popup ? Grid_Popup->PopupComponent() : nullptr;
-    TStringGrid* grid = nullptr;
-    if (opener == MemGrid)
-        grid = MemGrid;
-    else if (opener == MenuGrid)
-        grid = MenuGrid;
-    if (!grid)
-        return;
-    grid->SetSelection(TGridRect{1, 1, grid->ColCount() - 1, grid->RowCount() - 1});
 }

@@ -218,19 +218,20 @@ private:
             result_.Incomplete.push_back(lineNo);
         MemWrite w;
         w.Row = row;
-        w.Cells[1] = CheckFreqInBands(F(2 + d));
-        w.Cells[3] = CheckFreqInBands(F(4 + d));
-        if ((!F(2 + d).empty() && w.Cells[1]->empty()) || (!F(4 + d).empty() && w.Cells[3]->empty()))
+        w.Cells[mcRxFreq] = CheckFreqInBands(F(2 + d));
+        w.Cells[mcTxFreq] = CheckFreqInBands(F(4 + d));
+        if ((!F(2 + d).empty() && w.Cells[mcRxFreq]->empty()) ||
+            (!F(4 + d).empty() && w.Cells[mcTxFreq]->empty()))
             result_.Emptied.push_back(lineNo);
-        w.Cells[2] = CheckedMode(F(3 + d));
-        w.Cells[4] = CheckedMode(F(5 + d));
+        w.Cells[mcRxMode] = CheckedMode(F(3 + d));
+        w.Cells[mcTxMode] = CheckedMode(F(5 + d));
         if (version_ != 0) {
-            w.Cells[5] = F(6 + d).empty() ? std::string()
-                                          : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
-            w.Cells[6] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
-            w.Cells[7] = Copy(F(8 + d), 1, 20);
+            w.Cells[mcTone] = F(6 + d).empty() ? std::string()
+                                               : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
+            w.Cells[mcLockOut] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
+            w.Cells[mcDescription] = Copy(F(8 + d), 1, 20);
         } else {
-            w.Cells[7] = Copy(F(6 + d), 1, 20);
+            w.Cells[mcDescription] = Copy(F(6 + d), 1, 20);
         }
         result_.Steps.push_back(std::move(w));
     }
@@ -402,12 +403,12 @@ void NormaliseLoadedRow(TForm1& form)
 {
     TStringGrid* grid = form.MemGrid;
     const int r = grid->Row();
-    const std::string tx = grid->GetCell(3, r), txMode = grid->GetCell(4, r);
+    const std::string tx = grid->GetCell(mcTxFreq, r), txMode = grid->GetCell(mcTxMode, r);
     form.UpdateEditFields();
     form.UpdateMemGrid();
-    if (!form.SplitData_Setting->Checked() && !tx.empty() && !grid->GetCell(1, r).empty()) {
-        grid->SetCell(3, r, tx);
-        grid->SetCell(4, r, txMode);
+    if (!form.SplitData_Setting->Checked() && !tx.empty() && !grid->GetCell(mcRxFreq, r).empty()) {
+        grid->SetCell(mcTxFreq, r, tx);
+        grid->SetCell(mcTxMode, r, txMode);
     }
 }
 
@@ -422,7 +423,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
         CurrentFileName = name;
         for (const LoadStep& step : parsed.Steps) {
             if (const auto* w = std::get_if<MemWrite>(&step)) {
-                for (int c = 1; c <= 7; ++c)
+                for (int c = mcRxFreq; c <= mcDescription; ++c)
                     if (w->Cells[std::size_t(c)])
                         form.MemGrid->SetCell(c, w->Row, *w->Cells[std::size_t(c)]);
             } else if (const auto* m = std::get_if<MenuWrite>(&step)) {
@@ -438,7 +439,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
 
     form.SetCaption("Quillmere - " + ShownFileName(ExtractLastPathPart(CurrentFileName)));
     form.MemGrid->SetRow(1);
-    form.MemGrid->SetCol(1);
+    form.MemGrid->SetCol(mcRxFreq);
     if (form.MenuGrid->RowCount() > 1) {
         form.MenuGrid->SetRow(1);
         form.MenuGrid->SetCol(1);

@@ -73,9 +73,9 @@ std::string PlainText(TStringGrid* mem, TStringGrid* menu)
     std::string out = std::string(NativeHeader) + LineEnd + LineEnd;
     out += std::string("Mem# RX Freq.     Mode  TX Freq.     Mode  Tone    Mem.Lck Description") + LineEnd;
     for (int r = 1; r <= 100; ++r) {
-        for (int c = 0; c <= 6; ++c)
+        for (int c = mcMemory; c <= mcLockOut; ++c)
             out += TForm1::PadRight(mem->GetCell(c, r), widths[c]);
-        out += mem->GetCell(7, r) + LineEnd;
+        out += mem->GetCell(mcDescription, r) + LineEnd;
     }
     if (CurrentMenuSetText() != "0") {
         out += LineEnd;

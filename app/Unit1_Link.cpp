@@ -11,23 +11,12 @@
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
 #include "platform/EventLoop.h"
+#include "protocol/MemoryRecord.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialTerminal.h"
 
 #include <algorithm>
-
-void Delay(unsigned milliseconds)
-{
-    DelayWithMessages(milliseconds);
-}
-
-std::string DeleteSubstring(const std::string& token, const std::string& text)
-{
-    const int at = Pos(token, text);
-    if (at == 0)
-        return text;
-    return Copy(text, 1, at - 1) + Copy(text, at + 2, 255);
-}
+#include <vector>
 
 void TForm1::PublishRadioLinkMembers(TClassBuilder<TForm1>& b)
 {
@@ -67,19 +56,33 @@ void TForm1::ComPortTxEmpty(TObject*)
 }
 
 namespace {
+// The ";"-terminated answers in text, each with its ";"; rest is what follows the last.
+std::vector<std::string> SplitAnswers(const std::string& text, std::string& rest)
+{
+    std::vector<std::string> answers;
+    std::size_t start = 0;
+    for (std::size_t end = text.find(';'); end != std::string::npos;
+         start = end + 1, end = text.find(';', start))
+        answers.push_back(text.substr(start, end - start + 1));
+    rest = text.substr(start);
+    return answers;
+}
+
+std::vector<std::string> SplitAnswers(const std::string& text)
+{
+    std::string rest;
+    return SplitAnswers(text, rest);
+}
+
 // Whether the text holds a ";"-terminated answer other than the error answers "?;", "O;"
 // and "E;". An error answer alone does not end the wait at once: the radio may send the
 // real answer right behind it, and a wait ended early would take that answer for the next
 // command's.
 bool HoldsRealAnswer(const std::string& text)
 {
-    std::size_t start = 0;
-    for (std::size_t end = text.find(';'); end != std::string::npos;
-         start = end + 1, end = text.find(';', start)) {
-        const std::string piece = text.substr(start, end - start);
-        if (piece != "?" && piece != "O" && piece != "E")
+    for (const std::string& piece : SplitAnswers(text))
+        if (piece != "?;" && piece != "O;" && piece != "E;")
             return true;
-    }
     return false;
 }
 } // namespace
@@ -226,6 +229,25 @@ void TForm1::AbortRadioAction()
     ChangeEnabled(true);
 }
 
+void TForm1::RunOnCheckedLink(const std::string& Status, const std::function<void()>& Action)
+{
+    ChangeEnabled(false);
+    if (!Status.empty())
+        ShowStatus(Status);
+    try {
+        if (OpenAndCheckCom()) {
+            Action();
+            ComPortClose();
+        } else {
+            ReportLinkError();
+        }
+    } catch (...) {
+        AbortRadioAction();
+        throw;
+    }
+    ChangeEnabled(true);
+}
+
 bool TForm1::AskControlled(std::string& Command, std::uint8_t N)
 {
     Command = UpperCase(Command);
@@ -248,30 +270,12 @@ bool TForm1::SendControlled(const std::string& Command, std::uint8_t N)
         Send(Copy(Command, 1, N) + ";");
         std::string answer;
         Receive(answer);
-        std::size_t start = 0;
-        for (std::size_t end = answer.find(';'); end != std::string::npos;
-             start = end + 1, end = answer.find(';', start)) {
-            if (answer.substr(start, end - start + 1) == Command)
+        for (const std::string& piece : SplitAnswers(answer))
+            if (piece == Command)
                 return true;
-        }
     }
     return false;
 }
-
-namespace {
-// A whole memory record: exactly 24 characters, "MR" first and ";" last.
-bool WholeMemoryRecord(const std::string& piece)
-{
-    return piece.size() == 24 && piece.compare(0, 2, "MR") == 0 && piece[23] == ';';
-}
-
-// Whether a whole record answers the query: the same half (position 3) and memory
-// (positions 5 and 6); position 4 is a filler the radio may answer differently.
-bool AnswersQuery(const std::string& record, const std::string& query)
-{
-    return query.size() >= 6 && record[2] == query[2] && record.compare(4, 2, query, 4, 2) == 0;
-}
-} // namespace
 
 bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& Record)
 {
@@ -284,22 +288,20 @@ bool TForm1::AskMemoryRecord(const std::string& Query, int Tries, std::string& R
         Receive(text);
         bool stale = false;
         bool other = false;
-        std::size_t start = 0;
-        for (std::size_t end = text.find(';'); end != std::string::npos;
-             start = end + 1, end = text.find(';', start)) {
-            const std::string piece = text.substr(start, end - start + 1);
-            if (WholeMemoryRecord(piece) && AnswersQuery(piece, Query)) {
+        std::string rest;
+        for (const std::string& piece : SplitAnswers(text, rest)) {
+            if (MemoryRecord::Whole(piece) && MemoryRecord::Answers(piece, Query)) {
                 Record = piece;
                 return true;
             }
-            (WholeMemoryRecord(piece) ? stale : other) = true;
+            (MemoryRecord::Whole(piece) ? stale : other) = true;
         }
         // Only late answers to earlier queries: this query's answer is still on its way
         // behind them. Asking again would only add one more late answer, so wait on, with
         // the start of a record that came with them kept.
         ask = !stale || other;
         if (!ask) {
-            ReceiveBuffer = text.substr(start) + ReceiveBuffer;
+            ReceiveBuffer = rest + ReceiveBuffer;
             AnswerComplete = false;
             NoteReceiveBuffer();
         }

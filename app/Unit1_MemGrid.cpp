@@ -11,12 +11,9 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "protocol/MemoryRecord.h"
 
 #include <algorithm>
-
-namespace {
-std::string TwoDigits(int n) { return (n < 10 ? "0" : "") + IntToStr(n); }
-} // namespace
 
 void TForm1::UpdateButtonClick(TObject*)
 {
@@ -35,7 +32,7 @@ void TForm1::MemoryActivateChanges(TObject*, char& Key)
     UpdateMemGrid();
     UpdateEditFields();
     FileChanged = true;
-    ShowStatus("Memory " + TwoDigits(r - 1) + " updated.");
+    ShowStatus("Memory " + MemoryRecord::TwoDigits(r - 1) + " updated.");
     UpdateTaskBarUsed();
     if (r < 100)
         MemGrid->SetRow(r + 1);
@@ -51,7 +48,7 @@ void TForm1::MemGridClick(TObject*)
     TWinControl* editors[] = {nullptr,   RXFreqEdit, RXModeSelect, TXFreqEdit,
                               TXModeSelect, ToneNumber, MemLock,   Description};
     const int col = MemGrid->Selection().Right;
-    if (col < 1 || col > 7)
+    if (col < mcRxFreq || col > mcDescription)
         return;
     // A hidden column's editor sits on a hidden panel and cannot take the focus.
     if (editors[col]->CanFocus())
@@ -89,7 +86,7 @@ void TForm1::Clear_Action_Mem(std::uint8_t From, std::uint8_t To)
     // Callers pass memory numbers; anything past the last memory stays inside the grid.
     const int last = std::min<int>(To, MemGrid->RowCount() - 2);
     for (int r = From + 1; r <= last + 1; ++r)
-        for (int c = 1; c <= 7; ++c)
+        for (int c = mcRxFreq; c <= mcDescription; ++c)
             MemGrid->SetCell(c, r, "");
     FileChanged = true;
 }
@@ -134,27 +131,6 @@ int TForm1::FreqColWidth() const
     measure.SetSize(1, 1);
     measure.Canvas()->Font()->Assign(MemGrid->Font());
     return std::max(70, measure.Canvas()->TextWidth("9999.999.99") + margins);
-}
-
-void TForm1::CloseMenuClick(TObject*)
-{
-    if (!AskFileChange())
-        return;
-    Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
-                      static_cast<std::uint8_t>(MenuEdit->MaxValue()));
-    Clear_Action_Mem(0, 99);
-    UpdateEditFields();
-    SetCaption(MainWindowCaption);
-    CurrentFileName.clear();
-    MemGrid->SetRow(1);
-    MemGrid->SetCol(1);
-    if (MenuGrid->RowCount() > 1) {
-        MenuGrid->SetRow(1);
-        MenuGrid->SetCol(1);
-    }
-    ChangeRadioHandle(false);
-    FileChanged = false;
-    ShowStatus("File closed.");
 }
 
 void TForm1::PublishChannelFileMembers(TClassBuilder<TForm1>& b)

@@ -9,6 +9,7 @@
 #include "framework/Grids.h"
 #include "framework/Spin.h"
 #include "framework/SysUtils.h"
+#include "protocol/MemoryRecord.h"
 
 #include <algorithm>
 #include <vector>
@@ -17,27 +18,19 @@ namespace {
 
 constexpr int MemoryRetries = 10;
 
-std::string TwoDigits(int n)
-{
-    return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
-}
+namespace Rec = MemoryRecord;
+using MemoryRecord::TwoDigits;
 
 std::string MemoryQuery(int memory, int half)
 {
-    return "MR" + IntToStr(half) + "0" + TwoDigits(memory) + ";";
-}
-
-// An all-zero frequency: the radio holds nothing in this half.
-bool EmptyHalf(const std::string& record)
-{
-    return record.compare(6, 11, std::string(11, '0')) == 0;
+    return Rec::Head("MR", char('0' + half), "0", memory) + ";";
 }
 
 std::string ToneTextOfAnswer(const std::string& answer)
 {
-    if (answer[19] == '0')
+    if (Rec::At(answer, Rec::ToneOn) == '0')
         return "N/A";
-    const std::string code = answer.substr(20, 2);
+    const std::string code = Rec::Get(answer, Rec::Tone);
     for (int i = 1; i < ToneCount; ++i)
         if (code == ToneTable[std::size_t(i)].ToneCode)
             return ToneTable[std::size_t(i)].ToneText;
@@ -66,12 +59,23 @@ void TForm1::ShowMemoryAfterAction(int Memory)
     UpdateTaskBarUsed();
 }
 
+void TForm1::EndInterruptedMemoryAction(const std::string& Status, int Memory)
+{
+    AbortRadioAction();
+    try {
+        ShowStatus(Status);
+        ShowMemoryAfterAction(Memory);
+    } catch (...) {
+    }
+}
+
 void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     const int start = MemEdit->Value();
-    auto failedAt = [this](int m) {
-        ShowStatus("Reading memory: " + IntToStr(m) + " from radio failed.");
+    auto failedText = [](int m) {
+        return "Reading memory: " + IntToStr(m) + " from radio failed.";
     };
+    auto failedAt = [&](int m) { ShowStatus(failedText(m)); };
     std::vector<int> notShown;
     // Named once, after the read, however it ended; the status stays the read's own.
     auto tellNotShown = [&] {
@@ -103,7 +107,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             return;
         }
         FileChanged = true;
-        const int halves = std::string(CurrentRadioRecord().NoSplitData) == "0" ? 2 : 1;
+        const int halves = CurrentRadioRecord().HasSplitData() ? 2 : 1;
         for (; m <= To && !StopRequest; ++m) {
             SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
             ShowStatus("Reading memory: " + IntToStr(m) + " from radio.");
@@ -123,15 +127,19 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             // A transmit half that reads as all zeros belongs to a memory written as its
             // receive half only: a simplex memory, whose lock-out and tone are the receive
             // half's.
-            if (halves == 2 && EmptyHalf(answers[1]))
+            // An all-zero frequency: the radio holds nothing in this half.
+            if (halves == 2 && Rec::ZeroFrequency(answers[1]))
                 answers[1] = answers[0];
             for (int h = 0; h < halves; ++h) {
-                MemGrid->SetCell(2 * h + 1, m + 1, HzToFreqText(answers[h].substr(6, 11)));
-                MemGrid->SetCell(2 * h + 2, m + 1, ModeNameByCode(answers[h].substr(17, 1)));
+                const std::string& a = answers[h];
+                MemGrid->SetCell(h == 0 ? mcRxFreq : mcTxFreq, m + 1,
+                                 HzToFreqText(Rec::Get(a, Rec::Frequency)));
+                MemGrid->SetCell(h == 0 ? mcRxMode : mcTxMode, m + 1,
+                                 ModeNameByCode(Rec::Get(a, Rec::Mode)));
             }
             const std::string& last = answers[halves - 1];
-            MemGrid->SetCell(6, m + 1, last[18] == '0' ? "FALSE" : "TRUE");
-            MemGrid->SetCell(5, m + 1, ToneTextOfAnswer(last));
+            MemGrid->SetCell(mcLockOut, m + 1, Rec::At(last, Rec::LockOut) == '0' ? "FALSE" : "TRUE");
+            MemGrid->SetCell(mcTone, m + 1, ToneTextOfAnswer(last));
             UpdateTaskBarUsed();
             MemGrid->SetRow(m + 1);
             UpdateEditFields();
@@ -146,12 +154,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         ShowMemoryAfterAction(start);
         tellNotShown();
     } catch (...) {
-        AbortRadioAction();
-        try {
-            failedAt(std::min<int>(m, To));
-            ShowMemoryAfterAction(start);
-        } catch (...) {
-        }
+        EndInterruptedMemoryAction(failedText(std::min<int>(m, To)), start);
         throw;
     }
     ChangeEnabled(true);

@@ -9,25 +9,23 @@
 #include "framework/Grids.h"
 #include "framework/Spin.h"
 #include "framework/SysUtils.h"
+#include "protocol/MemoryRecord.h"
 
 #include <algorithm>
 
 namespace {
 
+namespace Rec = MemoryRecord;
+
 constexpr int WriteAttempts = 5;
 constexpr unsigned ReopenPauseMs = 2000;
-const std::string ZeroFrequency(11, '0');
-
-std::string TwoDigits(int n)
-{
-    return n < 10 ? "0" + IntToStr(n) : IntToStr(n);
-}
+const std::string ZeroFrequency(Rec::Frequency.Size, '0');
 
 std::string ClearingCommand(int memory, char half)
 {
     const TRadioType& radio = CurrentRadioRecord();
-    return std::string("MW") + half + radio.MemWriteFiller + TwoDigits(memory) +
-           "0000000000000" + radio.MemClearTail + ";";
+    return Rec::Head("MW", half, radio.MemWriteFiller, memory) +
+           std::string(Rec::LockOut.End() - Rec::Frequency.At, '0') + radio.MemClearTail + ";";
 }
 
 // Whether the radio's answer shows a memory other than the write command would leave.
@@ -35,10 +33,12 @@ bool AnswerDiffers(const std::string& a, const std::string& w)
 {
     if (a.empty())
         return true;
-    if (Copy(w, 7, 11) == ZeroFrequency)
-        return Copy(a, 5, 13) != Copy(w, 5, 13);
-    return Copy(a, 3, 1) != Copy(w, 3, 1) || Copy(a, 5, 16) != Copy(w, 5, 16) ||
-           (Copy(w, 20, 1) == "1" && Copy(a, 21, 2) != Copy(w, 21, 2));
+    if (Rec::ZeroFrequency(w))
+        return Rec::Span(a, Rec::Memory, Rec::Frequency) !=
+               Rec::Span(w, Rec::Memory, Rec::Frequency);
+    return Rec::Get(a, Rec::Half) != Rec::Get(w, Rec::Half) ||
+           Rec::Span(a, Rec::Memory, Rec::ToneOn) != Rec::Span(w, Rec::Memory, Rec::ToneOn) ||
+           (Rec::At(w, Rec::ToneOn) == '1' && Rec::Get(a, Rec::Tone) != Rec::Get(w, Rec::Tone));
 }
 
 // Whether the radio's answer holds another memory than the write command w, as the grid
@@ -46,20 +46,24 @@ bool AnswerDiffers(const std::string& a, const std::string& w)
 // is on. Unlike AnswerDiffers, fillers and the form of "off" do not count.
 bool ContentDiffers(const std::string& a, const std::string& w)
 {
-    if (a.size() != 24 || w.size() != 24)
+    if (a.size() != Rec::Length || w.size() != Rec::Length)
         return true;
-    if (w.compare(6, 11, ZeroFrequency) == 0)
-        return a.compare(6, 11, ZeroFrequency) != 0;
+    if (Rec::ZeroFrequency(w))
+        return !Rec::ZeroFrequency(a);
     auto content = [](const std::string& r) {
-        const bool tone = r[19] != '0' && r[19] != ' ';
-        return r.substr(6, 12) + (r[18] == '0' ? "0" : "1") + (tone ? r.substr(20, 2) : "-");
+        const char toneOn = Rec::At(r, Rec::ToneOn);
+        const bool tone = toneOn != '0' && toneOn != ' ';
+        return Rec::Span(r, Rec::Frequency, Rec::Mode) +
+               (Rec::At(r, Rec::LockOut) == '0' ? "0" : "1") +
+               (tone ? Rec::Get(r, Rec::Tone) : "-");
     };
     return content(a) != content(w);
 }
 
 bool RowIsSimplex(const TStringGrid& grid, int r)
 {
-    return grid.GetCell(3, r) == grid.GetCell(1, r) && grid.GetCell(4, r) == grid.GetCell(2, r);
+    return grid.GetCell(mcTxFreq, r) == grid.GetCell(mcRxFreq, r) &&
+           grid.GetCell(mcTxMode, r) == grid.GetCell(mcRxMode, r);
 }
 
 } // namespace
@@ -68,15 +72,15 @@ std::string TForm1::BuildMemoryWriteCommand(int M, int H)
 {
     const TRadioType& radio = CurrentRadioRecord();
     const int r = M + 1;
-    const std::string freqCell = MemGrid->GetCell(2 * H - 1, r);
-    const std::string modeCell = MemGrid->GetCell(2 * H, r);
-    const std::string toneCell = MemGrid->GetCell(5, r);
+    const std::string freqCell = MemGrid->GetCell(H == 1 ? mcRxFreq : mcTxFreq, r);
+    const std::string modeCell = MemGrid->GetCell(H == 1 ? mcRxMode : mcTxMode, r);
+    const std::string toneCell = MemGrid->GetCell(mcTone, r);
     std::string freq = freqCell.empty() ? ZeroFrequency : FreqTextToHz(freqCell);
-    if (freq.size() != 11)
+    if (freq.size() != Rec::Frequency.Size)
         freq = ZeroFrequency;
     const std::string mode = Copy(ModeCodeByName(modeCell) + "0", 1, 1);
-    std::string w = "MW" + IntToStr(H - 1) + radio.MemWriteFiller + TwoDigits(M) + freq + mode;
-    w += MemGrid->GetCell(6, r) == "FALSE" ? "0" : "1";
+    std::string w = Rec::Head("MW", char('0' + H - 1), radio.MemWriteFiller, M) + freq + mode;
+    w += MemGrid->GetCell(mcLockOut, r) == "FALSE" ? "0" : "1";
     if (!toneCell.empty() && toneCell != "N/A" && modeCell == "FM")
         w += std::string("1") + ToneTable[ToneIndexByText(toneCell)].ToneCode + " ";
     else
@@ -92,7 +96,7 @@ constexpr int ReadBackTries = 5;
 std::string ReadBack(TForm1& form, const std::string& w)
 {
     std::string answer;
-    form.AskMemoryRecord("MR" + Copy(w, 3, 4) + ";", ReadBackTries, answer);
+    form.AskMemoryRecord("MR" + Rec::Span(w, Rec::Half, Rec::Memory) + ";", ReadBackTries, answer);
     return answer;
 }
 } // namespace
@@ -106,7 +110,7 @@ bool TForm1::RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std:
 {
     if (ContentDiffers(RxAnswer, BuildMemoryWriteCommand(M, 1)))
         return false;
-    if (std::string(CurrentRadioRecord().NoSplitData) != "0")
+    if (!CurrentRadioRecord().HasSplitData())
         return true;
     const std::string tx = BuildMemoryWriteCommand(M, 2);
     return !ContentDiffers(TxAnswer, tx) ||
@@ -116,7 +120,7 @@ bool TForm1::RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std:
 std::vector<std::string> TForm1::MemoryRowCells(int M) const
 {
     std::vector<std::string> cells;
-    for (int c = 1; c <= 6; ++c)
+    for (int c = mcRxFreq; c <= mcLockOut; ++c)
         cells.push_back(MemGrid->GetCell(c, M + 1));
     return cells;
 }
@@ -149,9 +153,10 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     bool ok = true;
     const int start = MemEdit->Value();
-    auto failedAt = [this](int m) {
-        ShowStatus("Sending memory: " + IntToStr(m) + " to radio failed.");
+    auto failedText = [](int m) {
+        return "Sending memory: " + IntToStr(m) + " to radio failed.";
     };
+    auto failedAt = [&](int m) { ShowStatus(failedText(m)); };
     ChangeEnabled(false);
     ShowStatus("Starting to send memory settings to radio.");
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
@@ -161,7 +166,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
             ReportLinkError();
         } else {
             SendControlled("LK0;", 2);
-            const bool split = std::string(CurrentRadioRecord().NoSplitData) == "0";
+            const bool split = CurrentRadioRecord().HasSplitData();
             for (; m <= To && !StopRequest; ++m) {
                 SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
@@ -192,7 +197,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
                 ok = SendSubTX(ClearingCommand(m, '0'));
                 if (ok && split)
                     ok = SendSubTX(ClearingCommand(m, '1'));
-                if (ok && !MemGrid->GetCell(1, r).empty())
+                if (ok && !MemGrid->GetCell(mcRxFreq, r).empty())
                     ok = SendSubTX(rx);
                 if (ok && !simplex)
                     ok = SendSubTX(tx);
@@ -209,12 +214,7 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
         ComPortClose();
         ShowMemoryAfterAction(start);
     } catch (...) {
-        AbortRadioAction();
-        try {
-            failedAt(std::min<int>(m, To));
-            ShowMemoryAfterAction(start);
-        } catch (...) {
-        }
+        EndInterruptedMemoryAction(failedText(std::min<int>(m, To)), start);
         throw;
     }
     ChangeEnabled(true);

@@ -132,46 +132,35 @@ void TForm1::RX_Action_Menu(std::uint8_t From, std::uint8_t To)
 void TForm1::TX_Action_Menu(std::uint8_t From, std::uint8_t To)
 {
     const int s = MenuEdit->Value();
-    ChangeEnabled(false);
-    ShowStatus("Starting to send menu options to radio.");
-    try {
-        if (OpenAndCheckCom()) {
-            int rf = 0, rt = -1;
-            if (MenuRangeRows(From, To, rf, rt))
-                SetMenuProgressRange(static_cast<std::uint8_t>(rf), static_cast<std::uint8_t>(rt));
-            for (int r = rf; r <= rt && !StopRequest; ++r) {
-                SetMenuProgressBar(static_cast<std::uint8_t>(r));
-                // Showing the row empties an illegal value before it could be sent.
-                if (MenuGrid->Row() != r)
-                    MenuGrid->SetRow(r);
-                else
-                    MenuGridClick(MenuGrid);
-                const std::string m = MenuGrid->GetCell(0, r);
-                const std::string text = MenuGrid->GetCell(2, r);
-                const std::string code = Trim(MenuGrid->GetCell(3, r));
-                int v = 0;
-                if (text.empty() || !TryStrToInt(code, v) || v < 0 || v > 9999) {
-                    ShowStatus("Menu option " + m + " is empty.");
-                    continue;
-                }
-                ShowStatus("Sending Menu option " + m + " to radio.");
-                const std::string body = ZeroFilled(m + ZeroFilled(IntToStr(v), 4), 7);
-                // The radio confirms nothing: each setting goes twice.
-                for (int i = 0; i < 2; ++i) {
-                    Send("EX" + body + ";");
-                    Delay(static_cast<unsigned>(std::max(TxDelay, 0)));
-                }
+    RunOnCheckedLink("Starting to send menu options to radio.", [&] {
+        int rf = 0, rt = -1;
+        if (MenuRangeRows(From, To, rf, rt))
+            SetMenuProgressRange(static_cast<std::uint8_t>(rf), static_cast<std::uint8_t>(rt));
+        for (int r = rf; r <= rt && !StopRequest; ++r) {
+            SetMenuProgressBar(static_cast<std::uint8_t>(r));
+            // Showing the row empties an illegal value before it could be sent.
+            if (MenuGrid->Row() != r)
+                MenuGrid->SetRow(r);
+            else
+                MenuGridClick(MenuGrid);
+            const std::string m = MenuGrid->GetCell(0, r);
+            const std::string text = MenuGrid->GetCell(2, r);
+            const std::string code = Trim(MenuGrid->GetCell(3, r));
+            int v = 0;
+            if (text.empty() || !TryStrToInt(code, v) || v < 0 || v > 9999) {
+                ShowStatus("Menu option " + m + " is empty.");
+                continue;
             }
-            ShowStatus("Finished Menu TX.");
-            ComPortClose();
-        } else {
-            ReportLinkError();
+            ShowStatus("Sending Menu option " + m + " to radio.");
+            const std::string body = ZeroFilled(m + ZeroFilled(IntToStr(v), 4), 7);
+            // The radio confirms nothing: each setting goes twice.
+            for (int i = 0; i < 2; ++i) {
+                Send("EX" + body + ";");
+                Delay(static_cast<unsigned>(std::max(TxDelay, 0)));
+            }
         }
-    } catch (...) {
-        AbortRadioAction();
-        throw;
-    }
-    ChangeEnabled(true);
+        ShowStatus("Finished Menu TX.");
+    });
     MenuEdit->SetValue(s);
 }
 

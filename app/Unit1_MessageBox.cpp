@@ -1,5 +1,5 @@
-// The message-box service call, in a unit of its own: the service header and the forms
-// header both define the message-box constants.
+// The desktop services the main window calls: the message box with a kind's title and
+// buttons, and opening a file in the desktop's program for it.
 #include "app/Unit1.h"
 
 #include "platform/Services.h"

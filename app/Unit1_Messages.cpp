@@ -1,5 +1,5 @@
 // Status line, messages and questions (message box, or the command-line log while a typed
-// command runs), enabling for radio actions, the progress bars and the in-row search.
+// command runs), enabling for radio actions and the progress bars.
 #include "app/Globals.h"
 #include "app/Unit1.h"
 
@@ -15,9 +15,6 @@
 #include "platform/Messages.h"
 #include "platform/WinMessages.h"
 #include "textview/TextView.h"
-
-std::string SearchText;
-int LastFoundRow = 0;
 
 void ShowStatus(const std::string& Text)
 {
@@ -154,8 +151,8 @@ void TForm1::ChangeEnabled(bool Enabled)
     MemStopButton->SetEnabled(!Enabled);
     MenuSetStopButton->SetEnabled(!Enabled);
 
-    const bool power = RadioTypeTable.ValidIndex(CurrentRadio) &&
-                       std::string(CurrentRadioRecord().PowerSwitch) == "1";
+    const bool power =
+        RadioTypeTable.ValidIndex(CurrentRadio) && CurrentRadioRecord().HasPowerSwitch();
     RadioSwitchOn->SetEnabled(power);
     RadioSwitchOff->SetEnabled(RadioSwitchOn->Enabled());
 
@@ -178,7 +175,7 @@ std::uint8_t TForm1::UpdateTaskBarUsed()
     case 0:
         total = 100;
         for (int r = 1; r <= 100; ++r)
-            if (!MemGrid->GetCell(1, r).empty() && !MemGrid->GetCell(3, r).empty())
+            if (!MemGrid->GetCell(mcRxFreq, r).empty() && !MemGrid->GetCell(mcTxFreq, r).empty())
                 ++used;
         break;
     case 1:
@@ -223,21 +220,4 @@ void SetMenuProgressRange(std::uint8_t From, std::uint8_t To)
     bar->SetMax(To);
     bar->SetPosition(From);
     bar->SetEnabled(true);
-}
-
-std::uint8_t FindInGridColumn(int Row)
-{
-    const std::string text = UpperCase(SearchText);
-    if (text.empty() || !Form1)
-        return 0;
-    TStringGrid* grid = nullptr;
-    switch (Form1->VYXPageControl->TabIndex()) {
-    case 0: grid = Form1->MemGrid; break;
-    case 1: grid = Form1->MenuGrid; break;
-    default: return 0;
-    }
-    for (int c = 1; c < grid->ColCount(); ++c)
-        if (UpperCase(grid->GetCell(c, Row)).find(text) != std::string::npos)
-            return static_cast<std::uint8_t>(c);
-    return 0;
 }

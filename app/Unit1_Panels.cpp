@@ -13,15 +13,15 @@ void TForm1::UpdateEditFields()
 {
     const int r = MemGrid->Row();
     MemEdit->SetValue(r - 1);
-    RXFreqEdit->SetText(MemGrid->GetCell(1, r));
-    TXFreqEdit->SetText(MemGrid->GetCell(3, r));
-    if (!MemGrid->GetCell(1, r).empty())
-        RXModeSelect->SetItemIndex(ModeIndexByName(MemGrid->GetCell(2, r)));
-    if (!MemGrid->GetCell(3, r).empty())
-        TXModeSelect->SetItemIndex(ModeIndexByName(MemGrid->GetCell(4, r)));
-    ToneNumber->SetItemIndex(ToneIndexByText(MemGrid->GetCell(5, r)));
-    MemLock->SetItemIndex(MemGrid->GetCell(6, r) == "TRUE" ? 0 : 1);
-    Description->SetText(MemGrid->GetCell(7, r));
+    RXFreqEdit->SetText(MemGrid->GetCell(mcRxFreq, r));
+    TXFreqEdit->SetText(MemGrid->GetCell(mcTxFreq, r));
+    if (!MemGrid->GetCell(mcRxFreq, r).empty())
+        RXModeSelect->SetItemIndex(ModeIndexByName(MemGrid->GetCell(mcRxMode, r)));
+    if (!MemGrid->GetCell(mcTxFreq, r).empty())
+        TXModeSelect->SetItemIndex(ModeIndexByName(MemGrid->GetCell(mcTxMode, r)));
+    ToneNumber->SetItemIndex(ToneIndexByText(MemGrid->GetCell(mcTone, r)));
+    MemLock->SetItemIndex(MemGrid->GetCell(mcLockOut, r) == "TRUE" ? 0 : 1);
+    Description->SetText(MemGrid->GetCell(mcDescription, r));
 }
 
 std::string TForm1::PanelFrequency(const std::string& Text) const
@@ -29,7 +29,7 @@ std::string TForm1::PanelFrequency(const std::string& Text) const
     // A frequency the row already holds passed the band check when it was typed or loaded,
     // or is what the radio holds; only a new one is held against the model's bands.
     const int r = MemGrid->Row();
-    if (!Text.empty() && (Text == MemGrid->GetCell(1, r) || Text == MemGrid->GetCell(3, r)))
+    if (!Text.empty() && (Text == MemGrid->GetCell(mcRxFreq, r) || Text == MemGrid->GetCell(mcTxFreq, r)))
         return HzToFreqText(FreqTextToHz(Text));
     return CheckFreqInBands(Text);
 }
@@ -49,23 +49,23 @@ void TForm1::UpdateMemGrid()
         TXFreqEdit->SetText(RXFreqEdit->Text());
         TXModeSelect->SetItemIndex(RXModeSelect->ItemIndex());
     }
-    MemGrid->SetCell(2, r, ModeNameByIndex(RXModeSelect->ItemIndex()));
-    MemGrid->SetCell(4, r, ModeNameByIndex(TXModeSelect->ItemIndex()));
+    MemGrid->SetCell(mcRxMode, r, ModeNameByIndex(RXModeSelect->ItemIndex()));
+    MemGrid->SetCell(mcTxMode, r, ModeNameByIndex(TXModeSelect->ItemIndex()));
     const std::string rx = PanelFrequency(RXFreqEdit->Text());
     const std::string tx = PanelFrequency(TXFreqEdit->Text());
-    MemGrid->SetCell(1, r, rx);
-    MemGrid->SetCell(3, r, tx);
+    MemGrid->SetCell(mcRxFreq, r, rx);
+    MemGrid->SetCell(mcTxFreq, r, tx);
     const int tone = ToneNumber->ItemIndex();
-    MemGrid->SetCell(5, r, ToneTable[std::size_t(tone >= 0 && tone < ToneCount ? tone : 0)].ToneText);
-    MemGrid->SetCell(6, r, MemLock->ItemIndex() == 0 ? "TRUE" : "FALSE");
-    MemGrid->SetCell(7, r, Description->Text());
-    for (int c : {1, 3})
+    MemGrid->SetCell(mcTone, r, ToneTable[std::size_t(tone >= 0 && tone < ToneCount ? tone : 0)].ToneText);
+    MemGrid->SetCell(mcLockOut, r, MemLock->ItemIndex() == 0 ? "TRUE" : "FALSE");
+    MemGrid->SetCell(mcDescription, r, Description->Text());
+    for (int c : {mcRxFreq, mcTxFreq})
         if (MemGrid->GetCell(c, r) == "00.000.00")
             MemGrid->SetCell(c, r, "");
-    if (MemGrid->GetCell(3, r).empty())
-        MemGrid->SetCell(4, r, "");
-    if (MemGrid->GetCell(1, r).empty())
-        for (int c : {2, 5, 6, 7})
+    if (MemGrid->GetCell(mcTxFreq, r).empty())
+        MemGrid->SetCell(mcTxMode, r, "");
+    if (MemGrid->GetCell(mcRxFreq, r).empty())
+        for (int c : {mcRxMode, mcTone, mcLockOut, mcDescription})
             MemGrid->SetCell(c, r, "");
 }
 
@@ -74,18 +74,18 @@ void TForm1::UpdateMemCols(TObject*)
     const bool split = SplitData_Setting->Checked();
     const std::string rxTitle = split ? "RX Freq." : "Frequency";
     TXeditPanel->SetVisible(split);
-    MemGrid->SetCell(1, 0, rxTitle);
+    MemGrid->SetCell(mcRxFreq, 0, rxTitle);
     RXFreqEdit->EditLabel()->SetCaption(rxTitle);
     RXmodeLabel->SetCaption(split ? "RX Mode" : "Mode");
-    MemGrid->SetColWidth(3, split ? FreqColWidth() : 0);
-    MemGrid->SetColWidth(4, split ? 40 : 0);
+    MemGrid->SetColWidth(mcTxFreq, split ? FreqColWidth() : 0);
+    MemGrid->SetColWidth(mcTxMode, split ? 40 : 0);
 
     MemDescriptionPanel->SetVisible(Description_Setting->Checked());
-    MemGrid->SetColWidth(7, Description_Setting->Checked() ? 155 : 0);
+    MemGrid->SetColWidth(mcDescription, Description_Setting->Checked() ? 155 : 0);
     FMSubTonePanel->SetVisible(ToneNumber_Setting->Checked());
-    MemGrid->SetColWidth(5, ToneNumber_Setting->Checked() ? 40 : 0);
+    MemGrid->SetColWidth(mcTone, ToneNumber_Setting->Checked() ? 40 : 0);
     MemLockoutPanel->SetVisible(MemoryLockout_Setting->Checked());
-    MemGrid->SetColWidth(6, MemoryLockout_Setting->Checked() ? 60 : 0);
+    MemGrid->SetColWidth(mcLockOut, MemoryLockout_Setting->Checked() ? 60 : 0);
 }
 
 void TForm1::UpdateMenuCols()

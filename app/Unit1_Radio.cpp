@@ -57,9 +57,7 @@ void TForm1::ChangeRadioHandle(bool AskUser)
     if (!RadioTypeTable.ValidIndex(CurrentRadio))
         return;
     const TRadioType& radio = CurrentRadioRecord();
-    const std::string noSplit = radio.NoSplitData;
-
-    if (noSplit == "1") {
+    if (!radio.HasSplitData()) {
         SplitData_Setting->SetEnabled(false);
         SplitData_Setting->SetChecked(false);
     } else {
@@ -71,7 +69,7 @@ void TForm1::ChangeRadioHandle(bool AskUser)
                   "checked. Frequencies\rnot supported by sellected radio will be deleted!\rAll "
                   "Menu options will be deleted!",
                   2);
-        if (!SplitData_Setting->Checked() && noSplit == "0")
+        if (!SplitData_Setting->Checked() && radio.HasSplitData())
             OKMessage(std::string("Currently splitmode is switched off. The ") + radio.RadioName +
                           " does support splitmode." + "\r" +
                           "You can switch splitmode on by checking the \"SplitData\" box.",
@@ -83,11 +81,11 @@ void TForm1::ChangeRadioHandle(bool AskUser)
     FillModeSelect(RXModeSelect, names);
     FillModeSelect(TXModeSelect, names);
 
-    const bool power = std::string(radio.PowerSwitch) == "1";
+    const bool power = radio.HasPowerSwitch();
     RadioSwitchOn->SetEnabled(power);
     RadioSwitchOff->SetEnabled(power);
 
-    MemGrid->SetHint(std::string(radio.MemSelectMethod) == "0"
+    MemGrid->SetHint(radio.MemSelect() == TMemSelect::None
                          ? "Use right mouse button for more options."
                          : "Use right mouse button for more options or double click to activate "
                            "memory on radio.");
@@ -110,8 +108,8 @@ void TForm1::ChangeRadioHandle(bool AskUser)
     // What a read could not show belongs to the radio it was read from.
     FNotShownAsRead.clear();
     for (int r = 1; r <= 100; ++r) {
-        MemGrid->SetCell(1, r, CheckFreqInBands(MemGrid->GetCell(1, r)));
-        MemGrid->SetCell(3, r, CheckFreqInBands(MemGrid->GetCell(3, r)));
+        MemGrid->SetCell(mcRxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcRxFreq, r)));
+        MemGrid->SetCell(mcTxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcTxFreq, r)));
     }
 
     UpdateEditFields();

@@ -1,5 +1,6 @@
 // The simulated radio in-process: each command answered as the program relies on, per model.
 #include "tools/radiosim/RadioSim.h"
+#include "protocol/MemoryRecord.h"
 
 #include <cstdio>
 #include <fstream>
@@ -143,7 +144,7 @@ TEST(RadioSimMemories, InvalidNumbersAndOutOfBandAreRefused)
     EXPECT_EQ(sim.Feed(Mw('0', '0', "03", "00000499999" "1" "00000")), "?;");
     // A short write is refused and changes nothing.
     EXPECT_EQ(sim.Feed("MW00010001400000;"), "?;");
-    EXPECT_EQ(sim.MemoryRecord(1, 0).substr(6, 11), "00054000000");
+    EXPECT_EQ(MemoryRecord::Get(sim.MemoryRecord(1, 0), MemoryRecord::Frequency), "00054000000");
 }
 
 TEST(RadioSimMenus, DisplayedMenuSettingsAndScript)
@@ -242,9 +243,9 @@ TEST(RadioSimLoad, FileOfCommandsFillsTheStore)
     o.DropEvery = 1; // loading is not traffic: nothing is dropped
     RadioSim sim(M("TS-870S"), o);
     ASSERT_TRUE(sim.LoadFile(path));
-    EXPECT_EQ(sim.MemoryRecord(4, 0).substr(6, 11), "00007000000");
+    EXPECT_EQ(MemoryRecord::Get(sim.MemoryRecord(4, 0), MemoryRecord::Frequency), "00007000000");
     // Outside the model's band table, as a memory set on the radio itself may be.
-    EXPECT_EQ(sim.MemoryRecord(3, 0).substr(6, 11), "00145000000");
+    EXPECT_EQ(MemoryRecord::Get(sim.MemoryRecord(3, 0), MemoryRecord::Frequency), "00145000000");
     EXPECT_EQ(sim.MenuValue(5), 1);
     EXPECT_EQ(sim.Options().DropEvery, 1);
     EXPECT_TRUE(sim.Received().empty());

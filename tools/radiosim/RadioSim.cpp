@@ -1,5 +1,6 @@
 #include "tools/radiosim/RadioSim.h"
 
+#include "protocol/MemoryRecord.h"
 #include "tools/radiosim/ModelFacts.h"
 
 #include <algorithm>
@@ -34,7 +35,9 @@ std::string Digits(long long value, int width)
     return s;
 }
 
-const std::string EmptyBody(17, '0');
+namespace Rec = MemoryRecord;
+
+const std::string EmptyBody(Rec::Body.Size, '0');
 const std::string Refused = "?;";
 
 } // namespace
@@ -203,35 +206,38 @@ std::string RadioSim::RecordText(int memory, int half, char filler) const
     const bool copied = half == 1 && halves[1].Body.empty()
         && options_.SimplexTx == SimplexTransmitHalf::Copy;
     const std::string& body = copied ? halves[0].Body : halves[std::size_t(half)].Body;
-    return std::string("MR") + char('0' + half) + filler + Digits(memory, 2)
+    return Rec::Head("MR", char('0' + half), std::string(1, filler), memory)
         + (body.empty() ? EmptyBody : body) + ";";
 }
 
 std::string RadioSim::ReadMemory(const std::string& c) const
 {
     const RadioModelFacts& radio = ModelFacts(model_);
-    // "MR" + half + filler + two digits.
-    if (c.size() != 6 || (c[2] != '0' && c[2] != '1') || !AllDigits(c, 4, 2))
+    // A query is a record's head: "MR", half, filler and memory.
+    const char half = Rec::At(c, Rec::Half);
+    if (c.size() != Rec::Memory.End() || (half != '0' && half != '1')
+        || !AllDigits(c, Rec::Memory.At, Rec::Memory.Size))
         return Refused;
-    const int half = c[2] - '0';
-    if (half == 1 && !radio.TransmitHalf)
+    if (half == '1' && !radio.TransmitHalf)
         return Refused;
-    const char filler = options_.FillerInAnswers ? radio.Filler : c[3];
-    return RecordText(Number(c, 4, 2), half, filler);
+    const char filler = options_.FillerInAnswers ? radio.Filler : Rec::At(c, Rec::Filler);
+    return RecordText(Number(c, Rec::Memory.At, Rec::Memory.Size), half - '0', filler);
 }
 
 std::string RadioSim::WriteMemory(const std::string& c)
 {
     const RadioModelFacts& radio = ModelFacts(model_);
-    // "MW" + half + the model's filler + two digits + 17 characters of record.
-    if (c.size() != 23 || (c[2] != '0' && c[2] != '1') || c[3] != radio.Filler
-        || !AllDigits(c, 4, 2) || !AllDigits(c, 6, 11))
+    // A whole record but its ";", written with the model's own filler.
+    const char half = Rec::At(c, Rec::Half);
+    if (c.size() != Rec::Length - 1 || (half != '0' && half != '1')
+        || Rec::At(c, Rec::Filler) != radio.Filler
+        || !AllDigits(c, Rec::Memory.At, Rec::Memory.Size)
+        || !AllDigits(c, Rec::Frequency.At, Rec::Frequency.Size))
         return Refused;
-    const int half = c[2] - '0';
-    if (half == 1 && !radio.TransmitHalf)
+    if (half == '1' && !radio.TransmitHalf)
         return Refused;
-    const std::string hz = c.substr(6, 11);
-    const bool clearing = hz == std::string(11, '0');
+    const std::string hz = Rec::Get(c, Rec::Frequency);
+    const bool clearing = Rec::ZeroFrequency(c);
     if (!clearing && !loading_ && !InBand(hz))
         return Refused;
     ++writes_;
@@ -239,8 +245,9 @@ std::string RadioSim::WriteMemory(const std::string& c)
         ++dropped_;
         return {};
     }
-    Half& h = memories_[std::size_t(Number(c, 4, 2))][std::size_t(half)];
-    h.Body = clearing ? std::string() : c.substr(6, 17);
+    Half& h = memories_[std::size_t(Number(c, Rec::Memory.At, Rec::Memory.Size))]
+                       [std::size_t(half - '0')];
+    h.Body = clearing ? std::string() : Rec::Get(c, Rec::Body);
     return {};
 }
 
@@ -314,10 +321,12 @@ bool RadioSim::MemoryEmpty(int memory, int half) const
 void RadioSim::SetMemory(int memory, int half, const std::string& body)
 {
     std::lock_guard lock(mutex_);
-    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1 || body.size() != 17)
+    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1
+        || body.size() != Rec::Body.Size)
         throw std::out_of_range("radiosim: bad memory half or record");
-    memories_[std::size_t(memory)][std::size_t(half)].Body =
-        body.substr(0, 11) == std::string(11, '0') ? std::string() : body;
+    // The body starts with the frequency.
+    const bool empty = body.compare(0, Rec::Frequency.Size, EmptyBody, 0, Rec::Frequency.Size) == 0;
+    memories_[std::size_t(memory)][std::size_t(half)].Body = empty ? std::string() : body;
 }
 
 std::vector<int> RadioSim::Menus() const
