@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -664,10 +665,40 @@ QImage* Surface(HDC dc)
     return nullptr;
 }
 
+// A window's backing image may hold more than one pixel per unit (a high-density screen);
+// contexts address it in units.
+QRect LogicalRect(const QImage& img)
+{
+    const qreal ratio = img.devicePixelRatio();
+    if (ratio == 1.0)
+        return img.rect();
+    return QRect(0, 0, static_cast<int>(img.width() / ratio), static_cast<int>(img.height() / ratio));
+}
+
+// The image's pixels covering the logical rectangle r.
+QRect PixelRect(const QImage& img, const QRect& r)
+{
+    const qreal ratio = img.devicePixelRatio();
+    if (ratio == 1.0)
+        return r;
+    const int left = static_cast<int>(std::floor(r.left() * ratio));
+    const int top = static_cast<int>(std::floor(r.top() * ratio));
+    return QRect(left, top, static_cast<int>(std::floor((r.left() + r.width()) * ratio)) - left,
+                 static_cast<int>(std::floor((r.top() + r.height()) * ratio)) - top);
+}
+
+// A copy of the logical rectangle r of img, at img's own density.
+QImage CopyLogical(const QImage& img, const QRect& r)
+{
+    QImage part = img.copy(PixelRect(img, r));
+    part.setDevicePixelRatio(img.devicePixelRatio());
+    return part;
+}
+
 QRect SurfaceRect(HDC dc)
 {
     if (QImage* img = Surface(dc))
-        return img->rect();
+        return LogicalRect(*img);
     return QRect(0, 0, dc->Device.Width, dc->Device.Height);
 }
 
@@ -1591,7 +1622,7 @@ COLORREF GetPixel(HDC dc, int x, int y)
     QPoint d(x + dc->St.Origin.x, y + dc->St.Origin.y);
     if (!img || img->isNull() || !DeviceClip(dc).contains(d))
         return CLR_INVALID;
-    return QColorToColorRef(img->pixelColor(d));
+    return QColorToColorRef(img->pixelColor(PixelRect(*img, QRect(d, QSize(1, 1))).topLeft()));
 }
 
 namespace {
@@ -1669,7 +1700,7 @@ QImage SourceImage(HDC src, int sx, int sy, int sw, int sh)
         return QImage();
     QRect r(sx + src->St.Origin.x, sy + src->St.Origin.y, sw, sh);
     // Parts outside the source read as black, as an empty bitmap does.
-    return img->copy(r);
+    return CopyLogical(*img, r);
 }
 } // namespace
 
@@ -1869,7 +1900,7 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
         if (SIZE size{}; !rect && TheHooks().SurfaceSize && TheHooks().SurfaceSize(hwnd, &size))
             r = QRect(0, 0, size.cx, size.cy);
         else if (QImage* img = rect ? nullptr : WindowSurface(hwnd))
-            r = img->rect();
+            r = LogicalRect(*img);
         auto& pending = TheHooks().Updates[hwnd];
         pending.Rect |= r;
         pending.Erase = pending.Erase || erase;
@@ -1916,11 +1947,11 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
             InvalidateRect(hwnd, nullptr, (flags & SW_ERASE) ? TRUE : FALSE);
         return RGN_ERROR;
     }
-    QRect whole = img->rect();
+    QRect whole = LogicalRect(*img);
     QRect valid = (scroll ? ToQRect(*scroll) : whole) & (clip ? ToQRect(*clip) : whole) & whole;
     QRect dest = valid.translated(dx, dy) & valid;
     if (!dest.isEmpty()) {
-        QImage moved = img->copy(dest.translated(-dx, -dy));
+        QImage moved = CopyLogical(*img, dest.translated(-dx, -dy));
         QPainter p(img);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(dest.topLeft(), moved);

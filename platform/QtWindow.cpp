@@ -22,6 +22,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "platform/AppException.h"
@@ -246,7 +247,12 @@ public:
 
     QImage NewSurface(const QImage* keep) const
     {
-        QImage img(SurfaceSize, QImage::Format_RGB32);
+        // Made at the screen's pixel ratio so that text and lines are as sharp as the
+        // widgets'; the drawing calls keep working in logical units.
+        const qreal ratio = devicePixelRatioF();
+        QImage img(static_cast<int>(std::ceil(SurfaceSize.width() * ratio)),
+                   static_cast<int>(std::ceil(SurfaceSize.height() * ratio)), QImage::Format_RGB32);
+        img.setDevicePixelRatio(ratio);
         img.fill(Qt::white);
         img.setDotsPerMeterX(3780);
         img.setDotsPerMeterY(3780);
@@ -261,6 +267,8 @@ public:
     {
         if (Surface.isNull())
             Surface = NewSurface(nullptr);
+        else if (Surface.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
+            Surface = NewSurface(&Surface);
         return &Surface;
     }
 
@@ -569,8 +577,11 @@ public:
             return;
         if (Native)
             p.fillRect(c, Qt::white);
-        else
-            p.drawImage(c.topLeft(), *DrawingSurface(), QRect(QPoint(0, 0), c.size()));
+        else {
+            const QImage& surface = *DrawingSurface();
+            const qreal ratio = surface.devicePixelRatio();
+            p.drawImage(QRectF(c), surface, QRectF(0, 0, c.width() * ratio, c.height() * ratio));
+        }
         RECT cr;
         if (GetCaretOverlay(Hwnd, &cr)) {
             QRect r(c.left() + cr.left, c.top() + cr.top, cr.right - cr.left, cr.bottom - cr.top);

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
 #include <QObject>
+#include <QPixmap>
+#include <QProcess>
 #include <QWidget>
+#include <cstring>
 #include <vector>
 
 #include "platform/EventLoop.h"
@@ -218,4 +224,84 @@ TEST_F(AdaptorFixture, DrawingInsideAPaintAsksForNoFurtherPaint)
     HDC dc = GetDC(h);
     EXPECT_EQ(GetPixel(dc, 10, 99), RGB(0, 128, 0));
     ReleaseDC(h, dc);
+}
+
+namespace {
+// Pixels of a black-on-white picture that are neither background nor ink: the soft edges of
+// the glyphs. Text blown up from a coarser image has about twice as many as text drawn at
+// the screen's density.
+int SoftPixels(const QImage& picture)
+{
+    const QImage img = picture.convertToFormat(QImage::Format_RGB32);
+    int soft = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (int g = qGray(img.pixel(x, y)); g > 32 && g < 224)
+                ++soft;
+    return soft;
+}
+} // namespace
+
+TEST(QtWindowDensity, SelfDrawnTextIsAsSharpAsWidgetTextAtScale2)
+{
+    // The pixel ratio is fixed when the application starts: this test runs alone in a copy
+    // of the program started at scale 2.
+    if (qgetenv("QT_SCALE_FACTOR") != "2") {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_SCALE_FACTOR", "2");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("/proc/self/exe", {"--gtest_filter=QtWindowDensity.SelfDrawnTextIsAsSharpAsWidgetTextAtScale2"});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QByteArray out = child.readAll();
+        EXPECT_EQ(child.exitCode(), 0) << out.constData();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.constData();
+        return;
+    }
+    EnsureGuiApplication();
+    ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
+    static const char kText[] = "Memory 145.650 Wg";
+    HFONT font = CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    HWND h = CreateWindowHandle(MakeWindowProc([&](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m != WM_PAINT)
+            return DefWindowProc(w, m, wp, lp);
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        RECT all{0, 0, 200, 30};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        HGDIOBJ old = SelectObject(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        TextOutA(dc, 4, 4, kText, static_cast<int>(std::strlen(kText)));
+        SelectObject(dc, old);
+        EndPaint(w, &ps);
+        return 0;
+    }));
+    WindowCreateInfo info;
+    info.Bounds = RECT{0, 0, 200, 30};
+    ASSERT_TRUE(AttachWindowWidget(h, info));
+    ShowWindow(h, SW_SHOWNORMAL);
+    const QPixmap drawn = WindowWidget(h)->grab();
+
+    QLabel label(QString::fromLatin1(kText));
+    label.setFont(FontOfHandle(font));
+    QPalette pal = label.palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    label.setPalette(pal);
+    label.setAutoFillBackground(true);
+    label.resize(200, 30);
+    const QPixmap native = label.grab();
+
+    EXPECT_EQ(drawn.devicePixelRatio(), 2.0);
+    const int self = SoftPixels(drawn.toImage());
+    const int widget = SoftPixels(native.toImage());
+    ASSERT_GT(widget, 0);
+    EXPECT_LT(self, widget * 13 / 10) << "self-drawn " << self << " soft pixels, widget " << widget;
+    EXPECT_GT(self, widget * 7 / 10) << "self-drawn " << self << " soft pixels, widget " << widget;
+
+    DetachWindowWidget(h);
+    DestroyWindow(h);
+    DeleteObject(font);
 }
