@@ -360,8 +360,8 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
     case ReadOutcome::Read: break;
     }
     // Editors that save UTF-8 may put a byte-order mark before the header.
-    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        data.erase(0, 3);
+    if (StartsWithByteOrderMark(data))
+        data.erase(0, Utf8ByteOrderMark.size());
     ParsedFile parsed = ChannelParser().Parse(SplitLines(data));
     if (parsed.ChannelLines == 0) {
         reason = "It holds no memory channel or menu setting line (a text export cannot be loaded).";
@@ -518,17 +518,5 @@ std::string LineNumberList(const std::vector<std::size_t>& Lines)
 
 std::string ShownFileName(const std::string& Name)
 {
-    bool wide = false;
-    for (std::size_t i = 0; i < Name.size();) {
-        const auto c = static_cast<unsigned char>(Name[i]);
-        const std::size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (length == 0 || i + length > Name.size() || (length == 2 && c < 0xC2))
-            return Name;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(Name[i + k]) & 0xC0) != 0x80)
-                return Name;
-        wide = wide || length > 1;
-        i += length;
-    }
-    return wide ? Utf8ToCp1252(Name) : Name;
+    return IsWideUtf8(Name) ? Utf8ToCp1252(Name) : Name;
 }

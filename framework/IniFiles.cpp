@@ -1,4 +1,5 @@
 #include "framework/IniFiles.h"
+#include "platform/Codepage.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -187,9 +188,9 @@ TIniFile::Lines TIniFile::Load() const
         data.append(buf, n);
     std::fclose(f);
     size_t pos = 0;
-    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    if (StartsWithByteOrderMark(data)) {
         out.bom = true;
-        pos = 3;
+        pos = Utf8ByteOrderMark.size();
     }
     bool first = true;
     while (pos < data.size()) {
@@ -220,7 +221,7 @@ void TIniFile::Save(const Lines& lines)
                                         : !ForceDirectories(dir))
             throw EIniFileException("Unable to write to " + fPath);
     }
-    std::string text = lines.bom ? "\xEF\xBB\xBF" : "";
+    std::string text(lines.bom ? Utf8ByteOrderMark : "");
     const char* eol = lines.crlf ? "\r\n" : "\n";
     for (auto& l : lines.text)
         text += l + eol;

@@ -73,28 +73,40 @@ std::string Cp1252ToUtf8(std::string_view s)
     return out;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at s[i] and its code point; 0 for an invalid one.
+size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp)
+{
+    auto b = static_cast<unsigned char>(s[i]);
+    size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size())
+        return 0;
+    cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    for (size_t k = 1; k < len; ++k) {
+        auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    // Overlong forms and surrogates are as invalid as a broken sequence.
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+} // namespace
+
 std::string Utf8ToCp1252(std::string_view s, char fallback)
 {
     std::string out;
     out.reserve(s.size());
     size_t i = 0;
     while (i < s.size()) {
-        auto b = static_cast<unsigned char>(s[i]);
-        int len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = len > 0 && i + len <= s.size();
-        for (int k = 1; ok && k < len; ++k) {
-            auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (c & 0x3F);
-        }
-        // Overlong forms and surrogates are as invalid as a broken sequence.
-        static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (ok && (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
-        if (!ok) {
+        char32_t cp = 0;
+        const size_t len = DecodeUtf8(s, i, cp);
+        if (len == 0) {
             out.push_back(fallback);
             ++i;
             continue;
@@ -103,4 +115,18 @@ std::string Utf8ToCp1252(std::string_view s, char fallback)
         i += len;
     }
     return out;
+}
+
+bool IsWideUtf8(std::string_view s)
+{
+    bool wide = false;
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp = 0;
+        const size_t len = DecodeUtf8(s, i, cp);
+        if (len == 0)
+            return false;
+        wide = wide || len > 1;
+        i += len;
+    }
+    return wide;
 }

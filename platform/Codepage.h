@@ -20,3 +20,9 @@ QChar Cp1252ToQChar(unsigned char byte);
 std::string Cp1252ToUtf8(std::string_view s);
 // Invalid UTF-8 sequences become `fallback`, one per bad byte.
 std::string Utf8ToCp1252(std::string_view s, char fallback = '?');
+// Whether s is valid UTF-8 with at least one character beyond ASCII.
+bool IsWideUtf8(std::string_view s);
+
+// The mark some editors put before the first line of a UTF-8 file.
+inline constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
+inline bool StartsWithByteOrderMark(std::string_view s) { return s.substr(0, 3) == Utf8ByteOrderMark; }

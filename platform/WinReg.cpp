@@ -1,4 +1,5 @@
 #include "platform/WinReg.h"
+#include "platform/Codepage.h"
 
 #include "platform/Files.h"
 
@@ -401,7 +402,7 @@ void ParseHive(const std::string& text, Node& root, std::vector<size_t>& bad)
     Node* current = nullptr;
     size_t lineNo = 0;
     // A byte-order mark, as some editors put before the first line, is not part of it.
-    size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    size_t pos = StartsWithByteOrderMark(text) ? Utf8ByteOrderMark.size() : 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos)
