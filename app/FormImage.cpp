@@ -3,7 +3,7 @@
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 #include <QImage>
 #include <QPixmap>

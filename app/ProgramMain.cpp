@@ -21,7 +21,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/SerialPortList.h"
 #include "placement/FormPlace.h"
 #include "platform/WinReg.h"

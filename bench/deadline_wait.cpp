@@ -6,7 +6,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Kernel.h"
 #include "platform/Messages.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 
 #include <sys/resource.h>

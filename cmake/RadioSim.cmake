@@ -13,13 +13,9 @@ target_link_libraries(radiosim_tool PRIVATE radiosim)
 qm_tests(radiosim radiosim)
 
 # The application's radio tests talk to the simulated radio in-process.
-if(TARGET app_tests)
-  target_link_libraries(app_tests PRIVATE radiosim)
-endif()
+target_link_libraries(app_tests PRIVATE radiosim)
 
 # The program itself, as a person starts it, and the example it is shown with.
-if(TARGET radiosim_tests)
-  target_compile_definitions(radiosim_tests PRIVATE RADIOSIM_TOOL="$<TARGET_FILE:radiosim_tool>"
-    RADIOSIM_EXAMPLE="${CMAKE_SOURCE_DIR}/tools/radiosim/example-memories.txt")
-  add_dependencies(radiosim_tests radiosim_tool)
-endif()
+target_compile_definitions(radiosim_tests PRIVATE RADIOSIM_TOOL="$<TARGET_FILE:radiosim_tool>"
+  RADIOSIM_EXAMPLE="${CMAKE_SOURCE_DIR}/tools/radiosim/example-memories.txt")
+add_dependencies(radiosim_tests radiosim_tool)

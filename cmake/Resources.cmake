@@ -37,3 +37,4 @@ function(qm_embed_resources target folder)
   configure_file("${out}.tmp" "${out}" COPYONLY)
   target_sources(${target} PRIVATE "${out}")
 endfunction()
+

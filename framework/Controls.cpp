@@ -7,7 +7,7 @@
 #include "framework/Menus.h"
 #include "platform/AppException.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 
 TShiftState KeysToShiftState(WORD Keys)

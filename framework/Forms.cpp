@@ -14,7 +14,7 @@
 #include "platform/AppException.h"
 #include "platform/EventLoop.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;

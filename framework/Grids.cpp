@@ -4,7 +4,7 @@
 
 #include "framework/TypInfo.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 
 // ---- cell and size references -------------------------------------------------------

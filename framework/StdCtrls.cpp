@@ -27,7 +27,7 @@
 #include "platform/Codepage.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 // Runs fn with busy set, clearing it however fn ends; does nothing while busy is set, so a

@@ -6,7 +6,7 @@
 #include "placement/StoreUtils.h"
 #include "placement/TextUtils.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 constexpr REGSAM KEY_READ_ACCESS = 0x20019;

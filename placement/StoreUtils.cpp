@@ -6,7 +6,7 @@
 #include "framework/SysUtils.h"
 #include "placement/TextUtils.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 std::string (*IniFileNameHook)() = nullptr;
 std::string CompanyKeyName;

@@ -1,4 +1,4 @@
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>

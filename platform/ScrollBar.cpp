@@ -215,10 +215,10 @@ void SetScrollTrackPos(HWND h, int bar, int trackPos)
     si.nTrackPos = std::max(si.nMin, std::min(trackPos, MaxPos(si)));
 }
 
-void SetScrollBarChangeHandler(std::function<void(HWND, int, bool)> handler)
+std::function<void(HWND, int, bool)> SetScrollBarChangeHandler(std::function<void(HWND, int, bool)> handler)
 {
     std::lock_guard<std::mutex> g(gLock);
-    ChangeHandler() = std::move(handler);
+    return std::exchange(ChangeHandler(), std::move(handler));
 }
 
 void ForgetScrollBars(HWND h)

@@ -49,7 +49,8 @@ ScrollBarState GetScrollBarState(HWND h, int bar);
 // The thumb position while the user drags it (SIF_TRACKPOS), not the position itself.
 void SetScrollTrackPos(HWND h, int bar, int trackPos);
 // Called after any change of a window's bars; visibilityChanged when one appeared or went
-// (the client area changed).
-void SetScrollBarChangeHandler(std::function<void(HWND, int bar, bool visibilityChanged)> handler);
+// (the client area changed). Returns the handler it replaces.
+std::function<void(HWND, int, bool)> SetScrollBarChangeHandler(
+    std::function<void(HWND, int bar, bool visibilityChanged)> handler);
 // Drops a destroyed window's bars.
 void ForgetScrollBars(HWND h);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/Caret.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "framework/Thread.h"
 #include "platform/Caret.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 // Caret arithmetic on parameters that may be as large as an int holds.

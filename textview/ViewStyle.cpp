@@ -2,7 +2,7 @@
 
 #include "framework/Forms.h"
 #include "framework/TypInfo.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 // ---- TFontInfo -----------------------------------------------------------------------------
 

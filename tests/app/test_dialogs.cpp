@@ -7,7 +7,7 @@
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
 #include "platform/FileAssociation.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "serial/SerialPort.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "framework/StdCtrls.h"
 #include "platform/Codepage.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

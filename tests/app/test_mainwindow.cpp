@@ -8,7 +8,7 @@
 #include "framework/Menus.h"
 #include "placement/FormPlace.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "serial/SerialTerminal.h"
 
 #include <QImage>

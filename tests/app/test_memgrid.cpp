@@ -7,7 +7,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/TypInfo.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 #include <QImage>
 #include <QApplication>

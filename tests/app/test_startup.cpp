@@ -8,7 +8,7 @@
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>

@@ -31,7 +31,7 @@
 #include "framework/Grids.h"
 #include "framework/Spin.h"
 #include "platform/EventLoop.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 using namespace apptest;

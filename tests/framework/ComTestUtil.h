@@ -11,7 +11,7 @@
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace comtest {
 

@@ -5,7 +5,7 @@
 
 #include "framework/Forms.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "framework/Forms.h"
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 

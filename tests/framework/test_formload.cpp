@@ -10,7 +10,7 @@
 #include "framework/FormReader.h"
 #include "framework/Forms.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 void RegisterEmbeddedResources_framework_tests();
 

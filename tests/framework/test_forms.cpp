@@ -8,7 +8,7 @@
 
 #include "framework/Forms.h"
 #include "platform/EventLoop.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 struct FormEnv : ::testing::Test {

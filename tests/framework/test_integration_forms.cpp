@@ -13,7 +13,7 @@
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 

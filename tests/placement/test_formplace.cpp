@@ -13,7 +13,7 @@
 #include "placement/PropText.h"
 #include "placement/StoreUtils.h"
 #include "placement/TextUtils.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 #include <QWidget>
 

@@ -10,7 +10,7 @@
 #include "platform/Caret.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 TEST(KeyMapping, LettersDigitsAndFunctionKeys)
 {

@@ -9,16 +9,17 @@ namespace {
 struct ScrollFixture : ::testing::Test {
     HWND h = CreateWindowHandle(MakeWindowProc([](HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProc(w, m, wp, lp); }));
     std::vector<bool> changes;
+    std::function<void(HWND, int, bool)> windowsHandler; // the window layer's, given back after
     void SetUp() override
     {
-        SetScrollBarChangeHandler([this](HWND w, int, bool vis) {
+        windowsHandler = SetScrollBarChangeHandler([this](HWND w, int, bool vis) {
             if (w == h)
                 changes.push_back(vis);
         });
     }
     void TearDown() override
     {
-        SetScrollBarChangeHandler(nullptr);
+        SetScrollBarChangeHandler(std::move(windowsHandler));
         ForgetScrollBars(h);
         DestroyWindow(h);
     }

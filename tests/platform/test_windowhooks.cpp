@@ -9,7 +9,7 @@
 
 #include "platform/Gdi.h"
 #include "platform/Messages.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 namespace {
 // Replaces the process-wide hooks for one test and gives the adaptor its own back after.

@@ -11,7 +11,7 @@
 #include "framework/Forms.h"
 #include "platform/Caret.h"
 #include "platform/Gdi.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 #include "serial/SerialTerminal.h"
 

@@ -7,7 +7,7 @@
 #include "framework/Forms.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 #include "framework/ExtCtrls.h"
 #include "textview/TextView.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 
 #include "framework/Forms.h"
 #include "framework/SysUtils.h"

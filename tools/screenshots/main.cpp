@@ -23,7 +23,7 @@
 #include "framework/Grids.h"
 #include "framework/Modules.h"
 #include "framework/Spin.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/WinReg.h"
 
 #include <QImage>

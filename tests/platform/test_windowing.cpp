@@ -14,7 +14,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
-#include "platform/QtWindow.h"
+#include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 
 namespace {
@@ -242,7 +242,7 @@ int SoftPixels(const QImage& picture)
 }
 } // namespace
 
-TEST(QtWindowDensity, SelfDrawnTextIsAsSharpAsWidgetTextAtScale2)
+TEST(WindowDensity, SelfDrawnTextIsAsSharpAsWidgetTextAtScale2)
 {
     // The pixel ratio is fixed when the application starts: this test runs alone in a copy
     // of the program started at scale 2.
@@ -253,7 +253,7 @@ TEST(QtWindowDensity, SelfDrawnTextIsAsSharpAsWidgetTextAtScale2)
         env.insert("QT_QPA_PLATFORM", "offscreen");
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start("/proc/self/exe", {"--gtest_filter=QtWindowDensity.SelfDrawnTextIsAsSharpAsWidgetTextAtScale2"});
+        child.start("/proc/self/exe", {"--gtest_filter=WindowDensity.SelfDrawnTextIsAsSharpAsWidgetTextAtScale2"});
         ASSERT_TRUE(child.waitForFinished(60000));
         const QByteArray out = child.readAll();
         EXPECT_EQ(child.exitCode(), 0) << out.constData();
