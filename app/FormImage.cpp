@@ -3,12 +3,6 @@
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 #include "platform/Gdi.h"
-#include "platform/Windowing.h"
-
-#include <QImage>
-#include <QPixmap>
-#include <QString>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -31,10 +25,4 @@ bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height)
     }
     DeleteDC(dc);
     return true;
-}
-
-bool SaveFormImage(TWinControl* Control, const std::string& FileName)
-{
-    QWidget* widget = Control ? WindowWidget(Control->Handle()) : nullptr;
-    return widget && widget->grab().toImage().save(QString::fromStdString(FileName));
 }

@@ -1,6 +1,5 @@
 #pragma once
-// The picture of a window's client area, as the printout and the screenshots use it.
-#include <string>
+// The picture of a window's client area, as the printout uses it.
 
 class TWinControl;
 class TCanvas;
@@ -9,5 +8,3 @@ class TCanvas;
 // with its proportions kept, at the top left: drawn anew at the device's resolution, so text
 // stays text. False when there is nothing to draw or Canvas cannot take a scaled drawing.
 bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height);
-// Saves Control's client image as a PNG file; false when that failed.
-bool SaveFormImage(TWinControl* Control, const std::string& FileName);

@@ -107,15 +107,6 @@ void AddProgramModules()
     AddModule({"Unit1", &InitMainWindowModule, &DoneMainWindowModule});
 }
 
-const std::vector<std::string>& ProgramFormClassNames()
-{
-    static const std::vector<std::string> names = {
-        "TForm1",       "TRadioTypeForm",   "TAboutForm",   "TPrintMemForm",
-        "TFindForm",    "TDisclaimForm",    "TRange_Selection", "TOptionsForm",
-        "TSplashForm",  "TComportSettingsForm"};
-    return names;
-}
-
 void CreateProgramForms()
 {
     Application->CreateForm(Form1);

@@ -16,5 +16,3 @@ void RegisterDialogFormClasses();
 
 // Creates the ten windows in their fixed order; Application must exist.
 void CreateProgramForms();
-// The class names of the ten windows, in creation order.
-const std::vector<std::string>& ProgramFormClassNames();

@@ -182,13 +182,7 @@ void TCustomSerialTerminal::SetColumns(int Value)
     if (Value == FColumns)
         return;
     FColumns = std::clamp(Value, TTermBuffer::MinColumns, TTermBuffer::MaxColumns);
-    AdjustSize();
-    UpdateScrollRanges();
-    if (IsLoading() || IsDesigning())
-        return;
-    CellBuffer->RebuildCells();
-    PlaceCaret(CaretPos.x, CaretPos.y);
-    Invalidate();
+    GridSizeChanged();
 }
 
 void TCustomSerialTerminal::SetRows(int Value)
@@ -196,6 +190,11 @@ void TCustomSerialTerminal::SetRows(int Value)
     if (Value == FRows)
         return;
     FRows = std::clamp(Value, TTermBuffer::MinRows, TTermBuffer::MaxRows);
+    GridSizeChanged();
+}
+
+void TCustomSerialTerminal::GridSizeChanged()
+{
     AdjustSize();
     UpdateScrollRanges();
     if (IsLoading() || IsDesigning())

@@ -216,6 +216,8 @@ protected:
 private:
     void DropCaret();
     void CanvasTakesControlLook();
+    // The grid's size changed: the control, the scroll ranges and the cells follow.
+    void GridSizeChanged();
 
     TColor FAltColor = 0xA6A6A6;
     bool FAppendLF = false;

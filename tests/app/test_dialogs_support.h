@@ -4,22 +4,18 @@
 #include "AppTestSupport.h"
 #include "test_dialogs_fakes.h"
 
-#include "app/FormImage.h"
 #include "framework/ComCtrls.h"
+#include "platform/Windowing.h"
 
-#include <unistd.h>
+#include <QImage>
+#include <QWidget>
+
+#include <filesystem>
 
 namespace dlgtest {
 
-inline std::string BuildFolder()
-{
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return ".";
-    path[n] = 0;
-    return std::filesystem::path(path).parent_path().string();
-}
+// Pictures a test takes go to its own temporary folder.
+inline std::string PictureFolder() { return std::filesystem::temp_directory_path().string(); }
 
 // Runs action once, when form is next shown modally, after its own OnShow.
 template <class F> void OnNextShow(TForm* form, F action)
@@ -51,7 +47,10 @@ protected:
     static void Screenshot(TWinControl* form, const std::string& name)
     {
         Application->ProcessMessages();
-        EXPECT_TRUE(SaveFormImage(form, BuildFolder() + "/" + name + ".png")) << name;
+        QWidget* widget = WindowWidget(form->Handle());
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_TRUE(widget->grab().toImage().save(QString::fromStdString(PictureFolder() + "/" + name + ".png")))
+            << name;
     }
 };
 

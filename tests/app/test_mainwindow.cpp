@@ -275,12 +275,12 @@ TEST_F(MainWindow, Screenshot)
     ASSERT_NE(widget, nullptr);
     const QImage image = widget->grab().toImage();
     ASSERT_FALSE(image.isNull());
-    const std::string file = BuildFolder() + "/MainWindow.png";
+    const std::string file = std::filesystem::temp_directory_path().string() + "/MainWindow.png";
     EXPECT_TRUE(image.save(QString::fromStdString(file)));
 
     // At the minimum height the grid still shows rows.
     Form1->SetHeight(330);
     Application->ProcessMessages();
     EXPECT_GT(Form1->MemGrid->Height(), 3 * 15) << "rows of the grid stay visible";
-    EXPECT_TRUE(widget->grab().toImage().save(QString::fromStdString(BuildFolder() + "/MainWindowMin.png")));
+    EXPECT_TRUE(widget->grab().toImage().save(QString::fromStdString(std::filesystem::temp_directory_path().string() + "/MainWindowMin.png")));
 }

@@ -342,7 +342,7 @@ TEST_F(Printing, ANarrowMemoryTablePrintsOnOnePageSideBySide)
 
     ASSERT_EQ(DocumentCount(), 1);
     ASSERT_EQ(PageCount(0), 1);
-    EXPECT_TRUE(SavePage(0, 0, BuildFolder() + "/PrintPage1of1.png"));
+    EXPECT_TRUE(SavePage(0, 0, PictureFolder() + "/PrintPage1of1.png"));
     const int w = PageWidth(0, 0), h = PageHeight(0, 0);
     // Both halves carry the red grid background: left and right of the middle.
     bool left = false, right = false;
@@ -370,8 +370,8 @@ TEST_F(Printing, AWideMemoryTablePrintsTwoCentredPagesAsTwoJobs)
     EXPECT_FALSE(PrintMemForm->PrintMemGrid1->Visible());
     EXPECT_TRUE(PrintMemForm->PrintMemGrid2->Visible());
     EXPECT_GT(PrintMemForm->PrintMemGrid1->Width(), 360);
-    EXPECT_TRUE(SavePage(0, 0, BuildFolder() + "/PrintPage1of2.png"));
-    EXPECT_TRUE(SavePage(1, 0, BuildFolder() + "/PrintPage2of2.png"));
+    EXPECT_TRUE(SavePage(0, 0, PictureFolder() + "/PrintPage1of2.png"));
+    EXPECT_TRUE(SavePage(1, 0, PictureFolder() + "/PrintPage2of2.png"));
     // Centred: the red grid spans the middle of each page.
     for (int doc = 0; doc < 2; ++doc)
         EXPECT_EQ(Pixel(doc, 0, PageWidth(doc, 0) / 2, PageHeight(doc, 0) / 5), 0x0000FFu) << doc;

@@ -1,6 +1,7 @@
 #include "tools/radiosim/ModelFacts.h"
 
 #include <stdexcept>
+#include <strings.h>
 
 namespace {
 
@@ -32,8 +33,6 @@ const RadioModelFacts Models[RadioModelCount] = {
     {"R-5000",    {HF30k, None},                              "005", ' ', false, 0,  true,  true,  false, false},
 };
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
 } // namespace
 
 const RadioModelFacts& ModelFacts(int model)
@@ -46,11 +45,7 @@ const RadioModelFacts& ModelFacts(int model)
 int ModelFactsByName(const std::string& name)
 {
     for (int i = 1; i <= RadioModelCount; ++i) {
-        const std::string n = Models[i - 1].Name;
-        bool same = n.size() == name.size();
-        for (std::size_t k = 0; same && k < n.size(); ++k)
-            same = Upper(n[k]) == Upper(name[k]);
-        if (same)
+        if (strcasecmp(Models[i - 1].Name, name.c_str()) == 0)
             return i;
     }
     return 0;
