@@ -6,9 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
+#include <filesystem>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Files.h"
@@ -18,19 +17,6 @@ using namespace reg_detail;
 namespace {
 
 std::string RegistryFilePath() { return RegistryConfigDir() + "/registry.txt"; }
-
-bool MakeDirs(const std::string& dir)
-{
-    if (dir.empty())
-        return false;
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    size_t slash = dir.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash)))
-        return false;
-    return mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
 
 // The key at path below root; made when `create`, else null when missing.
 Node* Walk(Node& root, const std::vector<std::string>& path, size_t count, bool create)
@@ -120,8 +106,9 @@ private:
 bool SaveHive(Hive& h)
 {
     const std::string file = h.file;
-    const std::string dir = file.substr(0, file.rfind('/'));
-    if (!MakeDirs(dir))
+    const std::string dir = std::filesystem::path(file).parent_path().string();
+    // Private, as the XDG rules ask of the folders they name.
+    if (!MakeFolders(dir, 0700))
         return false;
     FolderLock lock(dir);
     // Only this instance's own changes go over what the file holds now; a file that cannot
@@ -316,16 +303,5 @@ void RegistryReload()
 
 std::string RegistryConfigDir()
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/')
-        return std::string(xdg) + "/quillmere";
-    const char* home = std::getenv("HOME");
-    std::string base = (home && home[0]) ? home : "";
-    if (base.empty()) {
-        if (passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-            base = pw->pw_dir;
-    }
-    if (base.empty())
-        base = "/tmp";
-    return base + "/.config/quillmere";
+    return UserConfigFolder() + "/quillmere";
 }

@@ -14,8 +14,6 @@
 
 namespace reg_detail {
 
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
 // Key and value names ignore case.
 bool SameName(const std::string& a, const std::string& b);
 bool NameLess(const std::string& a, const std::string& b);

@@ -50,9 +50,10 @@ int HexValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
-    c = LowerAscii(c);
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 

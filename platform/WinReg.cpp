@@ -3,23 +3,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Codepage.h"
+
 using namespace reg_detail;
 
 bool reg_detail::SameName(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
+    return CompareIgnoringCase(a, b) == 0;
 }
 
 bool reg_detail::NameLess(const std::string& a, const std::string& b)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(LowerAscii(x)) < static_cast<unsigned char>(LowerAscii(y));
-    });
+    return CompareIgnoringCase(a, b) < 0;
 }
 
 void reg_detail::MarkDeleted(Node& n)
