@@ -152,16 +152,9 @@ void CommPort::Close()
     closed_ = true;
     // Dropping unsent output first means close() never waits on the driver's drain.
     ::tcflush(fd_, TCOFLUSH);
-    for (auto& r : reads_)
-        CompleteRead(r, kStatusCancelled);
-    reads_.clear();
-    for (auto& w : writes_)
-        CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
-    writes_.clear();
-    if (wait_) {
-        CompleteWait(*wait_, 0);
-        wait_.reset();
-    }
+    CancelReads();
+    EndWrites(kStatusCancelled);
+    ReleaseWait();
     stopping_ = true;
     Wake();
     FlushSignals(lk);
@@ -233,6 +226,28 @@ void CommPort::CompleteWait(WaitOp& op, DWORD events)
     if (op.mask)
         *op.mask = events;
     Finish(op.ov, op.event, kStatusSuccess, 0);
+}
+
+void CommPort::CancelReads()
+{
+    for (auto& r : reads_)
+        CompleteRead(r, kStatusCancelled);
+    reads_.clear();
+}
+
+void CommPort::EndWrites(DWORD status)
+{
+    for (auto& w : writes_)
+        CompleteWrite(w, status, static_cast<DWORD>(w.sent));
+    writes_.clear();
+}
+
+void CommPort::ReleaseWait()
+{
+    if (wait_) {
+        CompleteWait(*wait_, 0);
+        wait_.reset();
+    }
 }
 
 bool CommPort::IsTracked(OVERLAPPED* ov) const
@@ -535,16 +550,9 @@ DWORD CommPort::CurrentModem()
     int lines = 0;
     if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &lines) != 0)
         return 0;
-    DWORD s = 0;
-    if (lines & TIOCM_CTS)
-        s |= MS_CTS_ON;
-    if (lines & TIOCM_DSR)
-        s |= MS_DSR_ON;
-    if (lines & TIOCM_RNG)
-        s |= MS_RING_ON;
-    if (lines & TIOCM_CAR)
-        s |= MS_RLSD_ON;
-    return s;
+    static constexpr std::pair<unsigned, DWORD> kLines[] = {
+        {TIOCM_CTS, MS_CTS_ON}, {TIOCM_DSR, MS_DSR_ON}, {TIOCM_RNG, MS_RING_ON}, {TIOCM_CAR, MS_RLSD_ON}};
+    return MapBits(static_cast<unsigned>(lines), kLines);
 }
 
 void CommPort::PollModem(TimePoint now)
@@ -559,17 +567,8 @@ void CommPort::PollModem(TimePoint now)
     if (nextModemPoll_ && now < *nextModemPoll_)
         return;
     nextModemPoll_ = now + Ms(50);
-    DWORD raised = 0;
     DWORD m = CurrentModem();
-    DWORD changed = m ^ lastModem_;
-    if (changed & MS_CTS_ON)
-        raised |= EV_CTS;
-    if (changed & MS_DSR_ON)
-        raised |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-        raised |= EV_RLSD;
-    if ((m & MS_RING_ON) && !(lastModem_ & MS_RING_ON))
-        raised |= EV_RING;
+    DWORD raised = ModemEvents(lastModem_, m);
     lastModem_ = m;
     serial_icounter_struct ic {};
     if (::ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
@@ -621,9 +620,7 @@ void CommPort::HangUp()
         }
     }
     reads_.clear();
-    for (auto& w : writes_)
-        CompleteWrite(w, kStatusFailed, static_cast<DWORD>(w.sent));
-    writes_.clear();
+    EndWrites(kStatusFailed);
     Raise(EV_ERR);
 }
 

@@ -85,12 +85,11 @@ void CommTermiosFromDcb(const DCB& d, struct termios& t)
 
 BOOL CommPort::GetState(DCB* dcb)
 {
-    if (!dcb)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *dcb = dcb_;
-    dcb->DCBlength = sizeof(DCB);
-    return TRUE;
+    return ReadOut(mu_, dcb, [&] {
+        DCB d = dcb_;
+        d.DCBlength = sizeof(DCB);
+        return d;
+    });
 }
 
 BOOL CommPort::SetState(const DCB* in)

@@ -26,28 +26,33 @@ BOOL RunSynchronous(CommPort& port, DWORD* done, Start start)
     return ok;
 }
 
-void BeginOverlapped(OVERLAPPED* ov)
+}  // namespace
+
+std::unique_lock<std::mutex> CommPort::BeginCall(OVERLAPPED* ov, const void* buffer, DWORD count, bool live)
 {
+    if (!buffer && count) {
+        SetLastError(ERROR_NOACCESS);
+        return {};
+    }
     if (ov->hEvent)
         ResetEvent(ov->hEvent);
+    std::unique_lock lk(mu_);
+    if (closed_ || (live && hungUp_)) {
+        const DWORD error = closed_ ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE;
+        lk.unlock();
+        SetLastError(error);
+        return {};
+    }
+    return lk;
 }
-
-}  // namespace
 
 BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
 {
     if (!ov)
-        return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
-            return Read(buffer, count, nullptr, o);
-        });
-    if (!buffer && count)
-        return Fail(ERROR_NOACCESS);
-    BeginOverlapped(ov);
-    std::unique_lock lk(mu_);
-    if (closed_) {
-        lk.unlock();
-        return Fail(ERROR_INVALID_HANDLE);
-    }
+        return RunSynchronous(*this, done, [&](OVERLAPPED* o) { return Read(buffer, count, nullptr, o); });
+    auto lk = BeginCall(ov, buffer, count, false);
+    if (!lk)
+        return FALSE;
     const COMMTIMEOUTS& t = timeouts_;
     TimePoint now = Clock::now();
     bool immediate = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
@@ -108,17 +113,10 @@ BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
 BOOL CommPort::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
 {
     if (!ov)
-        return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
-            return Write(buffer, count, nullptr, o);
-        });
-    if (!buffer && count)
-        return Fail(ERROR_NOACCESS);
-    BeginOverlapped(ov);
-    std::unique_lock lk(mu_);
-    if (closed_ || hungUp_) {
-        lk.unlock();
-        return Fail(closed_ ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE);
-    }
+        return RunSynchronous(*this, done, [&](OVERLAPPED* o) { return Write(buffer, count, nullptr, o); });
+    auto lk = BeginCall(ov, buffer, count, true);
+    if (!lk)
+        return FALSE;
     TimePoint now = Clock::now();
     WriteOp op{ov, ov->hEvent, {}, 0, std::nullopt};
     const auto* bytes = static_cast<const uint8_t*>(buffer);
@@ -154,12 +152,9 @@ BOOL CommPort::WaitEvent(DWORD* mask, OVERLAPPED* ov)
 {
     if (!ov)
         return RunSynchronous(*this, nullptr, [&](OVERLAPPED* o) { return WaitEvent(mask, o); });
-    BeginOverlapped(ov);
-    std::unique_lock lk(mu_);
-    if (closed_) {
-        lk.unlock();
-        return Fail(ERROR_INVALID_HANDLE);
-    }
+    auto lk = BeginCall(ov, nullptr, 0, false);
+    if (!lk)
+        return FALSE;
     if (wait_ || mask_ == 0) {
         lk.unlock();
         return Fail(ERROR_INVALID_PARAMETER);
@@ -200,12 +195,8 @@ BOOL CommPort::OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait)
 BOOL CommPort::CancelAll()
 {
     std::unique_lock lk(mu_);
-    for (auto& r : reads_)
-        CompleteRead(r, kStatusCancelled);
-    reads_.clear();
-    for (auto& w : writes_)
-        CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
-    writes_.clear();
+    CancelReads();
+    EndWrites(kStatusCancelled);
     if (wait_) {
         Finish(wait_->ov, wait_->event, kStatusCancelled, 0);
         wait_.reset();
@@ -263,11 +254,7 @@ BOOL CommPort::Setup(DWORD inQueue, DWORD outQueue)
 
 BOOL CommPort::GetTimeouts(COMMTIMEOUTS* t)
 {
-    if (!t)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *t = timeouts_;
-    return TRUE;
+    return ReadOut(mu_, t, [&] { return timeouts_; });
 }
 
 BOOL CommPort::SetTimeouts(const COMMTIMEOUTS* t)
@@ -286,10 +273,7 @@ BOOL CommPort::SetMask(DWORD mask)
         return Fail(ERROR_INVALID_PARAMETER);
     std::unique_lock lk(mu_);
     mask_ = mask;
-    if (wait_) {
-        CompleteWait(*wait_, 0);
-        wait_.reset();
-    }
+    ReleaseWait();
     Wake();
     FlushSignals(lk);
     return TRUE;
@@ -297,11 +281,7 @@ BOOL CommPort::SetMask(DWORD mask)
 
 BOOL CommPort::GetMask(DWORD* mask)
 {
-    if (!mask)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *mask = mask_;
-    return TRUE;
+    return ReadOut(mu_, mask, [&] { return mask_; });
 }
 
 BOOL CommPort::ClearError(DWORD* errors, COMSTAT* stat)
@@ -332,17 +312,12 @@ BOOL CommPort::Purge(DWORD flags)
     std::unique_lock lk(mu_);
     if (flags & PURGE_TXABORT) {
         bool sending = !writes_.empty() && writes_.front().sent;
-        for (auto& w : writes_)
-            CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
-        writes_.clear();
+        EndWrites(kStatusCancelled);
         if (sending)
             ::tcflush(fd_, TCOFLUSH);
     }
-    if (flags & PURGE_RXABORT) {
-        for (auto& r : reads_)
-            CompleteRead(r, kStatusCancelled);
-        reads_.clear();
-    }
+    if (flags & PURGE_RXABORT)
+        CancelReads();
     if (flags & PURGE_TXCLEAR)
         ::tcflush(fd_, TCOFLUSH);
     if (flags & PURGE_RXCLEAR) {
@@ -358,11 +333,7 @@ BOOL CommPort::Purge(DWORD flags)
 
 BOOL CommPort::ModemStatus(DWORD* status)
 {
-    if (!status)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *status = CurrentModem();
-    return TRUE;
+    return ReadOut(mu_, status, [&] { return CurrentModem(); });
 }
 
 BOOL CommPort::Escape(DWORD func)
@@ -391,16 +362,7 @@ BOOL CommPort::SetSimulatedModem(DWORD status)
         lk.unlock();
         return TRUE;
     }
-    DWORD changed = old ^ simulatedModem_;
-    DWORD raised = 0;
-    if (changed & MS_CTS_ON)
-        raised |= EV_CTS;
-    if (changed & MS_DSR_ON)
-        raised |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-        raised |= EV_RLSD;
-    if ((simulatedModem_ & MS_RING_ON) && !(old & MS_RING_ON))
-        raised |= EV_RING;
+    DWORD raised = ModemEvents(old, simulatedModem_);
     if (raised)
         Raise(raised);
     Wake();

@@ -2,6 +2,9 @@
 
 #include <QTransform>
 
+#include <iterator>
+#include <utility>
+
 using namespace gdi_detail;
 
 namespace {
@@ -13,31 +16,19 @@ bool IsPatternRop(DWORD rop)
 // Draws src (already cut to the source rectangle) into target with the raster operation.
 bool BlitImage(HDC dst, const QRect& target, const QImage& src, DWORD rop, bool smooth)
 {
-    QPainter::CompositionMode mode;
-    switch (rop) {
-    case SRCCOPY:
-        mode = QPainter::CompositionMode_Source;
-        break;
-    case SRCPAINT:
-        mode = QPainter::RasterOp_SourceOrDestination;
-        break;
-    case SRCAND:
-        mode = QPainter::RasterOp_SourceAndDestination;
-        break;
-    case SRCINVERT:
-        mode = QPainter::RasterOp_SourceXorDestination;
-        break;
-    case SRCERASE:
-        mode = QPainter::RasterOp_SourceAndNotDestination;
-        break;
-    case NOTSRCCOPY:
-        mode = QPainter::RasterOp_NotSource;
-        break;
-    default:
+    static constexpr std::pair<DWORD, QPainter::CompositionMode> kModes[] = {
+        {SRCCOPY, QPainter::CompositionMode_Source},
+        {SRCPAINT, QPainter::RasterOp_SourceOrDestination},
+        {SRCAND, QPainter::RasterOp_SourceAndDestination},
+        {SRCINVERT, QPainter::RasterOp_SourceXorDestination},
+        {SRCERASE, QPainter::RasterOp_SourceAndNotDestination},
+        {NOTSRCCOPY, QPainter::RasterOp_NotSource},
+    };
+    const auto mode = std::find_if(std::begin(kModes), std::end(kModes), [&](const auto& m) { return m.first == rop; });
+    if (mode == std::end(kModes))
         return false;
-    }
     Paint p(dst, target);
-    p->setCompositionMode(mode);
+    p->setCompositionMode(mode->second);
     p->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     p->drawImage(target, src);
     return true;
@@ -81,46 +72,49 @@ QImage SourceImage(HDC src, int sx, int sy, int sw, int sh)
     // Parts outside the source read as black, as an empty bitmap does.
     return CopyLogical(*img, r);
 }
+
+// A blit onto the rectangle (x, y, w, h): a pattern operation fills it, any other draws what
+// `draw` takes from its source (false when there is nothing to take).
+template <class Draw>
+BOOL Blit(HDC dst, int x, int y, int w, int h, DWORD rop, Draw draw)
+{
+    if (!Valid(dst))
+        return FALSE;
+    const QRect target = Normalized(x, y, x + w, y + h);
+    if (target.isEmpty())
+        return TRUE;
+    if (IsPatternRop(rop))
+        return PatternBlit(dst, target, rop) ? TRUE : FALSE;
+    return draw(target) ? TRUE : FALSE;
+}
 } // namespace
 
 BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop)
 {
-    if (!Valid(dst))
-        return FALSE;
-    QRect target = Normalized(x, y, x + w, y + h);
-    if (target.isEmpty())
-        return TRUE;
-    if (IsPatternRop(rop))
-        return PatternBlit(dst, target, rop) ? TRUE : FALSE;
-    if (!Valid(src))
-        return FALSE;
-    QImage part = SourceImage(src, sx, sy, target.width(), target.height());
-    if (part.isNull())
-        return FALSE;
-    return BlitImage(dst, target, part, rop, false) ? TRUE : FALSE;
+    return Blit(dst, x, y, w, h, rop, [&](const QRect& target) {
+        if (!Valid(src))
+            return false;
+        const QImage part = SourceImage(src, sx, sy, target.width(), target.height());
+        return !part.isNull() && BlitImage(dst, target, part, rop, false);
+    });
 }
 
 BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop)
 {
-    if (!Valid(dst))
-        return FALSE;
-    QRect target = Normalized(x, y, x + w, y + h);
-    if (target.isEmpty())
-        return TRUE;
-    if (IsPatternRop(rop))
-        return PatternBlit(dst, target, rop) ? TRUE : FALSE;
-    if (!Valid(src) || sw == 0 || sh == 0)
-        return FALSE;
-    QRect from = Normalized(sx, sy, sx + sw, sy + sh);
-    QImage part = SourceImage(src, from.x(), from.y(), from.width(), from.height());
-    if (part.isNull())
-        return FALSE;
-    // Opposite signs of the two sizes mirror the image.
-    bool flipX = (w < 0) != (sw < 0);
-    bool flipY = (h < 0) != (sh < 0);
-    if (flipX || flipY)
-        part = part.mirrored(flipX, flipY);
-    return BlitImage(dst, target, part, rop, dst->St.StretchMode == HALFTONE) ? TRUE : FALSE;
+    return Blit(dst, x, y, w, h, rop, [&](const QRect& target) {
+        if (!Valid(src) || sw == 0 || sh == 0)
+            return false;
+        const QRect from = Normalized(sx, sy, sx + sw, sy + sh);
+        QImage part = SourceImage(src, from.x(), from.y(), from.width(), from.height());
+        if (part.isNull())
+            return false;
+        // Opposite signs of the two sizes mirror the image.
+        const bool flipX = (w < 0) != (sw < 0);
+        const bool flipY = (h < 0) != (sh < 0);
+        if (flipX || flipY)
+            part = part.mirrored(flipX, flipY);
+        return BlitImage(dst, target, part, rop, dst->St.StretchMode == HALFTONE);
+    });
 }
 
 namespace {
@@ -185,11 +179,7 @@ BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy
 
 BOOL PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop)
 {
-    if (!Valid(dc) || !IsPatternRop(rop))
+    if (!IsPatternRop(rop))
         return FALSE;
-    QRect r = Normalized(x, y, x + w, y + h);
-    if (r.isEmpty())
-        return TRUE;
-    return PatternBlit(dc, r, rop) ? TRUE : FALSE;
+    return Blit(dc, x, y, w, h, rop, [](const QRect&) { return false; });
 }
-

@@ -4,35 +4,41 @@
 
 using namespace gdi_detail;
 
-int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
+namespace {
+// Fills or frames rect with a brush: a null brush draws nothing and succeeds, one that is no
+// brush fails.
+template <class Draw>
+int BrushRect(HDC dc, const RECT* rect, HBRUSH brush, Draw draw)
 {
     if (!Valid(dc) || !rect)
         return 0;
-    auto qb = QtBrush(BrushArg(brush));
+    const auto qb = QtBrush(BrushArg(brush));
     if (!qb)
         return BrushArg(brush) ? 1 : 0;
-    QRect r = ToQRect(*rect);
-    Paint p(dc, r);
-    FillWith(p, r, *qb, dc);
+    draw(ToQRect(*rect), *qb);
     return 1;
+}
+} // namespace
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
+{
+    return BrushRect(dc, rect, brush, [&](const QRect& r, const QBrush& b) {
+        Paint p(dc, r);
+        FillWith(p, r, b, dc);
+    });
 }
 
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush)
 {
-    if (!Valid(dc) || !rect)
-        return 0;
-    auto qb = QtBrush(BrushArg(brush));
-    if (!qb)
-        return BrushArg(brush) ? 1 : 0;
-    QRect r = ToQRect(*rect);
-    if (r.isEmpty())
-        return 1;
-    Paint p(dc, r);
-    p->fillRect(QRect(r.left(), r.top(), r.width(), 1), *qb);
-    p->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), *qb);
-    p->fillRect(QRect(r.left(), r.top(), 1, r.height()), *qb);
-    p->fillRect(QRect(r.right(), r.top(), 1, r.height()), *qb);
-    return 1;
+    return BrushRect(dc, rect, brush, [&](const QRect& r, const QBrush& b) {
+        if (r.isEmpty())
+            return;
+        Paint p(dc, r);
+        p->fillRect(QRect(r.left(), r.top(), r.width(), 1), b);
+        p->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), b);
+        p->fillRect(QRect(r.left(), r.top(), 1, r.height()), b);
+        p->fillRect(QRect(r.right(), r.top(), 1, r.height()), b);
+    });
 }
 
 BOOL InvertRect(HDC dc, const RECT* rect)
@@ -117,20 +123,30 @@ void DrawSegments(HDC dc, const POINT* pts, int count)
         p->drawPolyline(poly);
     }
 }
+
+// A shape bounded by the rectangle: an empty one draws nothing and succeeds.
+template <class Draw>
+BOOL Shape(HDC dc, int left, int top, int right, int bottom, Draw draw)
+{
+    if (!Valid(dc))
+        return FALSE;
+    const QRect r = Normalized(left, top, right, bottom);
+    if (r.isEmpty())
+        return TRUE;
+    Paint p(dc, r);
+    draw(p, r);
+    return TRUE;
+}
 } // namespace
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom)
 {
-    if (!Valid(dc))
-        return FALSE;
-    QRect r = Normalized(left, top, right, bottom);
-    if (r.isEmpty())
-        return TRUE;
-    Paint p(dc, r);
-    auto qb = QtBrush(dc->St.Brush);
-    if (qb)
-        FillWith(p, r, *qb, dc);
-    if (PenVisible(dc)) {
+    return Shape(dc, left, top, right, bottom, [&](Paint& p, const QRect& r) {
+        auto qb = QtBrush(dc->St.Brush);
+        if (qb)
+            FillWith(p, r, *qb, dc);
+        if (!PenVisible(dc))
+            return;
         // The outline lies inside the rectangle, so a shape never exceeds its bounds.
         int w = std::clamp<int>(dc->St.Pen->Log.lopnWidth.x, 1, std::max(1, std::min(r.width(), r.height()) / 2));
         p.SetRop2(dc->St.Rop2);
@@ -139,27 +155,21 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom)
         p->fillRect(QRect(r.left(), r.bottom() - w + 1, r.width(), w), c);
         p->fillRect(QRect(r.left(), r.top() + w, w, r.height() - 2 * w), c);
         p->fillRect(QRect(r.right() - w + 1, r.top() + w, w, r.height() - 2 * w), c);
-    }
-    return TRUE;
+    });
 }
 
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom)
 {
-    if (!Valid(dc))
-        return FALSE;
-    QRect r = Normalized(left, top, right, bottom);
-    if (r.isEmpty())
-        return TRUE;
-    Paint p(dc, r);
-    p.SetRop2(dc->St.Rop2);
-    auto qb = QtBrush(dc->St.Brush);
-    p->setBrush(qb ? *qb : QBrush());
-    if (PenVisible(dc))
-        p->setPen(QPen(PenColor(dc), std::max<int>(1, dc->St.Pen->Log.lopnWidth.x)));
-    else
-        p->setPen(Qt::NoPen);
-    p->drawEllipse(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5));
-    return TRUE;
+    return Shape(dc, left, top, right, bottom, [&](Paint& p, const QRect& r) {
+        p.SetRop2(dc->St.Rop2);
+        auto qb = QtBrush(dc->St.Brush);
+        p->setBrush(qb ? *qb : QBrush());
+        if (PenVisible(dc))
+            p->setPen(QPen(PenColor(dc), std::max<int>(1, dc->St.Pen->Log.lopnWidth.x)));
+        else
+            p->setPen(Qt::NoPen);
+        p->drawEllipse(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5));
+    });
 }
 
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old)

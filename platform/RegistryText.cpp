@@ -1,5 +1,6 @@
 #include "platform/RegistryInternal.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -48,13 +49,10 @@ std::string EscapeKeyName(const std::string& s)
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    const char digit[2] = {c, '\0'}; // g++ 12 wrongly warns of a read past a lone char
+    int value = -1;
+    std::from_chars(digit, digit + 1, value, 16);
+    return value;
 }
 
 std::string HexBytes(const std::string& data)

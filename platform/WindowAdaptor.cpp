@@ -415,18 +415,9 @@ void QmWindow::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
-    unsigned mods = 0;
-    if (e->modifiers() & Qt::ShiftModifier)
-        mods |= KEYMOD_SHIFT;
-    if (e->modifiers() & Qt::ControlModifier)
-        mods |= KEYMOD_CONTROL;
-    if (e->modifiers() & Qt::AltModifier)
-        mods |= KEYMOD_ALT;
-    if (e->modifiers() & Qt::KeypadModifier)
-        mods |= KEYMOD_KEYPAD;
     QString t = e->text();
     char32_t ch = t.isEmpty() ? 0 : t.toUcs4().value(0);
-    DeliverKeyPress(Hwnd, e->key(), mods, ch);
+    DeliverKeyPress(Hwnd, e->key(), KeyModifiers(e->modifiers().toInt()), ch);
     e->accept();
 }
 
@@ -453,21 +444,12 @@ void QmWindow::closeEvent(QCloseEvent* e)
     Send(WM_CLOSE, 0, 0);
 }
 
-void QmWindow::resizeEvent(QResizeEvent*)
-{
-    if (parentWidget() || geometry() == Expected)
-        return;
-    // The user or the window manager resized the window.
-    QRect g = geometry();
-    Bounds = RECT{g.x() - NonClient.left, g.y() - (NonClient.top - MenuHeight),
-                  g.x() + g.width() + NonClient.right, g.y() + g.height() + NonClient.bottom};
-    Expected = g;
-    if (ShowCmdState == SW_SHOWNORMAL)
-        Normal = Bounds;
-    BoundsChanged(false, true);
-}
+void QmWindow::resizeEvent(QResizeEvent*) { FrameChanged(false, true); }
 
-void QmWindow::moveEvent(QMoveEvent*)
+void QmWindow::moveEvent(QMoveEvent*) { FrameChanged(true, false); }
+
+// The user or the window manager moved or resized a top-level window: its bounds follow.
+void QmWindow::FrameChanged(bool moved, bool sized)
 {
     if (parentWidget() || geometry() == Expected)
         return;
@@ -477,7 +459,7 @@ void QmWindow::moveEvent(QMoveEvent*)
     Expected = g;
     if (ShowCmdState == SW_SHOWNORMAL)
         Normal = Bounds;
-    BoundsChanged(true, false);
+    BoundsChanged(moved, sized);
 }
 
 void QmWindow::changeEvent(QEvent* e)

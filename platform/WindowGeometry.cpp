@@ -111,11 +111,7 @@ BOOL MoveWindow(HWND h, int x, int y, int width, int height, BOOL)
 
 BOOL GetWindowBounds(HWND h, RECT* rect)
 {
-    QmWindow* w = Win(h);
-    if (!w || !rect)
-        return FALSE;
-    *rect = w->Bounds;
-    return TRUE;
+    return rect ? WithWindow(h, [&](QmWindow* w) { *rect = w->Bounds; }) : FALSE;
 }
 
 BOOL GetWindowRect(HWND h, RECT* rect)
@@ -134,43 +130,35 @@ BOOL GetWindowRect(HWND h, RECT* rect)
 
 BOOL GetClientRect(HWND h, RECT* rect)
 {
-    QmWindow* w = Win(h);
-    if (!w || !rect)
-        return FALSE;
-    QSize s = w->ClientSize();
-    *rect = RECT{0, 0, s.width(), s.height()};
-    return TRUE;
+    return rect ? WithWindow(h, [&](QmWindow* w) {
+        QSize s = w->ClientSize();
+        *rect = RECT{0, 0, s.width(), s.height()};
+    }) : FALSE;
 }
 
 BOOL ClientToScreen(HWND h, POINT* pt)
 {
-    QmWindow* w = Win(h);
-    if (!w || !pt)
-        return FALSE;
-    QPoint g = w->mapToGlobal(w->ClientArea().topLeft() + QPoint(pt->x, pt->y));
-    *pt = POINT{g.x(), g.y()};
-    return TRUE;
+    return pt ? WithWindow(h, [&](QmWindow* w) {
+        QPoint g = w->mapToGlobal(w->ClientArea().topLeft() + QPoint(pt->x, pt->y));
+        *pt = POINT{g.x(), g.y()};
+    }) : FALSE;
 }
 
 BOOL ScreenToClient(HWND h, POINT* pt)
 {
-    QmWindow* w = Win(h);
-    if (!w || !pt)
-        return FALSE;
-    QPoint l = w->mapFromGlobal(QPoint(pt->x, pt->y)) - w->ClientArea().topLeft();
-    *pt = POINT{l.x(), l.y()};
-    return TRUE;
+    return pt ? WithWindow(h, [&](QmWindow* w) {
+        QPoint l = w->mapFromGlobal(QPoint(pt->x, pt->y)) - w->ClientArea().topLeft();
+        *pt = POINT{l.x(), l.y()};
+    }) : FALSE;
 }
 
 BOOL SetWindowNonClient(HWND h, const RECT& nonClient)
 {
-    QmWindow* w = Win(h);
-    if (!w)
-        return FALSE;
-    w->NonClient = nonClient;
-    w->ApplyGeometry();
-    w->ClientChanged();
-    return TRUE;
+    return WithWindow(h, [&](QmWindow* w) {
+        w->NonClient = nonClient;
+        w->ApplyGeometry();
+        w->ClientChanged();
+    });
 }
 
 void SetWindowMenuBar(HWND h, QWidget* bar, int height)
@@ -221,25 +209,19 @@ void RefreshMinMaxInfo(HWND h)
 
 BOOL GetMinMaxInfo(HWND h, MINMAXINFO* info)
 {
-    QmWindow* w = Win(h);
-    if (!w || !info)
-        return FALSE;
-    *info = w->MinMax;
-    return TRUE;
+    return info ? WithWindow(h, [&](QmWindow* w) { *info = w->MinMax; }) : FALSE;
 }
 
 BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* wp)
 {
-    QmWindow* w = Win(h);
-    if (!w || !wp)
-        return FALSE;
-    wp->length = sizeof(WINDOWPLACEMENT);
-    wp->flags = 0;
-    wp->showCmd = w->Shown ? static_cast<UINT>(w->ShowCmdState) : static_cast<UINT>(SW_HIDE);
-    wp->ptMinPosition = w->MinPos;
-    wp->ptMaxPosition = w->MaxPos;
-    wp->rcNormalPosition = w->Normal;
-    return TRUE;
+    return wp ? WithWindow(h, [&](QmWindow* w) {
+        wp->length = sizeof(WINDOWPLACEMENT);
+        wp->flags = 0;
+        wp->showCmd = w->Shown ? static_cast<UINT>(w->ShowCmdState) : static_cast<UINT>(SW_HIDE);
+        wp->ptMinPosition = w->MinPos;
+        wp->ptMaxPosition = w->MaxPos;
+        wp->rcNormalPosition = w->Normal;
+    }) : FALSE;
 }
 
 BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp)

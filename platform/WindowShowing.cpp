@@ -106,30 +106,20 @@ BOOL IsWindowEnabled(HWND h)
 
 BOOL SetWindowTextA(HWND h, LPCSTR text)
 {
-    QmWindow* w = Win(h);
-    if (!w)
-        return FALSE;
-    w->setWindowTitle(Cp1252ToQString(text ? text : ""));
-    return TRUE;
+    return WithWindow(h, [&](QmWindow* w) { w->setWindowTitle(Cp1252ToQString(text ? text : "")); });
 }
 
 BOOL BringWindowToTop(HWND h)
 {
-    QmWindow* w = Win(h);
-    if (!w)
-        return FALSE;
-    w->raise();
-    return TRUE;
+    return WithWindow(h, [](QmWindow* w) { w->raise(); });
 }
 
 BOOL SetForegroundWindow(HWND h)
 {
-    QmWindow* w = Win(h);
-    if (!w)
-        return FALSE;
-    w->raise();
-    w->activateWindow();
-    return TRUE;
+    return WithWindow(h, [](QmWindow* w) {
+        w->raise();
+        w->activateWindow();
+    });
 }
 
 HWND GetActiveWindow()

@@ -63,6 +63,7 @@ public:
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
     void moveEvent(QMoveEvent*) override;
+    void FrameChanged(bool moved, bool sized);
     void changeEvent(QEvent* e) override;
     void PaintPending();
     void paintEvent(QPaintEvent* e) override;
@@ -93,6 +94,17 @@ public:
 };
 
 QmWindow* Win(HWND h);
+
+// Runs `act` on the widget of h and answers TRUE; FALSE for a window without one.
+template <class Act>
+BOOL WithWindow(HWND h, Act act)
+{
+    QmWindow* w = Win(h);
+    if (!w)
+        return FALSE;
+    act(w);
+    return TRUE;
+}
 // Shows the window's hint for a tooltip request; false when it has none for the point.
 bool ShowWindowHint(QmWindow* w, QHelpEvent* e);
 // True when w is a modal window the window manager minimised: it is shown again.
