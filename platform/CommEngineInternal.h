@@ -1,6 +1,6 @@
 #pragma once
-// What the parts of the comm engine share: completion codes of the overlapped records and
-// the failure path of its calls.
+// What the parts of the comm engine share: completion codes of the overlapped records, the
+// failure path of its calls, and the modem lines as events.
 #include "platform/CommEngine.h"
 
 #include <chrono>

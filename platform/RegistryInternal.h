@@ -3,6 +3,7 @@
 // changes to HKEY_CURRENT_USER, and the state behind the handles.
 #include "platform/WinReg.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
