@@ -24,7 +24,8 @@ bool BlitImage(HDC dst, const QRect& target, const QImage& src, DWORD rop, bool 
         {SRCERASE, QPainter::RasterOp_SourceAndNotDestination},
         {NOTSRCCOPY, QPainter::RasterOp_NotSource},
     };
-    const auto mode = std::find_if(std::begin(kModes), std::end(kModes), [&](const auto& m) { return m.first == rop; });
+    const auto mode =
+        std::find_if(std::begin(kModes), std::end(kModes), [&](const auto& m) { return m.first == rop; });
     if (mode == std::end(kModes))
         return false;
     Paint p(dst, target);

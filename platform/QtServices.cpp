@@ -387,7 +387,8 @@ bool WriteWholeFile(const std::string& path, const QByteArray& bytes, std::strin
         return true;
     }();
     (void)ignoreSizeSignal;
-    std::string temp = (FolderOf(path) / ("." + std::filesystem::path(path).filename().string() + ".XXXXXX")).string();
+    const std::string name = std::filesystem::path(path).filename().string();
+    std::string temp = (FolderOf(path) / ("." + name + ".XXXXXX")).string();
     auto fail = [&](int err) { return CannotWrite(path, err, error); };
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
