@@ -1,5 +1,6 @@
 #include "platform/Codepage.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -129,4 +130,10 @@ bool IsWideUtf8(std::string_view s)
         i += len;
     }
     return wide;
+}
+
+int CompareIgnoringCase(std::string_view a, std::string_view b)
+{
+    return QByteArrayView(a.data(), static_cast<qsizetype>(a.size()))
+        .compare(QByteArrayView(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive);
 }

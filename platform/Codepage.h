@@ -23,6 +23,9 @@ std::string Utf8ToCp1252(std::string_view s, char fallback = '?');
 // Whether s is valid UTF-8 with at least one character beyond ASCII.
 bool IsWideUtf8(std::string_view s);
 
+// Compares ignoring the case of ASCII letters only, whatever the locale: <0, 0 or >0.
+int CompareIgnoringCase(std::string_view a, std::string_view b);
+
 // The mark some editors put before the first line of a UTF-8 file.
 inline constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
-inline bool StartsWithByteOrderMark(std::string_view s) { return s.substr(0, 3) == Utf8ByteOrderMark; }
+inline bool StartsWithByteOrderMark(std::string_view s) { return s.starts_with(Utf8ByteOrderMark); }

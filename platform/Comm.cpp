@@ -43,7 +43,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
         return INVALID_HANDLE_VALUE;
     }
     std::string path = fileName;
-    if (path.rfind("\\\\.\\", 0) == 0)
+    if (path.starts_with("\\\\.\\"))
         path.erase(0, 4);
     DWORD error = 0;
     auto port = CommPort::Open(path, error);

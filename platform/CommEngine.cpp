@@ -1,13 +1,11 @@
-#include "platform/CommEngine.h"
+#include "platform/CommEngineInternal.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <set>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -16,91 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr DWORD kStatusSuccess = 0;
-constexpr DWORD kStatusCancelled = 0xC0000120u;
-constexpr DWORD kStatusFailed = 0xC0000001u;
-constexpr DWORD kAllEvents = 0x1FFF;
-constexpr DWORD kMaxQueue = 16u * 1024u * 1024u;
-
-void LogOnce(const std::string& what)
-{
-    static std::mutex mu;
-    static std::set<std::string> said;
-    std::lock_guard lk(mu);
-    if (said.insert(what).second)
-        std::fprintf(stderr, "comm: %s\n", what.c_str());
-}
-
-struct StandardRate {
-    uint32_t baud;
-    speed_t code;
-};
-constexpr StandardRate kStandardRates[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-std::optional<speed_t> StandardCode(uint32_t baud)
-{
-    for (const auto& r : kStandardRates)
-        if (r.baud == baud)
-            return r.code;
-    return std::nullopt;
-}
-
-tcflag_t SizeFlag(BYTE bits)
-{
-    switch (bits) {
-    case 5: return CS5;
-    case 6: return CS6;
-    case 7: return CS7;
-    default: return CS8;
-    }
-}
-
-std::chrono::milliseconds Ms(uint64_t v) { return std::chrono::milliseconds(v); }
-
-BOOL Fail(DWORD error)
-{
-    SetLastError(error);
-    return FALSE;
-}
-
-}  // namespace
-
-void CommTermiosFromDcb(const DCB& d, struct termios& t)
-{
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    t.c_cflag |= SizeFlag(d.ByteSize) | CLOCAL | CREAD;
-    switch (d.Parity) {
-    case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
-    case EVENPARITY: t.c_cflag |= PARENB; break;
-    case MARKPARITY: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
-    }
-    if (d.StopBits != ONESTOPBIT)
-        t.c_cflag |= CSTOPB;
-    if (d.fOutxCtsFlow || d.fRtsControl == RTS_CONTROL_HANDSHAKE)
-        t.c_cflag |= CRTSCTS;
-    t.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY | IGNPAR | ISTRIP | IGNBRK | BRKINT);
-    t.c_iflag |= PARMRK;
-    if (d.fParity)
-        t.c_iflag |= INPCK;
-    if (d.fOutX)
-        t.c_iflag |= IXON;
-    if (d.fInX)
-        t.c_iflag |= IXOFF;
-    t.c_cc[VSTART] = static_cast<cc_t>(d.XonChar);
-    t.c_cc[VSTOP] = static_cast<cc_t>(d.XoffChar);
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-}
+using namespace comm_detail;
 
 void MarkedInputDecoder::Feed(const uint8_t* data, size_t n, std::vector<Item>& out)
 {
@@ -238,16 +152,9 @@ void CommPort::Close()
     closed_ = true;
     // Dropping unsent output first means close() never waits on the driver's drain.
     ::tcflush(fd_, TCOFLUSH);
-    for (auto& r : reads_)
-        CompleteRead(r, kStatusCancelled);
-    reads_.clear();
-    for (auto& w : writes_)
-        CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
-    writes_.clear();
-    if (wait_) {
-        CompleteWait(*wait_, 0);
-        wait_.reset();
-    }
+    CancelReads();
+    EndWrites(kStatusCancelled);
+    ReleaseWait();
     stopping_ = true;
     Wake();
     FlushSignals(lk);
@@ -319,6 +226,28 @@ void CommPort::CompleteWait(WaitOp& op, DWORD events)
     if (op.mask)
         *op.mask = events;
     Finish(op.ov, op.event, kStatusSuccess, 0);
+}
+
+void CommPort::CancelReads()
+{
+    for (auto& r : reads_)
+        CompleteRead(r, kStatusCancelled);
+    reads_.clear();
+}
+
+void CommPort::EndWrites(DWORD status)
+{
+    for (auto& w : writes_)
+        CompleteWrite(w, status, static_cast<DWORD>(w.sent));
+    writes_.clear();
+}
+
+void CommPort::ReleaseWait()
+{
+    if (wait_) {
+        CompleteWait(*wait_, 0);
+        wait_.reset();
+    }
 }
 
 bool CommPort::IsTracked(OVERLAPPED* ov) const
@@ -621,16 +550,9 @@ DWORD CommPort::CurrentModem()
     int lines = 0;
     if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &lines) != 0)
         return 0;
-    DWORD s = 0;
-    if (lines & TIOCM_CTS)
-        s |= MS_CTS_ON;
-    if (lines & TIOCM_DSR)
-        s |= MS_DSR_ON;
-    if (lines & TIOCM_RNG)
-        s |= MS_RING_ON;
-    if (lines & TIOCM_CAR)
-        s |= MS_RLSD_ON;
-    return s;
+    static constexpr std::pair<unsigned, DWORD> kLines[] = {
+        {TIOCM_CTS, MS_CTS_ON}, {TIOCM_DSR, MS_DSR_ON}, {TIOCM_RNG, MS_RING_ON}, {TIOCM_CAR, MS_RLSD_ON}};
+    return MapBits(static_cast<unsigned>(lines), kLines);
 }
 
 void CommPort::PollModem(TimePoint now)
@@ -645,17 +567,8 @@ void CommPort::PollModem(TimePoint now)
     if (nextModemPoll_ && now < *nextModemPoll_)
         return;
     nextModemPoll_ = now + Ms(50);
-    DWORD raised = 0;
     DWORD m = CurrentModem();
-    DWORD changed = m ^ lastModem_;
-    if (changed & MS_CTS_ON)
-        raised |= EV_CTS;
-    if (changed & MS_DSR_ON)
-        raised |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-        raised |= EV_RLSD;
-    if ((m & MS_RING_ON) && !(lastModem_ & MS_RING_ON))
-        raised |= EV_RING;
+    DWORD raised = ModemEvents(lastModem_, m);
     lastModem_ = m;
     serial_icounter_struct ic {};
     if (::ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
@@ -707,9 +620,7 @@ void CommPort::HangUp()
         }
     }
     reads_.clear();
-    for (auto& w : writes_)
-        CompleteWrite(w, kStatusFailed, static_cast<DWORD>(w.sent));
-    writes_.clear();
+    EndWrites(kStatusFailed);
     Raise(EV_ERR);
 }
 
@@ -729,533 +640,4 @@ void CommPort::TryCompleteWait()
     history_ &= ~ready;
     CompleteWait(*wait_, ready);
     wait_.reset();
-}
-
-// ---- calls -----------------------------------------------------------------------------
-
-namespace {
-
-// Runs a call without an OVERLAPPED as a synchronous one on a private record.
-template <class Start>
-BOOL RunSynchronous(CommPort& port, DWORD* done, Start start)
-{
-    OVERLAPPED ov{};
-    BOOL ok = start(&ov);
-    if (!ok && GetLastError() != ERROR_IO_PENDING)
-        return FALSE;
-    DWORD n = 0;
-    ok = port.OverlappedResult(&ov, &n, TRUE);
-    if (done)
-        *done = n;
-    return ok;
-}
-
-void BeginOverlapped(OVERLAPPED* ov)
-{
-    if (ov->hEvent)
-        ResetEvent(ov->hEvent);
-}
-
-}  // namespace
-
-BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
-{
-    if (!ov)
-        return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
-            return Read(buffer, count, nullptr, o);
-        });
-    if (!buffer && count)
-        return Fail(ERROR_NOACCESS);
-    BeginOverlapped(ov);
-    std::unique_lock lk(mu_);
-    if (closed_) {
-        lk.unlock();
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    const COMMTIMEOUTS& t = timeouts_;
-    TimePoint now = Clock::now();
-    bool immediate = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
-                     t.ReadTotalTimeoutConstant == 0;
-    bool firstByte = t.ReadIntervalTimeout == MAXDWORD &&
-                     t.ReadTotalTimeoutMultiplier == MAXDWORD &&
-                     t.ReadTotalTimeoutConstant > 0 && t.ReadTotalTimeoutConstant < MAXDWORD;
-    size_t avail = reads_.empty() ? ring_.size() : 0;
-    if (count == 0 || immediate || avail >= count || (firstByte && avail > 0) ||
-        (hungUp_ && avail > 0)) {
-        DWORD n = static_cast<DWORD>(std::min<size_t>(count, avail));
-        std::copy(ring_.begin(), ring_.begin() + n, static_cast<uint8_t*>(buffer));
-        ring_.erase(ring_.begin(), ring_.begin() + n);
-        CheckInputFlow();
-        ov->InternalHigh = n;
-        ov->Internal = kStatusSuccess;
-        if (done)
-            *done = n;
-        if (ov->hEvent)
-            toSignal_.push_back(ov->hEvent);
-        FlushSignals(lk);
-        return TRUE;
-    }
-    if (hungUp_) {
-        lk.unlock();
-        return Fail(ERROR_GEN_FAILURE);
-    }
-    ReadOp op{ov, ov->hEvent, static_cast<uint8_t*>(buffer), count, {}, std::nullopt, 0, now,
-              firstByte};
-    if (firstByte) {
-        op.total = now + Ms(t.ReadTotalTimeoutConstant);
-    } else {
-        uint64_t total = uint64_t(t.ReadTotalTimeoutMultiplier) * count +
-                         t.ReadTotalTimeoutConstant;
-        if (total)
-            op.total = now + Ms(total);
-        if (t.ReadIntervalTimeout != MAXDWORD)
-            op.interval = t.ReadIntervalTimeout;
-    }
-    ov->InternalHigh = 0;
-    ov->Internal = STATUS_PENDING;
-    reads_.push_back(std::move(op));
-    FeedReads(now);
-    Wake();
-    bool pending = IsTracked(ov);
-    DWORD n = static_cast<DWORD>(ov->InternalHigh);
-    FlushSignals(lk);
-    if (!pending) {
-        if (done)
-            *done = n;
-        return TRUE;
-    }
-    if (done)
-        *done = 0;
-    return Fail(ERROR_IO_PENDING);
-}
-
-BOOL CommPort::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov)
-{
-    if (!ov)
-        return RunSynchronous(*this, done, [&](OVERLAPPED* o) {
-            return Write(buffer, count, nullptr, o);
-        });
-    if (!buffer && count)
-        return Fail(ERROR_NOACCESS);
-    BeginOverlapped(ov);
-    std::unique_lock lk(mu_);
-    if (closed_ || hungUp_) {
-        lk.unlock();
-        return Fail(closed_ ? ERROR_INVALID_HANDLE : ERROR_GEN_FAILURE);
-    }
-    TimePoint now = Clock::now();
-    WriteOp op{ov, ov->hEvent, {}, 0, std::nullopt};
-    const auto* bytes = static_cast<const uint8_t*>(buffer);
-    op.data.assign(bytes, bytes + count);
-    uint64_t total = uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * count +
-                     timeouts_.WriteTotalTimeoutConstant;
-    if (total)
-        op.deadline = now + Ms(total);
-    ov->InternalHigh = 0;
-    ov->Internal = STATUS_PENDING;
-    if (writes_.empty() && dcb_.fRtsControl == RTS_CONTROL_TOGGLE)
-        SetLine(TIOCM_RTS, true);
-    writes_.push_back(std::move(op));
-    ServiceWrites(now);
-    Wake();
-    bool pending = IsTracked(ov);
-    DWORD n = static_cast<DWORD>(ov->InternalHigh);
-    DWORD status = static_cast<DWORD>(ov->Internal);
-    FlushSignals(lk);
-    if (!pending) {
-        if (status != kStatusSuccess)
-            return Fail(ERROR_GEN_FAILURE);
-        if (done)
-            *done = n;
-        return TRUE;
-    }
-    if (done)
-        *done = 0;
-    return Fail(ERROR_IO_PENDING);
-}
-
-BOOL CommPort::WaitEvent(DWORD* mask, OVERLAPPED* ov)
-{
-    if (!ov)
-        return RunSynchronous(*this, nullptr, [&](OVERLAPPED* o) { return WaitEvent(mask, o); });
-    BeginOverlapped(ov);
-    std::unique_lock lk(mu_);
-    if (closed_) {
-        lk.unlock();
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (wait_ || mask_ == 0) {
-        lk.unlock();
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    ov->InternalHigh = 0;
-    ov->Internal = STATUS_PENDING;
-    wait_ = WaitOp{ov, ov->hEvent, mask};
-    TryCompleteWait();
-    bool pending = wait_.has_value();
-    FlushSignals(lk);
-    if (!pending)
-        return TRUE;
-    return Fail(ERROR_IO_PENDING);
-}
-
-BOOL CommPort::OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait)
-{
-    if (!ov)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::unique_lock lk(mu_);
-    if (wait) {
-        done_.wait(lk, [&] { return ov->Internal != STATUS_PENDING || !IsTracked(ov); });
-    }
-    DWORD status = static_cast<DWORD>(ov->Internal);
-    DWORD n = static_cast<DWORD>(ov->InternalHigh);
-    lk.unlock();
-    if (transferred)
-        *transferred = n;
-    switch (status) {
-    case kStatusSuccess: return TRUE;
-    case STATUS_PENDING:
-        return Fail(wait ? ERROR_OPERATION_ABORTED : ERROR_IO_INCOMPLETE);
-    case kStatusCancelled: return Fail(ERROR_OPERATION_ABORTED);
-    default: return Fail(ERROR_GEN_FAILURE);
-    }
-}
-
-BOOL CommPort::CancelAll()
-{
-    std::unique_lock lk(mu_);
-    for (auto& r : reads_)
-        CompleteRead(r, kStatusCancelled);
-    reads_.clear();
-    for (auto& w : writes_)
-        CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
-    writes_.clear();
-    if (wait_) {
-        Finish(wait_->ov, wait_->event, kStatusCancelled, 0);
-        wait_.reset();
-    }
-    Wake();
-    FlushSignals(lk);
-    return TRUE;
-}
-
-BOOL CommPort::Detach(OVERLAPPED* ov)
-{
-    std::unique_lock lk(mu_);
-    bool found = false;
-    for (auto it = reads_.begin(); it != reads_.end(); ++it) {
-        if (it->ov == ov) {
-            ring_.insert(ring_.begin(), it->got.begin(), it->got.end());
-            reads_.erase(it);
-            found = true;
-            break;
-        }
-    }
-    for (auto& w : writes_) {
-        if (w.ov == ov) {
-            // The bytes were copied at call time; they still go out, unreported.
-            w.ov = nullptr;
-            w.event = nullptr;
-            found = true;
-        }
-    }
-    if (wait_ && wait_->ov == ov) {
-        wait_.reset();
-        found = true;
-    }
-    if (found)
-        FeedReads(Clock::now());
-    done_.notify_all();
-    Wake();
-    FlushSignals(lk);
-    if (!found)
-        return Fail(ERROR_NOT_FOUND);
-    return TRUE;
-}
-
-BOOL CommPort::Setup(DWORD inQueue, DWORD outQueue)
-{
-    if (inQueue > kMaxQueue || outQueue > kMaxQueue)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::unique_lock lk(mu_);
-    if (inQueue > capacity_)
-        capacity_ = inQueue;
-    Wake();
-    lk.unlock();
-    return TRUE;
-}
-
-BOOL CommPort::GetState(DCB* dcb)
-{
-    if (!dcb)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *dcb = dcb_;
-    dcb->DCBlength = sizeof(DCB);
-    return TRUE;
-}
-
-BOOL CommPort::SetState(const DCB* in)
-{
-    if (!in)
-        return Fail(ERROR_INVALID_PARAMETER);
-    DCB d = *in;
-    std::unique_lock lk(mu_);
-    bool valid = d.ByteSize >= 5 && d.ByteSize <= 8 && d.Parity <= SPACEPARITY &&
-                 d.StopBits <= TWOSTOPBITS && d.fDtrControl != 3 && d.BaudRate > 0 &&
-                 d.BaudRate <= 12000000 && d.XonLim <= capacity_ && d.XoffLim <= capacity_;
-    if (d.StopBits == ONE5STOPBITS && d.ByteSize != 5)
-        valid = false;
-    if (d.StopBits == TWOSTOPBITS && d.ByteSize == 5)
-        valid = false;
-    if ((d.fOutX || d.fInX) && d.XonChar == d.XoffChar)
-        valid = false;
-    if (!valid) {
-        lk.unlock();
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    DWORD error = 0;
-    if (!ApplyTermios(d, error)) {
-        lk.unlock();
-        return Fail(error);
-    }
-    d.fBinary = 1;
-    d.DCBlength = sizeof(DCB);
-    dcb_ = d;
-    ApplyLines(d);
-    CheckInputFlow();
-    Wake();
-    lk.unlock();
-    return TRUE;
-}
-
-bool CommPort::ApplyTermios(const DCB& d, DWORD& error)
-{
-    struct termios old {};
-    if (::tcgetattr(fd_, &old) != 0) {
-        error = ERROR_GEN_FAILURE;
-        return false;
-    }
-    uint32_t oldBaud = 0;
-    bool haveOldBaud = CommGetBaudRate(fd_, oldBaud);
-
-    struct termios t = old;
-    CommTermiosFromDcb(d, t);
-    bool rtsHandshake = d.fRtsControl == RTS_CONTROL_HANDSHAKE;
-    if (d.fOutxCtsFlow != rtsHandshake)
-        LogOnce("CTS output flow and RTS handshake can only be set together here; both are on");
-    if (!d.fTXContinueOnXoff && d.fInX)
-        LogOnce("transmission continues after XOFF is sent (fTXContinueOnXoff off is not kept)");
-    if (d.fAbortOnError)
-        LogOnce("fAbortOnError is not supported; errors do not abort operations");
-    auto standard = StandardCode(d.BaudRate);
-    if (standard)
-        ::cfsetspeed(&t, *standard);
-    // A pseudo-terminal always keeps eight bits without parity; there is no line to frame,
-    // so the request is taken as it stands. Ask it only for what it holds: a request it
-    // can take nothing of (data bits or parity alone) is refused with EINVAL.
-    constexpr tcflag_t ptyFixed = CSIZE | PARENB;
-    if (isPty_) {
-        if ((t.c_cflag & ptyFixed) != (old.c_cflag & ptyFixed))
-            LogOnce("a pseudo-terminal keeps 8 data bits and no parity");
-        t.c_cflag = (t.c_cflag & ~ptyFixed) | (old.c_cflag & ptyFixed);
-    }
-
-    auto restore = [&] {
-        ::tcsetattr(fd_, TCSANOW, &old);
-        if (haveOldBaud)
-            CommSetBaudRate(fd_, oldBaud);
-    };
-    if (::tcsetattr(fd_, TCSANOW, &t) != 0 || (!standard && !CommSetBaudRate(fd_, d.BaudRate))) {
-        restore();
-        error = ERROR_INVALID_PARAMETER;
-        return false;
-    }
-    // tcsetattr succeeds when any part was taken; only a read-back shows the rest.
-    struct termios back {};
-    uint32_t baud = 0;
-    // A pseudo-terminal holds no parity, so its odd flag means nothing.
-    const tcflag_t cmask = CSIZE | PARENB | CMSPAR | CSTOPB | CRTSCTS | (isPty_ ? 0 : PARODD);
-    const tcflag_t imask = INPCK | IXON | IXOFF | PARMRK;
-    bool same = ::tcgetattr(fd_, &back) == 0 && CommGetBaudRate(fd_, baud) &&
-                (back.c_cflag & cmask) == (t.c_cflag & cmask) &&
-                (back.c_iflag & imask) == (t.c_iflag & imask) &&
-                back.c_cc[VSTART] == t.c_cc[VSTART] && back.c_cc[VSTOP] == t.c_cc[VSTOP];
-    if (same && baud != d.BaudRate) {
-        // Hardware divisors round; a close rate is what the device can do.
-        uint64_t diff = baud > d.BaudRate ? baud - d.BaudRate : d.BaudRate - baud;
-        if (diff * 100 > uint64_t(d.BaudRate) * 3)
-            same = false;
-        else
-            LogOnce("baud rate " + std::to_string(d.BaudRate) + " runs as " +
-                    std::to_string(baud));
-    }
-    if (!same) {
-        restore();
-        error = ERROR_INVALID_PARAMETER;
-        return false;
-    }
-    return true;
-}
-
-void CommPort::ApplyLines(const DCB& d)
-{
-    switch (d.fDtrControl) {
-    case DTR_CONTROL_DISABLE: SetLine(TIOCM_DTR, false); break;
-    case DTR_CONTROL_ENABLE: SetLine(TIOCM_DTR, true); break;
-    default: SetLine(TIOCM_DTR, !inputHeld_); break;
-    }
-    switch (d.fRtsControl) {
-    case RTS_CONTROL_DISABLE: SetLine(TIOCM_RTS, false); break;
-    case RTS_CONTROL_ENABLE: SetLine(TIOCM_RTS, true); break;
-    case RTS_CONTROL_HANDSHAKE: SetLine(TIOCM_RTS, !inputHeld_); break;
-    default: SetLine(TIOCM_RTS, !writes_.empty()); break;
-    }
-}
-
-BOOL CommPort::GetTimeouts(COMMTIMEOUTS* t)
-{
-    if (!t)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *t = timeouts_;
-    return TRUE;
-}
-
-BOOL CommPort::SetTimeouts(const COMMTIMEOUTS* t)
-{
-    if (!t || (t->ReadIntervalTimeout == MAXDWORD && t->ReadTotalTimeoutMultiplier == MAXDWORD &&
-               t->ReadTotalTimeoutConstant == MAXDWORD))
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    timeouts_ = *t;
-    return TRUE;
-}
-
-BOOL CommPort::SetMask(DWORD mask)
-{
-    if (mask & ~kAllEvents)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::unique_lock lk(mu_);
-    mask_ = mask;
-    if (wait_) {
-        CompleteWait(*wait_, 0);
-        wait_.reset();
-    }
-    Wake();
-    FlushSignals(lk);
-    return TRUE;
-}
-
-BOOL CommPort::GetMask(DWORD* mask)
-{
-    if (!mask)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *mask = mask_;
-    return TRUE;
-}
-
-BOOL CommPort::ClearError(DWORD* errors, COMSTAT* stat)
-{
-    std::lock_guard lk(mu_);
-    if (errors)
-        *errors = errors_;
-    errors_ = 0;
-    if (stat) {
-        *stat = COMSTAT{};
-        stat->cbInQue = static_cast<DWORD>(ring_.size());
-        size_t out = OutQueueBytes();
-        for (const auto& w : writes_)
-            out += w.data.size() - w.sent;
-        stat->cbOutQue = static_cast<DWORD>(out);
-        DWORD m = CurrentModem();
-        stat->fCtsHold = dcb_.fOutxCtsFlow && !(m & MS_CTS_ON);
-        stat->fDsrHold = dcb_.fOutxDsrFlow && !(m & MS_DSR_ON);
-        stat->fXoffSent = inputHeld_ && dcb_.fInX;
-    }
-    return TRUE;
-}
-
-BOOL CommPort::Purge(DWORD flags)
-{
-    if (flags == 0 || (flags & ~0xFu))
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::unique_lock lk(mu_);
-    if (flags & PURGE_TXABORT) {
-        bool sending = !writes_.empty() && writes_.front().sent;
-        for (auto& w : writes_)
-            CompleteWrite(w, kStatusCancelled, static_cast<DWORD>(w.sent));
-        writes_.clear();
-        if (sending)
-            ::tcflush(fd_, TCOFLUSH);
-    }
-    if (flags & PURGE_RXABORT) {
-        for (auto& r : reads_)
-            CompleteRead(r, kStatusCancelled);
-        reads_.clear();
-    }
-    if (flags & PURGE_TXCLEAR)
-        ::tcflush(fd_, TCOFLUSH);
-    if (flags & PURGE_RXCLEAR) {
-        ring_.clear();
-        ::tcflush(fd_, TCIFLUSH);
-        decoder_.Reset();
-        CheckInputFlow();
-    }
-    Wake();
-    FlushSignals(lk);
-    return TRUE;
-}
-
-BOOL CommPort::ModemStatus(DWORD* status)
-{
-    if (!status)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lk(mu_);
-    *status = CurrentModem();
-    return TRUE;
-}
-
-BOOL CommPort::Escape(DWORD func)
-{
-    std::lock_guard lk(mu_);
-    switch (func) {
-    case SETDTR: SetLine(TIOCM_DTR, true); return TRUE;
-    case CLRDTR: SetLine(TIOCM_DTR, false); return TRUE;
-    case SETRTS: SetLine(TIOCM_RTS, true); return TRUE;
-    case CLRRTS: SetLine(TIOCM_RTS, false); return TRUE;
-    case SETBREAK: ::ioctl(fd_, TIOCSBRK); return TRUE;
-    case CLRBREAK: ::ioctl(fd_, TIOCCBRK); return TRUE;
-    case SETXOFF: ::tcflow(fd_, TCOOFF); return TRUE;
-    case SETXON: ::tcflow(fd_, TCOON); return TRUE;
-    case RESETDEV: return TRUE;
-    default: return Fail(ERROR_INVALID_PARAMETER);
-    }
-}
-
-BOOL CommPort::SetSimulatedModem(DWORD status)
-{
-    std::unique_lock lk(mu_);
-    DWORD old = simulatedModem_;
-    simulatedModem_ = status & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
-    if (modemReal_) {
-        lk.unlock();
-        return TRUE;
-    }
-    DWORD changed = old ^ simulatedModem_;
-    DWORD raised = 0;
-    if (changed & MS_CTS_ON)
-        raised |= EV_CTS;
-    if (changed & MS_DSR_ON)
-        raised |= EV_DSR;
-    if (changed & MS_RLSD_ON)
-        raised |= EV_RLSD;
-    if ((simulatedModem_ & MS_RING_ON) && !(old & MS_RING_ON))
-        raised |= EV_RING;
-    if (raised)
-        Raise(raised);
-    Wake();
-    FlushSignals(lk);
-    return TRUE;
 }

@@ -98,6 +98,10 @@ private:
     };
 
     explicit CommPort(int fd, std::string path);
+    // Locks the port for a call that starts an operation on ov (a transfer of count bytes at
+    // buffer); an empty lock, the error set, when the call cannot start: a closed port, or a
+    // hung-up one when `live` is asked.
+    std::unique_lock<std::mutex> BeginCall(OVERLAPPED* ov, const void* buffer, DWORD count, bool live);
     void Run();
     void Wake();
     void FlushSignals(std::unique_lock<std::mutex>& lk);
@@ -115,6 +119,9 @@ private:
     void CompleteRead(ReadOp& op, DWORD status);
     void CompleteWrite(WriteOp& op, DWORD status, DWORD count);
     void CompleteWait(WaitOp& op, DWORD events);
+    void CancelReads();
+    void EndWrites(DWORD status); // each with the count it sent
+    void ReleaseWait();           // a pending wait ends with no event
     void Finish(OVERLAPPED* ov, HANDLE event, DWORD status, DWORD count);
     void HangUp();
     void SetLine(int bit, bool on);

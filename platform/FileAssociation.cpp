@@ -2,12 +2,16 @@
 
 #include "platform/Files.h"
 
+#include <QFile>
+#include <QStandardPaths>
+#include <QStringList>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
@@ -31,15 +35,6 @@ std::vector<std::string> SplitPaths(const char* value, const std::string& fallba
     return out;
 }
 
-std::string HomeSub(const char* var, const char* sub)
-{
-    const char* v = std::getenv(var);
-    if (v && *v == '/')
-        return v;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/") + "/" + sub;
-}
-
 bool ReadFile(const std::string& path, std::string& text)
 {
     std::ifstream in(path, std::ios::binary);
@@ -51,25 +46,6 @@ bool ReadFile(const std::string& path, std::string& text)
     return true;
 }
 
-bool MakeDirs(const std::string& dir)
-{
-    if (dir.empty())
-        return false;
-    struct stat st;
-    if (::stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    size_t slash = dir.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash)))
-        return false;
-    return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-std::string DirOf(const std::string& path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Written whole or not at all; an existing file keeps its mode and a link its target.
 bool WriteFileAtomic(const std::string& path, const std::string& text, std::string* error)
 {
@@ -78,7 +54,7 @@ bool WriteFileAtomic(const std::string& path, const std::string& text, std::stri
             *error = std::string(what) + " \"" + path + "\": " + std::strerror(errno) + ".";
         return false;
     };
-    if (!MakeDirs(DirOf(path)))
+    if (!MakeFolders(std::filesystem::path(path).parent_path().string(), 0755))
         return fail("Cannot create the folder of");
     if (!ReplaceFileContents(path, text, 0666))
         return fail("Cannot write");
@@ -183,18 +159,13 @@ std::vector<std::string> SplitList(const std::string& v)
 std::vector<std::string> ListDir(const std::string& dir)
 {
     std::vector<std::string> names;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (dirent* e = ::readdir(d))
-            if (e->d_name[0] != '.')
-                names.push_back(e->d_name);
-        ::closedir(d);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name[0] != '.')
+            names.push_back(std::move(name));
     }
     return names;
-}
-
-bool HasSuffix(const std::string& s, const std::string& suffix)
-{
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::vector<std::string> ApplicationDirs(const XdgFolders& f)
@@ -235,15 +206,25 @@ std::string DesktopEntryText(const std::string& executable)
 
 constexpr const char* DefaultApps = "Default Applications";
 
+// The folders searched after the user's own.
+std::vector<std::string> SystemFolders(QStandardPaths::StandardLocation which)
+{
+    std::vector<std::string> out;
+    const QStringList all = QStandardPaths::standardLocations(which);
+    for (qsizetype i = 1; i < all.size(); ++i)
+        out.push_back(QFile::encodeName(all[i]).toStdString());
+    return out;
+}
+
 } // namespace
 
 XdgFolders XdgFolders::FromEnvironment()
 {
     XdgFolders f;
-    f.DataHome = HomeSub("XDG_DATA_HOME", ".local/share");
-    f.ConfigHome = HomeSub("XDG_CONFIG_HOME", ".config");
-    f.DataDirs = SplitPaths(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share");
-    f.ConfigDirs = SplitPaths(std::getenv("XDG_CONFIG_DIRS"), "/etc/xdg");
+    f.DataHome = UserDataFolder();
+    f.ConfigHome = UserConfigFolder();
+    f.DataDirs = SystemFolders(QStandardPaths::GenericDataLocation);
+    f.ConfigDirs = SystemFolders(QStandardPaths::GenericConfigLocation);
     return f;
 }
 
@@ -452,11 +433,16 @@ bool FileAssociation::IsRegistered() const
 
 bool FileAssociation::MayAssociate() const
 {
-    std::string dir = folders_.DataHome;
+    // The nearest folder that exists decides whether the missing ones can be made.
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::absolute(folders_.DataHome, ec);
     struct stat st;
-    while (!dir.empty() && ::stat(dir.c_str(), &st) != 0)
-        dir = dir == "/" ? "" : DirOf(dir);
-    return !dir.empty() && S_ISDIR(st.st_mode) && ::access(dir.c_str(), W_OK) == 0;
+    while (::stat(dir.c_str(), &st) != 0) {
+        if (!dir.has_relative_path())
+            return false;
+        dir = dir.parent_path();
+    }
+    return S_ISDIR(st.st_mode) && ::access(dir.c_str(), W_OK) == 0;
 }
 
 void FileAssociation::RefreshDatabases()
@@ -492,7 +478,7 @@ bool MimeTypeHasHandler(const std::string& mimeType, const XdgFolders& folders)
         if (listed(dir + "/mimeinfo.cache", {"MIME Cache"}))
             return true;
         for (const std::string& name : ListDir(dir)) {
-            if (!HasSuffix(name, ".desktop"))
+            if (!name.ends_with(".desktop"))
                 continue;
             std::string text;
             if (!ReadFile(dir + "/" + name, text))
@@ -515,7 +501,7 @@ std::vector<std::string> MimeTypesDeclaredForExtension(const std::string& ext,
     for (const std::string& d : dirs) {
         std::string pkg = d + "/mime/packages";
         for (const std::string& name : ListDir(pkg)) {
-            if (!HasSuffix(name, ".xml"))
+            if (!name.ends_with(".xml"))
                 continue;
             std::string text;
             if (!ReadFile(pkg + "/" + name, text))

@@ -2,21 +2,24 @@
 
 #include "platform/Services.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <pwd.h>
+#include <vector>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace fs = std::filesystem;
 
-std::string DirOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
+namespace {
 
 // The file a path finally names, its symbolic links followed; a dangling link gives the
 // file it would name.
@@ -31,7 +34,7 @@ bool FollowLinks(std::string& path)
         if (n < 0)
             return false;
         const std::string next(target, static_cast<size_t>(n));
-        path = next[0] == '/' ? next : DirOf(path) + "/" + next;
+        path = (fs::path(path).parent_path() / next).string();
     }
     errno = ELOOP;
     return false;
@@ -125,12 +128,65 @@ bool ReplaceFileContents(const std::string& path, std::string_view data, unsigne
         errno = error;
         return false;
     }
-    const int dfd = ::open(DirOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const fs::path folder = fs::path(file).parent_path();
+    const int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
     return true;
+}
+
+bool MakeFolders(const std::string& dir, unsigned mode)
+{
+    std::error_code ec;
+    std::vector<fs::path> missing;
+    for (fs::path p = dir; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+        missing.push_back(p);
+        if (!p.has_relative_path())
+            break;
+    }
+    std::error_code made;
+    fs::create_directories(dir, made);
+    for (const fs::path& p : missing)
+        fs::permissions(p, fs::perms(mode), ec);
+    if (fs::is_directory(dir, ec))
+        return true;
+    errno = made ? made.value() : ENOTDIR; // the callers report why
+    return false;
+}
+
+namespace {
+
+QString HomeFolder()
+{
+    if (!qEnvironmentVariableIsEmpty("HOME"))
+        return QDir::homePath();
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0])
+        return QFile::decodeName(pw->pw_dir);
+    return QStringLiteral("/tmp");
+}
+
+std::string UserFolder(QStandardPaths::StandardLocation which, QLatin1String belowHome)
+{
+    QString dir = QStandardPaths::writableLocation(which);
+    // Qt takes a relative XDG_ value as it stands, and puts its default below "/" when HOME
+    // is empty.
+    if (QDir::isRelativePath(dir) || dir == QDir::homePath() + belowHome)
+        dir = HomeFolder() + belowHome;
+    return QFile::encodeName(dir).toStdString();
+}
+
+} // namespace
+
+std::string UserConfigFolder()
+{
+    return UserFolder(QStandardPaths::GenericConfigLocation, QLatin1String("/.config"));
+}
+
+std::string UserDataFolder()
+{
+    return UserFolder(QStandardPaths::GenericDataLocation, QLatin1String("/.local/share"));
 }
 
 std::string DefaultChannelFolder(const std::string& programFolder)

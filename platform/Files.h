@@ -11,6 +11,16 @@
 // False with errno set on failure; no temporary file is left behind.
 bool ReplaceFileContents(const std::string& path, std::string_view data, unsigned newFileMode);
 
+// Makes a folder and those above it that are missing, each with the mode given; true when
+// dir is a folder afterwards.
+bool MakeFolders(const std::string& dir, unsigned mode);
+
+// The user's configuration and data folders: $XDG_CONFIG_HOME and $XDG_DATA_HOME, or
+// ~/.config and ~/.local/share. A relative XDG_ value is ignored, as the XDG rules ask, and
+// without HOME the account's home folder (or /tmp) stands in.
+std::string UserConfigFolder();
+std::string UserDataFolder();
+
 // Where channel files go by default: the program's folder when the user may write there,
 // else the user's documents folder, else the home folder. Ends in '/'.
 std::string DefaultChannelFolder(const std::string& programFolder);

@@ -1,7 +1,8 @@
 #include "platform/FontMap.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/Codepage.h"
 
 namespace {
 struct Entry {
@@ -28,13 +29,7 @@ const Entry kTable[] = {
 
 bool SameName(const std::string& a, const char* b)
 {
-    size_t n = std::char_traits<char>::length(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return CompareIgnoringCase(a, b) == 0;
 }
 } // namespace
 

@@ -2,9 +2,25 @@
 
 #include <Qt>
 #include <atomic>
+#include <utility>
 
 #include "platform/Codepage.h"
 #include "platform/WinMessages.h"
+
+unsigned KeyModifiers(int qtModifiers)
+{
+    static constexpr std::pair<int, unsigned> kBits[] = {
+        {Qt::ShiftModifier, KEYMOD_SHIFT},
+        {Qt::ControlModifier, KEYMOD_CONTROL},
+        {Qt::AltModifier, KEYMOD_ALT},
+        {Qt::KeypadModifier, KEYMOD_KEYPAD},
+    };
+    unsigned mods = 0;
+    for (const auto& [qt, bit] : kBits)
+        if (qtModifiers & qt)
+            mods |= bit;
+    return mods;
+}
 
 WORD QtKeyToVirtualKey(int qtKey, unsigned modifiers)
 {

@@ -9,6 +9,9 @@ constexpr unsigned KEYMOD_CONTROL = 2;
 constexpr unsigned KEYMOD_ALT = 4;
 constexpr unsigned KEYMOD_KEYPAD = 8;
 
+// The modifier bits of a toolkit event's Qt::KeyboardModifiers (as an int).
+unsigned KeyModifiers(int qtModifiers);
+
 // A Qt::Key value as a virtual key code; 0 when the key has none.
 WORD QtKeyToVirtualKey(int qtKey, unsigned modifiers);
 // The WM_CHAR code of a key press: Enter 13, Backspace 8, Esc 27, Tab 9, Ctrl+letter its

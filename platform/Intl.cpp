@@ -4,10 +4,10 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <libintl.h>
 #include <mutex>
 #include <shared_mutex>
-#include <unistd.h>
 
 namespace {
 std::shared_mutex gLock;
@@ -16,13 +16,9 @@ std::string gDirectory; // empty: beside the executable
 
 std::string ExecutableDirectory()
 {
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return ".";
-    std::string path(buf, static_cast<size_t>(n));
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec || !exe.has_parent_path() ? "." : exe.parent_path().string();
 }
 
 std::string DirectoryLocked()

@@ -34,6 +34,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,11 +215,11 @@ public:
         for (std::string& mapped : MappedFaceNames(names))
             names.push_back(std::move(mapped));
         std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
+            return CompareIgnoringCase(a, b) < 0;
         });
         names.erase(std::unique(names.begin(), names.end(),
                                 [](const std::string& a, const std::string& b) {
-                                    return strcasecmp(a.c_str(), b.c_str()) == 0;
+                                    return CompareIgnoringCase(a, b) == 0;
                                 }),
                     names.end());
         return names;
@@ -369,11 +370,11 @@ bool CannotWrite(const std::string& path, int err, std::string& error)
     return false;
 }
 
-// The folder of path, with its trailing "/" ("./" for a bare name).
-std::string FolderOf(const std::string& path)
+// The folder of path ("." for a bare name).
+std::filesystem::path FolderOf(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder;
 }
 
 // Written beside the target and moved into place only when complete, so a full disk or a
@@ -386,9 +387,8 @@ bool WriteWholeFile(const std::string& path, const QByteArray& bytes, std::strin
         return true;
     }();
     (void)ignoreSizeSignal;
-    const std::string dir = FolderOf(path);
-    const size_t slash = path.find_last_of('/');
-    std::string temp = dir + "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".XXXXXX";
+    const std::string name = std::filesystem::path(path).filename().string();
+    std::string temp = (FolderOf(path) / ("." + name + ".XXXXXX")).string();
     auto fail = [&](int err) { return CannotWrite(path, err, error); };
     int fd = ::mkstemp(temp.data());
     if (fd < 0)

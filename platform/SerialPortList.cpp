@@ -10,11 +10,6 @@
 
 namespace {
 
-bool StartsWith(const std::string& s, const char* prefix)
-{
-    return s.rfind(prefix, 0) == 0;
-}
-
 // A ttyS node exists for every possible UART; only a detected one has a non-zero type.
 bool RealUart(const std::filesystem::path& dir)
 {
@@ -31,8 +26,8 @@ std::vector<SerialPortEntry> ScanSerialPorts(const std::string& ttyClassDir, con
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(ttyClassDir, ec)) {
         std::string name = entry.path().filename().string();
-        bool wanted = StartsWith(name, "ttyUSB") || StartsWith(name, "ttyACM") ||
-                      (StartsWith(name, "ttyS") && RealUart(entry.path()));
+        bool wanted = name.starts_with("ttyUSB") || name.starts_with("ttyACM") ||
+                      (name.starts_with("ttyS") && RealUart(entry.path()));
         if (wanted)
             found.push_back({name, "/dev/" + name});
     }
@@ -52,7 +47,7 @@ std::vector<SerialPortEntry> ScanSerialPorts(const std::string& ttyClassDir, con
         start = end + 1;
         if (path.empty() || !seen.insert(path).second)
             continue;
-        std::string name = StartsWith(path, "/dev/") ? path.substr(5) : path;
+        std::string name = path.starts_with("/dev/") ? path.substr(5) : path;
         found.push_back({name, path});
     }
     return found;

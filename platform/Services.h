@@ -60,7 +60,7 @@ struct FileFilter {
 inline std::string FilterExtension(const FileFilter& filter, const std::string& defaultExt)
 {
     const std::string first = filter.Mask.substr(0, filter.Mask.find(';'));
-    if (first.size() > 2 && first.compare(0, 2, "*.") == 0 && first.find_first_of("*?", 2) == std::string::npos)
+    if (first.size() > 2 && first.starts_with("*.") && first.find_first_of("*?", 2) == std::string::npos)
         return first.substr(2);
     return defaultExt;
 }
