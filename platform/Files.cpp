@@ -148,8 +148,9 @@ bool MakeFolders(const std::string& dir, unsigned mode)
     }
     std::error_code made;
     fs::create_directories(dir, made);
+    // As mkdir(2) with this mode would: the umask may narrow it, never widen it.
     for (const fs::path& p : missing)
-        fs::permissions(p, fs::perms(mode), ec);
+        fs::permissions(p, fs::perms::all & ~fs::perms(mode), fs::perm_options::remove, ec);
     if (fs::is_directory(dir, ec))
         return true;
     errno = made ? made.value() : ENOTDIR; // the callers report why

@@ -11,8 +11,8 @@
 // False with errno set on failure; no temporary file is left behind.
 bool ReplaceFileContents(const std::string& path, std::string_view data, unsigned newFileMode);
 
-// Makes a folder and those above it that are missing, each with the mode given; true when
-// dir is a folder afterwards.
+// Makes a folder and those above it that are missing, as mkdir(2) with mode would (the umask
+// applies); true when dir is a folder afterwards.
 bool MakeFolders(const std::string& dir, unsigned mode);
 
 // The user's configuration and data folders: $XDG_CONFIG_HOME and $XDG_DATA_HOME, or
