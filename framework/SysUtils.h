@@ -1,6 +1,5 @@
 #pragma once
 // Exceptions and string, number and file helpers of the component library.
-#include "framework/Charset.h"
 #include "framework/Types.h"
 #include "platform/WinTypes.h" // MulDiv
 
