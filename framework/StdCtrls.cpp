@@ -30,34 +30,6 @@ QColor ToQColor(TColor c)
 QString ToQ(const std::string& s) { return Cp1252ToQString(s); }
 std::string FromQ(const QString& s) { return QStringToCp1252(s); }
 
-std::string StripAccelerator(const std::string& Caption)
-{
-    std::string out;
-    for (size_t i = 0; i < Caption.size(); ++i) {
-        if (Caption[i] == '&') {
-            if (i + 1 < Caption.size() && Caption[i + 1] == '&') {
-                out += '&';
-                ++i;
-            }
-            continue;
-        }
-        out += Caption[i];
-    }
-    return out;
-}
-
-// The character after a single "&", or 0.
-static char AcceleratorOf(const std::string& Caption)
-{
-    for (size_t i = 0; i + 1 < Caption.size(); ++i)
-        if (Caption[i] == '&') {
-            if (Caption[i + 1] != '&')
-                return Caption[i + 1];
-            ++i;
-        }
-    return 0;
-}
-
 // Its place in the text as shown (StripAccelerator), or -1.
 static int AcceleratorIndex(const std::string& Caption)
 {
@@ -477,9 +449,8 @@ void TCustomLabel::Dispatch(TMessage& M)
     if (M.Msg == CM_DIALOGCHAR) {
         // Alt and the underlined letter move the focus to the control the label names.
         const char key = static_cast<char>(M.WParam);
-        const char accel = FShowAccelChar ? AcceleratorOf(FText) : 0;
-        if (accel && FFocusControl && Enabled() && UpperCase(std::string(1, key)) == UpperCase(std::string(1, accel)) &&
-            FFocusControl->CanFocus()) {
+        const char accel = FShowAccelChar ? GetHotkey(FText) : 0;
+        if (accel && FFocusControl && Enabled() && AsciiUpper(key) == accel && FFocusControl->CanFocus()) {
             KeyboardFocusMove byKeyboard;
             FFocusControl->SetFocus();
             M.Result = 1;
