@@ -1,17 +1,11 @@
 #include "framework/Resources.h"
 
+#include "framework/SysUtils.h"
+
 #include <map>
 #include <mutex>
 
 namespace {
-std::string Key(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 struct TRegistry {
     std::mutex Lock;
     std::map<std::string, TResourceData> Blobs;
@@ -28,21 +22,21 @@ void RegisterResource(const std::string& name, const void* data, size_t size)
 {
     TRegistry& r = Registry();
     std::lock_guard<std::mutex> g(r.Lock);
-    r.Blobs[Key(name)] = TResourceData{name, static_cast<const uint8_t*>(data), size};
+    r.Blobs[UpperCase(name)] = TResourceData{name, static_cast<const uint8_t*>(data), size};
 }
 
 void UnregisterResource(const std::string& name)
 {
     TRegistry& r = Registry();
     std::lock_guard<std::mutex> g(r.Lock);
-    r.Blobs.erase(Key(name));
+    r.Blobs.erase(UpperCase(name));
 }
 
 std::optional<TResourceData> FindResource(const std::string& name)
 {
     TRegistry& r = Registry();
     std::lock_guard<std::mutex> g(r.Lock);
-    auto it = r.Blobs.find(Key(name));
+    auto it = r.Blobs.find(UpperCase(name));
     if (it == r.Blobs.end())
         return std::nullopt;
     return it->second;

@@ -1,19 +1,12 @@
 #include "framework/System.h"
 
+#include "framework/SysUtils.h"
+
 #include <algorithm>
 #include <map>
 #include <mutex>
 
 namespace {
-std::string Folded(const std::string& s)
-{
-    std::string r = s;
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
 struct ClassRegistry {
     std::mutex lock;
     std::map<std::string, TClass> byName;
@@ -63,7 +56,7 @@ void RegisterClass(TClass cls)
         return;
     auto& r = Registry();
     std::lock_guard<std::mutex> g(r.lock);
-    r.byName[Folded(cls->Name)] = cls;
+    r.byName[UpperCase(cls->Name)] = cls;
 }
 
 void RegisterClasses(std::initializer_list<TClass> classes)
@@ -76,7 +69,7 @@ TClass FindClass(const std::string& name)
 {
     auto& r = Registry();
     std::lock_guard<std::mutex> g(r.lock);
-    auto it = r.byName.find(Folded(name));
+    auto it = r.byName.find(UpperCase(name));
     return it == r.byName.end() ? nullptr : it->second;
 }
 
