@@ -629,7 +629,7 @@ private:
         try {
             f();
         } catch (const EReadError& e) {
-            if (e.Message.rfind(File + "(", 0) == 0)
+            if (e.Message.starts_with(File + "("))
                 throw;
             Error(line, e.Message);
         } catch (const Exception& e) {

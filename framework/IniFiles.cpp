@@ -196,7 +196,7 @@ TIniFile::Lines TIniFile::Load() const
     while (pos < data.size()) {
         size_t end = data.find('\n', pos);
         std::string line = data.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        if (!line.empty() && line.back() == '\r') {
+        if (line.ends_with('\r')) {
             line.pop_back();
             if (first)
                 out.crlf = true;

@@ -261,7 +261,7 @@ std::string TRegistry::ReadString(const std::string& name)
         return {};
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         RaiseReg("Invalid data type for", name);
-    if (!data.empty() && data.back() == '\0')
+    if (data.ends_with('\0'))
         data.pop_back();
     return data;
 }
