@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <ctime>
@@ -16,45 +17,13 @@ char DateSeparator = '/';
 char TimeSeparator = ':';
 
 namespace {
-constexpr int64_t kEpochOffset = 693593; // days from 0001-01-01 to 1899-12-30
+namespace chr = std::chrono;
+
+// A TDateTime counts days from 1899-12-30; dates run from 0001-01-01 to 9999-12-31.
+constexpr chr::sys_days kDayZero{chr::year{1899} / 12 / 30};
+constexpr int64_t kFirstDay = (chr::sys_days{chr::year{1} / 1 / 1} - kDayZero).count();
+constexpr int64_t kLastDay = (chr::sys_days{chr::year{9999} / 12 / 31} - kDayZero).count();
 constexpr double kMsPerDay = 86400000.0;
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-int DaysInMonth(int y, int m)
-{
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
-}
-
-// Days since 0001-01-01 (day 0).
-int64_t DayNumber(int y, int m, int d)
-{
-    int64_t yy = y - 1;
-    int64_t n = yy * 365 + yy / 4 - yy / 100 + yy / 400;
-    for (int k = 1; k < m; ++k)
-        n += DaysInMonth(y, k);
-    return n + d - 1;
-}
-
-void CivilFromDayNumber(int64_t n, int& y, int& m, int& d)
-{
-    // 400-year cycles of 146097 days, then centuries, 4-year groups and years.
-    int64_t cycles = n / 146097;
-    n %= 146097;
-    int64_t centuries = std::min<int64_t>(n / 36524, 3);
-    n -= centuries * 36524;
-    int64_t quads = n / 1461;
-    n %= 1461;
-    int64_t years = std::min<int64_t>(n / 365, 3);
-    n -= years * 365;
-    y = static_cast<int>(cycles * 400 + centuries * 100 + quads * 4 + years + 1);
-    m = 1;
-    while (n >= DaysInMonth(y, m)) {
-        n -= DaysInMonth(y, m);
-        ++m;
-    }
-    d = static_cast<int>(n) + 1;
-}
 
 // Whole days and milliseconds of the day; negative dates keep a positive time of day.
 void Split(TDateTime dt, int64_t& days, int64_t& ms)
@@ -83,7 +52,7 @@ void FormatInto(std::string& out, const std::string& fmt, TDateTime dt, int dept
     DecodeTime(dt, h, mi, s, ms);
     int64_t days, msDay;
     Split(dt, days, msDay);
-    int dow = static_cast<int>(((days + kEpochOffset) % 7 + 7 + 1) % 7); // 0001-01-01 was a Monday
+    const int dow = static_cast<int>(chr::weekday{kDayZero + chr::days{days}}.c_encoding());
     bool afterHour = false;
     if (LowerCase(fmt).find("am/pm") != std::string::npos)
         h = static_cast<uint16_t>(h % 12 == 0 ? 12 : h % 12);
@@ -241,9 +210,14 @@ TDateTime Now()
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result)
 {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    // Checked before the calendar types see them: they keep only a byte of a month or day.
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
         return false;
-    result = static_cast<double>(DayNumber(year, month, day) - kEpochOffset);
+    const chr::year_month_day date{chr::year{year}, chr::month{static_cast<unsigned>(month)},
+                                   chr::day{static_cast<unsigned>(day)}};
+    if (!date.ok())
+        return false;
+    result = static_cast<double>((chr::sys_days{date} - kDayZero).count());
     return true;
 }
 
@@ -266,16 +240,14 @@ void DecodeDate(TDateTime dt, uint16_t& year, uint16_t& month, uint16_t& day)
 {
     int64_t days, ms;
     Split(dt, days, ms);
-    int64_t n = days + kEpochOffset;
-    if (n < 0 || n > DayNumber(9999, 12, 31)) {
+    if (days < kFirstDay || days > kLastDay) {
         year = month = day = 0;
         return;
     }
-    int y, m, d;
-    CivilFromDayNumber(n, y, m, d);
-    year = static_cast<uint16_t>(y);
-    month = static_cast<uint16_t>(m);
-    day = static_cast<uint16_t>(d);
+    const chr::year_month_day date{kDayZero + chr::days{days}};
+    year = static_cast<uint16_t>(static_cast<int>(date.year()));
+    month = static_cast<uint16_t>(static_cast<unsigned>(date.month()));
+    day = static_cast<uint16_t>(static_cast<unsigned>(date.day()));
 }
 
 void DecodeTime(TDateTime dt, uint16_t& hour, uint16_t& min, uint16_t& sec, uint16_t& msec)
