@@ -270,9 +270,7 @@ void TPageControl::SetTabHeight(int v)
 
 void TPageControl::SetImages(TImageList* v)
 {
-    FImages = v;
-    if (v)
-        v->FreeNotification(this);
+    SetReference(FImages, v);
     Invalidate();
 }
 

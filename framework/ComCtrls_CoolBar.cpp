@@ -259,9 +259,7 @@ void TCoolBar::SetBands(TCoolBands* v) { FBands->Assign(v); }
 
 void TCoolBar::SetImages(TImageList* v)
 {
-    FImages = v;
-    if (v)
-        v->FreeNotification(this);
+    SetReference(FImages, v);
     UpdateBands();
 }
 

@@ -84,9 +84,7 @@ void TToolButton::SetWrap(bool v)
 
 void TToolButton::SetDropdownMenu(TPopupMenu* v)
 {
-    FDropdownMenu = v;
-    if (v)
-        v->FreeNotification(this);
+    SetReference(FDropdownMenu, v);
 }
 
 void TToolButton::Notification(TComponent* AComponent, TOperation Operation)
@@ -253,9 +251,7 @@ void TToolBar::SetButtonHeight(int v)
 
 void TToolBar::SetImages(TImageList* v)
 {
-    FImages = v;
-    if (v)
-        v->FreeNotification(this);
+    SetReference(FImages, v);
     Invalidate();
     for (int i = 0; i < ButtonCount(); ++i)
         Buttons(i)->Invalidate();

@@ -276,14 +276,19 @@ bool TControl::CanResize(int& NewWidth, int& NewHeight)
 
 bool TControl::CanAutoSize(int&, int&) { return false; }
 
-void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
+bool TControl::AcceptBounds(int ALeft, int ATop, int& AWidth, int& AHeight)
 {
     ApplyConstraints(AWidth, AHeight);
     if ((AWidth != FWidth || AHeight != FHeight) && !CanResize(AWidth, AHeight)) {
         AWidth = FWidth;
         AHeight = FHeight;
     }
-    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
+    return ALeft != FLeft || ATop != FTop || AWidth != FWidth || AHeight != FHeight;
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
+{
+    if (!AcceptBounds(ALeft, ATop, AWidth, AHeight))
         return;
     bool sized = AWidth != FWidth || AHeight != FHeight;
     if (FParent && Visible())
@@ -428,9 +433,7 @@ void TControl::SetCursor(TCursor v)
 
 void TControl::SetPopupMenu(TComponent* v)
 {
-    FPopupMenu = v;
-    if (v)
-        v->FreeNotification(this);
+    SetReference(FPopupMenu, v);
 }
 
 void TControl::SetText(const std::string& v)

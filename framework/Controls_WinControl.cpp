@@ -519,27 +519,19 @@ bool TWinControl::Showing() const
     return Visible() && FParent->Showing();
 }
 
-int TWinControl::ClientWidth() const
+SIZE TWinControl::ClientExtent() const
 {
     if (FHandle) {
         RECT r;
         if (GetClientRect(FHandle, &r))
-            return r.right;
+            return SIZE{r.right, r.bottom};
     }
     RECT nc = const_cast<TWinControl*>(this)->NonClientInsets();
-    return std::max(0, static_cast<int>(FWidth - nc.left - nc.right));
+    return SIZE{std::max<LONG>(0, FWidth - nc.left - nc.right), std::max<LONG>(0, FHeight - nc.top - nc.bottom)};
 }
 
-int TWinControl::ClientHeight() const
-{
-    if (FHandle) {
-        RECT r;
-        if (GetClientRect(FHandle, &r))
-            return r.bottom;
-    }
-    RECT nc = const_cast<TWinControl*>(this)->NonClientInsets();
-    return std::max(0, static_cast<int>(FHeight - nc.top - nc.bottom));
-}
+int TWinControl::ClientWidth() const { return static_cast<int>(ClientExtent().cx); }
+int TWinControl::ClientHeight() const { return static_cast<int>(ClientExtent().cy); }
 
 TPoint TWinControl::ClientOrigin() const
 {
@@ -555,12 +547,7 @@ TPoint TWinControl::ClientOrigin() const
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 {
-    ApplyConstraints(AWidth, AHeight);
-    if ((AWidth != FWidth || AHeight != FHeight) && !CanResize(AWidth, AHeight)) {
-        AWidth = FWidth;
-        AHeight = FHeight;
-    }
-    if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight)
+    if (!AcceptBounds(ALeft, ATop, AWidth, AHeight))
         return;
     if (FHandle) {
         // The window answers with WM_WINDOWPOSCHANGED (which updates our copy) and WM_SIZE.

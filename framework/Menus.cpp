@@ -494,14 +494,7 @@ void TMenu::BeforeDestroy()
 
 void TMenu::SetImages(TComponent* Value)
 {
-    if (FImages == Value)
-        return;
-    if (FImages)
-        FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (FImages)
-        FImages->FreeNotification(this);
-    if (FItems)
+    if (SetReference(FImages, Value) && FItems)
         MenuChanged(FItems, true);
 }
 
@@ -610,13 +603,7 @@ void SetPopupMenuPresenter(TPopupPresenter Presenter) { PopupPresenter() = std::
 
 void TPopupMenu::SetPopupComponent(TComponent* Value)
 {
-    if (FPopupComponent == Value)
-        return;
-    if (FPopupComponent)
-        FPopupComponent->RemoveFreeNotification(this);
-    FPopupComponent = Value;
-    if (FPopupComponent)
-        FPopupComponent->FreeNotification(this);
+    SetReference(FPopupComponent, Value);
 }
 
 void TPopupMenu::Notification(TComponent* AComponent, TOperation Operation)

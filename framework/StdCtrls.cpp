@@ -263,11 +263,7 @@ TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner)
 
 void TCustomLabel::SetFocusControl(TWinControl* v)
 {
-    if (FFocusControl)
-        FFocusControl->RemoveFreeNotification(this);
-    FFocusControl = v;
-    if (v)
-        v->FreeNotification(this);
+    SetReference(FFocusControl, v);
 }
 
 void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation)
