@@ -199,6 +199,9 @@ private:
 enum TDuplicates { dupIgnore, dupAccept, dupError };
 
 class TStrings;
+
+// Replaces the lines of Strings, when there is one, with Items.
+void FillStrings(TStrings* Strings, const std::vector<std::string>& Items);
 class TStringList;
 using TStringListSortCompare = std::function<int(TStringList* List, int Index1, int Index2)>;
 

@@ -390,6 +390,15 @@ void TStrings::SaveToFile(const std::string& FileName) const
         RaiseFmt<EFCreateError>("Cannot write file \"%s\"", {FileName});
 }
 
+void FillStrings(TStrings* Strings, const std::vector<std::string>& Items)
+{
+    if (!Strings)
+        return;
+    Strings->Clear();
+    for (const auto& s : Items)
+        Strings->Add(s);
+}
+
 // ---------------------------------------------------------------------------------------
 // TStringList
 
