@@ -398,23 +398,18 @@ void TControl::SetColor(TColor v)
     Perform(CM_COLORCHANGED, 0, 0);
 }
 
-void TControl::SetParentColor(bool v)
+// Turned on under a parent, the flag takes the parent's value at once (Msg).
+void TControl::SetParentFlag(bool& Flag, bool v, UINT Msg)
 {
-    if (v == FParentColor)
+    if (v == Flag)
         return;
-    FParentColor = v;
+    Flag = v;
     if (v && FParent)
-        Perform(CM_PARENTCOLORCHANGED, 0, 0);
+        Perform(Msg, 0, 0);
 }
 
-void TControl::SetParentFont(bool v)
-{
-    if (v == FParentFont)
-        return;
-    FParentFont = v;
-    if (v && FParent)
-        Perform(CM_PARENTFONTCHANGED, 0, 0);
-}
+void TControl::SetParentColor(bool v) { SetParentFlag(FParentColor, v, CM_PARENTCOLORCHANGED); }
+void TControl::SetParentFont(bool v) { SetParentFlag(FParentFont, v, CM_PARENTFONTCHANGED); }
 
 void TControl::FontChangeNotify(TObject*)
 {

@@ -225,6 +225,7 @@ protected:
     void AdjustSize();
     virtual void ConstraintsChanged();
     void ApplyConstraints(int& W, int& H) const;
+    void SetParentFlag(bool& Flag, bool v, UINT Msg);
     // New bounds after the constraints and OnCanResize; false when they are the present ones.
     bool AcceptBounds(int ALeft, int ATop, int& AWidth, int& AHeight);
     virtual void FontChanged();
