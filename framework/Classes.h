@@ -118,6 +118,19 @@ public:
     void BeforeDestruction() override;
 
 protected:
+    // Points Field at Value, with a free notification on what it points at; false when it
+    // pointed there already.
+    template <class T> bool SetReference(T*& Field, T* Value)
+    {
+        if (Field == Value)
+            return false;
+        if (Field)
+            Field->RemoveFreeNotification(this);
+        Field = Value;
+        if (Field)
+            Field->FreeNotification(this);
+        return true;
+    }
     // Called while the whole object still exists, before owned components are freed.
     virtual void BeforeDestroy() {}
     virtual void Notification(TComponent* AComponent, TOperation Operation);
@@ -186,6 +199,9 @@ private:
 enum TDuplicates { dupIgnore, dupAccept, dupError };
 
 class TStrings;
+
+// Replaces the lines of Strings, when there is one, with Items.
+void FillStrings(TStrings* Strings, const std::vector<std::string>& Items);
 class TStringList;
 using TStringListSortCompare = std::function<int(TStringList* List, int Index1, int Index2)>;
 

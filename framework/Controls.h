@@ -225,6 +225,9 @@ protected:
     void AdjustSize();
     virtual void ConstraintsChanged();
     void ApplyConstraints(int& W, int& H) const;
+    void SetParentFlag(bool& Flag, bool v, UINT Msg);
+    // New bounds after the constraints and OnCanResize; false when they are the present ones.
+    bool AcceptBounds(int ALeft, int ATop, int& AWidth, int& AHeight);
     virtual void FontChanged();
     virtual void RequestAlign();
     virtual void VisibleChanging() {}
@@ -393,6 +396,8 @@ protected:
     void DestroyHandle();
     virtual void CreateNonClientInsets(RECT& Insets);
     RECT NonClientInsets();
+    // The client area's size: the window's once there is one, else the bounds less the frame.
+    SIZE ClientExtent() const;
     virtual void AlignControls(TControl* AControl, TRect& Rect);
     void RequestAlign() override;
     void BeforeDestroy() override;

@@ -1,5 +1,7 @@
 #include "framework/Filer.h"
 
+#include "framework/SysUtils.h"
+
 QM_CLASS_IMPL(TFiler, TObject)
 QM_CLASS_IMPL(TReader, TFiler)
 QM_CLASS_IMPL(TWriter, TFiler)
@@ -30,15 +32,8 @@ void TPropertyCollectorFiler::DefineBinaryProperty(const std::string& Name, TStr
 
 const TPropertyCollectorFiler::Entry* TPropertyCollectorFiler::Find(const std::string& Name) const
 {
-    auto upper = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        return s;
-    };
-    std::string key = upper(Name);
     for (const Entry& e : FEntries)
-        if (upper(e.Name) == key)
+        if (SameText(e.Name, Name))
             return &e;
     return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "framework/Filer.h"
 #include "framework/Resources.h"
+#include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
 #include "framework/Variants.h"
 
@@ -11,22 +12,6 @@
 #include <mutex>
 
 namespace {
-
-bool SameAscii(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 [[noreturn]] void Fail(const std::string& file, int line, const std::string& message)
 {
@@ -96,7 +81,7 @@ int HexValue(char c)
 {
     if (IsDigit(c))
         return c - '0';
-    return (c | 0x20) - 'a' + 10;
+    return AsciiUpper(c) - 'A' + 10;
 }
 
 class TParser {
@@ -127,7 +112,7 @@ private:
 
     bool IsKeyword(const char* word) const
     {
-        return Cur.Kind == Tok::Ident && SameAscii(Cur.Text, word);
+        return Cur.Kind == Tok::Ident && SameText(Cur.Text, word);
     }
     bool IsSymbol(char c) const
     {
@@ -496,7 +481,7 @@ public:
     void DefineProperty(const std::string& Name, TReaderProc ReadData, TWriterProc,
                         bool) override
     {
-        if (FHandled || !SameAscii(Name, FName))
+        if (FHandled || !SameText(Name, FName))
             return;
         FHandled = true;
         if (!ReadData)
@@ -506,7 +491,7 @@ public:
     void DefineBinaryProperty(const std::string& Name, TStreamProc ReadData, TStreamProc,
                               bool) override
     {
-        if (FHandled || !SameAscii(Name, FName))
+        if (FHandled || !SameText(Name, FName))
             return;
         FHandled = true;
         const TValueNode& v = Next();
@@ -535,9 +520,9 @@ public:
     bool ReadBoolean() override
     {
         const TValueNode& v = Next();
-        if (v.K == TValueNode::vIdent && SameAscii(v.Str, "True"))
+        if (v.K == TValueNode::vIdent && SameText(v.Str, "True"))
             return true;
-        if (v.K == TValueNode::vIdent && SameAscii(v.Str, "False"))
+        if (v.K == TValueNode::vIdent && SameText(v.Str, "False"))
             return false;
         throw EReadError("True or False expected");
     }
@@ -644,7 +629,7 @@ private:
         try {
             f();
         } catch (const EReadError& e) {
-            if (e.Message.rfind(File + "(", 0) == 0)
+            if (e.Message.starts_with(File + "("))
                 throw;
             Error(line, e.Message);
         } catch (const Exception& e) {
@@ -666,7 +651,7 @@ private:
     void CheckRootClass(const TObjectNode& node)
     {
         for (TClass c = Root->ClassType(); c; c = c->Parent)
-            if (SameAscii(c->Name, node.ClassName))
+            if (SameText(c->Name, node.ClassName))
                 return;
         Error(node.Line, "Class " + node.ClassName + " does not match the root's class " +
                              Root->ClassName());
@@ -839,9 +824,9 @@ private:
                 SetVariantProp(target, prop, Variant(static_cast<double>(v.Float)));
             else if (v.K == TValueNode::vString)
                 SetVariantProp(target, prop, Variant(v.Str));
-            else if (v.K == TValueNode::vIdent && SameAscii(v.Str, "True"))
+            else if (v.K == TValueNode::vIdent && SameText(v.Str, "True"))
                 SetVariantProp(target, prop, Variant(true));
-            else if (v.K == TValueNode::vIdent && SameAscii(v.Str, "False"))
+            else if (v.K == TValueNode::vIdent && SameText(v.Str, "False"))
                 SetVariantProp(target, prop, Variant(false));
             else
                 BadValue(p);
@@ -863,7 +848,7 @@ private:
     {
         const TValueNode& v = p.Value;
         if (v.K == TValueNode::vIdent) {
-            if (SameAscii(v.Str, "nil")) {
+            if (SameText(v.Str, "nil")) {
                 SetObjectProp(target, prop, nullptr);
                 return;
             }
@@ -907,11 +892,11 @@ private:
     {
         size_t dot = name.find('.');
         if (dot == std::string::npos)
-            return SameAscii(name, Root->Name()) ? Root : Root->FindComponent(name);
+            return SameText(name, Root->Name()) ? Root : Root->FindComponent(name);
         std::string head = name.substr(0, dot), tail = name.substr(dot + 1);
         if (tail.find('.') != std::string::npos)
             return nullptr;
-        TComponent* owner = SameAscii(head, Root->Name()) ? Root : FindGlobalComponent(head);
+        TComponent* owner = SameText(head, Root->Name()) ? Root : FindGlobalComponent(head);
         return owner ? owner->FindComponent(tail) : nullptr;
     }
 

@@ -165,14 +165,8 @@ void TCustomForm::CreateNonClientInsets(RECT& R)
 
 void TCustomForm::SetMenu(TMainMenu* v)
 {
-    if (v == FMenu)
-        return;
-    if (FMenu)
-        FMenu->RemoveFreeNotification(this);
-    FMenu = v;
-    if (v)
-        v->FreeNotification(this);
-    UpdateMenuBar();
+    if (SetReference(FMenu, v))
+        UpdateMenuBar();
 }
 
 void TCustomForm::UpdateMenuBar()

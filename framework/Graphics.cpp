@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "framework/SysUtils.h"
 #include "platform/Codepage.h"
 
 // ---- Colours -----------------------------------------------------------------------------
@@ -132,7 +133,7 @@ TColor StringToColor(const std::string& s)
         ok = true;
         for (size_t i = 1; i < s.size() && ok; ++i) {
             int d = std::isdigit(static_cast<unsigned char>(s[i])) ? s[i] - '0'
-                    : std::isxdigit(static_cast<unsigned char>(s[i])) ? (std::toupper(static_cast<unsigned char>(s[i])) - 'A' + 10)
+                    : std::isxdigit(static_cast<unsigned char>(s[i])) ? (AsciiUpper(s[i]) - 'A' + 10)
                                                                        : -1;
             ok = d >= 0;
             v = v * 16 + d;

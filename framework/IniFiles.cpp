@@ -17,15 +17,6 @@ QM_CLASS_IMPL(TIniFile, TCustomIniFile)
 
 namespace {
 
-void FillStrings(TStrings* strings, const std::vector<std::string>& items)
-{
-    if (!strings)
-        return;
-    strings->Clear();
-    for (auto& s : items)
-        strings->Add(s);
-}
-
 bool SectionLine(const std::string& line, std::string& name)
 {
     std::string t = Trim(line);
@@ -100,17 +91,15 @@ int TCustomIniFile::ReadInteger(const std::string& section, const std::string& i
 
 void TCustomIniFile::WriteInteger(const std::string& section, const std::string& ident, int value)
 {
-    WriteString(section, ident, IntToStr(value));
+    IniText::WriteInteger(*this, section, ident, value);
 }
-
 bool TCustomIniFile::ReadBool(const std::string& section, const std::string& ident, bool def)
 {
-    return ReadInteger(section, ident, def ? 1 : 0) != 0;
+    return IniText::ReadBool(*this, section, ident, def);
 }
-
 void TCustomIniFile::WriteBool(const std::string& section, const std::string& ident, bool value)
 {
-    WriteString(section, ident, value ? "1" : "0");
+    IniText::WriteBool(*this, section, ident, value);
 }
 
 double TCustomIniFile::ReadFloat(const std::string& section, const std::string& ident, double def)
@@ -196,7 +185,7 @@ TIniFile::Lines TIniFile::Load() const
     while (pos < data.size()) {
         size_t end = data.find('\n', pos);
         std::string line = data.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        if (!line.empty() && line.back() == '\r') {
+        if (line.ends_with('\r')) {
             line.pop_back();
             if (first)
                 out.crlf = true;
@@ -348,13 +337,13 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& ident)
     return TCustomIniFile::ValueExists(section, ident);
 }
 
-void TIniFile::EraseSection(const std::string& section)
+void TIniFile::EraseLines(const LineFilter& Erase)
 {
     Lines lines = Load();
     std::vector<std::string> kept;
     bool erased = false;
-    ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool) {
-        if (inSec && SameName(sec, section))
+    ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool header) {
+        if (Erase(lines.text[i], sec, inSec, header))
             erased = true;
         else
             kept.push_back(lines.text[i]);
@@ -365,23 +354,19 @@ void TIniFile::EraseSection(const std::string& section)
     Save(lines);
 }
 
+void TIniFile::EraseSection(const std::string& section)
+{
+    EraseLines([&](const std::string&, const std::string& sec, bool inSec, bool) {
+        return inSec && SameName(sec, section);
+    });
+}
+
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
 {
-    Lines lines = Load();
-    std::vector<std::string> kept;
-    bool erased = false;
-    ForEachLine(lines.text, [&](size_t i, const std::string& sec, bool inSec, bool header) {
+    EraseLines([&](const std::string& line, const std::string& sec, bool inSec, bool header) {
         std::string name, value;
-        if (!header && inSec && SameName(sec, section) && KeyLine(lines.text[i], name, value) &&
-            SameName(name, ident))
-            erased = true;
-        else
-            kept.push_back(lines.text[i]);
+        return !header && inSec && SameName(sec, section) && KeyLine(line, name, value) && SameName(name, ident);
     });
-    if (!erased)
-        return;
-    lines.text = std::move(kept);
-    Save(lines);
 }
 
 void TIniFile::UpdateFile() {}

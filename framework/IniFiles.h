@@ -1,5 +1,6 @@
 #pragma once
 // Settings in ini files: sections of "ident=value" lines.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,23 @@
 #include "framework/System.h"
 
 class TStrings;
+
+// Integers and flags of an ini-like store, kept as text through its own access: any non-zero
+// number reads as true, and flags are written as "1" or "0".
+namespace IniText {
+template <class Store> void WriteInteger(Store& S, const std::string& Section, const std::string& Ident, int Value)
+{
+    S.WriteString(Section, Ident, IntToStr(Value));
+}
+template <class Store> bool ReadBool(Store& S, const std::string& Section, const std::string& Ident, bool Def)
+{
+    return S.ReadInteger(Section, Ident, Def ? 1 : 0) != 0;
+}
+template <class Store> void WriteBool(Store& S, const std::string& Section, const std::string& Ident, bool Value)
+{
+    S.WriteString(Section, Ident, Value ? "1" : "0");
+}
+} // namespace IniText
 
 class TCustomIniFile : public TObject {
     QM_CLASS(TCustomIniFile, TObject)
@@ -81,6 +99,11 @@ private:
     };
     Lines Load() const;
     void Save(const Lines& lines);
+    // Saves the file without the lines Erase(line, section, in that section, header) picks;
+    // leaves it alone when it picks none.
+    using LineFilter = std::function<bool(const std::string& line, const std::string& section, bool inSection,
+                                          bool header)>;
+    void EraseLines(const LineFilter& Erase);
 
     std::string fPath;
 };

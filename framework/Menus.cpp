@@ -92,7 +92,7 @@ TShortCut TextToShortCut(const std::string& Text)
     return scNone;
 }
 
-std::string StripHotkey(const std::string& Caption)
+std::string StripAccelerator(const std::string& Caption)
 {
     std::string out;
     out.reserve(Caption.size());
@@ -118,7 +118,7 @@ char GetHotkey(const std::string& Caption)
             ++i;
             continue;
         }
-        return UpperCase(std::string(1, Caption[i + 1]))[0];
+        return AsciiUpper(Caption[i + 1]);
     }
     return 0;
 }
@@ -258,9 +258,9 @@ int TMenuItem::IndexOf(const TMenuItem* Item) const
 
 TMenuItem* TMenuItem::Find(const std::string& ACaption) const
 {
-    std::string want = StripHotkey(ACaption);
+    std::string want = StripAccelerator(ACaption);
     for (TMenuItem* item : FItems)
-        if (AnsiUpperCase(StripHotkey(item->FCaption)) == AnsiUpperCase(want))
+        if (AnsiUpperCase(StripAccelerator(item->FCaption)) == AnsiUpperCase(want))
             return item;
     return nullptr;
 }
@@ -494,14 +494,7 @@ void TMenu::BeforeDestroy()
 
 void TMenu::SetImages(TComponent* Value)
 {
-    if (FImages == Value)
-        return;
-    if (FImages)
-        FImages->RemoveFreeNotification(this);
-    FImages = Value;
-    if (FImages)
-        FImages->FreeNotification(this);
-    if (FItems)
+    if (SetReference(FImages, Value) && FItems)
         MenuChanged(FItems, true);
 }
 
@@ -610,13 +603,7 @@ void SetPopupMenuPresenter(TPopupPresenter Presenter) { PopupPresenter() = std::
 
 void TPopupMenu::SetPopupComponent(TComponent* Value)
 {
-    if (FPopupComponent == Value)
-        return;
-    if (FPopupComponent)
-        FPopupComponent->RemoveFreeNotification(this);
-    FPopupComponent = Value;
-    if (FPopupComponent)
-        FPopupComponent->FreeNotification(this);
+    SetReference(FPopupComponent, Value);
 }
 
 void TPopupMenu::Notification(TComponent* AComponent, TOperation Operation)

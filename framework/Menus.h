@@ -45,8 +45,9 @@ std::string ShortCutToText(TShortCut S);
 // The reverse, modifiers in any order and letter case ignored; scNone when not understood.
 TShortCut TextToShortCut(const std::string& Text);
 
-// Caption helpers: "&Save" -> "Save", "Fish && Chips" -> "Fish & Chips".
-std::string StripHotkey(const std::string& Caption);
+// The caption shown without its "&" accelerator marks: "&Save" -> "Save", "Fish && Chips" ->
+// "Fish & Chips".
+std::string StripAccelerator(const std::string& Caption);
 // The accelerator character of a caption (upper case), or 0.
 char GetHotkey(const std::string& Caption);
 

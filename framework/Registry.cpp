@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/Classes.h"
+#include "framework/IniFiles.h"
 
 QM_CLASS_IMPL(TRegistry, TObject)
 QM_CLASS_IMPL(TRegIniFile, TRegistry)
@@ -19,15 +20,6 @@ std::string StripLeadingSlash(const std::string& key, bool& relative)
 {
     relative = key.empty() || key[0] != '\\';
     return relative ? key : key.substr(1);
-}
-
-void FillStrings(TStrings* strings, const std::vector<std::string>& items)
-{
-    if (!strings)
-        return;
-    strings->Clear();
-    for (auto& s : items)
-        strings->Add(s);
 }
 
 // Lists the names `enumerate` hands out by index; the buffer grows when another thread
@@ -261,7 +253,7 @@ std::string TRegistry::ReadString(const std::string& name)
         return {};
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         RaiseReg("Invalid data type for", name);
-    if (!data.empty() && data.back() == '\0')
+    if (data.ends_with('\0'))
         data.pop_back();
     return data;
 }
@@ -416,17 +408,15 @@ int TRegIniFile::ReadInteger(const std::string& section, const std::string& iden
 
 void TRegIniFile::WriteInteger(const std::string& section, const std::string& ident, int value)
 {
-    WriteString(section, ident, IntToStr(value));
+    IniText::WriteInteger(*this, section, ident, value);
 }
-
 bool TRegIniFile::ReadBool(const std::string& section, const std::string& ident, bool def)
 {
-    return ReadInteger(section, ident, def ? 1 : 0) != 0;
+    return IniText::ReadBool(*this, section, ident, def);
 }
-
 void TRegIniFile::WriteBool(const std::string& section, const std::string& ident, bool value)
 {
-    WriteString(section, ident, value ? "1" : "0");
+    IniText::WriteBool(*this, section, ident, value);
 }
 
 void TRegIniFile::ReadSection(const std::string& section, std::vector<std::string>& strings)

@@ -1,59 +1,28 @@
 #include "framework/Resources.h"
 
-#include <map>
-#include <mutex>
+#include "framework/NameTable.h"
 
 namespace {
-std::string Key(std::string s)
+TNameTable<TResourceData>& Resources()
 {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-struct TRegistry {
-    std::mutex Lock;
-    std::map<std::string, TResourceData> Blobs;
-};
-
-TRegistry& Registry()
-{
-    static TRegistry r;
-    return r;
+    static TNameTable<TResourceData> table;
+    return table;
 }
 } // namespace
 
 void RegisterResource(const std::string& name, const void* data, size_t size)
 {
-    TRegistry& r = Registry();
-    std::lock_guard<std::mutex> g(r.Lock);
-    r.Blobs[Key(name)] = TResourceData{name, static_cast<const uint8_t*>(data), size};
+    Resources().Put(name, TResourceData{name, static_cast<const uint8_t*>(data), size});
 }
 
-void UnregisterResource(const std::string& name)
-{
-    TRegistry& r = Registry();
-    std::lock_guard<std::mutex> g(r.Lock);
-    r.Blobs.erase(Key(name));
-}
+void UnregisterResource(const std::string& name) { Resources().Remove(name); }
 
-std::optional<TResourceData> FindResource(const std::string& name)
-{
-    TRegistry& r = Registry();
-    std::lock_guard<std::mutex> g(r.Lock);
-    auto it = r.Blobs.find(Key(name));
-    if (it == r.Blobs.end())
-        return std::nullopt;
-    return it->second;
-}
+std::optional<TResourceData> FindResource(const std::string& name) { return Resources().Find(name); }
 
 std::vector<std::string> ResourceNames()
 {
-    TRegistry& r = Registry();
-    std::lock_guard<std::mutex> g(r.Lock);
     std::vector<std::string> out;
-    for (auto& [key, blob] : r.Blobs)
+    for (const TResourceData& blob : Resources().Entries())
         out.push_back(blob.Name);
     return out;
 }

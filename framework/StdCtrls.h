@@ -22,9 +22,6 @@ QM_ENUM(TComboBoxStyle, csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, 
 QM_ENUM(TEditCharCase, ecNormal, ecUpperCase, ecLowerCase)
 QM_ENUM(TStaticBorderStyle, sbsNone, sbsSingle, sbsSunken)
 
-// The caption shown without its "&" accelerator marks ("&&" stays one "&").
-std::string StripAccelerator(const std::string& Caption);
-
 // A windowed control that embeds one toolkit widget. Keys typed into the widget pass
 // through the window procedure first (OnKeyDown, OnKeyPress, dialog keys), and the widget
 // sees a key only if no handler swallowed it.

@@ -1,6 +1,5 @@
 #pragma once
 // Exceptions and string, number and file helpers of the component library.
-#include "framework/Charset.h"
 #include "framework/Types.h"
 #include "platform/WinTypes.h" // MulDiv
 
@@ -69,7 +68,11 @@ using TReplaceFlags = Set<TReplaceFlag>;
 std::string StringReplace(const std::string& s, const std::string& oldPattern,
                           const std::string& newPattern, TReplaceFlags flags = {});
 
-// ASCII only: bytes 128..255 are left alone and compare by their code.
+// ASCII only: bytes 128..255 are left alone and compare by their code. Not std::toupper: the
+// toolkit sets the C library's locale from the environment, and in a Turkish one 'i' has no
+// single-byte upper case.
+inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 int CompareText(const std::string& a, const std::string& b);

@@ -1,28 +1,12 @@
 #include "framework/System.h"
 
-#include <algorithm>
-#include <map>
-#include <mutex>
+#include "framework/NameTable.h"
 
 namespace {
-std::string Folded(const std::string& s)
+TNameTable<TClass>& Classes()
 {
-    std::string r = s;
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
-struct ClassRegistry {
-    std::mutex lock;
-    std::map<std::string, TClass> byName;
-};
-
-ClassRegistry& Registry()
-{
-    static ClassRegistry r;
-    return r;
+    static TNameTable<TClass> table;
+    return table;
 }
 } // namespace
 
@@ -61,9 +45,7 @@ void RegisterClass(TClass cls)
 {
     if (!cls)
         return;
-    auto& r = Registry();
-    std::lock_guard<std::mutex> g(r.lock);
-    r.byName[Folded(cls->Name)] = cls;
+    Classes().Put(cls->Name, cls);
 }
 
 void RegisterClasses(std::initializer_list<TClass> classes)
@@ -74,18 +56,7 @@ void RegisterClasses(std::initializer_list<TClass> classes)
 
 TClass FindClass(const std::string& name)
 {
-    auto& r = Registry();
-    std::lock_guard<std::mutex> g(r.lock);
-    auto it = r.byName.find(Folded(name));
-    return it == r.byName.end() ? nullptr : it->second;
+    return Classes().Find(name).value_or(nullptr);
 }
 
-std::vector<TClass> RegisteredClasses()
-{
-    auto& r = Registry();
-    std::lock_guard<std::mutex> g(r.lock);
-    std::vector<TClass> out;
-    for (auto& [k, v] : r.byName)
-        out.push_back(v);
-    return out;
-}
+std::vector<TClass> RegisteredClasses() { return Classes().Entries(); }

@@ -1,5 +1,6 @@
 #include "framework/TypInfo.h"
 
+#include "framework/SysUtils.h"
 #include "framework/Variants.h"
 
 #include <algorithm>
@@ -8,33 +9,6 @@
 #include <mutex>
 
 namespace {
-char UpperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    return true;
-}
-
-bool LessTextAscii(const std::string& a, const std::string& b)
-{
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        auto x = static_cast<unsigned char>(UpperAscii(a[i]));
-        auto y = static_cast<unsigned char>(UpperAscii(b[i]));
-        if (x != y)
-            return x < y;
-    }
-    return a.size() < b.size();
-}
-
 std::string Trimmed(const std::string& s)
 {
     size_t b = 0, e = s.size();
@@ -296,7 +270,7 @@ void AddProperty(TClassInfo& info, std::shared_ptr<TPropInfo> prop)
 {
     auto& props = info.TypeData->Props;
     for (auto& p : props)
-        if (SameTextAscii(p->Name, prop->Name)) {
+        if (SameText(p->Name, prop->Name)) {
             // A redeclaration replaces the inherited property in its place.
             p = std::move(prop);
             return;
@@ -308,7 +282,7 @@ void AddField(TClassInfo& info, std::shared_ptr<TPublishedField> field)
 {
     auto& fields = info.TypeData->Fields;
     for (auto& f : fields)
-        if (SameTextAscii(f->Name, field->Name)) {
+        if (SameText(f->Name, field->Name)) {
             f = std::move(field);
             return;
         }
@@ -335,7 +309,7 @@ void AddMethod(TClassInfo& info, std::shared_ptr<TPublishedMethod> method)
 {
     auto& methods = info.TypeData->Methods;
     for (auto& m : methods)
-        if (SameTextAscii(m->Name, method->Name)) {
+        if (SameText(m->Name, method->Name)) {
             m = std::move(method);
             return;
         }
@@ -350,7 +324,7 @@ PPropInfo GetPropInfo(TClass cls, const std::string& name)
     if (!cls || !cls->TypeData)
         return nullptr;
     for (auto& p : cls->TypeData->Props)
-        if (SameTextAscii(p->Name, name))
+        if (SameText(p->Name, name))
             return p.get();
     return nullptr;
 }
@@ -383,7 +357,7 @@ std::vector<PPropInfo> GetPropList(TClass cls, TTypeKinds kinds)
         if (IsKind(p, kinds))
             out.push_back(p);
     std::stable_sort(out.begin(), out.end(),
-                     [](PPropInfo a, PPropInfo b) { return LessTextAscii(a->Name, b->Name); });
+                     [](PPropInfo a, PPropInfo b) { return CompareText(a->Name, b->Name) < 0; });
     return out;
 }
 
@@ -828,7 +802,7 @@ int64_t GetEnumValue(PTypeInfo type, const std::string& name)
         return -1;
     const auto& names = type->Data.NameList;
     for (size_t i = 0; i < names.size(); ++i)
-        if (SameTextAscii(names[i], name))
+        if (SameText(names[i], name))
             return static_cast<int64_t>(i);
     return -1;
 }
@@ -895,7 +869,7 @@ const TPublishedMethod* FindPublishedMethod(TClass cls, const std::string& name)
     if (!cls || !cls->TypeData)
         return nullptr;
     for (auto& m : cls->TypeData->Methods)
-        if (SameTextAscii(m->Name, name))
+        if (SameText(m->Name, name))
             return m.get();
     return nullptr;
 }
@@ -921,7 +895,7 @@ const TPublishedField* FindPublishedField(TClass cls, const std::string& name)
     if (!cls || !cls->TypeData)
         return nullptr;
     for (auto& f : cls->TypeData->Fields)
-        if (SameTextAscii(f->Name, name))
+        if (SameText(f->Name, name))
             return f.get();
     return nullptr;
 }
@@ -946,19 +920,12 @@ std::map<std::string, TIntegerIdents>& IdentMap()
     return m;
 }
 
-std::string UpperKey(std::string s)
-{
-    for (char& c : s)
-        c = UpperAscii(c);
-    return s;
-}
-
 bool FindIdents(PTypeInfo type, TIntegerIdents& out)
 {
     if (!type || (type->Kind != tkInteger && type->Kind != tkInt64))
         return false;
     std::lock_guard<std::mutex> g(IdentLock());
-    auto it = IdentMap().find(UpperKey(type->TypeName));
+    auto it = IdentMap().find(UpperCase(type->TypeName));
     if (it == IdentMap().end())
         return false;
     out = it->second;
@@ -970,7 +937,7 @@ void RegisterIntegerIdents(const std::string& typeName, TIdentToInt identToInt,
                            TIntToIdent intToIdent)
 {
     std::lock_guard<std::mutex> g(IdentLock());
-    IdentMap()[UpperKey(typeName)] = TIntegerIdents{std::move(identToInt), std::move(intToIdent)};
+    IdentMap()[UpperCase(typeName)] = TIntegerIdents{std::move(identToInt), std::move(intToIdent)};
 }
 
 bool IdentToInteger(PTypeInfo type, const std::string& ident, int64_t& value)

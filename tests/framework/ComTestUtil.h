@@ -5,15 +5,30 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "framework/Controls.h"
+#include "framework/EventRules.h"
 #include "framework/Forms.h"
 #include "platform/Gdi.h"
 #include "platform/Windowing.h"
 
 namespace comtest {
+
+// The events the event table says a change fires, joined by ",".
+inline std::string RuleFor(const std::string& control, const std::string& change)
+{
+    for (const TEventRule& r : EventRules)
+        if (control == r.ClassName && change == r.Change) {
+            std::string fires(r.Events);
+            std::replace(fires.begin(), fires.end(), ' ', ',');
+            return fires;
+        }
+    ADD_FAILURE() << "no rule for " << control << " " << change;
+    return "?";
+}
 
 inline void SendMouse(TWinControl* c, int x, int y, QEvent::Type type, Qt::MouseButton button)
 {

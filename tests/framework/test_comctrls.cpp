@@ -14,7 +14,6 @@
 #include "FormCheck.h"
 #include "RoundTrip.h"
 #include "framework/ComCtrls.h"
-#include "framework/ComCtrlsEvents.h"
 #include "framework/ExtCtrls.h"
 #include "framework/FormReader.h"
 #include "framework/FormWriter.h"
@@ -25,14 +24,7 @@
 
 namespace {
 
-std::string RuleFor(const std::string& control, const std::string& change)
-{
-    for (const auto& r : ComCtrlsEventRules)
-        if (control == r.Control && change == r.Change)
-            return r.Fires;
-    ADD_FAILURE() << "no rule for " << control << " " << change;
-    return "?";
-}
+using comtest::RuleFor;
 
 struct PageSetup {
     TForm* Form;

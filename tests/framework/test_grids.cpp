@@ -6,7 +6,6 @@
 #include "ComTestUtil.h"
 #include "RoundTrip.h"
 #include "framework/ComCtrls.h"
-#include "framework/ComCtrlsEvents.h"
 #include "framework/Grids.h"
 #include "platform/EventLoop.h"
 
@@ -41,14 +40,7 @@ struct GridLog {
     }
 };
 
-std::string RuleFor(const std::string& control, const std::string& change)
-{
-    for (const auto& r : ComCtrlsEventRules)
-        if (control == r.Control && change == r.Change)
-            return r.Fires;
-    ADD_FAILURE() << "no rule for " << control << " " << change;
-    return "?";
-}
+using comtest::RuleFor;
 
 TEST(StringGridCells, OutOfRangeReadsAreEmptyAndWritesIgnored)
 {

@@ -155,8 +155,8 @@ TEST(ShortCutText, TakesAShiftStateInTheControlsOrder)
 
 TEST(ShortCutText, Hotkeys)
 {
-    EXPECT_EQ(StripHotkey("&Save"), "Save");
-    EXPECT_EQ(StripHotkey("Fish && &Chips&"), "Fish & Chips");
+    EXPECT_EQ(StripAccelerator("&Save"), "Save");
+    EXPECT_EQ(StripAccelerator("Fish && &Chips&"), "Fish & Chips");
     EXPECT_EQ(GetHotkey("E&xit"), 'X');
     EXPECT_EQ(GetHotkey("A && B"), 0);
     EXPECT_EQ(GetHotkey("Trailing&"), 0);

@@ -1,4 +1,5 @@
 #include "framework/SysUtils.h"
+#include "platform/Codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -399,29 +400,29 @@ TEST(SysUtilsFiles, CommandLine)
     EXPECT_EQ(ExecutablePath().back(), '/');
 }
 
-TEST(SysUtilsCharset, AllBytesRoundTripThroughUtf8)
+TEST(Cp1252Text, AllBytesRoundTripThroughUtf8)
 {
     std::string all;
     for (int c = 0; c < 256; ++c)
         all += static_cast<char>(c);
-    const std::string utf8 = Win1252ToUtf8(all);
-    EXPECT_EQ(Utf8ToWin1252(utf8), all);
-    EXPECT_EQ(Win1252ToUtf8("\x80"), "\xE2\x82\xAC");
-    EXPECT_EQ(Win1252ToUtf8("\x81\x9F\xA0\xE9"), "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xA9");
-    EXPECT_EQ(Win1252ToCodePoint(0x9D), 0x9Du);
-    EXPECT_EQ(Win1252ToCodePoint(0x99), 0x2122u);
+    const std::string utf8 = Cp1252ToUtf8(all);
+    EXPECT_EQ(Utf8ToCp1252(utf8), all);
+    EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");
+    EXPECT_EQ(Cp1252ToUtf8("\x81\x9F\xA0\xE9"), "\xC2\x81\xC5\xB8\xC2\xA0\xC3\xA9");
+    EXPECT_EQ(Cp1252ToUnicode(0x9D), U'\x9D');
+    EXPECT_EQ(Cp1252ToUnicode(0x99), U'\u2122');
 }
 
-TEST(SysUtilsCharset, UnmappableAndInvalidInputBecomesQuestionMarks)
+TEST(Cp1252Text, UnmappableAndInvalidInputBecomesQuestionMarks)
 {
-    EXPECT_EQ(Utf8ToWin1252("\xE2\x82\xAC 5"), "\x80 5");
-    EXPECT_EQ(Utf8ToWin1252("\xC2\x80"), "?");           // U+0080 has no code: 0x80 is the euro
-    EXPECT_EQ(Utf8ToWin1252("\xE4\xB8\xAD|\xF0\x9F\x98\x80"), "?|?");
-    EXPECT_EQ(Utf8ToWin1252("a\xFF" "b"), "a?b");
-    EXPECT_EQ(Utf8ToWin1252("\xC3"), "?");               // cut short at the end
-    EXPECT_EQ(Utf8ToWin1252("\xC3" "A"), "?A");          // a lead byte does not swallow ASCII
-    EXPECT_EQ(Utf8ToWin1252("\xC0\xAF"), "??");          // overlong "/"
-    EXPECT_EQ(Utf8ToWin1252("\xED\xA0\x80"), "???");     // surrogate
+    EXPECT_EQ(Utf8ToCp1252("\xE2\x82\xAC 5"), "\x80 5");
+    EXPECT_EQ(Utf8ToCp1252("\xC2\x80"), "?");           // U+0080 has no code: 0x80 is the euro
+    EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD|\xF0\x9F\x98\x80"), "?|?");
+    EXPECT_EQ(Utf8ToCp1252("a\xFF" "b"), "a?b");
+    EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");               // cut short at the end
+    EXPECT_EQ(Utf8ToCp1252("\xC3" "A"), "?A");          // a lead byte does not swallow ASCII
+    EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");          // overlong "/"
+    EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "???");     // surrogate
 }
 
 TEST(SysUtilsDateTime, EncodeDecodeAndFormat)
