@@ -1,5 +1,6 @@
 // Find and Find Next on the active grid, the range actions and the mouse wheel.
 #include "AppTestSupport.h"
+#include "common/PostCall.h"
 
 #include "framework/ComCtrls.h"
 #include "framework/ExtCtrls.h"
@@ -14,34 +15,15 @@
 #include <functional>
 
 using namespace apptest;
+using posttest::PostCall;
 
 namespace {
-
-// The hidden windows that carry posted calls; freed after each test.
-std::vector<HWND>& PostWindows()
-{
-    static std::vector<HWND> windows;
-    return windows;
-}
-
-// Runs fn from the message loop, once the modal dialog that is about to open is showing.
-void PostCall(std::function<void()> fn)
-{
-    HWND h = AllocateHWnd([fn = std::move(fn)](TMessage& M) {
-        if (M.Msg == WM_USER)
-            fn();
-    });
-    PostWindows().push_back(h);
-    PostMessage(h, WM_USER, 0, 0);
-}
 
 class FindTest : public ProgramTest {
 protected:
     void TearDown() override
     {
-        for (HWND h : PostWindows())
-            DeallocateHWnd(h);
-        PostWindows().clear();
+        posttest::FreePostWindows();
         ProgramTest::TearDown();
     }
 

@@ -1,12 +1,17 @@
 #pragma once
-// Shared helpers of the standard-control tests: simulated user input sent to a widget, and a
-// fixture that keeps a shown form for the controls under test.
+// Shared helpers of the control tests: simulated user input sent to a widget, fixtures that
+// keep a form for the controls under test or collect message boxes, and reading ink from a grab.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/Forms.h"
 #include "framework/StdCtrls.h"
@@ -63,8 +68,9 @@ inline void mouseDClick(QWidget* w, QPoint p)
 
 namespace stdtest {
 
-// A fresh application with the standard classes registered and one shown form.
-struct ShownFormEnv : ::testing::Test {
+// A fresh application with the standard classes registered and one form, not yet shown, that
+// owns the controls under test.
+struct FormEnv : ::testing::Test {
     void SetUp() override
     {
         InitForms();
@@ -72,16 +78,69 @@ struct ShownFormEnv : ::testing::Test {
         RegisterStdControlsClasses();
         Form = new TForm(Application);
         Form->SetBounds(0, 0, 400, 300);
-        Form->Show();
-        QApplication::processEvents();
     }
     void TearDown() override
     {
         FreeObject(Form);
         DoneForms();
     }
+    template <class T> T* Make()
+    {
+        T* c = new T(Form);
+        c->SetParent(Form);
+        return c;
+    }
 
     TForm* Form = nullptr;
 };
+
+// The same with the form shown.
+struct ShownFormEnv : FormEnv {
+    void SetUp() override
+    {
+        FormEnv::SetUp();
+        Form->Show();
+        QApplication::processEvents();
+    }
+};
+
+// A fresh application whose message boxes are answered OK and their texts kept.
+struct MessageBoxEnv : ::testing::Test {
+    void SetUp() override
+    {
+        InitForms();
+        Application->Initialize();
+        SetMessageBoxService([this](const std::string& t, const std::string&, UINT) {
+            boxes.push_back(t);
+            return IDOK;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxService(nullptr);
+        DoneForms();
+    }
+    std::vector<std::string> boxes;
+};
+
+// Columns of a box in a grabbed image that hold dark (text) pixels: {first, last}, or
+// {-1, -1} when there are none.
+inline std::pair<int, int> InkColumns(const QImage& img, const TRect& box)
+{
+    int first = -1, last = -1;
+    for (int x = box.left; x < box.right; ++x)
+        for (int y = box.top; y < box.bottom; ++y)
+            if (img.pixelColor(x, y).lightness() < 100) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+inline std::pair<int, int> InkColumns(const QImage& img)
+{
+    return InkColumns(img, TRect{0, 0, img.width(), img.height()});
+}
 
 } // namespace stdtest

@@ -13,6 +13,7 @@
 #include "ComTestUtil.h"
 #include "FormCheck.h"
 #include "RoundTrip.h"
+#include "StdTestUtil.h"
 #include "framework/ComCtrls.h"
 #include "framework/ExtCtrls.h"
 #include "framework/FormReader.h"
@@ -98,22 +99,6 @@ TEST(PageControl, HiddenTabsAndTabIndexOverVisibleTabs)
     EXPECT_THROW(p.PC->Pages(4), EListError);
 }
 
-// Columns of a box in a grabbed image that hold dark (text) pixels: {first, last}, or
-// {-1, -1} when there are none.
-std::pair<int, int> InkColumns(const QImage& img, const TRect& box)
-{
-    int first = -1, last = -1;
-    for (int x = box.left; x < box.right; ++x)
-        for (int y = box.top; y < box.bottom; ++y)
-            if (img.pixelColor(x, y).lightness() < 100) {
-                if (first < 0)
-                    first = x;
-                last = x;
-                break;
-            }
-    return {first, last};
-}
-
 QImage GrabForm(TForm* f)
 {
     PumpMessages();
@@ -132,7 +117,7 @@ TEST(PageControl, TabCaptionsAreDrawnInTheFontTheyWereMeasuredIn)
         ASSERT_FALSE(img.isNull());
         TRect tab = p.PC->TabRect(1); // inactive: drawn at its measured place
         int measured = tab.right - tab.left - 16;
-        auto [first, last] = InkColumns(img, TRect{tab.left + 2, tab.top + 2, tab.right - 2, tab.bottom - 2});
+        auto [first, last] = stdtest::InkColumns(img, TRect{tab.left + 2, tab.top + 2, tab.right - 2, tab.bottom - 2});
         ASSERT_GE(first, 0) << "the caption is drawn";
         // The ink of "Menu Settings" lies within its advance width, less at most the side
         // bearings of its first and last letters; clipped text would end at the tab's edge.
@@ -399,7 +384,7 @@ TEST(StatusBar, PanelsAndSimpleText)
     EXPECT_EQ(img.pixelColor(sb->Left() + last.right - 1, midY), light) << "right edge of the frame";
     EXPECT_EQ(img.pixelColor(sb->Left() + last.left, midY), dark) << "left edge of the frame";
     EXPECT_EQ(img.pixelColor(sb->Left() + last.right - 3, sb->Top() + last.top), dark) << "top edge reaches the right";
-    auto [first, lastInk] = InkColumns(img, TRect{sb->Left() + last.left + 2, sb->Top() + last.top + 2,
+    auto [first, lastInk] = stdtest::InkColumns(img, TRect{sb->Left() + last.left + 2, sb->Top() + last.top + 2,
                                                   sb->Left() + last.right - 2, sb->Top() + last.bottom - 2});
     ASSERT_GE(first, 0);
     int centre = sb->Left() + (last.left + last.right) / 2;

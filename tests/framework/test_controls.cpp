@@ -3,29 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "StdTestUtil.h"
 #include "framework/Forms.h"
 #include "platform/Gdi.h"
 #include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
 
 namespace {
-struct FormsEnv : ::testing::Test {
-    void SetUp() override
-    {
-        InitForms();
-        Application->Initialize();
-        SetMessageBoxService([this](const std::string& t, const std::string&, UINT) {
-            boxes.push_back(t);
-            return IDOK;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageBoxService(nullptr);
-        DoneForms();
-    }
-    std::vector<std::string> boxes;
-};
+using FormsEnv = stdtest::MessageBoxEnv;
 
 class Painted : public TCustomControl {
 public:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "RoundTrip.h"
+#include "StdTestUtil.h"
 #include "framework/Buttons.h"
 #include "framework/ExtCtrls.h"
 #include "framework/FormReader.h"
@@ -22,28 +23,7 @@
 
 namespace {
 
-struct ExtCtrlsEnv : ::testing::Test {
-    void SetUp() override
-    {
-        InitForms();
-        Application->Initialize();
-        RegisterStdControlsClasses();
-        Form = new TForm(Application);
-        Form->SetBounds(0, 0, 400, 300);
-    }
-    void TearDown() override
-    {
-        FreeObject(Form);
-        DoneForms();
-    }
-    template <class T> T* Make()
-    {
-        T* c = new T(Form);
-        c->SetParent(Form);
-        return c;
-    }
-    TForm* Form = nullptr;
-};
+using ExtCtrlsEnv = stdtest::FormEnv;
 
 TEST_F(ExtCtrlsEnv, ProgressBarRangeInEitherOrder)
 {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "StdTestUtil.h"
 #include "framework/FormReader.h"
 #include "framework/Forms.h"
 #include "platform/Input.h"
@@ -97,25 +98,14 @@ const bool gRegistered = [] {
     return true;
 }();
 
-struct FormLoad : ::testing::Test {
+struct FormLoad : stdtest::MessageBoxEnv {
     void SetUp() override
     {
         ASSERT_TRUE(gRegistered);
         RegisterEmbeddedResources_framework_tests();
-        InitForms();
-        Application->Initialize();
+        MessageBoxEnv::SetUp();
         Trace().clear();
-        SetMessageBoxService([this](const std::string& t, const std::string&, UINT) {
-            boxes.push_back(t);
-            return IDOK;
-        });
     }
-    void TearDown() override
-    {
-        SetMessageBoxService(nullptr);
-        DoneForms();
-    }
-    std::vector<std::string> boxes;
 };
 
 void Click(TWinControl* c)

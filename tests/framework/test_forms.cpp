@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "common/PostCall.h"
 #include "framework/Forms.h"
 #include "platform/EventLoop.h"
 #include "platform/Windowing.h"
+
+using posttest::PostCall;
 
 namespace {
 struct FormEnv : ::testing::Test {
@@ -17,33 +20,12 @@ struct FormEnv : ::testing::Test {
         InitForms();
         Application->Initialize();
     }
-    void TearDown() override;
+    void TearDown() override
+    {
+        posttest::FreePostWindows();
+        DoneForms();
+    }
 };
-
-// The hidden windows that carry posted calls; freed after each test.
-std::vector<HWND>& PostWindows()
-{
-    static std::vector<HWND> windows;
-    return windows;
-}
-
-void FormEnv::TearDown()
-{
-    for (HWND h : PostWindows())
-        DeallocateHWnd(h);
-    PostWindows().clear();
-    DoneForms();
-}
-
-void PostCall(std::function<void()> fn)
-{
-    HWND h = AllocateHWnd([fn = std::move(fn)](TMessage& M) {
-        if (M.Msg == WM_USER)
-            fn();
-    });
-    PostWindows().push_back(h);
-    PostMessage(h, WM_USER, 0, 0);
-}
 } // namespace
 
 TEST_F(FormEnv, ShowModalReturnsTheResultSetByAHandler)

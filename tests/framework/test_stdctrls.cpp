@@ -23,14 +23,7 @@
 
 namespace {
 
-struct StdCtrlsEnv : stdtest::ShownFormEnv {
-    template <class T> T* Make()
-    {
-        T* c = new T(Form);
-        c->SetParent(Form);
-        return c;
-    }
-};
+using StdCtrlsEnv = stdtest::ShownFormEnv;
 
 TEST_F(StdCtrlsEnv, ComboIndexAndTextRules)
 {
@@ -267,21 +260,6 @@ TEST_F(StdCtrlsEnv, ListBoxSelectionAndBounds)
     EXPECT_THROW(l->Selected(4), EListError);
 }
 
-// Columns of a grabbed widget that hold dark (text) pixels: {first, last}, {-1, -1} for none.
-std::pair<int, int> DarkColumns(const QImage& img)
-{
-    int first = -1, last = -1;
-    for (int x = 0; x < img.width(); ++x)
-        for (int y = 0; y < img.height(); ++y)
-            if (img.pixelColor(x, y).lightness() < 100) {
-                if (first < 0)
-                    first = x;
-                last = x;
-                break;
-            }
-    return {first, last};
-}
-
 TEST_F(StdCtrlsEnv, MemoAlignmentPlacesTheText)
 {
     auto* m = Make<TMemo>();
@@ -291,7 +269,7 @@ TEST_F(StdCtrlsEnv, MemoAlignmentPlacesTheText)
     auto inkFor = [&](TAlignment a) {
         m->SetAlignment(a);
         QApplication::processEvents();
-        return DarkColumns(viewport->grab().toImage());
+        return stdtest::InkColumns(viewport->grab().toImage());
     };
     auto left = inkFor(taLeftJustify);
     auto right = inkFor(taRightJustify);
@@ -302,7 +280,7 @@ TEST_F(StdCtrlsEnv, MemoAlignmentPlacesTheText)
     EXPECT_GT(right.first, w * 3 / 4);
     EXPECT_NEAR((centre.first + centre.second) / 2, w / 2, 8);
     m->SetText("ab\r\ncd");
-    EXPECT_GT(DarkColumns(viewport->grab().toImage()).first, w / 4) << "the alignment outlives new text";
+    EXPECT_GT(stdtest::InkColumns(viewport->grab().toImage()).first, w / 4) << "the alignment outlives new text";
 }
 
 TEST_F(StdCtrlsEnv, ListBoxItemHeightSetsTheRows)
