@@ -18,13 +18,6 @@
 #include <QWidget>
 
 namespace {
-class TForm1 : public TForm {
-    QM_CLASS(TForm1, TForm)
-public:
-    using TForm::TForm;
-};
-QM_CLASS_IMPL(TForm1, TForm)
-
 QM_ENUM(TProbeKind, pkOne, pkTwo, pkThree)
 using TProbeKinds = Set<TProbeKind>;
 
@@ -84,12 +77,17 @@ std::string RegValue(const std::string& key, const std::string& name)
     EXPECT_EQ(r.GetDataType(name), rdString) << name;
     return r.ReadString(name);
 }
+
+void ExpectRegValues(const std::string& key, std::initializer_list<std::pair<const char*, const char*>> values)
+{
+    for (const auto& [name, value] : values)
+        EXPECT_EQ(RegValue(key, name), value) << key << " " << name;
+}
 } // namespace
 
 TEST_F(PlacementEnv, PropertyTextOfEveryKindBothWays)
 {
-    auto* form = new TForm1(Application);
-    form->SetName("Form1");
+    auto* form = NewForm1();
     auto* p = new TProbe(form);
     p->SetName("P");
     auto* target = new TProbe(form);
@@ -168,8 +166,7 @@ struct MainWindow {
 
     explicit MainWindow(bool sizeable = true)
     {
-        form = new TForm1(Application);
-        form->SetName("Form1");
+        form = NewForm1();
         form->SetBounds(100, 120, 400, 300);
         if (!sizeable)
             form->SetBorderStyle(bsDialog);
@@ -210,9 +207,7 @@ TEST_F(PlacementEnv, MainWindowSavesPlacementAndStoredPropertiesUnderTForm1)
     EXPECT_TRUE(w->form->CloseQuery());
     EXPECT_EQ(w->closeQueries, 1);
     const std::string key = "Quillmere\\TForm1";
-    EXPECT_EQ(RegValue(key, "FormVersion"), "0");
-    EXPECT_EQ(RegValue(key, "Visible"), "0");
-    EXPECT_EQ(RegValue(key, "PixelsPerInch"), "96");
+    ExpectRegValues(key, {{"FormVersion", "0"}, {"Visible", "0"}, {"PixelsPerInch", "96"}});
     EXPECT_NE(RegValue(key, "ShowCmd"), "<missing>");
     EXPECT_NE(RegValue(key, "Flags"), "<missing>");
     EXPECT_EQ(RegValue(key, "NormPos"), RegValue(key, "NormPos" + ScreenSizeSuffix()));
@@ -221,16 +216,15 @@ TEST_F(PlacementEnv, MainWindowSavesPlacementAndStoredPropertiesUnderTForm1)
     GetWindowPlacement(w->form->Handle(), &wp);
     EXPECT_EQ(RegValue(key, "NormPos"), Format("%d,%d,%d,%d", {wp.rcNormalPosition.left, wp.rcNormalPosition.top,
                                                                wp.rcNormalPosition.right, wp.rcNormalPosition.bottom}));
-    EXPECT_EQ(RegValue(key, "SplitData_Setting_Checked"), "True");
-    EXPECT_EQ(RegValue(key, "MemChanCoolBar_Width"), "333");
-    EXPECT_EQ(RegValue(key, "MemChanCoolBar_Bands.Count"), "2");
-    const std::string bands = "Quillmere\\TForm1.MemChanCoolBar_Bands";
-    EXPECT_EQ(RegValue(bands, "Item0_Text"), "Tools");
-    EXPECT_EQ(RegValue(bands, "Item1_Text"), "");
-    EXPECT_EQ(RegValue(bands, "Item1_Width"), "150");
-    EXPECT_EQ(RegValue(bands, "Item0_Break"), "True");
-    EXPECT_EQ(RegValue(bands, "Item0_BorderStyle"), "bsNone");
-    EXPECT_EQ(RegValue(bands, "Item0_Bitmap"), "<missing>");
+    ExpectRegValues(key, {{"SplitData_Setting_Checked", "True"},
+                          {"MemChanCoolBar_Width", "333"},
+                          {"MemChanCoolBar_Bands.Count", "2"}});
+    ExpectRegValues("Quillmere\\TForm1.MemChanCoolBar_Bands", {{"Item0_Text", "Tools"},
+                                                               {"Item1_Text", ""},
+                                                               {"Item1_Width", "150"},
+                                                               {"Item0_Break", "True"},
+                                                               {"Item0_BorderStyle", "bsNone"},
+                                                               {"Item0_Bitmap", "<missing>"}});
 
     // A destroy after the close query does not save again: "Visible" stays "0".
     w->form->Free();

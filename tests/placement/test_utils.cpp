@@ -63,32 +63,21 @@ TEST_F(PlacementEnv, DefaultNamesFollowTheExecutableAndSettings)
     IniFileNameHook = nullptr;
 }
 
-namespace {
-class TForm1 : public TForm {
-    QM_CLASS(TForm1, TForm)
-public:
-    using TForm::TForm;
-};
-QM_CLASS_IMPL(TForm1, TForm)
-} // namespace
-
 TEST_F(PlacementEnv, DefaultSectionNameOfFormsControlsAndComponents)
 {
-    auto* form = new TForm1(Application);
-    form->SetName("Form1");
-    auto* panel = new TWinControl(form);
-    panel->SetName("Panel1");
-    panel->SetParent(form);
-    auto* inner = new TWinControl(form);
-    inner->SetName("Edit1");
-    inner->SetParent(panel);
-    auto* loose = new TWinControl(form);
-    loose->SetName("Loose");
-    auto* orphanParent = new TWinControl(nullptr);
-    orphanParent->SetName("Box");
-    auto* orphan = new TWinControl(nullptr);
-    orphan->SetName("Child");
-    orphan->SetParent(orphanParent);
+    auto* form = NewForm1();
+    auto control = [](TComponent* owner, const char* name, TWinControl* parent) {
+        auto* c = new TWinControl(owner);
+        c->SetName(name);
+        if (parent)
+            c->SetParent(parent);
+        return c;
+    };
+    auto* panel = control(form, "Panel1", form);
+    auto* inner = control(form, "Edit1", panel);
+    auto* loose = control(form, "Loose", nullptr);
+    auto* orphanParent = control(nullptr, "Box", nullptr);
+    auto* orphan = control(nullptr, "Child", orphanParent);
     auto* store = new TFormStore(form);
     store->SetName("Store1");
 

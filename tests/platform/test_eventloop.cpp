@@ -36,6 +36,19 @@ struct Counter {
         }));
     }
     ~Counter() { DestroyWindow(h); }
+
+    // Has another thread post WM_USER after delayMs and waits for it in the event loop.
+    void PostLaterAndWait(int delayMs)
+    {
+        std::thread poster([this, delayMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            PostMessage(h, WM_USER, 0, 0);
+        });
+        DWORD deadline = EventLoopTicks() + 20000;
+        while (hits == 0 && static_cast<int32_t>(deadline - EventLoopTicks()) > 0)
+            WaitAndPumpMessages(deadline);
+        poster.join();
+    }
 };
 
 // A tick count that runs with real time but starts just before the counter wraps.
@@ -88,14 +101,7 @@ TEST_F(EventLoop, PostFromAnotherThreadEndsTheWaitEarly)
 {
     Counter c;
     auto t0 = Clock::now();
-    std::thread poster([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        PostMessage(c.h, WM_USER, 0, 0);
-    });
-    DWORD deadline = EventLoopTicks() + 20000;
-    while (c.hits == 0 && static_cast<int32_t>(deadline - EventLoopTicks()) > 0)
-        WaitAndPumpMessages(deadline);
-    poster.join();
+    c.PostLaterAndWait(100);
     EXPECT_EQ(c.hits.load(), 1);
     EXPECT_LT(MsSince(t0), 10000);
 }
@@ -180,14 +186,7 @@ TEST(EventLoopWithQt, PostFromAnotherThreadWakesTheToolkitWait)
     bool qtTimerRan = false;
     QTimer::singleShot(20, [&] { qtTimerRan = true; });
     auto t0 = Clock::now();
-    std::thread poster([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        PostMessage(c.h, WM_USER, 0, 0);
-    });
-    DWORD deadline = EventLoopTicks() + 20000;
-    while (c.hits == 0 && static_cast<int32_t>(deadline - EventLoopTicks()) > 0)
-        WaitAndPumpMessages(deadline);
-    poster.join();
+    c.PostLaterAndWait(200);
     EXPECT_EQ(c.hits.load(), 1);
     EXPECT_TRUE(qtTimerRan);
     EXPECT_LT(MsSince(t0), 10000);

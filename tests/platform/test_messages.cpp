@@ -75,6 +75,13 @@ protected:
         windows_.push_back(h);
         return h;
     }
+    // Who sees a WM_USER sent now.
+    static Log Delivered(HWND h, Log& log)
+    {
+        log.clear();
+        SendMessage(h, WM_USER, 0, 0);
+        return log;
+    }
     std::vector<HWND> windows_;
 };
 
@@ -96,9 +103,7 @@ TEST_F(Messages, LastInstalledSubclassRunsFirstAndChainReachesTheWindow)
 
     EXPECT_TRUE(b.Remove());
     EXPECT_TRUE(a.Remove());
-    log.clear();
-    SendMessage(h, WM_USER, 0, 0);
-    EXPECT_EQ(log, (Log{Entry("base", WM_USER)}));
+    EXPECT_EQ(Delivered(h, log), (Log{Entry("base", WM_USER)}));
 }
 
 TEST_F(Messages, RemovingAWrappedSubclassLeavesTheOuterOneWorking)
@@ -118,9 +123,7 @@ TEST_F(Messages, RemovingAWrappedSubclassLeavesTheOuterOneWorking)
     EXPECT_TRUE(b.Remove());
     EXPECT_EQ(GetWindowLong(h, GWL_WNDPROC), a.own);
     EXPECT_TRUE(a.Remove());
-    log.clear();
-    SendMessage(h, WM_USER, 0, 0);
-    EXPECT_EQ(log, (Log{Entry("base", WM_USER)}));
+    EXPECT_EQ(Delivered(h, log), (Log{Entry("base", WM_USER)}));
 }
 
 TEST_F(Messages, WindowLongSlotsAndInvalidArguments)

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -89,6 +90,18 @@ private:
 
 int Model(const char* name) { return RadioSim::ModelByName(name); }
 
+// A TS-2000 with the options, served on a pseudo-terminal, and a client on its slave side.
+struct ServedRadio {
+    explicit ServedRadio(const RadioSimOptions& o) : sim(Model("TS-2000"), o), pty(sim)
+    {
+        pty.Start();
+        client = std::make_unique<Client>(pty.SlavePath());
+    }
+    RadioSim sim;
+    RadioSimPty pty;
+    std::unique_ptr<Client> client;
+};
+
 } // namespace
 
 TEST(RadioSimPty, AnswersAClientOnTheSlaveAndSurvivesReopening)
@@ -116,10 +129,8 @@ TEST(RadioSimPty, LatencyAndPacingAreHonoured)
 {
     RadioSimOptions o;
     o.LatencyMs = 200;
-    RadioSim sim(Model("TS-2000"), o);
-    RadioSimPty pty(sim);
-    pty.Start();
-    Client c(pty.SlavePath());
+    ServedRadio r(o);
+    Client& c = *r.client;
     ASSERT_TRUE(c.Ok());
 
     auto start = Clock::now();
@@ -133,12 +144,12 @@ TEST(RadioSimPty, LatencyAndPacingAreHonoured)
     // byte is in, and the 24-byte record is read when its last byte is.
     o.LatencyMs = 0;
     o.Baud = 300;
-    sim.SetOptions(o);
+    r.sim.SetOptions(o);
     start = Clock::now();
     c.Send("MR0000;");
     ::usleep(150'000);
-    EXPECT_EQ(sim.Received().size(), 1u) << "the query was heard before it was all on the line";
-    EXPECT_EQ(c.ReadAnswers(1, 10000), sim.MemoryRecord(0, 0));
+    EXPECT_EQ(r.sim.Received().size(), 1u) << "the query was heard before it was all on the line";
+    EXPECT_EQ(c.ReadAnswers(1, 10000), r.sim.MemoryRecord(0, 0));
     const long long paced = MsSince(start);
     EXPECT_GE(paced, (7 + 24) * 1000 / 30);
     EXPECT_LT(paced, 10000);
@@ -149,10 +160,8 @@ TEST(RadioSimPty, SplitAnswerArrivesAsTwoWrites)
     RadioSimOptions o;
     o.SplitAnswers = true;
     o.SplitGapMs = 800;
-    RadioSim sim(Model("TS-2000"), o);
-    RadioSimPty pty(sim);
-    pty.Start();
-    Client c(pty.SlavePath());
+    ServedRadio r(o);
+    Client& c = *r.client;
     ASSERT_TRUE(c.Ok());
     c.Send("ID;");
     EXPECT_EQ(c.ReadOnce(5000), "ID0");
@@ -163,10 +172,8 @@ TEST(RadioSimPty, SilentRadioSendsNothing)
 {
     RadioSimOptions o;
     o.Silence = true;
-    RadioSim sim(Model("TS-2000"), o);
-    RadioSimPty pty(sim);
-    pty.Start();
-    Client c(pty.SlavePath());
+    ServedRadio r(o);
+    Client& c = *r.client;
     ASSERT_TRUE(c.Ok());
     c.Send("ID;");
     EXPECT_EQ(c.ReadOnce(300), "");
@@ -233,10 +240,8 @@ TEST(RadioSimPty, LateAnswerHoldsBackTheAnswersBehindIt)
     o.LatencyMs = 0;
     o.LateAnswer = 1;
     o.LateMs = 400;
-    RadioSim sim(Model("TS-2000"), o);
-    RadioSimPty pty(sim);
-    pty.Start();
-    Client c(pty.SlavePath());
+    ServedRadio r(o);
+    Client& c = *r.client;
     ASSERT_TRUE(c.Ok());
     const auto start = Clock::now();
     c.Send("ID;");
