@@ -25,10 +25,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <list>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace apptest {
@@ -145,6 +147,18 @@ protected:
         if (!reg.OpenKeyReadOnly(std::string("Software\\Quillmere\\") + key) || !reg.ValueExists(name))
             return "<missing>";
         return reg.ReadString(name);
+    }
+
+    using NamedValues = std::initializer_list<std::pair<const char*, std::string>>;
+    static void WriteValues(const std::string& key, NamedValues values)
+    {
+        for (const auto& [name, value] : values)
+            WriteValue(key, name, value);
+    }
+    static void ExpectValues(const std::string& key, NamedValues values)
+    {
+        for (const auto& [name, value] : values)
+            EXPECT_EQ(ReadValue(key, name), value) << key << "\\" << name;
     }
 
     std::string configDir_;

@@ -32,11 +32,10 @@ TEST_F(FormStore, WindowComesBackAsItWasLeft)
     const int width = Form1->Width();
     Form1->Close();
 
-    EXPECT_EQ(ReadValue("TForm1", "SplitData_Setting_Checked"), !split ? "True" : "False");
-    EXPECT_EQ(ReadValue("TForm1", "RXHelpMsg_Setting_Checked"), "True");
-    EXPECT_EQ(ReadValue("TForm1", "MemChanCoolBar_Bands.Count"), "5");
-    EXPECT_EQ(ReadValue("TForm1.MemChanCoolBar_Bands", "Item3_Width"), "300");
-    EXPECT_EQ(ReadValue("TForm1.MemChanCoolBar_Bands", "Item3_Control"), "Form1.MemDescriptionPanel");
+    ExpectValues("TForm1", {{"SplitData_Setting_Checked", !split ? "True" : "False"},
+                            {"RXHelpMsg_Setting_Checked", "True"},
+                            {"MemChanCoolBar_Bands.Count", "5"}});
+    ExpectValues("TForm1.MemChanCoolBar_Bands", {{"Item3_Width", "300"}, {"Item3_Control", "Form1.MemDescriptionPanel"}});
     EXPECT_EQ(ReadValue("TForm1.MenuSetCoolBar_Bands", "Item0_Control"), "Form1.MenuSetToolBar");
     EXPECT_NE(ReadValue("TForm1", "MenuSetCoolBar_Width"), "<missing>");
 
@@ -70,8 +69,7 @@ TEST_F(FormStore, MaximizedStateIsKept)
 
 TEST_F(FormStore, DamagedStoredValuesLeaveTheDefaults)
 {
-    WriteValue("TForm1", "SplitData_Setting_Checked", "perhaps");
-    WriteValue("TForm1", "MemChanCoolBar_Width", "wide");
+    WriteValues("TForm1", {{"SplitData_Setting_Checked", "perhaps"}, {"MemChanCoolBar_Width", "wide"}});
     // A damaged band count, as a damaged run would also have written its bands back.
     WriteValue("TForm1", "MemChanCoolBar_Bands.Count", "3000");
     WriteValue("TForm1.MemChanCoolBar_Bands", "Item2999_Width", "80");

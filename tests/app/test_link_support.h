@@ -21,6 +21,12 @@
 
 namespace apptest {
 
+// Positions 7-23 of a memory record.
+inline std::string Body(const std::string& hz, char mode, char lock, char toneFlag, const std::string& tone)
+{
+    return hz + mode + lock + toneFlag + tone + "0";
+}
+
 class RadioLinkTest : public ProgramTest {
 protected:
     // Starts a simulated radio of the model (a name of the radio-type table) and points the

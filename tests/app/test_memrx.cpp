@@ -7,12 +7,6 @@ using namespace apptest;
 
 namespace {
 
-// Positions 7-23 of a memory record.
-std::string Body(const std::string& hz, char mode, char lock, char toneFlag, const std::string& tone)
-{
-    return hz + mode + lock + toneFlag + tone + "0";
-}
-
 class MemoryRead : public RadioLinkTest {
 protected:
     void FillSplitRadio()

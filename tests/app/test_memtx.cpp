@@ -8,11 +8,6 @@ using namespace apptest;
 
 namespace {
 
-std::string Body(const std::string& hz, char mode, char lock, char toneFlag, const std::string& tone)
-{
-    return hz + mode + lock + toneFlag + tone + "0";
-}
-
 class MemoryWrite : public RadioLinkTest {
 protected:
     static void SetRow(int memory, const std::string& rx, const std::string& rxMode,

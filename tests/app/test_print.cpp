@@ -390,11 +390,8 @@ TEST_F(Printing, CancelPrintsNothingButKeepsTheDefaults)
     Form1->PrintMenuClick(nullptr);
     EXPECT_EQ(Status(), "Printing canceled.");
     EXPECT_EQ(DocumentCount(), 0);
-    EXPECT_EQ(ReadValue("PrinterSettings", "GridBackground"), "16777215");
-    EXPECT_EQ(ReadValue("PrinterSettings", "GridText"), "8388608");
-    EXPECT_EQ(ReadValue("PrinterSettings", "Text"), "8421376");
-    EXPECT_EQ(ReadValue("PrinterSettings", "MainFont"), "Arial Black");
-    EXPECT_EQ(ReadValue("PrinterSettings", "TableFont"), "Arial");
+    ExpectValues("PrinterSettings", {{"GridBackground", "16777215"}, {"GridText", "8388608"}, {"Text", "8421376"},
+                                     {"MainFont", "Arial Black"}, {"TableFont", "Arial"}});
 
     // A cancelled printer set-up prints nothing either.
     PrintWithPreview(true, false);

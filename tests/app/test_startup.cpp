@@ -119,13 +119,9 @@ TEST_F(StartupFirstRun, ClosingWritesTheSettingsAndASecondStartReadsThem)
     AutoLoadOption = 2;
     AutoStartMem = "/home/op/mem.vyx";
     ASSERT_TRUE(Form1->CloseQuery());
-    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-850SAT");
-    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "750");
-    EXPECT_EQ(ReadValue("RadioType", "TxDelay"), "120");
-    EXPECT_EQ(ReadValue("Options", "AutoVink"), "1");
-    EXPECT_EQ(ReadValue("Options", "DisableSplashScreen"), "0");
-    EXPECT_EQ(ReadValue("Options", "AutoLoadOption"), "2");
-    EXPECT_EQ(ReadValue("Options", "AutoStartMem"), "/home/op/mem.vyx");
+    ExpectValues("RadioType", {{"Name", "TS-850SAT"}, {"RxDelay", "750"}, {"TxDelay", "120"}});
+    ExpectValues("Options", {{"AutoVink", "1"}, {"DisableSplashScreen", "0"}, {"AutoLoadOption", "2"},
+                             {"AutoStartMem", "/home/op/mem.vyx"}});
 
     Restart();
     EXPECT_EQ(std::string(CurrentRadioRecord().RadioName), "TS-850SAT");
@@ -142,12 +138,8 @@ protected:
     void BeforeStart() override
     {
         WriteValue("ComPort", "Port", SecondTestPort);
-        WriteValue("RadioType", "Name", "TS-9999");
-        WriteValue("RadioType", "RxDelay", "six hundred");
-        WriteValue("RadioType", "TxDelay", "250");
-        WriteValue("Options", "DisableSplashScreen", "7");
-        WriteValue("Options", "AutoLoadOption", "");
-        WriteValue("Options", "MemoryFileDir", "/srv/channels/");
+        WriteValues("RadioType", {{"Name", "TS-9999"}, {"RxDelay", "six hundred"}, {"TxDelay", "250"}});
+        WriteValues("Options", {{"DisableSplashScreen", "7"}, {"AutoLoadOption", ""}, {"MemoryFileDir", "/srv/channels/"}});
     }
 };
 
@@ -228,10 +220,8 @@ TEST_F(CloseCheck, UnsavedChanges)
 
 TEST(StartupPaths, LastPathPart)
 {
-    EXPECT_EQ(ExtractLastPathPart("C:\\radio\\mem\\ham.vyx"), "ham.vyx");
-    EXPECT_EQ(ExtractLastPathPart("/home/op/ham.vyx"), "ham.vyx");
-    EXPECT_EQ(ExtractLastPathPart("mixed/dir\\ham.vyx"), "ham.vyx");
-    EXPECT_EQ(ExtractLastPathPart("ham.vyx"), "ham.vyx");
+    for (const char* path : {"C:\\radio\\mem\\ham.vyx", "/home/op/ham.vyx", "mixed/dir\\ham.vyx", "ham.vyx"})
+        EXPECT_EQ(ExtractLastPathPart(path), "ham.vyx") << path;
     EXPECT_EQ(ExtractLastPathPart("/home/op/"), "");
     const std::string longName(400, 'x');
     EXPECT_EQ(ExtractLastPathPart("/d/" + longName), longName) << "no 255-character cut";
@@ -241,9 +231,7 @@ class StartupDamagedPortSettings : public ProgramTest {
 protected:
     void BeforeStart() override
     {
-        WriteValue("ComPort", "Port", SecondTestPort);
-        WriteValue("ComPort", "BaudRate", "very fast");
-        WriteValue("ComPort", "Parity", "sometimes");
+        WriteValues("ComPort", {{"Port", SecondTestPort}, {"BaudRate", "very fast"}, {"Parity", "sometimes"}});
         WriteValue("RadioType", "Name", "TS-930");
     }
 };
@@ -269,8 +257,7 @@ protected:
     void BeforeStart() override
     {
         WriteValue("ComPort", "Port", SecondTestPort);
-        WriteValue("RadioType", "Name", "TS-850SAT");
-        WriteValue("RadioType", "RxDelay", "750");
+        WriteValues("RadioType", {{"Name", "TS-850SAT"}, {"RxDelay", "750"}});
         WriteValue("Options", "AutoLoadOption", "3");
         file_ = configDir_ + "/quillmere/registry.txt";
         std::string text;
