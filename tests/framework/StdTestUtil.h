@@ -68,6 +68,15 @@ inline void mouseDClick(QWidget* w, QPoint p)
 
 namespace stdtest {
 
+// A new control of the class in the parent, which also owns it, at its top left corner.
+template <class C> C* Child(TWinControl* parent, int width, int height)
+{
+    auto* c = new C(parent);
+    c->SetParent(parent);
+    c->SetBounds(0, 0, width, height);
+    return c;
+}
+
 // A fresh application with the standard classes registered and one form, not yet shown, that
 // owns the controls under test.
 struct FormEnv : ::testing::Test {

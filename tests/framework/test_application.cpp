@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "StdTestUtil.h"
 #include "framework/Forms.h"
 #include "platform/AppException.h"
 #include "platform/EventLoop.h"
@@ -106,9 +107,7 @@ TEST_F(AppEnv, RunEndsOnTerminateAndWhenTheMainFormCloses)
 TEST_F(AppEnv, WheelGoesToTheParentFormUnlessHandled)
 {
     TForm* f = new TForm(Application);
-    auto* c = new TCustomControl(f);
-    c->SetParent(f);
-    c->SetBounds(0, 0, 50, 50);
+    auto* c = stdtest::Child<TCustomControl>(f, 50, 50);
     std::vector<std::string> log;
     f->OnMouseWheelUp = TMouseWheelUpDownEvent([&](TObject*, TShiftState, TPoint, bool& h) {
         log.push_back("form up");

@@ -48,9 +48,7 @@ TEST_F(FormsEnv, NeverShownControlHasDefinedClientSize)
 TEST_F(FormsEnv, DoubleClickGivesDblClickThenMouseDownWithDouble)
 {
     TForm* f = new TForm(Application);
-    auto* c = new Painted(f);
-    c->SetParent(f);
-    c->SetBounds(0, 0, 50, 50);
+    auto* c = stdtest::Child<Painted>(f, 50, 50);
     std::vector<std::string> log;
     c->OnClick = TNotifyEvent([&](TObject*) { log.push_back("click"); });
     c->OnDblClick = TNotifyEvent([&](TObject*) { log.push_back("dblclick"); });
@@ -73,9 +71,7 @@ TEST_F(FormsEnv, DoubleClickGivesDblClickThenMouseDownWithDouble)
 TEST_F(FormsEnv, ClickHandlerExceptionReachesHandleException)
 {
     TForm* f = new TForm(Application);
-    auto* c = new Painted(f);
-    c->SetParent(f);
-    c->SetBounds(0, 0, 50, 50);
+    auto* c = stdtest::Child<Painted>(f, 50, 50);
     c->OnClick = TNotifyEvent([](TObject*) { throw EConvertError("'x' is not a valid integer value"); });
     HWND h = c->Handle();
     SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
@@ -124,9 +120,7 @@ TEST_F(FormsEnv, AlignLaysOutInOrder)
 TEST_F(FormsEnv, RecreateGivesNewHandleAndSizeMessages)
 {
     TForm* f = new TForm(Application);
-    auto* c = new Painted(f);
-    c->SetParent(f);
-    c->SetBounds(0, 0, 100, 80);
+    auto* c = stdtest::Child<Painted>(f, 100, 80);
     HWND first = c->Handle();
     c->RecreateWnd();
     HWND second = c->Handle();
@@ -144,9 +138,7 @@ TEST_F(FormsEnv, RecreateGivesNewHandleAndSizeMessages)
 TEST_F(FormsEnv, PaintGetsTheUpdateRectangleAsClip)
 {
     TForm* f = new TForm(Application);
-    auto* c = new Painted(f);
-    c->SetParent(f);
-    c->SetBounds(0, 0, 100, 80);
+    auto* c = stdtest::Child<Painted>(f, 100, 80);
     HWND h = c->Handle();
     ValidateRect(h, nullptr);
     RECT r{10, 20, 30, 40};
@@ -160,9 +152,7 @@ TEST_F(FormsEnv, PaintGetsTheUpdateRectangleAsClip)
 TEST_F(FormsEnv, SubclassedControlStillSeesItsMessages)
 {
     TForm* f = new TForm(Application);
-    auto* c = new Painted(f);
-    c->SetParent(f);
-    c->SetBounds(0, 0, 100, 80);
+    auto* c = stdtest::Child<Painted>(f, 100, 80);
     HWND h = c->Handle();
     std::vector<UINT> seen;
     WNDPROC old = GetWindowLong(h, GWL_WNDPROC);

@@ -15,6 +15,18 @@ COLORREF PixelAt(TBitmap& b, int x, int y)
     return QColorToColorRef(BitmapImage(b.GetHandle())->pixelColor(x, y));
 }
 
+TCanvas* CanvasOfSize(TBitmap& b, int width, int height)
+{
+    b.SetSize(width, height);
+    return b.Canvas();
+}
+
+void Fill(TCanvas* c, TColor colour, const TRect& r)
+{
+    c->Brush()->SetColor(colour);
+    c->FillRect(r);
+}
+
 TEST(GraphicsColor, NamesSystemColoursAndRgb)
 {
     EXPECT_EQ(ColorToRGB(clRed), RGB(255, 0, 0));
@@ -66,8 +78,7 @@ TEST(GraphicsFont, SizeHeightAndChange)
 TEST(GraphicsCanvas, OpaqueTextCellAndClearBrush)
 {
     TBitmap b;
-    b.SetSize(120, 40);
-    TCanvas* c = b.Canvas();
+    TCanvas* c = CanvasOfSize(b, 120, 40);
     c->Font()->SetName("Arial");
     c->Font()->SetSize(10);
     c->Font()->SetColor(clBlack);
@@ -92,10 +103,8 @@ TEST(GraphicsCanvas, OpaqueTextCellAndClearBrush)
 TEST(GraphicsCanvas, ShapesInNamedColours)
 {
     TBitmap b;
-    b.SetSize(30, 30);
-    TCanvas* c = b.Canvas();
-    c->Brush()->SetColor(clRed);
-    c->FillRect(Rect(0, 0, 10, 10));
+    TCanvas* c = CanvasOfSize(b, 30, 30);
+    Fill(c, clRed, Rect(0, 0, 10, 10));
     EXPECT_EQ(PixelAt(b, 0, 0), RGB(255, 0, 0)); // red in the image, not blue
     c->Pen()->SetColor(clBlue);
     c->MoveTo(0, 20);
@@ -114,8 +123,7 @@ TEST(GraphicsBitmap, SaveLoadRoundTripAndAssign)
 {
     TBitmap b;
     b.SetSize(7, 5);
-    b.Canvas()->Brush()->SetColor(clNavy);
-    b.Canvas()->FillRect(Rect(0, 0, 3, 5));
+    Fill(b.Canvas(), clNavy, Rect(0, 0, 3, 5));
     b.Canvas()->SetPixel(6, 4, clYellow);
     std::string path = (std::filesystem::temp_directory_path() / "qm-graphics-roundtrip.bmp").string();
     b.SaveToFile(path);
@@ -146,10 +154,8 @@ TEST(GraphicsBitmap, DrawStretchAndTransparent)
 {
     TBitmap src;
     src.SetSize(4, 4);
-    src.Canvas()->Brush()->SetColor(clFuchsia);
-    src.Canvas()->FillRect(Rect(0, 0, 4, 4));
-    src.Canvas()->Brush()->SetColor(clGreen);
-    src.Canvas()->FillRect(Rect(1, 1, 3, 3));
+    Fill(src.Canvas(), clFuchsia, Rect(0, 0, 4, 4));
+    Fill(src.Canvas(), clGreen, Rect(1, 1, 3, 3));
     TBitmap dst;
     dst.SetSize(20, 20);
     dst.Canvas()->StretchDraw(Rect(0, 0, 8, 8), &src);
@@ -177,10 +183,8 @@ TEST(GraphicsBitmap, DrawStretchAndTransparent)
 TEST(GraphicsSample, WritesTextInSeveralFontsAndColours)
 {
     TBitmap b;
-    b.SetSize(420, 230);
-    TCanvas* c = b.Canvas();
-    c->Brush()->SetColor(clWindow);
-    c->FillRect(Rect(0, 0, 420, 230));
+    TCanvas* c = CanvasOfSize(b, 420, 230);
+    Fill(c, clWindow, Rect(0, 0, 420, 230));
     struct Line {
         const char* Face;
         int Size;

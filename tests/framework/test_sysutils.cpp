@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <tuple>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -311,30 +313,22 @@ TEST(SysUtilsFormat, TheShortDateIsTheLocales)
 
 TEST(SysUtilsFiles, PathHelpersAcceptBothSeparators)
 {
-    EXPECT_EQ(ExtractFileName("/a/b/c.txt"), "c.txt");
-    EXPECT_EQ(ExtractFileName("C:\\dir\\file.csv"), "file.csv");
-    EXPECT_EQ(ExtractFileName("a/b\\c"), "c");
-    EXPECT_EQ(ExtractFileName("plain"), "plain");
-    EXPECT_EQ(ExtractFileName("dir/"), "");
-    EXPECT_EQ(ExtractFilePath("/a/b/c.txt"), "/a/b/");
-    EXPECT_EQ(ExtractFilePath("x\\y.txt"), "x\\");
-    EXPECT_EQ(ExtractFilePath("y.txt"), "");
-    EXPECT_EQ(ExtractFileDir("/a/b/c.txt"), "/a/b");
-    EXPECT_EQ(ExtractFileDir("x\\y.txt"), "x");
-    EXPECT_EQ(ExtractFileDir("/c.txt"), "/");
-    EXPECT_EQ(ExtractFileExt("/a.b/c.TXT"), ".TXT");
-    EXPECT_EQ(ExtractFileExt("/a.b/c"), "");
-    EXPECT_EQ(ExtractFileExt("a.b\\c"), "");
-    EXPECT_EQ(ExtractFileExt("archive.tar.gz"), ".gz");
+    using Cases = std::initializer_list<std::pair<const char*, const char*>>;
+    auto expectEach = [](std::string (*fn)(const std::string&), const char* what, Cases cases) {
+        for (const auto& [path, result] : cases)
+            EXPECT_EQ(fn(path), result) << what << " of " << path;
+    };
+    expectEach(ExtractFileName, "name",
+               {{"/a/b/c.txt", "c.txt"}, {"C:\\dir\\file.csv", "file.csv"}, {"a/b\\c", "c"}, {"plain", "plain"}, {"dir/", ""}});
+    expectEach(ExtractFilePath, "path", {{"/a/b/c.txt", "/a/b/"}, {"x\\y.txt", "x\\"}, {"y.txt", ""}});
+    expectEach(ExtractFileDir, "dir", {{"/a/b/c.txt", "/a/b"}, {"x\\y.txt", "x"}, {"/c.txt", "/"}});
+    expectEach(ExtractFileExt, "ext", {{"/a.b/c.TXT", ".TXT"}, {"/a.b/c", ""}, {"a.b\\c", ""}, {"archive.tar.gz", ".gz"}});
     EXPECT_EQ(ChangeFileExt("/a.b/c", ".ini"), "/a.b/c.ini");
     EXPECT_EQ(ChangeFileExt("d\\chan.csv", ".vyx"), "d\\chan.vyx");
     EXPECT_EQ(ChangeFileExt("x.csv", ""), "x");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp"), "/tmp/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/tmp/"), "/tmp/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("c:\\x\\"), "c:\\x\\");
-    EXPECT_EQ(IncludeTrailingPathDelimiter(""), "");
-    EXPECT_EQ(ExcludeTrailingPathDelimiter("/tmp\\"), "/tmp");
-    EXPECT_EQ(ExcludeTrailingPathDelimiter("/"), "/");
+    expectEach(IncludeTrailingPathDelimiter, "with delimiter",
+               {{"/tmp", "/tmp/"}, {"/tmp/", "/tmp/"}, {"c:\\x\\", "c:\\x\\"}, {"", ""}});
+    expectEach(ExcludeTrailingPathDelimiter, "without delimiter", {{"/tmp\\", "/tmp"}, {"/", "/"}});
 }
 
 TEST(SysUtilsFiles, FileSystemCalls)
