@@ -161,9 +161,7 @@ TEST(PageControl, FreeingTheActivePageActivatesAnother)
 TEST(ToolBar, ButtonsClickDownAndMenus)
 {
     TForm* f = comtest::ShownForm();
-    auto* tb = new TToolBar(f);
-    tb->SetParent(f);
-    tb->SetBounds(0, 0, 300, 30);
+    auto* tb = stdtest::Child<TToolBar>(f, 300, 30);
     auto* images = new TImageList(f);
     TBitmap bmp;
     bmp.SetSize(16, 16);
@@ -228,9 +226,7 @@ TEST(ToolBar, ButtonsClickDownAndMenus)
 TEST(CoolBar, BandsLayoutControlsAndRebinding)
 {
     TForm* f = comtest::ShownForm();
-    auto* cb = new TCoolBar(f);
-    cb->SetParent(f);
-    cb->SetBounds(0, 0, 400, 80);
+    auto* cb = stdtest::Child<TCoolBar>(f, 400, 80);
     auto* p1 = new TToolBar(f);
     p1->SetBounds(0, 0, 100, 22);
     auto* p2 = new TToolBar(f);
@@ -454,14 +450,11 @@ end
 )";
     auto* form = new TForm(nullptr);
     ReadComponentFromText(form, text, "ColourForm.qfm");
-    auto colourOf = [&](const char* name) { return static_cast<TControl*>(form->FindComponent(name))->Color(); };
-    EXPECT_EQ(colourOf("Panel1"), clWindow);
-    EXPECT_EQ(colourOf("RadioGroup1"), clInfoBk);
-    EXPECT_EQ(colourOf("Edit1"), clBtnFace);
-    EXPECT_EQ(colourOf("Memo1"), clInfoBk);
-    EXPECT_EQ(colourOf("ComboBox1"), clBtnFace);
-    EXPECT_EQ(colourOf("ListBox1"), clBtnFace);
-    EXPECT_EQ(colourOf("Grid1"), clInfoBk);
+    const std::pair<const char*, TColor> colours[] = {
+        {"Panel1", clWindow}, {"RadioGroup1", clInfoBk}, {"Edit1", clBtnFace}, {"Memo1", clInfoBk},
+        {"ComboBox1", clBtnFace}, {"ListBox1", clBtnFace}, {"Grid1", clInfoBk}};
+    for (const auto& [name, colour] : colours)
+        EXPECT_EQ(static_cast<TControl*>(form->FindComponent(name))->Color(), colour) << name;
     EXPECT_EQ(static_cast<TStringGrid*>(form->FindComponent("Grid1"))->FixedColor(), clWindow);
     auto* cool = static_cast<TCoolBar*>(form->FindComponent("CoolBar1"));
     ASSERT_EQ(cool->Bands()->Count(), 1);

@@ -107,17 +107,15 @@ TEST(CommOverlapped, ImmediateCompletionSetsTheEvent)
     ASSERT_NE(p.h, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(p.pty.Send("abc"));
     ASSERT_TRUE(p.WaitInQueue(3));
-    Event ev;
-    OVERLAPPED ov{};
-    ov.hEvent = ev.h;
+    Overlapped ev;
     char buf[3];
     DWORD n = 0;
-    ASSERT_TRUE(ReadFile(p.h, buf, 3, &n, &ov));
+    ASSERT_TRUE(ReadFile(p.h, buf, 3, &n, &ev.ov));
     EXPECT_EQ(n, 3u);
     EXPECT_EQ(std::string(buf, 3), "abc");
     EXPECT_TRUE(ev.Signalled());
     DWORD got = 0;
-    EXPECT_TRUE(GetOverlappedResult(p.h, &ov, &got, FALSE));
+    EXPECT_TRUE(GetOverlappedResult(p.h, &ev.ov, &got, FALSE));
     EXPECT_EQ(got, 3u);
 }
 
@@ -337,11 +335,9 @@ TEST(CommEvents, MaskRulesAndHistory)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 
     ASSERT_TRUE(SetCommMask(p.h, EV_TXEMPTY));
-    Event ev;
-    OVERLAPPED ov{};
-    ov.hEvent = ev.h;
+    Overlapped ev;
     DWORD mask = 99;
-    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ov));
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ev.ov));
     EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
     OVERLAPPED ov2{};
     DWORD mask2 = 0;
@@ -358,10 +354,10 @@ TEST(CommEvents, MaskRulesAndHistory)
     ASSERT_TRUE(SetCommMask(p.h, EV_RXCHAR | EV_TXEMPTY));
     ASSERT_TRUE(ev.Signalled(1000));
     DWORD n = 0;
-    EXPECT_TRUE(GetOverlappedResult(p.h, &ov, &n, FALSE));
+    EXPECT_TRUE(GetOverlappedResult(p.h, &ev.ov, &n, FALSE));
     EXPECT_EQ(mask, 0u);
     // ... and the remembered arrival is delivered by the next wait, at once.
-    ASSERT_TRUE(WaitCommEvent(p.h, &mask, &ov));
+    ASSERT_TRUE(WaitCommEvent(p.h, &mask, &ev.ov));
     EXPECT_EQ(mask, EV_RXCHAR);
     EXPECT_TRUE(ev.Signalled());
 }
@@ -375,11 +371,9 @@ TEST(CommEvents, EventCharAndTransmitEmpty)
     d.EvtChar = ';';
     ASSERT_TRUE(SetCommState(p.h, &d));
     ASSERT_TRUE(SetCommMask(p.h, EV_RXFLAG));
-    Event ev;
-    OVERLAPPED ov{};
-    ov.hEvent = ev.h;
+    Overlapped ev;
     DWORD mask = 0;
-    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ov));
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ev.ov));
     ASSERT_TRUE(p.pty.Send("abc"));
     EXPECT_FALSE(ev.Signalled(150));
     ASSERT_TRUE(p.pty.Send("IF;"));
@@ -387,7 +381,7 @@ TEST(CommEvents, EventCharAndTransmitEmpty)
     EXPECT_EQ(mask, EV_RXFLAG);
 
     ASSERT_TRUE(SetCommMask(p.h, EV_TXEMPTY));
-    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ov));
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ev.ov));
     EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
     EXPECT_FALSE(ev.Signalled(150));  // never without a write
     OVERLAPPED wov{};
@@ -672,11 +666,9 @@ TEST(CommFlow, XoffAtTheLimitXonWhenDrainedAnd80PercentEvent)
     d.fInX = 0;
     ASSERT_TRUE(SetCommState(p.h, &d));
     ASSERT_TRUE(SetCommMask(p.h, EV_RX80FULL));
-    Event ev;
-    OVERLAPPED eov{};
-    eov.hEvent = ev.h;
+    Overlapped ev;
     DWORD mask = 0;
-    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &eov));
+    EXPECT_FALSE(WaitCommEvent(p.h, &mask, &ev.ov));
     ASSERT_TRUE(p.pty.Send(std::string(3000, 'c')));
     EXPECT_FALSE(ev.Signalled(100));
     ASSERT_TRUE(p.pty.Send(std::string(400, 'c')));

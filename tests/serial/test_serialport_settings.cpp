@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -173,16 +174,13 @@ TEST(SerialTexts, ConvertersMatchNamesIgnoringCase)
     EXPECT_EQ(RtsModeValue("TOGGLE"), rtsToggle);
     EXPECT_TRUE(YesNoValue("yes"));
     EXPECT_FALSE(YesNoValue("1"));
-    EXPECT_EQ(CharText(';'), ";");
-    EXPECT_EQ(CharText('\r'), "#13");
-    EXPECT_EQ(CharText('\x7f'), "\x7f");
-    EXPECT_EQ(CharText('\x80'), "#128");
-    EXPECT_EQ(CharValue("#59"), ';');
-    EXPECT_EQ(CharValue("#a"), '\0');
-    EXPECT_EQ(CharValue("#"), '#');
-    EXPECT_EQ(CharValue("#300"), static_cast<char>(300 & 0xFF));
-    EXPECT_EQ(CharValue(""), '\0');
-    EXPECT_EQ(CharValue("xyz"), 'x');
+    const std::pair<char, const char*> texts[] = {{';', ";"}, {'\r', "#13"}, {'\x7f', "\x7f"}, {'\x80', "#128"}};
+    for (const auto& [c, text] : texts)
+        EXPECT_EQ(CharText(c), text) << int(c);
+    const std::pair<const char*, char> values[] = {
+        {"#59", ';'}, {"#a", '\0'}, {"#", '#'}, {"#300", static_cast<char>(300 & 0xFF)}, {"", '\0'}, {"xyz", 'x'}};
+    for (const auto& [text, c] : values)
+        EXPECT_EQ(CharValue(text), c) << text;
 }
 
 TEST_F(SerialSettings, PortListIsSortedAndCutAtTheNul)
