@@ -152,27 +152,9 @@ public:
         setupOut = out;
         return TRUE;
     }
-    BOOL SetCommState(HANDLE, LPDCB dcb) override
-    {
-        if (Fails("SetCommState"))
-            return FALSE;
-        lastDcb = *dcb;
-        return TRUE;
-    }
-    BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) override
-    {
-        if (Fails("SetCommTimeouts"))
-            return FALSE;
-        lastTimeouts = *t;
-        return TRUE;
-    }
-    BOOL SetCommMask(HANDLE, DWORD mask) override
-    {
-        if (Fails("SetCommMask"))
-            return FALSE;
-        lastMask = mask;
-        return TRUE;
-    }
+    BOOL SetCommState(HANDLE, LPDCB dcb) override { return Record("SetCommState", lastDcb, *dcb); }
+    BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) override { return Record("SetCommTimeouts", lastTimeouts, *t); }
+    BOOL SetCommMask(HANDLE, DWORD mask) override { return Record("SetCommMask", lastMask, mask); }
     BOOL WaitCommEvent(HANDLE, LPDWORD mask, LPOVERLAPPED ov) override
     {
         if (Fails("WaitCommEvent"))
@@ -202,13 +184,7 @@ public:
         stat->cbInQue = static_cast<DWORD>(input_.size());
         return TRUE;
     }
-    BOOL PurgeComm(HANDLE, DWORD flags) override
-    {
-        if (Fails("PurgeComm"))
-            return FALSE;
-        lastPurge = flags;
-        return TRUE;
-    }
+    BOOL PurgeComm(HANDLE, DWORD flags) override { return Record("PurgeComm", lastPurge, flags); }
     BOOL GetCommModemStatus(HANDLE, LPDWORD status) override
     {
         if (Fails("GetCommModemStatus"))
@@ -227,6 +203,14 @@ private:
         cv_.notify_all();
     }
     // Logs the call; true (with the last error set) when it is to fail.
+    // A setting call: kept in its slot unless the call is made to fail.
+    template <class T> BOOL Record(const std::string& name, T& slot, const T& value)
+    {
+        if (Fails(name))
+            return FALSE;
+        slot = value;
+        return TRUE;
+    }
     bool Fails(const std::string& name)
     {
         Log(name);

@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <climits>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 // Qt's signal macro of the same name is not used here; the framework defines its own.
@@ -313,6 +315,15 @@ protected:
         ForgetWindowUpdate(t.window);
     }
 
+    // Each pixel holds what was at its source before, and only the rectangle was invalidated.
+    void ExpectScrolled(std::initializer_list<std::pair<QPoint, QPoint>> pixels, RECT invalid)
+    {
+        for (const auto& [at, from] : pixels)
+            EXPECT_EQ(surface.pixel(at), original.pixel(from)) << at.x() << "," << at.y();
+        ASSERT_EQ(invalidated.size(), 1u);
+        EXPECT_EQ(invalidated[0], invalid);
+    }
+
     FakeTerminal t;
     QImage surface;
     QImage original;
@@ -323,24 +334,16 @@ TEST_F(TermBufferWindow, ScrollUpMovesTheGridPixelsAndInvalidatesTheUncoveredRow
 {
     TTermBuffer b(&t);
     b.ScrollContentUp();
-    EXPECT_EQ(surface.pixel(5, 0), original.pixel(5, 10));
-    EXPECT_EQ(surface.pixel(79, 39), original.pixel(79, 49));
-    // Right of the grid nothing moves.
-    EXPECT_EQ(surface.pixel(80, 0), original.pixel(80, 0));
-    EXPECT_EQ(surface.pixel(99, 30), original.pixel(99, 30));
-    ASSERT_EQ(invalidated.size(), 1u);
-    EXPECT_EQ(invalidated[0], (RECT{0, 40, 80, 50}));
+    // The grid moves up a row; right of it nothing moves.
+    ExpectScrolled({{{5, 0}, {5, 10}}, {{79, 39}, {79, 49}}, {{80, 0}, {80, 0}}, {{99, 30}, {99, 30}}},
+                   RECT{0, 40, 80, 50});
 }
 
 TEST_F(TermBufferWindow, ScrollDownMovesTheGridPixelsAndInvalidatesTheTopRow)
 {
     TTermBuffer b(&t);
     b.ScrollContentDown();
-    EXPECT_EQ(surface.pixel(5, 10), original.pixel(5, 0));
-    EXPECT_EQ(surface.pixel(79, 49), original.pixel(79, 39));
-    EXPECT_EQ(surface.pixel(85, 20), original.pixel(85, 20));
-    ASSERT_EQ(invalidated.size(), 1u);
-    EXPECT_EQ(invalidated[0], (RECT{0, 0, 80, 10}));
+    ExpectScrolled({{{5, 10}, {5, 0}}, {{79, 49}, {79, 39}}, {{85, 20}, {85, 20}}}, RECT{0, 0, 80, 10});
 }
 
 TEST_F(TermBufferWindow, NoWindowOrDoubleBufferingLeavesThePixelsAlone)
