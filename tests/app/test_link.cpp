@@ -9,7 +9,11 @@ using namespace apptest;
 
 namespace {
 
-class RadioLink : public RadioLinkTest {};
+class RadioLink : public RadioLinkTest {
+protected:
+    // The terminal hands the window a piece of the radio's text.
+    static void Arrive(std::string text) { Form1->ComTerminalStrReceived(Form1, text); }
+};
 
 double ProcessCpuSeconds()
 {
@@ -32,8 +36,7 @@ TEST(LinkDeleteSubstring, RemovesOnlyTheFirstOccurrence)
 TEST_F(RadioLink, ReceiveStripsEachErrorAnswerOnce)
 {
     RxDelay = 50;
-    std::string text = "?;?;O;MR0;E;";
-    Form1->ComTerminalStrReceived(Form1, text);
+    Arrive("?;?;O;MR0;E;");
     EXPECT_TRUE(AnswerComplete);
     std::string answer;
     Form1->Receive(answer);
@@ -43,11 +46,9 @@ TEST_F(RadioLink, ReceiveStripsEachErrorAnswerOnce)
 
 TEST_F(RadioLink, AnswerCompleteOnlyOnceASemicolonArrived)
 {
-    std::string first = "MR00";
-    Form1->ComTerminalStrReceived(Form1, first);
+    Arrive("MR00");
     EXPECT_FALSE(AnswerComplete);
-    std::string rest = "01;";
-    Form1->ComTerminalStrReceived(Form1, rest);
+    Arrive("01;");
     EXPECT_TRUE(AnswerComplete);
     EXPECT_EQ(ReceiveBuffer, "MR0001;");
 }
@@ -206,14 +207,11 @@ TEST_F(RadioLink, WaitingForASilentRadioBlocks)
 
 TEST_F(RadioLink, AnErrorAnswerAloneDoesNotEndTheWait)
 {
-    std::string error = "?;";
-    Form1->ComTerminalStrReceived(Form1, error);
+    Arrive("?;");
     EXPECT_FALSE(AnswerComplete);
-    std::string half = "ID0";
-    Form1->ComTerminalStrReceived(Form1, half);
+    Arrive("ID0");
     EXPECT_FALSE(AnswerComplete);
-    std::string rest = "17;";
-    Form1->ComTerminalStrReceived(Form1, rest);
+    Arrive("17;");
     EXPECT_TRUE(AnswerComplete);
     std::string answer;
     Form1->Receive(answer);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace {
 // Closes the handles a test opened, so a failing assertion leaks nothing into later tests.
@@ -31,6 +32,25 @@ public:
 private:
     std::atomic<int>& closes_;
 };
+// Three threads wait on the event for up to timeoutMs; it is set after pauseMs. Returns how
+// many of them it woke.
+int WaitersWoken(HANDLE e, DWORD timeoutMs, DWORD pauseMs)
+{
+    std::atomic<int> woke{0};
+    std::vector<std::thread> ts;
+    for (int i = 0; i < 3; ++i)
+        ts.emplace_back([&] {
+            if (WaitForSingleObject(e, timeoutMs) == WAIT_OBJECT_0)
+                ++woke;
+        });
+    if (pauseMs)
+        Sleep(pauseMs);
+    SetEvent(e);
+    for (auto& t : ts)
+        t.join();
+    return woke.load();
+}
+
 } // namespace
 
 TEST(KernelHandles, NeverReusedAndClosedOnce)
@@ -186,36 +206,13 @@ TEST(KernelWait, TimeoutsAndBadArguments)
 TEST(KernelWait, SetEventWakesABlockedWaiterAndOnlyOneTakesAnAutoResetEvent)
 {
     Handles hs;
-    HANDLE e = hs.Event(false, false);
-    std::atomic<int> woke{0};
-    std::vector<std::thread> ts;
-    for (int i = 0; i < 3; ++i)
-        ts.emplace_back([&] {
-            if (WaitForSingleObject(e, 1500) == WAIT_OBJECT_0)
-                ++woke;
-        });
-    Sleep(50);
-    SetEvent(e);
-    for (auto& t : ts)
-        t.join();
-    EXPECT_EQ(woke.load(), 1);
+    EXPECT_EQ(WaitersWoken(hs.Event(false, false), 1500, 50), 1);
 }
 
 TEST(KernelWait, ManualResetReleasesEveryWaiter)
 {
     Handles hs;
-    HANDLE e = hs.Event(true, false);
-    std::atomic<int> woke{0};
-    std::vector<std::thread> ts;
-    for (int i = 0; i < 3; ++i)
-        ts.emplace_back([&] {
-            if (WaitForSingleObject(e, 20000) == WAIT_OBJECT_0)
-                ++woke;
-        });
-    SetEvent(e);
-    for (auto& t : ts)
-        t.join();
-    EXPECT_EQ(woke.load(), 3);
+    EXPECT_EQ(WaitersWoken(hs.Event(true, false), 20000, 0), 3);
 }
 
 TEST(KernelWait, HandleClosedWhileWaitingDoesNotCrashTheWaiter)
