@@ -1,3 +1,4 @@
+#include "common/TempFolder.h"
 #include "framework/Classes.h"
 #include "framework/IniFiles.h"
 #include "platform/WinReg.h"
@@ -19,24 +20,13 @@ class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qm-ini-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
+        ASSERT_TRUE(folder_.Made());
+        dir_ = folder_.Path();
         path_ = dir_ + "/settings.ini";
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Read() const
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    void Write(const std::string& text) const
-    {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out << text;
-    }
+    std::string Read() const { return commontest::ReadFileText(path_); }
+    void Write(const std::string& text) const { commontest::WriteFileText(path_, text); }
+    commontest::TempFolder folder_{"qm-ini"};
     std::string dir_, path_;
 };
 

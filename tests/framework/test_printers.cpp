@@ -1,3 +1,4 @@
+#include "common/TempFolder.h"
 #include "framework/Printers.h"
 #include "platform/FakeServices.h"
 
@@ -18,26 +19,19 @@ class Printing : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qm-prn-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        Dir = tmpl;
+        ASSERT_TRUE(folder_.Made());
+        Dir = folder_.Path();
         P = SetPrinter(new TPrinter());
     }
-    void TearDown() override
-    {
-        SetPrinter(nullptr);
-        fs::remove_all(Dir);
-    }
+    void TearDown() override { SetPrinter(nullptr); }
+    commontest::TempFolder folder_{"qm-prn"};
     fs::path Dir;
     TPrinter* P = nullptr;
 };
 
 int PdfPages(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    std::string pdf = ss.str();
+    const std::string pdf = commontest::ReadFileText(file);
     int pages = 0;
     for (size_t p = pdf.find("/Type /Page"); p != std::string::npos; p = pdf.find("/Type /Page", p + 1))
         if (pdf.compare(p, 12, "/Type /Pages") != 0)

@@ -1,5 +1,6 @@
 // The user's files as the settings store and the file association replace them, and the
 // folder channel files start in.
+#include "common/TempFolder.h"
 #include "platform/FileAssociation.h"
 #include "platform/Files.h"
 #include "platform/WinReg.h"
@@ -19,30 +20,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 fs::perms Mode(const std::string& path) { return fs::status(path).permissions() & fs::perms::all; }
 
 class UserFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qm-files-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
+        ASSERT_TRUE(folder_.Made());
+        root_ = folder_.Path();
         oldMask_ = ::umask(077);
     }
-    void TearDown() override
-    {
-        ::umask(oldMask_);
-        fs::remove_all(root_);
-    }
+    void TearDown() override { ::umask(oldMask_); }
+    commontest::TempFolder folder_{"qm-files"};
     std::string root_;
     mode_t oldMask_ = 0;
 };
@@ -83,13 +72,13 @@ TEST_F(UserFiles, SettingsAndAssociationWriteThroughLinksAndKeepModes)
 
     // Its damaged line was left out, and the file as it was kept beside the link.
     EXPECT_TRUE(fs::is_symlink(config + "/quillmere/registry.txt"));
-    EXPECT_EQ(ReadAll(config + "/quillmere/registry.txt.damaged"), settings);
-    EXPECT_EQ(ReadAll(dotfiles + "/registry.txt").find("Cut"), std::string::npos);
-    EXPECT_NE(ReadAll(dotfiles + "/registry.txt").find("[Software\\New]"), std::string::npos);
-    EXPECT_NE(ReadAll(dotfiles + "/registry.txt").find("[Software\\Old]"), std::string::npos);
+    EXPECT_EQ(commontest::ReadFileText(config + "/quillmere/registry.txt.damaged"), settings);
+    EXPECT_EQ(commontest::ReadFileText(dotfiles + "/registry.txt").find("Cut"), std::string::npos);
+    EXPECT_NE(commontest::ReadFileText(dotfiles + "/registry.txt").find("[Software\\New]"), std::string::npos);
+    EXPECT_NE(commontest::ReadFileText(dotfiles + "/registry.txt").find("[Software\\Old]"), std::string::npos);
     EXPECT_EQ(Mode(dotfiles + "/registry.txt"), fs::perms(0640));
     EXPECT_TRUE(fs::is_symlink(config + "/mimeapps.list"));
-    EXPECT_NE(ReadAll(dotfiles + "/mimeapps.list").find("quillmere.desktop"), std::string::npos);
+    EXPECT_NE(commontest::ReadFileText(dotfiles + "/mimeapps.list").find("quillmere.desktop"), std::string::npos);
     EXPECT_EQ(Mode(dotfiles + "/mimeapps.list"), fs::perms(0600));
     EXPECT_EQ(Mode(folders.DataHome + "/applications/quillmere.desktop"), fs::perms(0600));
     EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), 2) << "no temporary files";
@@ -172,7 +161,7 @@ TEST_F(UserFiles, TwoWritersNeverBreakEachOtherOrAReader)
     }
     int reads = 0, broken = 0, running = 2;
     for (int status = 0; running > 0; ++reads) {
-        const std::string seen = ReadAll(file);
+        const std::string seen = commontest::ReadFileText(file);
         if (seen.size() != size || (seen[0] != 'A' && seen[0] != 'B') ||
             seen.find_first_not_of(seen[0], seen.rfind(':') + 1) != std::string::npos)
             ++broken;
@@ -184,9 +173,9 @@ TEST_F(UserFiles, TwoWritersNeverBreakEachOtherOrAReader)
             }
     }
     EXPECT_EQ(broken, 0) << "of " << reads << " reads";
-    const std::string last = ReadAll(file);
+    const std::string last = commontest::ReadFileText(file);
     EXPECT_TRUE(last == contents('A', saves) || last == contents('B', saves));
-    EXPECT_EQ(ReadAll(file + ".tmp"), "the user's own");
+    EXPECT_EQ(commontest::ReadFileText(file + ".tmp"), "the user's own");
     EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2) << "no temporary files";
 }
 
@@ -211,7 +200,7 @@ TEST_F(UserFiles, WritableFileInAFolderOfAnotherUserIsRewrittenInPlace)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(ReadAll(file), "new contents");
+    EXPECT_EQ(commontest::ReadFileText(file), "new contents");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::permissions(folder, fs::perms(0755));
 }

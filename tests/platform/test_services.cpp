@@ -1,3 +1,4 @@
+#include "common/TempFolder.h"
 #include "platform/FakeServices.h"
 #include "platform/FileAssociation.h"
 #include "platform/Services.h"
@@ -15,37 +16,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using commontest::ReadFileText;
 
 void Spit(const fs::path& p, const std::string& text)
 {
     fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << text;
+    commontest::WriteFileText(p, text);
 }
 
 class TempXdg : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qm-xdg-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        Root = tmpl;
+        ASSERT_TRUE(folder_.Made());
+        Root = folder_.Path();
         Folders.DataHome = (Root / "data").string();
         Folders.ConfigHome = (Root / "config").string();
         Folders.DataDirs = {(Root / "sysdata").string()};
         Folders.ConfigDirs = {(Root / "sysconfig").string()};
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(Root, fs::perms::owner_all, ec);
-        fs::remove_all(Root, ec);
     }
     FileAssociation Make()
     {
@@ -54,6 +42,7 @@ protected:
             return true;
         });
     }
+    commontest::TempFolder folder_{"qm-xdg"};
     fs::path Root;
     XdgFolders Folders;
     std::vector<std::string> Ran;
@@ -69,17 +58,17 @@ TEST_F(TempXdg, RegisterWritesTheThreeFilesAndRefreshesTheDatabases)
     ASSERT_TRUE(a.Register("/opt/quillmere/bin/quillmere", &error)) << error;
     EXPECT_TRUE(a.IsRegistered());
 
-    std::string mime = Slurp(Root / "data/mime/packages/quillmere-vyx.xml");
+    std::string mime = ReadFileText(Root / "data/mime/packages/quillmere-vyx.xml");
     EXPECT_NE(mime.find("type=\"application/x-quillmere-vyx\""), std::string::npos);
     EXPECT_NE(mime.find("<glob pattern=\"*.vyx\"/>"), std::string::npos);
 
-    std::string desktop = Slurp(Root / "data/applications/quillmere.desktop");
+    std::string desktop = ReadFileText(Root / "data/applications/quillmere.desktop");
     EXPECT_EQ(desktop.rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_NE(desktop.find("\nExec=\"/opt/quillmere/bin/quillmere\" %f\n"), std::string::npos);
     EXPECT_NE(desktop.find("\nMimeType=application/x-quillmere-vyx;\n"), std::string::npos);
     EXPECT_NE(desktop.find("\nType=Application\n"), std::string::npos);
 
-    EXPECT_EQ(Slurp(Root / "config/mimeapps.list"),
+    EXPECT_EQ(ReadFileText(Root / "config/mimeapps.list"),
               "[Default Applications]\napplication/x-quillmere-vyx=quillmere.desktop;\n");
     ASSERT_EQ(Ran.size(), 2u);
     EXPECT_EQ(Ran[0], "update-mime-database " + (Root / "data/mime").string());
@@ -104,7 +93,7 @@ TEST_F(TempXdg, UnregisterRemovesOnlyWhatWasWritten)
     Spit(Root / "data/applications/other.desktop", "[Desktop Entry]\nName=Other\n");
     FileAssociation a = Make();
     ASSERT_TRUE(a.Register("/usr/bin/quillmere"));
-    std::string during = Slurp(Root / "config/mimeapps.list");
+    std::string during = ReadFileText(Root / "config/mimeapps.list");
     EXPECT_EQ(during, "# user's own settings\n"
                       "[Default Applications]\n"
                       "text/plain=gedit.desktop\n"
@@ -119,7 +108,7 @@ TEST_F(TempXdg, UnregisterRemovesOnlyWhatWasWritten)
     EXPECT_FALSE(fs::exists(Root / "data/applications/quillmere.desktop"));
     EXPECT_FALSE(fs::exists(Root / "data/mime/packages/quillmere-vyx.xml"));
     EXPECT_TRUE(fs::exists(Root / "data/applications/other.desktop"));
-    EXPECT_EQ(Slurp(Root / "config/mimeapps.list"),
+    EXPECT_EQ(ReadFileText(Root / "config/mimeapps.list"),
               "# user's own settings\n"
               "[Default Applications]\n"
               "text/plain=gedit.desktop\n"
@@ -131,7 +120,7 @@ TEST_F(TempXdg, UnregisterRemovesOnlyWhatWasWritten)
     ASSERT_TRUE(a.Register("/usr/bin/quillmere"));
     ASSERT_TRUE(a.Register("/usr/bin/quillmere"));
     ASSERT_TRUE(a.Unregister());
-    EXPECT_EQ(Slurp(Root / "config/mimeapps.list").find("quillmere.desktop"), std::string::npos);
+    EXPECT_EQ(ReadFileText(Root / "config/mimeapps.list").find("quillmere.desktop"), std::string::npos);
 }
 
 TEST_F(TempXdg, UnregisterWithoutRegistrationChangesNothing)
@@ -139,7 +128,7 @@ TEST_F(TempXdg, UnregisterWithoutRegistrationChangesNothing)
     Spit(Root / "config/mimeapps.list", "[Default Applications]\ntext/plain=a.desktop\n");
     FileAssociation a = Make();
     EXPECT_TRUE(a.Unregister());
-    EXPECT_EQ(Slurp(Root / "config/mimeapps.list"), "[Default Applications]\ntext/plain=a.desktop\n");
+    EXPECT_EQ(ReadFileText(Root / "config/mimeapps.list"), "[Default Applications]\ntext/plain=a.desktop\n");
 }
 
 TEST_F(TempXdg, RegisterRefusesARelativePath)
@@ -306,7 +295,7 @@ TEST(QtServices, PdfJobOfTwoPagesAndAFailedStart)
     ASSERT_TRUE(job->NewPage(error)) << error;
     TextOutA(job->Dc(), 100, 100, "page two", 8);
     ASSERT_TRUE(job->Finish(error)) << error;
-    std::string pdf = Slurp(dir / "out.pdf");
+    std::string pdf = ReadFileText(dir / "out.pdf");
     EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
     size_t pages = 0;
     for (size_t p = pdf.find("/Type /Page"); p != std::string::npos; p = pdf.find("/Type /Page", p + 1))

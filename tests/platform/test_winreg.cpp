@@ -1,3 +1,4 @@
+#include "common/TempFolder.h"
 #include "platform/WinReg.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +25,8 @@ class WinRegFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qm-winreg-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
+        ASSERT_TRUE(folder_.Made());
+        root_ = folder_.Path();
         const char* old = std::getenv("XDG_CONFIG_HOME");
         hadOld_ = old != nullptr;
         if (old)
@@ -42,22 +42,12 @@ protected:
             setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
         else
             unsetenv("XDG_CONFIG_HOME");
-        fs::remove_all(root_);
     }
     std::string File() const { return root_ + "/quillmere/registry.txt"; }
-    static std::string ReadFile(const std::string& p)
-    {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static void WriteFile(const std::string& p, const std::string& text)
-    {
-        std::ofstream out(p, std::ios::binary | std::ios::trunc);
-        out << text;
-    }
+    static std::string ReadFile(const std::string& p) { return commontest::ReadFileText(p); }
+    static void WriteFile(const std::string& p, const std::string& text) { commontest::WriteFileText(p, text); }
 
+    commontest::TempFolder folder_{"qm-winreg"};
     std::string root_;
     std::string old_;
     bool hadOld_ = false;

@@ -1,0 +1,52 @@
+#pragma once
+// A test's own folder under /tmp, and whole-file reads and writes for checking what lands there.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace commontest {
+
+// Made when constructed; removed with all it holds (even a folder left read-only) when destroyed.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& name)
+    {
+        std::string path = "/tmp/" + name + "-XXXXXX";
+        if (::mkdtemp(path.data()))
+            path_ = path;
+    }
+    ~TempFolder()
+    {
+        if (path_.empty())
+            return;
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    bool Made() const { return !path_.empty(); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline std::string ReadFileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFileText(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+} // namespace commontest
