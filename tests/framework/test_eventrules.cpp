@@ -189,6 +189,13 @@ TEST_F(EventRulesEnv, EveryRowFiresExactlyItsEvents)
     using Setup = std::function<TComponent*()>;
     using Act = std::function<void(TComponent*)>;
     auto items = [](TStrings* s) { s->SetCommaText("alpha,beta,gamma"); };
+    auto listed = [&]<class T>(T*) -> Setup {
+        return [&] {
+            auto* x = Make<T>();
+            items(x->Items());
+            return x;
+        };
+    };
     auto typed = [&]<class T>(T*) -> Setup {
         return [&] {
             auto* e = Make<T>();
@@ -264,12 +271,7 @@ TEST_F(EventRulesEnv, EveryRowFiresExactlyItsEvents)
           [](TComponent* c) { As<TRadioButton>(c)->SetChecked(false); }}},
         {"TRadioButton/Click", {[&] { return Make<TRadioButton>(); }, [](TComponent* c) { sim::mouseClick(NativeOf(c)); }}},
         {"TRadioGroup/ItemIndex",
-         {[&] {
-              auto* g = Make<TRadioGroup>();
-              items(g->Items());
-              return g;
-          },
-          [](TComponent* c) { As<TRadioGroup>(c)->SetItemIndex(1); }}},
+         {listed((TRadioGroup*)nullptr), [](TComponent* c) { As<TRadioGroup>(c)->SetItemIndex(1); }}},
         {"TRadioGroup/ItemIndex (same value)",
          {[&] {
               auto* g = Make<TRadioGroup>();
@@ -279,12 +281,7 @@ TEST_F(EventRulesEnv, EveryRowFiresExactlyItsEvents)
           },
           [](TComponent* c) { As<TRadioGroup>(c)->SetItemIndex(1); }}},
         {"TRadioGroup/ItemIndex, another in OnClick",
-         {[&] {
-              auto* g = Make<TRadioGroup>();
-              items(g->Items());
-              return g;
-          },
-          [&](TComponent* c) {
+         {listed((TRadioGroup*)nullptr), [&](TComponent* c) {
               auto* g = As<TRadioGroup>(c);
               g->OnClick = TNotifyEvent([&, g](TObject*) {
                   Log.push_back("OnClick");
@@ -294,67 +291,32 @@ TEST_F(EventRulesEnv, EveryRowFiresExactlyItsEvents)
               EXPECT_EQ(g->ItemIndex(), 0);
           }}},
         {"TRadioGroup/Click",
-         {[&] {
-              auto* g = Make<TRadioGroup>();
-              items(g->Items());
-              return g;
-          },
-          [](TComponent* c) { sim::mouseClick(NativeOf(As<TRadioGroup>(c)->Buttons(2))); }}},
+         {listed((TRadioGroup*)nullptr), [](TComponent* c) { sim::mouseClick(NativeOf(As<TRadioGroup>(c)->Buttons(2))); }}},
         {"TButton/Caption", {[&] { return Make<TButton>(); }, [](TComponent* c) { As<TButton>(c)->SetCaption("&Go"); }}},
         {"TButton/Click", {[&] { return Make<TButton>(); }, [](TComponent* c) { sim::mouseClick(NativeOf(c)); }}},
         {"TBitBtn/Kind", {[&] { return Make<TBitBtn>(); }, [](TComponent* c) { As<TBitBtn>(c)->SetKind(bkOK); }}},
         {"TBitBtn/Click", {[&] { return Make<TBitBtn>(); }, [](TComponent* c) { sim::mouseClick(NativeOf(c)); }}},
         {"TComboBox/ItemIndex",
-         {[&] {
-              auto* b = Make<TComboBox>();
-              items(b->Items());
-              return b;
-          },
-          [](TComponent* c) { As<TComboBox>(c)->SetItemIndex(2); }}},
+         {listed((TComboBox*)nullptr), [](TComponent* c) { As<TComboBox>(c)->SetItemIndex(2); }}},
         {"TComboBox/Text",
-         {[&] {
-              auto* b = Make<TComboBox>();
-              items(b->Items());
-              return b;
-          },
-          [](TComponent* c) { As<TComboBox>(c)->SetText("beta"); }}},
+         {listed((TComboBox*)nullptr), [](TComponent* c) { As<TComboBox>(c)->SetText("beta"); }}},
         {"TComboBox/Items", {[&] { return Make<TComboBox>(); }, [&](TComponent* c) { items(As<TComboBox>(c)->Items()); }}},
         {"TComboBox/Choose",
-         {[&] {
-              auto* b = Make<TComboBox>();
-              items(b->Items());
-              return b;
-          },
-          [](TComponent* c) {
+         {listed((TComboBox*)nullptr), [](TComponent* c) {
               auto* q = static_cast<QComboBox*>(NativeOf(c));
               q->setCurrentIndex(1);
               emit q->activated(1);
           }}},
         {"TComboBox/Type", {typed((TComboBox*)nullptr), [](TComponent* c) { sim::keyClick(NativeOf(c), Qt::Key_B); }}},
         {"TListBox/ItemIndex",
-         {[&] {
-              auto* l = Make<TListBox>();
-              items(l->Items());
-              return l;
-          },
-          [](TComponent* c) { As<TListBox>(c)->SetItemIndex(1); }}},
+         {listed((TListBox*)nullptr), [](TComponent* c) { As<TListBox>(c)->SetItemIndex(1); }}},
         {"TListBox/Choose",
-         {[&] {
-              auto* l = Make<TListBox>();
-              items(l->Items());
-              return l;
-          },
-          [](TComponent* c) {
+         {listed((TListBox*)nullptr), [](TComponent* c) {
               auto* q = static_cast<QListWidget*>(NativeOf(c));
               sim::mouseClick(q->viewport(), q->visualItemRect(q->item(1)).center());
           }}},
         {"TListBox/DoubleClick",
-         {[&] {
-              auto* l = Make<TListBox>();
-              items(l->Items());
-              return l;
-          },
-          [](TComponent* c) {
+         {listed((TListBox*)nullptr), [](TComponent* c) {
               auto* q = static_cast<QListWidget*>(NativeOf(c));
               QPoint p = q->visualItemRect(q->item(2)).center();
               sim::mouseClick(q->viewport(), p);
