@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <list>
 #include <memory>
@@ -40,6 +41,28 @@ inline std::filesystem::path SourceRoot()
     if (const char* env = std::getenv("QM_SOURCE_DIR"); env && *env)
         return env;
     return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+}
+
+// The information box that follows a copy is the last of count boxes shown.
+inline void ExpectCopyNotice(std::size_t count)
+{
+    ASSERT_EQ(ShownBoxes().size(), count);
+    EXPECT_EQ(ShownBoxes()[count - 1].Text, "Selection copied to clipboard.\rUse the \"paste\" function from another\r"
+                                            "application to get the selection.");
+    EXPECT_EQ(ShownBoxes()[count - 1].Kind, 2);
+}
+
+// One notch of the wheel down, then two up, through the window's handlers: the value is
+// afterDown after the first and afterUps after the others.
+inline void ExpectWheelSteps(const std::function<int()>& value, int afterDown, int afterUps)
+{
+    bool handled = false;
+    Form1->FormMouseWheelDown(nullptr, {}, {}, handled);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(value(), afterDown);
+    Form1->FormMouseWheelUp(nullptr, {}, {}, handled);
+    Form1->FormMouseWheelUp(nullptr, {}, {}, handled);
+    EXPECT_EQ(value(), afterUps);
 }
 
 // The program embeds its form descriptions; the tests register the same files.

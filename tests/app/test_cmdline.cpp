@@ -441,10 +441,7 @@ TEST_F(CmdLine, PopupCopyOfTheSelection)
     ASSERT_TRUE(Form1->CmdLineWindow->HasSelection());
     Form1->Cmd_Popup_CopyClick(nullptr);
     EXPECT_EQ(Clipboard()->AsText(), "first line\r\nsecond");
-    ASSERT_EQ(ShownBoxes().size(), 2u);
-    EXPECT_EQ(ShownBoxes()[1].Text, "Selection copied to clipboard.\rUse the \"paste\" function from another\r"
-                                    "application to get the selection.");
-    EXPECT_EQ(ShownBoxes()[1].Kind, 2);
+    ExpectCopyNotice(2);
 }
 
 TEST_F(CmdLine, WheelScrollsTheLogTwoStepsANotch)
@@ -457,11 +454,5 @@ TEST_F(CmdLine, WheelScrollsTheLogTwoStepsANotch)
     Form1->CmdLineWindow->SetVerticalPosition(10);
     const int start = Form1->CmdLineWindow->GetVerticalPosition();
     ASSERT_EQ(start, 10);
-    bool handled = false;
-    Form1->FormMouseWheelDown(nullptr, {}, {}, handled);
-    EXPECT_TRUE(handled);
-    EXPECT_EQ(Form1->CmdLineWindow->GetVerticalPosition(), 12);
-    Form1->FormMouseWheelUp(nullptr, {}, {}, handled);
-    Form1->FormMouseWheelUp(nullptr, {}, {}, handled);
-    EXPECT_EQ(Form1->CmdLineWindow->GetVerticalPosition(), 8);
+    ExpectWheelSteps([] { return Form1->CmdLineWindow->GetVerticalPosition(); }, 12, 8);
 }

@@ -202,13 +202,7 @@ TEST_F(FindTest, CurrentItemAndGridPopupClear)
 TEST_F(FindTest, WheelStepsThroughTheMemories)
 {
     Form1->MemEdit->SetValue(10);
-    bool handled = false;
-    Form1->FormMouseWheelDown(nullptr, {}, {}, handled);
-    EXPECT_TRUE(handled);
-    EXPECT_EQ(Form1->MemEdit->Value(), 11);
-    Form1->FormMouseWheelUp(nullptr, {}, {}, handled);
-    Form1->FormMouseWheelUp(nullptr, {}, {}, handled);
-    EXPECT_EQ(Form1->MemEdit->Value(), 9);
+    ExpectWheelSteps([] { return Form1->MemEdit->Value(); }, 11, 9);
 }
 
 TEST_F(FindTest, ResizeKeepsTheInputBoxUnderTheLog)

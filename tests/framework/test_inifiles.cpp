@@ -1,4 +1,5 @@
 #include "common/TempFolder.h"
+#include "StringsTestUtil.h"
 #include "framework/Classes.h"
 #include "framework/IniFiles.h"
 #include "platform/WinReg.h"
@@ -135,15 +136,9 @@ TEST_F(IniFileTest, SectionsAndValuesListIgnoringCase)
     TIniFile ini(path_);
     std::unique_ptr<TStringList> list(new TStringList);
     ini.ReadSections(list.get());
-    ASSERT_EQ(list->Count(), 3);
-    EXPECT_EQ(list->Strings(0), "A");
-    EXPECT_EQ(list->Strings(1), "Empty");
-    EXPECT_EQ(list->Strings(2), "b");
+    EXPECT_EQ(stringstest::Texts(list.get()), (std::vector<std::string>{"A", "Empty", "b"}));
     ini.ReadSection("a", list.get());
-    ASSERT_EQ(list->Count(), 3);
-    EXPECT_EQ(list->Strings(0), "x");
-    EXPECT_EQ(list->Strings(1), "y");
-    EXPECT_EQ(list->Strings(2), "w");
+    EXPECT_EQ(stringstest::Texts(list.get()), (std::vector<std::string>{"x", "y", "w"}));
     ini.ReadSectionValues("A", list.get());
     ASSERT_EQ(list->Count(), 3);
     EXPECT_EQ(list->Strings(0), "x=1");

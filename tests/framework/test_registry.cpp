@@ -1,3 +1,4 @@
+#include "StringsTestUtil.h"
 #include "framework/Classes.h"
 #include "framework/Registry.h"
 
@@ -223,13 +224,9 @@ TEST_F(RegistryTest, RegIniFileSectionsListAndEraseRecursively)
     }
     std::unique_ptr<TStringList> list(new TStringList);
     ini.ReadSections(list.get());
-    ASSERT_EQ(list->Count(), 2);
-    EXPECT_EQ(list->Strings(0), "TForm1");
-    EXPECT_EQ(list->Strings(1), "TForm1.MemChanCoolBar_Bands");
+    EXPECT_EQ(stringstest::Texts(list.get()), (std::vector<std::string>{"TForm1", "TForm1.MemChanCoolBar_Bands"}));
     ini.ReadSection("tform1", list.get());
-    ASSERT_EQ(list->Count(), 2);
-    EXPECT_EQ(list->Strings(0), "FormVersion");
-    EXPECT_EQ(list->Strings(1), "Flags");
+    EXPECT_EQ(stringstest::Texts(list.get()), (std::vector<std::string>{"FormVersion", "Flags"}));
     ini.ReadSectionValues("TForm1", list.get());
     ASSERT_EQ(list->Count(), 2);
     EXPECT_EQ(list->Strings(0), "FormVersion=0");
