@@ -1,5 +1,6 @@
 #pragma once
 // A test's own folder under /tmp, and whole-file reads and writes for checking what lands there.
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -34,6 +35,15 @@ public:
 
 private:
     std::string path_;
+};
+
+// A fixture whose every test has such a folder; a test does not run without it.
+class TempFolderTest : public ::testing::Test {
+protected:
+    explicit TempFolderTest(const std::string& name) : folder_(name) {}
+    void SetUp() override { ASSERT_TRUE(folder_.Made()); }
+
+    TempFolder folder_;
 };
 
 inline std::string ReadFileText(const std::filesystem::path& path)

@@ -17,18 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public commontest::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.Made());
-        dir_ = folder_.Path();
-        path_ = dir_ + "/settings.ini";
-    }
+    IniFileTest() : TempFolderTest("qm-ini") {}
     std::string Read() const { return commontest::ReadFileText(path_); }
     void Write(const std::string& text) const { commontest::WriteFileText(path_, text); }
-    commontest::TempFolder folder_{"qm-ini"};
-    std::string dir_, path_;
+    std::string dir_ = folder_.Path();
+    std::string path_ = dir_ + "/settings.ini";
 };
 
 } // namespace

@@ -15,18 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Printing : public ::testing::Test {
+class Printing : public commontest::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder_.Made());
-        Dir = folder_.Path();
-        P = SetPrinter(new TPrinter());
-    }
-    void TearDown() override { SetPrinter(nullptr); }
-    commontest::TempFolder folder_{"qm-prn"};
-    fs::path Dir;
-    TPrinter* P = nullptr;
+    Printing() : TempFolderTest("qm-prn") {}
+    ~Printing() override { SetPrinter(nullptr); }
+    fs::path Dir = folder_.Path();
+    TPrinter* P = SetPrinter(new TPrinter());
 };
 
 int PdfPages(const fs::path& file)

@@ -21,8 +21,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Gives every test its own configuration folder and a fresh, persistent HKEY_CURRENT_USER.
-class WinRegFile : public ::testing::Test {
+class WinRegFile : public commontest::TempFolderTest {
 protected:
+    WinRegFile() : TempFolderTest("qm-winreg") {}
     void SetUp() override
     {
         ASSERT_TRUE(folder_.Made());
@@ -47,7 +48,6 @@ protected:
     static std::string ReadFile(const std::string& p) { return commontest::ReadFileText(p); }
     static void WriteFile(const std::string& p, const std::string& text) { commontest::WriteFileText(p, text); }
 
-    commontest::TempFolder folder_{"qm-winreg"};
     std::string root_;
     std::string old_;
     bool hadOld_ = false;
