@@ -518,7 +518,7 @@ TEST(ComGallery, FormDescriptionLoadsShowsAndGrabs)
     QWidget* w = WindowWidget(form->Handle());
     ASSERT_NE(w, nullptr);
     QImage img = w->grab().toImage();
-    std::filesystem::path out = std::filesystem::current_path() / "comgallery.png";
+    std::filesystem::path out = std::filesystem::temp_directory_path() / "comgallery.png";
     EXPECT_TRUE(img.save(QString::fromStdString(out.string())));
     EXPECT_GE(img.width(), 600);
     FreeObject(form);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
@@ -221,7 +223,7 @@ TEST_F(ExtCtrlsEnv, GalleryFormLoadsAndDraws)
     QWidget* w = WindowWidget(Form->Handle());
     ASSERT_NE(w, nullptr);
     QImage img = w->grab().toImage();
-    EXPECT_TRUE(img.save("StdGallery.png"));
+    EXPECT_TRUE(img.save(QString::fromStdString((std::filesystem::temp_directory_path() / "StdGallery.png").string())));
     // The shape's fill is drawn where the description puts it.
     TControl* shape = Form->FindComponent("Shape1") ? static_cast<TControl*>(Form->FindComponent("Shape1")) : nullptr;
     ASSERT_NE(shape, nullptr);

@@ -218,7 +218,7 @@ TEST(GraphicsSample, WritesTextInSeveralFontsAndColours)
     c->Brush()->SetStyle(bsClear);
     c->Rectangle(0, 0, 420, 230);
     EXPECT_LE(y, 230);
-    std::string path = (std::filesystem::current_path() / "gdi-sample.png").string();
+    std::string path = (std::filesystem::temp_directory_path() / "gdi-sample.png").string();
     ASSERT_TRUE(BitmapImage(b.GetHandle())->save(QString::fromStdString(path), "PNG"));
     EXPECT_TRUE(std::filesystem::exists(path));
 }

@@ -198,7 +198,7 @@ TEST_F(TextViewPaint, ScreenshotOfStylesAndSelection)
     HDC dc = GetDC(View->Handle());
     BitBlt(shot.Canvas()->GetHandle(), 0, 0, w, h, dc, 0, 0, SRCCOPY);
     ReleaseDC(View->Handle(), dc);
-    std::string path = (std::filesystem::current_path() / "textview-sample.png").string();
+    std::string path = (std::filesystem::temp_directory_path() / "textview-sample.png").string();
     ASSERT_TRUE(BitmapImage(shot.GetHandle())->save(QString::fromStdString(path), "PNG"));
     EXPECT_TRUE(std::filesystem::exists(path));
 }
