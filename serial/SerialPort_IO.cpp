@@ -404,6 +404,33 @@ int TCustomSerialPort::ReceiveText(std::string& Text, int Count)
 
 // ---- Queries and purges --------------------------------------------------------------------
 
+namespace {
+template <typename E>
+struct FlagBit {
+    E Value;
+    DWORD Mask;
+};
+
+const FlagBit<TSerialError> kErrorBits[] = {
+    {ceFrame, CE_FRAME}, {ceRxParity, CE_RXPARITY}, {ceOverrun, CE_OVERRUN}, {ceBreak, CE_BREAK},
+    {ceIO, CE_IOE},      {ceMode, CE_MODE},         {ceRxOver, CE_RXOVER},   {ceTxFull, CE_TXFULL},
+};
+
+const FlagBit<TModemLine> kModemBits[] = {
+    {mlCTS, MS_CTS_ON}, {mlDSR, MS_DSR_ON}, {mlRing, MS_RING_ON}, {mlRLSD, MS_RLSD_ON},
+};
+
+template <typename E, size_t N>
+Set<E> SetOfBits(DWORD flags, const FlagBit<E> (&table)[N])
+{
+    Set<E> result;
+    for (const FlagBit<E>& b : table)
+        if (flags & b.Mask)
+            result += b.Value;
+    return result;
+}
+} // namespace
+
 int TCustomSerialPort::BytesWaiting()
 {
     HANDLE h = DeviceOr(10);
@@ -421,23 +448,9 @@ TSerialErrors TCustomSerialPort::TakeLineErrors()
     COMSTAT stat{};
     if (!Comm().ClearCommError(h, &errors, &stat))
         RaiseWin(10);
-    TSerialErrors result;
-    if (errors & CE_FRAME)
-        result += ceFrame;
-    if ((errors & CE_RXPARITY) && FParity->Check())
-        result += ceRxParity;
-    if (errors & CE_OVERRUN)
-        result += ceOverrun;
-    if (errors & CE_BREAK)
-        result += ceBreak;
-    if (errors & CE_IOE)
-        result += ceIO;
-    if (errors & CE_MODE)
-        result += ceMode;
-    if (errors & CE_RXOVER)
-        result += ceRxOver;
-    if (errors & CE_TXFULL)
-        result += ceTxFull;
+    TSerialErrors result = SetOfBits(errors, kErrorBits);
+    if (result.Contains(ceRxParity) && !FParity->Check())
+        result -= ceRxParity;
     return result;
 }
 
@@ -447,16 +460,7 @@ TModemLines TCustomSerialPort::ReadModemLines()
     DWORD status = 0;
     if (!Comm().GetCommModemStatus(h, &status))
         RaiseWin(11);
-    TModemLines lines;
-    if (status & MS_CTS_ON)
-        lines += mlCTS;
-    if (status & MS_DSR_ON)
-        lines += mlDSR;
-    if (status & MS_RING_ON)
-        lines += mlRing;
-    if (status & MS_RLSD_ON)
-        lines += mlRLSD;
-    return lines;
+    return SetOfBits(status, kModemBits);
 }
 
 void TCustomSerialPort::PurgeQueues(bool Input, bool Output)
