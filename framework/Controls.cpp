@@ -142,26 +142,10 @@ bool SetMinLimit(int v, int& Min, int& Max)
 
 } // namespace
 
-void TSizeConstraints::SetMaxHeight(int v)
-{
-    if (SetMaxLimit(v, FMaxHeight, FMinHeight))
-        Change();
-}
-void TSizeConstraints::SetMaxWidth(int v)
-{
-    if (SetMaxLimit(v, FMaxWidth, FMinWidth))
-        Change();
-}
-void TSizeConstraints::SetMinHeight(int v)
-{
-    if (SetMinLimit(v, FMinHeight, FMaxHeight))
-        Change();
-}
-void TSizeConstraints::SetMinWidth(int v)
-{
-    if (SetMinLimit(v, FMinWidth, FMaxWidth))
-        Change();
-}
+void TSizeConstraints::SetMaxHeight(int v) { if (SetMaxLimit(v, FMaxHeight, FMinHeight)) Change(); }
+void TSizeConstraints::SetMaxWidth(int v) { if (SetMaxLimit(v, FMaxWidth, FMinWidth)) Change(); }
+void TSizeConstraints::SetMinHeight(int v) { if (SetMinLimit(v, FMinHeight, FMaxHeight)) Change(); }
+void TSizeConstraints::SetMinWidth(int v) { if (SetMinLimit(v, FMinWidth, FMaxWidth)) Change(); }
 void TSizeConstraints::Change() { OnChange(this); }
 
 // ---- TControl -----------------------------------------------------------------------------
