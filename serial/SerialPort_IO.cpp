@@ -431,23 +431,25 @@ Set<E> SetOfBits(DWORD flags, const FlagBit<E> (&table)[N])
 }
 } // namespace
 
-int TCustomSerialPort::BytesWaiting()
+COMSTAT TCustomSerialPort::ClearLineErrors(DWORD& Errors)
 {
     HANDLE h = DeviceOr(10);
-    DWORD errors = 0;
     COMSTAT stat{};
-    if (!Comm().ClearCommError(h, &errors, &stat))
+    if (!Comm().ClearCommError(h, &Errors, &stat))
         RaiseWin(10);
-    return static_cast<int>(stat.cbInQue);
+    return stat;
+}
+
+int TCustomSerialPort::BytesWaiting()
+{
+    DWORD errors = 0;
+    return static_cast<int>(ClearLineErrors(errors).cbInQue);
 }
 
 TSerialErrors TCustomSerialPort::TakeLineErrors()
 {
-    HANDLE h = DeviceOr(10);
     DWORD errors = 0;
-    COMSTAT stat{};
-    if (!Comm().ClearCommError(h, &errors, &stat))
-        RaiseWin(10);
+    ClearLineErrors(errors);
     TSerialErrors result = SetOfBits(errors, kErrorBits);
     if (result.Contains(ceRxParity) && !FParity->Check())
         result -= ceRxParity;

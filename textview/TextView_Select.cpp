@@ -406,14 +406,7 @@ void TTextView::MouseMove(TShiftState Shift, int X, int Y)
         }
     } else {
         SetCursor(crDefault);
-        if (HoverDrawn && HoverJumpId != -1) {
-            HoverDrawn = false;
-            InvalidateJump(HoverJumpId);
-        }
-        if (OnViewMouseMove && HoverJumpId != -1) {
-            HoverJumpId = -1;
-            OnViewMouseMove(this, -1);
-        }
+        LeaveJump();
         if (Selecting)
             Invalidate();
     }
@@ -465,7 +458,8 @@ void TTextView::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
     }
 }
 
-void TTextView::CMMouseLeave(TMessage& M)
+// The mouse is off any jump: its hover drawing goes, and a listener hears -1 once.
+void TTextView::LeaveJump()
 {
     if (HoverDrawn && HoverJumpId != -1) {
         HoverDrawn = false;
@@ -475,6 +469,11 @@ void TTextView::CMMouseLeave(TMessage& M)
         HoverJumpId = -1;
         OnViewMouseMove(this, -1);
     }
+}
+
+void TTextView::CMMouseLeave(TMessage& M)
+{
+    LeaveJump();
     TViewScroller::CMMouseLeave(M);
 }
 
