@@ -268,6 +268,7 @@ protected:
     std::string FText;
 
 private:
+    void MoveInZOrder(bool ToFront);
     void DoMouseDown(TMessage& M, TMouseButton Button, TShiftState Shift);
     void DoMouseUp(TMessage& M, TMouseButton Button);
     void FontChangeNotify(TObject* Sender);

@@ -356,50 +356,47 @@ int TCustomSerialPort::FinishAsync(PAsyncRecord& Record)
     return static_cast<int>(transferred);
 }
 
-int TCustomSerialPort::SendText(const std::string& Text)
+namespace {
+// One blocking transfer on a record of its own, freed whatever happens.
+template <class Transfer> int OnOwnRecord(Transfer transfer)
 {
     PAsyncRecord rec = nullptr;
     NewAsyncRecord(rec);
     try {
-        StartWriteText(Text, rec);
-        int n = FinishAsync(rec);
+        int n = transfer(rec);
         DisposeAsyncRecord(rec);
         return n;
     } catch (...) {
         DisposeAsyncRecord(rec);
         throw;
     }
+}
+} // namespace
+
+int TCustomSerialPort::SendText(const std::string& Text)
+{
+    return OnOwnRecord([&](PAsyncRecord& rec) {
+        StartWriteText(Text, rec);
+        return FinishAsync(rec);
+    });
 }
 
 int TCustomSerialPort::ReceiveBytes(void* Buffer, int Count)
 {
-    PAsyncRecord rec = nullptr;
-    NewAsyncRecord(rec);
-    try {
+    return OnOwnRecord([&](PAsyncRecord& rec) {
         StartRead(Buffer, Count, rec);
-        int n = FinishAsync(rec);
-        DisposeAsyncRecord(rec);
-        return n;
-    } catch (...) {
-        DisposeAsyncRecord(rec);
-        throw;
-    }
+        return FinishAsync(rec);
+    });
 }
 
 int TCustomSerialPort::ReceiveText(std::string& Text, int Count)
 {
-    PAsyncRecord rec = nullptr;
-    NewAsyncRecord(rec);
-    try {
+    return OnOwnRecord([&](PAsyncRecord& rec) {
         StartReadText(Text, Count, rec);
         int n = FinishAsync(rec);
         Text.resize(static_cast<size_t>(std::max(n, 0)));
-        DisposeAsyncRecord(rec);
         return n;
-    } catch (...) {
-        DisposeAsyncRecord(rec);
-        throw;
-    }
+    });
 }
 
 // ---- Queries and purges --------------------------------------------------------------------
