@@ -51,6 +51,12 @@ template <class Fold> int CompareFolded(const std::string& a, const std::string&
     }
     return Sign(int(a.size() > b.size()) - int(a.size() < b.size()));
 }
+
+template <class Fold> std::string Folded(std::string s, Fold fold)
+{
+    std::transform(s.begin(), s.end(), s.begin(), fold);
+    return s;
+}
 } // namespace
 
 int Pos(const std::string& sub, const std::string& s) { return PosEx(sub, s, 1); }
@@ -117,38 +123,14 @@ std::string StringReplace(const std::string& s, const std::string& oldPattern,
     return out;
 }
 
-std::string UpperCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AsciiUpper);
-    return r;
-}
-
-std::string LowerCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AsciiLower);
-    return r;
-}
-
+std::string UpperCase(const std::string& s) { return Folded(s, AsciiUpper); }
+std::string LowerCase(const std::string& s) { return Folded(s, AsciiLower); }
 int CompareText(const std::string& a, const std::string& b) { return CompareFolded(a, b, AsciiUpper); }
 bool SameText(const std::string& a, const std::string& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 int CompareStr(const std::string& a, const std::string& b) { return CompareFolded(a, b, [](char c) { return c; }); }
 
-std::string AnsiUpperCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AnsiUpper);
-    return r;
-}
-
-std::string AnsiLowerCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AnsiLower);
-    return r;
-}
-
+std::string AnsiUpperCase(const std::string& s) { return Folded(s, AnsiUpper); }
+std::string AnsiLowerCase(const std::string& s) { return Folded(s, AnsiLower); }
 int AnsiCompareText(const std::string& a, const std::string& b) { return CompareFolded(a, b, AnsiLower); }
 bool AnsiSameText(const std::string& a, const std::string& b) { return a.size() == b.size() && AnsiCompareText(a, b) == 0; }
 

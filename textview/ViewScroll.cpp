@@ -59,55 +59,40 @@ void TViewScroller::UpdateScrollRanges(int ADocWidth, int ADocSteps)
 
 void TViewScroller::VScrollToStep(int AStep)
 {
-    int old = VPos;
-    VPos = AStep;
-    if (HandleAllocated()) {
-        SCROLLINFO info;
-        info.cbSize = 28;
-        info.fMask = SIF_POS;
-        info.nPos = AStep;
-        SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
-        GetScrollInfo(Handle(), SB_VERT, &info);
-        VPos = info.nPos;
-    }
-    int delta = old - VPos;
-    if (delta == 0)
-        return;
-    if (FullRepaint) {
-        MoveChildControls(0, delta * StepHeight);
-        Refresh();
-    } else {
-        RECT client = ClientRect();
-        ScrollWindowEx(Handle(), 0, delta * StepHeight, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
-        MoveChildControls(0, delta * StepHeight);
-    }
-    OnVScrolled(this);
+    if (ScrollBarTo(SB_VERT, VPos, AStep, StepHeight))
+        OnVScrolled(this);
 }
 
-void TViewScroller::HScrollToPixel(int AX)
+void TViewScroller::HScrollToPixel(int AX) { ScrollBarTo(SB_HORZ, HPos, AX, 1); }
+
+// Sets Pos to To, or where the bar stops it, and moves the contents by the difference (Pos
+// counts Unit pixels); false when Pos stays.
+bool TViewScroller::ScrollBarTo(int Bar, int& Pos, int To, int Unit)
 {
-    int old = HPos;
-    HPos = AX;
+    int old = Pos;
+    Pos = To;
     if (HandleAllocated()) {
         SCROLLINFO info;
         info.cbSize = 28;
         info.fMask = SIF_POS;
-        info.nPos = AX;
-        SetScrollInfo(Handle(), SB_HORZ, &info, TRUE);
-        GetScrollInfo(Handle(), SB_HORZ, &info);
-        HPos = info.nPos;
+        info.nPos = To;
+        SetScrollInfo(Handle(), Bar, &info, TRUE);
+        GetScrollInfo(Handle(), Bar, &info);
+        Pos = info.nPos;
     }
-    int delta = old - HPos;
-    if (delta == 0)
-        return;
+    if (old == Pos)
+        return false;
+    int delta = (old - Pos) * Unit;
+    int dx = Bar == SB_HORZ ? delta : 0, dy = Bar == SB_HORZ ? 0 : delta;
     if (FullRepaint) {
-        MoveChildControls(delta, 0);
+        MoveChildControls(dx, dy);
         Refresh();
     } else {
         RECT client = ClientRect();
-        ScrollWindowEx(Handle(), delta, 0, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
-        MoveChildControls(delta, 0);
+        ScrollWindowEx(Handle(), dx, dy, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
+        MoveChildControls(dx, dy);
     }
+    return true;
 }
 
 void TViewScroller::ScrollToPixelY(int AY)
