@@ -273,42 +273,29 @@ void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation)
         FFocusControl = nullptr;
 }
 
-void TCustomLabel::SetAlignment(TAlignment v)
+namespace {
+// Stores v in field; true when it differed.
+template <class T> bool Store(T& field, T v)
 {
-    if (v != FAlignment) {
-        FAlignment = v;
-        Invalidate();
-    }
+    if (field == v)
+        return false;
+    field = v;
+    return true;
 }
-void TCustomLabel::SetLayout(TTextLayout v)
+} // namespace
+
+void TCustomLabel::SetAlignment(TAlignment v) { if (Store(FAlignment, v)) Invalidate(); }
+void TCustomLabel::SetLayout(TTextLayout v) { if (Store(FLayout, v)) Invalidate(); }
+void TCustomLabel::SetTransparent(bool v) { if (Store(FTransparent, v)) Invalidate(); }
+void TCustomLabel::SetWordWrap(bool v) { SetExtentFlag(FWordWrap, v); }
+void TCustomLabel::SetShowAccelChar(bool v) { SetExtentFlag(FShowAccelChar, v); }
+// A flag that changes the text's extent resizes an auto-sized label.
+void TCustomLabel::SetExtentFlag(bool& Field, bool v)
 {
-    if (v != FLayout) {
-        FLayout = v;
-        Invalidate();
-    }
-}
-void TCustomLabel::SetTransparent(bool v)
-{
-    if (v != FTransparent) {
-        FTransparent = v;
-        Invalidate();
-    }
-}
-void TCustomLabel::SetWordWrap(bool v)
-{
-    if (v != FWordWrap) {
-        FWordWrap = v;
-        AdjustBounds();
-        Invalidate();
-    }
-}
-void TCustomLabel::SetShowAccelChar(bool v)
-{
-    if (v != FShowAccelChar) {
-        FShowAccelChar = v;
-        AdjustBounds();
-        Invalidate();
-    }
+    if (!Store(Field, v))
+        return;
+    AdjustBounds();
+    Invalidate();
 }
 void TCustomLabel::SetAutoSize(bool v)
 {
