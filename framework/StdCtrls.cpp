@@ -626,14 +626,11 @@ void TCustomCheckBox::SyncWidget()
 
 void TCustomCheckBox::SetState(TCheckBoxState v)
 {
-    if (v == FState) {
-        SyncWidget();
-        return;
-    }
-    FState = v;
+    bool changed = Store(FState, v);
     SyncWidget();
     // Code and user alike: a changed state clicks once.
-    GuardedClick();
+    if (changed)
+        GuardedClick();
 }
 
 void TCustomCheckBox::SetAllowGrayed(bool v)
@@ -679,13 +676,9 @@ void TRadioButton::SyncWidget()
 
 void TRadioButton::SetChecked(bool v)
 {
-    if (v == FChecked) {
-        SyncWidget();
-        return;
-    }
-    FChecked = v;
+    bool changed = Store(FChecked, v);
     SyncWidget();
-    if (!v)
+    if (!changed || !v)
         return;
     if (FParent)
         for (int i = 0; i < FParent->ControlCount(); ++i)
