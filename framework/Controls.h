@@ -449,6 +449,9 @@ protected:
 private:
     void ShowHandle();
     void ApplyCursor();
+    bool FormPreviews(bool (TWinControl::*Preview)(TMessage&), TMessage& M);
+    bool ChildClaims(TMessage& M);
+    bool DoKey(TMessage& M, bool (TWinControl::*Preview)(TMessage&), void (TWinControl::*Handler)(WORD&, TShiftState));
     // Menu shortcuts and the context-menu key; true when one took the key.
     bool IsMenuKey(TMessage& M);
     WNDPROC FObjectInstance;
