@@ -27,13 +27,20 @@ void BuildTAboutForm(TClassBuilder<TAboutForm>& b)
 #undef QM_M
 }
 
-void DrawIcon(TImage* image)
+// The image's bitmap at w x h, filled with the background; its canvas to draw on.
+TCanvas* BlankPicture(TImage* image, int w, int h, TColor background)
 {
     TBitmap* b = image->Picture()->Bitmap();
-    b->SetSize(32, 32);
+    b->SetSize(w, h);
     TCanvas* c = b->Canvas();
-    c->Brush()->SetColor(clTeal);
-    c->FillRect(TRect(0, 0, 32, 32));
+    c->Brush()->SetColor(background);
+    c->FillRect(TRect(0, 0, w, h));
+    return c;
+}
+
+void DrawIcon(TImage* image)
+{
+    TCanvas* c = BlankPicture(image, 32, 32, clTeal);
     c->Pen()->SetColor(clWhite);
     c->Brush()->SetColor(TColor(0x404040));
     c->Rectangle(2, 9, 30, 25);
@@ -45,11 +52,7 @@ void DrawIcon(TImage* image)
 
 void DrawEnvelope(TImage* image)
 {
-    TBitmap* b = image->Picture()->Bitmap();
-    b->SetSize(32, 24);
-    TCanvas* c = b->Canvas();
-    c->Brush()->SetColor(TColor(0x804000));
-    c->FillRect(TRect(0, 0, 32, 24));
+    TCanvas* c = BlankPicture(image, 32, 24, TColor(0x804000));
     c->Pen()->SetColor(clBlack);
     c->Brush()->SetColor(clWhite);
     c->Rectangle(2, 3, 30, 21);
@@ -60,11 +63,7 @@ void DrawEnvelope(TImage* image)
 
 void DrawFlower(TImage* image)
 {
-    TBitmap* b = image->Picture()->Bitmap();
-    b->SetSize(24, 24);
-    TCanvas* c = b->Canvas();
-    c->Brush()->SetColor(TColor(0x804000));
-    c->FillRect(TRect(0, 0, 24, 24));
+    TCanvas* c = BlankPicture(image, 24, 24, TColor(0x804000));
     c->Pen()->SetColor(TColor(0x008000));
     c->Brush()->SetColor(TColor(0x00C000));
     const int petals[5][2] = {{9, 1}, {16, 6}, {14, 15}, {4, 15}, {2, 6}};

@@ -110,14 +110,15 @@ TComponent* TComponent::Components(int Index) const
     return FComponents[Index];
 }
 
-int TComponent::ComponentIndex() const
+namespace {
+template <class List, class T> int IndexIn(const List& list, const T* item)
 {
-    if (!FOwner)
-        return -1;
-    auto& list = FOwner->FComponents;
-    auto it = std::find(list.begin(), list.end(), this);
+    auto it = std::find(list.begin(), list.end(), item);
     return it == list.end() ? -1 : static_cast<int>(it - list.begin());
 }
+} // namespace
+
+int TComponent::ComponentIndex() const { return FOwner ? IndexIn(FOwner->FComponents, this) : -1; }
 
 void TComponent::SetComponentIndex(int Value)
 {
@@ -446,14 +447,7 @@ void TCollectionItem::SetCollection(TCollection* Value)
     }
 }
 
-int TCollectionItem::Index() const
-{
-    if (!FCollection)
-        return -1;
-    auto& items = FCollection->FItems;
-    auto it = std::find(items.begin(), items.end(), this);
-    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
-}
+int TCollectionItem::Index() const { return FCollection ? IndexIn(FCollection->FItems, this) : -1; }
 
 void TCollectionItem::SetIndex(int Value)
 {

@@ -142,26 +142,10 @@ bool SetMinLimit(int v, int& Min, int& Max)
 
 } // namespace
 
-void TSizeConstraints::SetMaxHeight(int v)
-{
-    if (SetMaxLimit(v, FMaxHeight, FMinHeight))
-        Change();
-}
-void TSizeConstraints::SetMaxWidth(int v)
-{
-    if (SetMaxLimit(v, FMaxWidth, FMinWidth))
-        Change();
-}
-void TSizeConstraints::SetMinHeight(int v)
-{
-    if (SetMinLimit(v, FMinHeight, FMaxHeight))
-        Change();
-}
-void TSizeConstraints::SetMinWidth(int v)
-{
-    if (SetMinLimit(v, FMinWidth, FMaxWidth))
-        Change();
-}
+void TSizeConstraints::SetMaxHeight(int v) { if (SetMaxLimit(v, FMaxHeight, FMinHeight)) Change(); }
+void TSizeConstraints::SetMaxWidth(int v) { if (SetMaxLimit(v, FMaxWidth, FMinWidth)) Change(); }
+void TSizeConstraints::SetMinHeight(int v) { if (SetMinLimit(v, FMinHeight, FMaxHeight)) Change(); }
+void TSizeConstraints::SetMinWidth(int v) { if (SetMinLimit(v, FMinWidth, FMaxWidth)) Change(); }
 void TSizeConstraints::Change() { OnChange(this); }
 
 // ---- TControl -----------------------------------------------------------------------------
@@ -501,28 +485,19 @@ void TControl::Repaint()
     Update();
 }
 
-void TControl::BringToFront()
-{
-    if (!FParent)
-        return;
-    auto& list = FParent->FControls;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    list.push_back(this);
-    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
-        BringWindowToTop(w->Handle());
-    Invalidate();
-}
+void TControl::BringToFront() { MoveInZOrder(true); }
 
-void TControl::SendToBack()
+void TControl::SendToBack() { MoveInZOrder(false); }
+
+void TControl::MoveInZOrder(bool ToFront)
 {
     if (!FParent)
         return;
     auto& list = FParent->FControls;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    list.insert(list.begin(), this);
-    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
-        if (QWidget* q = WindowWidget(w->Handle()))
-            (void)q;
+    list.insert(ToFront ? list.end() : list.begin(), this);
+    if (auto* w = dynamic_cast<TWinControl*>(this); ToFront && w && w->HandleAllocated())
+        BringWindowToTop(w->Handle());
     Invalidate();
 }
 

@@ -268,6 +268,7 @@ protected:
     std::string FText;
 
 private:
+    void MoveInZOrder(bool ToFront);
     void DoMouseDown(TMessage& M, TMouseButton Button, TShiftState Shift);
     void DoMouseUp(TMessage& M, TMouseButton Button);
     void FontChangeNotify(TObject* Sender);
@@ -448,6 +449,9 @@ protected:
 private:
     void ShowHandle();
     void ApplyCursor();
+    bool FormPreviews(bool (TWinControl::*Preview)(TMessage&), TMessage& M);
+    bool ChildClaims(TMessage& M);
+    bool DoKey(TMessage& M, bool (TWinControl::*Preview)(TMessage&), void (TWinControl::*Handler)(WORD&, TShiftState));
     // Menu shortcuts and the context-menu key; true when one took the key.
     bool IsMenuKey(TMessage& M);
     WNDPROC FObjectInstance;

@@ -35,33 +35,29 @@ void TWinControl::KeyDown(WORD& Key, TShiftState Shift) { OnKeyDown(this, Key, S
 void TWinControl::KeyUp(WORD& Key, TShiftState Shift) { OnKeyUp(this, Key, Shift); }
 void TWinControl::KeyPress(char& Key) { OnKeyPress(this, Key); }
 
-bool TWinControl::DoKeyDown(TMessage& M)
+bool TWinControl::DoKeyDown(TMessage& M) { return DoKey(M, &TWinControl::DoKeyDown, &TWinControl::KeyDown); }
+bool TWinControl::DoKeyUp(TMessage& M) { return DoKey(M, &TWinControl::DoKeyUp, &TWinControl::KeyUp); }
+
+bool TWinControl::FormPreviews(bool (TWinControl::*Preview)(TMessage&), TMessage& M)
 {
     TCustomForm* form = GetParentForm();
-    if (form && form != this && form->KeyPreview() && form->DoKeyDown(M))
-        return true;
-    WORD key = static_cast<WORD>(M.WParam);
-    TShiftState shift = KeyDataToShiftState(M.LParam);
-    KeyDown(key, shift);
-    M.WParam = key;
-    return key == 0;
+    return form && form != this && form->KeyPreview() && (form->*Preview)(M);
 }
 
-bool TWinControl::DoKeyUp(TMessage& M)
+bool TWinControl::DoKey(TMessage& M, bool (TWinControl::*Preview)(TMessage&),
+                        void (TWinControl::*Handler)(WORD&, TShiftState))
 {
-    TCustomForm* form = GetParentForm();
-    if (form && form != this && form->KeyPreview() && form->DoKeyUp(M))
+    if (FormPreviews(Preview, M))
         return true;
     WORD key = static_cast<WORD>(M.WParam);
-    KeyUp(key, KeyDataToShiftState(M.LParam));
+    (this->*Handler)(key, KeyDataToShiftState(M.LParam));
     M.WParam = key;
     return key == 0;
 }
 
 bool TWinControl::DoKeyPress(TMessage& M)
 {
-    TCustomForm* form = GetParentForm();
-    if (form && form != this && form->KeyPreview() && form->DoKeyPress(M))
+    if (FormPreviews(&TWinControl::DoKeyPress, M))
         return true;
     char key = static_cast<char>(M.WParam);
     KeyPress(key);
@@ -114,25 +110,24 @@ void TWinControl::WMChar(TMessage& M)
         DefaultHandler(M);
 }
 
-void TWinControl::CMDialogKey(TMessage& M)
+// Every child may claim the key (a Default or Cancel button does), first come first served.
+bool TWinControl::ChildClaims(TMessage& M)
 {
-    // Every child may claim the key (a Default or Cancel button does), first come first served.
     for (size_t i = 0; i < FControls.size(); ++i) {
         FControls[i]->WindowProc(M);
         if (M.Result != 0)
-            return;
+            return true;
     }
-    DefaultHandler(M);
+    return false;
 }
 
-void TWinControl::CMDialogChar(TMessage& M)
+void TWinControl::CMDialogKey(TMessage& M)
 {
-    for (size_t i = 0; i < FControls.size(); ++i) {
-        FControls[i]->WindowProc(M);
-        if (M.Result != 0)
-            return;
-    }
+    if (!ChildClaims(M))
+        DefaultHandler(M);
 }
+
+void TWinControl::CMDialogChar(TMessage& M) { ChildClaims(M); }
 
 void TWinControl::WMSysChar(TMessage& M)
 {

@@ -792,6 +792,14 @@ TCustomForm* TScreen::ActiveForm() const
     return nullptr;
 }
 
+TCustomForm* TScreen::FindForm(const std::string& Name) const
+{
+    for (TCustomForm* f : FForms)
+        if (SameText(f->Name(), Name))
+            return f;
+    return nullptr;
+}
+
 void TScreen::SetCursor(TCursor v)
 {
     if (v == FCursor)
@@ -891,14 +899,8 @@ void InitForms()
     });
     SetApplicationExceptionHandler([](std::exception_ptr e) { ReportUnhandledException(e); });
     // "Form2.Edit1" in a description names a component of another existing form.
-    RegisterFindGlobalComponentProc([](const std::string& Name) -> TComponent* {
-        if (!Screen)
-            return nullptr;
-        for (int i = 0; i < Screen->FormCount(); ++i)
-            if (SameText(Screen->Forms(i)->Name(), Name))
-                return Screen->Forms(i);
-        return nullptr;
-    });
+    RegisterFindGlobalComponentProc(
+        [](const std::string& Name) -> TComponent* { return Screen ? Screen->FindForm(Name) : nullptr; });
     RegisterFormClasses();
 }
 

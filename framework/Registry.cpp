@@ -22,18 +22,22 @@ std::string StripLeadingSlash(const std::string& key, bool& relative)
     return relative ? key : key.substr(1);
 }
 
-// Lists the names `enumerate` hands out by index; the buffer grows when another thread
+// Lists the names of a key's subkeys or of its values; the buffer grows when another thread
 // lengthened a name after the key was measured.
-template <class Enumerate>
-void ReadNames(bool measured, DWORD maxLen, std::vector<std::string>& names, Enumerate enumerate)
+void ReadNames(HKEY key, bool values, std::vector<std::string>& names)
 {
     names.clear();
-    if (!measured)
+    DWORD count = 0, maxLen = 0;
+    LPDWORD keyCount = values ? nullptr : &count, keyLen = values ? nullptr : &maxLen;
+    LPDWORD valueCount = values ? &count : nullptr, valueLen = values ? &maxLen : nullptr;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, keyCount, keyLen, nullptr, valueCount, valueLen,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return;
     std::string buf(maxLen + 1, '\0');
     for (DWORD i = 0;; ++i) {
         DWORD len = static_cast<DWORD>(buf.size());
-        LONG r = enumerate(i, buf.data(), &len);
+        LONG r = values ? RegEnumValueA(key, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr)
+                        : RegEnumKeyExA(key, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
         if (r == ERROR_MORE_DATA) {
             buf.resize(buf.size() * 2 + 256);
             --i;
@@ -43,6 +47,13 @@ void ReadNames(bool measured, DWORD maxLen, std::vector<std::string>& names, Enu
             break;
         names.emplace_back(buf.data(), len);
     }
+}
+
+void ReadNames(HKEY key, bool values, TStrings* strings)
+{
+    std::vector<std::string> names;
+    ReadNames(key, values, names);
+    FillStrings(strings, names);
 }
 
 } // namespace
@@ -149,39 +160,10 @@ bool TRegistry::HasSubKeys()
            n > 0;
 }
 
-void TRegistry::GetKeyNames(std::vector<std::string>& strings)
-{
-    DWORD count = 0, maxLen = 0;
-    bool ok = RegQueryInfoKeyA(fCurrentKey, nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    ReadNames(ok, maxLen, strings, [&](DWORD i, LPSTR name, LPDWORD len) {
-        return RegEnumKeyExA(fCurrentKey, i, name, len, nullptr, nullptr, nullptr, nullptr);
-    });
-}
-
-void TRegistry::GetKeyNames(TStrings* strings)
-{
-    std::vector<std::string> names;
-    GetKeyNames(names);
-    FillStrings(strings, names);
-}
-
-void TRegistry::GetValueNames(std::vector<std::string>& strings)
-{
-    DWORD count = 0, maxLen = 0;
-    bool ok = RegQueryInfoKeyA(fCurrentKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxLen,
-                               nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    ReadNames(ok, maxLen, strings, [&](DWORD i, LPSTR name, LPDWORD len) {
-        return RegEnumValueA(fCurrentKey, i, name, len, nullptr, nullptr, nullptr, nullptr);
-    });
-}
-
-void TRegistry::GetValueNames(TStrings* strings)
-{
-    std::vector<std::string> names;
-    GetValueNames(names);
-    FillStrings(strings, names);
-}
+void TRegistry::GetKeyNames(std::vector<std::string>& strings) { ReadNames(fCurrentKey, false, strings); }
+void TRegistry::GetKeyNames(TStrings* strings) { ReadNames(fCurrentKey, false, strings); }
+void TRegistry::GetValueNames(std::vector<std::string>& strings) { ReadNames(fCurrentKey, true, strings); }
+void TRegistry::GetValueNames(TStrings* strings) { ReadNames(fCurrentKey, true, strings); }
 
 bool TRegistry::ValueExists(const std::string& name)
 {

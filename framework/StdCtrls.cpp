@@ -273,42 +273,29 @@ void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation)
         FFocusControl = nullptr;
 }
 
-void TCustomLabel::SetAlignment(TAlignment v)
+namespace {
+// Stores v in field; true when it differed.
+template <class T> bool Store(T& field, T v)
 {
-    if (v != FAlignment) {
-        FAlignment = v;
-        Invalidate();
-    }
+    if (field == v)
+        return false;
+    field = v;
+    return true;
 }
-void TCustomLabel::SetLayout(TTextLayout v)
+} // namespace
+
+void TCustomLabel::SetAlignment(TAlignment v) { if (Store(FAlignment, v)) Invalidate(); }
+void TCustomLabel::SetLayout(TTextLayout v) { if (Store(FLayout, v)) Invalidate(); }
+void TCustomLabel::SetTransparent(bool v) { if (Store(FTransparent, v)) Invalidate(); }
+void TCustomLabel::SetWordWrap(bool v) { SetExtentFlag(FWordWrap, v); }
+void TCustomLabel::SetShowAccelChar(bool v) { SetExtentFlag(FShowAccelChar, v); }
+// A flag that changes the text's extent resizes an auto-sized label.
+void TCustomLabel::SetExtentFlag(bool& Field, bool v)
 {
-    if (v != FLayout) {
-        FLayout = v;
-        Invalidate();
-    }
-}
-void TCustomLabel::SetTransparent(bool v)
-{
-    if (v != FTransparent) {
-        FTransparent = v;
-        Invalidate();
-    }
-}
-void TCustomLabel::SetWordWrap(bool v)
-{
-    if (v != FWordWrap) {
-        FWordWrap = v;
-        AdjustBounds();
-        Invalidate();
-    }
-}
-void TCustomLabel::SetShowAccelChar(bool v)
-{
-    if (v != FShowAccelChar) {
-        FShowAccelChar = v;
-        AdjustBounds();
-        Invalidate();
-    }
+    if (!Store(Field, v))
+        return;
+    AdjustBounds();
+    Invalidate();
 }
 void TCustomLabel::SetAutoSize(bool v)
 {
@@ -639,14 +626,11 @@ void TCustomCheckBox::SyncWidget()
 
 void TCustomCheckBox::SetState(TCheckBoxState v)
 {
-    if (v == FState) {
-        SyncWidget();
-        return;
-    }
-    FState = v;
+    bool changed = Store(FState, v);
     SyncWidget();
     // Code and user alike: a changed state clicks once.
-    GuardedClick();
+    if (changed)
+        GuardedClick();
 }
 
 void TCustomCheckBox::SetAllowGrayed(bool v)
@@ -692,13 +676,9 @@ void TRadioButton::SyncWidget()
 
 void TRadioButton::SetChecked(bool v)
 {
-    if (v == FChecked) {
-        SyncWidget();
-        return;
-    }
-    FChecked = v;
+    bool changed = Store(FChecked, v);
     SyncWidget();
-    if (!v)
+    if (!changed || !v)
         return;
     if (FParent)
         for (int i = 0; i < FParent->ControlCount(); ++i)

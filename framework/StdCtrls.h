@@ -84,6 +84,7 @@ protected:
     void AdjustBounds();
 
 private:
+    void SetExtentFlag(bool& Field, bool v);
     TWinControl* FFocusControl = nullptr;
     TAlignment FAlignment = taLeftJustify;
     TTextLayout FLayout = tlTop;

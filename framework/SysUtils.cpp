@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -50,6 +52,12 @@ template <class Fold> int CompareFolded(const std::string& a, const std::string&
             return d;
     }
     return Sign(int(a.size() > b.size()) - int(a.size() < b.size()));
+}
+
+template <class Fold> std::string Folded(std::string s, Fold fold)
+{
+    std::transform(s.begin(), s.end(), s.begin(), fold);
+    return s;
 }
 } // namespace
 
@@ -117,38 +125,14 @@ std::string StringReplace(const std::string& s, const std::string& oldPattern,
     return out;
 }
 
-std::string UpperCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AsciiUpper);
-    return r;
-}
-
-std::string LowerCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AsciiLower);
-    return r;
-}
-
+std::string UpperCase(const std::string& s) { return Folded(s, AsciiUpper); }
+std::string LowerCase(const std::string& s) { return Folded(s, AsciiLower); }
 int CompareText(const std::string& a, const std::string& b) { return CompareFolded(a, b, AsciiUpper); }
 bool SameText(const std::string& a, const std::string& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 int CompareStr(const std::string& a, const std::string& b) { return CompareFolded(a, b, [](char c) { return c; }); }
 
-std::string AnsiUpperCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AnsiUpper);
-    return r;
-}
-
-std::string AnsiLowerCase(const std::string& s)
-{
-    std::string r = s;
-    std::transform(r.begin(), r.end(), r.begin(), AnsiLower);
-    return r;
-}
-
+std::string AnsiUpperCase(const std::string& s) { return Folded(s, AnsiUpper); }
+std::string AnsiLowerCase(const std::string& s) { return Folded(s, AnsiLower); }
 int AnsiCompareText(const std::string& a, const std::string& b) { return CompareFolded(a, b, AnsiLower); }
 bool AnsiSameText(const std::string& a, const std::string& b) { return a.size() == b.size() && AnsiCompareText(a, b) == 0; }
 
@@ -275,44 +259,38 @@ bool ParseFloat(const std::string& s, double& value)
 {
     throw EConvertError(Format("'%s' is not a valid integer value", {s}));
 }
+
+// The integer s holds, within T's range.
+template <class T> std::optional<T> IntegerOf(const std::string& s)
+{
+    int64_t v;
+    if (!ParseInteger(s, std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), v))
+        return std::nullopt;
+    return static_cast<T>(v);
+}
+
+template <class T> T IntegerOrThrow(const std::string& s)
+{
+    std::optional<T> v = IntegerOf<T>(s);
+    if (!v)
+        InvalidInteger(s);
+    return *v;
+}
 } // namespace
 
-int StrToInt(const std::string& s)
-{
-    int v;
-    if (!TryStrToInt(s, v))
-        InvalidInteger(s);
-    return v;
-}
-
-int StrToIntDef(const std::string& s, int def)
-{
-    int v;
-    return TryStrToInt(s, v) ? v : def;
-}
+int StrToInt(const std::string& s) { return IntegerOrThrow<int>(s); }
+int StrToIntDef(const std::string& s, int def) { return IntegerOf<int>(s).value_or(def); }
 
 bool TryStrToInt(const std::string& s, int& value)
 {
-    int64_t v;
-    if (!ParseInteger(s, INT32_MIN, INT32_MAX, v))
-        return false;
-    value = static_cast<int>(v);
-    return true;
+    std::optional<int> v = IntegerOf<int>(s);
+    if (v)
+        value = *v;
+    return v.has_value();
 }
 
-int64_t StrToInt64(const std::string& s)
-{
-    int64_t v;
-    if (!TryStrToInt64(s, v))
-        InvalidInteger(s);
-    return v;
-}
-
-int64_t StrToInt64Def(const std::string& s, int64_t def)
-{
-    int64_t v;
-    return TryStrToInt64(s, v) ? v : def;
-}
+int64_t StrToInt64(const std::string& s) { return IntegerOrThrow<int64_t>(s); }
+int64_t StrToInt64Def(const std::string& s, int64_t def) { return IntegerOf<int64_t>(s).value_or(def); }
 
 bool TryStrToInt64(const std::string& s, int64_t& value)
 {

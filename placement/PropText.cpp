@@ -474,12 +474,7 @@ void LoadComponentProps(TPropStore* Storage, TComponent* Owner, TStrings* List)
 
 TComponent* FindTopLevelComponent(const std::string& Name)
 {
-    if (!Screen)
-        return nullptr;
-    for (int i = 0; i < Screen->FormCount(); ++i)
-        if (SameText(Screen->Forms(i)->Name(), Name))
-            return Screen->Forms(i);
-    return nullptr;
+    return Screen ? Screen->FindForm(Name) : nullptr;
 }
 
 void DonePropText() { PropNameDelimiter.clear(); }

@@ -454,23 +454,20 @@ void CommPort::CheckInputFlow()
     }
     size_t queued = ring_.size();
     size_t stopAt = capacity_ > dcb_.XoffLim ? capacity_ - dcb_.XoffLim : 0;
-    if (!inputHeld_ && queued >= stopAt) {
-        inputHeld_ = true;
+    // Stops or restarts the sender through every input flow control the port uses.
+    auto hold = [this](bool held) {
+        inputHeld_ = held;
         if (dcb_.fInX)
-            ::tcflow(fd_, TCIOFF);
+            ::tcflow(fd_, held ? TCIOFF : TCION);
         if (dcb_.fDtrControl == DTR_CONTROL_HANDSHAKE)
-            SetLine(TIOCM_DTR, false);
+            SetLine(TIOCM_DTR, !held);
         if (dcb_.fRtsControl == RTS_CONTROL_HANDSHAKE)
-            SetLine(TIOCM_RTS, false);
-    } else if (inputHeld_ && queued <= dcb_.XonLim) {
-        inputHeld_ = false;
-        if (dcb_.fInX)
-            ::tcflow(fd_, TCION);
-        if (dcb_.fDtrControl == DTR_CONTROL_HANDSHAKE)
-            SetLine(TIOCM_DTR, true);
-        if (dcb_.fRtsControl == RTS_CONTROL_HANDSHAKE)
-            SetLine(TIOCM_RTS, true);
-    }
+            SetLine(TIOCM_RTS, !held);
+    };
+    if (!inputHeld_ && queued >= stopAt)
+        hold(true);
+    else if (inputHeld_ && queued <= dcb_.XonLim)
+        hold(false);
 }
 
 size_t CommPort::OutQueueBytes()

@@ -21,6 +21,24 @@ int Refusal(MessageButtons buttons)
     return buttons == MessageButtons::YesNo ? IDNO : buttons == MessageButtons::OK ? IDOK : IDCANCEL;
 }
 
+// Takes the next scripted answer of a dialog that may be cancelled; no answer left is a
+// problem and a cancel.
+template <class T>
+bool TakeAnswer(std::deque<std::optional<T>>& answers, std::vector<std::string>& problems,
+                const std::string& unanswered, T& out)
+{
+    if (answers.empty()) {
+        problems.push_back(unanswered);
+        return false;
+    }
+    std::optional<T> a = answers.front();
+    answers.pop_front();
+    if (!a)
+        return false;
+    out = *a;
+    return true;
+}
+
 // Draws on one page image at a time through a painter, as a printer is drawn on; a new page
 // replaces the context.
 class FakePrintJob final : public IPrintJob {
@@ -116,16 +134,7 @@ bool FakeFileDialogService::SelectFolder(const std::string& caption, const std::
                                          std::string& directory)
 {
     FolderRequests.push_back({caption, root, directory});
-    if (Folders.empty()) {
-        Problems.push_back("unanswered folder dialog: " + caption);
-        return false;
-    }
-    std::optional<std::string> answer = Folders.front();
-    Folders.pop_front();
-    if (!answer)
-        return false;
-    directory = *answer;
-    return true;
+    return TakeAnswer(Folders, Problems, "unanswered folder dialog: " + caption, directory);
 }
 
 void FakeFileDialogService::Choose(const std::string& path, int filterIndex)
@@ -142,16 +151,7 @@ void FakeFileDialogService::Cancel() { Results.push_back({}); }
 bool FakeColorDialogService::ChooseColor(COLORREF& color)
 {
     StartColors.push_back(color);
-    if (Answers.empty()) {
-        Problems.push_back("unanswered colour dialog");
-        return false;
-    }
-    std::optional<COLORREF> a = Answers.front();
-    Answers.pop_front();
-    if (!a)
-        return false;
-    color = *a;
-    return true;
+    return TakeAnswer(Answers, Problems, "unanswered colour dialog", color);
 }
 
 COLORREF FakePrintDocument::Pixel(int page, int x, int y) const
@@ -190,16 +190,7 @@ PaintDeviceInfo FakePrintService::PageInfo(const PrintTarget& target)
 bool FakePrintService::SetupDialog(PrintTarget& target)
 {
     SetupRequests.push_back(target);
-    if (SetupAnswers.empty()) {
-        Problems.push_back("unanswered printer set-up dialog");
-        return false;
-    }
-    std::optional<PrintTarget> a = SetupAnswers.front();
-    SetupAnswers.pop_front();
-    if (!a)
-        return false;
-    target = *a;
-    return true;
+    return TakeAnswer(SetupAnswers, Problems, "unanswered printer set-up dialog", target);
 }
 
 std::unique_ptr<IPrintJob> FakePrintService::Start(const PrintTarget& target, std::string& error)

@@ -169,27 +169,21 @@ HANDLE CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, L
     return RegisterKernelObject(std::make_shared<KernelEvent>(manualReset != FALSE, initialState != FALSE));
 }
 
-BOOL SetEvent(HANDLE h)
+namespace {
+BOOL OnEvent(HANDLE h, void (WaitableObject::*op)())
 {
     auto e = LookupKernelObjectAs<KernelEvent>(h);
     if (!e) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    e->Signal();
+    ((*e).*op)();
     return TRUE;
 }
+} // namespace
 
-BOOL ResetEvent(HANDLE h)
-{
-    auto e = LookupKernelObjectAs<KernelEvent>(h);
-    if (!e) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    e->Reset();
-    return TRUE;
-}
+BOOL SetEvent(HANDLE h) { return OnEvent(h, &WaitableObject::Signal); }
+BOOL ResetEvent(HANDLE h) { return OnEvent(h, &WaitableObject::Reset); }
 
 BOOL CloseHandle(HANDLE h)
 {

@@ -161,13 +161,22 @@ BOOL GetScrollRange(HWND h, int bar, int* minPos, int* maxPos)
     return TRUE;
 }
 
-BOOL ShowScrollBar(HWND h, int bar, BOOL show)
+namespace {
+// Runs each for every bar that `bar` names (SB_BOTH: both).
+template <class Each> BOOL ForEachBar(HWND h, int bar, Each each)
 {
     if (!IsWindow(h) || (bar != SB_BOTH && !ValidBar(bar)))
         return FALSE;
-    for (int b : {SB_HORZ, SB_VERT}) {
-        if (bar != SB_BOTH && bar != b)
-            continue;
+    for (int b : {SB_HORZ, SB_VERT})
+        if (bar == SB_BOTH || bar == b)
+            each(b);
+    return TRUE;
+}
+} // namespace
+
+BOOL ShowScrollBar(HWND h, int bar, BOOL show)
+{
+    return ForEachBar(h, bar, [&](int b) {
         bool changed;
         {
             std::lock_guard<std::mutex> g(gLock);
@@ -177,24 +186,18 @@ BOOL ShowScrollBar(HWND h, int bar, BOOL show)
         }
         if (changed)
             Notify(h, b, true);
-    }
-    return TRUE;
+    });
 }
 
 BOOL EnableScrollBar(HWND h, int bar, UINT arrows)
 {
-    if (!IsWindow(h) || (bar != SB_BOTH && !ValidBar(bar)))
-        return FALSE;
-    for (int b : {SB_HORZ, SB_VERT}) {
-        if (bar != SB_BOTH && bar != b)
-            continue;
+    return ForEachBar(h, bar, [&](int b) {
         {
             std::lock_guard<std::mutex> g(gLock);
             Table()[h].Bar[b].Enabled = arrows != ESB_DISABLE_BOTH;
         }
         Notify(h, b, false);
-    }
-    return TRUE;
+    });
 }
 
 ScrollBarState GetScrollBarState(HWND h, int bar)

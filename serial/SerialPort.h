@@ -487,6 +487,8 @@ private:
     // Port events reach the owner only while it is whole.
     bool CanFire() const;
     HANDLE DeviceOr(int PortErrorCode) const;
+    // Reads and clears the line errors (port error 10 on failure); the queue counts come back.
+    COMSTAT ClearLineErrors(DWORD& Errors);
     void StopEventThread();
     void ReleaseEventWindow();
     void EventWindowProc(TMessage& Msg);

@@ -356,88 +356,100 @@ int TCustomSerialPort::FinishAsync(PAsyncRecord& Record)
     return static_cast<int>(transferred);
 }
 
-int TCustomSerialPort::SendText(const std::string& Text)
+namespace {
+// One blocking transfer on a record of its own, freed whatever happens.
+template <class Transfer> int OnOwnRecord(Transfer transfer)
 {
     PAsyncRecord rec = nullptr;
     NewAsyncRecord(rec);
     try {
-        StartWriteText(Text, rec);
-        int n = FinishAsync(rec);
+        int n = transfer(rec);
         DisposeAsyncRecord(rec);
         return n;
     } catch (...) {
         DisposeAsyncRecord(rec);
         throw;
     }
+}
+} // namespace
+
+int TCustomSerialPort::SendText(const std::string& Text)
+{
+    return OnOwnRecord([&](PAsyncRecord& rec) {
+        StartWriteText(Text, rec);
+        return FinishAsync(rec);
+    });
 }
 
 int TCustomSerialPort::ReceiveBytes(void* Buffer, int Count)
 {
-    PAsyncRecord rec = nullptr;
-    NewAsyncRecord(rec);
-    try {
+    return OnOwnRecord([&](PAsyncRecord& rec) {
         StartRead(Buffer, Count, rec);
-        int n = FinishAsync(rec);
-        DisposeAsyncRecord(rec);
-        return n;
-    } catch (...) {
-        DisposeAsyncRecord(rec);
-        throw;
-    }
+        return FinishAsync(rec);
+    });
 }
 
 int TCustomSerialPort::ReceiveText(std::string& Text, int Count)
 {
-    PAsyncRecord rec = nullptr;
-    NewAsyncRecord(rec);
-    try {
+    return OnOwnRecord([&](PAsyncRecord& rec) {
         StartReadText(Text, Count, rec);
         int n = FinishAsync(rec);
         Text.resize(static_cast<size_t>(std::max(n, 0)));
-        DisposeAsyncRecord(rec);
         return n;
-    } catch (...) {
-        DisposeAsyncRecord(rec);
-        throw;
-    }
+    });
 }
 
 // ---- Queries and purges --------------------------------------------------------------------
 
-int TCustomSerialPort::BytesWaiting()
+namespace {
+template <typename E>
+struct FlagBit {
+    E Value;
+    DWORD Mask;
+};
+
+const FlagBit<TSerialError> kErrorBits[] = {
+    {ceFrame, CE_FRAME}, {ceRxParity, CE_RXPARITY}, {ceOverrun, CE_OVERRUN}, {ceBreak, CE_BREAK},
+    {ceIO, CE_IOE},      {ceMode, CE_MODE},         {ceRxOver, CE_RXOVER},   {ceTxFull, CE_TXFULL},
+};
+
+const FlagBit<TModemLine> kModemBits[] = {
+    {mlCTS, MS_CTS_ON}, {mlDSR, MS_DSR_ON}, {mlRing, MS_RING_ON}, {mlRLSD, MS_RLSD_ON},
+};
+
+template <typename E, size_t N>
+Set<E> SetOfBits(DWORD flags, const FlagBit<E> (&table)[N])
+{
+    Set<E> result;
+    for (const FlagBit<E>& b : table)
+        if (flags & b.Mask)
+            result += b.Value;
+    return result;
+}
+} // namespace
+
+COMSTAT TCustomSerialPort::ClearLineErrors(DWORD& Errors)
 {
     HANDLE h = DeviceOr(10);
-    DWORD errors = 0;
     COMSTAT stat{};
-    if (!Comm().ClearCommError(h, &errors, &stat))
+    if (!Comm().ClearCommError(h, &Errors, &stat))
         RaiseWin(10);
-    return static_cast<int>(stat.cbInQue);
+    return stat;
+}
+
+int TCustomSerialPort::BytesWaiting()
+{
+    DWORD errors = 0;
+    return static_cast<int>(ClearLineErrors(errors).cbInQue);
 }
 
 TSerialErrors TCustomSerialPort::TakeLineErrors()
 {
-    HANDLE h = DeviceOr(10);
     DWORD errors = 0;
-    COMSTAT stat{};
-    if (!Comm().ClearCommError(h, &errors, &stat))
-        RaiseWin(10);
-    TSerialErrors result;
-    if (errors & CE_FRAME)
-        result += ceFrame;
-    if ((errors & CE_RXPARITY) && FParity->Check())
-        result += ceRxParity;
-    if (errors & CE_OVERRUN)
-        result += ceOverrun;
-    if (errors & CE_BREAK)
-        result += ceBreak;
-    if (errors & CE_IOE)
-        result += ceIO;
-    if (errors & CE_MODE)
-        result += ceMode;
-    if (errors & CE_RXOVER)
-        result += ceRxOver;
-    if (errors & CE_TXFULL)
-        result += ceTxFull;
+    ClearLineErrors(errors);
+    TSerialErrors result = SetOfBits(errors, kErrorBits);
+    if (result.Contains(ceRxParity) && !FParity->Check())
+        result -= ceRxParity;
     return result;
 }
 
@@ -447,16 +459,7 @@ TModemLines TCustomSerialPort::ReadModemLines()
     DWORD status = 0;
     if (!Comm().GetCommModemStatus(h, &status))
         RaiseWin(11);
-    TModemLines lines;
-    if (status & MS_CTS_ON)
-        lines += mlCTS;
-    if (status & MS_DSR_ON)
-        lines += mlDSR;
-    if (status & MS_RING_ON)
-        lines += mlRing;
-    if (status & MS_RLSD_ON)
-        lines += mlRLSD;
-    return lines;
+    return SetOfBits(status, kModemBits);
 }
 
 void TCustomSerialPort::PurgeQueues(bool Input, bool Output)

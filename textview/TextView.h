@@ -158,6 +158,8 @@ public:
 
     TLineInfo* LineInfo(int ItemNo) const { return static_cast<TLineInfo*>(Items->Objects(ItemNo)); }
     TDrawLineInfo* Piece(int PieceNo) const { return static_cast<TDrawLineInfo*>(DrawItems->Objects(PieceNo)); }
+    void BracketRowAt(int Y, int& lo, int& hi) const;
+    void LeaveJump();
     TJumpInfo* Jump(int JumpNo) const { return static_cast<TJumpInfo*>(Jumps->Objects(JumpNo)); }
 
 protected:

@@ -148,6 +148,20 @@ void TTextView::DropSelection()
     OnSelect(this);
 }
 
+// Bisects pieces 1..Count-1, ordered by Top, down to a neighbouring lo..hi around Y.
+void TTextView::BracketRowAt(int Y, int& lo, int& hi) const
+{
+    lo = 1;
+    hi = DrawItems->Count() - 1;
+    while (hi - lo >= 2) {
+        int mid = (lo + hi) / 2;
+        if (Piece(mid)->Top > Y)
+            hi = mid;
+        else
+            lo = mid;
+    }
+}
+
 void TTextView::SelectionPointAt(int X, int Y, int& PieceNo, int& Offset)
 {
     int count = DrawItems->Count();
@@ -159,14 +173,8 @@ void TTextView::SelectionPointAt(int X, int Y, int& PieceNo, int& Offset)
     if (Y < Piece(0)->Top + Piece(0)->Height) {
         idx = 0;
     } else {
-        int lo = 1, hi = count - 1;
-        while (hi - lo >= 2) {
-            int mid = (lo + hi) / 2;
-            if (Piece(mid)->Top > Y)
-                hi = mid;
-            else
-                lo = mid;
-        }
+        int lo, hi;
+        BracketRowAt(Y, lo, hi);
         idx = Piece(hi)->Top <= Y ? hi : std::min(lo, count - 1);
     }
     int t = Piece(idx)->Top, b = t + Piece(idx)->Height;
@@ -249,14 +257,8 @@ int TTextView::DrawItemAtPoint(int X, int Y) const
         return 0;
     if (count == 1)
         return -1;
-    int lo = 1, hi = count - 1;
-    while (hi - lo >= 2) {
-        int mid = (hi + lo) / 2;
-        if (Piece(mid)->Top > Y)
-            hi = mid;
-        else
-            lo = mid;
-    }
+    int lo, hi;
+    BracketRowAt(Y, lo, hi);
     int foundTop = Piece(lo)->Top;
     while (lo > 0 && Piece(lo - 1)->Top + Piece(lo - 1)->Height > foundTop)
         --lo;
@@ -404,14 +406,7 @@ void TTextView::MouseMove(TShiftState Shift, int X, int Y)
         }
     } else {
         SetCursor(crDefault);
-        if (HoverDrawn && HoverJumpId != -1) {
-            HoverDrawn = false;
-            InvalidateJump(HoverJumpId);
-        }
-        if (OnViewMouseMove && HoverJumpId != -1) {
-            HoverJumpId = -1;
-            OnViewMouseMove(this, -1);
-        }
+        LeaveJump();
         if (Selecting)
             Invalidate();
     }
@@ -463,7 +458,8 @@ void TTextView::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
     }
 }
 
-void TTextView::CMMouseLeave(TMessage& M)
+// The mouse is off any jump: its hover drawing goes, and a listener hears -1 once.
+void TTextView::LeaveJump()
 {
     if (HoverDrawn && HoverJumpId != -1) {
         HoverDrawn = false;
@@ -473,6 +469,11 @@ void TTextView::CMMouseLeave(TMessage& M)
         HoverJumpId = -1;
         OnViewMouseMove(this, -1);
     }
+}
+
+void TTextView::CMMouseLeave(TMessage& M)
+{
+    LeaveJump();
     TViewScroller::CMMouseLeave(M);
 }
 

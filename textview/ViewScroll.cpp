@@ -1,6 +1,7 @@
 #include "textview/ViewScroll.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "framework/TypInfo.h"
@@ -59,55 +60,40 @@ void TViewScroller::UpdateScrollRanges(int ADocWidth, int ADocSteps)
 
 void TViewScroller::VScrollToStep(int AStep)
 {
-    int old = VPos;
-    VPos = AStep;
-    if (HandleAllocated()) {
-        SCROLLINFO info;
-        info.cbSize = 28;
-        info.fMask = SIF_POS;
-        info.nPos = AStep;
-        SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
-        GetScrollInfo(Handle(), SB_VERT, &info);
-        VPos = info.nPos;
-    }
-    int delta = old - VPos;
-    if (delta == 0)
-        return;
-    if (FullRepaint) {
-        MoveChildControls(0, delta * StepHeight);
-        Refresh();
-    } else {
-        RECT client = ClientRect();
-        ScrollWindowEx(Handle(), 0, delta * StepHeight, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
-        MoveChildControls(0, delta * StepHeight);
-    }
-    OnVScrolled(this);
+    if (ScrollBarTo(SB_VERT, VPos, AStep, StepHeight))
+        OnVScrolled(this);
 }
 
-void TViewScroller::HScrollToPixel(int AX)
+void TViewScroller::HScrollToPixel(int AX) { ScrollBarTo(SB_HORZ, HPos, AX, 1); }
+
+// Sets Pos to To, or where the bar stops it, and moves the contents by the difference (Pos
+// counts Unit pixels); false when Pos stays.
+bool TViewScroller::ScrollBarTo(int Bar, int& Pos, int To, int Unit)
 {
-    int old = HPos;
-    HPos = AX;
+    int old = Pos;
+    Pos = To;
     if (HandleAllocated()) {
         SCROLLINFO info;
         info.cbSize = 28;
         info.fMask = SIF_POS;
-        info.nPos = AX;
-        SetScrollInfo(Handle(), SB_HORZ, &info, TRUE);
-        GetScrollInfo(Handle(), SB_HORZ, &info);
-        HPos = info.nPos;
+        info.nPos = To;
+        SetScrollInfo(Handle(), Bar, &info, TRUE);
+        GetScrollInfo(Handle(), Bar, &info);
+        Pos = info.nPos;
     }
-    int delta = old - HPos;
-    if (delta == 0)
-        return;
+    if (old == Pos)
+        return false;
+    int delta = (old - Pos) * Unit;
+    int dx = Bar == SB_HORZ ? delta : 0, dy = Bar == SB_HORZ ? 0 : delta;
     if (FullRepaint) {
-        MoveChildControls(delta, 0);
+        MoveChildControls(dx, dy);
         Refresh();
     } else {
         RECT client = ClientRect();
-        ScrollWindowEx(Handle(), delta, 0, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
-        MoveChildControls(delta, 0);
+        ScrollWindowEx(Handle(), dx, dy, nullptr, &client, nullptr, nullptr, SW_INVALIDATE);
+        MoveChildControls(dx, dy);
     }
+    return true;
 }
 
 void TViewScroller::ScrollToPixelY(int AY)
@@ -144,42 +130,36 @@ void TViewScroller::SetVScrollVisible(bool Value)
         ShowScrollBar(Handle(), SB_VERT, Value);
 }
 
+namespace {
+// Where a scroll bar request moves a bar standing at `at`: a page is ten lines; none when a
+// dragged thumb is not followed, or for a request the view ignores.
+std::optional<int> ScrollTarget(WPARAM request, bool tracking, int at, int line, int end)
+{
+    int thumb = static_cast<short>(HIWORD(request));
+    switch (LOWORD(request)) {
+    case SB_LINEUP: return at - line;
+    case SB_LINEDOWN: return at + line;
+    case SB_PAGEUP: return at - 10 * line;
+    case SB_PAGEDOWN: return at + 10 * line;
+    case SB_THUMBPOSITION: return thumb;
+    case SB_THUMBTRACK: return tracking ? std::optional<int>(thumb) : std::nullopt;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return end;
+    default: return std::nullopt;
+    }
+}
+} // namespace
+
 void TViewScroller::WMHScroll(TMessage& M)
 {
-    int pos = static_cast<short>(HIWORD(M.WParam));
-    switch (LOWORD(M.WParam)) {
-    case SB_LINELEFT: HScrollToPixel(HPos - StepHeight); break;
-    case SB_LINERIGHT: HScrollToPixel(HPos + StepHeight); break;
-    case SB_PAGELEFT: HScrollToPixel(HPos - 10 * StepHeight); break;
-    case SB_PAGERIGHT: HScrollToPixel(HPos + 10 * StepHeight); break;
-    case SB_THUMBPOSITION: HScrollToPixel(pos); break;
-    case SB_THUMBTRACK:
-        if (Tracking)
-            HScrollToPixel(pos);
-        break;
-    case SB_LEFT: HScrollToPixel(0); break;
-    case SB_RIGHT: HScrollToPixel(DocWidth); break;
-    default: break;
-    }
+    if (std::optional<int> to = ScrollTarget(M.WParam, Tracking, HPos, StepHeight, DocWidth))
+        HScrollToPixel(*to);
 }
 
 void TViewScroller::WMVScroll(TMessage& M)
 {
-    int pos = static_cast<short>(HIWORD(M.WParam));
-    switch (LOWORD(M.WParam)) {
-    case SB_LINEUP: VScrollToStep(VPos - 1); break;
-    case SB_LINEDOWN: VScrollToStep(VPos + 1); break;
-    case SB_PAGEUP: VScrollToStep(VPos - 10); break;
-    case SB_PAGEDOWN: VScrollToStep(VPos + 10); break;
-    case SB_THUMBPOSITION: VScrollToStep(pos); break;
-    case SB_THUMBTRACK:
-        if (Tracking)
-            VScrollToStep(pos);
-        break;
-    case SB_TOP: VScrollToStep(0); break;
-    case SB_BOTTOM: VScrollToStep(DocSteps); break;
-    default: break;
-    }
+    if (std::optional<int> to = ScrollTarget(M.WParam, Tracking, VPos, 1, DocSteps))
+        VScrollToStep(*to);
 }
 
 void TViewScroller::WMKeyDown(TMessage& M)

@@ -41,5 +41,6 @@ protected:
     void WMGetDlgCode(TMessage& M) override;
 
 private:
+    bool ScrollBarTo(int Bar, int& Pos, int To, int Unit);
     bool FVScrollVisible = true;
 };

@@ -290,11 +290,7 @@ std::string RadioSim::Menu(const std::string& c)
 
 int RadioSim::Model() const { return model_; }
 
-RadioSimOptions RadioSim::Options() const
-{
-    std::lock_guard lock(mutex_);
-    return options_;
-}
+RadioSimOptions RadioSim::Options() const { return Locked(options_); }
 
 void RadioSim::SetOptions(const RadioSimOptions& options)
 {
@@ -353,11 +349,7 @@ void RadioSim::SetMenuValue(int menu, int value)
     menus_[menu] = value;
 }
 
-int RadioSim::DisplayedMenu() const
-{
-    std::lock_guard lock(mutex_);
-    return displayed_;
-}
+int RadioSim::DisplayedMenu() const { return Locked(displayed_); }
 
 void RadioSim::ShowMenu(int menu)
 {
@@ -380,47 +372,13 @@ void RadioSim::SetMenuScript(const std::vector<int>& menus, int pollsPerStep)
     pollsPerStep_ = std::max(1, pollsPerStep);
 }
 
-bool RadioSim::PowerOn() const
-{
-    std::lock_guard lock(mutex_);
-    return power_;
-}
-
-char RadioSim::Lock() const
-{
-    std::lock_guard lock(mutex_);
-    return lock_;
-}
-
-char RadioSim::Receiver() const
-{
-    std::lock_guard lock(mutex_);
-    return receiver_;
-}
-
-int RadioSim::SelectedMemory() const
-{
-    std::lock_guard lock(mutex_);
-    return selected_;
-}
-
-char RadioSim::BeatCancel() const
-{
-    std::lock_guard lock(mutex_);
-    return beatCancel_;
-}
-
-std::vector<std::string> RadioSim::Received() const
-{
-    std::lock_guard lock(mutex_);
-    return received_;
-}
-
-int RadioSim::WritesDropped() const
-{
-    std::lock_guard lock(mutex_);
-    return dropped_;
-}
+bool RadioSim::PowerOn() const { return Locked(power_); }
+char RadioSim::Lock() const { return Locked(lock_); }
+char RadioSim::Receiver() const { return Locked(receiver_); }
+int RadioSim::SelectedMemory() const { return Locked(selected_); }
+char RadioSim::BeatCancel() const { return Locked(beatCancel_); }
+std::vector<std::string> RadioSim::Received() const { return Locked(received_); }
+int RadioSim::WritesDropped() const { return Locked(dropped_); }
 
 bool RadioSim::LoadFile(const std::string& path)
 {

@@ -116,6 +116,11 @@ private:
     bool InBand(const std::string& hz) const;
     bool HasMenu(int menu) const;
     std::string RecordText(int memory, int half, char filler) const;
+    template <class T> T Locked(const T& field) const
+    {
+        std::lock_guard lock(mutex_);
+        return field;
+    }
 
     mutable std::mutex mutex_;
     int model_;
