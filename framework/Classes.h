@@ -119,13 +119,13 @@ public:
 
 protected:
     // Points Field at Value, with a free notification on what it points at; false when it
-    // pointed there already.
+    // pointed there already. The link to the old target stays: the link is one per pair of
+    // components, and another field of this one (a tool button's drop-down and pop-up menu)
+    // may still point there.
     template <class T> bool SetReference(T*& Field, T* Value)
     {
         if (Field == Value)
             return false;
-        if (Field)
-            Field->RemoveFreeNotification(this);
         Field = Value;
         if (Field)
             Field->FreeNotification(this);

@@ -219,6 +219,14 @@ TEST(ToolBar, ButtonsClickDownAndMenus)
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1], popup);
     EXPECT_EQ(popup->PopupComponent(), b[2]);
+    // One menu as both drop-down and pop-up of a button: letting go of it as the one still
+    // leaves the other told when the menu is freed.
+    auto* both = new TPopupMenu(nullptr);
+    b[1]->SetDropdownMenu(both);
+    b[1]->SetPopupMenu(both);
+    b[1]->SetDropdownMenu(nullptr);
+    FreeObject(both);
+    EXPECT_EQ(b[1]->PopupMenu(), nullptr);
     SetPopupMenuPresenter({});
     FreeObject(f);
 }
