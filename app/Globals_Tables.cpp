@@ -51,19 +51,19 @@ const TOneBasedTable<TRadioType, RadioTypeCount> RadioTypeTable{{{
      "4", " ", "0   ", "011", "0", "0", "0", "2",
      StdModes},
     {"TS-811", // 8
-     "150000:30000000",
+     "150000:30000000,430000000:450000000",
      "VYX does not support this radio at this moment..",
      TestedByNone,
      "0", "0", "002 ", "002", "0", "0", "1", "1",
      StdModes},
     {"TS-711", // 9
-     "150000:30000000",
+     "150000:30000000,144000000:148000000",
      "VYX does not support this radio at this moment..",
      TestedByNone,
      "0", "0", "002 ", "001", "0", "0", "1", "2",
      StdModes},
     {"TS-790", // 10
-     "30000:30000000,50000000:53000000",
+     "30000:30000000,50000000:53000000,144000000:148000000,430000000:450000000,1240000000:1300000000",
      "VYX does not (yet) support this radio.",
      TestedByNone,
      "9", " ", "0   ", "007", "1", "0", "0", "2",
@@ -105,7 +105,7 @@ const TOneBasedTable<TRadioType, RadioTypeCount> RadioTypeTable{{{
      "3", "0", "002 ", "012", "0", "0", "1", "1",
      StdModes},
     {"TS-2000", // 17
-     "10000:800000000",
+     "10000:800000000,1240000000:1300000000",
      "Download the Kenwood program \"mcp_2000.exe\";This program is specially made for the TS-2000;Maybe VYX will support this radio in the future.",
      TestedByNone,
      "6", "0", "002 ", "019", "0", "0", "1", "2",

@@ -107,7 +107,7 @@ TEST(GlobalsRadioTypes, RecordsAsTranscribed)
     EXPECT_STREQ(ts930.ModeList, "AM:5");
 
     EXPECT_STREQ(RadioTypeTable[5].FreqRanges, "500000:30000000,50000000:54000000");
-    EXPECT_STREQ(RadioTypeTable[17].FreqRanges, "10000:800000000");
+    EXPECT_STREQ(RadioTypeTable[17].FreqRanges, "10000:800000000,1240000000:1300000000");
     EXPECT_STREQ(RadioTypeTable[18].RadioName, "R-5000");
     EXPECT_STREQ(RadioTypeTable[11].RadioNotes, "");
     EXPECT_STREQ(RadioTypeTable[17].RadioNotes,

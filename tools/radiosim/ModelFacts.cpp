@@ -7,6 +7,10 @@ namespace {
 
 constexpr RadioBand HF30k{30000, 30000000};
 constexpr RadioBand SixMetres53{50000000, 53000000};
+// The VHF/UHF sets know only their amateur bands.
+constexpr RadioBand TwoMetres{144000000, 148000000};
+constexpr RadioBand SeventyCm{430000000, 450000000};
+constexpr RadioBand TwentyThreeCm{1240000000, 1300000000};
 constexpr RadioBand None{};
 
 // Listed in the order in which the program offers the models.
@@ -19,9 +23,9 @@ const RadioModelFacts Models[RadioModelCount] = {
     {"TS-570S",   {{500000, 30000000}, {50000000, 54000000}}, "018", '0', true,  47, true,  true,  false, false},
     {"TS-570SG",  {{500000, 30000000}, {50000000, 54000000}}, "018", '0', true,  52, true,  true,  true,  false},
     {"TS-690S",   {HF30k, SixMetres53},                       "011", ' ', true,  0,  false, true,  false, false},
-    {"TS-811",    {{150000, 30000000}, None},                 "002", '0', true,  0,  true,  true,  false, false},
-    {"TS-711",    {{150000, 30000000}, None},                 "001", '0', true,  0,  true,  true,  false, false},
-    {"TS-790",    {HF30k, SixMetres53},                       "007", ' ', false, 0,  false, true,  false, false},
+    {"TS-811",    {SeventyCm},                                "002", '0', true,  0,  true,  true,  false, false},
+    {"TS-711",    {TwoMetres},                                "001", '0', true,  0,  true,  true,  false, false},
+    {"TS-790",    {TwoMetres, SeventyCm, TwentyThreeCm},      "007", ' ', false, 0,  false, true,  false, false},
     {"TS-850SAT", {HF30k, None},                              "009", '0', true,  0,  true,  true,  false, false},
     {"TS-870S",   {{100000, 30000000}, None},                 "015", '0', true,  69, true,  true,  false, false},
     // Behind its interface board the radio reports the TS-570D's number.
@@ -29,7 +33,7 @@ const RadioModelFacts Models[RadioModelCount] = {
     {"TS-940",    {{150000, 30000000}, None},                 "003", '0', true,  0,  true,  true,  false, false},
     {"TS-950S",   {{10000, 30000000}, None},                  "008", '0', true,  0,  true,  true,  false, false},
     {"TS-950SDX", {{10000, 30000000}, None},                  "012", '0', true,  0,  true,  true,  false, false},
-    {"TS-2000",   {{10000, 800000000}, None},                 "019", '0', true,  0,  true,  true,  false, false},
+    {"TS-2000",   {{10000, 800000000}, TwentyThreeCm},        "019", '0', true,  0,  true,  true,  false, false},
     {"R-5000",    {HF30k, None},                              "005", ' ', false, 0,  true,  true,  false, false},
 };
 

@@ -11,7 +11,7 @@ struct RadioBand {
 
 struct RadioModelFacts {
     const char* Name;
-    RadioBand Bands[2];       // an unused band is {0, 0}
+    RadioBand Bands[3];       // an unused band is {0, 0}
     const char* Id;           // the three characters of its "ID" answer
     char Filler;              // position 4 of its "MW" commands
     bool TransmitHalf;        // memories have a separate transmit half ("MR1"/"MW1")
