@@ -2,6 +2,11 @@
 // radio, and the grids' select-all.
 #include "test_link_support.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace apptest;
 
 namespace {
@@ -123,6 +128,33 @@ TEST_F(RadioDetect, PowerOffAndOn)
     EXPECT_TRUE(WaitFor([this] { return sim_->PowerOn(); }));
     // Neither sends the link test.
     EXPECT_TRUE(Heard("AI").empty());
+
+    // With the line held (as by XOFF) for a while, the command still leaves before the
+    // port is closed; held past the wait, it is not reported as sent.
+    const int line = ::open(pty_->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    RxDelay = 400;
+    for (const int heldMs : {200, 1000}) {
+        SCOPED_TRACE(heldMs);
+        ASSERT_EQ(::tcflow(line, TCOOFF), 0);
+        std::thread release([line, heldMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(heldMs));
+            ::tcflow(line, TCOON);
+        });
+        const std::size_t heard = Heard("PS0").size();
+        Form1->RadioSwitchOffClick(Form1);
+        release.join();
+        if (heldMs < RxDelay) {
+            EXPECT_EQ(Status(), "Switch off command send to radio.");
+            EXPECT_TRUE(WaitFor([&] { return Heard("PS0").size() == heard + 1; }));
+            EXPECT_TRUE(ShownBoxes().empty());
+        } else {
+            EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error while trying to communicate with the radio"});
+            EXPECT_EQ(Heard("PS0").size(), heard);
+        }
+        EXPECT_FALSE(Form1->ComPort->Connected());
+    }
+    ::close(line);
 }
 
 TEST_F(RadioDetect, DoubleClickSelectsTheRowsMemory)
