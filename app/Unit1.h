@@ -199,6 +199,9 @@ public:
 
     // ---- actions of the channel-file and radio units, called from start-up and close ----
     void LoadFile(const std::string& FileName);
+    // Keep: a send leaves memory M as it is on the radio until its row changes from what
+    // it holds now. Not keep: the row is sent as any other.
+    void KeepMemoryWhileRowUnchanged(int M, bool Keep);
     bool SaveAction();
     void RX_Action_Mem(std::uint8_t From, std::uint8_t To);
 
@@ -252,9 +255,14 @@ private:
     // Whether row M + 1, as a send would write it, holds what the radio's answers for the
     // memory say (TxAnswer is not looked at on a model without transmit half).
     bool RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer);
-    // Memories whose row could not show what the radio holds, with the row's cells 1 to 6
-    // as the read left them: a send leaves such a memory alone while its row is unchanged.
-    std::map<int, std::vector<std::string>> FNotShownAsRead;
+    // Fills row M + 1 from the radio's records of the memory as a read does, through the
+    // edit panel.
+    void PutMemoryInRow(int M, const std::string& RxAnswer, const std::string& TxAnswer);
+    // Whether a read of the radio's records would show row M + 1 as it is now.
+    bool RowReadsAsRadioHolds(int M, const std::string& RxAnswer, const std::string& TxAnswer);
+    // Memories a send leaves as they are on the radio while their row keeps these cells 1
+    // to 6: what a read could not show, or what a channel file could not say.
+    std::map<int, std::vector<std::string>> FKeptWhileUnchanged;
     std::vector<std::string> MemoryRowCells(int M) const;
     // Sets AnswerComplete and FOnlyErrorAnswers from ReceiveBuffer.
     void NoteReceiveBuffer();

@@ -14,7 +14,9 @@
 #include "framework/SysUtils.h"
 
 #include "platform/Codepage.h"
+#include "protocol/MemoryRecord.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -53,8 +55,11 @@ struct ParsedFile {
     std::vector<std::size_t> MenuDropped; // menu or value the model does not have
     std::vector<std::size_t> Unknown;     // of no known kind
     std::vector<std::size_t> Incomplete;  // missing fields loaded empty
-    std::vector<std::size_t> Emptied;     // a frequency outside the model's bands
-    std::size_t ChannelLines = 0;         // memory and menu lines that name a memory or menu
+    // Memory numbers: loaded as written though outside the model's bands; not loaded,
+    // their line refused or not found, so that a send must leave them as they are.
+    std::vector<int> OutOfBand;
+    std::vector<int> Refused;
+    std::size_t ChannelLines = 0; // memory and menu lines that name a memory or menu
 };
 
 enum class ReadOutcome { Read, CannotOpen, Damaged };
@@ -138,12 +143,26 @@ std::string CheckedMode(const std::string& name)
     return name.empty() ? std::string() : ModeNameByIndex(ModeIndexByName(name));
 }
 
+// A frequency cell as the file gives it, whatever the model's bands: a file may be the
+// backup of a read, and the radio holds what it says. Nothing when the text is not a
+// frequency.
+std::optional<std::string> LoadedFrequency(const std::string& text)
+{
+    if (text.empty())
+        return text;
+    const std::string hz = FreqTextToHz(text);
+    if (hz.find_first_not_of('0') == std::string::npos)
+        return std::nullopt;
+    return HzToFreqText(hz);
+}
+
 class ChannelParser {
 public:
     ParsedFile Parse(const std::vector<std::string>& lines)
     {
         for (std::size_t i = 0; i < lines.size(); ++i)
             ParseLine(lines[i], i + 1);
+        RefuseUnfilledRowsOfDamagedLines();
         return std::move(result_);
     }
 
@@ -197,6 +216,22 @@ private:
             result_.Unknown.push_back(lineNo);
     }
 
+    // A line whose memory number or kind is damaged may have been any memory that no line
+    // filled. When there are at least as many such lines as such memories (a backup holds
+    // a line for every memory), those memories are refused rather than sent as empty.
+    void RefuseUnfilledRowsOfDamagedLines()
+    {
+        std::vector<int> unfilled;
+        for (int m = 0; m < 100; ++m)
+            if (!filled_[std::size_t(m)] &&
+                std::find(result_.Refused.begin(), result_.Refused.end(), m) == result_.Refused.end())
+                unfilled.push_back(m);
+        if (unfilled.empty() || unfilled.size() > unplacedMemoryLines_ + result_.Unknown.size())
+            return;
+        result_.Refused.insert(result_.Refused.end(), unfilled.begin(), unfilled.end());
+        std::sort(result_.Refused.begin(), result_.Refused.end());
+    }
+
     const std::string& F(int n) const { return fields_[std::size_t(n)]; }
 
     void MemoryLine(int reached, std::size_t lineNo)
@@ -211,18 +246,27 @@ private:
         if (row < 1 || row > 100) {
             result_.Steps.push_back(StatusNote{"Error when loading file: Incorrect Memory number found"});
             result_.Dropped.push_back(lineNo);
+            ++unplacedMemoryLines_;
             return;
         }
         ++result_.ChannelLines;
+        const int memory = row - 1;
+        const auto rx = LoadedFrequency(F(2 + d));
+        const auto tx = LoadedFrequency(F(4 + d));
+        // The line does not say what the memory holds: the row stays as it was.
+        if (reached < 2 + d || !rx || !tx) {
+            result_.Refused.push_back(memory);
+            return;
+        }
+        filled_[std::size_t(memory)] = true;
         if (reached < (version_ == 0 ? 6 : 8 + d))
             result_.Incomplete.push_back(lineNo);
         MemWrite w;
         w.Row = row;
-        w.Cells[mcRxFreq] = CheckFreqInBands(F(2 + d));
-        w.Cells[mcTxFreq] = CheckFreqInBands(F(4 + d));
-        if ((!F(2 + d).empty() && w.Cells[mcRxFreq]->empty()) ||
-            (!F(4 + d).empty() && w.Cells[mcTxFreq]->empty()))
-            result_.Emptied.push_back(lineNo);
+        w.Cells[mcRxFreq] = *rx;
+        w.Cells[mcTxFreq] = *tx;
+        if ((!rx->empty() && CheckFreqInBands(*rx).empty()) || (!tx->empty() && CheckFreqInBands(*tx).empty()))
+            result_.OutOfBand.push_back(memory);
         w.Cells[mcRxMode] = CheckedMode(F(3 + d));
         w.Cells[mcTxMode] = CheckedMode(F(5 + d));
         if (version_ != 0) {
@@ -323,7 +367,9 @@ private:
     std::optional<char> separator_;
     std::string defaultKind_ = "MEM";
     int memoryLines_ = 0;
-    std::array<std::string, 10> fields_; // 1..9 of the current line
+    std::size_t unplacedMemoryLines_ = 0; // memory lines without a memory number 0..99
+    std::array<bool, 100> filled_{};      // memories a line filled
+    std::array<std::string, 10> fields_;  // 1..9 of the current line
 };
 
 // Hides a control for its lifetime, whatever way the scope is left.
@@ -373,6 +419,32 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
 
 std::string CountedLines(std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
 
+std::string CountedMemories(std::size_t n)
+{
+    return std::to_string(n) + (n == 1 ? " memory" : " memories");
+}
+
+// The first few of a list, for a message: "3, 7, 9, 12, 15 and 4 more".
+std::string ShortList(const std::vector<std::string>& items)
+{
+    constexpr std::size_t shown = 5;
+    std::string text;
+    for (std::size_t i = 0; i < items.size() && i < shown; ++i)
+        text += (i ? ", " : "") + items[i];
+    if (items.size() > shown)
+        text += " and " + std::to_string(items.size() - shown) + " more";
+    return text;
+}
+
+// Memories as the radio numbers them: "01, 08".
+std::string MemoryList(const std::vector<int>& memories)
+{
+    std::vector<std::string> items;
+    for (int m : memories)
+        items.push_back(MemoryRecord::TwoDigits(m));
+    return ShortList(items);
+}
+
 // Empty when everything loaded as written.
 std::string LoadReport(const std::string& name, const ParsedFile& parsed)
 {
@@ -390,10 +462,23 @@ std::string LoadReport(const std::string& name, const ParsedFile& parsed)
     if (!parsed.Incomplete.empty())
         text += "\r" + CountedLines(parsed.Incomplete.size()) + " incomplete, the missing fields left empty: " +
                 LineNumberList(parsed.Incomplete);
-    if (!parsed.Emptied.empty())
-        text += "\r" + CountedLines(parsed.Emptied.size()) + " with a frequency outside the bands of the " +
-                CurrentRadioRecord().RadioName + ", left empty: " + LineNumberList(parsed.Emptied);
-    return text.empty() ? text : "Not every line of " + ShownFileName(name) + " was loaded as written." + text;
+    if (!parsed.Refused.empty()) {
+        const bool one = parsed.Refused.size() == 1;
+        text += "\r" + CountedMemories(parsed.Refused.size()) +
+                " not loaded, the line damaged or missing; a send leaves " + (one ? "it" : "them") +
+                " as on the radio until " + (one ? "its row is" : "their rows are") +
+                " changed: " + MemoryList(parsed.Refused);
+    }
+    // Loaded as written, but the edit panel would not take them.
+    std::string notes;
+    if (!parsed.OutOfBand.empty())
+        notes += "\r" + CountedMemories(parsed.OutOfBand.size()) + " with a frequency outside the bands of the " +
+                 CurrentRadioRecord().RadioName + ", loaded as written: " + MemoryList(parsed.OutOfBand);
+    if (text.empty() && notes.empty())
+        return {};
+    return (text.empty() ? ShownFileName(name) + " was loaded."
+                         : "Not every line of " + ShownFileName(name) + " was loaded as written.") +
+           text + notes;
 }
 
 // The panel's normalisation of the current row, except that a loaded transmit half stays:
@@ -445,6 +530,12 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
         form.MenuGrid->SetCol(1);
     }
     NormaliseLoadedRow(form);
+    // Rows the file filled are sent as they are; those it could not fill are not sent.
+    for (const LoadStep& step : parsed.Steps)
+        if (const auto* w = std::get_if<MemWrite>(&step))
+            form.KeepMemoryWhileRowUnchanged(w->Row - 1, false);
+    for (int m : parsed.Refused)
+        form.KeepMemoryWhileRowUnchanged(m, true);
     FileChanged = false;
     // Told after the load, so that a later save cannot lose those lines unnoticed. The
     // message box puts its text in the status line; the load's own status stays there.
@@ -507,13 +598,10 @@ void TForm1::LoadFile(const std::string& FileName)
 
 std::string LineNumberList(const std::vector<std::size_t>& Lines)
 {
-    constexpr std::size_t shown = 5;
-    std::string text;
-    for (std::size_t i = 0; i < Lines.size() && i < shown; ++i)
-        text += (i ? ", " : "") + std::to_string(Lines[i]);
-    if (Lines.size() > shown)
-        text += " and " + std::to_string(Lines.size() - shown) + " more";
-    return text;
+    std::vector<std::string> items;
+    for (std::size_t line : Lines)
+        items.push_back(std::to_string(line));
+    return ShortList(items);
 }
 
 std::string ShownFileName(const std::string& Name)

@@ -69,6 +69,25 @@ void TForm1::EndInterruptedMemoryAction(const std::string& Status, int Memory)
     }
 }
 
+void TForm1::PutMemoryInRow(int M, const std::string& RxAnswer, const std::string& TxAnswer)
+{
+    const int r = M + 1;
+    const bool split = CurrentRadioRecord().HasSplitData();
+    // A transmit half that reads as all zeros belongs to a memory written as its receive
+    // half only: a simplex memory, whose lock-out and tone are the receive half's.
+    const std::string& tx = !split ? RxAnswer : Rec::ZeroFrequency(TxAnswer) ? RxAnswer : TxAnswer;
+    MemGrid->SetCell(mcRxFreq, r, HzToFreqText(Rec::Get(RxAnswer, Rec::Frequency)));
+    MemGrid->SetCell(mcRxMode, r, ModeNameByCode(Rec::Get(RxAnswer, Rec::Mode)));
+    // Without a transmit half the panel makes one of the receive half.
+    MemGrid->SetCell(mcTxFreq, r, split ? HzToFreqText(Rec::Get(tx, Rec::Frequency)) : "");
+    MemGrid->SetCell(mcTxMode, r, split ? ModeNameByCode(Rec::Get(tx, Rec::Mode)) : "");
+    MemGrid->SetCell(mcLockOut, r, Rec::At(tx, Rec::LockOut) == '0' ? "FALSE" : "TRUE");
+    MemGrid->SetCell(mcTone, r, ToneTextOfAnswer(tx));
+    MemGrid->SetRow(r);
+    UpdateEditFields();
+    UpdateMemGrid();
+}
+
 void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     const int start = MemEdit->Value();
@@ -97,7 +116,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             return;
         }
         Clear_Action_Mem(From, To);
-        FNotShownAsRead.erase(FNotShownAsRead.lower_bound(From), FNotShownAsRead.upper_bound(To));
+        FKeptWhileUnchanged.erase(FKeptWhileUnchanged.lower_bound(From), FKeptWhileUnchanged.upper_bound(To));
         UpdateTaskBarUsed();
         if (!OpenAndCheckCom()) {
             ReportLinkError();
@@ -123,29 +142,10 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
                     return;
                 }
             }
-            const std::string transmitAnswer = answers[1];
-            // A transmit half that reads as all zeros belongs to a memory written as its
-            // receive half only: a simplex memory, whose lock-out and tone are the receive
-            // half's.
-            // An all-zero frequency: the radio holds nothing in this half.
-            if (halves == 2 && Rec::ZeroFrequency(answers[1]))
-                answers[1] = answers[0];
-            for (int h = 0; h < halves; ++h) {
-                const std::string& a = answers[h];
-                MemGrid->SetCell(h == 0 ? mcRxFreq : mcTxFreq, m + 1,
-                                 HzToFreqText(Rec::Get(a, Rec::Frequency)));
-                MemGrid->SetCell(h == 0 ? mcRxMode : mcTxMode, m + 1,
-                                 ModeNameByCode(Rec::Get(a, Rec::Mode)));
-            }
-            const std::string& last = answers[halves - 1];
-            MemGrid->SetCell(mcLockOut, m + 1, Rec::At(last, Rec::LockOut) == '0' ? "FALSE" : "TRUE");
-            MemGrid->SetCell(mcTone, m + 1, ToneTextOfAnswer(last));
+            PutMemoryInRow(m, answers[0], answers[1]);
             UpdateTaskBarUsed();
-            MemGrid->SetRow(m + 1);
-            UpdateEditFields();
-            UpdateMemGrid();
-            if (!RowShowsMemoryAsRead(m, answers[0], transmitAnswer)) {
-                FNotShownAsRead[m] = MemoryRowCells(m);
+            if (!RowShowsMemoryAsRead(m, answers[0], answers[1])) {
+                KeepMemoryWhileRowUnchanged(m, true);
                 notShown.push_back(m);
             }
         }
@@ -155,6 +155,10 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         tellNotShown();
     } catch (...) {
         EndInterruptedMemoryAction(failedText(std::min<int>(m, To)), start);
+        try {
+            tellNotShown();
+        } catch (...) {
+        }
         throw;
     }
     ChangeEnabled(true);

@@ -28,6 +28,14 @@ std::string ClearingCommand(int memory, char half)
            std::string(Rec::LockOut.End() - Rec::Frequency.At, '0') + radio.MemClearTail + ";";
 }
 
+// Models whose clearing tail is blank write a blank where the radio answers "0": both
+// say the tone is off.
+char ToneFlag(const std::string& r)
+{
+    const char flag = Rec::At(r, Rec::ToneOn);
+    return flag == ' ' ? '0' : flag;
+}
+
 // Whether the radio's answer shows a memory other than the write command would leave.
 bool AnswerDiffers(const std::string& a, const std::string& w)
 {
@@ -37,8 +45,9 @@ bool AnswerDiffers(const std::string& a, const std::string& w)
         return Rec::Span(a, Rec::Memory, Rec::Frequency) !=
                Rec::Span(w, Rec::Memory, Rec::Frequency);
     return Rec::Get(a, Rec::Half) != Rec::Get(w, Rec::Half) ||
-           Rec::Span(a, Rec::Memory, Rec::ToneOn) != Rec::Span(w, Rec::Memory, Rec::ToneOn) ||
-           (Rec::At(w, Rec::ToneOn) == '1' && Rec::Get(a, Rec::Tone) != Rec::Get(w, Rec::Tone));
+           Rec::Span(a, Rec::Memory, Rec::LockOut) != Rec::Span(w, Rec::Memory, Rec::LockOut) ||
+           ToneFlag(a) != ToneFlag(w) ||
+           (ToneFlag(w) == '1' && Rec::Get(a, Rec::Tone) != Rec::Get(w, Rec::Tone));
 }
 
 // Whether the radio's answer holds another memory than the write command w, as the grid
@@ -51,11 +60,9 @@ bool ContentDiffers(const std::string& a, const std::string& w)
     if (Rec::ZeroFrequency(w))
         return !Rec::ZeroFrequency(a);
     auto content = [](const std::string& r) {
-        const char toneOn = Rec::At(r, Rec::ToneOn);
-        const bool tone = toneOn != '0' && toneOn != ' ';
         return Rec::Span(r, Rec::Frequency, Rec::Mode) +
                (Rec::At(r, Rec::LockOut) == '0' ? "0" : "1") +
-               (tone ? Rec::Get(r, Rec::Tone) : "-");
+               (ToneFlag(r) != '0' ? Rec::Get(r, Rec::Tone) : "-");
     };
     return content(a) != content(w);
 }
@@ -117,12 +124,37 @@ bool TForm1::RowShowsMemoryAsRead(int M, const std::string& RxAnswer, const std:
            (RowIsSimplex(*MemGrid, M + 1) && !ContentDiffers(TxAnswer, ClearingCommand(M, '1')));
 }
 
+bool TForm1::RowReadsAsRadioHolds(int M, const std::string& RxAnswer, const std::string& TxAnswer)
+{
+    if (!Rec::Whole(RxAnswer) || (CurrentRadioRecord().HasSplitData() && !Rec::Whole(TxAnswer)))
+        return false;
+    const int r = M + 1;
+    std::vector<std::string> row;
+    for (int c = mcRxFreq; c <= mcDescription; ++c)
+        row.push_back(MemGrid->GetCell(c, r));
+    // The read's own steps on the row, so that the grid's view of a record is written once.
+    PutMemoryInRow(M, RxAnswer, TxAnswer);
+    const std::vector<std::string> asRead = MemoryRowCells(M);
+    for (int c = mcRxFreq; c <= mcDescription; ++c)
+        MemGrid->SetCell(c, r, row[std::size_t(c - mcRxFreq)]);
+    UpdateEditFields();
+    return std::equal(asRead.begin(), asRead.end(), row.begin());
+}
+
 std::vector<std::string> TForm1::MemoryRowCells(int M) const
 {
     std::vector<std::string> cells;
     for (int c = mcRxFreq; c <= mcLockOut; ++c)
         cells.push_back(MemGrid->GetCell(c, M + 1));
     return cells;
+}
+
+void TForm1::KeepMemoryWhileRowUnchanged(int M, bool Keep)
+{
+    if (Keep)
+        FKeptWhileUnchanged[M] = MemoryRowCells(M);
+    else
+        FKeptWhileUnchanged.erase(M);
 }
 
 bool TForm1::SendSubTX(const std::string& W)
@@ -171,12 +203,12 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
                 SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
                 UpdateEditFields();
-                if (auto read = FNotShownAsRead.find(m); read != FNotShownAsRead.end()) {
-                    // The row shows the radio's memory only as near as it can: sent, it
-                    // would change the memory, which the user has not asked for.
-                    if (read->second == MemoryRowCells(m))
+                if (auto kept = FKeptWhileUnchanged.find(m); kept != FKeptWhileUnchanged.end()) {
+                    // The row shows the radio's memory only as near as it can, or not at
+                    // all: sent, it would change the memory, which the user has not asked for.
+                    if (kept->second == MemoryRowCells(m))
                         continue;
-                    FNotShownAsRead.erase(read);
+                    FKeptWhileUnchanged.erase(kept);
                 }
                 UpdateMemGrid();
                 ShowStatus("Sending memory: " + IntToStr(m) + " to radio.");
@@ -184,14 +216,15 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
                 const bool simplex = RowIsSimplex(*MemGrid, r);
                 const std::string rx = BuildMemoryWriteCommand(m, 1);
                 const std::string tx = BuildMemoryWriteCommand(m, 2);
-                bool different = DiffFreq(rx);
-                if (!different && split) {
-                    // A simplex memory is written as its receive half only; radios read its
-                    // transmit half back as a copy of the receive half or as an empty half.
-                    const std::string answer = ReadBack(*this, tx);
-                    different = AnswerDiffers(answer, tx) &&
-                                (!simplex || AnswerDiffers(answer, ClearingCommand(m, '1')));
-                }
+                const std::string rxAnswer = ReadBack(*this, rx);
+                const std::string txAnswer = split ? ReadBack(*this, tx) : std::string();
+                // A simplex memory is written as its receive half only; radios read its
+                // transmit half back as a copy of the receive half or as an empty half.
+                const bool different =
+                    (AnswerDiffers(rxAnswer, rx) ||
+                     (split && AnswerDiffers(txAnswer, tx) &&
+                      (!simplex || AnswerDiffers(txAnswer, ClearingCommand(m, '1'))))) &&
+                    !RowReadsAsRadioHolds(m, rxAnswer, txAnswer);
                 if (!different)
                     continue;
                 ok = SendSubTX(ClearingCommand(m, '0'));

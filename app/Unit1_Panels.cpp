@@ -26,8 +26,8 @@ void TForm1::UpdateEditFields()
 
 std::string TForm1::PanelFrequency(const std::string& Text) const
 {
-    // A frequency the row already holds passed the band check when it was typed or loaded,
-    // or is what the radio holds; only a new one is held against the model's bands.
+    // A frequency the row already holds passed the band check when it was typed, or is
+    // what the radio or a channel file holds; only a new one is held against the bands.
     const int r = MemGrid->Row();
     if (!Text.empty() && (Text == MemGrid->GetCell(mcRxFreq, r) || Text == MemGrid->GetCell(mcTxFreq, r)))
         return HzToFreqText(FreqTextToHz(Text));

@@ -105,8 +105,8 @@ void TForm1::ChangeRadioHandle(bool AskUser)
         MenuTabSheet->SetTabVisible(false);
     }
 
-    // What a read could not show belongs to the radio it was read from.
-    FNotShownAsRead.clear();
+    // What a read could not show, or a file could not say, belongs to the model it came with.
+    FKeptWhileUnchanged.clear();
     for (int r = 1; r <= 100; ++r) {
         MemGrid->SetCell(mcRxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcRxFreq, r)));
         MemGrid->SetCell(mcTxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcTxFreq, r)));

@@ -88,8 +88,8 @@ TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
                                    "MEM:3:99.000.00:USB:14.000.00:XYZ:123.4:FALSE:cut after twenty chars",
                                    "MEM:150:14.000.00:USB::::::", "MEM:x:14.000.00:USB::::::",
                                    "MEM:4:14.000.00:WXYZ:::::"}));
-    // Out-of-band frequency empty, unknown mode the first one, unknown tone N/A.
-    EXPECT_EQ(Row(3), (Cells{"3", "", "USB", "14.000.00", "LSB", "N/A", "FALSE", "cut after twenty cha"}));
+    // Out-of-band frequency as written, unknown mode the first one, unknown tone N/A.
+    EXPECT_EQ(Row(3), (Cells{"3", "99.000.00", "USB", "14.000.00", "LSB", "N/A", "FALSE", "cut after twenty cha"}));
     EXPECT_EQ(Row(4)[2], "LSB");
     for (int m : {5, 50, 99})
         EXPECT_TRUE(Row(m)[1].empty());
@@ -300,7 +300,7 @@ TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
 
     // The short line's missing fields are empty, not the line before's.
     EXPECT_EQ(Row(1), (Cells{"1", "07.050.00", "LSB", "", "", "", "FALSE", ""}));
-    EXPECT_EQ(Row(2), (Cells{"2", "", "USB", "14.000.00", "USB", "N/A", "FALSE", "6m"}));
+    EXPECT_EQ(Row(2), (Cells{"2", "35.000.00", "USB", "14.000.00", "USB", "N/A", "FALSE", "6m"}));
     EXPECT_EQ(Row(3), (Cells{"3", "21.000.00", "CW", "21.000.00", "CW", "N/A", "FALSE", "last line"}));
     EXPECT_EQ(CurrentFileName, name);
     EXPECT_FALSE(FileChanged);
@@ -313,7 +313,7 @@ TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
               "\r2 lines dropped (menu option or value unknown to the TS-870S): 2, 3"
               "\r1 line of no known kind, ignored: 4"
               "\r1 line incomplete, the missing fields left empty: 6"
-              "\r1 line with a frequency outside the bands of the TS-870S, left empty: 10");
+              "\r1 memory with a frequency outside the bands of the TS-870S, loaded as written: 02");
     EXPECT_EQ(LineNumberList({2, 4, 6, 8, 10, 12, 14}), "2, 4, 6, 8, 10 and 2 more");
 }
 

@@ -1,8 +1,12 @@
 // Writing memories to the simulated radio: only differing memories are cleared and
 // written, every write is read back, and dropped writes end in the warning and a reopen.
+#include "test_fileload_support.h"
 #include "test_link_support.h"
 
 #include "protocol/MemoryRecord.h"
+
+#include <fstream>
+#include <sstream>
 
 using namespace apptest;
 
@@ -21,6 +25,16 @@ protected:
         Form1->MemGrid->SetCell(4, r, txMode);
         Form1->MemGrid->SetCell(5, r, tone);
         Form1->MemGrid->SetCell(6, r, lock);
+    }
+
+    // Both halves of memories 0 to count - 1 as the radio holds them.
+    std::vector<std::string> Records(int count) const
+    {
+        std::vector<std::string> records;
+        for (int m = 0; m < count; ++m)
+            for (int h = 0; h < 2; ++h)
+                records.push_back(sim_->MemoryRecord(m, h));
+        return records;
     }
 
     // Commands heard after the link test and the unlock.
@@ -136,10 +150,10 @@ TEST_F(MemoryWrite, OnlyDifferingMemoriesAreClearedAndWritten)
 
     const std::vector<std::string> expected{
         "MR0000", "MR1000",                                    // memory 0: equal, read only
-        "MR0001",                                              // memory 1 differs
+        "MR0001", "MR1001",                                    // memory 1 differs
         "MW0001" "0000000000000" "002 ", "MR0001",             // cleared, read back
         "MW1001" "0000000000000" "002 ", "MR1001",
-        "MR0002",                                              // memory 2 differs
+        "MR0002", "MR1002",                                    // memory 2 differs
         "MW0002" "0000000000000" "002 ", "MR0002",
         "MW1002" "0000000000000" "002 ", "MR1002",
         "MW000200029600000" "40108 ", "MR0002",
@@ -276,4 +290,132 @@ TEST_F(MemoryWrite, ARefusedUnlockCostsNoMoreThanARecordsTimeATry)
     EXPECT_LT(refused, 1.2 * answered) << "answered " << answered << " s, refused " << refused << " s";
     EXPECT_TRUE(Heard("MW").empty());
     EXPECT_TRUE(ShownBoxes().empty());
+}
+
+// A model that writes a blank where the radio answers "0" for the tone being off: after a
+// read, a send writes the one memory the user changed (a tone switched on) and no other.
+TEST_F(MemoryWrite, AfterAReadOnlyTheChangedMemoryIsWritten)
+{
+    for (const char* model : {"TS-440", "R-5000"}) {
+        SCOPED_TRACE(model);
+        Connect(model);
+        RxDelay = 150;
+        for (int m = 0; m < 10; ++m)
+            sim_->SetMemory(m, 0, Body("000296" + IntToStr(m) + "0000", '4', m == 7 ? '1' : '0', '0', "00"));
+        const auto before = Records(10);
+        FileChanged = false;
+        Form1->MemChanRXButtonClick(Form1);
+        ASSERT_EQ(Status(), "Ready reading from radio.");
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{}); // the grid shows every memory
+
+        Form1->MemGrid->SetRow(5);
+        Form1->ToneNumber->SetItemIndex(ToneIndexByText("88.5"));
+        char enter = 13;
+        Form1->MemoryActivateChanges(Form1, enter);
+        Form1->MemChanTXButtonClick(Form1);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        EXPECT_EQ(Heard("MW"), (std::vector<std::string>{"MW0 04" "0000000000000" "    ",
+                                                         "MW0 04" "00029640000" "40" "108 "}));
+        auto after = Records(10);
+        EXPECT_EQ(after[8], "MR0004" "00029640000" "40" "108 ;");
+        after[8] = before[8];
+        after[9] = before[9]; // the copy the radio shows for the missing transmit half
+        EXPECT_EQ(after, before);
+    }
+}
+
+// A backup: the radio read, saved with Save As, opened in a fresh window with File > Open
+// and sent. Memories the grid shows only as near as it can, and memories outside the
+// model's bands, stay on the radio byte for byte; a damaged line leaves its memory alone
+// until the user changes its row.
+TEST_F(MemoryWrite, ABackupOfAReadIsSentBackWithoutLoss)
+{
+    filetest::InstallDialogFake();
+    Connect("TS-2000");
+    RxDelay = 150; // the radio answers at once
+    sim_->SetMemory(1, 0, Body("01310000000", '4', '0', '0', "00")); // beyond the bands
+    sim_->SetMemory(2, 0, Body("00145500001", '4', '0', '0', "00")); // a 1 Hz digit
+    sim_->SetMemory(3, 0, Body("00145600000", '4', '0', '1', "44")); // no such tone number
+    sim_->SetMemory(4, 0, Body("00007050000", '1', '0', '1', "08")); // a tone on LSB
+    sim_->SetMemory(5, 0, Body("00145700000", '4', '0', '0', "00")); // locked out on one half
+    sim_->SetMemory(5, 1, Body("00145100000", '4', '1', '0', "00"));
+    sim_->SetMemory(6, 0, Body("01296000000", '4', '0', '0', "00"));
+    sim_->SetMemory(7, 0, Body("00014195000", '2', '0', '0', "00"));
+    sim_->SetMemory(8, 0, Body("00900000000", '2', '0', '0', "00")); // beyond the bands
+    const auto before = Records(100);
+    auto grid = [] { // memories 1 to 8
+        std::vector<std::string> cells;
+        for (int r = 2; r <= 9; ++r)
+            for (int c = 1; c <= 7; ++c)
+                cells.push_back(Cell(c, r));
+        return cells;
+    };
+
+    FileChanged = false;
+    Form1->MemChanRXButtonClick(Form1);
+    ASSERT_EQ(Status(), "Ready reading from radio.");
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    EXPECT_EQ(ShownBoxes()[0].Text.rfind("Memories 02, 03, 04, 05 hold", 0), 0u) << ShownBoxes()[0].Text;
+    const auto read = grid();
+    const std::string backup = configDir_ + "/backup.vyx";
+    filetest::ChooseFile(backup);
+    Form1->SaveAsClick(Form1);
+    std::stringstream saved;
+    saved << std::ifstream(backup, std::ios::binary).rdbuf();
+    const std::string outOfBand = "\r2 memories with a frequency outside the bands of the TS-2000, loaded as written: 01, 08";
+
+    // Then the lines of memories 06 and 07 damaged: a memory number and a frequency.
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "whole");
+        std::string text = saved.str();
+        if (damaged) {
+            const std::pair<const char*, std::size_t> spots[] = {{"MEM:6:1296.000.00:FM:", 4},
+                                                                 {"MEM:7:14.195.00:USB:", 9}};
+            for (const auto& [line, offset] : spots) {
+                const auto at = text.find(line);
+                ASSERT_NE(at, std::string::npos) << line;
+                text[at + offset] = '?';
+            }
+            std::ofstream(backup, std::ios::binary | std::ios::trunc) << text;
+        }
+
+        // Quit and start again, on the same radio.
+        Restart();
+        Form1->ComPort->SetPort(pty_->SlavePath());
+        Form1->ComPort->SetBaudRate(br9600);
+        Form1->ComPort->FlowControl()->SetFlowControl(fcNone);
+        CurrentRadio = FindRadioByField("TS-2000", 1);
+        Form1->ChangeRadioHandle(false);
+        RxDelay = 150;
+        const std::size_t boxes = ShownBoxes().size();
+        filetest::ChooseFile(backup);
+        Form1->LoadMenuClick(Form1);
+        ASSERT_EQ(ShownBoxes().size(), boxes + 1);
+        const std::string report = ShownBoxes().back().Text;
+        EXPECT_EQ(report, damaged ? "Not every line of " + backup + " was loaded as written.\r1 line dropped "
+                                    "(memory number not 0 to 99, or menu option of another radio type): 8"
+                                    "\r2 memories not loaded, the line damaged or missing; a send leaves them "
+                                    "as on the radio until their rows are changed: 06, 07" + outOfBand
+                                  : backup + " was loaded." + outOfBand);
+        auto expected = read;
+        if (damaged)
+            std::fill(expected.begin() + 5 * 7, expected.begin() + 7 * 7, "");
+        EXPECT_EQ(grid(), expected);
+
+        const std::size_t heard = sim_->Received().size();
+        Form1->MemChanTXButtonClick(Form1);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        EXPECT_EQ(Records(100), before);
+        EXPECT_EQ(Heard("MW"), std::vector<std::string>{});
+        EXPECT_GT(sim_->Received().size(), heard);
+    }
+
+    // Once the user fills the refused row, it is sent.
+    Form1->MemGrid->SetRow(8);
+    Form1->RXFreqEdit->SetText("14.200.00");
+    char enter = 13;
+    Form1->MemoryActivateChanges(Form1, enter);
+    Form1->MemChanTXButtonClick(Form1);
+    EXPECT_EQ(sim_->MemoryRecord(7, 0), "MR0007" "00014200000" "20" "002 ;");
+    filetest::RemoveDialogFake();
 }
