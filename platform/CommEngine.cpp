@@ -150,8 +150,11 @@ void CommPort::Close()
     if (closed_)
         return;
     closed_ = true;
-    // Dropping unsent output first means close() never waits on the driver's drain.
-    ::tcflush(fd_, TCOFLUSH);
+    // Dropping unsent output first means close() never waits on the driver's drain. Only
+    // bytes still queued: a pseudo-terminal's queue always reads empty, and a flush there
+    // would take bytes already sent out of the far end's input.
+    if (OutQueueBytes() > 0)
+        ::tcflush(fd_, TCOFLUSH);
     CancelReads();
     EndWrites(kStatusCancelled);
     ReleaseWait();

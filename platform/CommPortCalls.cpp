@@ -318,7 +318,8 @@ BOOL CommPort::Purge(DWORD flags)
     }
     if (flags & PURGE_RXABORT)
         CancelReads();
-    if (flags & PURGE_TXCLEAR)
+    // Only bytes still queued, as on closing.
+    if ((flags & PURGE_TXCLEAR) && OutQueueBytes() > 0)
         ::tcflush(fd_, TCOFLUSH);
     if (flags & PURGE_RXCLEAR) {
         ring_.clear();

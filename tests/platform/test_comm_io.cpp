@@ -510,6 +510,31 @@ TEST(CommClose, CompletesPendingWorkWithoutBlocking)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+// Purging and closing discard only output still queued: bytes a write has sent reach the
+// far end even when the port is purged and closed at once, as the serial port's event thread
+// does (a pseudo-terminal's flush would take them back).
+TEST(CommClose, WhatAWriteSentStillArrives)
+{
+    PtyPair pty;
+    // Held open, so that the far end sees no hang-up between the port's openings.
+    const int hold = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(hold, 0);
+    std::string sent;
+    for (int i = 0; i < 300; ++i) {
+        HANDLE h = CreateFileA(pty.Win32Name().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(h, "PS0;", 4, &written, nullptr));
+        EXPECT_EQ(written, 4u);
+        EXPECT_TRUE(PurgeComm(h, PURGE_TXCLEAR | PURGE_RXCLEAR));
+        EXPECT_TRUE(CloseHandle(h));
+        sent += "PS0;";
+    }
+    EXPECT_EQ(pty.Receive(sent.size()), sent);
+    ::close(hold);
+}
+
 TEST(CommHangUp, ReportsOnceAndDoesNotSpin)
 {
     Port p;
