@@ -2,6 +2,8 @@
 #include "app/Globals.h"
 #include "app/Unit1.h"
 
+#include "platform/EventLoop.h"
+#include "platform/Kernel.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -11,21 +13,29 @@ void TForm1::SendPowerCommand(const std::string& Status, const std::string& Comm
     ShowStatus(Status);
     if (!OpenLinkPort())
         return;
+    // A write of its own: the command counts as sent only once all of it has left the
+    // port, which closing would otherwise cut short.
+    PAsyncRecord write = nullptr;
+    NewAsyncRecord(write);
+    auto done = [&write] { return WaitForSingleObject(write->Overlapped.hEvent, 0) == WAIT_OBJECT_0; };
     bool left = false;
     try {
         ComPort->PurgeQueues(true, true);
-        Send(Command);
-        // Closing the port drops what it has not sent yet: wait until the command has left,
-        // as long as it takes on the line plus the wait for an answer.
-        constexpr int StepMs = 10;
-        const int steps = (RecordTransferMs(*ComPort) + std::max(RxDelay, 0)) / StepMs + 1;
-        for (int step = 0; step < steps && !TxEmpty; ++step)
-            Delay(StepMs);
-        left = TxEmpty;
+        ComPort->StartWriteText(Command, write);
+        // As long as the command takes on the line, the wait for an answer, and a second
+        // more for a busy machine; the port's own write time-out may end it sooner.
+        const unsigned bound =
+            static_cast<unsigned>(RecordTransferMs(*ComPort) + std::max(RxDelay, 0) + 1000);
+        const unsigned start = EventLoopTicks();
+        while (!done() && EventLoopTicks() - start < bound)
+            Delay(10);
+        left = done() && ComPort->FinishAsync(write) == static_cast<int>(Command.size());
     } catch (...) {
+        DisposeAsyncRecord(write);
         ComPortClose();
         throw;
     }
+    DisposeAsyncRecord(write);
     if (left)
         ComPortClose();
     else

@@ -134,7 +134,7 @@ TEST_F(RadioDetect, PowerOffAndOn)
     const int line = ::open(pty_->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(line, 0);
     RxDelay = 400;
-    for (const int heldMs : {200, 1000}) {
+    for (const int heldMs : {300, 2500}) {
         SCOPED_TRACE(heldMs);
         ASSERT_EQ(::tcflow(line, TCOOFF), 0);
         std::thread release([line, heldMs] {

@@ -55,10 +55,11 @@ TEST_F(ModelCrossCheck, DetectionPowerSelectionBandEdgesAndMenusAgree)
         // The power items are offered exactly when the radio obeys them.
         EXPECT_EQ(Form1->RadioSwitchOff->Enabled(), radio.PowerSwitch);
         if (Form1->RadioSwitchOff->Enabled()) {
+            // The radio acts on a command once it has heard it, a little after it left.
             Form1->RadioSwitchOff->Click();
-            EXPECT_FALSE(sim_->PowerOn());
+            EXPECT_TRUE(WaitFor([this] { return !sim_->PowerOn(); }));
             Form1->RadioSwitchOn->Click();
-            EXPECT_TRUE(sim_->PowerOn());
+            EXPECT_TRUE(WaitFor([this] { return sim_->PowerOn(); }));
         }
 
         Form1->MemGrid->SetRow(7);
