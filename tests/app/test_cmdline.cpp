@@ -274,11 +274,12 @@ TEST_F(CmdLine, FileNamesKeepTheirCaseAndMayBeQuoted)
 TEST_F(CmdLine, RadioAndExitCommandsReachTheirTargets)
 {
     Connect("TS-2000");
+    // The radio acts on a command once it has heard it, a little after it left.
     Run("radio switch off");
-    EXPECT_FALSE(sim_->PowerOn());
+    EXPECT_TRUE(WaitFor([this] { return !sim_->PowerOn(); }));
     EXPECT_TRUE(Contains(Run("radio switch"), Line("Radio is OFF", 0)));
     Run("Radio Switch ON");
-    EXPECT_TRUE(sim_->PowerOn());
+    EXPECT_TRUE(WaitFor([this] { return sim_->PowerOn(); }));
     EXPECT_TRUE(Contains(Run("radio switch"), Line("Radio is ON", 0)));
     EXPECT_EQ(Heard("PS"), (std::vector<std::string>{"PS0", "PS", "PS1", "PS"}));
     EXPECT_FALSE(Form1->ComPort->Connected());
