@@ -262,8 +262,9 @@ private:
     }
 
     // An exported menu row: number, description and the value's text. A description may
-    // hold the separator, so the row is matched against the model's descriptions whole;
-    // a changed description falls back to the number.
+    // hold the separator, so the row is matched against the model's descriptions whole. A
+    // row whose description names no menu of this model is not loaded by its number, which
+    // here may be another setting altogether (another model's export).
     void ExportedMenuLine(const std::string& text, std::size_t lineNo)
     {
         const char sep = *separator_;
@@ -282,10 +283,6 @@ private:
                     value = rest.substr(head.size());
                 }
             }
-        }
-        if (!entry && (entry = ShownEntry(number)) != nullptr) {
-            const auto last = rest.rfind(sep);
-            value = last == std::string::npos ? std::string() : rest.substr(last + 1);
         }
         if (!entry) {
             result_.MenuDropped.push_back(lineNo);

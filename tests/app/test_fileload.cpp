@@ -4,6 +4,7 @@
 
 #include "framework/Spin.h"
 
+#include <map>
 #include <sys/stat.h>
 
 using namespace apptest;
@@ -152,6 +153,46 @@ TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
             EXPECT_EQ(Status(), "None VYX File loaded.");
         }
     }
+}
+
+// Through File > Open under the TS-570D, a csv the TS-870S exported sets only the menus whose
+// description both models share, to the same value, where the TS-570D has it: a menu number
+// names another setting on another model. Every other menu row is reported as not loaded.
+TEST_F(FileLoad, AnotherModelsCsvSetsOnlyTheMenusBothDescribe)
+{
+    TStringGrid* menus = Form1->MenuGrid;
+    UseModel(FindRadioByField("TS-870S", 1));
+    std::map<std::string, std::string> exported; // description -> value text
+    for (int r = 1; r < menus->RowCount(); ++r) {
+        for (int code = 1; code >= 0 && menus->GetCell(2, r).empty(); --code)
+            Form1->SubRX_Action_Menu(menus->GetCell(0, r), std::to_string(code), false);
+        ASSERT_FALSE(menus->GetCell(2, r).empty()) << menus->GetCell(1, r);
+        exported[menus->GetCell(1, r)] = menus->GetCell(2, r);
+    }
+    ChooseFile(Path("ts870.csv"), 2);
+    Form1->SaveAsClick(nullptr);
+
+    UseModel(FindRadioByField("TS-570D", 1));
+    FileChanged = false;
+    const auto shown = ShownBoxes().size();
+    ChooseFile(Path("ts870.csv"));
+    Form1->LoadMenuClick(nullptr);
+    std::size_t loaded = 0;
+    for (int r = 1; r < menus->RowCount(); ++r) {
+        SCOPED_TRACE(menus->GetCell(0, r) + " " + menus->GetCell(1, r));
+        if (menus->GetCell(3, r).empty())
+            continue;
+        ++loaded;
+        ASSERT_EQ(exported.count(menus->GetCell(1, r)), 1u);
+        EXPECT_EQ(menus->GetCell(2, r), exported[menus->GetCell(1, r)]);
+    }
+    EXPECT_GT(loaded, 0u);
+    EXPECT_FALSE(FileChanged);
+    ASSERT_EQ(ShownBoxes().size(), shown + 1);
+    EXPECT_NE(ShownBoxes().back().Text.find("\r" + std::to_string(exported.size() - loaded) +
+                                            " lines dropped (menu option or value unknown to the TS-570D): "),
+              std::string::npos)
+        << ShownBoxes().back().Text;
 }
 
 TEST_F(FileLoad, SeparatorIsGuessedFromTheFirstDataLine)
