@@ -54,6 +54,11 @@ struct ParsedFile {
     std::vector<std::size_t> Unknown;     // of no known kind
     std::vector<std::size_t> Incomplete;  // missing fields loaded empty
     std::vector<std::size_t> Emptied;     // a frequency outside the model's bands
+    std::vector<std::size_t> OtherMode;   // a mode the model does not have
+    std::vector<std::size_t> OtherTone;   // a tone not in the tone table
+    std::vector<std::size_t> OtherLock;   // a memory lock other than TRUE or FALSE
+    std::vector<std::size_t> Cut;         // a description longer than a memory holds
+    std::vector<std::size_t> Unconverted; // UTF-8 characters the code page has not
     std::size_t ChannelLines = 0;         // memory and menu lines that name a memory or menu
 };
 
@@ -136,6 +141,12 @@ char ChooseSeparator(std::string copy)
 std::string CheckedMode(const std::string& name)
 {
     return name.empty() ? std::string() : ModeNameByIndex(ModeIndexByName(name));
+}
+
+// A field that loads as something else than it says, which the report names.
+bool LoadedOtherwise(const std::string& field, const std::optional<std::string>& cell)
+{
+    return !field.empty() && cell && *cell != field;
 }
 
 class ChannelParser {
@@ -225,14 +236,21 @@ private:
             result_.Emptied.push_back(lineNo);
         w.Cells[mcRxMode] = CheckedMode(F(3 + d));
         w.Cells[mcTxMode] = CheckedMode(F(5 + d));
+        if (LoadedOtherwise(F(3 + d), w.Cells[mcRxMode]) || LoadedOtherwise(F(5 + d), w.Cells[mcTxMode]))
+            result_.OtherMode.push_back(lineNo);
+        const std::string& description = F(version_ != 0 ? 8 + d : 6 + d);
         if (version_ != 0) {
             w.Cells[mcTone] = F(6 + d).empty() ? std::string()
                                                : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
             w.Cells[mcLockOut] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
-            w.Cells[mcDescription] = Copy(F(8 + d), 1, 20);
-        } else {
-            w.Cells[mcDescription] = Copy(F(6 + d), 1, 20);
+            if (LoadedOtherwise(F(6 + d), w.Cells[mcTone]))
+                result_.OtherTone.push_back(lineNo);
+            if (LoadedOtherwise(F(7 + d), w.Cells[mcLockOut]))
+                result_.OtherLock.push_back(lineNo);
         }
+        w.Cells[mcDescription] = Copy(description, 1, 20);
+        if (LoadedOtherwise(description, w.Cells[mcDescription]))
+            result_.Cut.push_back(lineNo);
         result_.Steps.push_back(std::move(w));
     }
 
@@ -356,10 +374,22 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
     case ReadOutcome::Damaged: refuse(); return std::nullopt;
     case ReadOutcome::Read: break;
     }
-    // Editors that save UTF-8 may put a byte-order mark before the header.
-    if (StartsWithByteOrderMark(data))
+    // Editors that save UTF-8 put a byte-order mark before the first line: the text is then
+    // taken into the code page, and what it cannot hold is named in the report.
+    const bool utf8 = StartsWithByteOrderMark(data);
+    if (utf8)
         data.erase(0, Utf8ByteOrderMark.size());
-    ParsedFile parsed = ChannelParser().Parse(SplitLines(data));
+    std::vector<std::string> lines = SplitLines(data);
+    std::vector<std::size_t> unconverted;
+    if (utf8)
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string converted = Utf8ToCp1252(lines[i]);
+            if (Cp1252ToUtf8(converted) != lines[i])
+                unconverted.push_back(i + 1);
+            lines[i] = std::move(converted);
+        }
+    ParsedFile parsed = ChannelParser().Parse(lines);
+    parsed.Unconverted = std::move(unconverted);
     if (parsed.ChannelLines == 0) {
         reason = "It holds no memory channel or menu setting line (a text export cannot be loaded).";
         refuse();
@@ -370,26 +400,26 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
 
 std::string CountedLines(std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
 
-// Empty when everything loaded as written.
+// Empty when everything loaded as written; else one row per way lines did not.
 std::string LoadReport(const std::string& name, const ParsedFile& parsed)
 {
+    const std::string radio = CurrentRadioRecord().RadioName;
+    const std::pair<const std::vector<std::size_t>&, std::string> rows[] = {
+        {parsed.Dropped, "dropped (memory number not 0 to 99, or menu option of another radio type)"},
+        {parsed.MenuDropped, "dropped (menu option or value unknown to the " + radio + ")"},
+        {parsed.Unknown, "of no known kind, ignored"},
+        {parsed.Incomplete, "incomplete, the missing fields left empty"},
+        {parsed.Emptied, "with a frequency outside the bands of the " + radio + ", left empty"},
+        {parsed.OtherMode, "with a mode the " + radio + " does not have, loaded as " + ModeNameByIndex(0)},
+        {parsed.OtherTone, "with a tone not in the tone table, loaded as " + std::string(ToneTable[0].ToneText)},
+        {parsed.OtherLock, "with a memory lock other than TRUE or FALSE, loaded as FALSE"},
+        {parsed.Cut, "with a description longer than 20 characters, cut to 20"},
+        {parsed.Unconverted, "with characters the code page cannot hold, loaded as \"?\""},
+    };
     std::string text;
-    if (!parsed.Dropped.empty())
-        text += "\r" + CountedLines(parsed.Dropped.size()) +
-                " dropped (memory number not 0 to 99, or menu option of another radio type): " +
-                LineNumberList(parsed.Dropped);
-    if (!parsed.MenuDropped.empty())
-        text += "\r" + CountedLines(parsed.MenuDropped.size()) + " dropped (menu option or value unknown to the " +
-                CurrentRadioRecord().RadioName + "): " + LineNumberList(parsed.MenuDropped);
-    if (!parsed.Unknown.empty())
-        text += "\r" + CountedLines(parsed.Unknown.size()) + " of no known kind, ignored: " +
-                LineNumberList(parsed.Unknown);
-    if (!parsed.Incomplete.empty())
-        text += "\r" + CountedLines(parsed.Incomplete.size()) + " incomplete, the missing fields left empty: " +
-                LineNumberList(parsed.Incomplete);
-    if (!parsed.Emptied.empty())
-        text += "\r" + CountedLines(parsed.Emptied.size()) + " with a frequency outside the bands of the " +
-                CurrentRadioRecord().RadioName + ", left empty: " + LineNumberList(parsed.Emptied);
+    for (const auto& [lines, what] : rows)
+        if (!lines.empty())
+            text += "\r" + CountedLines(lines.size()) + " " + what + ": " + LineNumberList(lines);
     return text.empty() ? text : "Not every line of " + ShownFileName(name) + " was loaded as written." + text;
 }
 
