@@ -6,9 +6,12 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -547,9 +550,30 @@ QM_CLASS_IMPL(TButton, TButtonControl, [](TClassBuilder<TButton>& b) {
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) { SetBounds(0, 0, 75, 25); }
 TButton::~TButton() = default;
 
+namespace {
+// The style draws a default button's frame in its focus colour whether it has the focus or
+// not, so Tab onto it would change nothing: a focused default button adds the focus mark.
+class TDefaultMarkingButton : public QPushButton {
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QPushButton::paintEvent(e);
+        if (!isDefault() || !hasFocus())
+            return;
+        QStyleOptionButton button;
+        initStyleOption(&button);
+        QStyleOptionFocusRect mark;
+        mark.initFrom(this);
+        mark.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &button, this);
+        QPainter p(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &mark, &p, this);
+    }
+};
+} // namespace
+
 QWidget* TButton::MakeWidget()
 {
-    auto* b = new QPushButton;
+    auto* b = new TDefaultMarkingButton;
     b->setAutoDefault(false);
     QObject::connect(b, &QPushButton::clicked, b, [this] { GuardedCall([&] { GuardedClick(); }); });
     return b;
