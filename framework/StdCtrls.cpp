@@ -698,6 +698,60 @@ void TRadioButton::SyncWidget()
     SyncCaption();
 }
 
+namespace {
+// The radio buttons of b's group that Tab may stop at, in Tab order.
+std::vector<TRadioButton*> RadioGroupOf(const TRadioButton* b)
+{
+    std::vector<TRadioButton*> group;
+    TWinControl* parent = b->Parent();
+    if (!parent)
+        return group;
+    std::vector<TWinControl*> list;
+    parent->GetTabOrderList(list);
+    for (TWinControl* c : list)
+        if (auto* r = dynamic_cast<TRadioButton*>(c); r && r->Parent() == parent && r->TabStop())
+            group.push_back(r);
+    return group;
+}
+} // namespace
+
+bool TRadioButton::IsTabStop() const
+{
+    if (!TabStop())
+        return false;
+    const std::vector<TRadioButton*> group = RadioGroupOf(this);
+    for (TRadioButton* r : group)
+        if (r->Checked() && r->CanFocus())
+            return r == this;
+    for (TRadioButton* r : group)
+        if (r->CanFocus())
+            return r == this;
+    return false;
+}
+
+void TRadioButton::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TButtonControl::KeyDown(Key, Shift);
+    if (Key != VK_UP && Key != VK_DOWN && Key != VK_LEFT && Key != VK_RIGHT)
+        return;
+    const bool forward = Key == VK_DOWN || Key == VK_RIGHT;
+    Key = 0;
+    const std::vector<TRadioButton*> group = RadioGroupOf(this);
+    const auto at = std::find(group.begin(), group.end(), this);
+    if (at == group.end())
+        return;
+    const std::size_t n = group.size(), i = static_cast<std::size_t>(at - group.begin());
+    for (std::size_t step = 1; step < n; ++step) {
+        TRadioButton* next = group[(forward ? i + step : i + n - step) % n];
+        if (next->CanFocus()) {
+            KeyboardFocusMove byKeyboard;
+            next->SetFocus();
+            next->SetChecked(true);
+            return;
+        }
+    }
+}
+
 void TRadioButton::SetChecked(bool v)
 {
     bool changed = Store(FChecked, v);
