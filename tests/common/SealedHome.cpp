@@ -26,20 +26,25 @@ std::filesystem::path MakeSealedRoot()
 void Seal(const std::filesystem::path& root)
 {
     namespace fs = std::filesystem;
-    struct Dir { const char* var; const char* sub; };
-    static const Dir dirs[] = {
-        {"HOME", "home"},
-        {"XDG_CONFIG_HOME", "home/.config"},
-        {"XDG_DATA_HOME", "home/.local/share"},
-        {"XDG_STATE_HOME", "home/.local/state"},
-        {"XDG_CACHE_HOME", "home/.cache"},
-        {"XDG_RUNTIME_DIR", "runtime"},
-        {"TMPDIR", "tmp"},
+    using fs::perms;
+    // Tests that act as another user (a child process that drops root) reach their own
+    // folders in the temporary folder, which others may pass through but not list.
+    const perms passable = perms::owner_all | perms::group_exec | perms::others_exec;
+    struct Dir { const char* var; const char* sub; perms mode; };
+    const Dir dirs[] = {
+        {"HOME", "home", perms::owner_all},
+        {"XDG_CONFIG_HOME", "home/.config", perms::owner_all},
+        {"XDG_DATA_HOME", "home/.local/share", perms::owner_all},
+        {"XDG_STATE_HOME", "home/.local/state", perms::owner_all},
+        {"XDG_CACHE_HOME", "home/.cache", perms::owner_all},
+        {"XDG_RUNTIME_DIR", "runtime", perms::owner_all},
+        {"TMPDIR", "tmp", passable},
     };
+    fs::permissions(root, passable, fs::perm_options::replace);
     for (const Dir& d : dirs) {
         const fs::path p = root / d.sub;
         fs::create_directories(p);
-        fs::permissions(p, fs::perms::owner_all, fs::perm_options::replace);
+        fs::permissions(p, d.mode, fs::perm_options::replace);
         setenv(d.var, p.c_str(), 1);
     }
 }
