@@ -276,7 +276,7 @@ TEST_F(MemoryWrite, ARefusedUnlockCostsNoMoreThanARecordsTimeATry)
         sim_->SetMemory(m, 0, Body("000141" + khz + "000", '2', '0', ' ', "  "));
         SetRow(m, "14.1" + khz + "0.00", "USB", "14.1" + khz + "0.00", "USB");
     }
-    auto timedSend = [this] {
+    auto timedSend = [] {
         const auto t0 = std::chrono::steady_clock::now();
         Form1->MemChanTXButtonClick(Form1);
         EXPECT_EQ(Status(), "Finished memory TX.");
