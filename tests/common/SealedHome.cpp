@@ -22,6 +22,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -125,7 +126,7 @@ class Watchdog : public testing::EmptyTestEventListener {
 public:
     static constexpr int DefaultSeconds = 60;
 
-    Watchdog() : thread_([this] { Watch(); }) {}
+    explicit Watchdog(std::filesystem::path root) : root_(std::move(root)), thread_([this] { Watch(); }) {}
     ~Watchdog() override
     {
         {
@@ -189,9 +190,12 @@ private:
                      test_.c_str(), seconds_ * SlowBuild);
         std::fflush(stderr);
         EndChildren();
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
         std::_Exit(124);
     }
 
+    const std::filesystem::path root_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
@@ -221,7 +225,7 @@ int main(int argc, char** argv)
     SpeakEnglish();
     testing::InitGoogleTest(&argc, argv);
     testing::TestEventListeners& listeners = testing::UnitTest::GetInstance()->listeners();
-    auto* dog = new Watchdog;
+    auto* dog = new Watchdog(root);
     Watchdog::Current() = dog;
     listeners.Append(dog);
     const int rc = RUN_ALL_TESTS();
