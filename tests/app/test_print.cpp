@@ -161,7 +161,8 @@ public:
             return false;
         }
         if (!Run("lpadmin", "-p pdfq -v file:///dev/null -E -o media-default=na_letter_8.5x11in")) {
-            why = "the queue could not be added: " + ReadFile(dir_ + "/log/error_log");
+            why = "the queue could not be added: " + ReadFile(dir_ + "/log/tools") +
+                  ReadFile(dir_ + "/log/error_log");
             return false;
         }
         setenv("CUPS_SERVER", Socket().c_str(), 1);
@@ -169,10 +170,12 @@ public:
         return true;
     }
 
-    // Runs one of the server's administration tools against this server.
+    // Runs one of the server's administration tools against this server; they are in the
+    // system's folder, which a user's PATH need not name.
     bool Run(const std::string& tool, const std::string& args) const
     {
-        return std::system((tool + " -h '" + Socket() + "' " + args + " >/dev/null 2>&1").c_str()) == 0;
+        return std::system(("/usr/sbin/" + tool + " -h '" + Socket() + "' " + args + " >>'" + dir_ +
+                            "/log/tools' 2>&1").c_str()) == 0;
     }
 
     // The document of job id as the queue received it.

@@ -1,5 +1,5 @@
 // The program's windows on a real X server with a window manager (Xvfb and openbox, both
-// started here on a free display, in a temporary home), as a user meets them.
+// started here on a display the server picks, in a temporary home), as a user meets them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <string>
 #include <sys/wait.h>
@@ -29,6 +31,7 @@
 #include <xcb/xcb.h>
 
 #include "app/AppTestSupport.h"
+#include "common/TempFolder.h"
 #include "framework/Buttons.h"
 #include "framework/ComCtrls.h"
 #include "framework/ExtCtrls.h"
@@ -61,8 +64,6 @@ pid_t Spawn(const std::vector<std::string>& args)
     return pid < 0 ? 0 : pid;
 }
 
-bool Running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
-
 void Stop(pid_t& pid)
 {
     if (pid <= 0)
@@ -92,6 +93,27 @@ template <class Pred> bool WaitFor(Pred done, int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return done();
+}
+
+// The display number an X server writes on fd once it is ready, as ":N"; empty when it writes
+// none within ms.
+std::string ReadDisplayName(int fd, int ms)
+{
+    std::string number;
+    pollfd p{fd, POLLIN, 0};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (number.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        char c[16];
+        if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0)
+            return {};
+        const ssize_t n = read(fd, c, sizeof c);
+        if (n <= 0)
+            return {};
+        number.append(c, std::size_t(n));
+    }
+    number.erase(number.find('\n'));
+    return number.empty() ? number : ":" + number;
 }
 
 struct XSession {
@@ -159,27 +181,25 @@ public:
         if (s.Server)
             return;
         std::atexit(StopSession);
-        char tmpl[] = "/tmp/quillmere-desktop-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        s.Home = tmpl;
+        s.Home = commontest::MakeTempDir("quillmere-desktop");
+        ASSERT_FALSE(s.Home.empty());
         for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             setenv(var, s.Home.c_str(), 1);
         std::filesystem::create_directories(s.Home / "run");
         std::filesystem::permissions(s.Home / "run", std::filesystem::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", (s.Home / "run").c_str(), 1);
-        for (int n = 70; n < 200 && !s.Server; ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (std::filesystem::exists(socket) || std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            s.Display = ":" + std::to_string(n);
-            s.Server = Spawn({"Xvfb", s.Display, "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
-            if (!WaitFor([&] { return std::filesystem::exists(socket) || !Running(s.Server); }, 10000) ||
-                !Running(s.Server)) {
-                Stop(s.Server);
-                s.Server = 0;
-            }
-        }
+        // The server takes a free display itself and names it once it accepts connections:
+        // a display picked here could be taken by another server before ours starts.
+        int named[2];
+        ASSERT_EQ(pipe(named), 0);
+        fcntl(named[0], F_SETFD, FD_CLOEXEC);
+        s.Server = Spawn({"Xvfb", "-displayfd", std::to_string(named[1]), "-nolisten", "tcp", "-screen", "0",
+                          "1280x1024x24"});
+        close(named[1]);
+        s.Display = ReadDisplayName(named[0], 10000);
+        close(named[0]);
         ASSERT_NE(s.Server, 0) << "no X server";
+        ASSERT_FALSE(s.Display.empty()) << "the X server named no display";
         setenv("DISPLAY", s.Display.c_str(), 1);
         s.Manager = Spawn({"openbox", "--sm-disable"});
         ASSERT_NE(s.Manager, 0) << "no window manager";

@@ -279,9 +279,8 @@ TEST(QtServices, ClipboardRoundTripsWindows1252Text)
 
 TEST(QtServices, PdfJobOfTwoPagesAndAFailedStart)
 {
-    char tmpl[] = "/tmp/qm-pdf-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    fs::path dir = tmpl;
+    const fs::path dir = commontest::MakeTempDir("qm-pdf");
+    ASSERT_FALSE(dir.empty());
     PrintTarget t;
     t.Title = "Two pages";
     t.PdfFileName = (dir / "out.pdf").string();
