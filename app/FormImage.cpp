@@ -14,9 +14,12 @@ bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height)
     const int w = Control->ClientWidth(), h = Control->ClientHeight();
     if (w <= 0 || h <= 0)
         return false;
-    HDC dc = CreateScaledDC(Canvas->GetHandle(), std::min(double(Width) / w, double(Height) / h));
+    const double scale = std::min(double(Width) / w, double(Height) / h);
+    HDC dc = CreateScaledDC(Canvas->GetHandle(), scale);
     if (!dc)
         return false;
+    // Centred across the width: equal margins left and right of an image narrower than the page.
+    SetViewportOrgEx(dc, int((Width / scale - w) / 2), 0, nullptr);
     try {
         Control->PaintTo(dc);
     } catch (...) {
