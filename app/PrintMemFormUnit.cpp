@@ -433,6 +433,7 @@ void TPrintMemForm::DoUpdateAll(TObject*)
     }
     shrink(1);
 
+    FLayoutWidth = F;
     FSingleLeft = (F - W) / 2;
     FPages = layout == TwoPages ? 2 : 1;
     Label6->SetCaption(FPages == 2 ? "Page 1/2" : "Page 1/1");
@@ -498,7 +499,8 @@ void TPrintMemForm::PrintPage(TPrinter* Printer)
     SetBorderStyle(bsDialog);
     SetScrollPosition(0);
     SetPrintSize(true);
-    if (!DrawFormImage(this, Printer->Canvas(), Printer->PageWidth(), Printer->PageHeight()))
+    // The page is as wide as the layout: the scroll bar it was laid out beside is gone now.
+    if (!DrawFormImage(this, Printer->Canvas(), Printer->PageWidth(), Printer->PageHeight(), FLayoutWidth))
         throw EPrinter("The page image could not be drawn.");
 }
 

@@ -111,6 +111,8 @@ private:
     int FScroll = 0;
     int FPages = 1;
     int FSingleLeft = 0;
+    // The client width DoUpdateAll laid the page out in.
+    int FLayoutWidth = 0;
     // The table font's size before any fitting made it smaller.
     int FTableFontSize = 0;
 };

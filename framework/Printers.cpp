@@ -133,35 +133,38 @@ std::vector<std::string> TPrinter::Printers()
     return names;
 }
 
+int TPrinter::GetPrinterIndex()
+{
+    if (FPrinterName.empty())
+        return -1;
+    std::vector<std::string> names;
+    std::string error;
+    if (!PrintService().PrinterNames(names, error))
+        return -1;
+    const auto found = std::find(names.begin(), names.end(), FPrinterName);
+    return found == names.end() ? -1 : int(found - names.begin());
+}
+
 void TPrinter::SetPrinterIndex(int v)
 {
     if (Printing())
         throw EPrinter("Cannot change the printer while printing");
     if (v == -1) {
-        FPrinterIndex = -1;
         FPrinterName.clear();
         return;
     }
     std::vector<std::string> names = Printers();
     if (v < 0 || v >= static_cast<int>(names.size()))
         throw EPrinter("Printer index out of range");
-    FPrinterIndex = v;
     FPrinterName = names[static_cast<size_t>(v)];
 }
 
+// The chosen printer is asked about only when it is printed to.
 void TPrinter::SetPrinterName(const std::string& name)
 {
     if (Printing())
         throw EPrinter("Cannot change the printer while printing");
     FPrinterName = name;
-    FPrinterIndex = -1;
-    std::vector<std::string> names;
-    std::string error;
-    if (name.empty() || !PrintService().PrinterNames(names, error))
-        return;
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == name)
-            FPrinterIndex = static_cast<int>(i);
 }
 
 TCanvas* TPrinter::Canvas()

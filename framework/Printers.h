@@ -71,7 +71,7 @@ public:
     // Printer names; EPrinter when they cannot be had. PrinterIndex -1 is the default printer,
     // or a chosen one that is not listed.
     std::vector<std::string> Printers();
-    int GetPrinterIndex() const { return FPrinterIndex; }
+    int GetPrinterIndex();
     void SetPrinterIndex(int v);
     // The name of the chosen printer ("" for the default one). A chosen printer stays the
     // chosen one even when it is not listed (any more): printing to it then fails.
@@ -112,7 +112,6 @@ private:
     int FPageNumber = 0;
     bool FAborted = false;
     TPrinterOrientation FOrientation = poPortrait;
-    int FPrinterIndex = -1;
     std::string FPrinterName;
     std::string FOutputFileName;
 };
