@@ -608,17 +608,25 @@ TEST_F(Printing, PreviewScreenshotAndARealPdf)
     Form1->PrintMenuClick(nullptr);
 
     UseRealPrinter();
-    const std::string pdf = configDir_ + "/memories.pdf";
+    // The name chosen is a link to the user's own file, readable by them alone: it is
+    // replaced through the link and keeps its mode.
+    const std::string pdf = configDir_ + "/memories.pdf", kept = configDir_ + "/kept.pdf";
+    std::ofstream(kept) << "an older printout";
+    std::filesystem::permissions(kept, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(kept, pdf);
     Printer()->PrintToFile = true;
     Printer()->FileName = pdf;
     EXPECT_TRUE(Form1->PrintTableWithoutPreview(0));
     Printer()->PrintToFile = false;
     Printer()->FileName.clear();
-    std::ifstream in(pdf, std::ios::binary);
+    EXPECT_TRUE(std::filesystem::is_symlink(pdf));
+    EXPECT_EQ(std::filesystem::status(kept).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::ifstream in(kept, std::ios::binary);
     std::string head(4, '\0');
     in.read(head.data(), 4);
     EXPECT_EQ(head, "%PDF");
-    EXPECT_GT(std::filesystem::file_size(pdf), 2000u);
+    EXPECT_GT(std::filesystem::file_size(kept), 2000u);
 }
 
 TEST_F(Printing, AWidePrintoutIntoAFileHoldsBothPagesAsSharpText)
