@@ -121,10 +121,12 @@ private:
 
 using ServerWork = std::function<void(ServerCall&)>;
 
-// Runs work on a thread of its own while this (the GUI) thread pumps its messages. A call the
-// user cancels, or that runs out of time, is abandoned: its waits end at once, and undo (on that
-// thread, once work is over) takes back what it made.
-bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, std::string& error)
+// Runs work on a thread of its own while this (the GUI) thread pumps its messages; false and
+// the failure work wrote down, if any. A call the user cancels, or that runs out of time, is
+// abandoned: its waits end at once, and undo (on that thread, once work is over) takes back
+// what it made.
+bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, const std::string& failure,
+                 std::string& error)
 {
     EnsureGuiApplication();
     auto call = std::make_shared<ServerCall>();
@@ -152,8 +154,10 @@ bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, std:
         const DWORD waited = EventLoopTicks() - start;
         {
             std::lock_guard<std::mutex> lock(call->Mutex);
-            if (call->Finished)
-                return true;
+            if (call->Finished) {
+                error = failure;
+                return failure.empty();
+            }
             if (canceled || waited >= limit) {
                 call->Abandoned = true;
                 call->Stop = true;
@@ -296,12 +300,8 @@ bool ListPrintQueues(std::vector<std::string>& names, std::string& defaultName, 
         }
         cupsFreeDests(n, dests);
     };
-    if (!RunOnServer("Asking the print server for its printers...", work, nullptr, error))
+    if (!RunOnServer("Asking the print server for its printers...", work, nullptr, result->Error, error))
         return false;
-    if (!result->Error.empty()) {
-        error = result->Error;
-        return false;
-    }
     names = result->Names;
     defaultName = result->Default;
     return true;
@@ -353,12 +353,8 @@ bool LookUpPrintQueue(const std::string& name, PrintQueue& queue, std::string& e
     };
     const std::string what = name.empty() ? std::string("Asking the print server for its default printer...")
                                           : "Asking the print server about the printer " + Quoted(name) + "...";
-    if (!RunOnServer(what, work, nullptr, error))
+    if (!RunOnServer(what, work, nullptr, result->Error, error))
         return false;
-    if (!result->Error.empty()) {
-        error = result->Error;
-        return false;
-    }
     queue = result->Queue;
     return true;
 }
@@ -434,12 +430,9 @@ bool SubmitPrintJob(const PrintSubmission& job, int& jobId, std::string& error)
                         (reason.empty() ? std::string("the connection to the print server broke off.") : reason);
         cancel(call);
     };
-    if (!RunOnServer("Sending the printout to the printer " + result->Shown + "...", work, cancel, error))
+    if (!RunOnServer("Sending the printout to the printer " + result->Shown + "...", work, cancel, result->Error,
+                     error))
         return false;
-    if (!result->Error.empty()) {
-        error = result->Error;
-        return false;
-    }
     jobId = result->Job;
     return true;
 }
@@ -460,8 +453,6 @@ bool CancelPrintJob(const std::string& printer, int jobId, std::string& error)
         else if (cupsCancelJob2(http, result->Printer.c_str(), jobId, 0) > IPP_STATUS_OK_EVENTS_COMPLETE)
             result->Error = LastReason();
     };
-    if (!RunOnServer("Taking the printout back from the printer " + Quoted(printer) + "...", work, nullptr, error))
-        return false;
-    error = result->Error;
-    return error.empty();
+    return RunOnServer("Taking the printout back from the printer " + Quoted(printer) + "...", work, nullptr,
+                       result->Error, error);
 }
