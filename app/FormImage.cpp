@@ -6,17 +6,22 @@
 
 #include <algorithm>
 
-bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height)
+bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height, int ImageWidth)
 {
     if (!Control || !Canvas || Width <= 0 || Height <= 0)
         return false;
     Control->HandleNeeded();
-    const int w = Control->ClientWidth(), h = Control->ClientHeight();
+    const int h = Control->ClientHeight();
+    const int w = ImageWidth > 0 ? std::min(ImageWidth, Control->ClientWidth()) : Control->ClientWidth();
     if (w <= 0 || h <= 0)
         return false;
-    HDC dc = CreateScaledDC(Canvas->GetHandle(), std::min(double(Width) / w, double(Height) / h));
+    const double scale = std::min(double(Width) / w, double(Height) / h);
+    HDC dc = CreateScaledDC(Canvas->GetHandle(), scale);
     if (!dc)
         return false;
+    // Centred across the width: equal margins left and right of an image narrower than the page.
+    SetViewportOrgEx(dc, int((Width / scale - w) / 2), 0, nullptr);
+    IntersectClipRect(dc, 0, 0, w, h);
     try {
         Control->PaintTo(dc);
     } catch (...) {

@@ -107,6 +107,47 @@ std::string ComboText(TComboBox* box)
     return box->ItemIndex() < 0 ? std::string() : box->Items()->Strings(box->ItemIndex());
 }
 
+// The pages of a printout of Pages pages in the order they go out: the range and page set the
+// printer set-up chose, last page first when asked.
+std::vector<int> PagesToPrint(const TPrinter& printer, int Pages)
+{
+    const int first = printer.FromPage > 0 ? printer.FromPage : 1;
+    const int last = printer.ToPage > 0 ? std::min(printer.ToPage, Pages) : Pages;
+    if (first > last)
+        throw EPrinter("The printout has no page " + IntToStr(first) + ".");
+    std::vector<int> order;
+    for (int page = first; page <= last; ++page)
+        if (printer.PageSet == PrintPageSet::All || (page % 2 == 1) == (printer.PageSet == PrintPageSet::Odd))
+            order.push_back(page);
+    if (order.empty())
+        throw EPrinter(std::string("The printout has no ") + (printer.PageSet == PrintPageSet::Odd ? "odd" : "even") +
+                       " page in the range chosen.");
+    if (printer.Reverse)
+        std::reverse(order.begin(), order.end());
+    return order;
+}
+
+// A path too long for its line loses its beginning, never its end: the file's own name stays.
+std::string KeepingTheEnd(const std::string& Text, TLabel* Label)
+{
+    TBitmap measure;
+    measure.SetSize(1, 1);
+    measure.Canvas()->Font()->Assign(Label->Font());
+    auto fits = [&](const std::string& t) { return measure.Canvas()->TextWidth(t) <= Label->Width(); };
+    if (fits(Text))
+        return Text;
+    // The fewest characters to drop from the front: widths only shrink as more go.
+    std::size_t fewest = 1, most = Text.size();
+    while (fewest < most) {
+        const std::size_t cut = (fewest + most) / 2;
+        if (fits("..." + Text.substr(cut)))
+            most = cut;
+        else
+            fewest = cut + 1;
+    }
+    return "..." + Text.substr(fewest);
+}
+
 void ClearCells(TStringGrid* g)
 {
     for (int r = 0; r < g->RowCount(); ++r)
@@ -334,6 +375,7 @@ void TPrintMemForm::DoUpdateAll(TObject*)
         l->Font()->SetColor(TextColor->Selected());
         l->Font()->SetName(mainFont);
     }
+    Label3->SetCaption(KeepingTheEnd(ShownFileName(CurrentFileName), Label3));
 
     const std::string tableFont = TableFontComboBox->GetText();
     for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2}) {
@@ -391,6 +433,7 @@ void TPrintMemForm::DoUpdateAll(TObject*)
     }
     shrink(1);
 
+    FLayoutWidth = F;
     FSingleLeft = (F - W) / 2;
     FPages = layout == TwoPages ? 2 : 1;
     Label6->SetCaption(FPages == 2 ? "Page 1/2" : "Page 1/1");
@@ -456,7 +499,8 @@ void TPrintMemForm::PrintPage(TPrinter* Printer)
     SetBorderStyle(bsDialog);
     SetScrollPosition(0);
     SetPrintSize(true);
-    if (!DrawFormImage(this, Printer->Canvas(), Printer->PageWidth(), Printer->PageHeight()))
+    // The page is as wide as the layout: the scroll bar it was laid out beside is gone now.
+    if (!DrawFormImage(this, Printer->Canvas(), Printer->PageWidth(), Printer->PageHeight(), FLayoutWidth))
         throw EPrinter("The page image could not be drawn.");
 }
 
@@ -478,20 +522,19 @@ void TPrintMemForm::DoPrint()
 {
     TPrinter* printer = Printer();
     printer->Title = "Quillmere";
-    const int first = printer->FromPage > 0 ? printer->FromPage : 1;
-    const int last = printer->ToPage > 0 ? std::min(printer->ToPage, FPages) : FPages;
-    if (first > last)
-        throw EPrinter("The printout has no page " + IntToStr(first) + ".");
-    // A file holds the whole printout, every copy in it; a printer gets each page as a job
-    // of its own and makes the copies itself.
-    const bool oneFile = printer->ToFile();
-    const int copies = oneFile ? std::max(1, printer->Copies) : 1;
+    const std::vector<int> order = PagesToPrint(*printer, FPages);
+    printer->BeginPrintout(int(order.size()));
+    // The copies the printout draws itself go out page by page in the order asked for: into
+    // the one file as its pages, to a printer each page as a job of its own.
+    const int drawn = printer->DrawnCopies();
+    const bool collate = printer->Collate;
     std::vector<int> pages;
-    for (int outer = 0; outer < (printer->Collate ? copies : 1); ++outer)
-        for (int page = first; page <= last; ++page)
-            for (int inner = 0; inner < (printer->Collate ? 1 : copies); ++inner)
+    for (int outer = 0; outer < (collate ? drawn : 1); ++outer)
+        for (int page : order)
+            for (int inner = 0; inner < (collate ? 1 : drawn); ++inner)
                 pages.push_back(page);
     try {
+        const bool oneFile = printer->ToFile();
         for (std::size_t i = 0; i < pages.size(); ++i) {
             ShowPage(pages[i]);
             if (i == 0) {
@@ -505,7 +548,9 @@ void TPrintMemForm::DoPrint()
             PrintPage(printer);
         }
         printer->EndDoc();
+        printer->EndPrintout();
     } catch (...) {
+        // One printout: a page that failed takes the pages already sent with it.
         printer->Abort();
         SetPrintSize(false);
         throw;

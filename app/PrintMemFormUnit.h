@@ -79,8 +79,9 @@ public:
     void DoUpdateAll(TObject* Sender);
     // Prints the page image, and a second page when the layout asks for it: a second job on
     // a printer, a second page of the same file for a PDF. Only the pages the printer set-up
-    // chose; a file gets every copy. EPrinter when a page could not be drawn or a job not
-    // started or completed; a failed job is dropped.
+    // chose, in its order; collated copies come out in order. EPrinter when a page could not
+    // be drawn or a job not started or completed; then nothing of the printout stays on the
+    // printer's queue (EPrintCanceled when the user cancelled a wait for the printer).
     void DoPrint();
     void SavePrinterSettings();
 
@@ -110,6 +111,8 @@ private:
     int FScroll = 0;
     int FPages = 1;
     int FSingleLeft = 0;
+    // The client width DoUpdateAll laid the page out in.
+    int FLayoutWidth = 0;
     // The table font's size before any fitting made it smaller.
     int FTableFontSize = 0;
 };

@@ -119,6 +119,31 @@ bool ReadFlag(TRegistry& reg, const std::string& name, bool def)
 
 const std::string PortSettingsPath = std::string("HKEY_CURRENT_USER\\") + SettingsKey;
 
+// A setting the window stores at close, as the text it writes.
+struct StoredSetting {
+    const char* Key;
+    const char* Name;
+    std::string Text;
+};
+
+std::vector<StoredSetting> StoredSettings()
+{
+    const int radio = RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadio : DefaultRadio;
+    return {{"Options", "MemoryFileDir", MemoryFileDir},
+            {"Options", "AutoStartMem", AutoStartMem},
+            {"Options", "AutoVink", AutoVink ? "1" : "0"},
+            {"Options", "DisableSplashScreen", DisableSplashScreen ? "1" : "0"},
+            {"Options", "AutoLoadOption", IntToStr(AutoLoadOption)},
+            {"RadioType", "Name", RadioTypeTable[radio].RadioName},
+            {"RadioType", "RxDelay", IntToStr(RxDelay)},
+            {"RadioType", "TxDelay", IntToStr(TxDelay)}};
+}
+
+// The settings as this run took them at start, a missing one as its default. Only what
+// differs is written at close: another instance may have changed the rest meanwhile, and
+// this run's unchanged copy must not undo that.
+std::vector<StoredSetting> SettingsAsRead;
+
 } // namespace
 
 void TForm1::FormCreate(TObject*)
@@ -184,6 +209,7 @@ void TForm1::FormCreate(TObject*)
     ReportDamagedSettings();
     if (MemoryFileDir.empty())
         MemoryFileDir = programDir;
+    SettingsAsRead = StoredSettings();
 
     // The association lives in the desktop's files, which outlast the run.
     FileAssociated = FileAssociation().IsRegistered();
@@ -292,23 +318,22 @@ void TForm1::ReadOptions()
 
 void TForm1::WriteSettings()
 {
+    const std::vector<StoredSetting> now = StoredSettings();
     TRegistry reg;
     reg.SetRootKey(HKEY_CURRENT_USER);
-    if (reg.OpenKey(std::string(SettingsKey) + "\\Options", true)) {
-        reg.WriteString("MemoryFileDir", MemoryFileDir);
-        reg.WriteString("AutoStartMem", AutoStartMem);
-        reg.WriteString("AutoVink", AutoVink ? "1" : "0");
-        reg.WriteString("DisableSplashScreen", DisableSplashScreen ? "1" : "0");
-        reg.WriteString("AutoLoadOption", IntToStr(AutoLoadOption));
-        reg.CloseKey();
+    std::string open;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (i < SettingsAsRead.size() && SettingsAsRead[i].Text == now[i].Text)
+            continue;
+        if (open != now[i].Key) {
+            reg.CloseKey();
+            open = reg.OpenKey(std::string(SettingsKey) + "\\" + now[i].Key, true) ? now[i].Key : "";
+        }
+        if (!open.empty())
+            reg.WriteString(now[i].Name, now[i].Text);
     }
-    if (reg.OpenKey(std::string(SettingsKey) + "\\RadioType", true)) {
-        const int radio = RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadio : DefaultRadio;
-        reg.WriteString("Name", RadioTypeTable[radio].RadioName);
-        reg.WriteString("RxDelay", IntToStr(RxDelay));
-        reg.WriteString("TxDelay", IntToStr(TxDelay));
-        reg.CloseKey();
-    }
+    reg.CloseKey();
+    SettingsAsRead = now;
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& CanClose)

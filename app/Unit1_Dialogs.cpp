@@ -144,6 +144,8 @@ void TForm1::PrintMenuClick(TObject*)
                 message = "Print request send to print queue.";
             }
         }
+    } catch (const EPrintCanceled&) {
+        message = "Printing canceled.";
     } catch (const std::exception& e) {
         // A printer that fails is reported; the print is not claimed as sent.
         message = "Printing failed.";
@@ -163,6 +165,9 @@ bool TForm1::PrintTableWithoutPreview(std::uint8_t Table)
         if (const std::string pdf = Printer()->OutputFileName(); !pdf.empty())
             ShowStatus("Printed to the file \"" + pdf + "\".");
         return true;
+    } catch (const EPrintCanceled&) {
+        ShowStatus("Printing canceled.");
+        return false;
     } catch (const std::exception& e) {
         OKMessage(std::string("Printing failed.\r\r") + e.what(), 1);
         return false;

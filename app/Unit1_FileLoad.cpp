@@ -55,6 +55,11 @@ struct ParsedFile {
     std::vector<std::size_t> MenuDropped; // menu or value the model does not have
     std::vector<std::size_t> Unknown;     // of no known kind
     std::vector<std::size_t> Incomplete;  // missing fields loaded empty
+    std::vector<std::size_t> OtherMode;   // a mode the model does not have
+    std::vector<std::size_t> OtherTone;   // a tone not in the tone table
+    std::vector<std::size_t> OtherLock;   // a memory lock other than TRUE or FALSE
+    std::vector<std::size_t> Cut;         // a description longer than a memory holds
+    std::vector<std::size_t> Unconverted; // UTF-8 characters the code page has not
     // Memory numbers: loaded as written though outside the model's bands; not loaded,
     // their line refused or not found, so that a send must leave them as they are.
     std::vector<int> OutOfBand;
@@ -154,6 +159,12 @@ std::optional<std::string> LoadedFrequency(const std::string& text)
     if (hz.find_first_not_of('0') == std::string::npos)
         return std::nullopt;
     return HzToFreqText(hz);
+}
+
+// A field that loads as something else than it says, which the report names.
+bool LoadedOtherwise(const std::string& field, const std::optional<std::string>& cell)
+{
+    return !field.empty() && cell && *cell != field;
 }
 
 class ChannelParser {
@@ -269,14 +280,21 @@ private:
             result_.OutOfBand.push_back(memory);
         w.Cells[mcRxMode] = CheckedMode(F(3 + d));
         w.Cells[mcTxMode] = CheckedMode(F(5 + d));
+        if (LoadedOtherwise(F(3 + d), w.Cells[mcRxMode]) || LoadedOtherwise(F(5 + d), w.Cells[mcTxMode]))
+            result_.OtherMode.push_back(lineNo);
+        const std::string& description = F(version_ != 0 ? 8 + d : 6 + d);
         if (version_ != 0) {
             w.Cells[mcTone] = F(6 + d).empty() ? std::string()
                                                : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
             w.Cells[mcLockOut] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
-            w.Cells[mcDescription] = Copy(F(8 + d), 1, 20);
-        } else {
-            w.Cells[mcDescription] = Copy(F(6 + d), 1, 20);
+            if (LoadedOtherwise(F(6 + d), w.Cells[mcTone]))
+                result_.OtherTone.push_back(lineNo);
+            if (LoadedOtherwise(F(7 + d), w.Cells[mcLockOut]))
+                result_.OtherLock.push_back(lineNo);
         }
+        w.Cells[mcDescription] = Copy(description, 1, 20);
+        if (LoadedOtherwise(description, w.Cells[mcDescription]))
+            result_.Cut.push_back(lineNo);
         result_.Steps.push_back(std::move(w));
     }
 
@@ -306,8 +324,9 @@ private:
     }
 
     // An exported menu row: number, description and the value's text. A description may
-    // hold the separator, so the row is matched against the model's descriptions whole;
-    // a changed description falls back to the number.
+    // hold the separator, so the row is matched against the model's descriptions whole. A
+    // row whose description names no menu of this model is not loaded by its number, which
+    // here may be another setting altogether (another model's export).
     void ExportedMenuLine(const std::string& text, std::size_t lineNo)
     {
         const char sep = *separator_;
@@ -326,10 +345,6 @@ private:
                     value = rest.substr(head.size());
                 }
             }
-        }
-        if (!entry && (entry = ShownEntry(number)) != nullptr) {
-            const auto last = rest.rfind(sep);
-            value = last == std::string::npos ? std::string() : rest.substr(last + 1);
         }
         if (!entry) {
             result_.MenuDropped.push_back(lineNo);
@@ -405,10 +420,22 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
     case ReadOutcome::Damaged: refuse(); return std::nullopt;
     case ReadOutcome::Read: break;
     }
-    // Editors that save UTF-8 may put a byte-order mark before the header.
-    if (StartsWithByteOrderMark(data))
+    // Editors that save UTF-8 put a byte-order mark before the first line: the text is then
+    // taken into the code page, and what it cannot hold is named in the report.
+    const bool utf8 = StartsWithByteOrderMark(data);
+    if (utf8)
         data.erase(0, Utf8ByteOrderMark.size());
-    ParsedFile parsed = ChannelParser().Parse(SplitLines(data));
+    std::vector<std::string> lines = SplitLines(data);
+    std::vector<std::size_t> unconverted;
+    if (utf8)
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string converted = Utf8ToCp1252(lines[i]);
+            if (Cp1252ToUtf8(converted) != lines[i])
+                unconverted.push_back(i + 1);
+            lines[i] = std::move(converted);
+        }
+    ParsedFile parsed = ChannelParser().Parse(lines);
+    parsed.Unconverted = std::move(unconverted);
     if (parsed.ChannelLines == 0) {
         reason = "It holds no memory channel or menu setting line (a text export cannot be loaded).";
         refuse();
@@ -445,23 +472,26 @@ std::string MemoryList(const std::vector<int>& memories)
     return ShortList(items);
 }
 
-// Empty when everything loaded as written.
+// Empty when everything loaded as written; else one row per way lines did not, then the
+// memories that a send leaves alone or that the edit panel would not take.
 std::string LoadReport(const std::string& name, const ParsedFile& parsed)
 {
+    const std::string radio = CurrentRadioRecord().RadioName;
+    const std::pair<const std::vector<std::size_t>&, std::string> rows[] = {
+        {parsed.Dropped, "dropped (memory number not 0 to 99, or menu option of another radio type)"},
+        {parsed.MenuDropped, "dropped (menu option or value unknown to the " + radio + ")"},
+        {parsed.Unknown, "of no known kind, ignored"},
+        {parsed.Incomplete, "incomplete, the missing fields left empty"},
+        {parsed.OtherMode, "with a mode the " + radio + " does not have, loaded as " + ModeNameByIndex(0)},
+        {parsed.OtherTone, "with a tone not in the tone table, loaded as " + std::string(ToneTable[0].ToneText)},
+        {parsed.OtherLock, "with a memory lock other than TRUE or FALSE, loaded as FALSE"},
+        {parsed.Cut, "with a description longer than 20 characters, cut to 20"},
+        {parsed.Unconverted, "with characters the code page cannot hold, loaded as \"?\""},
+    };
     std::string text;
-    if (!parsed.Dropped.empty())
-        text += "\r" + CountedLines(parsed.Dropped.size()) +
-                " dropped (memory number not 0 to 99, or menu option of another radio type): " +
-                LineNumberList(parsed.Dropped);
-    if (!parsed.MenuDropped.empty())
-        text += "\r" + CountedLines(parsed.MenuDropped.size()) + " dropped (menu option or value unknown to the " +
-                CurrentRadioRecord().RadioName + "): " + LineNumberList(parsed.MenuDropped);
-    if (!parsed.Unknown.empty())
-        text += "\r" + CountedLines(parsed.Unknown.size()) + " of no known kind, ignored: " +
-                LineNumberList(parsed.Unknown);
-    if (!parsed.Incomplete.empty())
-        text += "\r" + CountedLines(parsed.Incomplete.size()) + " incomplete, the missing fields left empty: " +
-                LineNumberList(parsed.Incomplete);
+    for (const auto& [lines, what] : rows)
+        if (!lines.empty())
+            text += "\r" + CountedLines(lines.size()) + " " + what + ": " + LineNumberList(lines);
     if (!parsed.Refused.empty()) {
         const bool one = parsed.Refused.size() == 1;
         text += "\r" + CountedMemories(parsed.Refused.size()) +
@@ -473,7 +503,7 @@ std::string LoadReport(const std::string& name, const ParsedFile& parsed)
     std::string notes;
     if (!parsed.OutOfBand.empty())
         notes += "\r" + CountedMemories(parsed.OutOfBand.size()) + " with a frequency outside the bands of the " +
-                 CurrentRadioRecord().RadioName + ", loaded as written: " + MemoryList(parsed.OutOfBand);
+                 radio + ", loaded as written: " + MemoryList(parsed.OutOfBand);
     if (text.empty() && notes.empty())
         return {};
     return (text.empty() ? ShownFileName(name) + " was loaded."

@@ -400,6 +400,19 @@ void TPageControl::WMSize(TMessage& M)
     Invalidate();
 }
 
+// The focus shows round the active tab's caption, where the arrows act.
+void TPageControl::WMSetFocus(TMessage& M)
+{
+    TCustomControl::WMSetFocus(M);
+    Invalidate();
+}
+
+void TPageControl::WMKillFocus(TMessage& M)
+{
+    TCustomControl::WMKillFocus(M);
+    Invalidate();
+}
+
 void TPageControl::Loaded()
 {
     TCustomControl::Loaded();
@@ -432,6 +445,14 @@ void TPageControl::Paint()
         }
         cv->Font()->SetColor(Enabled() ? Font()->GetColor() : clGrayText);
         DrawTextIn(cv, r, StripAccelerator(FPages[i]->Caption()), DT_CENTER);
+        if (active && Focused()) {
+            cv->Pen()->SetColor(Font()->GetColor());
+            cv->Pen()->SetStyle(psDot);
+            cv->Brush()->SetStyle(bsClear);
+            cv->Rectangle(r.left + 3, r.top + 3, r.right - 3, r.bottom - 2);
+            cv->Pen()->SetStyle(psSolid);
+            cv->Brush()->SetStyle(bsSolid);
+        }
     }
 }
 

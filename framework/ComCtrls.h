@@ -94,6 +94,8 @@ protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void KeyDown(WORD& Key, TShiftState Shift) override;
     void WMSize(TMessage& M) override;
+    void WMSetFocus(TMessage& M) override;
+    void WMKillFocus(TMessage& M) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void Loaded() override;
     virtual bool CanChange();

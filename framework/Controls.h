@@ -347,8 +347,9 @@ public:
     bool Focused() const;
     // This control and its parents up to the form are visible and enabled.
     virtual bool CanFocus() const;
-    // A group whose focus belongs to one of its controls (a radio group) is no Tab stop itself.
-    virtual bool FocusGoesToChild() const { return false; }
+    // Tab stops here now. A radio group hands its stop to a button; of the radio buttons
+    // that share a parent only one is a stop.
+    virtual bool IsTabStop() const { return FTabStop; }
     bool Showing() const override;
 
     int ClientWidth() const override;

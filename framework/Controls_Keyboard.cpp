@@ -208,7 +208,7 @@ TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForwar
     do {
         i = GoForward ? (i + 1) % n : (i + n - 1) % n;
         TWinControl* c = list[static_cast<size_t>(i)];
-        if (c->CanFocus() && (!CheckTabStop || (c->TabStop() && !c->FocusGoesToChild())) &&
+        if (c->CanFocus() && (!CheckTabStop || c->IsTabStop()) &&
             (!CheckParent || c->Parent() == this))
             return c;
     } while (i != start);

@@ -156,8 +156,11 @@ bool TPrinterSetupDialog::Execute()
 {
     PrintTarget t = Printer()->Target();
     OnShow(this);
-    bool ok = PrintService().SetupDialog(t);
+    std::string error;
+    bool ok = PrintService().SetupDialog(t, error);
     OnClose(this);
+    if (!ok && !error.empty())
+        throw EPrinter(error);
     if (ok)
         Printer()->ApplyTarget(t);
     return ok;

@@ -104,7 +104,8 @@ class TPrinterSetupDialog : public TCommonDialog {
 public:
     explicit TPrinterSetupDialog(TComponent* AOwner) : TCommonDialog(AOwner) {}
     // Shows the set-up of Printer(); the choice (printer or PDF file, paper, orientation,
-    // copies, pages) becomes Printer()'s when confirmed.
+    // copies, pages) becomes Printer()'s when confirmed. EPrinter when it cannot be shown (a
+    // print server that does not answer).
     bool Execute() override;
 };
 

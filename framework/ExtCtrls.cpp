@@ -391,15 +391,6 @@ void TCustomRadioGroup::ItemsChanged()
     while (static_cast<int>(FButtons.size()) < FItems->Count()) {
         auto* b = new TRadioButton(this);
         b->OnClick = TNotifyEvent([this](TObject* s) { ButtonClick(s); }, this);
-        // The arrows move the check and the focus among the group's buttons.
-        b->WindowProc = [this, b](TMessage& M) {
-            if (M.Msg == WM_KEYDOWN && (M.WParam == VK_UP || M.WParam == VK_DOWN || M.WParam == VK_LEFT ||
-                                        M.WParam == VK_RIGHT)) {
-                MoveCheck(b, M.WParam == VK_DOWN || M.WParam == VK_RIGHT);
-                return;
-            }
-            b->WndProc(M);
-        };
         b->SetParent(this);
         FButtons.push_back(b);
     }
@@ -412,39 +403,14 @@ void TCustomRadioGroup::ItemsChanged()
     for (size_t i = 0; i < FButtons.size(); ++i)
         FButtons[i]->SetChecked(static_cast<int>(i) == FItemIndex);
     FUpdating = false;
-    UpdateTabStops();
     ArrangeButtons();
-}
-
-void TCustomRadioGroup::MoveCheck(TRadioButton* From, bool Forward)
-{
-    const int n = ButtonCount();
-    const auto it = std::find(FButtons.begin(), FButtons.end(), From);
-    if (it == FButtons.end())
-        return;
-    int i = static_cast<int>(it - FButtons.begin());
-    for (int step = 1; step < n; ++step) {
-        TRadioButton* b = FButtons[static_cast<size_t>((i + (Forward ? step : n - step)) % n)];
-        if (b->CanFocus()) {
-            KeyboardFocusMove byKeyboard;
-            b->SetFocus();
-            b->SetChecked(true);
-            return;
-        }
-    }
-}
-
-void TCustomRadioGroup::UpdateTabStops()
-{
-    for (size_t i = 0; i < FButtons.size(); ++i)
-        FButtons[i]->SetTabStop(FItemIndex >= 0 ? static_cast<int>(i) == FItemIndex : i == 0);
 }
 
 void TCustomRadioGroup::WMSetFocus(TMessage& M)
 {
     TCustomControl::WMSetFocus(M);
     for (TRadioButton* b : FButtons)
-        if (b->TabStop() && b->CanFocus()) {
+        if (b->IsTabStop() && b->CanFocus()) {
             b->SetFocus();
             break;
         }
@@ -482,7 +448,6 @@ void TCustomRadioGroup::ButtonClick(TObject* Sender)
     if (it == FButtons.end())
         return;
     FItemIndex = static_cast<int>(it - FButtons.begin());
-    UpdateTabStops();
     Click();
 }
 
@@ -501,7 +466,6 @@ void TCustomRadioGroup::SetItemIndex(int v)
             b->SetChecked(false);
         FUpdating = false;
         FItemIndex = -1;
-        UpdateTabStops();
         return;
     }
     // Checking the button clicks it, which sets the index and fires OnClick.
@@ -519,7 +483,6 @@ void TCustomRadioGroup::Loaded()
         FItemIndex = v;
     }
     FUpdating = false;
-    UpdateTabStops();
     ArrangeButtons();
 }
 

@@ -135,6 +135,7 @@ public:
     void SetText(const std::string& v) override;
     int ButtonCount() const { return static_cast<int>(FButtons.size()); }
     TRadioButton* Buttons(int Index) const { return FButtons.at(static_cast<size_t>(Index)); }
+    bool IsTabStop() const override { return TabStop() && FButtons.empty(); }
 
 protected:
     void Paint() override;
@@ -143,12 +144,8 @@ protected:
     void CMFontChanged(TMessage& M) override;
     void CMEnabledChanged(TMessage& M) override;
     void WMSetFocus(TMessage& M) override;
-    bool FocusGoesToChild() const override { return !FButtons.empty(); }
 
 private:
-    // One Tab stop: the checked button, or the first when none is.
-    void UpdateTabStops();
-    void MoveCheck(TRadioButton* From, bool Forward);
     void ItemsChanged();
     void ArrangeButtons();
     void ButtonClick(TObject* Sender);

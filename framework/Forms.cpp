@@ -303,6 +303,8 @@ void TCustomForm::ControlRemoving(TControl* Control)
 {
     if (FActiveControl && ContainsOrIs(Control, FActiveControl))
         FActiveControl = nullptr;
+    if (FNamedActiveControl && ContainsOrIs(Control, FNamedActiveControl))
+        FNamedActiveControl = nullptr;
     if (FFocusedControl && ContainsOrIs(Control, FFocusedControl))
         FFocusedControl = nullptr;
 }
@@ -347,13 +349,10 @@ void TCustomForm::SetVisible(bool v)
             PlaceOnShow();
             DoShow();
             static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+            FFocusOnActivate = true;
             ShowWindow(FHandle, cmd[FWindowState]);
             FFormState += fsVisible;
-            // Without a chosen control the focus goes to the first Tab stop.
-            if (!FActiveControl || !FActiveControl->CanFocus())
-                FActiveControl = FindNextControl(nullptr, true, true, false);
-            if (FActiveControl)
-                ::SetFocus(FActiveControl->Handle());
+            FocusOnShow();
         } catch (...) {
             FFormState -= fsShowing;
             throw;
@@ -365,7 +364,22 @@ void TCustomForm::SetVisible(bool v)
             ShowWindow(FHandle, SW_HIDE);
         }
         FFormState -= fsVisible;
+        FFocusOnActivate = false;
+        FActiveControl = FNamedActiveControl;
         DoHide();
+    }
+}
+
+// The focus a window opens with is marked as a keyboard user's would be: whoever opens it
+// sees at once where a key goes. Until the window manager has made the window active the
+// toolkit may hand the focus elsewhere, so activation sets it again.
+void TCustomForm::FocusOnShow()
+{
+    if (!FActiveControl || !FActiveControl->CanFocus())
+        FActiveControl = FindNextControl(nullptr, true, true, false);
+    if (FActiveControl) {
+        KeyboardFocusMove byKeyboard;
+        ::SetFocus(FActiveControl->Handle());
     }
 }
 
@@ -528,6 +542,10 @@ void TCustomForm::WMActivate(TMessage& M)
     DefaultHandler(M);
     if (LOWORD(M.WParam) != WA_INACTIVE) {
         FFormState += fsActivated;
+        if (FFocusOnActivate) {
+            FFocusOnActivate = false;
+            FocusOnShow();
+        }
         Activate();
     } else {
         Deactivate();
@@ -620,6 +638,7 @@ void TCustomForm::Loaded()
     // The focus goes where the description said once every control exists.
     if (FActiveControl && FActiveControl->GetParentForm() != this)
         FActiveControl = nullptr;
+    FNamedActiveControl = FActiveControl;
 }
 
 // ---- TApplication --------------------------------------------------------------------------

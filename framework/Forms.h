@@ -120,6 +120,7 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     void UpdateWindowState();
     void PlaceOnShow();
+    void FocusOnShow();
 
     TFormState FFormState;
 
@@ -131,7 +132,10 @@ private:
     TFormStyle FFormStyle = fsNormal;
     bool FKeyPreview = false;
     TWinControl* FActiveControl = nullptr;
+    // The control the description names: each show starts there (or at the first Tab stop).
+    TWinControl* FNamedActiveControl = nullptr;
     TWinControl* FFocusedControl = nullptr;
+    bool FFocusOnActivate = false;
     TModalResult FModalResult = mrNone;
     bool FPlaced = false;
     TClass FDescribedClass = nullptr;

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 QM_CLASS_IMPL(TPrinter, TObject)
@@ -32,20 +34,32 @@ std::string FileSafe(const std::string& title)
         out.erase(0, 1);
     return out.empty() ? "Quillmere" : out;
 }
+
+// A service's message as the exception to raise: no message means the user cancelled.
+[[noreturn]] void Fail(const std::string& error)
+{
+    if (error.empty())
+        throw EPrintCanceled("Printing canceled.");
+    throw EPrinter(error);
+}
 } // namespace
 
 TPrinter::TPrinter() : FCanvas(std::make_unique<TCanvas>()) {}
 
 TPrinter::~TPrinter()
 {
-    Abort();
+    // The printer is going away with the program: nothing is sent back and forth any more.
     FCanvas->SetHandle(nullptr);
+    if (FJob)
+        FJob->Abort();
     if (FMeasureDc)
         DeleteDC(FMeasureDc);
 }
 
 PrintTarget TPrinter::Target()
 {
+    if (FPrintout)
+        return *FPrintout;
     PrintTarget t;
     t.Title = Title;
     t.Copies = Copies;
@@ -55,6 +69,8 @@ PrintTarget TPrinter::Target()
     t.MaxPage = MaxPage;
     t.FromPage = FromPage;
     t.ToPage = ToPage;
+    t.PageSet = PageSet;
+    t.Reverse = Reverse;
     t.Orientation = FOrientation == poLandscape ? PageOrientation::Landscape : PageOrientation::Portrait;
     if (ToFile())
         t.PdfFileName = ResolvePdfName();
@@ -71,6 +87,8 @@ void TPrinter::ApplyTarget(const PrintTarget& t)
     PaperHeight = t.PaperHeight;
     FromPage = t.FromPage;
     ToPage = t.ToPage;
+    PageSet = t.PageSet;
+    Reverse = t.Reverse;
     SetOrientation(t.Orientation == PageOrientation::Landscape ? poLandscape : poPortrait);
     if (!t.PdfFileName.empty()) {
         PrintToFile = true;
@@ -83,7 +101,9 @@ void TPrinter::ApplyTarget(const PrintTarget& t)
 
 bool TPrinter::ToFile()
 {
-    return PrintToFile || PrintService().PrinterNames().empty();
+    if (FPrintout)
+        return !FPrintout->PdfFileName.empty();
+    return PrintToFile || (FPrinterName.empty() && Printers().empty());
 }
 
 std::string TPrinter::ResolvePdfName() const
@@ -104,35 +124,47 @@ void TPrinter::SetOrientation(TPrinterOrientation v)
     FOrientation = v;
 }
 
-std::vector<std::string> TPrinter::Printers() { return PrintService().PrinterNames(); }
+std::vector<std::string> TPrinter::Printers()
+{
+    std::vector<std::string> names;
+    std::string error;
+    if (!PrintService().PrinterNames(names, error))
+        Fail(error);
+    return names;
+}
+
+int TPrinter::GetPrinterIndex()
+{
+    if (FPrinterName.empty())
+        return -1;
+    std::vector<std::string> names;
+    std::string error;
+    if (!PrintService().PrinterNames(names, error))
+        return -1;
+    const auto found = std::find(names.begin(), names.end(), FPrinterName);
+    return found == names.end() ? -1 : int(found - names.begin());
+}
 
 void TPrinter::SetPrinterIndex(int v)
 {
     if (Printing())
         throw EPrinter("Cannot change the printer while printing");
     if (v == -1) {
-        FPrinterIndex = -1;
         FPrinterName.clear();
         return;
     }
     std::vector<std::string> names = Printers();
     if (v < 0 || v >= static_cast<int>(names.size()))
         throw EPrinter("Printer index out of range");
-    FPrinterIndex = v;
     FPrinterName = names[static_cast<size_t>(v)];
 }
 
+// The chosen printer is asked about only when it is printed to.
 void TPrinter::SetPrinterName(const std::string& name)
 {
-    std::vector<std::string> names = Printers();
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == name) {
-            FPrinterIndex = static_cast<int>(i);
-            FPrinterName = name;
-            return;
-        }
-    FPrinterIndex = -1;
-    FPrinterName.clear();
+    if (Printing())
+        throw EPrinter("Cannot change the printer while printing");
+    FPrinterName = name;
 }
 
 TCanvas* TPrinter::Canvas()
@@ -180,8 +212,7 @@ void TPrinter::BeginDoc()
     std::string error;
     std::unique_ptr<IPrintJob> job = PrintService().Start(t, error);
     if (!job)
-        throw EPrinter("Printing could not be started: " +
-                       (error.empty() ? std::string("unknown error.") : error));
+        Fail(error);
     FOutputFileName = t.PdfFileName;
     FAborted = false;
     FPageNumber = 1;
@@ -199,7 +230,7 @@ void TPrinter::NewPage()
     std::string error;
     if (!FJob->NewPage(error)) {
         Abort();
-        throw EPrinter("Printing failed: " + error);
+        throw EPrinter(error);
     }
     ++FPageNumber;
     AttachCanvas();
@@ -217,22 +248,54 @@ void TPrinter::EndDoc()
         throw EPrinter("Printer is not currently printing");
     FCanvas->SetHandle(nullptr);
     std::string error;
-    bool ok = FJob->Finish(error);
+    const bool ok = FJob->Finish(error);
+    std::unique_ptr<IPrintJob> job = std::move(FJob);
     EndJob();
     if (!ok)
-        throw EPrinter("Printing failed: " + (error.empty() ? std::string("unknown error.") : error));
+        Fail(error);
+    // Kept until the printout is complete, to be taken back if a later job fails.
+    if (FPrintout)
+        FSent.push_back(std::move(job));
     if (!FOutputFileName.empty())
         OnFileWritten(this, FOutputFileName);
 }
 
 void TPrinter::Abort()
 {
-    if (!Printing())
-        return;
-    FCanvas->SetHandle(nullptr);
-    FJob->Abort();
-    EndJob();
-    FAborted = true;
+    if (Printing()) {
+        FCanvas->SetHandle(nullptr);
+        FJob->Abort();
+        EndJob();
+        FAborted = true;
+    }
+    for (std::unique_ptr<IPrintJob>& job : FSent) {
+        job->Withdraw();
+        FAborted = true;
+    }
+    FSent.clear();
+    FPrintout.reset();
+    FDrawnCopies = 1;
+}
+
+void TPrinter::BeginPrintout(int Pages)
+{
+    if (Printing() || FPrintout)
+        throw EPrinter("Printing in progress");
+    PrintTarget t = Target();
+    const int copies = std::max(1, Copies);
+    FDrawnCopies = !t.PdfFileName.empty() || (Collate && Pages > 1) ? copies : 1;
+    t.Copies = copies / FDrawnCopies;
+    FAborted = false;
+    FPrintout = t;
+}
+
+void TPrinter::EndPrintout()
+{
+    if (Printing())
+        throw EPrinter("A print job is still running");
+    FSent.clear();
+    FPrintout.reset();
+    FDrawnCopies = 1;
 }
 
 TPrinter* Printer()

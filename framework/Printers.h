@@ -2,6 +2,7 @@
 // The printer: one print job at a time, drawn on a canvas in the printer's device pixels,
 // going to a printer or, when there is none (or a file is asked for), to a PDF file.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "platform/Services.h"
 
 QM_EXCEPTION(EPrinter, Exception)
+// The user cancelled while the printer was being waited for.
+QM_EXCEPTION(EPrintCanceled, EPrinter)
 
 QM_ENUM(TPrinterOrientation, poPortrait, poLandscape)
 
@@ -26,8 +29,18 @@ public:
     // Completes the job; EPrinter when it is not running or the output failed (a PDF that
     // could not be written, a printer error). The job is over either way.
     void EndDoc();
-    // Drops the running job (a partial PDF is removed); nothing happens without one.
+    // Drops the running job (a partial PDF is removed) and takes back the jobs of the running
+    // printout that were already sent; nothing happens without either.
     void Abort();
+
+    // A printout of Pages pages in one or more jobs (a printer gets each page as a job of its
+    // own): where it goes is decided once, here, and a failure of any job ends all of it. A
+    // printer makes the copies of each job, except collated copies of several pages: those the
+    // printout draws itself, in order, DrawnCopies times, as it does for a file.
+    void BeginPrintout(int Pages);
+    // The printout is complete; its jobs stay sent.
+    void EndPrintout();
+    int DrawnCopies() const { return FDrawnCopies; }
 
     // Draws on the current page while printing; before, it measures at the page's resolution.
     TCanvas* Canvas();
@@ -49,18 +62,24 @@ public:
     int MaxPage = 1;
     int FromPage = 0;
     int ToPage = 0;
+    // Which pages of that range, and last page first.
+    PrintPageSet PageSet = PrintPageSet::All;
+    bool Reverse = false;
     TPrinterOrientation GetOrientation() const { return FOrientation; }
     void SetOrientation(TPrinterOrientation v);
 
-    // Printer names; PrinterIndex -1 is the default printer.
+    // Printer names; EPrinter when they cannot be had. PrinterIndex -1 is the default printer,
+    // or a chosen one that is not listed.
     std::vector<std::string> Printers();
-    int GetPrinterIndex() const { return FPrinterIndex; }
+    int GetPrinterIndex();
     void SetPrinterIndex(int v);
-    // The name of the chosen printer ("" for the default one).
+    // The name of the chosen printer ("" for the default one). A chosen printer stays the
+    // chosen one even when it is not listed (any more): printing to it then fails.
     std::string PrinterName() const { return FPrinterName; }
     void SetPrinterName(const std::string& name);
 
-    // Print into a PDF file instead of a printer; without any printer this happens anyway.
+    // Print into a PDF file instead of a printer; so does a machine without any printer as long
+    // as no printer was chosen.
     bool PrintToFile = false;
     // The PDF file; empty: the Title (or "Quillmere") + ".pdf" in the documents folder (the
     // home folder when there is none), never replacing an existing file.
@@ -74,7 +93,8 @@ public:
     PrintTarget Target();
     void ApplyTarget(const PrintTarget& target);
 
-    // Whether the next job goes to a PDF file: asked for, or there is no printer.
+    // Whether the next job (or the running printout) goes to a PDF file: asked for, or there
+    // is no printer and none was chosen.
     bool ToFile();
 
 private:
@@ -82,13 +102,16 @@ private:
     void AttachCanvas();
     void EndJob();
     std::unique_ptr<IPrintJob> FJob;
+    // The running printout: where it goes, and its jobs already sent.
+    std::optional<PrintTarget> FPrintout;
+    std::vector<std::unique_ptr<IPrintJob>> FSent;
+    int FDrawnCopies = 1;
     std::unique_ptr<TCanvas> FCanvas;
     HDC FMeasureDc = nullptr;
     int FMeasureDpi = 0;
     int FPageNumber = 0;
     bool FAborted = false;
     TPrinterOrientation FOrientation = poPortrait;
-    int FPrinterIndex = -1;
     std::string FPrinterName;
     std::string FOutputFileName;
 };

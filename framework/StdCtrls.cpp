@@ -6,9 +6,12 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -547,9 +550,30 @@ QM_CLASS_IMPL(TButton, TButtonControl, [](TClassBuilder<TButton>& b) {
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) { SetBounds(0, 0, 75, 25); }
 TButton::~TButton() = default;
 
+namespace {
+// The style draws a default button's frame in its focus colour whether it has the focus or
+// not, so Tab onto it would change nothing: a focused default button adds the focus mark.
+class TDefaultMarkingButton : public QPushButton {
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QPushButton::paintEvent(e);
+        if (!isDefault() || !hasFocus())
+            return;
+        QStyleOptionButton button;
+        initStyleOption(&button);
+        QStyleOptionFocusRect mark;
+        mark.initFrom(this);
+        mark.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &button, this);
+        QPainter p(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &mark, &p, this);
+    }
+};
+} // namespace
+
 QWidget* TButton::MakeWidget()
 {
-    auto* b = new QPushButton;
+    auto* b = new TDefaultMarkingButton;
     b->setAutoDefault(false);
     QObject::connect(b, &QPushButton::clicked, b, [this] { GuardedCall([&] { GuardedClick(); }); });
     return b;
@@ -672,6 +696,60 @@ void TRadioButton::SyncWidget()
     b->setChecked(FChecked);
     b->setLayoutDirection(FAlignment == taLeftJustify ? Qt::RightToLeft : Qt::LeftToRight);
     SyncCaption();
+}
+
+namespace {
+// The radio buttons of b's group that Tab may stop at, in Tab order.
+std::vector<TRadioButton*> RadioGroupOf(const TRadioButton* b)
+{
+    std::vector<TRadioButton*> group;
+    TWinControl* parent = b->Parent();
+    if (!parent)
+        return group;
+    std::vector<TWinControl*> list;
+    parent->GetTabOrderList(list);
+    for (TWinControl* c : list)
+        if (auto* r = dynamic_cast<TRadioButton*>(c); r && r->Parent() == parent && r->TabStop())
+            group.push_back(r);
+    return group;
+}
+} // namespace
+
+bool TRadioButton::IsTabStop() const
+{
+    if (!TabStop())
+        return false;
+    const std::vector<TRadioButton*> group = RadioGroupOf(this);
+    for (TRadioButton* r : group)
+        if (r->Checked() && r->CanFocus())
+            return r == this;
+    for (TRadioButton* r : group)
+        if (r->CanFocus())
+            return r == this;
+    return false;
+}
+
+void TRadioButton::KeyDown(WORD& Key, TShiftState Shift)
+{
+    TButtonControl::KeyDown(Key, Shift);
+    if (Key != VK_UP && Key != VK_DOWN && Key != VK_LEFT && Key != VK_RIGHT)
+        return;
+    const bool forward = Key == VK_DOWN || Key == VK_RIGHT;
+    Key = 0;
+    const std::vector<TRadioButton*> group = RadioGroupOf(this);
+    const auto at = std::find(group.begin(), group.end(), this);
+    if (at == group.end())
+        return;
+    const std::size_t n = group.size(), i = static_cast<std::size_t>(at - group.begin());
+    for (std::size_t step = 1; step < n; ++step) {
+        TRadioButton* next = group[(forward ? i + step : i + n - step) % n];
+        if (next->CanFocus()) {
+            KeyboardFocusMove byKeyboard;
+            next->SetFocus();
+            next->SetChecked(true);
+            return;
+        }
+    }
 }
 
 void TRadioButton::SetChecked(bool v)

@@ -323,10 +323,15 @@ public:
     void SetChecked(bool v);
     TAlignment Alignment() const { return FAlignment; }
     void SetAlignment(TAlignment v) { FAlignment = v; }
+    // The radio buttons sharing a parent are one group and one Tab stop: the checked button,
+    // or the first when none is checked (or the checked one cannot take the focus).
+    bool IsTabStop() const override;
 
 protected:
     QWidget* MakeWidget() override;
     void SyncWidget() override;
+    // The arrows move the check and the focus round the group.
+    void KeyDown(WORD& Key, TShiftState Shift) override;
 
 private:
     bool FChecked = false;

@@ -290,6 +290,10 @@ void TCustomMemo::SyncWidget()
         return;
     QSignalBlocker block(e);
     e->setReadOnly(FReadOnly);
+    // Read-only text keeps its caret, so a keyboard user sees where the focus is (and the
+    // keys still select and copy).
+    if (FReadOnly)
+        e->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     e->setLineWrapMode(FWordWrap && FScrollBars != ssHorizontal && FScrollBars != ssBoth ? QPlainTextEdit::WidgetWidth
                                                                                           : QPlainTextEdit::NoWrap);
     bool v = FScrollBars == ssVertical || FScrollBars == ssBoth;

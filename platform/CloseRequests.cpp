@@ -3,6 +3,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <cstdlib>
@@ -17,6 +19,23 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name)
     const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     free(r);
     return a;
+}
+
+// A modal window of the toolkit's own (a file, colour or print dialog, a message box) ends
+// as its close box would end it, as the program's own dialogs end on such a request. False
+// when the modal window is the program's.
+bool CloseToolkitModal(QWindow* modal)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowHandle() == modal && !WindowFromWidget(w)) {
+            QPointer<QWidget> dialog(w);
+            QTimer::singleShot(0, w, [dialog] {
+                if (dialog)
+                    dialog->close();
+            });
+            return true;
+        }
+    return false;
 }
 
 // The toolkit drops the window manager's close request for a window that a modal one blocks;
@@ -40,7 +59,8 @@ public:
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->internalWinId() == cm->window)
                 if (HWND h = WindowFromWidget(w)) {
-                    PostMessage(h, WM_CLOSE, 0, 0);
+                    if (!CloseToolkitModal(modal))
+                        PostMessage(h, WM_CLOSE, 0, 0);
                     return true;
                 }
         return false;

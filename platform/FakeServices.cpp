@@ -71,6 +71,7 @@ public:
         Release();
         doc_->Aborted = true;
     }
+    void Withdraw() override { doc_->Withdrawn = true; }
 
 private:
     void AddPage()
@@ -187,7 +188,7 @@ PaintDeviceInfo FakePrintService::PageInfo(const PrintTarget& target)
     return p;
 }
 
-bool FakePrintService::SetupDialog(PrintTarget& target)
+bool FakePrintService::SetupDialog(PrintTarget& target, std::string&)
 {
     SetupRequests.push_back(target);
     return TakeAnswer(SetupAnswers, Problems, "unanswered printer set-up dialog", target);

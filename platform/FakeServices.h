@@ -72,6 +72,7 @@ struct FakePrintDocument {
     std::vector<std::shared_ptr<QImage>> Pages;
     bool Finished = false;
     bool Aborted = false;
+    bool Withdrawn = false;
     // The colour at (x, y) of a page, CLR_INVALID outside.
     COLORREF Pixel(int page, int x, int y) const;
 };
@@ -79,10 +80,14 @@ struct FakePrintDocument {
 class FakePrintService : public IPrintService {
 public:
     FakePrintService();
-    std::vector<std::string> PrinterNames() override { return Printers; }
+    bool PrinterNames(std::vector<std::string>& names, std::string&) override
+    {
+        names = Printers;
+        return true;
+    }
     std::string DefaultPrinterName() override { return Printers.empty() ? "" : Printers.front(); }
     PaintDeviceInfo PageInfo(const PrintTarget& target) override;
-    bool SetupDialog(PrintTarget& target) override;
+    bool SetupDialog(PrintTarget& target, std::string& error) override;
     std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override;
 
     std::vector<std::string> Printers{"Fake Printer"};

@@ -4,11 +4,15 @@
 #include <string_view>
 
 // Replaces a file's contents so that a crash leaves either the old or the new file whole
-// (a temporary file of its own beside the target, fsync, rename, fsync of the folder). A
-// writable file in a folder the user may not write is rewritten in place instead. A symbolic link
-// stays a link: the file it points to is replaced. An existing file keeps its permission
-// bits (and its owner where that is allowed); a new file gets newFileMode less the umask.
-// False with errno set on failure; no temporary file is left behind.
+// (a temporary file of its own beside the target, fsync, rename, fsync of the folder). The
+// temporary name fits the folder's limit however long the file's name is, and temporary
+// files that earlier saves of this file left when their process died are removed. A file
+// that a rename would change otherwise is rewritten in place instead, once there is room for
+// the new contents: a file with more than one name, a file whose owner or group a new file
+// could not have, a writable file in a folder the user may not write or whose sticky bit
+// refuses the rename. A symbolic link stays a link: the file it points to is replaced. An
+// existing file keeps its permission bits and owner; a new file gets newFileMode less the
+// umask. False with errno set on failure; no temporary file is left behind.
 bool ReplaceFileContents(const std::string& path, std::string_view data, unsigned newFileMode);
 
 // Makes a folder and those above it that are missing, as mkdir(2) with mode would (the umask

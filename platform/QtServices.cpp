@@ -4,6 +4,8 @@
 #include "platform/Codepage.h"
 #include "platform/FileAssociation.h"
 #include "platform/FontMap.h"
+#include "platform/Files.h"
+#include "platform/PrintServer.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -23,7 +25,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
+#include <QPrintEngine>
 #include <QPdfWriter>
 #include <QBuffer>
 #include <QScreen>
@@ -231,6 +233,10 @@ public:
 // Every job is drawn into a PDF in memory; only a whole document leaves the program, written
 // to its file or handed to the print server, whose answer says whether the queue took it.
 constexpr int PdfResolution = 300;
+// The margins of a page whose printer names none: the toolkit's own for printers.
+constexpr double DefaultMarginMm = 10 * 25.4 / 72;
+// The toolkit keeps the dialog's page set among the print-server options of its printer.
+constexpr auto PrintServerOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 QPageSize PaperOfSize(double widthMm, double heightMm)
 {
@@ -238,55 +244,46 @@ QPageSize PaperOfSize(double widthMm, double heightMm)
                      QPageSize::FuzzyMatch);
 }
 
-std::string DefaultDestination()
-{
-    cups_dest_t* dests = nullptr;
-    const int n = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    cups_dest_t* d = cupsGetDest(nullptr, nullptr, n, dests);
-    std::string name = d && d->name ? d->name : "";
-    cupsFreeDests(n, dests);
-    return name;
-}
+bool UsersPaper(const PrintTarget& t) { return t.PaperWidth > 0 && t.PaperHeight > 0; }
 
-// The paper a printer uses unless told otherwise: its queue's default medium.
-QPageSize PrinterPaper(const std::string& printer)
+// The queue whose paper and margins a job on t has: its printer (the default one when none is
+// named), or for a file the default printer unless the user chose the paper (none: A4). False
+// and why when the printer cannot be had; false and no why when the user cancelled.
+bool QueueOf(const PrintTarget& t, PrintQueue& queue, std::string& error)
 {
-    cups_dest_t* dests = nullptr;
-    const int n = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    cups_dest_t* d = cupsGetDest(printer.empty() ? nullptr : printer.c_str(), nullptr, n, dests);
-    const char* media = d ? cupsGetOption("media", d->num_options, d->options) : nullptr;
-    pwg_media_t* pwg = nullptr;
-    if (media && *media) {
-        pwg = pwgMediaForPWG(media);
-        if (!pwg)
-            pwg = pwgMediaForLegacy(media);
-        if (!pwg)
-            pwg = pwgMediaForPPD(media);
+    error.clear();
+    if (t.PdfFileName.empty())
+        return LookUpPrintQueue(t.PrinterName, queue, error);
+    if (UsersPaper(t))
+        return true;
+    std::string why;
+    if (!LookUpPrintQueue(std::string(), queue, why)) {
+        if (why.empty())
+            return false;
+        queue = PrintQueue{};
     }
-    QPageSize size;
-    if (pwg && pwg->width > 0 && pwg->length > 0)
-        size = PaperOfSize(pwg->width / 100.0, pwg->length / 100.0);
-    cupsFreeDests(n, dests);
-    if (size.isValid())
-        return size;
-    QPrinterInfo info = printer.empty() ? QPrinterInfo::defaultPrinter()
-                                        : QPrinterInfo::printerInfo(Text(printer));
-    if (!info.isNull() && info.defaultPageSize().isValid())
-        return info.defaultPageSize();
-    return QPageSize(QPageSize::A4);
+    return true;
 }
 
-// The user's paper, else the printer's (for a file: the default printer's, A4 without one).
-QPageSize PaperOf(const PrintTarget& t)
+// The page of a job on t: the user's paper, else the queue's, else A4; the queue's margins.
+QPageLayout LayoutOf(const PrintTarget& t, const PrintQueue& queue)
 {
-    if (t.PaperWidth > 0 && t.PaperHeight > 0)
-        return PaperOfSize(t.PaperWidth, t.PaperHeight);
-    if (!t.PdfFileName.empty() && QPrinterInfo::availablePrinterNames().isEmpty())
-        return QPageSize(QPageSize::A4);
-    return PrinterPaper(t.PdfFileName.empty() ? t.PrinterName : std::string());
+    QPageSize paper(QPageSize::A4);
+    if (UsersPaper(t))
+        paper = PaperOfSize(t.PaperWidth, t.PaperHeight);
+    else if (queue.PaperWidth > 0 && queue.PaperHeight > 0)
+        paper = PaperOfSize(queue.PaperWidth, queue.PaperHeight);
+    auto margin = [](double m) { return m >= 0 ? m : DefaultMarginMm; };
+    const QMarginsF margins(margin(queue.MarginLeft), margin(queue.MarginTop), margin(queue.MarginRight),
+                            margin(queue.MarginBottom));
+    return QPageLayout(paper,
+                       t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
+                                                                   : QPageLayout::Portrait,
+                       margins, QPageLayout::Millimeter);
 }
 
-void Configure(QPrinter& p, const PrintTarget& t)
+// The dialog's printer as the target names it.
+void Configure(QPrinter& p, const PrintTarget& t, const QPageSize& paper)
 {
     if (!t.PdfFileName.empty()) {
         p.setOutputFormat(QPrinter::PdfFormat);
@@ -298,30 +295,28 @@ void Configure(QPrinter& p, const PrintTarget& t)
             p.setPrinterName(Text(t.PrinterName));
     }
     p.setDocName(Text(t.Title));
-    p.setPageSize(PaperOf(t));
+    if (paper.isValid())
+        p.setPageSize(paper);
     p.setPageOrientation(t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
                                                                      : QPageLayout::Portrait);
     p.setCopyCount(std::max(1, t.Copies));
     p.setCollateCopies(t.Collate);
+    p.setPageOrder(t.Reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
     if (t.FromPage > 0 && t.ToPage >= t.FromPage) {
         p.setPrintRange(QPrinter::PageRange);
         p.setFromTo(t.FromPage, t.ToPage);
     }
 }
 
-// The page of a job on t: its paper and orientation, with the printer's margins.
-QPageLayout LayoutOf(const PrintTarget& t)
+PrintPageSet PageSetOf(QPrinter& p)
 {
-    QPrinter p(QPrinter::HighResolution);
-    PrintTarget probe = t;
-    if (probe.PdfFileName.empty() && !p.isValid())
-        probe.PdfFileName = "/dev/null";
-    Configure(p, probe);
-    QMarginsF margins = p.pageLayout().margins(QPageLayout::Millimeter);
-    return QPageLayout(PaperOf(t),
-                       t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
-                                                                   : QPageLayout::Portrait,
-                       margins, QPageLayout::Millimeter);
+    const QStringList options = p.printEngine()->property(PrintServerOptions).toStringList();
+    for (qsizetype i = 0; i + 1 < options.size(); i += 2)
+        if (options[i] == QLatin1String("page-set"))
+            return options[i + 1] == QLatin1String("odd")    ? PrintPageSet::Odd
+                   : options[i + 1] == QLatin1String("even") ? PrintPageSet::Even
+                                                             : PrintPageSet::All;
+    return PrintPageSet::All;
 }
 
 PaintDeviceInfo InfoOf(const QPageLayout& layout)
@@ -350,20 +345,6 @@ bool WholePdf(const QByteArray& pdf)
     return tail.contains("startxref") && tail.trimmed().endsWith("%%EOF");
 }
 
-bool WriteAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 bool CannotWrite(const std::string& path, int err, std::string& error)
 {
     error = "Cannot write the PDF file \"" + path + "\": " + std::strerror(err) + ".";
@@ -377,8 +358,17 @@ std::filesystem::path FolderOf(const std::string& path)
     return folder.empty() ? "." : folder;
 }
 
-// Written beside the target and moved into place only when complete, so a full disk or a
-// size limit never leaves a cut-short PDF under the chosen name.
+// An existing file (a link followed) that may be written, or a new one in a folder that may.
+bool MayWrite(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return ::access(path.c_str(), W_OK) == 0;
+    return errno == ENOENT && ::access(FolderOf(path).c_str(), W_OK) == 0;
+}
+
+// Replaced whole or not at all, as the channel files are: a full disk or a size limit never
+// leaves a cut-short PDF under the chosen name.
 bool WriteWholeFile(const std::string& path, const QByteArray& bytes, std::string& error)
 {
     // Beyond a file-size limit the write is to fail, not to end the program.
@@ -387,70 +377,8 @@ bool WriteWholeFile(const std::string& path, const QByteArray& bytes, std::strin
         return true;
     }();
     (void)ignoreSizeSignal;
-    const std::string name = std::filesystem::path(path).filename().string();
-    std::string temp = (FolderOf(path) / ("." + name + ".XXXXXX")).string();
-    auto fail = [&](int err) { return CannotWrite(path, err, error); };
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return fail(errno);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes.constData(), size_t(bytes.size())) &&
-              ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return fail(err);
-    }
-    return true;
-}
-
-// Hands the document to the print server as one job; the queue's refusal is the error.
-bool Submit(const PrintTarget& t, const QPageLayout& layout, const QByteArray& pdf,
-            std::string& error)
-{
-    const std::string printer = t.PrinterName.empty() ? DefaultDestination() : t.PrinterName;
-    if (printer.empty()) {
-        error = "There is no printer.";
-        return false;
-    }
-    const std::string utf8Title = Text(t.Title.empty() ? std::string("Quillmere") : t.Title).toStdString();
-    cups_option_t* options = nullptr;
-    int count = 0;
-    const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
-    if (pwg_media_t* media = pwgMediaForSize(int(mm.width() * 100 + 0.5), int(mm.height() * 100 + 0.5)))
-        count = cupsAddOption("media", media->pwg, count, &options);
-    if (t.Copies > 1)
-        count = cupsAddOption("copies", std::to_string(t.Copies).c_str(), count, &options);
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, printer.c_str(), utf8Title.c_str(), count, options);
-    cupsFreeOptions(count, options);
-    auto refused = [&] {
-        std::string reason = FromText(QString::fromUtf8(cupsLastErrorString()));
-        if (reason.empty() || reason.back() != '.')
-            reason += '.';
-        error = "The printer \"" + printer + "\" did not take the print job: " + reason;
-        return false;
-    };
-    if (job == 0)
-        return refused();
-    http_status_t sent = cupsStartDocument(CUPS_HTTP_DEFAULT, printer.c_str(), job, utf8Title.c_str(),
-                                           CUPS_FORMAT_PDF, 1);
-    if (sent == HTTP_STATUS_CONTINUE)
-        sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData(), size_t(pdf.size()));
-    const ipp_status_t finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, printer.c_str());
-    if (sent != HTTP_STATUS_CONTINUE || finished > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        refused();
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.c_str(), job, 0);
-        return false;
-    }
+    if (!ReplaceFileContents(path, std::string_view(bytes.constData(), size_t(bytes.size())), 0666))
+        return CannotWrite(path, errno, error);
     return true;
 }
 
@@ -502,13 +430,22 @@ public:
         const bool ended = painter_.end();
         writer_.reset();
         buffer_.close();
-        if (!ended || !WholePdf(bytes_)) {
+        const QByteArray pdf = std::exchange(bytes_, QByteArray());
+        if (!ended || !WholePdf(pdf)) {
             error = "The page could not be made into a PDF document.";
             return false;
         }
         if (!target_.PdfFileName.empty())
-            return WriteWholeFile(target_.PdfFileName, bytes_, error);
-        return Submit(target_, layout_, bytes_, error);
+            return WriteWholeFile(target_.PdfFileName, pdf, error);
+        PrintSubmission job;
+        job.Printer = target_.PrinterName;
+        job.Title = target_.Title;
+        const QSizeF mm = layout_.pageSize().size(QPageSize::Millimeter);
+        if (pwg_media_t* media = pwgMediaForSize(int(mm.width() * 100 + 0.5), int(mm.height() * 100 + 0.5)))
+            job.Media = media->pwg;
+        job.Copies = target_.Copies;
+        job.Document.assign(pdf.constData(), size_t(pdf.size()));
+        return SubmitPrintJob(job, jobId_, error);
     }
 
     void Abort() override
@@ -517,6 +454,14 @@ public:
         if (painter_.isActive())
             painter_.end();
         writer_.reset();
+    }
+
+    void Withdraw() override
+    {
+        std::string error;
+        if (jobId_ > 0)
+            CancelPrintJob(target_.PrinterName, jobId_, error);
+        jobId_ = 0;
     }
 
 private:
@@ -534,57 +479,84 @@ private:
     QPainter painter_;
     HDC dc_ = nullptr;
     PaintDeviceInfo info_;
+    int jobId_ = 0;
 };
 
 class QtPrinting final : public IPrintService {
 public:
-    std::vector<std::string> PrinterNames() override
+    bool PrinterNames(std::vector<std::string>& names, std::string& error) override
     {
-        EnsureGuiApplication();
-        std::vector<std::string> names;
-        for (const QString& n : QPrinterInfo::availablePrinterNames())
-            names.push_back(FromText(n));
-        return names;
+        std::string defaultName;
+        return ListPrintQueues(names, defaultName, error);
     }
     std::string DefaultPrinterName() override
     {
-        EnsureGuiApplication();
-        return FromText(QPrinterInfo::defaultPrinterName());
+        std::vector<std::string> names;
+        std::string defaultName, error;
+        return ListPrintQueues(names, defaultName, error) ? defaultName : std::string();
     }
     PaintDeviceInfo PageInfo(const PrintTarget& target) override
     {
-        EnsureGuiApplication();
-        return InfoOf(LayoutOf(target));
+        // Only a measure: a printer that cannot be asked gives the page without its paper.
+        PrintQueue queue;
+        std::string error;
+        QueueOf(target, queue, error);
+        return InfoOf(LayoutOf(target, queue));
     }
-    bool SetupDialog(PrintTarget& target) override
+    bool SetupDialog(PrintTarget& target, std::string& error) override
     {
         EnsureGuiApplication();
+        // The dialog asks the print server on this thread, where nothing ends a wait: the
+        // server has to answer here first. The paper offered is the chosen printer's.
+        std::vector<std::string> names;
+        std::string defaultName;
+        if (!ListPrintQueues(names, defaultName, error))
+            return false;
+        QPageSize paper;
+        PrintQueue queue;
+        if (UsersPaper(target))
+            paper = PaperOfSize(target.PaperWidth, target.PaperHeight);
+        else if (target.PdfFileName.empty() && !names.empty() && LookUpPrintQueue(target.PrinterName, queue, error) &&
+                 queue.PaperWidth > 0)
+            paper = PaperOfSize(queue.PaperWidth, queue.PaperHeight);
+        error.clear();
+
         QPrinter p(QPrinter::HighResolution);
-        Configure(p, target);
+        Configure(p, target, paper);
         QPrintDialog dlg(&p);
         dlg.setMinMax(1, std::max(1, target.MaxPage));
+        // The toolkit's free-form "Pages" box refuses every entry: the from-to range stays.
+        for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
+            if (auto* box = dlg.findChild<QWidget*>(QLatin1String(name)))
+                box->hide();
+        const QString offeredPrinter = p.outputFormat() == QPrinter::NativeFormat ? p.printerName() : QString();
         const QPageSize offered = p.pageLayout().pageSize();
         if (dlg.exec() != QDialog::Accepted)
             return false;
-        if (p.outputFormat() == QPrinter::PdfFormat && !p.outputFileName().isEmpty()) {
+        const bool toFile = p.outputFormat() == QPrinter::PdfFormat && !p.outputFileName().isEmpty();
+        if (toFile) {
             target.PdfFileName = FromPath(p.outputFileName());
         } else {
             target.PdfFileName.clear();
             target.PrinterName = FromText(p.printerName());
         }
         const QPageLayout layout = p.pageLayout();
-        // The dialog keeps the paper it was opened with when another printer is picked: paper
-        // the user left alone stays whatever the chosen printer uses.
-        if (target.PaperWidth > 0 || !layout.pageSize().isEquivalentTo(offered)) {
-            const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
-            target.PaperWidth = paper.width();
-            target.PaperHeight = paper.height();
+        // Paper the user picked is theirs. Paper left alone follows the printer: the dialog
+        // goes on showing the previous printer's paper when another one is picked.
+        if (!layout.pageSize().isEquivalentTo(offered)) {
+            const QSizeF size = layout.pageSize().size(QPageSize::Millimeter);
+            target.PaperWidth = size.width();
+            target.PaperHeight = size.height();
+        } else if ((toFile ? QString() : p.printerName()) != offeredPrinter) {
+            target.PaperWidth = target.PaperHeight = 0;
         }
         target.Orientation = layout.orientation() == QPageLayout::Landscape
                                  ? PageOrientation::Landscape
                                  : PageOrientation::Portrait;
         target.Copies = p.copyCount();
         target.Collate = p.collateCopies();
+        target.PageSet = PageSetOf(p);
+        target.Reverse = p.pageOrder() == QPrinter::LastPageFirst;
         if (p.printRange() == QPrinter::PageRange && p.fromPage() > 0) {
             target.FromPage = p.fromPage();
             target.ToPage = std::max(p.fromPage(), p.toPage());
@@ -596,24 +568,18 @@ public:
     std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override
     {
         EnsureGuiApplication();
-        if (target.PdfFileName.empty()) {
-            const std::vector<std::string> names = PrinterNames();
-            if (!target.PrinterName.empty() &&
-                std::find(names.begin(), names.end(), target.PrinterName) == names.end()) {
-                error = "The printer \"" + target.PrinterName + "\" is not available.";
-                return nullptr;
-            }
-            if (target.PrinterName.empty() && DefaultDestination().empty()) {
-                error = "There is no printer.";
-                return nullptr;
-            }
-        }
-        // A folder that cannot take the file is known before anything is drawn.
-        if (!target.PdfFileName.empty() && ::access(FolderOf(target.PdfFileName).c_str(), W_OK) != 0) {
+        // A file that cannot be written is known before anything is drawn.
+        if (!target.PdfFileName.empty() && !MayWrite(target.PdfFileName)) {
             CannotWrite(target.PdfFileName, errno, error);
             return nullptr;
         }
-        auto job = std::make_unique<PdfPrintJob>(target, LayoutOf(target));
+        PrintQueue queue;
+        if (!QueueOf(target, queue, error))
+            return nullptr;
+        PrintTarget resolved = target;
+        if (target.PdfFileName.empty())
+            resolved.PrinterName = queue.Name;
+        auto job = std::make_unique<PdfPrintJob>(resolved, LayoutOf(target, queue));
         if (!job->Begin(error))
             return nullptr;
         return job;

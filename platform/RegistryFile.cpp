@@ -8,8 +8,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
+#include "platform/EventLoop.h"
 #include "platform/Files.h"
 
 using namespace reg_detail;
@@ -82,15 +84,24 @@ bool ReadText(const std::string& file, std::string& text)
     return ok;
 }
 
+// A failure kind of its own beside the system's error numbers.
+constexpr int LockHeldElsewhere = -1;
+// Long enough for any other instance's save; short enough that a stopped instance or a
+// backup tool holding the lock costs the user a moment, not the program.
+constexpr DWORD LockWait = 3000;
+
+std::string FailureReason(int kind)
+{
+    return kind == LockHeldElsewhere
+               ? "another program kept the settings locked for " + std::to_string(LockWait / 1000) + " seconds"
+               : std::strerror(kind);
+}
+
 // Holds the lock that makes one instance's read, merge and write of the settings file a
 // single step for the others: an advisory lock on the folder that holds the file.
 class FolderLock {
 public:
-    explicit FolderLock(const std::string& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
-    {
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
+    explicit FolderLock(const std::string& dir) : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
     ~FolderLock()
     {
         if (fd_ >= 0)
@@ -99,23 +110,42 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    // Waits at most `wait` ms, in short growing pauses that run the window's messages when
+    // mayPump; false when another process held the lock all that time. A folder that cannot
+    // be locked (a file system without locks) is written unlocked.
+    bool Take(DWORD wait, bool mayPump)
+    {
+        const DWORD start = EventLoopTicks();
+        for (DWORD pause = 1; fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0;
+             pause = std::min<DWORD>(pause * 2, 50)) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK)
+                return true;
+            const DWORD waited = EventLoopTicks() - start;
+            if (waited >= wait)
+                return false;
+            pause = std::min(pause, wait - waited);
+            if (mayPump)
+                DelayWithMessages(pause);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        }
+        return true;
+    }
+
 private:
     int fd_;
 };
 
-bool SaveHive(Hive& h)
+// Writes the hive, under the settings lock. Only this instance's own changes go over what
+// the file holds now; a file that cannot be read back is replaced by this instance's
+// settings.
+bool WriteHive(Hive& h)
 {
-    const std::string file = h.file;
-    const std::string dir = std::filesystem::path(file).parent_path().string();
-    // Private, as the XDG rules ask of the folders they name.
-    if (!MakeFolders(dir, 0700))
-        return false;
-    FolderLock lock(dir);
-    // Only this instance's own changes go over what the file holds now; a file that cannot
-    // be read back is replaced by this instance's settings.
     std::shared_ptr<Node> tree = h.root;
     std::string current;
-    if (!h.rewriteWhole && (ReadText(file, current) || errno == ENOENT)) {
+    if (!h.rewriteWhole && (ReadText(h.file, current) || errno == ENOENT)) {
         tree = std::make_shared<Node>();
         std::vector<size_t> bad;
         ParseHive(current, *tree, bad);
@@ -124,7 +154,7 @@ bool SaveHive(Hive& h)
     }
     std::string text = "; Quillmere settings (HKEY_CURRENT_USER)\n\n";
     WriteNode(text, *tree, "");
-    if (!ReplaceFileContents(file, text, 0600))
+    if (!ReplaceFileContents(h.file, text, 0600))
         return false;
     h.dirty = false;
     h.rewriteWhole = false;
@@ -132,26 +162,61 @@ bool SaveHive(Hive& h)
     return true;
 }
 
-} // namespace
-
-LONG reg_detail::SaveIfDirty(Hive& h)
+LONG Failed(State& st, const Hive& h, int kind)
 {
-    if (!h.dirty || h.file.empty())
-        return ERROR_SUCCESS;
-    if (SaveHive(h))
-        return ERROR_SUCCESS;
-    const int error = errno;
-    std::fprintf(stderr, "Quillmere: cannot save settings to %s: %s\n", h.file.c_str(), std::strerror(error));
-    State& st = S();
-    if (std::find(st.reportedErrors.begin(), st.reportedErrors.end(), error) == st.reportedErrors.end()) {
-        st.reportedErrors.push_back(error);
-        st.pendingFailures.emplace_back(h.file, error);
+    std::fprintf(stderr, "Quillmere: cannot save settings to %s: %s\n", h.file.c_str(), FailureReason(kind).c_str());
+    if (std::find(st.reportedErrors.begin(), st.reportedErrors.end(), kind) == st.reportedErrors.end()) {
+        st.reportedErrors.push_back(kind);
+        st.pendingFailures.emplace_back(h.file, kind);
     }
     return static_cast<LONG>(ERROR_CANTWRITE);
 }
 
-// Tells the program of failed writes; called with the registry's lock released, since the
-// program may show a message and use the registry meanwhile.
+} // namespace
+
+void reg_detail::WantSave(Hive& h)
+{
+    if (h.dirty && !h.file.empty())
+        h.saveWanted = true;
+}
+
+LONG reg_detail::SaveWanted(bool mayPump)
+{
+    State& st = S();
+    std::string dir;
+    std::uint64_t generation = 0;
+    bool wait = true;
+    {
+        std::lock_guard<std::mutex> g(st.lock);
+        Hive& h = st.hives[kCurrentUser];
+        if (!std::exchange(h.saveWanted, false) || !h.dirty || h.file.empty())
+            return ERROR_SUCCESS;
+        dir = std::filesystem::path(h.file).parent_path().string();
+        generation = st.generation;
+        // After one wait ran out, later saves only try: each wait would cost the user as much.
+        wait = !st.lockStuck;
+    }
+    // Private, as the XDG rules ask of the folders they name.
+    const bool made = MakeFolders(dir, 0700);
+    const int error = errno;
+    FolderLock lock(made ? dir : std::string());
+    // Waited for without the registry's lock: the window's messages may use the registry.
+    const bool locked = made && lock.Take(wait ? LockWait : 0, mayPump);
+    std::lock_guard<std::mutex> g(st.lock);
+    Hive& h = st.hives[kCurrentUser];
+    // Dropped meanwhile (a reload), or written by a save made while this one waited.
+    if (st.generation != generation || !h.dirty)
+        return ERROR_SUCCESS;
+    if (!made)
+        return Failed(st, h, error);
+    // Writing round the lock could undo what its holder is merging: the changes stay
+    // for the next save, and the user is told they are not on disk.
+    st.lockStuck = !locked;
+    if (!locked)
+        return Failed(st, h, LockHeldElsewhere);
+    return WriteHive(h) ? ERROR_SUCCESS : Failed(st, h, errno);
+}
+
 void reg_detail::ReportFailures()
 {
     State& st = S();
@@ -163,8 +228,15 @@ void reg_detail::ReportFailures()
         report = st.failureReport;
     }
     if (report)
-        for (const auto& [file, error] : failures)
-            report(file, std::strerror(error));
+        for (const auto& [file, kind] : failures)
+            report(file, FailureReason(kind));
+}
+
+LONG reg_detail::FinishCall(LONG result)
+{
+    const LONG saved = SaveWanted(true);
+    ReportFailures();
+    return result != ERROR_SUCCESS ? result : saved;
 }
 
 namespace {
@@ -227,7 +299,7 @@ void reg_detail::LoadCurrentUser(State& st)
     if (copied) {
         h.dirty = true;
         h.rewriteWhole = true;
-        SaveIfDirty(h);
+        WantSave(h);
     }
 }
 
@@ -240,6 +312,7 @@ void DropCurrentUser(State& st)
     if (h.loaded)
         MarkDeleted(*h.root);
     h = Hive{};
+    ++st.generation;
     st.damage = RegistryDamage{};
     st.reportedErrors.clear();
     st.pendingFailures.clear();
@@ -250,15 +323,23 @@ void DropCurrentUser(State& st)
 }
 } // namespace
 
-void RegistryShutdown()
+namespace {
+void SaveCurrentUser(State& st)
 {
-    State& st = S();
     {
         std::lock_guard<std::mutex> g(st.lock);
         Hive& h = st.hives[kCurrentUser];
         if (h.loaded)
-            SaveIfDirty(h);
+            WantSave(h);
     }
+    // The window is gone or going: nothing to keep working while the lock is waited for.
+    SaveWanted(false);
+}
+} // namespace
+
+void RegistryShutdown()
+{
+    SaveCurrentUser(S());
     ReportFailures();
 }
 
@@ -272,10 +353,8 @@ void RegistrySetWriteFailureReport(std::function<void(const std::string&, const 
 void RegistrySetInMemory(bool inMemory)
 {
     State& st = S();
+    SaveCurrentUser(st);
     std::lock_guard<std::mutex> g(st.lock);
-    Hive& h = st.hives[kCurrentUser];
-    if (h.loaded)
-        SaveIfDirty(h);
     DropCurrentUser(st);
     st.inMemory = inMemory;
 }
@@ -290,7 +369,7 @@ RegistryDamage RegistryTakeDamage()
             LoadCurrentUser(st);
         damage = std::exchange(st.damage, RegistryDamage{});
     }
-    ReportFailures();
+    FinishCall(ERROR_SUCCESS);
     return damage;
 }
 

@@ -87,6 +87,7 @@ struct Hive {
     bool loaded = false;
     bool dirty = false;
     bool rewriteWhole = false; // the file is replaced by this tree (a repaired file)
+    bool saveWanted = false;   // written once the registry's lock is released
     std::vector<Change> journal;
     std::string file; // where HKEY_CURRENT_USER was read from and is saved to
 };
@@ -106,8 +107,10 @@ struct State {
     int openHandles[kHiveCount] = {};
     uintptr_t nextHandle = 0x1000;
     RegistryDamage damage; // until the program takes it
+    std::uint64_t generation = 0; // of HKEY_CURRENT_USER, counting reloads
+    bool lockStuck = false;       // the last save found the settings locked all its wait
     std::function<void(const std::string&, const std::string&)> failureReport;
-    std::vector<int> reportedErrors;                            // each told once
+    std::vector<int> reportedErrors;                            // each kind told once
     std::vector<std::pair<std::string, int>> pendingFailures; // told once the lock is released
 };
 
@@ -122,10 +125,18 @@ void ParseHive(const std::string& text, Node& root, std::vector<size_t>& bad);
 
 // Reads HKEY_CURRENT_USER from its file (or starts it empty in memory).
 void LoadCurrentUser(State& st);
-// Writes HKEY_CURRENT_USER when it changed; a failure is queued for ReportFailures.
-LONG SaveIfDirty(Hive& h);
+// Asks for HKEY_CURRENT_USER to be written, when it changed, once the registry's lock is
+// released: the wait for the settings file's own lock must let the window go on working.
+void WantSave(Hive& h);
+// Writes what WantSave asked for; called with the registry's lock released. mayPump lets the
+// window's messages run while another process holds the settings file's lock. A failure is
+// queued for ReportFailures.
+LONG SaveWanted(bool mayPump);
 // Tells the program of failed writes; called with the registry's lock released, since the
 // program may show a message and use the registry meanwhile.
 void ReportFailures();
+// The end of every call that may have asked for a save: the save, then the failures told.
+// The call's own error comes before the save's.
+LONG FinishCall(LONG result);
 
 } // namespace reg_detail

@@ -112,6 +112,7 @@ public:
 
 // ---- Printing ------------------------------------------------------------------------------
 enum class PageOrientation { Portrait, Landscape };
+enum class PrintPageSet { All, Odd, Even };
 
 // Where a print job goes: a printer by name, or a PDF file when PdfFileName is set.
 struct PrintTarget {
@@ -128,6 +129,9 @@ struct PrintTarget {
     int MaxPage = 1;
     int FromPage = 0;
     int ToPage = 0;
+    // Which of those pages, and last page first.
+    PrintPageSet PageSet = PrintPageSet::All;
+    bool Reverse = false;
 };
 
 // A running print job. Dc() draws on the current page in device pixels.
@@ -139,23 +143,31 @@ public:
     // False and a message when the next page cannot be started.
     virtual bool NewPage(std::string& error) = 0;
     // Finishes the job; false and a message when the output could not be completed: a PDF
-    // file not written whole, a job the printer's queue did not take.
+    // file not written whole, a job the printer's queue did not take whole. An empty message:
+    // the user cancelled. Nothing of a failed job stays on the printer's queue.
     virtual bool Finish(std::string& error) = 0;
     // Drops the job; nothing reaches the file or the printer.
     virtual void Abort() = 0;
+    // Takes a finished job back from the printer's queue, as far as it still can be (a page of
+    // a printout whose later page failed); nothing for a file.
+    virtual void Withdraw() = 0;
 };
 
 class IPrintService {
 public:
     virtual ~IPrintService() = default;
-    virtual std::vector<std::string> PrinterNames() = 0;
+    // The printers there are (none on a machine without a print server); false and why when
+    // they cannot be listed, false and no why when the user cancelled the wait.
+    virtual bool PrinterNames(std::vector<std::string>& names, std::string& error) = 0;
     virtual std::string DefaultPrinterName() = 0; // empty when there is none
     // The page a job on target would have, without starting one.
     virtual PaintDeviceInfo PageInfo(const PrintTarget& target) = 0;
     // The printer set-up dialog; true (and the changed target: printer or file, paper,
-    // orientation, copies and page range) when confirmed.
-    virtual bool SetupDialog(PrintTarget& target) = 0;
-    // Null and a message when the job cannot be started.
+    // orientation, copies and pages) when confirmed; false when cancelled, or with a message
+    // when the dialog cannot be shown.
+    virtual bool SetupDialog(PrintTarget& target, std::string& error) = 0;
+    // Null and a message when the job cannot be started (an empty one: the user cancelled). A
+    // printer that is named is that printer or a failure, never another one.
     virtual std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) = 0;
 };
 

@@ -136,7 +136,7 @@ LONG Changed(State& st, const Target& t, Change change)
     }
     h.dirty = true;
     if (t.predefined && t.hive == kCurrentUser)
-        return SaveIfDirty(st.hives[t.hive]);
+        WantSave(h);
     return ERROR_SUCCESS;
 }
 
@@ -187,8 +187,7 @@ LONG OnKey(HKEY hKey, Body&& body)
         Target t = Resolve(st, hKey);
         result = t.error ? t.error : body(st, t);
     }
-    ReportFailures();
-    return result;
+    return FinishCall(result);
 }
 
 // Moves `n` down the path as far as the keys exist; returns how many parts were found.
@@ -269,7 +268,7 @@ LONG CloseKey(State& st, HKEY hKey)
     // Saving when the last handle closes writes a batch of changes (a settings object
     // with its section keys) once.
     if (--st.openHandles[hive] == 0 && hive == kCurrentUser)
-        return SaveIfDirty(st.hives[hive]);
+        WantSave(st.hives[hive]);
     return ERROR_SUCCESS;
 }
 } // namespace
@@ -282,15 +281,14 @@ LONG RegCloseKey(HKEY hKey)
         std::lock_guard<std::mutex> g(st.lock);
         result = CloseKey(st, hKey);
     }
-    ReportFailures();
-    return result;
+    return FinishCall(result);
 }
 
 LONG RegFlushKey(HKEY hKey)
 {
     return OnKey(hKey, [&](State& st, Target& t) -> LONG {
         if (t.hive == kCurrentUser)
-            return SaveIfDirty(st.hives[t.hive]);
+            WantSave(st.hives[t.hive]);
         return ERROR_SUCCESS;
     });
 }

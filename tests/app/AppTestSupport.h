@@ -13,6 +13,7 @@
 #include "app/Range_Select.h"
 #include "app/SplashFormUnit.h"
 #include "app/Unit1.h"
+#include "common/TempFolder.h"
 #include "framework/Forms.h"
 #include "framework/Modules.h"
 #include "framework/Registry.h"
@@ -109,9 +110,8 @@ protected:
     void SetUp() override
     {
         StartProgramModules();
-        char tmpl[] = "/tmp/quillmere-app-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        configDir_ = tmpl;
+        configDir_ = commontest::MakeTempDir("quillmere-app");
+        ASSERT_FALSE(configDir_.empty());
         setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);
         RegistryReload();
         InstallFakes();

@@ -1,6 +1,7 @@
 // The settings dialogs (serial port, radio type, options) and the small windows (find,
 // range, splash, about, disclaimer): their exchange with the main window, OK and Cancel.
 #include "test_dialogs_support.h"
+#include "common/TempFolder.h"
 
 #include "framework/Buttons.h"
 #include "framework/ExtCtrls.h"
@@ -262,9 +263,8 @@ protected:
     void SetUp() override
     {
         DialogTest::SetUp();
-        char tmpl[] = "/tmp/quillmere-xdg-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        xdg_ = tmpl;
+        xdg_ = commontest::MakeTempDir("quillmere-xdg");
+        ASSERT_FALSE(xdg_.empty());
         oldData_ = getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "";
         setenv("XDG_DATA_HOME", (xdg_ + "/data").c_str(), 1);
         MemoryFileDir = "/tmp/vyx";

@@ -4,6 +4,7 @@
 
 #include "framework/Spin.h"
 
+#include <map>
 #include <sys/stat.h>
 
 using namespace apptest;
@@ -82,17 +83,30 @@ TEST_F(FileLoad, OlderVersionsAndTheirFieldLayouts)
     EXPECT_EQ(Row(1), (Cells{"1", "03.500.00", "CW", "03.600.00", "CW", "88.5", "TRUE", "second of v0"}));
 }
 
+// What the model cannot hold loads as its stand-in (the first mode, "N/A", FALSE, the first
+// 20 characters), and the report names each such line; a frequency outside the model's
+// bands loads as written, and the report names its memory.
 TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
 {
+    const auto shown = ShownBoxes().size();
     Form1->LoadFile(Make("c.vyx", {"[Quillmere Version:2.4]",
-                                   "MEM:3:99.000.00:USB:14.000.00:XYZ:123.4:FALSE:cut after twenty chars",
+                                   "MEM:3:99.000.00:USB:14.000.00:XYZ:123.4:yes:cut after twenty chars",
                                    "MEM:150:14.000.00:USB::::::", "MEM:x:14.000.00:USB::::::",
-                                   "MEM:4:14.000.00:WXYZ:::::"}));
+                                   "MEM:4:14.000.00:usb:::::", "MEM:7:14.000.00:USB:::N/A:TRUE:twenty characters ok"}));
     // Out-of-band frequency as written, unknown mode the first one, unknown tone N/A.
     EXPECT_EQ(Row(3), (Cells{"3", "99.000.00", "USB", "14.000.00", "LSB", "N/A", "FALSE", "cut after twenty cha"}));
     EXPECT_EQ(Row(4)[2], "LSB");
     for (int m : {5, 50, 99})
         EXPECT_TRUE(Row(m)[1].empty());
+    ASSERT_EQ(ShownBoxes().size(), shown + 1);
+    EXPECT_EQ(ShownBoxes().back().Text,
+              "Not every line of " + Path("c.vyx") + " was loaded as written."
+              "\r2 lines dropped (memory number not 0 to 99, or menu option of another radio type): 3, 4"
+              "\r2 lines with a mode the TS-570D does not have, loaded as LSB: 2, 5"
+              "\r1 line with a tone not in the tone table, loaded as N/A: 2"
+              "\r1 line with a memory lock other than TRUE or FALSE, loaded as FALSE: 2"
+              "\r1 line with a description longer than 20 characters, cut to 20: 2"
+              "\r1 memory with a frequency outside the bands of the TS-570D, loaded as written: 03");
 }
 
 // Through the File menu: every model's menu set, its menus given values of each kind (list,
@@ -154,6 +168,46 @@ TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
     }
 }
 
+// Through File > Open under the TS-570D, a csv the TS-870S exported sets only the menus whose
+// description both models share, to the same value, where the TS-570D has it: a menu number
+// names another setting on another model. Every other menu row is reported as not loaded.
+TEST_F(FileLoad, AnotherModelsCsvSetsOnlyTheMenusBothDescribe)
+{
+    TStringGrid* menus = Form1->MenuGrid;
+    UseModel(FindRadioByField("TS-870S", 1));
+    std::map<std::string, std::string> exported; // description -> value text
+    for (int r = 1; r < menus->RowCount(); ++r) {
+        for (int code = 1; code >= 0 && menus->GetCell(2, r).empty(); --code)
+            Form1->SubRX_Action_Menu(menus->GetCell(0, r), std::to_string(code), false);
+        ASSERT_FALSE(menus->GetCell(2, r).empty()) << menus->GetCell(1, r);
+        exported[menus->GetCell(1, r)] = menus->GetCell(2, r);
+    }
+    ChooseFile(Path("ts870.csv"), 2);
+    Form1->SaveAsClick(nullptr);
+
+    UseModel(FindRadioByField("TS-570D", 1));
+    FileChanged = false;
+    const auto shown = ShownBoxes().size();
+    ChooseFile(Path("ts870.csv"));
+    Form1->LoadMenuClick(nullptr);
+    std::size_t loaded = 0;
+    for (int r = 1; r < menus->RowCount(); ++r) {
+        SCOPED_TRACE(menus->GetCell(0, r) + " " + menus->GetCell(1, r));
+        if (menus->GetCell(3, r).empty())
+            continue;
+        ++loaded;
+        ASSERT_EQ(exported.count(menus->GetCell(1, r)), 1u);
+        EXPECT_EQ(menus->GetCell(2, r), exported[menus->GetCell(1, r)]);
+    }
+    EXPECT_GT(loaded, 0u);
+    EXPECT_FALSE(FileChanged);
+    ASSERT_EQ(ShownBoxes().size(), shown + 1);
+    EXPECT_NE(ShownBoxes().back().Text.find("\r" + std::to_string(exported.size() - loaded) +
+                                            " lines dropped (menu option or value unknown to the TS-570D): "),
+              std::string::npos)
+        << ShownBoxes().back().Text;
+}
+
 TEST_F(FileLoad, SeparatorIsGuessedFromTheFirstDataLine)
 {
     // The commas before the only ";" are never counted: ";" wins.
@@ -193,17 +247,26 @@ TEST_F(FileLoad, FilesWithoutChannelLinesAreRefused)
     }
 }
 
-// A byte-order mark before the header is skipped; with "SplitData" unchecked, the rows the
-// load passes through the edit panel keep their transmit halves. A name outside ASCII (the
-// system's UTF-8) reads right in the caption and the status line.
+// A byte-order mark before the header marks UTF-8 text, which loads in the code page; what
+// the code page cannot hold is reported. With "SplitData" unchecked, the rows the load passes
+// through the edit panel keep their transmit halves. A name outside ASCII (the system's
+// UTF-8) reads right in the caption and the status line.
 TEST_F(FileLoad, ByteOrderMarkUncheckedSplitDataAndNamesOutsideAscii)
 {
     Form1->SplitData_Setting->SetChecked(false);
     Mem()->SetRow(6);
+    const auto shown = ShownBoxes().size();
     Form1->LoadFile(Make("Z\xC3\xBCrich.vyx", {"\xEF\xBB\xBF[Quillmere Version:2.4]",
                                       "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split",
-                                      "MEM:5:14.000.00:USB:14.100.00:CW:N/A:FALSE:selected split"}));
+                                      "MEM:5:14.000.00:USB:14.100.00:CW:N/A:FALSE:selected split",
+                                      "MEM:7:14.000.00:USB:::N/A:FALSE:Caf\xC3\xA9 \xE2\x82\xAC" "5",
+                                      "MEM:8:14.000.00:USB:::N/A:FALSE:\xE6\x97\xA5\xE6\x9C\xAC net"}));
     EXPECT_EQ(Status(), "File loaded. (VYX version: 2.X.)");
+    EXPECT_EQ(Row(7)[7], "Caf\xE9 \x80" "5");
+    EXPECT_EQ(Row(8)[7], "?? net");
+    ASSERT_EQ(ShownBoxes().size(), shown + 1);
+    EXPECT_EQ(ShownBoxes().back().Text, "Not every line of " + dir_.string() + "/Z\xFCrich.vyx was loaded as written."
+                                        "\r1 line with characters the code page cannot hold, loaded as \"?\": 5");
     EXPECT_EQ(Row(0), (Cells{"0", "01.800.00", "LSB", "01.805.00", "FM", "N/A", "FALSE", "split"}));
     EXPECT_EQ(Row(5), (Cells{"5", "14.000.00", "USB", "14.100.00", "CW", "N/A", "FALSE", "selected split"}));
     EXPECT_FALSE(FileChanged);

@@ -2,6 +2,7 @@
 // Shared by the channel-file and edit-panel tests: a started main window with a scripted
 // file dialog, a scratch folder, and helpers to fill rows and read files byte for byte.
 #include "AppTestSupport.h"
+#include "common/TempFolder.h"
 
 #include "framework/ComCtrls.h"
 #include "framework/ExtCtrls.h"
@@ -41,9 +42,8 @@ protected:
     {
         apptest::ProgramTest::SetUp();
         InstallDialogFake();
-        char tmpl[] = "/tmp/quillmere-files-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
+        dir_ = commontest::MakeTempDir("quillmere-files");
+        ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override
     {

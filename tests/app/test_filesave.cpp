@@ -7,6 +7,9 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <iterator>
 
 using namespace apptest;
 using namespace filetest;
@@ -287,6 +290,68 @@ TEST_F(FileSave, SavesKeepLinksAndModesAndFollowTheUmask)
     EXPECT_EQ(ReadFile(Path("real/target.vyx")).substr(25, 54), "MEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:Home:net\r\n");
     EXPECT_EQ(fs::status(Path("real/target.vyx")).permissions() & fs::perms::all, fs::perms(0640));
     EXPECT_EQ(CurrentFileName, Path("link.vyx"));
+}
+
+// Saves that a plain write would make land too: a name of 255 bytes, the longest a folder
+// takes, and a file with two names, which stays one file with its mode.
+TEST_F(FileSave, EverySaveLandsUnderTheLongestNameAndThroughEitherNameOfALink)
+{
+    namespace fs = std::filesystem;
+    FillSample();
+    const std::string longest = Path(std::string(251, 'n') + ".vyx");
+    ChooseFile(longest, 1);
+    Form1->SaveAsClick(nullptr);
+    EXPECT_EQ(CurrentFileName, longest);
+    EXPECT_EQ(Lines(ReadFile(longest))[100], "MEM:99:29.600.00:FM:29.500.00:FM:1750:FALSE:Repeater");
+
+    WriteFile(Path("club.vyx"), "old\r\n");
+    fs::permissions(Path("club.vyx"), fs::perms(0640));
+    fs::create_hard_link(Path("club.vyx"), Path("also.vyx"));
+    CurrentFileName = Path("club.vyx");
+    Form1->SaveMenuClick(nullptr);
+    EXPECT_EQ(Status(), "File \"" + Path("club.vyx") + "\" saved.");
+    EXPECT_EQ(ReadFile(Path("also.vyx")), ReadFile(longest));
+    EXPECT_TRUE(fs::equivalent(Path("club.vyx"), Path("also.vyx")));
+    EXPECT_EQ(fs::hard_link_count(Path("club.vyx")), 2u);
+    EXPECT_EQ(fs::status(Path("club.vyx")).permissions() & fs::perms::all, fs::perms(0640));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3) << "no temporary files";
+}
+
+// A file anyone may write, in a shared folder with the sticky bit (as /tmp), saved by a user
+// who owns neither: the folder refuses to let the file be replaced, so it is written in place
+// and keeps its owner. Only root can make the files of two users: root saves as nobody;
+// a user without that right saves its own file in a shared folder of its own.
+TEST_F(FileSave, StickySharedFolderOfAnotherUser)
+{
+    namespace fs = std::filesystem;
+    const bool root = ::geteuid() == 0;
+    fs::permissions(dir_, fs::perms(0711));
+    const std::string shared = Path("shared"), file = shared + "/club.vyx";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms(01777));
+    WriteFile(file, "old\r\n");
+    fs::permissions(file, fs::perms(0666));
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    FillSample();
+    CurrentFileName = file;
+    FileChanged = true;
+    {
+        struct AsNobody {
+            explicit AsNobody(bool root) : root(root) { ok = !root || (::setegid(65534) == 0 && ::seteuid(65534) == 0); }
+            ~AsNobody() { if (root) (void)(::seteuid(0) + ::setegid(0)); }
+            bool root, ok;
+        } nobody(root);
+        ASSERT_TRUE(nobody.ok);
+        Form1->SaveMenuClick(nullptr);
+    }
+    EXPECT_FALSE(FileChanged);
+    EXPECT_EQ(Lines(ReadFile(file))[1], "MEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:Home:net");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, before.st_uid);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1) << "no temporary files";
 }
 
 TEST_F(FileSave, LongPathsAreNotCut)

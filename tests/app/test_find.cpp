@@ -81,17 +81,17 @@ TEST_F(FindTest, FindsTextIgnoringCaseButNeverTitlesOrNumbers)
 
 TEST_F(FindTest, SearchesWrapAroundOnceInEitherDirection)
 {
-    Mem(2, 1, "145.000");
+    Mem(0, 1, "145.000");
     Mem(97, 1, "145.500");
     Form1->MemGrid->SetRow(100);
     Find("145", 0, 0);
-    EXPECT_EQ(Status(), "Found item at memory : 2.") << "forward from the last row goes on at row 1";
+    EXPECT_EQ(Status(), "Found item at memory : 0.") << "forward from the last row goes on at row 1";
 
     Form1->MemGrid->SetRow(1);
     Find("145", 0, 1);
     EXPECT_EQ(Status(), "Found item at memory : 97.") << "backward from row 1 goes on at the last row";
     Form1->FindNextMenuClick(nullptr);
-    EXPECT_EQ(Status(), "Found item at memory : 2.");
+    EXPECT_EQ(Status(), "Found item at memory : 0.");
     Form1->FindNextMenuClick(nullptr);
     EXPECT_EQ(Status(), "Found item at memory : 97.");
     EXPECT_TRUE(ShownBoxes().empty());

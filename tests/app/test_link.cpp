@@ -217,3 +217,29 @@ TEST_F(RadioLink, AnErrorAnswerAloneDoesNotEndTheWait)
     Form1->Receive(answer);
     EXPECT_EQ(answer, "ID017;");
 }
+
+// An answer may follow an error answer after a pause: up to a record's time on the line is
+// waited for it, while an error answer alone ends the wait after about that long.
+TEST_F(RadioLink, AnErrorAnswerWaitsARecordsTimeOnTheLine)
+{
+    RadioSimOptions paced;
+    paced.Baud = 1200; // 200 ms a record
+    paced.ErrorScript = {{"?;", ErrorPlacement::Prefix, 100}, {"?;", ErrorPlacement::Replace}};
+    Connect("TS-440", paced);
+    Form1->ComPort->SetBaudRate(br1200);
+    Form1->MenuRadioType->SetDefault(true);
+    Form1->ComPort->OpenPort();
+    RxDelay = 2000;
+    std::string answer;
+    Form1->Send("MR0 00;");
+    Form1->Receive(answer);
+    EXPECT_EQ(answer.substr(0, 6), "MR0 00");
+    EXPECT_EQ(answer.size(), 24u);
+
+    const auto start = std::chrono::steady_clock::now();
+    Form1->Send("MR0 00;");
+    Form1->Receive(answer);
+    EXPECT_EQ(answer, "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    Form1->ComPortClose();
+}

@@ -195,6 +195,7 @@ TEST_F(MainWindow, ExitClosesThroughTheCloseCheck)
 {
     Form1->Show();
     FileChanged = true;
+    TxDelay = 150;
     QueueAnswer(2);
     Form1->ExitMenu->Click();
     EXPECT_TRUE(Form1->Visible());
@@ -202,7 +203,7 @@ TEST_F(MainWindow, ExitClosesThroughTheCloseCheck)
     FileChanged = false;
     Form1->ExitMenu->Click();
     EXPECT_FALSE(Form1->Visible());
-    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-570D");
+    EXPECT_EQ(ReadValue("RadioType", "TxDelay"), "150");
 }
 
 TEST_F(MainWindow, AutoLoadSetsTheCaption)

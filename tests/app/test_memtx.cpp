@@ -73,6 +73,7 @@ TEST_F(MemoryWrite, SentGridReadsBackAsSentAndIsNotWrittenAgain)
         SetRow(1, "29.600.00", "FM", "29.600.00", "FM", "88.5", "TRUE");
         SetRow(2, "14.195.00", "USB", "14.295.00", "CW");
         SetRow(3, "29.620.00", "FM", "29.520.00", "FM", "100.0", "TRUE");
+        SetRow(4, "21.200.00", "USB", "21.200.00", "CW"); // split by its transmit mode alone
         SetRow(5, "07.050.00", "LSB", "07.050.00", "LSB", "N/A", "TRUE"); // locked, no tone
         SetRow(6, "29.640.00", "FM", "29.640.00", "FM", "71.9");          // tone, unlocked
         Form1->TX_Action_Mem(0, last);
@@ -95,7 +96,7 @@ TEST_F(MemoryWrite, SentGridReadsBackAsSentAndIsNotWrittenAgain)
             for (int col = 1; col <= 6; ++col)
                 read.push_back(Cell(col, r));
         EXPECT_EQ(read, sent);
-        EXPECT_EQ(used, 6);
+        EXPECT_EQ(used, 7);
         EXPECT_EQ(Form1->StatusBar->Panels()->Items(0)->Text(), "Used: " + IntToStr(used));
 
         // Sent again, nothing differs: only the read-back queries go out.
@@ -122,6 +123,23 @@ TEST_F(MemoryWrite, SentGridReadsBackAsSentAndIsNotWrittenAgain)
         Form1->RX_Action_Mem(1, 1);
         EXPECT_EQ(Cell(5, 2), "100.0");
         EXPECT_EQ(Cell(6, 2), "TRUE");
+
+        // So is lock-out switched on or off, or the tone switched off and on again, alone
+        // (a radio keeps a tone number with the tone off: 71.9 is the clearing tail's).
+        for (const char* tone : {"N/A", "71.9"}) {
+            SCOPED_TRACE(tone);
+            const bool off = std::string(tone) == "N/A";
+            Form1->MemGrid->SetCell(6, 1, off ? "TRUE" : "FALSE");
+            Form1->MemGrid->SetCell(6, 2, off ? "FALSE" : "TRUE");
+            Form1->MemGrid->SetCell(5, 7, tone);
+            Form1->TX_Action_Mem(0, 6);
+            ASSERT_EQ(Status(), "Finished memory TX.");
+            FileChanged = false;
+            Form1->RX_Action_Mem(0, 6);
+            EXPECT_EQ(Cell(6, 1), off ? "TRUE" : "FALSE");
+            EXPECT_EQ(Cell(6, 2), off ? "FALSE" : "TRUE");
+            EXPECT_EQ(Cell(5, 7), tone);
+        }
     }
 }
 
@@ -272,7 +290,7 @@ TEST_F(MemoryWrite, ARefusedUnlockCostsNoMoreThanARecordsTimeATry)
         sim_->SetMemory(m, 0, Body("000141" + khz + "000", '2', '0', ' ', "  "));
         SetRow(m, "14.1" + khz + "0.00", "USB", "14.1" + khz + "0.00", "USB");
     }
-    auto timedSend = [this] {
+    auto timedSend = [] {
         const auto t0 = std::chrono::steady_clock::now();
         Form1->MemChanTXButtonClick(Form1);
         EXPECT_EQ(Status(), "Finished memory TX.");

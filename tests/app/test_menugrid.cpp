@@ -13,6 +13,11 @@
 #include <QListWidget>
 #include <QScrollBar>
 
+#include <set>
+#include <sstream>
+#include <utility>
+#include <vector>
+
 using namespace apptest;
 
 namespace {
@@ -52,6 +57,69 @@ protected:
             v.push_back(s->Strings(i));
         return v;
     }
+};
+
+// The radios' named menu values in the order of their codes (item i is code i), written down
+// from the radios' own menu lists, apart from the program's table; with the menus of each set
+// (1: TS-570D/S, 2: TS-870S, 3: TS-570DG/SG) that offer them.
+struct MenuValueNames {
+    const char* Items; // separated by "|"
+    std::vector<int> Set1, Set2, Set3;
+};
+const MenuValueNames RadioNamedValues[] = {
+    {"OFF|4|3|2|1", {0}, {}, {0}},
+    {"OFF|1|2|3|4|5|6|7|8|9", {1, 21, 25}, {}, {1, 21, 25, 47}},
+    {"100|500|1000", {2}, {52}, {2}},
+    {"1|5|10", {3}, {}, {3}},
+    {"1|5|10|12.5|20|25", {4}, {}, {4}},
+    {"OFF|ON",
+     {5, 7, 8, 9, 11, 22, 23, 28, 36, 38, 39},
+     {1, 8, 9, 10, 11, 12, 13, 18, 27, 32, 33, 34, 35, 36, 37, 39, 42, 44, 49, 53, 54, 55, 59, 60, 63, 65, 66, 67, 68},
+     {5, 7, 8, 9, 11, 22, 23, 26, 27, 28, 36, 38, 39, 48}},
+    {"10|9", {6}, {}, {6}},
+    {"Time|Carrier", {10}, {}, {10}},
+    {"7.5|20", {12}, {}, {12}},
+    {"2.4|2.0", {13}, {}, {13}},
+    {"OFF|High boost|Formant pass|Bass boost|Conventional", {14}, {}, {14}},
+    {"0|5|10|15|20|25", {15}, {}, {15}},
+    {"0|1|2|3|4|5|6|7|8|9", {16, 34}, {21, 38}, {16, 34}},
+    {"Low|High", {17}, {}, {17}},
+    {"B|C", {19}, {}, {19}},
+    {"400|450|500|550|600|650|700|750|800|850|900|950|1000", {20}, {24}, {20}},
+    {"170 Hz|200 Hz|425 Hz|850 Hz", {29}, {}, {29}},
+    {"OFF(mark)|ON(space)", {30}, {}, {30}},
+    {"1275 Hz mark|2125 Hz mark", {31}, {}, {31}},
+    {"OFF|1200 bps|300 bps|PSK", {32}, {}, {32}},
+    {"0|1|2", {33}, {}, {33}},
+    {"12-1|24-1|48-1|48-2|96-1|192-1|384-1|576-1", {35}, {}, {35}},
+    {"OFF = Transfer to VFO|ON = Transfer to quick memory", {37}, {}, {37}},
+    {"OFF|50 MHz|144 MHz|430 MHz", {40}, {}, {40}},
+    {"OFF|1800 Hz|500 Hz|270 Hz", {46}, {}, {46}},
+    {"A|B", {}, {0}, {}},
+    {"Slow|Med|Fast", {}, {6, 22}, {}},
+    {"OFF|Min|Med|High|Max", {}, {7}, {}},
+    {"0(Fast)|1|2|3|4(slow)", {}, {14, 16, 17}, {}},
+    {"2|5|10|17", {}, {15}, {}},
+    {"OFF|1200|300|P", {}, {19}, {}},
+    {"100 (mV)|30 (mV)|10 (mV)", {}, {20}, {}},
+    {"2|4|6|8", {}, {23}, {}},
+    {"-6|-3|0|+3|+6", {}, {25, 26}, {}},
+    {"0(Min)|1|2|3|4|5|6|7(Max)", {}, {28}, {}},
+    {"1800|2000|2300|2600|3000", {}, {29}, {}},
+    {"0|100|200|300|400|500", {}, {30}, {}},
+    {"H=High Boost|C=Comb Filter|B=Bass Boost", {}, {31}, {}},
+    {"1|2|3|4|5|10|15|20|25|30|35|40|45|50|55|60", {}, {40}, {}},
+    {"5 (kHz)|10 (kHz)", {}, {41}, {}},
+    {"1 (kHz)|5 (kHz)|10 (kHz)", {}, {43}, {}},
+    {"L=Low|H=High", {}, {50, 61}, {}},
+    {"OFF|Fast|Slow", {}, {51}, {}},
+    {"12-1|14-1|48-1|48-2|96-1|192-1|384-1|576-1", {}, {56}, {}},
+    {"B=Burst|C=Continuous", {}, {58}, {}},
+    {"170|200|425|850", {}, {62}, {}},
+    {"1275 (Hz)|2125 (Hz)", {}, {64}, {}},
+    {"2.5|2.6|2.7|2.8|2.9|3.0|3.1|3.2|3.3|3.4|3.5|3.6|3.7|3.8|3.9|4.0", {}, {}, {49}},
+    {"OFF=Flat|HB=High Boost|FP=Formant Pass|BB=Bass Boost|C=Conventional", {}, {}, {50}},
+    {"Auto|1|2|3|4|5|6|7|8|9", {}, {}, {51}},
 };
 
 } // namespace
@@ -110,6 +178,41 @@ TEST_F(MenuGridTest, NamedListShowsEveryValueWholeInItsOneRow)
             EXPECT_TRUE(client.contains(cell)) << "item " << i;
             EXPECT_EQ(cell.top(), top) << "item " << i;
             EXPECT_GE(cell.width(), list->fontMetrics().horizontalAdvance(list->item(i)->text())) << "item " << i;
+        }
+    }
+}
+
+// Every value the radio can hold in a named-list menu is shown as the radio names it, and
+// the code past the last name is refused; no named-list menu of a set goes unwitnessed.
+TEST_F(MenuGridTest, ReceivedNamedValuesShowAsTheRadioNamesThem)
+{
+    const std::pair<const char*, std::vector<int> MenuValueNames::*> sets[] = {
+        {"TS-570D", &MenuValueNames::Set1}, {"TS-870S", &MenuValueNames::Set2}, {"TS-570DG", &MenuValueNames::Set3}};
+    for (const auto& [model, menusOf] : sets) {
+        SCOPED_TRACE(model);
+        Apply(model);
+        std::set<int> witnessed;
+        for (const MenuValueNames& v : RadioNamedValues) {
+            std::vector<std::string> items;
+            std::istringstream list(v.Items);
+            for (std::string item; std::getline(list, item, '|');)
+                items.push_back(item);
+            for (int menu : v.*menusOf) {
+                SCOPED_TRACE("menu " + std::to_string(menu));
+                witnessed.insert(menu);
+                for (std::size_t code = 0; code <= items.size(); ++code) {
+                    Form1->SubRX_Action_Menu(std::to_string(menu), std::to_string(code), true);
+                    EXPECT_EQ(Grid()->GetCell(2, RowOf(menu)), code < items.size() ? items[code] : "");
+                }
+                EXPECT_TRUE(Form1->MenuValueEdit0->Visible());
+            }
+        }
+        for (int r = 1; r < Grid()->RowCount(); ++r) {
+            const int menu = std::stoi(Grid()->GetCell(0, r));
+            Form1->SubRX_Action_Menu(std::to_string(menu), "0", false);
+            if (Form1->MenuValueEdit0->Visible()) {
+                EXPECT_EQ(witnessed.count(menu), 1u) << "menu " << menu << " has named values";
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "test_link_support.h"
 
 #include "app/FreqText.h"
+#include "common/Watchdog.h"
 #include "framework/StdCtrls.h"
 #include "tools/radiosim/ModelFacts.h"
 
@@ -41,6 +42,7 @@ protected:
 
 TEST_F(ModelCrossCheck, DetectionPowerSelectionBandEdgesAndMenusAgree)
 {
+    commontest::AllowTestSeconds(300); // the eighteen models in turn take close to a minute alone
     for (int model = 1; model <= RadioModelCount; ++model) {
         const RadioModelFacts& radio = ModelFacts(model);
         SCOPED_TRACE(radio.Name);

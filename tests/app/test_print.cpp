@@ -3,6 +3,7 @@
 #include "test_dialogs_support.h"
 
 #include "app/Globals.h"
+#include "framework/Dialogs.h"
 #include "framework/Grids.h"
 #include "framework/Printers.h"
 #include "framework/StdCtrls.h"
@@ -12,10 +13,13 @@
 #include "textview/TextView.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPrintDialog>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -23,13 +27,17 @@
 
 #include <cups/cups.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <thread>
 #include <regex>
 #include <set>
 #include <sstream>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -161,7 +169,8 @@ public:
             return false;
         }
         if (!Run("lpadmin", "-p pdfq -v file:///dev/null -E -o media-default=na_letter_8.5x11in")) {
-            why = "the queue could not be added: " + ReadFile(dir_ + "/log/error_log");
+            why = "the queue could not be added: " + ReadFile(dir_ + "/log/tools") +
+                  ReadFile(dir_ + "/log/error_log");
             return false;
         }
         setenv("CUPS_SERVER", Socket().c_str(), 1);
@@ -169,10 +178,12 @@ public:
         return true;
     }
 
-    // Runs one of the server's administration tools against this server.
+    // Runs one of the server's administration tools against this server; they are in the
+    // system's folder, which a user's PATH need not name.
     bool Run(const std::string& tool, const std::string& args) const
     {
-        return std::system((tool + " -h '" + Socket() + "' " + args + " >/dev/null 2>&1").c_str()) == 0;
+        return std::system(("/usr/sbin/" + tool + " -h '" + Socket() + "' " + args + " >>'" + dir_ +
+                            "/log/tools' 2>&1").c_str()) == 0;
     }
 
     // The document of job id as the queue received it.
@@ -200,13 +211,22 @@ public:
     }
 
     // The jobs the server holds, or all it has had.
-    int Jobs(bool active) const
+    int Jobs(bool active, const std::string& queue = "pdfq") const
     {
         cups_job_t* jobs = nullptr;
-        const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, "pdfq", 0,
+        const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0,
                                    active ? CUPS_WHICHJOBS_ACTIVE : CUPS_WHICHJOBS_ALL);
         cupsFreeJobs(n, jobs);
         return n;
+    }
+
+    // Freezes (SIGSTOP) or wakes the server; Stop ends it.
+    void Signal(int signal) const { kill(pid_, signal); }
+    void Stop()
+    {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
 
 private:
@@ -224,12 +244,158 @@ private:
     pid_t pid_ = -1;
 };
 
-// Picks printer in the real print dialog and confirms it.
-void ConfirmPrintDialogToPrinter(const std::string& printer)
+// A socket of the test's own between the program and the print server: every byte passes
+// both ways, except that the upload CutUpload names (1: the next whole PDF sent) loses its end
+// and its connection is closed, as a link that drops after the program sent its document.
+class CuttingProxy {
+public:
+    CuttingProxy(std::string socket, std::string server) : socket_(std::move(socket)), server_(std::move(server))
+    {
+        listen_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const sockaddr_un addr = Address(socket_);
+        ready_ = ::bind(listen_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 &&
+                 ::listen(listen_, 16) == 0 && ::pipe(wake_) == 0;
+        if (ready_)
+            thread_ = std::thread([this] { Run(); });
+    }
+    ~CuttingProxy()
+    {
+        if (thread_.joinable()) {
+            (void)!::write(wake_[1], "x", 1);
+            thread_.join();
+        }
+        for (int fd : {listen_, wake_[0], wake_[1]})
+            if (fd >= 0)
+                ::close(fd);
+    }
+    bool Ready() const { return ready_; }
+    const std::string& Socket() const { return socket_; }
+    void CutUpload(int n) { cut_ = n; }
+    int Cuts() const { return cuts_; }
+
+private:
+    static sockaddr_un Address(const std::string& path)
+    {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+        return addr;
+    }
+    static bool Send(int fd, const char* data, ssize_t size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::send(fd, data, size_t(size), MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+    struct Link {
+        int Client, Server;
+        std::string Tail; // the last bytes from the client, for an end marker split between reads
+    };
+    // False when the link is over.
+    bool Pass(Link& link, short fromClient, short fromServer)
+    {
+        char buf[65536];
+        if (fromClient) {
+            const ssize_t n = ::read(link.Client, buf, sizeof buf);
+            if (n <= 0)
+                return false;
+            const std::string seen = link.Tail + std::string(buf, size_t(n));
+            if (seen.find("%%EOF") != std::string::npos && cut_ > 0 && --cut_ == 0) {
+                ++cuts_;
+                return false;
+            }
+            link.Tail = seen.substr(seen.size() - std::min<size_t>(4, seen.size()));
+            if (!Send(link.Server, buf, n))
+                return false;
+        }
+        if (fromServer) {
+            const ssize_t n = ::read(link.Server, buf, sizeof buf);
+            if (n <= 0 || !Send(link.Client, buf, n))
+                return false;
+        }
+        return true;
+    }
+    void Run()
+    {
+        std::vector<Link> links;
+        for (;;) {
+            std::vector<pollfd> fds{{wake_[0], POLLIN, 0}, {listen_, POLLIN, 0}};
+            for (const Link& l : links) {
+                fds.push_back({l.Client, POLLIN, 0});
+                fds.push_back({l.Server, POLLIN, 0});
+            }
+            if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+                break;
+            if (fds[0].revents)
+                break;
+            std::vector<Link> open;
+            for (size_t i = 0; i < links.size(); ++i) {
+                if (Pass(links[i], fds[2 + 2 * i].revents, fds[3 + 2 * i].revents)) {
+                    open.push_back(links[i]);
+                } else {
+                    ::close(links[i].Client);
+                    ::close(links[i].Server);
+                }
+            }
+            links = std::move(open);
+            if (fds[1].revents & POLLIN) {
+                const int client = ::accept(listen_, nullptr, nullptr);
+                const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                const sockaddr_un addr = Address(server_);
+                if (client >= 0 && ::connect(server, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+                    links.push_back({client, server, {}});
+                } else {
+                    ::close(client);
+                    ::close(server);
+                }
+            }
+        }
+        for (const Link& l : links) {
+            ::close(l.Client);
+            ::close(l.Server);
+        }
+    }
+    std::string socket_, server_;
+    int listen_ = -1;
+    int wake_[2] = {-1, -1};
+    bool ready_ = false;
+    std::atomic<int> cut_{0};
+    std::atomic<int> cuts_{0};
+    std::thread thread_;
+};
+
+// Where the program and the test reach the print server.
+void UsePrintServer(const std::string& socket)
 {
-    WhenPrintDialogShows([printer](QPrintDialog* dialog) {
+    setenv("CUPS_SERVER", socket.c_str(), 1);
+    cupsSetServer(socket.c_str());
+}
+
+// The PDF files under folder, wherever they are.
+std::set<std::string> PdfFilesUnder(const std::string& folder)
+{
+    std::set<std::string> found;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        if (it->path().extension() == ".pdf")
+            found.insert(it->path().string());
+    return found;
+}
+
+// Picks printer in the real print dialog, sets what more asks, and confirms it.
+void ConfirmPrintDialogToPrinter(const std::string& printer, std::function<void(QPrintDialog*)> more = {})
+{
+    WhenPrintDialogShows([printer, more](QPrintDialog* dialog) {
         if (auto* printers = dialog->findChild<QComboBox*>("printers"))
             printers->setCurrentIndex(printers->findText(QString::fromStdString(printer)));
+        if (more)
+            more(dialog);
     });
 }
 
@@ -293,12 +459,20 @@ protected:
         });
         Form1->PrintMenuClick(nullptr);
     }
-    // Through the menu, the preview's Print and the real print dialog, to the printer.
-    void PrintThroughTheMenuTo(const std::string& printer)
+    // Through the menu, the preview's Print and the real print dialog, to the printer; then
+    // afterDialog, once the dialog has closed.
+    void PrintThroughTheMenuTo(const std::string& printer, std::function<void(QPrintDialog*)> more = {},
+                               std::function<void()> afterDialog = {})
     {
-        ConfirmPrintDialogToPrinter(printer);
+        ConfirmPrintDialogToPrinter(printer, more);
+        auto* setup = dynamic_cast<TPrinterSetupDialog*>(Form1->FindComponent("PrinterSetupDialog1"));
+        ASSERT_NE(setup, nullptr);
+        const TNotifyEvent old = setup->OnClose;
+        if (afterDialog)
+            setup->OnClose = TNotifyEvent([afterDialog](TObject*) { afterDialog(); });
         OnNextShow(PrintMemForm, [] { PrintMemForm->PrintButton->Click(); });
         Form1->PrintMenuClick(nullptr);
+        setup->OnClose = old;
     }
     // Through the menu, the preview's Print and the real print dialog, into the file pdf.
     void PrintToFileThroughTheMenu(const std::string& pdf)
@@ -437,17 +611,25 @@ TEST_F(Printing, PreviewScreenshotAndARealPdf)
     Form1->PrintMenuClick(nullptr);
 
     UseRealPrinter();
-    const std::string pdf = configDir_ + "/memories.pdf";
+    // The name chosen is a link to the user's own file, readable by them alone: it is
+    // replaced through the link and keeps its mode.
+    const std::string pdf = configDir_ + "/memories.pdf", kept = configDir_ + "/kept.pdf";
+    std::ofstream(kept) << "an older printout";
+    std::filesystem::permissions(kept, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(kept, pdf);
     Printer()->PrintToFile = true;
     Printer()->FileName = pdf;
     EXPECT_TRUE(Form1->PrintTableWithoutPreview(0));
     Printer()->PrintToFile = false;
     Printer()->FileName.clear();
-    std::ifstream in(pdf, std::ios::binary);
+    EXPECT_TRUE(std::filesystem::is_symlink(pdf));
+    EXPECT_EQ(std::filesystem::status(kept).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::ifstream in(kept, std::ios::binary);
     std::string head(4, '\0');
     in.read(head.data(), 4);
     EXPECT_EQ(head, "%PDF");
-    EXPECT_GT(std::filesystem::file_size(pdf), 2000u);
+    EXPECT_GT(std::filesystem::file_size(kept), 2000u);
 }
 
 TEST_F(Printing, AWidePrintoutIntoAFileHoldsBothPagesAsSharpText)
@@ -829,6 +1011,169 @@ TEST_F(Printing, ThePreviewScrollsBeneathItsSettingsBarWithAScrollBar)
     });
     Form1->PrintMenuClick(nullptr);
     EXPECT_TRUE(checked);
+}
+
+TEST_F(Printing, APrintoutThatNeverReachedTheChosenQueueFailsAndLeavesNothingBehind)
+{
+    PrintServer server(configDir_ + "/cups");
+    std::string why;
+    ASSERT_TRUE(server.Start(why)) << why;
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    ASSERT_TRUE(server.Run("lpadmin", "-p otherq -v file:///dev/null -E -o media-default=iso_a4_210x297mm"));
+    ASSERT_TRUE(server.Run("lpadmin", "-p goneq -v file:///dev/null -E"));
+    ASSERT_TRUE(server.Run("lpadmin", "-d otherq"));
+    // Page 1's job waits in its queue, where it can still be taken back.
+    ASSERT_TRUE(server.Run("cupsdisable", "pdfq"));
+    const std::string root = std::filesystem::path(std::getenv("HOME")).parent_path().string();
+    const std::set<std::string> pdfs = PdfFilesUnder(root);
+    // One message, the reason in it; nothing went to another queue, nothing waits in the
+    // chosen one, no PDF was written instead.
+    auto failedWith = [&](const std::string& reason, bool serverUp) {
+        EXPECT_EQ(Status(), "Printing failed.");
+        ASSERT_FALSE(MessageTexts().empty());
+        const std::string said = MessageTexts().back();
+        EXPECT_EQ(said.rfind("Printing failed.\r\r", 0), 0u) << said;
+        EXPECT_EQ(said.find("Printing failed", 1), std::string::npos) << said;
+        EXPECT_NE(said.find(reason), std::string::npos) << said;
+        EXPECT_EQ(PdfFilesUnder(root), pdfs);
+        if (serverUp) {
+            EXPECT_EQ(server.Jobs(false, "otherq"), 0);
+            EXPECT_EQ(server.Jobs(true, "pdfq"), 0);
+        }
+    };
+
+    // The chosen queue is deleted once the dialog has closed.
+    PrintThroughTheMenuTo("goneq", {}, [&] { EXPECT_TRUE(server.Run("lpadmin", "-x goneq")); });
+    failedWith("The printer \"goneq\" is not available", true);
+
+    // The link to the server drops after page 2 was sent and before the server answered:
+    // page 2's job holds no document, and page 1's is taken back with it.
+    {
+        CuttingProxy proxy(configDir_ + "/proxy.sock", server.Socket());
+        ASSERT_TRUE(proxy.Ready());
+        UsePrintServer(proxy.Socket());
+        proxy.CutUpload(2);
+        PrintThroughTheMenuTo("pdfq");
+        EXPECT_EQ(proxy.Cuts(), 1);
+        failedWith("did not receive the whole print job", true);
+        EXPECT_EQ(server.Jobs(false, "pdfq"), 2) << "both pages' jobs were made";
+        UsePrintServer(server.Socket());
+    }
+
+    // A frozen server: the window lives on behind a progress window whose Cancel ends the wait.
+    std::string progress;
+    QTimer watcher;
+    watcher.setInterval(50);
+    QObject::connect(&watcher, &QTimer::timeout, [&progress] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<QProgressDialog*>(w); shown && shown->isVisible())
+                if (auto* cancel = shown->findChild<QPushButton*>()) {
+                    progress = shown->labelText().toStdString();
+                    cancel->click();
+                }
+    });
+    watcher.start();
+    const size_t messages = MessageTexts().size();
+    PrintThroughTheMenuTo("pdfq", {}, [&] { server.Signal(SIGSTOP); });
+    watcher.stop();
+    server.Signal(SIGCONT);
+    EXPECT_EQ(Status(), "Printing canceled.");
+    EXPECT_NE(progress.find("\"pdfq\""), std::string::npos) << progress;
+    EXPECT_EQ(MessageTexts().size(), messages);
+    EXPECT_EQ(server.Jobs(false, "pdfq"), 2);
+
+    // The server stops once the dialog has closed.
+    PrintThroughTheMenuTo("pdfq", {}, [&] { server.Stop(); });
+    failedWith("The printer \"pdfq\" is not available", false);
+}
+
+// The columns of a page, left and right, that hold the colour (the grids' red), at 72 dpi.
+std::pair<int, int> ColumnsOf(const std::string& pdf, const std::string& png, QRgb colour)
+{
+    Output("pdftoppm -f 1 -l 1 -r 72 -png -singlefile '" + pdf + "' '" + png + "'");
+    const QImage page(QString::fromStdString(png + ".png"));
+    int left = page.width(), right = -1;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if ((page.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return {left, page.width() - 1 - right};
+}
+
+TEST_F(Printing, EachQueueGetsItsOwnPaperAndThePagesInTheOrderAsked)
+{
+    PrintServer server(configDir_ + "/cups");
+    std::string why;
+    ASSERT_TRUE(server.Start(why)) << why;
+    ASSERT_TRUE(server.Run("lpadmin", "-p legalq -v file:///dev/null -E -o media-default=na_legal_8.5x14in"));
+    UseRealPrinter();
+    SetColumns(true);
+    FillMemories("A long description of this memory channel");
+    std::string path;
+    for (int i = 0; i < 12; ++i)
+        path += "/a-rather-long-folder-name";
+    CurrentFileName = path + "/my-channels.vyx";
+    // Which page of the printout a job holds, by the memories on it.
+    auto pageOf = [&server](int job) {
+        const auto words = PdfPageWords(server.JobDocument(job), 1);
+        return MemoryNumbersIn(words, 0, 49) == 50 ? 1 : MemoryNumbersIn(words, 50, 99) == 50 ? 2 : 0;
+    };
+
+    // One printer after the other: each job on its own queue's paper.
+    PrintThroughTheMenuTo("pdfq");
+    bool pagesOffered = true;
+    PrintThroughTheMenuTo("legalq", [&pagesOffered](QPrintDialog* dialog) {
+        auto* pages = dialog->findChild<QWidget*>("pagesLineEdit");
+        pagesOffered = pages && !pages->isHidden();
+    });
+    EXPECT_FALSE(pagesOffered) << "the free-form page box takes no entry: it is not offered";
+    ASSERT_EQ(server.Jobs(false, "pdfq"), 2);
+    ASSERT_EQ(server.Jobs(false, "legalq"), 2);
+    for (int job = 1; job <= 4; ++job) {
+        const bool legal = job > 2;
+        EXPECT_EQ(server.JobMedia(job), legal ? "na_legal_8.5x14in" : "na_letter_8.5x11in") << job;
+        const std::string info = Output("pdfinfo '" + server.JobDocument(job) + "'");
+        EXPECT_NE(info.find(legal ? "612 x 1008 pts" : "612 x 792 pts (letter)"), std::string::npos)
+            << job << info;
+        EXPECT_EQ(pageOf(job), 2 - job % 2) << job;
+    }
+    // The page image sits in the middle of the paper's width, and the file line keeps the
+    // file's name.
+    const auto [left, right] = ColumnsOf(server.JobDocument(1), configDir_ + "/job1", qRgb(255, 0, 0));
+    EXPECT_NEAR(left, right, 3);
+    bool named = false;
+    for (const PdfWord& w : PdfWordBoxes(server.JobDocument(1)))
+        if (w.Text.size() >= 15 && w.Text.compare(w.Text.size() - 15, 15, "my-channels.vyx") == 0)
+            named = w.XMin >= 0 && w.XMax <= w.PageWidth;
+    EXPECT_TRUE(named);
+
+    // Three collated copies: the pages in order, three times over.
+    PrintThroughTheMenuTo("pdfq", [](QPrintDialog* dialog) {
+        dialog->findChild<QSpinBox*>("copies")->setValue(3);
+        dialog->findChild<QCheckBox*>("collate")->setChecked(true);
+    });
+    ASSERT_EQ(server.Jobs(false, "pdfq"), 8);
+    std::vector<int> order;
+    for (int job = 5; job <= 10; ++job)
+        order.push_back(pageOf(job));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(server.JobMedia(5), "na_letter_8.5x11in") << "back on the queue's own paper";
+
+    // Even pages only; then both pages, last first.
+    PrintThroughTheMenuTo("pdfq", [](QPrintDialog* dialog) {
+        dialog->findChild<QSpinBox*>("copies")->setValue(1);
+        auto* set = dialog->findChild<QComboBox*>("pageSetCombo");
+        set->setCurrentIndex(set->findText("Even Pages"));
+    });
+    PrintThroughTheMenuTo("pdfq", [](QPrintDialog* dialog) { dialog->findChild<QCheckBox*>("reverse")->setChecked(true); });
+    ASSERT_EQ(server.Jobs(false, "pdfq"), 11);
+    EXPECT_EQ(pageOf(11), 2);
+    EXPECT_EQ(pageOf(12), 2);
+    EXPECT_EQ(pageOf(13), 1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Start-up and shut-down: the windows in their order, the stored settings read and written
 // under the program's key, and the close check.
 #include "AppTestSupport.h"
+#include "common/PostCall.h"
 #include "textview/TextView.h"
 
 #include "framework/ComCtrls.h"
@@ -12,8 +13,14 @@
 #include "serial/SerialPort.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace apptest;
 
@@ -120,7 +127,8 @@ TEST_F(StartupFirstRun, ClosingWritesTheSettingsAndASecondStartReadsThem)
     AutoStartMem = "/home/op/mem.vyx";
     ASSERT_TRUE(Form1->CloseQuery());
     ExpectValues("RadioType", {{"Name", "TS-850SAT"}, {"RxDelay", "750"}, {"TxDelay", "120"}});
-    ExpectValues("Options", {{"AutoVink", "1"}, {"DisableSplashScreen", "0"}, {"AutoLoadOption", "2"},
+    // A setting this run did not change is not written: another instance may have.
+    ExpectValues("Options", {{"AutoVink", "1"}, {"DisableSplashScreen", "<missing>"}, {"AutoLoadOption", "2"},
                              {"AutoStartMem", "/home/op/mem.vyx"}});
 
     Restart();
@@ -131,6 +139,81 @@ TEST_F(StartupFirstRun, ClosingWritesTheSettingsAndASecondStartReadsThem)
     EXPECT_EQ(AutoLoadOption, 2);
     EXPECT_EQ(AutoStartMem, "/home/op/mem.vyx");
     EXPECT_EQ(Form1->ComPort->Port(), FirstListedPort());
+}
+
+// Two instances started on a settings file without the options, each changing another one:
+// neither writes back the defaults it took and never changed, so both changes stay.
+TEST_F(StartupFirstRun, TwoInstancesChangingSettingsAbsentFromTheFileBothKeepTheirs)
+{
+    ASSERT_EQ(ReadValue("Options", "MemoryFileDir"), "<missing>");
+    ASSERT_EQ(ReadValue("Options", "AutoStartMem"), "<missing>");
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        MemoryFileDir = "/srv/club/";
+        const bool closed = Form1->CloseQuery();
+        RegistryShutdown();
+        ::_exit(closed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    AutoStartMem = "/home/op/start.vyx";
+    ASSERT_TRUE(Form1->CloseQuery());
+    Restart();
+    EXPECT_EQ(MemoryFileDir, "/srv/club/");
+    EXPECT_EQ(AutoStartMem, "/home/op/start.vyx");
+}
+
+// Another process holding the settings lock for a minute (an instance stopped with Ctrl+Z, a
+// backup tool): the close waits a few seconds with the window's messages running, tells the
+// user the settings were not saved rather than write round the lock, and the program ends
+// within seconds.
+TEST_F(StartupFirstRun, SettingsLockHeldElsewhereCostsSecondsAndIsTold)
+{
+    const std::string folder = configDir_ + "/quillmere";
+    std::filesystem::create_directories(folder);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "L", 1) != 1)
+            ::_exit(1);
+        ::sleep(60);
+        ::_exit(0);
+    }
+    struct Reaper {
+        pid_t pid;
+        ~Reaper()
+        {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } reaper{holder};
+    char locked = 0;
+    ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+
+    RxDelay = 700;
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point ran{};
+    posttest::PostCall([&] { ran = std::chrono::steady_clock::now(); });
+    EXPECT_TRUE(Form1->CloseQuery());
+    const auto closed = std::chrono::steady_clock::now();
+    Restart();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_GT(ran, start) << "the window's messages ran while the lock was waited for";
+    EXPECT_LT(ran, closed);
+    const auto boxes = ShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "The settings could not be saved to " + folder +
+                                 "/registry.txt (another program kept the settings locked for 3 seconds)."
+                                 "\rChanged settings are kept only until Quillmere ends.");
+    EXPECT_EQ(RxDelay, 600);
+    posttest::FreePostWindows();
 }
 
 class StartupStoredValues : public ProgramTest {
@@ -160,6 +243,7 @@ class CloseCheck : public ProgramTest {};
 TEST_F(CloseCheck, WaitingQuestionRefusesAtOnce)
 {
     PendingAnswer = WaitingAnswer;
+    AutoVink = true;
     Form1->MenuRadioType->SetDefault(true); // the link is open as well
     EXPECT_FALSE(Form1->CloseQuery());
     auto boxes = ShownBoxes();
@@ -174,39 +258,42 @@ TEST_F(CloseCheck, WaitingQuestionRefusesAtOnce)
 TEST_F(CloseCheck, OpenLinkAsksAndNoKeepsTheWindow)
 {
     Form1->MenuRadioType->SetDefault(true);
+    RxDelay = 700;
     QueueAnswer(7);
     EXPECT_FALSE(Form1->CloseQuery());
     ASSERT_EQ(ShownBoxes().size(), 1u);
     EXPECT_EQ(ShownBoxes()[0].Buttons, 2);
     EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Exit canceled.");
-    EXPECT_EQ(ReadValue("RadioType", "Name"), "<missing>");
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "<missing>");
 
     QueueAnswer(6);
     EXPECT_TRUE(Form1->CloseQuery());
-    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-570D");
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "700");
     Form1->MenuRadioType->SetDefault(false);
 }
 
 TEST_F(CloseCheck, ConfirmedDuringAnActionStopsItFirst)
 {
     Form1->ChangeEnabled(false);
+    RxDelay = 700;
     QueueAnswer(6);
     EXPECT_FALSE(Form1->CloseQuery()) << "the window must outlive the running action";
     EXPECT_TRUE(StopRequest);
     EXPECT_TRUE(Form1->CloseAfterAction());
-    EXPECT_EQ(ReadValue("RadioType", "Name"), "<missing>");
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "<missing>");
 
     Form1->Show();
     Form1->ChangeEnabled(true); // the action unwinds
     EXPECT_FALSE(Form1->CloseAfterAction());
     Application->ProcessMessages();
     EXPECT_FALSE(Form1->Visible()) << "the deferred close ran";
-    EXPECT_EQ(ReadValue("RadioType", "Name"), "TS-570D");
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "700");
 }
 
 TEST_F(CloseCheck, UnsavedChanges)
 {
     FileChanged = true;
+    RxDelay = 700;
     QueueAnswer(2);
     EXPECT_FALSE(Form1->CloseQuery());
     ASSERT_EQ(ShownBoxes().size(), 1u);
@@ -215,7 +302,7 @@ TEST_F(CloseCheck, UnsavedChanges)
 
     QueueAnswer(7);
     EXPECT_TRUE(Form1->CloseQuery()) << "No closes without saving";
-    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "600");
+    EXPECT_EQ(ReadValue("RadioType", "RxDelay"), "700");
 }
 
 TEST(StartupPaths, LastPathPart)

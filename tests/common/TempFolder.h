@@ -1,5 +1,6 @@
 #pragma once
-// A test's own folder under /tmp, and whole-file reads and writes for checking what lands there.
+// A test's own folder in the test program's temporary folder, and whole-file reads and writes
+// for checking what lands there.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -10,15 +11,19 @@
 
 namespace commontest {
 
+// A new folder named after name in the temporary folder (TMPDIR, which every test program's
+// sealed home sets); empty when it cannot be made.
+inline std::string MakeTempDir(const std::string& name)
+{
+    std::error_code ec;
+    std::string path = (std::filesystem::temp_directory_path(ec) / (name + "-XXXXXX")).string();
+    return !ec && ::mkdtemp(path.data()) ? path : std::string();
+}
+
 // Made when constructed; removed with all it holds (even a folder left read-only) when destroyed.
 class TempFolder {
 public:
-    explicit TempFolder(const std::string& name)
-    {
-        std::string path = "/tmp/" + name + "-XXXXXX";
-        if (::mkdtemp(path.data()))
-            path_ = path;
-    }
+    explicit TempFolder(const std::string& name) : path_(MakeTempDir(name)) {}
     ~TempFolder()
     {
         if (path_.empty())

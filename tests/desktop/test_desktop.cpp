@@ -1,11 +1,13 @@
 // The program's windows on a real X server with a window manager (Xvfb and openbox, both
-// started here on a free display, in a temporary home), as a user meets them.
+// started here on a display the server picks, in a temporary home), as a user meets them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCursor>
 #include <QPointer>
 #include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <string>
 #include <sys/wait.h>
@@ -27,10 +31,15 @@
 #include <xcb/xcb.h>
 
 #include "app/AppTestSupport.h"
+#include "common/TempFolder.h"
+#include "framework/Buttons.h"
 #include "framework/ComCtrls.h"
+#include "framework/ExtCtrls.h"
 #include "framework/Grids.h"
 #include "framework/Spin.h"
+#include "framework/StdCtrls.h"
 #include "platform/EventLoop.h"
+#include "platform/Services.h"
 #include "platform/Windowing.h"
 
 namespace {
@@ -54,8 +63,6 @@ pid_t Spawn(const std::vector<std::string>& args)
     }
     return pid < 0 ? 0 : pid;
 }
-
-bool Running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
 
 void Stop(pid_t& pid)
 {
@@ -86,6 +93,27 @@ template <class Pred> bool WaitFor(Pred done, int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return done();
+}
+
+// The display number an X server writes on fd once it is ready, as ":N"; empty when it writes
+// none within ms.
+std::string ReadDisplayName(int fd, int ms)
+{
+    std::string number;
+    pollfd p{fd, POLLIN, 0};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (number.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        char c[16];
+        if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0)
+            return {};
+        const ssize_t n = read(fd, c, sizeof c);
+        if (n <= 0)
+            return {};
+        number.append(c, std::size_t(n));
+    }
+    number.erase(number.find('\n'));
+    return number.empty() ? number : ":" + number;
 }
 
 struct XSession {
@@ -153,27 +181,25 @@ public:
         if (s.Server)
             return;
         std::atexit(StopSession);
-        char tmpl[] = "/tmp/quillmere-desktop-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        s.Home = tmpl;
+        s.Home = commontest::MakeTempDir("quillmere-desktop");
+        ASSERT_FALSE(s.Home.empty());
         for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             setenv(var, s.Home.c_str(), 1);
         std::filesystem::create_directories(s.Home / "run");
         std::filesystem::permissions(s.Home / "run", std::filesystem::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", (s.Home / "run").c_str(), 1);
-        for (int n = 70; n < 200 && !s.Server; ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (std::filesystem::exists(socket) || std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            s.Display = ":" + std::to_string(n);
-            s.Server = Spawn({"Xvfb", s.Display, "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
-            if (!WaitFor([&] { return std::filesystem::exists(socket) || !Running(s.Server); }, 10000) ||
-                !Running(s.Server)) {
-                Stop(s.Server);
-                s.Server = 0;
-            }
-        }
+        // The server takes a free display itself and names it once it accepts connections:
+        // a display picked here could be taken by another server before ours starts.
+        int named[2];
+        ASSERT_EQ(pipe(named), 0);
+        fcntl(named[0], F_SETFD, FD_CLOEXEC);
+        s.Server = Spawn({"Xvfb", "-displayfd", std::to_string(named[1]), "-nolisten", "tcp", "-screen", "0",
+                          "1280x1024x24"});
+        close(named[1]);
+        s.Display = ReadDisplayName(named[0], 10000);
+        close(named[0]);
         ASSERT_NE(s.Server, 0) << "no X server";
+        ASSERT_FALSE(s.Display.empty()) << "the X server named no display";
         setenv("DISPLAY", s.Display.c_str(), 1);
         s.Manager = Spawn({"openbox", "--sm-disable"});
         ASSERT_NE(s.Manager, 0) << "no window manager";
@@ -387,6 +413,195 @@ TEST_F(DesktopTest, HintsShowAsTooltipsAndAltLetterMovesTheFocus)
     EXPECT_EQ(GetFocus(), Form1->MemEdit->Handle());
     EXPECT_EQ(Form1->Description->Text(), description);
     EXPECT_EQ(Form1->MemEdit->Text(), memory);
+}
+
+// What a user sees of a control: its pixels on the X screen, once everything is drawn.
+QImage OnScreenPixels(TWinControl* c)
+{
+    QWidget* w = Widget(c);
+    w->window()->repaint();
+    const QPoint at = w->mapToGlobal(QPoint(0, 0));
+    return QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), w->width(), w->height()).toImage();
+}
+
+TWinControl* ControlOf(TCustomForm* form, HWND h)
+{
+    std::vector<TWinControl*> all;
+    form->GetTabOrderList(all);
+    for (TWinControl* c : all)
+        if (c->HandleAllocated() && c->Handle() == h)
+            return c;
+    return nullptr;
+}
+
+// A control as a failure names it: a radio group's buttons by their place in the group.
+std::vector<std::string> Names(const std::vector<TWinControl*>& controls)
+{
+    std::vector<std::string> names;
+    for (const TWinControl* c : controls)
+        names.push_back(!c->Name().empty() ? c->Name() : c->Parent()->Name() + "/" + std::to_string(c->TabOrder()));
+    return names;
+}
+
+TEST_F(DesktopTest, DialogsOpenedByKeysShowTheFocusAndTabVisitsEachGroupOnce)
+{
+    using KeyList = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+    struct Dialog {
+        const char* Name;
+        KeyList Open;
+        std::function<TCustomForm*()> Form;
+        // The Tab stops in order, the first one focused at once.
+        std::function<std::vector<TWinControl*>()> Stops;
+    };
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    const Dialog dialogs[] = {
+        {"Find", {{Qt::Key_F, Qt::ControlModifier}}, [] { return FindForm; },
+         [] {
+             return std::vector<TWinControl*>{FindForm->SearchStr, FindForm->RadioGroup1->Buttons(0),
+                                              FindForm->RadioGroup2->Buttons(0), FindForm->BitBtn1, FindForm->BitBtn2};
+         }},
+        {"Communication", {{Qt::Key_E, Qt::AltModifier}, {Qt::Key_C, none}}, [] { return ComportSettingsForm; },
+         [] {
+             auto* f = ComportSettingsForm;
+             return std::vector<TWinControl*>{f->ComPortSelect, f->BaudRateSelect, f->DataBitsSelect, f->StopBitsSelect,
+                                              f->ParitySelect, f->HardwareRadioButton, f->OKButton, f->CancelButton};
+         }},
+        {"Options", {{Qt::Key_E, Qt::AltModifier}, {Qt::Key_O, none}}, [] { return OptionsForm; },
+         [] {
+             auto* f = OptionsForm;
+             std::vector<TWinControl*> stops{f->Edit1,    f->BrowseButton2, f->OnStartup,   f->RadioButton2,
+                                             f->OKButton, f->CancelButton,  f->SplashScreenCheckBox};
+             if (f->FileAssociationCheckBox->Enabled())
+                 stops.push_back(f->FileAssociationCheckBox);
+             return stops;
+         }},
+        {"Radio Type", {{Qt::Key_E, Qt::AltModifier}, {Qt::Key_Return, none}}, [] { return RadioTypeForm; },
+         [] {
+             auto* f = RadioTypeForm;
+             return std::vector<TWinControl*>{f->TypeSelect,        f->AutoDetectRadio, f->HelpRxDelayButton,
+                                              f->RxDelaySelect,     f->AutoDetectRxDelay, f->HelpTxDelayButton,
+                                              f->TxDelaySelect,     f->OKButton,        f->CancelButton};
+         }},
+        {"Print Settings", {{Qt::Key_P, Qt::ControlModifier}}, [] { return PrintMemForm; },
+         [] { return std::vector<TWinControl*>{PrintMemForm->PageControl1, PrintMemForm->MainFontComboBox}; }},
+        {"About", {{Qt::Key_I, Qt::AltModifier}, {Qt::Key_A, none}}, [] { return AboutForm; },
+         [] { return std::vector<TWinControl*>{AboutForm->OkButton, AboutForm->Memo1}; }},
+        {"Disclaimer", {{Qt::Key_I, Qt::AltModifier}, {Qt::Key_D, none}}, [] { return DisclaimForm; },
+         [] { return std::vector<TWinControl*>{DisclaimForm->BitBtn1}; }},
+    };
+    // Keys typed at the active window; after Alt and a letter the menu it opens has the next.
+    auto type = [](const KeyList& keys) {
+        for (const auto& [key, mods] : keys) {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                QTest::keyClick(popup, key, mods);
+            else
+                QTest::keyClick(QGuiApplication::focusWindow(), key, mods);
+            if (mods == Qt::AltModifier)
+                WaitUntil([] { return QApplication::activePopupWidget() != nullptr; }, 2000);
+        }
+    };
+    // Once the dialog is on screen: the stops from the one focused at once, round by Tab.
+    auto tabRound = [](TCustomForm* form, std::vector<TWinControl*>& visited) {
+        std::vector<QImage> focused;
+        for (TWinControl* c = ControlOf(form, GetFocus()); c && visited.size() < 20; c = ControlOf(form, GetFocus())) {
+            if (!visited.empty() && c == visited.front())
+                break;
+            visited.push_back(c);
+            // Not cut off at its bottom edge (as by two rows of tabs above it).
+            EXPECT_TRUE(c->Top() >= 0 && c->Top() + c->Height() <= c->Parent()->ClientHeight())
+                << Names({c})[0] << " cut off by " << c->Parent()->Name();
+            focused.push_back(OnScreenPixels(c));
+            const HWND was = GetFocus();
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Tab);
+            WaitUntil([was] { return GetFocus() != was; }, 500);
+        }
+        // The same controls without the focus anywhere: a marked stop looks different.
+        QApplication::focusWidget()->clearFocus();
+        for (size_t i = 0; i < visited.size(); ++i)
+            if (OnScreenPixels(visited[i]) == focused[i])
+                ADD_FAILURE() << "no focus mark on " << Names({visited[i]})[0];
+        // In a group the arrows move the check and the focus; back again, all is as it was.
+        for (TWinControl* c : visited)
+            if (auto* r = dynamic_cast<TRadioButton*>(c)) {
+                r->SetFocus();
+                QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Right);
+                auto* to = dynamic_cast<TRadioButton*>(ControlOf(form, GetFocus()));
+                EXPECT_TRUE(to && to->Parent() == r->Parent() && to->Checked() && !r->Checked())
+                    << "Right from " << Names({r})[0];
+                QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Left);
+                EXPECT_TRUE(r->Checked() && r->Focused()) << "Left back to " << Names({r})[0];
+            }
+    };
+    // A steady caret: a text field's focus mark must not be caught between two blinks.
+    const int flash = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    // The start-up choices can be reached only when a start-up action is on; the second is chosen.
+    AutoVink = true;
+    AutoLoadOption = 2;
+    // Twice: a dialog opens at its first stop again, wherever the focus was when it closed.
+    for (int round = 1; round <= 2; ++round)
+        for (const Dialog& d : dialogs) {
+            SCOPED_TRACE(std::string(d.Name) + ", round " + std::to_string(round));
+            TCustomForm* form = d.Form();
+            std::vector<TWinControl*> visited;
+            bool ran = false;
+            Poll([&] {
+                if (!OnScreen(form))
+                    return false;
+                ran = true;
+                tabRound(form, visited);
+                QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
+                return true;
+            },
+                 5000, [form] {
+                     ADD_FAILURE() << form->Name() << " never on screen";
+                     form->SetModalResult(mrCancel);
+                 });
+            ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
+            type(d.Open);
+            WaitUntil([&] { return ran; }, 6000);
+            StopPolls();
+            if (form->Visible())
+                form->Close();
+            EXPECT_TRUE(ran);
+            EXPECT_EQ(Names(visited), Names(d.Stops()));
+        }
+    QApplication::setCursorFlashTime(flash);
+}
+
+TEST_F(DesktopTest, CloseRequestDuringTheFileDialogEndsTheDialogNotTheProgram)
+{
+    IFileDialogService* fake = InstallFileDialogService(&QtFileDialogService());
+    bool up = false;
+    bool endedByRequest = false;
+    Poll([&] {
+        QPointer<QWidget> dialog = QApplication::activeModalWidget();
+        if (!dialog || WindowFromWidget(dialog) || !dialog->windowHandle()->isExposed() || !dialog->isActiveWindow())
+            return false;
+        up = true;
+        RequestClose(Widget(Form1));
+        // As the program's own dialogs do, it ends at once; else the user presses Escape.
+        endedByRequest = WaitUntil([&] { return !dialog || !dialog->isVisible(); }, 2000);
+        if (!endedByRequest)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        return true;
+    },
+         5000, [] {
+             ADD_FAILURE() << "no file dialog on screen";
+             if (QWidget* w = QApplication::activeModalWidget())
+                 w->close();
+         });
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F2);
+    StopPolls();
+    // Whatever the request left behind has had its time to act.
+    WaitUntil([] { return false; }, 500);
+    InstallFileDialogService(fake);
+    EXPECT_TRUE(up);
+    EXPECT_TRUE(endedByRequest);
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_TRUE(ShownBoxes().empty()) << ShownBoxes().front().Text;
+    EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Load file canceled.");
 }
 
 } // namespace

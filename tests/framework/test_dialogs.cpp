@@ -1,3 +1,4 @@
+#include "common/TempFolder.h"
 #include "framework/Clipbrd.h"
 #include "framework/Dialogs.h"
 #include "framework/Printers.h"
@@ -21,9 +22,8 @@ class Dialogs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qm-dlg-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        Dir = tmpl;
+        Dir = commontest::MakeTempDir("qm-dlg");
+        ASSERT_FALSE(Dir.empty());
     }
     void TearDown() override
     {

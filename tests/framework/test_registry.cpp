@@ -1,4 +1,5 @@
 #include "StringsTestUtil.h"
+#include "common/TempFolder.h"
 #include "framework/Classes.h"
 #include "framework/Registry.h"
 
@@ -279,8 +280,9 @@ TEST_F(RegistryTest, ReadOnlyRegIniFileNeverCreatesOrChanges)
 
 TEST_F(RegistryTest, RegIniFileSurvivesARestart)
 {
-    char tmpl[] = "/tmp/qm-regini-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string folder = commontest::MakeTempDir("qm-regini");
+    ASSERT_FALSE(folder.empty());
+    const char* tmpl = folder.c_str();
     const char* old = std::getenv("XDG_CONFIG_HOME");
     std::string saved = old ? old : "";
     setenv("XDG_CONFIG_HOME", tmpl, 1);

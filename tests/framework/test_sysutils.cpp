@@ -1,4 +1,5 @@
 #include "framework/SysUtils.h"
+#include "common/TempFolder.h"
 #include "platform/Codepage.h"
 
 #include <gtest/gtest.h>
@@ -333,9 +334,8 @@ TEST(SysUtilsFiles, PathHelpersAcceptBothSeparators)
 
 TEST(SysUtilsFiles, FileSystemCalls)
 {
-    char tmpl[] = "/tmp/qm_sysutils_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string root = tmpl;
+    const std::string root = commontest::MakeTempDir("qm_sysutils");
+    ASSERT_FALSE(root.empty());
     const std::string deep = root + "/one/two/three";
     EXPECT_FALSE(DirectoryExists(deep));
     EXPECT_TRUE(ForceDirectories(deep + "/"));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PlacementEnv.h"
+#include "common/TempFolder.h"
 #include "framework/ComCtrls.h"
 #include "framework/FormReader.h"
 #include "framework/Registry.h"
@@ -305,9 +306,9 @@ TEST_F(PlacementEnv, RefusedCloseSavesNothingAndAPositionOfAnotherResolutionIsIg
 
 TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
 {
-    char dir[] = "/tmp/placement-store-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/app.ini";
+    const std::string dir = commontest::MakeTempDir("placement-store");
+    ASSERT_FALSE(dir.empty());
+    std::string path = dir + "/app.ini";
     auto* form = new TForm1(Application);
     form->SetBorderStyle(bsDialog);
     form->SetBounds(10, 20, 300, 200);

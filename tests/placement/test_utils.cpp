@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "PlacementEnv.h"
+#include "common/TempFolder.h"
 #include "framework/IniFiles.h"
 #include "framework/Registry.h"
 #include "placement/StoreUtils.h"
@@ -94,9 +95,9 @@ TEST_F(PlacementEnv, DefaultSectionNameOfFormsControlsAndComponents)
 
 TEST_F(PlacementEnv, QuotedValuesSurviveAnIniFileButNotTheRegistryQuoting)
 {
-    char dir[] = "/tmp/placement-ini-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/test.ini";
+    const std::string dir = commontest::MakeTempDir("placement-ini");
+    ASSERT_FALSE(dir.empty());
+    std::string path = dir + "/test.ini";
     {
         TIniFile ini(path);
         WriteStorageString(&ini, "S", "Single", "'quoted'");

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,4 +205,56 @@ TEST_F(UserFiles, WritableFileInAFolderOfAnotherUserIsRewrittenInPlace)
     EXPECT_EQ(commontest::ReadFileText(file), "new contents");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::permissions(folder, fs::perms(0755));
+}
+
+// A save killed before its rename leaves its temporary file; the next save of that file
+// removes it, even under a name so long that the temporary names are cut, while the file of
+// a save whose process still lives stays, as does a user's own "<file>.tmp".
+TEST_F(UserFiles, LeftoversOfDeadSavesGoAtTheNextSaveAndLiveOnesStay)
+{
+    const std::string file = root_ + "/" + std::string(251, 'n') + ".vyx";
+    ASSERT_TRUE(ReplaceFileContents(file, "first", 0666));
+    std::ofstream(root_ + "/n.vyx.tmp") << "the user's own";
+    auto entries = [&] { return std::distance(fs::directory_iterator(root_), fs::directory_iterator()); };
+    // Each save is cut short by a file size limit: the first stops there, the second dies.
+    auto cutShort = [&](void (*onLimit)(int)) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const rlimit limit{4096, RLIM_INFINITY};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, onLimit);
+            ReplaceFileContents(file, std::string(65536, 'x'), 0666);
+            ::_exit(0);
+        }
+        return child;
+    };
+    int status = 0;
+    const pid_t stopped = cutShort([](int) { ::raise(SIGSTOP); });
+    ASSERT_GT(stopped, 0);
+    struct Reaper {
+        pid_t pid;
+        ~Reaper()
+        {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
+        }
+    } reaper{stopped};
+    ASSERT_EQ(::waitpid(stopped, &status, WUNTRACED), stopped);
+    ASSERT_TRUE(WIFSTOPPED(status)) << status;
+    const pid_t dead = cutShort(SIG_DFL);
+    ASSERT_EQ(::waitpid(dead, &status, 0), dead);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    ASSERT_EQ(entries(), 4);
+
+    ASSERT_TRUE(ReplaceFileContents(file, "second", 0666));
+    EXPECT_EQ(commontest::ReadFileText(file), "second");
+    EXPECT_EQ(entries(), 3) << "the dead save's file is gone, the stopped one's stays";
+
+    ASSERT_EQ(::kill(stopped, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(stopped, &status, 0), stopped);
+    reaper.pid = 0;
+    ASSERT_TRUE(ReplaceFileContents(file, "third", 0666));
+    EXPECT_EQ(commontest::ReadFileText(file), "third");
+    EXPECT_EQ(commontest::ReadFileText(root_ + "/n.vyx.tmp"), "the user's own");
+    EXPECT_EQ(entries(), 2);
 }

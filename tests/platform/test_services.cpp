@@ -279,11 +279,13 @@ TEST(QtServices, ClipboardRoundTripsWindows1252Text)
 
 TEST(QtServices, PdfJobOfTwoPagesAndAFailedStart)
 {
-    char tmpl[] = "/tmp/qm-pdf-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    fs::path dir = tmpl;
+    commontest::TempFolder folder("qm-pdf");
+    ASSERT_TRUE(folder.Made());
+    const fs::path dir = folder.Path();
     PrintTarget t;
     t.Title = "Two pages";
+    t.PaperWidth = 210;
+    t.PaperHeight = 297;
     t.PdfFileName = (dir / "out.pdf").string();
     std::string error;
     auto job = QtPrintService().Start(t, error);
@@ -313,5 +315,4 @@ TEST(QtServices, PdfJobOfTwoPagesAndAFailedStart)
     ASSERT_TRUE(dropped) << error;
     dropped->Abort();
     EXPECT_FALSE(fs::exists(dir / "aborted.pdf"));
-    fs::remove_all(dir);
 }

@@ -194,6 +194,15 @@ TEST(RadioSimOptions, ErrorAnswersPrefixReplaceAndScript)
                      {"?;", ErrorPlacement::Replace}};
     sim.SetOptions(o);
     EXPECT_EQ(sim.Feed("ID;ID;ID;ID;"), "O;ID019;ID019;?;ID019;");
+
+    o.ErrorScript = {{"?;", ErrorPlacement::Prefix, 30}};
+    sim.SetOptions(o);
+    const auto writes = sim.FeedTimed("ID;");
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].Bytes, "?;");
+    EXPECT_EQ(writes[1].Bytes, "ID019;");
+    EXPECT_EQ(writes[1].AfterMs, 30);
+    EXPECT_TRUE(writes[1].Continues);
 }
 
 TEST(RadioSimOptions, SplitAnswersSilenceAndDroppedWrites)

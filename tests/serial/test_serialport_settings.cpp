@@ -1,4 +1,5 @@
 #include "FakeComm.h"
+#include "common/TempFolder.h"
 #include "SerialTestSupport.h"
 
 #include "framework/IniFiles.h"
@@ -20,8 +21,8 @@ protected:
         SerialFixture::SetUp();
         RegistrySetInMemory(true);
         port.SetName("ComPort");
-        char tmpl[] = "/tmp/qm_serial_XXXXXX";
-        dir = ::mkdtemp(tmpl);
+        dir = commontest::MakeTempDir("qm_serial");
+        ASSERT_FALSE(dir.empty());
         ini = dir + "/port.ini";
     }
     void TearDown() override

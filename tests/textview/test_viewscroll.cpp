@@ -1,5 +1,7 @@
 #include "TextViewFixture.h"
 
+#include <vector>
+
 namespace {
 struct ViewScroll : TextViewTest {
     TViewScroller* Scroller = nullptr;
@@ -123,11 +125,31 @@ TEST_F(ViewScroll, WheelNotchMovesTheViewTwoStepsThroughVerticalPosition)
         View->SetVerticalPosition(View->GetVerticalPosition() + (delta < 0 ? 2 : -2));
         handled = true;
     });
+    // What the view shows after a scroll, its pixels moved and the uncovered strip painted,
+    // is what painting it whole shows.
+    auto shown = [&] {
+        UpdateWindow(View->Handle());
+        std::vector<COLORREF> pixels;
+        HDC dc = GetDC(View->Handle());
+        for (int y = 0; y < View->ClientHeight(); ++y)
+            for (int x = 0; x < View->ClientWidth(); ++x)
+                pixels.push_back(GetPixel(dc, x, y));
+        ReleaseDC(View->Handle(), dc);
+        return pixels;
+    };
+    auto shownAsPainted = [&] {
+        const std::vector<COLORREF> scrolled = shown();
+        PaintNow();
+        return scrolled == shown();
+    };
+    PaintNow();
     SendMessage(View->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 0);
     SendMessage(View->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 0);
     EXPECT_EQ(View->GetVerticalPosition(), 4);
+    EXPECT_TRUE(shownAsPainted());
     SendMessage(View->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(View->GetVerticalPosition(), 2);
+    EXPECT_TRUE(shownAsPainted());
     SendMessage(View->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     SendMessage(View->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(View->GetVerticalPosition(), 0);

@@ -106,10 +106,12 @@ std::vector<RadioSimWrite> RadioSim::Execute(const std::string& command)
     }
     if (inject.Placement == ErrorPlacement::Lost)
         return {};
+    const int after = answers_ == options_.LateAnswer ? options_.LateMs : options_.LatencyMs;
+    if (!inject.Text.empty() && inject.Placement == ErrorPlacement::Prefix && inject.GapMs > 0)
+        return {{inject.Text, after, false}, {answer, inject.GapMs, true}};
     if (!inject.Text.empty())
         answer = inject.Placement == ErrorPlacement::Replace ? inject.Text : inject.Text + answer;
 
-    const int after = answers_ == options_.LateAnswer ? options_.LateMs : options_.LatencyMs;
     if (options_.SplitAnswers && answer.size() >= 2) {
         const std::size_t cut = answer.size() / 2;
         return {{answer.substr(0, cut), after, false},

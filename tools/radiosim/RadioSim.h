@@ -21,6 +21,7 @@ enum class SimplexTransmitHalf { Copy, Zeros };
 struct ErrorInjection {
     std::string Text = "?;";
     ErrorPlacement Placement = ErrorPlacement::Prefix;
+    int GapMs = 0; // a pause between an error answer put before and the answer
 };
 
 struct RadioSimOptions {
