@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <map>
+#include <xcb/xcb.h>
 
 #include "platform/EventLoop.h"
 
@@ -27,6 +28,17 @@ void ReshowIfLost(QmWindow* w)
     QWindow* wh = w->windowHandle();
     if (!w->Shown || !wh || wh->isExposed() || (w->windowState() & Qt::WindowMinimized))
         return;
+    // Mapped again beneath the toolkit, which still counts the window as shown. Hiding and
+    // showing it through the toolkit would make it the focus window at once while its widgets
+    // were told no window is active: when the window manager then gives it the focus, nothing
+    // in it gets the keys.
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t* c = x11->connection();
+        xcb_map_window(c, static_cast<xcb_window_t>(wh->winId()));
+        xcb_flush(c);
+        w->activateWindow();
+        return;
+    }
     w->hide();
     w->show();
     w->raise();
