@@ -202,7 +202,10 @@ void TWidgetControl::ApplyFontAndColor()
     p.setColor(QPalette::Base, back);
     p.setColor(QPalette::Window, FParent ? ToQColor(FParent->Color()) : back);
     p.setColor(QPalette::Button, ToQColor(clBtnFace));
-    FWidget->setPalette(p);
+    // Every palette set is a new one to the style's pixmap cache, which keys on it: the same
+    // colours set again would fill the cache with copies of the same pictures.
+    if (!FWidget->testAttribute(Qt::WA_SetPalette) || p != FWidget->palette())
+        FWidget->setPalette(p);
     FWidget->setAutoFillBackground(true);
 }
 
@@ -410,8 +413,10 @@ void TCustomLabel::Paint()
     int y = FLayout == tlTop ? 0 : FLayout == tlCenter ? (r.bottom - total) / 2 : r.bottom - total;
     // The accelerator is underlined, counted through the lines (a break takes one character).
     int accel = FShowAccelChar ? AcceleratorIndex(FText) : -1;
+    // The metrics measure the whole character set: only a label with an accelerator needs them.
     TEXTMETRICA tm{};
-    GetTextMetricsA(c->GetHandle(), &tm);
+    if (accel >= 0)
+        GetTextMetricsA(c->GetHandle(), &tm);
     for (const auto& l : lines) {
         int w = c->TextWidth(l);
         int x = FAlignment == taLeftJustify ? 0 : FAlignment == taCenter ? (r.right - w) / 2 : r.right - w;
