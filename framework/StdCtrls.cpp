@@ -202,10 +202,7 @@ void TWidgetControl::ApplyFontAndColor()
     p.setColor(QPalette::Base, back);
     p.setColor(QPalette::Window, FParent ? ToQColor(FParent->Color()) : back);
     p.setColor(QPalette::Button, ToQColor(clBtnFace));
-    // Every palette set is a new one to the style's pixmap cache, which keys on it: the same
-    // colours set again would fill the cache with copies of the same pictures.
-    if (!FWidget->testAttribute(Qt::WA_SetPalette) || p != FWidget->palette())
-        FWidget->setPalette(p);
+    FWidget->setPalette(p);
     FWidget->setAutoFillBackground(true);
 }
 
