@@ -1,6 +1,7 @@
 // Measures what the program costs while it sits idle for ten seconds: the processor time of
-// the whole process, and the GUI thread's wake-ups (the times it blocked and was woken) and
-// write calls (each wake-up request a thread sends itself is one). Once with the splash
+// the whole process, the GUI thread's wake-ups (the times it blocked and was woken) and
+// write calls (each wake-up request a thread sends itself is one), and the context switches
+// of all its threads together (helper threads a paint starts count too). Once with the splash
 // shown (its picture changes every 500 ms), once with the splash turned off in the settings.
 // The program runs as a child with its own settings folder; the first seconds of start-up are
 // left out.
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,6 +27,8 @@ struct Sample {
     long long wakeups = -1;   // voluntary context switches of the GUI thread
     long long writes = -1;    // write calls of the GUI thread
     double cpu = -1;          // seconds of processor time of the whole process
+    long long switches = 0;   // voluntary and involuntary context switches of every thread
+    int threads = 0;
 };
 
 long long FieldOf(const std::string& path, const std::string& name)
@@ -54,13 +58,39 @@ double CpuOf(pid_t pid)
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-Sample Take(pid_t pid)
+// Per thread, so that a thread that ended between two samples still counts what it did
+// while it was there.
+using Switches = std::map<std::string, long long>;
+
+Switches SwitchesOf(pid_t pid)
+{
+    Switches all;
+    std::error_code ec;
+    for (const auto& t : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+        const std::string status = t.path().string() + "/status";
+        const long long v = FieldOf(status, "voluntary_ctxt_switches:");
+        const long long n = FieldOf(status, "nonvoluntary_ctxt_switches:");
+        if (v >= 0 && n >= 0)
+            all[t.path().filename().string()] = v + n;
+    }
+    return all;
+}
+
+Sample Take(pid_t pid, Switches* since)
 {
     const std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
     Sample s;
     s.wakeups = FieldOf(task + "/status", "voluntary_ctxt_switches:");
     s.writes = FieldOf(task + "/io", "syscw: ");
     s.cpu = CpuOf(pid);
+    const Switches now = SwitchesOf(pid);
+    s.threads = static_cast<int>(now.size());
+    for (const auto& [tid, n] : now) {
+        const auto before = since ? since->find(tid) : Switches::const_iterator();
+        s.switches += since && before != since->end() ? n - before->second : n;
+    }
+    if (since)
+        *since = now;
     return s;
 }
 
@@ -87,9 +117,16 @@ void Measure(const std::string& program, const char* label, bool splash, int sec
         _exit(127);
     }
     std::this_thread::sleep_for(std::chrono::seconds(3));
-    const Sample a = Take(pid);
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const Sample b = Take(pid);
+    Switches switches;
+    const Sample a = Take(pid, &switches);
+    // Sampled every second, so that a helper thread that comes and goes is seen.
+    long long switched = 0;
+    Sample b = a;
+    for (int s = 0; s < seconds; ++s) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        b = Take(pid, &switches);
+        switched += b.switches;
+    }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     fs::remove_all(config);
@@ -100,6 +137,8 @@ void Measure(const std::string& program, const char* label, bool splash, int sec
     const double cpu = b.cpu - a.cpu;
     std::printf("%-14s %d s idle: cpu %.2f s (%.2f%% of a core), GUI thread %lld wake-ups, %lld write calls\n",
                 label, seconds, cpu, 100.0 * cpu / seconds, b.wakeups - a.wakeups, b.writes - a.writes);
+    std::printf("%-14s all %d threads: %lld context switches, %.1f a second\n", "", b.threads, switched,
+                static_cast<double>(switched) / seconds);
 }
 
 } // namespace

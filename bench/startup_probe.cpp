@@ -3,11 +3,14 @@
 // top-level window with a menu bar) is first exposed, and when the GUI thread first waits for
 // events after that, with the resident memory at that moment. The same probe in both programs
 // measures both the same way, and neither program needs to know about it.
+// With QM_PROBE_QUIT_MS set, the probe also ends the program that many milliseconds after it
+// settled, through the event loop, so a profiler around it sees a whole run and a clean exit.
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMenuBar>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -47,6 +50,8 @@ long ResidentKb()
 
 void Report(const char* what, long long ns, long kb)
 {
+    if (ProbeFd < 0)
+        return;
     char text[96];
     const int n = std::snprintf(text, sizeof text, "%s %lld %ld\n", what, ns, kb);
     if (n > 0 && write(ProbeFd, text, static_cast<size_t>(n)) < 0)
@@ -64,6 +69,15 @@ bool IsMainWindow(QObject* o)
     return false;
 }
 
+// As the user would: the program's own loop ends when its main window is gone.
+void CloseMainWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->findChild<QMenuBar*>())
+            w->close();
+    QCoreApplication::quit();
+}
+
 class Probe : public QObject {
 public:
     bool eventFilter(QObject* o, QEvent* e) override
@@ -77,6 +91,8 @@ public:
                         return;
                     Settled = true;
                     Report("settled", NowNs(), ResidentKb());
+                    if (const char* quit = std::getenv("QM_PROBE_QUIT_MS"))
+                        QTimer::singleShot(std::atoi(quit), qApp, &CloseMainWindow);
                 });
         }
         return false;
@@ -86,9 +102,9 @@ public:
 void InstallProbe()
 {
     const char* fd = std::getenv("QM_PROBE_FD");
-    if (!fd)
+    if (!fd && !std::getenv("QM_PROBE_QUIT_MS"))
         return;
-    ProbeFd = std::atoi(fd);
+    ProbeFd = fd ? std::atoi(fd) : -1;
     auto* app = QCoreApplication::instance();
     app->installEventFilter(new Probe);
 }

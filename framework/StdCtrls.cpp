@@ -410,8 +410,10 @@ void TCustomLabel::Paint()
     int y = FLayout == tlTop ? 0 : FLayout == tlCenter ? (r.bottom - total) / 2 : r.bottom - total;
     // The accelerator is underlined, counted through the lines (a break takes one character).
     int accel = FShowAccelChar ? AcceleratorIndex(FText) : -1;
+    // The metrics measure the whole character set: only a label with an accelerator needs them.
     TEXTMETRICA tm{};
-    GetTextMetricsA(c->GetHandle(), &tm);
+    if (accel >= 0)
+        GetTextMetricsA(c->GetHandle(), &tm);
     for (const auto& l : lines) {
         int w = c->TextWidth(l);
         int x = FAlignment == taLeftJustify ? 0 : FAlignment == taCenter ? (r.right - w) / 2 : r.right - w;

@@ -172,8 +172,19 @@ BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy
         opaque = stretch.map(opaque);
     }
     Paint p(dst, target);
-    p->setClipRegion(opaque, Qt::IntersectClip);
     p->setCompositionMode(QPainter::CompositionMode_Source);
+    if (w == sw && h == sh) {
+        // A plain copy of each opaque run that the context's clip lets through: under a clip
+        // region of many rows the raster engine blends span by span on helper threads, and a
+        // picture that is repainted twice a second would wake them each time.
+        if (p->hasClipping())
+            opaque &= p->clipBoundingRect().toAlignedRect();
+        const QPoint shift = from.topLeft() - target.topLeft();
+        for (const QRect& run : opaque)
+            p->drawImage(run, b->Image, run.translated(shift));
+        return TRUE;
+    }
+    p->setClipRegion(opaque, Qt::IntersectClip);
     p->drawImage(target, b->Image, from);
     return TRUE;
 }

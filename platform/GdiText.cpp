@@ -184,7 +184,9 @@ std::vector<TextLine> LayoutText(const FontData& fd, std::string_view text, UINT
         paragraphs.push_back(cur);
     }
     std::vector<TextLine> lines;
-    int tabWidth = std::max(1, fd.AveWidth() * 8);
+    // The tab stops come from the width summary, which measures the whole character set:
+    // only text with a tab pays for it.
+    auto tabWidth = [&fd] { return std::max(1, fd.AveWidth() * 8); };
     for (const std::string& para : paragraphs) {
         TextLine line;
         for (size_t i = 0; i < para.size(); ++i) {
@@ -200,7 +202,7 @@ std::vector<TextLine> LayoutText(const FontData& fd, std::string_view text, UINT
             }
             if (c == '\t' && (format & DT_EXPANDTABS)) {
                 int w = Extent(fd, line.Text.data(), static_cast<int>(line.Text.size()));
-                int target = (w / tabWidth + 1) * tabWidth;
+                int target = (w / tabWidth() + 1) * tabWidth();
                 while (w < target && fd.Advance(' ') > 0) {
                     line.Text.push_back(' ');
                     w += fd.Advance(' ');

@@ -1,6 +1,7 @@
 #include "common/TempFolder.h"
 #include "platform/FakeServices.h"
 #include "platform/FileAssociation.h"
+#include "platform/PrintModule.h"
 #include "platform/Services.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +276,21 @@ TEST(QtServices, ClipboardRoundTripsWindows1252Text)
     cb.Clear();
     EXPECT_FALSE(cb.HasText());
     EXPECT_EQ(cb.GetText(), "");
+}
+
+// A printing module that is missing or is no module is a message naming it, not a crash.
+TEST(QtServices, PrintModuleThatCannotBeLoaded)
+{
+    commontest::TempFolder folder("qm-print-module");
+    ASSERT_TRUE(folder.Made());
+    const std::string notAModule = (fs::path(folder.Path()) / "quillmere-print.so").string();
+    std::ofstream(notAModule) << "not a library";
+    for (const std::string& path : {(fs::path(folder.Path()) / "missing.so").string(), notAModule}) {
+        std::string error;
+        EXPECT_EQ(LoadPrintModule(path, error), nullptr) << path;
+        EXPECT_NE(error.find("Printing is not available"), std::string::npos) << error;
+        EXPECT_NE(error.find("\"" + path + "\""), std::string::npos) << error;
+    }
 }
 
 TEST(QtServices, PdfJobOfTwoPagesAndAFailedStart)

@@ -1,4 +1,4 @@
-#include "platform/PrintServer.h"
+#include "printing/PrintServer.h"
 
 #include "platform/Codepage.h"
 #include "platform/EventLoop.h"
