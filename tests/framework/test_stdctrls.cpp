@@ -11,8 +11,12 @@
 #include <QListWidget>
 #include <QImage>
 #include <QPixmap>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOptionComplex>
 
 #include <utility>
+#include <vector>
 
 #include "RoundTrip.h"
 #include "StdTestUtil.h"
@@ -244,6 +248,54 @@ TEST_F(StdCtrlsEnv, MemoLinesAndDisabledColours)
     m->SetColor(clYellow);
     m->SetEnabled(false);
     EXPECT_EQ(q->palette().color(QPalette::Disabled, QPalette::Base), QColor(255, 255, 0));
+}
+
+// Sees the palette each combo box is drawn with, as the style's picture cache does.
+class PaletteKeyRecorder : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override
+    {
+        if (control == CC_ComboBox)
+            drawn.push_back({option->palette.cacheKey(), option->palette.color(QPalette::Text)});
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+    mutable std::vector<std::pair<qint64, QColor>> drawn;
+};
+
+// A combo box greyed and back with every radio action must not give the style's picture
+// cache new keys each time, nor lose the colours it is drawn in.
+TEST_F(StdCtrlsEnv, ColoursSetBackDrawWithTheSamePalette)
+{
+    auto* program = dynamic_cast<QProxyStyle*>(QApplication::style());
+    ASSERT_NE(program, nullptr);
+    const QString base = program->baseStyle()->name();
+    auto* recorder = new PaletteKeyRecorder(QStyleFactory::create(base));
+    program->setBaseStyle(recorder);
+
+    auto* b = Make<TComboBox>();
+    QWidget* w = b->NativeWidget();
+    std::vector<qint64> widgetKeys;
+    std::vector<std::pair<qint64, QColor>> drawn;
+    for (TColor c : {clWindowText, TColor(0x808080), clWindowText, TColor(0x808080), clWindowText}) {
+        b->Font()->SetColor(c);
+        widgetKeys.push_back(w->palette().cacheKey());
+        recorder->drawn.clear();
+        w->grab();
+        if (!recorder->drawn.empty())
+            drawn.push_back(recorder->drawn.back());
+    }
+    program->setBaseStyle(QStyleFactory::create(base));
+
+    ASSERT_EQ(drawn.size(), 5u);
+    EXPECT_NE(widgetKeys[0], widgetKeys[2]) << "the widget's own palette no longer changes";
+    EXPECT_EQ(drawn[0].first, drawn[2].first);
+    EXPECT_EQ(drawn[0].first, drawn[4].first);
+    EXPECT_EQ(drawn[1].first, drawn[3].first);
+    EXPECT_NE(drawn[0].first, drawn[1].first);
+    EXPECT_EQ(drawn[0].second, QColor(0, 0, 0));
+    EXPECT_EQ(drawn[1].second, QColor(128, 128, 128));
 }
 
 TEST_F(StdCtrlsEnv, ListBoxSelectionAndBounds)
