@@ -110,6 +110,20 @@ enum TMemColumn : int {
     mcDescription,
 };
 
+// ---- The menu grid --------------------------------------------------------------------
+
+// The menu grid's columns; row 0 holds the titles. The last two are bookkeeping, hidden.
+enum TMenuColumn : int {
+    mnNumber,
+    mnDescription,
+    mnValue,    // the value as the user reads it
+    mnCode,     // the value's code, as the radio sends and takes it
+    mnEntry,    // index of the row's entry in the current menu set
+    mnReceived, // MenuReceived once a menu read heard the menu, else MenuAwaited or empty
+};
+constexpr const char* MenuReceived = "1";
+constexpr const char* MenuAwaited = "0";
+
 // ---- Tones and modes ----------------------------------------------------------------
 
 constexpr int ToneCount = 40;

@@ -187,12 +187,12 @@ void TForm1::FormCreate(TObject*)
         MemGrid->SetCell(mcMemory, r, IntToStr(r - 1));
 
     static const int menuWidths[] = {22, 366, 84, 27, 0, 0};
-    for (int c = 0; c < 6; ++c)
+    for (int c = mnNumber; c <= mnReceived; ++c)
         MenuGrid->SetColWidth(c, menuWidths[c]);
-    MenuGrid->SetCell(1, 0, "Description");
-    MenuGrid->SetCell(2, 0, "Value");
-    MenuGrid->SetCell(3, 0, "#");
-    MenuGrid->SetCol(1);
+    MenuGrid->SetCell(mnDescription, 0, "Description");
+    MenuGrid->SetCell(mnValue, 0, "Value");
+    MenuGrid->SetCell(mnCode, 0, "#");
+    MenuGrid->SetCol(mnDescription);
 
     UIMode = 'G';
     PendingAnswer.clear();

@@ -19,7 +19,7 @@ void TForm1::CloseMenuClick(TObject*)
     MemGrid->SetCol(mcRxFreq);
     if (MenuGrid->RowCount() > 1) {
         MenuGrid->SetRow(1);
-        MenuGrid->SetCol(1);
+        MenuGrid->SetCol(mnDescription);
     }
     ChangeRadioHandle(false);
     FileChanged = false;

@@ -557,7 +557,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
     form.MemGrid->SetCol(mcRxFreq);
     if (form.MenuGrid->RowCount() > 1) {
         form.MenuGrid->SetRow(1);
-        form.MenuGrid->SetCol(1);
+        form.MenuGrid->SetCol(mnDescription);
     }
     NormaliseLoadedRow(form);
     // Rows the file filled are sent as they are; those it could not fill are not sent.

@@ -47,7 +47,7 @@ std::string NativeText(TStringGrid* mem, TStringGrid* menu)
     const std::string menuSet = CurrentMenuSetText();
     if (menuSet != "0")
         for (int r = 1; r < menu->RowCount(); ++r)
-            out += "MENU:" + menuSet + ":" + menu->GetCell(0, r) + ":" + menu->GetCell(3, r) + LineEnd;
+            out += "MENU:" + menuSet + ":" + menu->GetCell(mnNumber, r) + ":" + menu->GetCell(mnCode, r) + LineEnd;
     return out;
 }
 
@@ -81,8 +81,8 @@ std::string PlainText(TStringGrid* mem, TStringGrid* menu)
         out += LineEnd;
         out += std::string("Menu# Description                                                 Setting") + LineEnd;
         for (int r = 1; r < menu->RowCount(); ++r)
-            out += TForm1::PadRight(menu->GetCell(0, r), 6) + TForm1::PadRight(menu->GetCell(1, r), 60) +
-                   menu->GetCell(2, r) + LineEnd;
+            out += TForm1::PadRight(menu->GetCell(mnNumber, r), 6) + TForm1::PadRight(menu->GetCell(mnDescription, r), 60) +
+                   menu->GetCell(mnValue, r) + LineEnd;
     }
     return out;
 }

@@ -181,7 +181,7 @@ std::uint8_t TForm1::UpdateTaskBarUsed()
     case 1:
         total = MenuGrid->RowCount() - 1;
         for (int r = 1; r < MenuGrid->RowCount(); ++r)
-            if (!MenuGrid->GetCell(2, r).empty())
+            if (!MenuGrid->GetCell(mnValue, r).empty())
                 ++used;
         break;
     default: break;
