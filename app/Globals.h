@@ -2,6 +2,8 @@
 // The application's fixed knowledge (radio models, tones, modes, menus, PF keys, the
 // command tree, serial-setting names) and the run-time state shared by the main window's
 // parts: the current model, the link state and the flags of a running action.
+#include "protocol/MemoryRecord.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -98,7 +100,11 @@ const TRadioType& CurrentRadioRecord();
 
 // ---- The memory grid ------------------------------------------------------------------
 
-// The memory grid's columns; row r shows memory r - 1, row 0 the titles.
+// Row r shows memory r - 1, rows 1..MemoryCount; row 0 holds the titles.
+using MemoryRecord::LastMemory;
+using MemoryRecord::MemoryCount;
+
+// The memory grid's columns.
 enum TMemColumn : int {
     mcMemory,
     mcRxFreq,
@@ -236,6 +242,10 @@ extern bool TxEmpty;
 extern AsyncRecord* PendingWrite;
 extern int RxDelay;
 extern int TxDelay;
+
+// How often an exchange with the radio is tried before it counts as failed: a controlled
+// command or question, a memory write, the read-back of a write.
+constexpr int RadioTries = 5;
 
 // Waits until the tick counter has passed now + milliseconds, processing the window's
 // messages meanwhile (the port's events arrive that way); blocks between events.

@@ -277,10 +277,11 @@ void TPrintMemForm::setup()
                 g->SetCell(c, 0, mem->GetCell(c, 0));
             }
         }
-        for (int r = 1; r <= 50; ++r)
+        constexpr int half = MemoryCount / 2;
+        for (int r = 1; r <= half; ++r)
             for (int c = mcMemory; c <= mcDescription; ++c) {
                 PrintMemGrid1->SetCell(c, r, mem->GetCell(c, r));
-                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + 50));
+                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + half));
             }
     } else {
         // The grids keep their font; only a size made smaller to fit an earlier page is undone.

@@ -183,7 +183,7 @@ void TForm1::FormCreate(TObject*)
     MemGrid->SetCol(mcRxFreq);
     RXModeSelect->SetItemIndex(0);
     TXModeSelect->SetItemIndex(0);
-    for (int r = 1; r <= 100; ++r)
+    for (int r = 1; r <= MemoryCount; ++r)
         MemGrid->SetCell(mcMemory, r, IntToStr(r - 1));
 
     static const int menuWidths[] = {22, 366, 84, 27, 0, 0};
@@ -389,7 +389,7 @@ void TForm1::AutoLoad()
             LoadFile(CommandLineFile);
         } else if (AutoVink) {
             switch (AutoLoadOption) {
-            case 1: RX_Action_Mem(0, 99); break;
+            case 1: RX_Action_Mem(0, LastMemory); break;
             case 2: LoadMenuClick(this); break;
             case 3:
                 if (!AutoStartMem.empty())

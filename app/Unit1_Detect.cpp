@@ -13,6 +13,9 @@
 
 namespace {
 
+// The answer delay is the mean of this many timed memory reads.
+constexpr int DelayPasses = 5;
+
 // The detections always run with the default answer wait and give the user's back.
 class TRxDelayKeeper {
 public:
@@ -102,7 +105,7 @@ int TForm1::AutoDetectRxDelayTime()
         return 0;
     }
     try {
-        for (int pass = 1; pass <= 5; ++pass) {
+        for (int pass = 1; pass <= DelayPasses; ++pass) {
             MemProgressBar->SetPosition(pass + 4);
             ClearReceiveBuf();
             ComPort->SendText("MR0000;");
@@ -123,5 +126,5 @@ int TForm1::AutoDetectRxDelayTime()
     if (total <= 0)
         return 0;
     // However promptly the radio answered, the wait must hold a whole record on the line.
-    return (std::max(total / 5, RecordTransferMs(*ComPort)) + 1) * 3;
+    return (std::max(total / DelayPasses, RecordTransferMs(*ComPort)) + 1) * 3;
 }

@@ -173,8 +173,8 @@ std::uint8_t TForm1::UpdateTaskBarUsed()
     int used = 0;
     switch (VYXPageControl->TabIndex()) {
     case 0:
-        total = 100;
-        for (int r = 1; r <= 100; ++r)
+        total = MemoryCount;
+        for (int r = 1; r <= MemoryCount; ++r)
             if (!MemGrid->GetCell(mcRxFreq, r).empty() && !MemGrid->GetCell(mcTxFreq, r).empty())
                 ++used;
         break;

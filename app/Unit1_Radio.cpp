@@ -107,7 +107,7 @@ void TForm1::ChangeRadioHandle(bool AskUser)
 
     // What a read could not show, or a file could not say, belongs to the model it came with.
     FKeptWhileUnchanged.clear();
-    for (int r = 1; r <= 100; ++r) {
+    for (int r = 1; r <= MemoryCount; ++r) {
         MemGrid->SetCell(mcRxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcRxFreq, r)));
         MemGrid->SetCell(mcTxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcTxFreq, r)));
     }
