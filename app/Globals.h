@@ -89,6 +89,8 @@ struct TRadioType {
 
     bool HasSplitData() const;
     bool HasPowerSwitch() const;
+    // The model's set of MenuTable, 1..MenuSetCount; 0 when it has no menu settings.
+    int MenuSetNumber() const;
     TMemSelect MemSelect() const;
     std::vector<TFreqBand> Bands() const;
 };
@@ -213,8 +215,9 @@ int SerialValueOfName(std::span<const char* const> names, std::span<const int> v
 
 // ---- Lookups (exact, case-sensitive, last match wins) -------------------------------
 
-// Index 1..18 of the last record whose field n-1 equals the text; 0 when none (or n is
-// not 1..13).
+// Index 1..18 of the last record whose field equals the text; 0 when none.
+std::uint8_t FindRadio(TRadioField field, const std::string& text);
+// The same with the field counted from 1; 0 when n is not 1..13.
 std::uint8_t FindRadioByField(const std::string& text, int n);
 // Filled entries only: an empty slot never matches, so an empty name gives 0 / "0".
 std::uint8_t ModeIndexByName(const std::string& name);
@@ -226,7 +229,7 @@ std::uint8_t ToneIndexByText(const std::string& text);
 // ---- Run-time state -----------------------------------------------------------------
 
 extern std::uint8_t CurrentRadio;   // 1-based index into RadioTypeTable
-extern std::uint8_t CurrentMenuSet; // 0 = the model has no menu settings
+extern std::uint8_t CurrentMenuSet; // the applied model's MenuSetNumber()
 extern char UIMode;                 // 'G' window, 'C' typed command running
 extern std::string PendingAnswer;   // "", "WaIt" while a question waits, or the answer
 extern bool RadioBusy;

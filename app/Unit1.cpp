@@ -311,7 +311,7 @@ void TForm1::ReadOptions()
         RxDelay = ReadNumber(reg, "RxDelay", DefaultRxDelay);
         TxDelay = ReadNumber(reg, "TxDelay", DefaultTxDelay);
     }
-    CurrentRadio = FindRadioByField(name, 1);
+    CurrentRadio = FindRadio(rfRadioName, name);
     if (!RadioTypeTable.ValidIndex(CurrentRadio))
         CurrentRadio = DefaultRadio;
 }

@@ -271,7 +271,7 @@ void TForm1::Cmdinterpreter(const std::string& Line)
                 WriteCmdLineWindow(radio.RadioName, 0);
         } else {
             const std::string name = AnsiUpperCase(arg);
-            const std::uint8_t r = FindRadioByField(name, 1);
+            const std::uint8_t r = FindRadio(rfRadioName, name);
             if (r != 0) {
                 CurrentRadio = r;
                 ChangeRadioHandle(false);

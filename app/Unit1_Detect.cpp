@@ -51,7 +51,7 @@ std::uint8_t TForm1::AutoDetectRadioType()
             message = "No kenwood radio found.";
         } else {
             MemProgressBar->SetPosition(4);
-            result = FindRadioByField(id, 8);
+            result = FindRadio(rfRadioID, id);
             if (result == 0) {
                 message = "Radio responded with unknown ID number: " + id + ".";
             } else {
@@ -59,8 +59,8 @@ std::uint8_t TForm1::AutoDetectRadioType()
                     Send("EQ;");
                     std::string answer;
                     Receive(answer);
-                    if (answer == "EQ;" && FindRadioByField("P17", 8) != 0)
-                        result = FindRadioByField("P17", 8);
+                    if (answer == "EQ;" && FindRadio(rfRadioID, "P17") != 0)
+                        result = FindRadio(rfRadioID, "P17");
                 }
                 if (Copy(RadioTypeTable[result].RadioName, 1, 6) == "TS-570") {
                     std::string old = "BC;";
@@ -70,7 +70,7 @@ std::uint8_t TForm1::AutoDetectRadioType()
                     if (AskControlled(now, 1) && now == "2") {
                         std::string variant = id;
                         variant[0] = 'G';
-                        if (const std::uint8_t g = FindRadioByField(variant, 8))
+                        if (const std::uint8_t g = FindRadio(rfRadioID, variant))
                             result = g;
                     }
                     // With the old value unknown, only a setting we made is undone: off.

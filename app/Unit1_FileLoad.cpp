@@ -307,7 +307,7 @@ private:
     void NativeMenuLine(int reached, std::size_t lineNo)
     {
         ++result_.ChannelLines;
-        if (F(2) != CurrentMenuSetText()) {
+        if (F(2) != IntToStr(CurrentMenuSet)) {
             result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
                                                " ignored. Menu option is for other radio type."});
             result_.Dropped.push_back(lineNo);
@@ -376,11 +376,6 @@ private:
             if (e.MenuValueKind != '9' && number == e.MenuNumber)
                 return &e;
         return nullptr;
-    }
-
-    static std::string CurrentMenuSetText()
-    {
-        return RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadioRecord().MenuSet : "0";
     }
 
     ParsedFile result_;

@@ -34,20 +34,14 @@ std::string Joined(TStringGrid* grid, int row, int fromCol, int toCol, char sepa
     return line;
 }
 
-std::string CurrentMenuSetText()
-{
-    return RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadioRecord().MenuSet : "0";
-}
-
 std::string NativeText(TStringGrid* mem, TStringGrid* menu)
 {
     std::string out = std::string(NativeHeader) + LineEnd;
     for (int r = 1; r <= MemoryCount; ++r)
         out += "MEM:" + Joined(mem, r, mcMemory, mcDescription, ':') + LineEnd;
-    const std::string menuSet = CurrentMenuSetText();
-    if (menuSet != "0")
+    if (CurrentMenuSet != 0)
         for (int r = 1; r < menu->RowCount(); ++r)
-            out += "MENU:" + menuSet + ":" + menu->GetCell(mnNumber, r) + ":" + menu->GetCell(mnCode, r) + LineEnd;
+            out += "MENU:" + IntToStr(CurrentMenuSet) + ":" + menu->GetCell(mnNumber, r) + ":" + menu->GetCell(mnCode, r) + LineEnd;
     return out;
 }
 
@@ -58,7 +52,7 @@ std::string SeparatedText(TStringGrid* mem, TStringGrid* menu, char sep)
                       "Tone" + s + "Mem.Lock" + s + "Description" + LineEnd;
     for (int r = 1; r <= MemoryCount; ++r)
         out += Joined(mem, r, mcMemory, mcDescription, sep) + LineEnd;
-    if (CurrentMenuSetText() != "0") {
+    if (CurrentMenuSet != 0) {
         out += LineEnd;
         out += "Menu#" + s + "Description" + s + "Setting" + LineEnd;
         for (int r = 1; r < menu->RowCount(); ++r)
@@ -77,7 +71,7 @@ std::string PlainText(TStringGrid* mem, TStringGrid* menu)
             out += TForm1::PadRight(mem->GetCell(c, r), widths[c]);
         out += mem->GetCell(mcDescription, r) + LineEnd;
     }
-    if (CurrentMenuSetText() != "0") {
+    if (CurrentMenuSet != 0) {
         out += LineEnd;
         out += std::string("Menu# Description                                                 Setting") + LineEnd;
         for (int r = 1; r < menu->RowCount(); ++r)

@@ -90,8 +90,7 @@ void TForm1::ChangeRadioHandle(bool AskUser)
                          : "Use right mouse button for more options or double click to activate "
                            "memory on radio.");
 
-    const int menuSet = StrToIntDef(radio.MenuSet, 0);
-    CurrentMenuSet = MenuTable.ValidIndex(menuSet) ? static_cast<std::uint8_t>(menuSet) : 0;
+    CurrentMenuSet = static_cast<std::uint8_t>(radio.MenuSetNumber());
     if (CurrentMenuSet != 0) {
         MenuTabSheet->SetTabVisible(true);
         const int highest = FillMenuRows(MenuGrid, CurrentMenuSet);
