@@ -57,6 +57,12 @@ bool TRadioType::HasSplitData() const { return std::string(NoSplitData) == "0"; 
 
 bool TRadioType::HasPowerSwitch() const { return std::string(PowerSwitch) == "1"; }
 
+int TRadioType::MenuSetNumber() const
+{
+    const int n = StrToIntDef(MenuSet, 0);
+    return MenuTable.ValidIndex(n) ? n : 0;
+}
+
 TMemSelect TRadioType::MemSelect() const
 {
     const std::string method = MemSelectMethod;
@@ -121,15 +127,20 @@ std::vector<std::string> ModeNames()
     return names;
 }
 
-std::uint8_t FindRadioByField(const std::string& text, int n)
+std::uint8_t FindRadio(TRadioField field, const std::string& text)
 {
     std::uint8_t found = 0;
-    if (n < 1 || n > RadioFieldCount)
-        return found;
     for (int i = 1; i <= RadioTypeCount; ++i)
-        if (RadioTypeTable[i].Field(n - 1) == text)
+        if (RadioTypeTable[i].Field(field) == text)
             found = std::uint8_t(i);
     return found;
+}
+
+std::uint8_t FindRadioByField(const std::string& text, int n)
+{
+    if (n < 1 || n > RadioFieldCount)
+        return 0;
+    return FindRadio(static_cast<TRadioField>(n - 1), text);
 }
 
 std::uint8_t ModeIndexByName(const std::string& name)

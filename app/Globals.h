@@ -2,6 +2,8 @@
 // The application's fixed knowledge (radio models, tones, modes, menus, PF keys, the
 // command tree, serial-setting names) and the run-time state shared by the main window's
 // parts: the current model, the link state and the flags of a running action.
+#include "protocol/MemoryRecord.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -87,6 +89,8 @@ struct TRadioType {
 
     bool HasSplitData() const;
     bool HasPowerSwitch() const;
+    // The model's set of MenuTable, 1..MenuSetCount; 0 when it has no menu settings.
+    int MenuSetNumber() const;
     TMemSelect MemSelect() const;
     std::vector<TFreqBand> Bands() const;
 };
@@ -98,7 +102,11 @@ const TRadioType& CurrentRadioRecord();
 
 // ---- The memory grid ------------------------------------------------------------------
 
-// The memory grid's columns; row r shows memory r - 1, row 0 the titles.
+// Row r shows memory r - 1, rows 1..MemoryCount; row 0 holds the titles.
+using MemoryRecord::LastMemory;
+using MemoryRecord::MemoryCount;
+
+// The memory grid's columns.
 enum TMemColumn : int {
     mcMemory,
     mcRxFreq,
@@ -109,6 +117,20 @@ enum TMemColumn : int {
     mcLockOut,
     mcDescription,
 };
+
+// ---- The menu grid --------------------------------------------------------------------
+
+// The menu grid's columns; row 0 holds the titles. The last two are bookkeeping, hidden.
+enum TMenuColumn : int {
+    mnNumber,
+    mnDescription,
+    mnValue,    // the value as the user reads it
+    mnCode,     // the value's code, as the radio sends and takes it
+    mnEntry,    // index of the row's entry in the current menu set
+    mnReceived, // MenuReceived once a menu read heard the menu, else MenuAwaited or empty
+};
+constexpr const char* MenuReceived = "1";
+constexpr const char* MenuAwaited = "0";
 
 // ---- Tones and modes ----------------------------------------------------------------
 
@@ -193,8 +215,9 @@ int SerialValueOfName(std::span<const char* const> names, std::span<const int> v
 
 // ---- Lookups (exact, case-sensitive, last match wins) -------------------------------
 
-// Index 1..18 of the last record whose field n-1 equals the text; 0 when none (or n is
-// not 1..13).
+// Index 1..18 of the last record whose field equals the text; 0 when none.
+std::uint8_t FindRadio(TRadioField field, const std::string& text);
+// The same with the field counted from 1; 0 when n is not 1..13.
 std::uint8_t FindRadioByField(const std::string& text, int n);
 // Filled entries only: an empty slot never matches, so an empty name gives 0 / "0".
 std::uint8_t ModeIndexByName(const std::string& name);
@@ -206,7 +229,7 @@ std::uint8_t ToneIndexByText(const std::string& text);
 // ---- Run-time state -----------------------------------------------------------------
 
 extern std::uint8_t CurrentRadio;   // 1-based index into RadioTypeTable
-extern std::uint8_t CurrentMenuSet; // 0 = the model has no menu settings
+extern std::uint8_t CurrentMenuSet; // the applied model's MenuSetNumber()
 extern char UIMode;                 // 'G' window, 'C' typed command running
 extern std::string PendingAnswer;   // "", "WaIt" while a question waits, or the answer
 extern bool RadioBusy;
@@ -222,6 +245,10 @@ extern bool TxEmpty;
 extern AsyncRecord* PendingWrite;
 extern int RxDelay;
 extern int TxDelay;
+
+// How often an exchange with the radio is tried before it counts as failed: a controlled
+// command or question, a memory write, the read-back of a write.
+constexpr int RadioTries = 5;
 
 // Waits until the tick counter has passed now + milliseconds, processing the window's
 // messages meanwhile (the port's events arrive that way); blocks between events.

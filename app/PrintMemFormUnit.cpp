@@ -277,10 +277,11 @@ void TPrintMemForm::setup()
                 g->SetCell(c, 0, mem->GetCell(c, 0));
             }
         }
-        for (int r = 1; r <= 50; ++r)
+        constexpr int half = MemoryCount / 2;
+        for (int r = 1; r <= half; ++r)
             for (int c = mcMemory; c <= mcDescription; ++c) {
                 PrintMemGrid1->SetCell(c, r, mem->GetCell(c, r));
-                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + 50));
+                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + half));
             }
     } else {
         // The grids keep their font; only a size made smaller to fit an earlier page is undone.
@@ -291,7 +292,7 @@ void TPrintMemForm::setup()
         if (n < 50) {
             PrintMemGrid1->SetRowCount(std::max(n, 1));
             for (int r = 0; r < n; ++r)
-                for (int c = 0; c <= 3; ++c)
+                for (int c = mnNumber; c <= mnCode; ++c)
                     PrintMemGrid1->SetCell(c, r, menu->GetCell(c, r));
         } else {
             const int h = n / 2;
@@ -300,12 +301,12 @@ void TPrintMemForm::setup()
                 PrintMemGrid1->SetRowCount(h + 1);
                 PrintMemGrid2->SetRowCount(h + 1);
             }
-            for (int c = 0; c <= 3; ++c) {
+            for (int c = mnNumber; c <= mnCode; ++c) {
                 PrintMemGrid1->SetCell(c, 0, menu->GetCell(c, 0));
                 PrintMemGrid2->SetCell(c, 0, menu->GetCell(c, 0));
             }
             for (int r = 1; r <= h; ++r)
-                for (int c = 0; c <= 3; ++c) {
+                for (int c = mnNumber; c <= mnCode; ++c) {
                     PrintMemGrid1->SetCell(c, r, menu->GetCell(c, r));
                     PrintMemGrid2->SetCell(c, r, r + h < n ? menu->GetCell(c, r + h) : "");
                 }

@@ -3,6 +3,7 @@
 #include "framework/Spin.h"
 #include "framework/StdCtrls.h"
 #include "framework/TypInfo.h"
+#include "protocol/MemoryRecord.h"
 
 #include <algorithm>
 
@@ -19,7 +20,7 @@ void BuildTRange_Selection(TClassBuilder<TRange_Selection>& b)
     b.Field("CancelButton", &TRange_Selection::CancelButton);
 }
 
-int HeldInRange(int v) { return std::clamp(v, 0, 99); }
+int HeldInRange(int v) { return std::clamp(v, 0, MemoryRecord::LastMemory); }
 } // namespace
 
 QM_CLASS_IMPL(TRange_Selection, TForm, BuildTRange_Selection)

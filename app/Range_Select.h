@@ -22,7 +22,7 @@ public:
     TButton* OKButton = nullptr;
     TButton* CancelButton = nullptr;
 
-    // Each value is held within 0..99.
+    // Each value is held within 0..LastMemory.
     void SetSelection(std::uint8_t First, std::uint8_t Last);
     // A reversed range is put in order, visibly, before it is handed back.
     void GetSelection(std::uint8_t& First, std::uint8_t& Last);

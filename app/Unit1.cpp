@@ -183,16 +183,16 @@ void TForm1::FormCreate(TObject*)
     MemGrid->SetCol(mcRxFreq);
     RXModeSelect->SetItemIndex(0);
     TXModeSelect->SetItemIndex(0);
-    for (int r = 1; r <= 100; ++r)
+    for (int r = 1; r <= MemoryCount; ++r)
         MemGrid->SetCell(mcMemory, r, IntToStr(r - 1));
 
     static const int menuWidths[] = {22, 366, 84, 27, 0, 0};
-    for (int c = 0; c < 6; ++c)
+    for (int c = mnNumber; c <= mnReceived; ++c)
         MenuGrid->SetColWidth(c, menuWidths[c]);
-    MenuGrid->SetCell(1, 0, "Description");
-    MenuGrid->SetCell(2, 0, "Value");
-    MenuGrid->SetCell(3, 0, "#");
-    MenuGrid->SetCol(1);
+    MenuGrid->SetCell(mnDescription, 0, "Description");
+    MenuGrid->SetCell(mnValue, 0, "Value");
+    MenuGrid->SetCell(mnCode, 0, "#");
+    MenuGrid->SetCol(mnDescription);
 
     UIMode = 'G';
     PendingAnswer.clear();
@@ -311,7 +311,7 @@ void TForm1::ReadOptions()
         RxDelay = ReadNumber(reg, "RxDelay", DefaultRxDelay);
         TxDelay = ReadNumber(reg, "TxDelay", DefaultTxDelay);
     }
-    CurrentRadio = FindRadioByField(name, 1);
+    CurrentRadio = FindRadio(rfRadioName, name);
     if (!RadioTypeTable.ValidIndex(CurrentRadio))
         CurrentRadio = DefaultRadio;
 }
@@ -389,7 +389,7 @@ void TForm1::AutoLoad()
             LoadFile(CommandLineFile);
         } else if (AutoVink) {
             switch (AutoLoadOption) {
-            case 1: RX_Action_Mem(0, 99); break;
+            case 1: RX_Action_Mem(0, LastMemory); break;
             case 2: LoadMenuClick(this); break;
             case 3:
                 if (!AutoStartMem.empty())

@@ -40,6 +40,12 @@ class TFormStore;
 
 template <class Cls> class TClassBuilder;
 
+// The character a key press of Enter hands to the key-press handlers.
+constexpr char EnterKey = '\r';
+
+// The formats a channel file is saved in, numbered as the save dialog lists them.
+enum class TChannelFormat : std::uint8_t { Native = 1, CommaSeparated, SemicolonSeparated, Text };
+
 class TForm1 : public TForm {
     QM_CLASS(TForm1, TForm)
 public:
@@ -299,10 +305,9 @@ public:
     bool AskFileChange();
     // The chosen file's full path; empty when the dialog was cancelled.
     void BrowseFile(std::string& FileName);
-    // Format 1 native, 2 comma, 3 semicolon, 4 text. False when nothing was written
-    // (the extension question declined); a failed write raises EInOutError and leaves the
-    // old file as it was.
-    bool FileSaveAction(const std::string& FileName, std::uint8_t Format);
+    // False when nothing was written (the extension question declined); a failed write
+    // raises EInOutError and leaves the old file as it was.
+    bool FileSaveAction(const std::string& FileName, TChannelFormat Format);
     // True only when the file was written.
     bool SaveAsAction();
     // Blanks added until the text is Width long; never cuts.

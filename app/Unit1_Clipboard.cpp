@@ -14,6 +14,10 @@
 
 namespace {
 
+// Both grids show the row's memory or menu number first.
+constexpr int NumberColumn = mcMemory;
+static_assert(NumberColumn == mnNumber);
+
 // Every copied cell ends with a TAB, every row with CR LF, the last ones included.
 std::string SelectionText(TStringGrid* Grid, bool WithNumbers, int RightEnd, const std::function<bool(int)>& Shown)
 {
@@ -22,7 +26,7 @@ std::string SelectionText(TStringGrid* Grid, bool WithNumbers, int RightEnd, con
     std::string text;
     for (int r = sel.Top; r <= sel.Bottom; ++r) {
         if (WithNumbers)
-            text += Grid->GetCell(0, r) + "\t";
+            text += Grid->GetCell(NumberColumn, r) + "\t";
         for (int c = sel.Left; c <= right; ++c)
             if (Shown(c))
                 text += Grid->GetCell(c, r) + "\t";
@@ -56,10 +60,10 @@ void TForm1::MemGridToClipBoard(bool WithNumbers)
     PutOnClipboard(this, SelectionText(MemGrid, WithNumbers, MemGrid->ColCount() - 1, shown));
 }
 
-// The menu grid's columns 4 and 5 are bookkeeping, never user text: they are not copied.
+// The menu grid's columns after the code are bookkeeping, never user text: they are not copied.
 void TForm1::MenuGridToClipBoard(bool WithNumbers)
 {
-    PutOnClipboard(this, SelectionText(MenuGrid, WithNumbers, 3, [](int) { return true; }));
+    PutOnClipboard(this, SelectionText(MenuGrid, WithNumbers, mnCode, [](int) { return true; }));
 }
 
 void TForm1::Copy1Click(TObject*)

@@ -232,9 +232,9 @@ void TForm1::Cmdinterpreter(const std::string& Line)
         break;
     case 12:
         if (!fileName.empty())
-            FileSaveAction(WithDefaultExtension(fileName), 1);
+            FileSaveAction(WithDefaultExtension(fileName), TChannelFormat::Native);
         else if (!CurrentFileName.empty())
-            FileSaveAction(CurrentFileName, 1);
+            FileSaveAction(CurrentFileName, TChannelFormat::Native);
         else
             WriteCmdLineWindow("No filename specified and no current filename available.", 8);
         break;
@@ -271,7 +271,7 @@ void TForm1::Cmdinterpreter(const std::string& Line)
                 WriteCmdLineWindow(radio.RadioName, 0);
         } else {
             const std::string name = AnsiUpperCase(arg);
-            const std::uint8_t r = FindRadioByField(name, 1);
+            const std::uint8_t r = FindRadio(rfRadioName, name);
             if (r != 0) {
                 CurrentRadio = r;
                 ChangeRadioHandle(false);
@@ -313,7 +313,7 @@ void TForm1::Cmdinterpreter(const std::string& Line)
 
 void TForm1::CmdLineEditCBKeyPress(TObject*, char& Key)
 {
-    if (Key != 13)
+    if (Key != EnterKey)
         return;
     const std::string line = CmdLineEditCB->Text();
     if (line.empty())

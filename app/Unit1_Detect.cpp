@@ -13,6 +13,9 @@
 
 namespace {
 
+// The answer delay is the mean of this many timed memory reads.
+constexpr int DelayPasses = 5;
+
 // The detections always run with the default answer wait and give the user's back.
 class TRxDelayKeeper {
 public:
@@ -48,7 +51,7 @@ std::uint8_t TForm1::AutoDetectRadioType()
             message = "No kenwood radio found.";
         } else {
             MemProgressBar->SetPosition(4);
-            result = FindRadioByField(id, 8);
+            result = FindRadio(rfRadioID, id);
             if (result == 0) {
                 message = "Radio responded with unknown ID number: " + id + ".";
             } else {
@@ -56,8 +59,8 @@ std::uint8_t TForm1::AutoDetectRadioType()
                     Send("EQ;");
                     std::string answer;
                     Receive(answer);
-                    if (answer == "EQ;" && FindRadioByField("P17", 8) != 0)
-                        result = FindRadioByField("P17", 8);
+                    if (answer == "EQ;" && FindRadio(rfRadioID, "P17") != 0)
+                        result = FindRadio(rfRadioID, "P17");
                 }
                 if (Copy(RadioTypeTable[result].RadioName, 1, 6) == "TS-570") {
                     std::string old = "BC;";
@@ -67,7 +70,7 @@ std::uint8_t TForm1::AutoDetectRadioType()
                     if (AskControlled(now, 1) && now == "2") {
                         std::string variant = id;
                         variant[0] = 'G';
-                        if (const std::uint8_t g = FindRadioByField(variant, 8))
+                        if (const std::uint8_t g = FindRadio(rfRadioID, variant))
                             result = g;
                     }
                     // With the old value unknown, only a setting we made is undone: off.
@@ -102,7 +105,7 @@ int TForm1::AutoDetectRxDelayTime()
         return 0;
     }
     try {
-        for (int pass = 1; pass <= 5; ++pass) {
+        for (int pass = 1; pass <= DelayPasses; ++pass) {
             MemProgressBar->SetPosition(pass + 4);
             ClearReceiveBuf();
             ComPort->SendText("MR0000;");
@@ -123,5 +126,5 @@ int TForm1::AutoDetectRxDelayTime()
     if (total <= 0)
         return 0;
     // However promptly the radio answered, the wait must hold a whole record on the line.
-    return (std::max(total / 5, RecordTransferMs(*ComPort)) + 1) * 3;
+    return (std::max(total / DelayPasses, RecordTransferMs(*ComPort)) + 1) * 3;
 }

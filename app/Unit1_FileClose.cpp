@@ -11,7 +11,7 @@ void TForm1::CloseMenuClick(TObject*)
         return;
     Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
                       static_cast<std::uint8_t>(MenuEdit->MaxValue()));
-    Clear_Action_Mem(0, 99);
+    Clear_Action_Mem(0, LastMemory);
     UpdateEditFields();
     SetCaption(MainWindowCaption);
     CurrentFileName.clear();
@@ -19,7 +19,7 @@ void TForm1::CloseMenuClick(TObject*)
     MemGrid->SetCol(mcRxFreq);
     if (MenuGrid->RowCount() > 1) {
         MenuGrid->SetRow(1);
-        MenuGrid->SetCol(1);
+        MenuGrid->SetCol(mnDescription);
     }
     ChangeRadioHandle(false);
     FileChanged = false;

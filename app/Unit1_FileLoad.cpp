@@ -30,12 +30,17 @@
 namespace {
 
 constexpr const char* HeaderText = "[Quillmere Version:";
+// The digit after the header says what a memory line holds. A file without a header is a
+// comma or semicolon export, whose memory lines hold what today's native lines hold.
+constexpr int FirstVersion = 0;      // neither tone nor lock-out, no memory number
+constexpr int UnnumberedVersion = 1; // no memory number: the lines fill the memories in order
+constexpr int ExportVersion = 9;     // no header (yet)
 // A channel file is a few kilobytes; anything far larger is not one.
 constexpr std::size_t MaxChannelFileSize = 16u * 1024u * 1024u;
 
 struct MemWrite {
     int Row;
-    std::array<std::optional<std::string>, 8> Cells; // columns 1..7; unset ones stay
+    std::array<std::optional<std::string>, mcDescription + 1> Cells; // unset ones stay
 };
 struct MenuWrite {
     std::string Number;
@@ -185,7 +190,7 @@ private:
         const std::size_t headerLength = std::strlen(HeaderText);
         if (text.compare(0, headerLength, HeaderText) == 0) {
             const char c = text.size() > headerLength ? text[headerLength] : '0';
-            version_ = (c >= '0' && c <= '9') ? c - '0' : 0;
+            version_ = (c >= '0' && c <= '9') ? c - '0' : FirstVersion;
             result_.HeaderSeen = true;
             result_.VersionChar = c;
             separator_ = ':';
@@ -198,7 +203,7 @@ private:
         fields_.fill(std::string());
         std::string line = text;
         int k = 1;
-        if (version_ == 9) {
+        if (version_ == ExportVersion) {
             // The export's title rows ("Mem#", "Menu#") hold the "#" in their first field; a
             // description may hold one anywhere.
             const std::string first = line.substr(0, line.find(*separator_));
@@ -219,7 +224,7 @@ private:
 
         if (fields_[1] == "MEM")
             MemoryLine(k, lineNo);
-        else if (fields_[1] == "MENU" && version_ != 9)
+        else if (fields_[1] == "MENU" && version_ != ExportVersion)
             NativeMenuLine(k, lineNo);
         else if (fields_[1] == "MENU")
             ExportedMenuLine(text, lineNo);
@@ -233,7 +238,7 @@ private:
     void RefuseUnfilledRowsOfDamagedLines()
     {
         std::vector<int> unfilled;
-        for (int m = 0; m < 100; ++m)
+        for (int m = 0; m < MemoryCount; ++m)
             if (!filled_[std::size_t(m)] &&
                 std::find(result_.Refused.begin(), result_.Refused.end(), m) == result_.Refused.end())
                 unfilled.push_back(m);
@@ -247,14 +252,15 @@ private:
 
     void MemoryLine(int reached, std::size_t lineNo)
     {
-        const int d = (version_ == 0 || version_ == 1) ? 0 : 1;
+        // The memory number, in the lines that have one, moves the fields after it.
+        const int d = (version_ == FirstVersion || version_ == UnnumberedVersion) ? 0 : 1;
         ++memoryLines_;
         int row = memoryLines_;
         if (d == 1) {
             int n = 0;
-            row = TryStrToInt(F(2), n) && n >= 0 && n < 100 ? n + 1 : 0;
+            row = TryStrToInt(F(2), n) && n >= 0 && n < MemoryCount ? n + 1 : 0;
         }
-        if (row < 1 || row > 100) {
+        if (row < 1 || row > MemoryCount) {
             result_.Steps.push_back(StatusNote{"Error when loading file: Incorrect Memory number found"});
             result_.Dropped.push_back(lineNo);
             ++unplacedMemoryLines_;
@@ -270,7 +276,7 @@ private:
             return;
         }
         filled_[std::size_t(memory)] = true;
-        if (reached < (version_ == 0 ? 6 : 8 + d))
+        if (reached < (version_ == FirstVersion ? 6 : 8 + d))
             result_.Incomplete.push_back(lineNo);
         MemWrite w;
         w.Row = row;
@@ -282,8 +288,8 @@ private:
         w.Cells[mcTxMode] = CheckedMode(F(5 + d));
         if (LoadedOtherwise(F(3 + d), w.Cells[mcRxMode]) || LoadedOtherwise(F(5 + d), w.Cells[mcTxMode]))
             result_.OtherMode.push_back(lineNo);
-        const std::string& description = F(version_ != 0 ? 8 + d : 6 + d);
-        if (version_ != 0) {
+        const std::string& description = F(version_ != FirstVersion ? 8 + d : 6 + d);
+        if (version_ != FirstVersion) {
             w.Cells[mcTone] = F(6 + d).empty() ? std::string()
                                                : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
             w.Cells[mcLockOut] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
@@ -301,7 +307,7 @@ private:
     void NativeMenuLine(int reached, std::size_t lineNo)
     {
         ++result_.ChannelLines;
-        if (F(2) != CurrentMenuSetText()) {
+        if (F(2) != IntToStr(CurrentMenuSet)) {
             result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
                                                " ignored. Menu option is for other radio type."});
             result_.Dropped.push_back(lineNo);
@@ -372,19 +378,14 @@ private:
         return nullptr;
     }
 
-    static std::string CurrentMenuSetText()
-    {
-        return RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadioRecord().MenuSet : "0";
-    }
-
     ParsedFile result_;
-    int version_ = 9;
+    int version_ = ExportVersion;
     std::optional<char> separator_;
     std::string defaultKind_ = "MEM";
     int memoryLines_ = 0;
-    std::size_t unplacedMemoryLines_ = 0; // memory lines without a memory number 0..99
-    std::array<bool, 100> filled_{};      // memories a line filled
-    std::array<std::string, 10> fields_;  // 1..9 of the current line
+    std::size_t unplacedMemoryLines_ = 0;    // memory lines without a memory number 0..LastMemory
+    std::array<bool, MemoryCount> filled_{}; // memories a line filled
+    std::array<std::string, 10> fields_;     // 1..9 of the current line
 };
 
 // Hides a control for its lifetime, whatever way the scope is left.
@@ -557,7 +558,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
     form.MemGrid->SetCol(mcRxFreq);
     if (form.MenuGrid->RowCount() > 1) {
         form.MenuGrid->SetRow(1);
-        form.MenuGrid->SetCol(1);
+        form.MenuGrid->SetCol(mnDescription);
     }
     NormaliseLoadedRow(form);
     // Rows the file filled are sent as they are; those it could not fill are not sent.
@@ -614,7 +615,7 @@ void TForm1::LoadMenuClick(TObject*)
     } else if (const auto parsed = ReadChannelFile(*this, name)) {
         Clear_Action_Menu(static_cast<std::uint8_t>(MenuEdit->MinValue()),
                           static_cast<std::uint8_t>(MenuEdit->MaxValue()));
-        Clear_Action_Mem(0, 99);
+        Clear_Action_Mem(0, LastMemory);
         LoadParsedFile(*this, name, *parsed);
     }
     ChangeEnabled(true);

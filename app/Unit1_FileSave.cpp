@@ -34,20 +34,14 @@ std::string Joined(TStringGrid* grid, int row, int fromCol, int toCol, char sepa
     return line;
 }
 
-std::string CurrentMenuSetText()
-{
-    return RadioTypeTable.ValidIndex(CurrentRadio) ? CurrentRadioRecord().MenuSet : "0";
-}
-
 std::string NativeText(TStringGrid* mem, TStringGrid* menu)
 {
     std::string out = std::string(NativeHeader) + LineEnd;
-    for (int r = 1; r <= 100; ++r)
-        out += "MEM:" + Joined(mem, r, 0, 7, ':') + LineEnd;
-    const std::string menuSet = CurrentMenuSetText();
-    if (menuSet != "0")
+    for (int r = 1; r <= MemoryCount; ++r)
+        out += "MEM:" + Joined(mem, r, mcMemory, mcDescription, ':') + LineEnd;
+    if (CurrentMenuSet != 0)
         for (int r = 1; r < menu->RowCount(); ++r)
-            out += "MENU:" + menuSet + ":" + menu->GetCell(0, r) + ":" + menu->GetCell(3, r) + LineEnd;
+            out += "MENU:" + IntToStr(CurrentMenuSet) + ":" + menu->GetCell(mnNumber, r) + ":" + menu->GetCell(mnCode, r) + LineEnd;
     return out;
 }
 
@@ -56,13 +50,13 @@ std::string SeparatedText(TStringGrid* mem, TStringGrid* menu, char sep)
     const std::string s(1, sep);
     std::string out = "Mem#" + s + "RX Freq." + s + "RX Mode" + s + "TX Freq." + s + "RX Mode" + s +
                       "Tone" + s + "Mem.Lock" + s + "Description" + LineEnd;
-    for (int r = 1; r <= 100; ++r)
-        out += Joined(mem, r, 0, 7, sep) + LineEnd;
-    if (CurrentMenuSetText() != "0") {
+    for (int r = 1; r <= MemoryCount; ++r)
+        out += Joined(mem, r, mcMemory, mcDescription, sep) + LineEnd;
+    if (CurrentMenuSet != 0) {
         out += LineEnd;
         out += "Menu#" + s + "Description" + s + "Setting" + LineEnd;
         for (int r = 1; r < menu->RowCount(); ++r)
-            out += Joined(menu, r, 0, 2, sep) + LineEnd;
+            out += Joined(menu, r, mnNumber, mnValue, sep) + LineEnd;
     }
     return out;
 }
@@ -72,17 +66,17 @@ std::string PlainText(TStringGrid* mem, TStringGrid* menu)
     static const std::uint8_t widths[] = {5, 13, 6, 13, 6, 8, 8};
     std::string out = std::string(NativeHeader) + LineEnd + LineEnd;
     out += std::string("Mem# RX Freq.     Mode  TX Freq.     Mode  Tone    Mem.Lck Description") + LineEnd;
-    for (int r = 1; r <= 100; ++r) {
+    for (int r = 1; r <= MemoryCount; ++r) {
         for (int c = mcMemory; c <= mcLockOut; ++c)
             out += TForm1::PadRight(mem->GetCell(c, r), widths[c]);
         out += mem->GetCell(mcDescription, r) + LineEnd;
     }
-    if (CurrentMenuSetText() != "0") {
+    if (CurrentMenuSet != 0) {
         out += LineEnd;
         out += std::string("Menu# Description                                                 Setting") + LineEnd;
         for (int r = 1; r < menu->RowCount(); ++r)
-            out += TForm1::PadRight(menu->GetCell(0, r), 6) + TForm1::PadRight(menu->GetCell(1, r), 60) +
-                   menu->GetCell(2, r) + LineEnd;
+            out += TForm1::PadRight(menu->GetCell(mnNumber, r), 6) + TForm1::PadRight(menu->GetCell(mnDescription, r), 60) +
+                   menu->GetCell(mnValue, r) + LineEnd;
     }
     return out;
 }
@@ -94,9 +88,11 @@ std::string TForm1::PadRight(const std::string& Text, std::uint8_t Width)
     return Text.size() >= Width ? Text : Text + std::string(Width - Text.size(), ' ');
 }
 
-bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
+bool TForm1::FileSaveAction(const std::string& FileName, TChannelFormat Format)
 {
-    const std::string expected = Format == 1 ? "vyx" : Format == 4 ? "txt" : "csv";
+    const std::string expected = Format == TChannelFormat::Native ? "vyx"
+                                 : Format == TChannelFormat::Text ? "txt"
+                                                                  : "csv";
     const auto dot = FileName.rfind('.');
     const std::string found = dot == std::string::npos ? FileName : FileName.substr(dot + 1);
     if (found != expected &&
@@ -109,10 +105,10 @@ bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
 
     std::string text;
     switch (Format) {
-    case 2: text = SeparatedText(MemGrid, MenuGrid, ','); break;
-    case 3: text = SeparatedText(MemGrid, MenuGrid, ';'); break;
-    case 4: text = PlainText(MemGrid, MenuGrid); break;
-    default: text = NativeText(MemGrid, MenuGrid); break;
+    case TChannelFormat::CommaSeparated: text = SeparatedText(MemGrid, MenuGrid, ','); break;
+    case TChannelFormat::SemicolonSeparated: text = SeparatedText(MemGrid, MenuGrid, ';'); break;
+    case TChannelFormat::Text: text = PlainText(MemGrid, MenuGrid); break;
+    case TChannelFormat::Native: text = NativeText(MemGrid, MenuGrid); break;
     }
     // A channel file is the user's document: a new one gets the mode the umask allows.
     if (!ReplaceFileContents(FileName, text, 0666)) {
@@ -121,7 +117,7 @@ bool TForm1::FileSaveAction(const std::string& FileName, std::uint8_t Format)
         throw EInOutError("Could not save file " + ShownFileName(FileName) + " : " + std::strerror(error));
     }
     // Only a native file that is safely written ties the grids to it.
-    if (Format == 1) {
+    if (Format == TChannelFormat::Native) {
         FileChanged = false;
         CurrentFileName = FileName;
     }
@@ -154,21 +150,24 @@ bool TForm1::SaveAsAction()
     }
     SaveDialog->FileName = ExtractLastPathPart(CurrentFileName);
     SaveDialog->InitialDir = CurrentFileName.empty() ? MemoryFileDir : CurrentFileName;
-    SaveDialog->FilterIndex = 1;
+    SaveDialog->FilterIndex = int(TChannelFormat::Native);
     if (!SaveDialog->Execute()) {
         ShowStatus("Save canceled.");
         return false;
     }
     const std::string name = SaveDialog->FileName;
-    const int format = SaveDialog->FilterIndex >= 1 && SaveDialog->FilterIndex <= 4 ? SaveDialog->FilterIndex : 1;
-    return ShowingWriteErrors([&] { return FileSaveAction(name, static_cast<std::uint8_t>(format)); });
+    const int index = SaveDialog->FilterIndex;
+    const TChannelFormat format = index >= int(TChannelFormat::Native) && index <= int(TChannelFormat::Text)
+                                      ? static_cast<TChannelFormat>(index)
+                                      : TChannelFormat::Native;
+    return ShowingWriteErrors([&] { return FileSaveAction(name, format); });
 }
 
 bool TForm1::SaveAction()
 {
     if (CurrentFileName.empty())
         return SaveAsAction();
-    return ShowingWriteErrors([&] { return FileSaveAction(CurrentFileName, 1); });
+    return ShowingWriteErrors([&] { return FileSaveAction(CurrentFileName, TChannelFormat::Native); });
 }
 
 void TForm1::SaveMenuClick(TObject*) { SaveAction(); }

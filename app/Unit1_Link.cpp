@@ -99,7 +99,7 @@ int RecordTransferMs(const TCustomSerialPort& Port)
     const int charHalfBits = 2 * (1 + 5 + int(Port.DataBits())) +
                              (Port.Parity()->Bits() == prNone ? 0 : 2) +
                              stopHalfBits[Port.StopBits()];
-    return (24 * charHalfBits * 1000 + 2 * baud - 1) / (2 * baud);
+    return (int(MemoryRecord::Length) * charHalfBits * 1000 + 2 * baud - 1) / (2 * baud);
 }
 
 void TForm1::NoteReceiveBuffer()
@@ -251,7 +251,7 @@ void TForm1::RunOnCheckedLink(const std::string& Status, const std::function<voi
 bool TForm1::AskControlled(std::string& Command, std::uint8_t N)
 {
     Command = UpperCase(Command);
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    for (int attempt = 0; attempt < RadioTries; ++attempt) {
         Send(Command);
         std::string answer;
         Receive(answer);
@@ -265,7 +265,7 @@ bool TForm1::AskControlled(std::string& Command, std::uint8_t N)
 
 bool TForm1::SendControlled(const std::string& Command, std::uint8_t N)
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    for (int attempt = 0; attempt < RadioTries; ++attempt) {
         Send(Command);
         Send(Copy(Command, 1, N) + ";");
         std::string answer;

@@ -17,13 +17,13 @@
 
 void TForm1::UpdateButtonClick(TObject*)
 {
-    char key = 13;
+    char key = EnterKey;
     MemoryActivateChanges(this, key);
 }
 
 void TForm1::MemoryActivateChanges(TObject*, char& Key)
 {
-    if (Key != 13)
+    if (Key != EnterKey)
         return;
     Key = 0;
     const int r = MemGrid->Row();
@@ -34,7 +34,7 @@ void TForm1::MemoryActivateChanges(TObject*, char& Key)
     FileChanged = true;
     ShowStatus("Memory " + MemoryRecord::TwoDigits(r - 1) + " updated.");
     UpdateTaskBarUsed();
-    if (r < 100)
+    if (r < MemoryCount)
         MemGrid->SetRow(r + 1);
     if (RXFreqEdit->CanFocus())
         RXFreqEdit->SetFocus();
@@ -109,7 +109,7 @@ void TForm1::MemChanClearButtonClick(TObject*)
         ShowStatus("Delete of all memory entries canceled.");
         return;
     }
-    Clear_Action_Mem(0, 99);
+    Clear_Action_Mem(0, LastMemory);
     FileChanged = true;
     UpdateEditFields();
     ShowStatus("ALL memory entries deleted.");

@@ -53,7 +53,7 @@ std::string NotShownMessage(const std::vector<int>& memories)
 
 void TForm1::ShowMemoryAfterAction(int Memory)
 {
-    MemGrid->SetRow(std::clamp(Memory + 1, 1, 100));
+    MemGrid->SetRow(std::clamp(Memory + 1, 1, MemoryCount));
     UpdateEditFields();
     UpdateMemGrid();
     UpdateTaskBarUsed();
@@ -164,4 +164,4 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
     ChangeEnabled(true);
 }
 
-void TForm1::MemChanRXButtonClick(TObject*) { RX_Action_Mem(0, 99); }
+void TForm1::MemChanRXButtonClick(TObject*) { RX_Action_Mem(0, LastMemory); }

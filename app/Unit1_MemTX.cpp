@@ -17,7 +17,6 @@ namespace {
 
 namespace Rec = MemoryRecord;
 
-constexpr int WriteAttempts = 5;
 constexpr unsigned ReopenPauseMs = 2000;
 const std::string ZeroFrequency(Rec::Frequency.Size, '0');
 
@@ -96,14 +95,12 @@ std::string TForm1::BuildMemoryWriteCommand(int M, int H)
 }
 
 namespace {
-constexpr int ReadBackTries = 5;
-
 // The radio's record of the memory half that the write command w writes; empty when the
 // radio gave none.
 std::string ReadBack(TForm1& form, const std::string& w)
 {
     std::string answer;
-    form.AskMemoryRecord("MR" + Rec::Span(w, Rec::Half, Rec::Memory) + ";", ReadBackTries, answer);
+    form.AskMemoryRecord("MR" + Rec::Span(w, Rec::Half, Rec::Memory) + ";", RadioTries, answer);
     return answer;
 }
 } // namespace
@@ -161,11 +158,11 @@ bool TForm1::SendSubTX(const std::string& W)
 {
     int failed = 0;
     bool different = true;
-    while (different && failed < WriteAttempts) {
+    while (different && failed < RadioTries) {
         Send(W);
         Delay(static_cast<unsigned>(std::max(TxDelay, 0)));
         different = DiffFreq(W);
-        if (different && ++failed == WriteAttempts) {
+        if (different && ++failed == RadioTries) {
             OKMessage("Communication problem!\r\rPlease increase the \"TX delay\" to solve this "
                       "problem!",
                       0);
@@ -174,7 +171,7 @@ bool TForm1::SendSubTX(const std::string& W)
             OpenAndCheckCom();
         }
     }
-    if (failed >= WriteAttempts) {
+    if (failed >= RadioTries) {
         ReportLinkError();
         return false;
     }
@@ -253,4 +250,4 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
     ChangeEnabled(true);
 }
 
-void TForm1::MemChanTXButtonClick(TObject*) { TX_Action_Mem(0, 99); }
+void TForm1::MemChanTXButtonClick(TObject*) { TX_Action_Mem(0, LastMemory); }

@@ -130,7 +130,7 @@ std::uint8_t TForm1::FromMenuOptionToMenuGrid(std::uint8_t MenuNumber)
     const std::string key = IntToStr(MenuNumber);
     std::uint8_t row = 0;
     for (int r = 1; r < MenuGrid->RowCount() && r <= 255; ++r)
-        if (MenuGrid->GetCell(0, r) == key)
+        if (MenuGrid->GetCell(mnNumber, r) == key)
             row = static_cast<std::uint8_t>(r);
     return row;
 }
@@ -139,7 +139,7 @@ int TForm1::FromMenuGridToMenuOption(std::uint8_t Row)
 {
     if (Row >= MenuGrid->RowCount())
         return 0;
-    return StrToIntDef(MenuGrid->GetCell(0, Row), 0);
+    return StrToIntDef(MenuGrid->GetCell(mnNumber, Row), 0);
 }
 
 bool TForm1::MenuRangeRows(std::uint8_t From, std::uint8_t To, int& First, int& Last) const
@@ -148,7 +148,7 @@ bool TForm1::MenuRangeRows(std::uint8_t From, std::uint8_t To, int& First, int& 
     Last = -1;
     for (int r = 1; r < MenuGrid->RowCount(); ++r) {
         int n = 0;
-        if (!TryStrToInt(MenuGrid->GetCell(0, r), n) || n < From || n > To)
+        if (!TryStrToInt(MenuGrid->GetCell(mnNumber, r), n) || n < From || n > To)
             continue;
         if (First == 0)
             First = r;
@@ -169,20 +169,20 @@ void TForm1::UpdateMenuEditFields()
 
         int index = -1;
         const bool rowValid = r >= 1 && r < MenuGrid->RowCount() && MenuTable.ValidIndex(CurrentMenuSet) &&
-                              TryStrToInt(MenuGrid->GetCell(4, r), index) && index >= 0 &&
+                              TryStrToInt(MenuGrid->GetCell(mnEntry, r), index) && index >= 0 &&
                               index < MenuEntryCount;
         if (rowValid) {
             const TMenuEntry& e = MenuTable[CurrentMenuSet][std::size_t(index)];
-            const std::string code = MenuGrid->GetCell(3, r);
+            const std::string code = MenuGrid->GetCell(mnCode, r);
             int v = 0;
             const bool ok = ParseValueCode(code, v);
             // A number beyond a byte would wrap into some other legal code: it is illegal.
             const bool inByte = ok && v >= 0 && v <= 255;
             auto reportIllegal = [&] {
                 ShowStatus("ERROR: Value " + code + " is an illegal value for menu option " +
-                           MenuGrid->GetCell(0, r) + "!");
-                MenuGrid->SetCell(2, r, "");
-                MenuGrid->SetCell(3, r, "");
+                           MenuGrid->GetCell(mnNumber, r) + "!");
+                MenuGrid->SetCell(mnValue, r, "");
+                MenuGrid->SetCell(mnCode, r, "");
             };
 
             switch (e.MenuValueKind) {
@@ -194,7 +194,7 @@ void TForm1::UpdateMenuEditFields()
                 if (ok) {
                     if (inByte && v < count) {
                         MenuValueEdit0->SetItemIndex(v);
-                        MenuGrid->SetCell(2, r, MenuValueEdit0->Items()->Strings(v));
+                        MenuGrid->SetCell(mnValue, r, MenuValueEdit0->Items()->Strings(v));
                     } else {
                         reportIllegal();
                         MenuValueEdit0->SetItemIndex(0);
@@ -215,7 +215,7 @@ void TForm1::UpdateMenuEditFields()
                 if (ok) {
                     if (inByte && v >= lo && v <= hi) {
                         MenuValueEdit1->SetValue(v);
-                        MenuGrid->SetCell(2, r, MenuValueEdit1->Text());
+                        MenuGrid->SetCell(mnValue, r, MenuValueEdit1->Text());
                     } else {
                         reportIllegal();
                         MenuValueEdit1->SetValue(lo);
@@ -233,7 +233,7 @@ void TForm1::UpdateMenuEditFields()
                     MenuValueEdit2->SetItemIndex(0);
                 } else if (inByte && v < MenuToneCount) {
                     MenuValueEdit2->SetItemIndex(v);
-                    MenuGrid->SetCell(2, r, MenuValueEdit2->Text());
+                    MenuGrid->SetCell(mnValue, r, MenuValueEdit2->Text());
                 } else {
                     reportIllegal();
                     MenuValueEdit2->SetItemIndex(0);
@@ -259,7 +259,7 @@ void TForm1::UpdateMenuEditFields()
                 }
                 if (found >= 0) {
                     MenuValueEdit3->SetItemIndex(found);
-                    MenuGrid->SetCell(2, r, PFKeyItemText(items->Strings(found)));
+                    MenuGrid->SetCell(mnValue, r, PFKeyItemText(items->Strings(found)));
                 } else {
                     reportIllegal();
                     MenuValueEdit3->SetItemIndex(0);
@@ -283,7 +283,7 @@ void TForm1::UpdateMenuEditFields()
 
 void TForm1::MenuGridClick(TObject*)
 {
-    MenuEdit->SetText(MenuGrid->GetCell(0, MenuGrid->Row()));
+    MenuEdit->SetText(MenuGrid->GetCell(mnNumber, MenuGrid->Row()));
     UpdateMenuEditFields();
 }
 
@@ -292,14 +292,14 @@ void TForm1::MenuEditChange(TObject*)
     int t0 = 0;
     if (!TryStrToInt(MenuEdit->Text(), t0))
         return;
-    const int c = StrToIntDef(MenuGrid->GetCell(0, MenuGrid->Row()), 0);
+    const int c = StrToIntDef(MenuGrid->GetCell(mnNumber, MenuGrid->Row()), 0);
     const bool up = t0 >= c;
     int t = t0;
     for (;;) {
         const std::string key = IntToStr(t);
         int row = 0;
         for (int r = 1; r < MenuGrid->RowCount(); ++r)
-            if (MenuGrid->GetCell(0, r) == key)
+            if (MenuGrid->GetCell(mnNumber, r) == key)
                 row = r;
         if (row != 0) {
             MenuGrid->SetRow(row);
@@ -329,7 +329,7 @@ void TForm1::MenuValueEdit0Click(TObject*)
 {
     if (FMenuEditorsUpdating || MenuValueEdit0->ItemIndex() < 0)
         return;
-    MenuGrid->SetCell(3, MenuGrid->Row(), IntToStr(MenuValueEdit0->ItemIndex()));
+    MenuGrid->SetCell(mnCode, MenuGrid->Row(), IntToStr(MenuValueEdit0->ItemIndex()));
     FileChanged = true;
     UpdateMenuEditFields();
 }
@@ -344,7 +344,7 @@ void TForm1::MenuValueEdit1Change(TObject*)
     if (!TryStrToInt(Trim(MenuValueEdit1->Text()), v) || v < MenuValueEdit1->MinValue() ||
         v > MenuValueEdit1->MaxValue())
         return;
-    MenuGrid->SetCell(3, MenuGrid->Row(), IntToStr(v));
+    MenuGrid->SetCell(mnCode, MenuGrid->Row(), IntToStr(v));
     FileChanged = true;
     UpdateMenuEditFields();
 }
@@ -361,7 +361,7 @@ void TForm1::MenuValueEdit2Change(TObject*)
 {
     if (FMenuEditorsUpdating || MenuValueEdit2->ItemIndex() < 0)
         return;
-    MenuGrid->SetCell(3, MenuGrid->Row(), IntToStr(MenuValueEdit2->ItemIndex()));
+    MenuGrid->SetCell(mnCode, MenuGrid->Row(), IntToStr(MenuValueEdit2->ItemIndex()));
     FileChanged = true;
     UpdateMenuEditFields();
 }
@@ -371,7 +371,7 @@ void TForm1::MenuValueEdit3Change(TObject*)
     const int i = MenuValueEdit3->ItemIndex();
     if (FMenuEditorsUpdating || i < 0)
         return;
-    MenuGrid->SetCell(3, MenuGrid->Row(), TextBefore(MenuValueEdit3->Items()->Strings(i), ' '));
+    MenuGrid->SetCell(mnCode, MenuGrid->Row(), TextBefore(MenuValueEdit3->Items()->Strings(i), ' '));
     FileChanged = true;
     UpdateMenuEditFields();
 }
@@ -386,8 +386,8 @@ void TForm1::Clear_Action_Menu(std::uint8_t From, std::uint8_t To)
     int first = 0, last = -1;
     if (MenuRangeRows(From, To, first, last))
         for (int r = first; r <= last; ++r) {
-            MenuGrid->SetCell(2, r, "");
-            MenuGrid->SetCell(3, r, "");
+            MenuGrid->SetCell(mnValue, r, "");
+            MenuGrid->SetCell(mnCode, r, "");
         }
     ChangeEnabled(true);
     MenuEdit->SetValue(remembered);

@@ -32,8 +32,8 @@ void TForm1::SubRX_Action_Menu(const std::string& MenuNumber, const std::string&
         ShowStatus("Unknown memory option (" + MenuNumber + ") received.");
         return;
     }
-    MenuGrid->SetCell(3, row, Value);
-    MenuGrid->SetCell(5, row, "1");
+    MenuGrid->SetCell(mnCode, row, Value);
+    MenuGrid->SetCell(mnReceived, row, MenuReceived);
     MenuGrid->SetRow(row);
     UpdateMenuEditFields();
     if (Report)
@@ -69,7 +69,7 @@ void TForm1::RX_Action_Menu(std::uint8_t From, std::uint8_t To)
             const int count = any ? rt - rf + 1 : 0;
             SetMenuProgressRange(0, static_cast<std::uint8_t>(count));
             for (int r = 1; r < MenuGrid->RowCount(); ++r)
-                MenuGrid->SetCell(5, r, "0");
+                MenuGrid->SetCell(mnReceived, r, MenuAwaited);
             // A range without a shown menu has nothing to wait for.
             if (count == 0)
                 MenuReadActive = false;
@@ -108,7 +108,7 @@ void TForm1::RX_Action_Menu(std::uint8_t From, std::uint8_t To)
                 last = n;
                 int k = 0;
                 for (int r = rf; r <= rt; ++r)
-                    if (MenuGrid->GetCell(5, r) == "1")
+                    if (MenuGrid->GetCell(mnReceived, r) == MenuReceived)
                         ++k;
                 if (k > 0)
                     SetMenuProgressBar(static_cast<std::uint8_t>(k));
@@ -143,9 +143,9 @@ void TForm1::TX_Action_Menu(std::uint8_t From, std::uint8_t To)
                 MenuGrid->SetRow(r);
             else
                 MenuGridClick(MenuGrid);
-            const std::string m = MenuGrid->GetCell(0, r);
-            const std::string text = MenuGrid->GetCell(2, r);
-            const std::string code = Trim(MenuGrid->GetCell(3, r));
+            const std::string m = MenuGrid->GetCell(mnNumber, r);
+            const std::string text = MenuGrid->GetCell(mnValue, r);
+            const std::string code = Trim(MenuGrid->GetCell(mnCode, r));
             int v = 0;
             if (text.empty() || !TryStrToInt(code, v) || v < 0 || v > 9999) {
                 ShowStatus("Menu option " + m + " is empty.");

@@ -173,15 +173,15 @@ std::uint8_t TForm1::UpdateTaskBarUsed()
     int used = 0;
     switch (VYXPageControl->TabIndex()) {
     case 0:
-        total = 100;
-        for (int r = 1; r <= 100; ++r)
+        total = MemoryCount;
+        for (int r = 1; r <= MemoryCount; ++r)
             if (!MemGrid->GetCell(mcRxFreq, r).empty() && !MemGrid->GetCell(mcTxFreq, r).empty())
                 ++used;
         break;
     case 1:
         total = MenuGrid->RowCount() - 1;
         for (int r = 1; r < MenuGrid->RowCount(); ++r)
-            if (!MenuGrid->GetCell(2, r).empty())
+            if (!MenuGrid->GetCell(mnValue, r).empty())
                 ++used;
         break;
     default: break;

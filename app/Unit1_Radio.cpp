@@ -36,12 +36,12 @@ int FillMenuRows(TStringGrid* grid, int menuSet)
         const TMenuEntry& e = entries[std::size_t(i)];
         if (e.MenuValueKind == '9')
             continue;
-        grid->SetCell(0, row, e.MenuNumber);
-        grid->SetCell(1, row, e.MenuDescription);
-        grid->SetCell(2, row, "");
-        grid->SetCell(3, row, "");
-        grid->SetCell(4, row, IntToStr(i));
-        grid->SetCell(5, row, "");
+        grid->SetCell(mnNumber, row, e.MenuNumber);
+        grid->SetCell(mnDescription, row, e.MenuDescription);
+        grid->SetCell(mnValue, row, "");
+        grid->SetCell(mnCode, row, "");
+        grid->SetCell(mnEntry, row, IntToStr(i));
+        grid->SetCell(mnReceived, row, "");
         highest = std::max(highest, StrToIntDef(e.MenuNumber, 0));
         ++row;
     }
@@ -90,13 +90,12 @@ void TForm1::ChangeRadioHandle(bool AskUser)
                          : "Use right mouse button for more options or double click to activate "
                            "memory on radio.");
 
-    const int menuSet = StrToIntDef(radio.MenuSet, 0);
-    CurrentMenuSet = MenuTable.ValidIndex(menuSet) ? static_cast<std::uint8_t>(menuSet) : 0;
+    CurrentMenuSet = static_cast<std::uint8_t>(radio.MenuSetNumber());
     if (CurrentMenuSet != 0) {
         MenuTabSheet->SetTabVisible(true);
         const int highest = FillMenuRows(MenuGrid, CurrentMenuSet);
         MenuEdit->SetMaxValue(highest);
-        MenuEdit->SetMinValue(StrToIntDef(MenuGrid->GetCell(0, 1), 0));
+        MenuEdit->SetMinValue(StrToIntDef(MenuGrid->GetCell(mnNumber, 1), 0));
         if (MenuGrid->RowCount() > 2)
             MenuGrid->SetRow(2);
         MenuGrid->SetRow(1);
@@ -107,7 +106,7 @@ void TForm1::ChangeRadioHandle(bool AskUser)
 
     // What a read could not show, or a file could not say, belongs to the model it came with.
     FKeptWhileUnchanged.clear();
-    for (int r = 1; r <= 100; ++r) {
+    for (int r = 1; r <= MemoryCount; ++r) {
         MemGrid->SetCell(mcRxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcRxFreq, r)));
         MemGrid->SetCell(mcTxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcTxFreq, r)));
     }

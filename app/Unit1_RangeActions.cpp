@@ -88,7 +88,7 @@ void TForm1::ALL1Click(TObject*)
     if (!ButtonAction(this, memory, action))
         return;
     if (memory)
-        RunMemAction(this, action, 0, 99);
+        RunMemAction(this, action, 0, LastMemory);
     else
         RunMenuAction(this, action, static_cast<std::uint8_t>(MenuEdit->MinValue()),
                       static_cast<std::uint8_t>(MenuEdit->MaxValue()));
@@ -152,4 +152,4 @@ void TForm1::RX1Click(TObject*) { GridPopupAction(this, RangeAction::Read); }
 void TForm1::TX1Click(TObject*) { GridPopupAction(this, RangeAction::Write); }
 void TForm1::Clear1Click(TObject*) { GridPopupAction(this, RangeAction::Clear); }
 
-void TForm1::RXButtonClick(TObject*) { RX_Action_Mem(0, 99); }
+void TForm1::RXButtonClick(TObject*) { RX_Action_Mem(0, LastMemory); }

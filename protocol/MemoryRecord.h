@@ -16,6 +16,10 @@ struct Field {
 
 constexpr std::size_t Length = 24;
 
+// The radio's memories, numbered 0..LastMemory in the record's two digits.
+constexpr int MemoryCount = 100;
+constexpr int LastMemory = MemoryCount - 1;
+
 constexpr Field Command{0, 2};
 constexpr Field Half{2, 1};
 constexpr Field Filler{3, 1};

@@ -33,7 +33,7 @@ TEST_F(FileLoad, NativeRoundTrip)
     SetMemory(42, {"", "", "03.600.00", "AM", "", "", ""});
     Form1->SubRX_Action_Menu(Form1->MenuGrid->GetCell(0, 3), "1", false);
     const std::string menuValue = Form1->MenuGrid->GetCell(3, 3);
-    ASSERT_TRUE(Form1->FileSaveAction(Path("rt.vyx"), 1));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("rt.vyx"), TChannelFormat::Native));
 
     std::vector<Cells> before;
     for (int m = 0; m < 100; ++m)
@@ -229,7 +229,7 @@ TEST_F(FileLoad, SeparatorIsGuessedFromTheFirstDataLine)
 TEST_F(FileLoad, FilesWithoutChannelLinesAreRefused)
 {
     SetMemory(0, {"14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "keep"});
-    ASSERT_TRUE(Form1->FileSaveAction(Path("t.txt"), 4));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("t.txt"), TChannelFormat::Text));
     WriteFile(Path("notes.vyx"), "shopping list\r\nbread and milk\r\n");
     const std::string caption = Form1->Caption();
     for (const std::string& name : {Path("t.txt"), Path("notes.vyx")}) {

@@ -32,7 +32,7 @@ TEST_F(FileSave, NativeFormatByteForByte)
     Form1->MenuGrid->SetCell(3, 1, "2");
     FileChanged = true;
     const std::string name = Path("chan.vyx");
-    ASSERT_TRUE(Form1->FileSaveAction(name, 1));
+    ASSERT_TRUE(Form1->FileSaveAction(name, TChannelFormat::Native));
 
     const std::string bytes = ReadFile(name);
     ASSERT_EQ(bytes.substr(0, 25), "[Quillmere Version:2.4]\r\n");
@@ -61,7 +61,7 @@ TEST_F(FileSave, ExportsLeaveTheNativeFileAlone)
     CurrentFileName = Path("mine.vyx");
     FileChanged = true;
 
-    ASSERT_TRUE(Form1->FileSaveAction(Path("out.csv"), 2));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("out.csv"), TChannelFormat::CommaSeparated));
     // Title, 100 memories, a blank line, the menu title and one line per menu row.
     const std::size_t csvLines = std::size_t(103 + Form1->MenuGrid->RowCount() - 1);
     auto lines = Lines(ReadFile(Path("out.csv")));
@@ -74,7 +74,7 @@ TEST_F(FileSave, ExportsLeaveTheNativeFileAlone)
     EXPECT_EQ(lines[103], Form1->MenuGrid->GetCell(0, 1) + "," + Form1->MenuGrid->GetCell(1, 1) + "," +
                               Form1->MenuGrid->GetCell(2, 1));
 
-    ASSERT_TRUE(Form1->FileSaveAction(Path("out2.csv"), 3));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("out2.csv"), TChannelFormat::SemicolonSeparated));
     lines = Lines(ReadFile(Path("out2.csv")));
     ASSERT_EQ(lines.size(), csvLines);
     EXPECT_EQ(lines[0], "Mem#;RX Freq.;RX Mode;TX Freq.;RX Mode;Tone;Mem.Lock;Description");
@@ -89,7 +89,7 @@ TEST_F(FileSave, TextExportColumnsLineUpUnderTheTitles)
 {
     FillSample();
     SetMemory(2, {"1234.567.890", "USB", "", "", "", "", ""});
-    ASSERT_TRUE(Form1->FileSaveAction(Path("out.txt"), 4));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("out.txt"), TChannelFormat::Text));
     const auto lines = Lines(ReadFile(Path("out.txt")));
     // Version, a blank line, the title, 100 memories, a blank line, the menu title and one
     // line per menu row.
@@ -118,9 +118,9 @@ TEST_F(FileSave, TextExportColumnsLineUpUnderTheTitles)
 TEST_F(FileSave, ModelWithoutMenuSetWritesOnlyMemories)
 {
     UseModel(1);
-    ASSERT_TRUE(Form1->FileSaveAction(Path("a.vyx"), 1));
-    ASSERT_TRUE(Form1->FileSaveAction(Path("a.csv"), 2));
-    ASSERT_TRUE(Form1->FileSaveAction(Path("a.txt"), 4));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("a.vyx"), TChannelFormat::Native));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("a.csv"), TChannelFormat::CommaSeparated));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("a.txt"), TChannelFormat::Text));
     EXPECT_EQ(Lines(ReadFile(Path("a.vyx"))).size(), 101u);
     EXPECT_EQ(Lines(ReadFile(Path("a.csv"))).size(), 101u);
     EXPECT_EQ(Lines(ReadFile(Path("a.txt"))).size(), 103u);
@@ -130,7 +130,7 @@ TEST_F(FileSave, ExtensionQuestionIsExactAndCaseSensitive)
 {
     FileChanged = true;
     QueueAnswer(7);
-    EXPECT_FALSE(Form1->FileSaveAction(Path("UPPER.VYX"), 1));
+    EXPECT_FALSE(Form1->FileSaveAction(Path("UPPER.VYX"), TChannelFormat::Native));
     EXPECT_FALSE(std::filesystem::exists(Path("UPPER.VYX")));
     EXPECT_EQ(Status(), "File Save canceled");
     EXPECT_TRUE(FileChanged);
@@ -142,7 +142,7 @@ TEST_F(FileSave, ExtensionQuestionIsExactAndCaseSensitive)
     // No dot in the file part: the text after the folder's dot is compared.
     std::filesystem::create_directory(Path("dir.d"));
     QueueAnswer(6);
-    EXPECT_TRUE(Form1->FileSaveAction(Path("dir.d/plain"), 2));
+    EXPECT_TRUE(Form1->FileSaveAction(Path("dir.d/plain"), TChannelFormat::CommaSeparated));
     boxes = ShownBoxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_NE(boxes[1].Text.find("in csv formaat, but selected the d/plain extention."), std::string::npos);
@@ -151,7 +151,7 @@ TEST_F(FileSave, ExtensionQuestionIsExactAndCaseSensitive)
 
 TEST_F(FileSave, SaveAfterLoadingCsvAsksAndWritesNative)
 {
-    Form1->FileSaveAction(Path("in.csv"), 2);
+    Form1->FileSaveAction(Path("in.csv"), TChannelFormat::CommaSeparated);
     Form1->LoadFile(Path("in.csv"));
     ASSERT_EQ(CurrentFileName, Path("in.csv"));
     QueueAnswer(6);
@@ -235,7 +235,7 @@ TEST_F(FileSave, FailedWriteKeepsTheOldFile)
     CurrentFileName = Path("other.vyx");
     {
         FileSizeLimit limit(200);
-        EXPECT_THROW(Form1->FileSaveAction(name, 1), EInOutError);
+        EXPECT_THROW(Form1->FileSaveAction(name, TChannelFormat::Native), EInOutError);
     }
     EXPECT_EQ(ReadFile(name), "old contents\r\n");
     EXPECT_TRUE(FileChanged);
@@ -363,7 +363,7 @@ TEST_F(FileSave, LongPathsAreNotCut)
     const std::string name = (deep / "long-channel-file-name.vyx").string();
     ASSERT_GT(name.size(), 300u);
     FillSample();
-    ASSERT_TRUE(Form1->FileSaveAction(name, 1));
+    ASSERT_TRUE(Form1->FileSaveAction(name, TChannelFormat::Native));
     EXPECT_EQ(CurrentFileName, name);
     Form1->Clear_Action_Mem(0, 99);
     Form1->LoadFile(name);

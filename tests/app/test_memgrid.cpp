@@ -202,7 +202,7 @@ TEST_F(MemPanel, HiddenColumnsKeepTheirTexts)
     EXPECT_EQ(Mem()->ColWidth(5), 0);
     EXPECT_FALSE(Form1->MemDescriptionPanel->Visible());
     EXPECT_EQ(Row(0)[7], "still here");
-    ASSERT_TRUE(Form1->FileSaveAction(Path("h.vyx"), 1));
+    ASSERT_TRUE(Form1->FileSaveAction(Path("h.vyx"), TChannelFormat::Native));
     EXPECT_EQ(Lines(ReadFile(Path("h.vyx")))[1], "MEM:0:14.000.00:USB:::N/A:FALSE:still here");
     Form1->Description_Setting->SetChecked(true);
     Form1->UpdateMemCols(nullptr);

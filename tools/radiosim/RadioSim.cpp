@@ -303,7 +303,7 @@ void RadioSim::SetOptions(const RadioSimOptions& options)
 std::string RadioSim::MemoryRecord(int memory, int half) const
 {
     std::lock_guard lock(mutex_);
-    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1)
+    if (memory < 0 || memory >= Rec::MemoryCount || half < 0 || half > 1)
         throw std::out_of_range("radiosim: no memory half");
     return RecordText(memory, half, '0');
 }
@@ -311,7 +311,7 @@ std::string RadioSim::MemoryRecord(int memory, int half) const
 bool RadioSim::MemoryEmpty(int memory, int half) const
 {
     std::lock_guard lock(mutex_);
-    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1)
+    if (memory < 0 || memory >= Rec::MemoryCount || half < 0 || half > 1)
         throw std::out_of_range("radiosim: no memory half");
     return memories_[std::size_t(memory)][std::size_t(half)].Body.empty();
 }
@@ -319,7 +319,7 @@ bool RadioSim::MemoryEmpty(int memory, int half) const
 void RadioSim::SetMemory(int memory, int half, const std::string& body)
 {
     std::lock_guard lock(mutex_);
-    if (memory < 0 || memory >= MemoryCount || half < 0 || half > 1
+    if (memory < 0 || memory >= Rec::MemoryCount || half < 0 || half > 1
         || body.size() != Rec::Body.Size)
         throw std::out_of_range("radiosim: bad memory half or record");
     // The body starts with the frequency.

@@ -2,6 +2,8 @@
 // A simulated transceiver: it answers the radio's text command set from an in-memory store
 // of 100 memories x 2 halves and a menu, as one of the models of ModelFacts would.
 // The core does no I/O; RadioSimPty serves it on a pseudo-terminal.
+#include "protocol/MemoryRecord.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -52,9 +54,6 @@ struct RadioSimWrite {
 
 class RadioSim {
 public:
-    static constexpr int MemoryCount = 100;
-    static constexpr int RecordLength = 24;
-
     // model: 1..RadioModelCount; std::out_of_range otherwise.
     explicit RadioSim(int model, RadioSimOptions options = {});
 
@@ -127,7 +126,7 @@ private:
     int model_;
     RadioSimOptions options_;
     std::string pending_;
-    std::array<std::array<Half, 2>, MemoryCount> memories_{};
+    std::array<std::array<Half, 2>, ::MemoryRecord::MemoryCount> memories_{};
     std::map<int, int> menus_;
     int displayed_ = 0;
     std::vector<int> script_;
