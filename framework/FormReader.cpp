@@ -526,13 +526,6 @@ public:
             return false;
         throw EReadError("True or False expected");
     }
-    std::string ReadIdent() override
-    {
-        const TValueNode& v = Next();
-        if (v.K != TValueNode::vIdent)
-            throw EReadError("Identifier expected");
-        return v.Str;
-    }
     void ReadListBegin() override
     {
         const TValueNode& v = Next();

@@ -221,7 +221,6 @@ public:
     ~TScreen() override;
     int FormCount() const { return static_cast<int>(FForms.size()); }
     TCustomForm* Forms(int Index) const { return FForms.at(static_cast<size_t>(Index)); }
-    TCustomForm* ActiveForm() const;
     TCustomForm* FindForm(const std::string& Name) const;
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor v);

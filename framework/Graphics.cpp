@@ -585,17 +585,6 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
     Changed();
 }
 
-void TCanvas::CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source)
-{
-    if (!Canvas)
-        return;
-    Changing();
-    RequireState(false, false, true);
-    ::StretchBlt(FHandle, Dest.left, Dest.top, Dest.right - Dest.left, Dest.bottom - Dest.top, Canvas->GetHandle(),
-                 Source.left, Source.top, Source.right - Source.left, Source.bottom - Source.top, CopyMode);
-    Changed();
-}
-
 TRect TCanvas::GetClipRect()
 {
     TRect r;
