@@ -3,6 +3,7 @@
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 #include "platform/Gdi.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 
@@ -22,12 +23,7 @@ bool DrawFormImage(TWinControl* Control, TCanvas* Canvas, int Width, int Height,
     // Centred across the width: equal margins left and right of an image narrower than the page.
     SetViewportOrgEx(dc, int((Width / scale - w) / 2), 0, nullptr);
     IntersectClipRect(dc, 0, 0, w, h);
-    try {
-        Control->PaintTo(dc);
-    } catch (...) {
-        DeleteDC(dc);
-        throw;
-    }
-    DeleteDC(dc);
+    ScopeExit deleteDc([dc] { DeleteDC(dc); });
+    Control->PaintTo(dc);
     return true;
 }

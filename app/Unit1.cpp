@@ -76,7 +76,7 @@ void BuildTForm1(TClassBuilder<TForm1>& b)
 #undef QM_M
     // Each topic of the window publishes its own handlers and components.
     TForm1::PublishRadioLinkMembers(b);
-    TForm1::PublishChannelFileMembers(b);
+    TForm1::PublishMemoryPanelMembers(b);
     TForm1::PublishMenuSetMembers(b);
     TForm1::PublishCmdLineMembers(b);
 }

@@ -300,6 +300,9 @@ public:
     void ClearFieldsButtonClick(TObject* Sender);
     void ExitButtonClick(TObject* Sender);
     void MemChanClearButtonClick(TObject* Sender);
+    // Publishes the memory panel's handlers above for the form description; runs before
+    // it is read.
+    static void PublishMemoryPanelMembers(TClassBuilder<TForm1>& b);
 
     // True when there are no unsaved changes or the user lets them go.
     bool AskFileChange();
@@ -312,9 +315,6 @@ public:
     bool SaveAsAction();
     // Blanks added until the text is Width long; never cuts.
     static std::string PadRight(const std::string& Text, std::uint8_t Width);
-
-    // Publishes the handlers above for the form description; runs before it is read.
-    static void PublishChannelFileMembers(TClassBuilder<TForm1>& b);
     // (end of channel file members)
 
     // ---- menu settings grid, reading and writing menus ----

@@ -1,5 +1,6 @@
-// The memory grid's edit panel: committing a row, following the grid's current cell,
-// clearing rows, the progress bar and File > Close.
+// The memory grid's edit panel: committing a row, following the grid's current cell, the
+// edit fields' exits, clearing rows, the progress bar, the frequency column's width and
+// the Exit button.
 #include "app/FreqText.h"
 #include "app/Globals.h"
 #include "app/Unit1.h"
@@ -133,7 +134,7 @@ int TForm1::FreqColWidth() const
     return std::max(70, measure.Canvas()->TextWidth("9999.999.99") + margins);
 }
 
-void TForm1::PublishChannelFileMembers(TClassBuilder<TForm1>& b)
+void TForm1::PublishMemoryPanelMembers(TClassBuilder<TForm1>& b)
 {
 #define QM_M(Name) b.Method(#Name, &TForm1::Name)
     QM_M(MemoryActivateChanges); QM_M(MemGridClick); QM_M(MemEditChange);

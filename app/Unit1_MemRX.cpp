@@ -9,6 +9,7 @@
 #include "framework/Grids.h"
 #include "framework/Spin.h"
 #include "framework/SysUtils.h"
+#include "platform/ScopeExit.h"
 #include "protocol/MemoryRecord.h"
 
 #include <algorithm>
@@ -106,13 +107,13 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             ShowStatus(status);
     };
     ChangeEnabled(false);
+    ScopeExit enable([this] { ChangeEnabled(true); });
     SetProgressRange(From, static_cast<std::uint8_t>(To + 1));
     int m = From;
     try {
         if (!AskFileChange()) {
             ShowStatus("RX canceled.");
             UpdateTaskBarUsed();
-            ChangeEnabled(true);
             return;
         }
         Clear_Action_Mem(From, To);
@@ -122,7 +123,6 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             ReportLinkError();
             ComPortClose();
             ShowMemoryAfterAction(start);
-            ChangeEnabled(true);
             return;
         }
         FileChanged = true;
@@ -138,7 +138,6 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
                     failedAt(m);
                     ShowMemoryAfterAction(start);
                     tellNotShown();
-                    ChangeEnabled(true);
                     return;
                 }
             }
@@ -154,6 +153,8 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         ShowMemoryAfterAction(start);
         tellNotShown();
     } catch (...) {
+        // Ending the interrupted read enables the controls itself.
+        enable.Dismiss();
         EndInterruptedMemoryAction(failedText(std::min<int>(m, To)), start);
         try {
             tellNotShown();
@@ -161,7 +162,6 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         }
         throw;
     }
-    ChangeEnabled(true);
 }
 
 void TForm1::MemChanRXButtonClick(TObject*) { RX_Action_Mem(0, LastMemory); }

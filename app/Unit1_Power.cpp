@@ -4,6 +4,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/Kernel.h"
+#include "platform/ScopeExit.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -19,7 +20,10 @@ void TForm1::SendPowerCommand(const std::string& Status, const std::string& Comm
     NewAsyncRecord(write);
     auto done = [&write] { return WaitForSingleObject(write->Overlapped.hEvent, 0) == WAIT_OBJECT_0; };
     bool left = false;
-    try {
+    // A throw closes the port as well, once the record is gone.
+    ScopeExit closeOnThrow([this] { ComPortClose(); });
+    {
+        ScopeExit dispose([&write] { DisposeAsyncRecord(write); });
         ComPort->PurgeQueues(true, true);
         ComPort->StartWriteText(Command, write);
         // As long as the command takes on the line, the wait for an answer, and a second
@@ -30,12 +34,8 @@ void TForm1::SendPowerCommand(const std::string& Status, const std::string& Comm
         while (!done() && EventLoopTicks() - start < bound)
             Delay(10);
         left = done() && ComPort->FinishAsync(write) == static_cast<int>(Command.size());
-    } catch (...) {
-        DisposeAsyncRecord(write);
-        ComPortClose();
-        throw;
     }
-    DisposeAsyncRecord(write);
+    closeOnThrow.Dismiss();
     if (left)
         ComPortClose();
     else

@@ -185,14 +185,6 @@ void TComponent::SetDesigning(bool Value, bool SetChildren)
             c->SetDesigning(Value, true);
 }
 
-void TComponent::SetInline(bool Value)
-{
-    if (Value)
-        FComponentState.Include(csInline);
-    else
-        FComponentState.Exclude(csInline);
-}
-
 void TComponent::Loaded()
 {
     FComponentState.Exclude(csLoading);
@@ -346,22 +338,10 @@ int TList::Remove(void* Item)
     return i;
 }
 
-void* TList::Extract(void* Item)
-{
-    return Remove(Item) >= 0 ? Item : nullptr;
-}
-
 int TList::IndexOf(void* Item) const
 {
     auto it = std::find(FList.begin(), FList.end(), Item);
     return it == FList.end() ? -1 : static_cast<int>(it - FList.begin());
-}
-
-void TList::SetCount(int NewCount)
-{
-    if (NewCount < 0)
-        RaiseFmt<EListError>("List count out of bounds (%d)", {NewCount});
-    FList.resize(NewCount, nullptr);
 }
 
 void* TList::Items(int Index) const
@@ -410,13 +390,6 @@ void TList::Pack()
 void* TList::First() const { return Items(0); }
 
 void* TList::Last() const { return Items(Count() - 1); }
-
-void TList::SetCapacity(int NewCapacity)
-{
-    if (NewCapacity < Count())
-        RaiseFmt<EListError>("List capacity out of bounds (%d)", {NewCapacity});
-    FList.reserve(NewCapacity);
-}
 
 // ---------------------------------------------------------------------------------------
 // Collections
@@ -557,11 +530,6 @@ TCollectionItem* TCollection::Items(int Index) const
 {
     CheckIndex(Index);
     return FItems[Index];
-}
-
-void TCollection::SetItem(int Index, TCollectionItem* Value)
-{
-    Items(Index)->Assign(Value);
 }
 
 TCollectionItem* TCollection::FindItemID(int ID) const

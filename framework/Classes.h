@@ -89,9 +89,6 @@ public:
     bool IsDestroying() const { return FComponentState.Contains(csDestroying); }
     bool IsDesigning() const { return FComponentState.Contains(csDesigning); }
     void SetDesigning(bool Value, bool SetChildren = true);
-    void SetInline(bool Value);
-    void Updating() { FComponentState.Include(csUpdating); }
-    void Updated() { FComponentState.Exclude(csUpdating); }
     virtual void Loaded();
 
     // Marks this component and everything it owns as being destroyed.
@@ -109,8 +106,6 @@ public:
     virtual TComponent* GetParentComponent() const { return nullptr; }
     virtual bool HasParent() const { return false; }
     virtual void SetParentComponent(TComponent*) {}
-    virtual TComponent* GetChildOwner() { return nullptr; }
-    virtual TComponent* GetChildParent() { return this; }
     virtual void GetChildren(const TGetChildProc& Proc, TComponent* Root);
 
     std::string GetNamePath() override;
@@ -171,10 +166,8 @@ public:
     void Insert(int Index, void* Item);
     void Delete(int Index);
     int Remove(void* Item);
-    void* Extract(void* Item);
     int IndexOf(void* Item) const;
     int Count() const { return static_cast<int>(FList.size()); }
-    void SetCount(int NewCount);
     void* Items(int Index) const;
     void* operator[](int Index) const { return Items(Index); }
     void Put(int Index, void* Item);
@@ -185,8 +178,6 @@ public:
     void Pack();
     void* First() const;
     void* Last() const;
-    int Capacity() const { return static_cast<int>(FList.capacity()); }
-    void SetCapacity(int NewCapacity);
 
 private:
     void CheckIndex(int Index) const;
@@ -243,11 +234,8 @@ public:
     void SetCommaText(const std::string& Value);
     std::string DelimitedText() const;
     void SetDelimitedText(const std::string& Value);
-    char Delimiter() const { return FDelimiter; }
     void SetDelimiter(char Value) { FDelimiter = Value; }
-    char QuoteChar() const { return FQuoteChar; }
     void SetQuoteChar(char Value) { FQuoteChar = Value; }
-    bool StrictDelimiter() const { return FStrictDelimiter; }
     void SetStrictDelimiter(bool Value) { FStrictDelimiter = Value; }
     char NameValueSeparator() const { return FNameValueSeparator; }
     void SetNameValueSeparator(char Value) { FNameValueSeparator = Value; }
@@ -258,7 +246,6 @@ public:
     // Sets the value of Name, adding a line when it has none; an empty value deletes it.
     void SetValue(const std::string& Name, const std::string& Value);
     std::string ValueFromIndex(int Index) const;
-    void SetValueFromIndex(int Index, const std::string& Value);
 
     void LoadFromFile(const std::string& FileName);
     void SaveToFile(const std::string& FileName) const;
@@ -307,11 +294,8 @@ public:
 
     bool Sorted() const { return FSorted; }
     void SetSorted(bool Value);
-    TDuplicates Duplicates() const { return FDuplicates; }
     void SetDuplicates(TDuplicates Value) { FDuplicates = Value; }
-    bool CaseSensitive() const { return FCaseSensitive; }
     void SetCaseSensitive(bool Value);
-    bool OwnsObjects() const { return FOwnsObjects; }
     void SetOwnsObjects(bool Value) { FOwnsObjects = Value; }
 
     TNotifyEvent OnChange;
@@ -389,8 +373,6 @@ public:
     void Clear();
     int Count() const { return static_cast<int>(FItems.size()); }
     TCollectionItem* Items(int Index) const;
-    // Assigns Value to the item at Index.
-    void SetItem(int Index, TCollectionItem* Value);
     TCollectionItem* FindItemID(int ID) const;
     TCollectionItemClass ItemClass() const { return FItemClass; }
     // The most items this collection can sensibly hold; a stored count beyond it is damage.

@@ -357,16 +357,6 @@ std::string TStrings::ValueFromIndex(int Index) const
     return p == std::string::npos ? std::string() : s.substr(p + 1);
 }
 
-void TStrings::SetValueFromIndex(int Index, const std::string& Value)
-{
-    if (Value.empty()) {
-        Delete(Index);
-        return;
-    }
-    std::string name = Names(Index);
-    Put(Index, name + FNameValueSeparator + Value);
-}
-
 void TStrings::LoadFromFile(const std::string& FileName)
 {
     std::ifstream in(FileName, std::ios::binary);

@@ -487,7 +487,6 @@ void TControl::Repaint()
 
 void TControl::BringToFront() { MoveInZOrder(true); }
 
-void TControl::SendToBack() { MoveInZOrder(false); }
 
 void TControl::MoveInZOrder(bool ToFront)
 {

@@ -125,7 +125,6 @@ public:
     void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
     virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
     TRect BoundsRect() const { return TRect{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
-    void SetBoundsRect(const TRect& R) { SetBounds(R.left, R.top, R.right - R.left, R.bottom - R.top); }
     virtual int ClientWidth() const;
     virtual int ClientHeight() const;
     void SetClientWidth(int v);
@@ -175,8 +174,6 @@ public:
     virtual std::string GetText() const { return FText; }
     virtual void SetText(const std::string& v);
 
-    TControlState ControlState() const { return FControlState; }
-    void SetControlState(TControlState v) { FControlState = v; }
     TControlStyle ControlStyle() const { return FControlStyle; }
     void SetControlStyle(TControlStyle v) { FControlStyle = v; }
 
@@ -193,7 +190,6 @@ public:
     virtual void Repaint();
     void Refresh() { Repaint(); }
     void BringToFront();
-    void SendToBack();
     TCustomForm* GetParentForm() const;
 
     TNotifyEvent OnClick;
@@ -337,7 +333,6 @@ public:
     TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop, bool CheckParent) const;
     // Moves the focus to the next control, as Tab and Shift+Tab do.
     void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
-    void SelectFirst();
     bool Ctl3D() const { return FCtl3D; }
     void SetCtl3D(bool v);
     bool DoubleBuffered = false;
@@ -369,8 +364,6 @@ public:
     void PaintTo(HDC DC);
     // Lays out the aligned children over the client area.
     void Realign();
-    void DisableAlign() { ++FAlignLevel; }
-    void EnableAlign();
 
     TKeyEvent OnKeyDown;
     TKeyPressEvent OnKeyPress;
@@ -461,7 +454,6 @@ private:
     bool FTabStop = false;
     int FTabOrderHint = -1;
     bool FCtl3D = true;
-    int FAlignLevel = 0;
     bool FAligning = false;
 };
 

@@ -221,15 +221,6 @@ void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool Check
         c->SetFocus();
 }
 
-void TWinControl::SelectFirst()
-{
-    TCustomForm* form = GetParentForm();
-    TWinControl* cur = form ? form->ActiveControl() : nullptr;
-    if (TWinControl* c = FindNextControl(nullptr, true, true, false))
-        cur = c;
-    if (cur)
-        cur->SetFocus();
-}
 void TWinControl::SetFocus()
 {
     TCustomForm* f = GetParentForm();

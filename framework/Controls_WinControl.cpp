@@ -628,15 +628,9 @@ void TWinControl::Repaint()
 
 void TWinControl::RequestAlign() { TControl::RequestAlign(); }
 
-void TWinControl::EnableAlign()
-{
-    if (FAlignLevel > 0 && --FAlignLevel == 0)
-        Realign();
-}
-
 void TWinControl::Realign()
 {
-    if (FAlignLevel > 0 || FAligning || IsDestroying())
+    if (FAligning || IsDestroying())
         return;
     FAligning = true;
     TRect r = ClientRect();

@@ -40,7 +40,6 @@ public:
     virtual std::string ReadString() = 0;
     virtual int32_t ReadInteger() = 0;
     virtual bool ReadBoolean() = 0;
-    virtual std::string ReadIdent() = 0;
     virtual void ReadListBegin() = 0;
     virtual void ReadListEnd() = 0;
     virtual bool EndOfList() = 0;
@@ -52,7 +51,6 @@ public:
     virtual void WriteString(const std::string& Value) = 0;
     virtual void WriteInteger(int32_t Value) = 0;
     virtual void WriteBoolean(bool Value) = 0;
-    virtual void WriteIdent(const std::string& Ident) = 0;
     virtual void WriteListBegin() = 0;
     virtual void WriteListEnd() = 0;
 };

@@ -99,7 +99,6 @@ public:
     void WriteString(const std::string& Value) override { Item(QuoteFormString(Value)); }
     void WriteInteger(int32_t Value) override { Item(std::to_string(Value)); }
     void WriteBoolean(bool Value) override { Item(Value ? "True" : "False"); }
-    void WriteIdent(const std::string& Ident) override { Item(Ident); }
     void WriteListBegin() override
     {
         Item("(");

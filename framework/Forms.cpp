@@ -802,15 +802,6 @@ TScreen::~TScreen()
     delete FFonts;
 }
 
-TCustomForm* TScreen::ActiveForm() const
-{
-    HWND a = GetActiveWindow();
-    for (TCustomForm* f : FForms)
-        if (f->HandleAllocated() && f->Handle() == a)
-            return f;
-    return nullptr;
-}
-
 TCustomForm* TScreen::FindForm(const std::string& Name) const
 {
     for (TCustomForm* f : FForms)

@@ -152,7 +152,8 @@ public:
     explicit TForm(TComponent* AOwner);
 };
 
-// The message-box service: the toolkit dialog comes later; tests install a recorder.
+// The message-box service: without one, the desktop's message box (MessageBoxA) asks;
+// tests install a recorder.
 using TMessageBoxService = std::function<int(const std::string& Text, const std::string& Caption, UINT Flags)>;
 void SetMessageBoxService(TMessageBoxService service);
 int ShowMessageBox(const std::string& Text, const std::string& Caption, UINT Flags);
@@ -221,7 +222,6 @@ public:
     ~TScreen() override;
     int FormCount() const { return static_cast<int>(FForms.size()); }
     TCustomForm* Forms(int Index) const { return FForms.at(static_cast<size_t>(Index)); }
-    TCustomForm* ActiveForm() const;
     TCustomForm* FindForm(const std::string& Name) const;
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor v);

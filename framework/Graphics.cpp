@@ -4,11 +4,11 @@
 #include <QImage>
 #include <QString>
 
-#include <cctype>
 #include <cstring>
 
 #include "framework/SysUtils.h"
 #include "platform/Codepage.h"
+#include "platform/HexDigit.h"
 
 // ---- Colours -----------------------------------------------------------------------------
 
@@ -132,9 +132,7 @@ TColor StringToColor(const std::string& s)
     if (s.size() > 1 && s.size() <= 9 && s[0] == '$') {
         ok = true;
         for (size_t i = 1; i < s.size() && ok; ++i) {
-            int d = std::isdigit(static_cast<unsigned char>(s[i])) ? s[i] - '0'
-                    : std::isxdigit(static_cast<unsigned char>(s[i])) ? (AsciiUpper(s[i]) - 'A' + 10)
-                                                                       : -1;
+            int d = HexDigitValue(s[i]);
             ok = d >= 0;
             v = v * 16 + d;
         }
@@ -582,17 +580,6 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic)
         return;
     Changing();
     Graphic->Draw(this, R);
-    Changed();
-}
-
-void TCanvas::CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source)
-{
-    if (!Canvas)
-        return;
-    Changing();
-    RequireState(false, false, true);
-    ::StretchBlt(FHandle, Dest.left, Dest.top, Dest.right - Dest.left, Dest.bottom - Dest.top, Canvas->GetHandle(),
-                 Source.left, Source.top, Source.right - Source.left, Source.bottom - Source.top, CopyMode);
     Changed();
 }
 

@@ -228,16 +228,12 @@ public:
     void MoveTo(int X, int Y);
     void LineTo(int X, int Y);
     TPoint GetPenPos();
-    void SetPenPos(TPoint P) { MoveTo(P.x, P.y); }
     TColor GetPixel(int X, int Y);
     void SetPixel(int X, int Y, TColor Color);
     void Draw(int X, int Y, TGraphic* Graphic);
     void StretchDraw(const TRect& Rect, TGraphic* Graphic);
-    void CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source);
     DWORD CopyMode = SRCCOPY;
     TRect GetClipRect();
-    void Lock() {}
-    void Unlock() {}
 
     TNotifyEvent OnChange;
     TNotifyEvent OnChanging;
@@ -311,10 +307,7 @@ public:
     void SaveToFile(const std::string& FileName) override; // always as BMP
     // An embedded image by resource name (":/..." in the Qt resources), or a file path.
     void LoadFromResourceName(const std::string& Name);
-    void LoadFromResource(const std::string& Name) { LoadFromResourceName(Name); }
     void Draw(TCanvas* ACanvas, const TRect& Rect) override;
-    void Dormant() {}
-    void FreeImage() {}
 
 private:
     friend class TBitmapCanvas;

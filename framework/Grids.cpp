@@ -521,9 +521,6 @@ TGridCoord TStringGrid::MouseCoord(int X, int Y) const
 
 // ---- scrolling --------------------------------------------------------------------------
 
-void TStringGrid::SetTopRow(int v) { SetTopLeft(FTopLeft.X, v); }
-void TStringGrid::SetLeftCol(int v) { SetTopLeft(v, FTopLeft.Y); }
-
 void TStringGrid::SetTopLeft(int ACol, int ARow)
 {
     ACol = std::clamp(ACol, std::min(FFixedCols, FColCount - 1), LastLeftCol());

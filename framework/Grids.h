@@ -28,8 +28,6 @@ struct TGridRect {
     int Top = 0;
     int Right = 0;
     int Bottom = 0;
-    TGridCoord TopLeft() const { return {Left, Top}; }
-    TGridCoord BottomRight() const { return {Right, Bottom}; }
     bool operator==(const TGridRect&) const = default;
 };
 
@@ -200,9 +198,6 @@ public:
     // (clamped to the grid); fires no event.
     void SetSelection(const TGridRect& v);
     int TopRow() const { return FTopLeft.Y; }
-    int LeftCol() const { return FTopLeft.X; }
-    void SetTopRow(int v);
-    void SetLeftCol(int v);
     // Rows (columns) after the fixed ones that fit wholly in the client area.
     int VisibleRowCount() const;
     int VisibleColCount() const;

@@ -63,14 +63,6 @@ void TImageList::Clear()
     Change();
 }
 
-bool TImageList::GetBitmap(int Index, TBitmap* Image) const
-{
-    if (!Image || Index < 0 || Index >= Count())
-        return false;
-    Image->Assign(FImages[static_cast<size_t>(Index)].get());
-    return true;
-}
-
 void TImageList::Draw(TCanvas* Canvas, int X, int Y, int Index, bool Enabled) const
 {
     if (!Canvas || Index < 0 || Index >= Count())

@@ -25,8 +25,6 @@ public:
     int Add(TBitmap* Image, TBitmap* Mask = nullptr);
     void Delete(int Index);
     void Clear();
-    // Copies image Index into Image (resized to the list's size); false when out of range.
-    bool GetBitmap(int Index, TBitmap* Image) const;
     // Draws image Index with its top-left corner at (X, Y); a disabled image is drawn
     // greyed. An index out of range draws nothing.
     void Draw(TCanvas* Canvas, int X, int Y, int Index, bool Enabled = true) const;

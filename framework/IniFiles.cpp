@@ -368,5 +368,3 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& ident)
         return !header && inSec && SameName(sec, section) && KeyLine(line, name, value) && SameName(name, ident);
     });
 }
-
-void TIniFile::UpdateFile() {}

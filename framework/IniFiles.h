@@ -55,7 +55,6 @@ public:
     virtual bool ValueExists(const std::string& section, const std::string& ident);
     virtual void EraseSection(const std::string& section) = 0;
     virtual void DeleteKey(const std::string& section, const std::string& ident) = 0;
-    virtual void UpdateFile() = 0;
 
 protected:
     std::string fFileName;
@@ -86,7 +85,6 @@ public:
     bool ValueExists(const std::string& section, const std::string& ident) override;
     void EraseSection(const std::string& section) override;
     void DeleteKey(const std::string& section, const std::string& ident) override;
-    void UpdateFile() override;
 
     // The path the file is read from and written to.
     const std::string& Path() const { return fPath; }

@@ -145,20 +145,6 @@ int TPrinter::GetPrinterIndex()
     return found == names.end() ? -1 : int(found - names.begin());
 }
 
-void TPrinter::SetPrinterIndex(int v)
-{
-    if (Printing())
-        throw EPrinter("Cannot change the printer while printing");
-    if (v == -1) {
-        FPrinterName.clear();
-        return;
-    }
-    std::vector<std::string> names = Printers();
-    if (v < 0 || v >= static_cast<int>(names.size()))
-        throw EPrinter("Printer index out of range");
-    FPrinterName = names[static_cast<size_t>(v)];
-}
-
 // The chosen printer is asked about only when it is printed to.
 void TPrinter::SetPrinterName(const std::string& name)
 {

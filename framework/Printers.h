@@ -72,7 +72,6 @@ public:
     // or a chosen one that is not listed.
     std::vector<std::string> Printers();
     int GetPrinterIndex();
-    void SetPrinterIndex(int v);
     // The name of the chosen printer ("" for the default one). A chosen printer stays the
     // chosen one even when it is not listed (any more): printing to it then fails.
     std::string PrinterName() const { return FPrinterName; }

@@ -113,8 +113,6 @@ void TRegistry::CloseKey()
 {
     if (!fCurrentKey)
         return;
-    if (!fLazyWrite)
-        RegFlushKey(fCurrentKey);
     RegCloseKey(fCurrentKey);
     fCurrentKey = nullptr;
     fCurrentPath.clear();
@@ -326,8 +324,6 @@ public:
     {
         ini_.fCurrentKey = saved_;
         if (opened_) {
-            if (!ini_.LazyWrite())
-                RegFlushKey(opened_);
             RegCloseKey(opened_);
         }
     }

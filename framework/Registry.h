@@ -26,9 +26,6 @@ public:
     void SetAccess(REGSAM value) { fAccess = value; }
     HKEY CurrentKey() const { return fCurrentKey; }
     const std::string& CurrentPath() const { return fCurrentPath; }
-    // Without LazyWrite, closing a key writes its changes through at once.
-    bool LazyWrite() const { return fLazyWrite; }
-    void SetLazyWrite(bool value) { fLazyWrite = value; }
 
     // Key names are relative to the current key unless they start with "\".
     bool OpenKey(const std::string& key, bool canCreate);
@@ -73,7 +70,6 @@ private:
 
     HKEY fRootKey = HKEY_CURRENT_USER;
     REGSAM fAccess = KEY_ALL_ACCESS;
-    bool fLazyWrite = true;
 };
 
 // A registry key used like an ini file: the key is the file, each section a subkey and

@@ -18,11 +18,3 @@ void RegisterResource(const std::string& name, const void* data, size_t size)
 void UnregisterResource(const std::string& name) { Resources().Remove(name); }
 
 std::optional<TResourceData> FindResource(const std::string& name) { return Resources().Find(name); }
-
-std::vector<std::string> ResourceNames()
-{
-    std::vector<std::string> out;
-    for (const TResourceData& blob : Resources().Entries())
-        out.push_back(blob.Name);
-    return out;
-}

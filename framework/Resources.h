@@ -23,5 +23,3 @@ struct TResourceData {
 void RegisterResource(const std::string& name, const void* data, size_t size);
 void UnregisterResource(const std::string& name);
 std::optional<TResourceData> FindResource(const std::string& name);
-// Registered names, sorted.
-std::vector<std::string> ResourceNames();

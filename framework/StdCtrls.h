@@ -139,15 +139,11 @@ public:
     void SetAutoSelect(bool v) { FAutoSelect = v; }
     char PasswordChar() const { return FPasswordChar; }
     void SetPasswordChar(char v);
-    bool Modified() const { return FModified; }
-    void SetModified(bool v) { FModified = v; }
     void SelectAll();
     void Clear() { SetText(""); }
     int SelStart() const;
     void SetSelStart(int v);
     int SelLength() const;
-    void SetSelLength(int v);
-    std::string SelText() const;
     TNotifyEvent OnChange;
 
 protected:
@@ -169,7 +165,6 @@ private:
     TEditCharCase FCharCase = ecNormal;
     bool FAutoSelect = true;
     char FPasswordChar = 0;
-    bool FModified = false;
     bool FInChange = false;
 };
 
@@ -360,7 +355,6 @@ public:
     void SetDropDownCount(int v);
     int MaxLength() const { return FMaxLength; }
     void SetMaxLength(int v);
-    bool DroppedDown() const;
     void Clear();
     TNotifyEvent OnChange;
     TNotifyEvent OnSelect;
@@ -414,8 +408,6 @@ public:
     void SetSelected(int Index, bool v);
     int SelCount() const;
     int Count() const;
-    int TopIndex() const { return FTopIndex; }
-    void SetTopIndex(int v);
     int ItemHeight() const { return FItemHeight; }
     void SetItemHeight(int v);
     void Clear();
@@ -438,7 +430,6 @@ private:
     int FColumns = 0;
     bool FMultiSelect = false;
     bool FSorted = false;
-    int FTopIndex = 0;
     int FItemHeight = 13;
     bool FSyncing = false;
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/Graphics.h"
+#include "platform/ScopeExit.h"
 
 class QColor;
 class QString;
@@ -19,9 +20,6 @@ template <class F> void RunUnlessBusy(bool& busy, F&& fn)
     if (busy)
         return;
     busy = true;
-    struct Reset {
-        bool& Flag;
-        ~Reset() { Flag = false; }
-    } reset{busy};
+    ScopeExit reset([&busy] { busy = false; });
     fn();
 }

@@ -119,7 +119,6 @@ void TCustomEdit::TextChanged(const std::string& NewText, bool ByUser)
     FText = NewText;
     if (!ByUser)
         SyncWidget();
-    FModified = ByUser ? true : FModified;
     // A handler that sets the text again gets its value, but no second OnChange.
     RunUnlessBusy(FInChange, [this] { Change(); });
 }
@@ -162,15 +161,6 @@ void TCustomEdit::SetSelStart(int v)
     FSelStart = std::clamp(v, 0, static_cast<int>(FEditText.size()));
     FSelLength = 0;
     SyncWidget();
-}
-void TCustomEdit::SetSelLength(int v)
-{
-    FSelLength = std::clamp(v, 0, static_cast<int>(FEditText.size()) - FSelStart);
-    SyncWidget();
-}
-std::string TCustomEdit::SelText() const
-{
-    return FEditText.substr(std::min<size_t>(FSelStart, FEditText.size()), FSelLength);
 }
 
 // ---- TCustomMemo --------------------------------------------------------------------------------

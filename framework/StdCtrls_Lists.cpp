@@ -188,12 +188,6 @@ void TCustomComboBox::SetMaxLength(int v)
     SyncWidget();
 }
 
-bool TCustomComboBox::DroppedDown() const
-{
-    auto* c = qobject_cast<QComboBox*>(Widget());
-    return c && c->view() && c->view()->isVisible();
-}
-
 void TCustomComboBox::Clear()
 {
     FItems->Clear();
@@ -319,8 +313,6 @@ void TCustomListBox::SyncWidget()
     l->setCurrentRow(FItemIndex, QItemSelectionModel::NoUpdate);
     for (int i = 0; i < FItems->Count(); ++i)
         l->item(i)->setSelected(FMultiSelect ? (i < static_cast<int>(FSelected.size()) && FSelected[i]) : i == FItemIndex);
-    if (FTopIndex > 0 && FTopIndex < FItems->Count())
-        l->scrollToItem(l->item(FTopIndex), QAbstractItemView::PositionAtTop);
     FSyncing = false;
 }
 
@@ -385,11 +377,6 @@ void TCustomListBox::SetSorted(bool v)
 {
     FSorted = v;
     FItems->SetSorted(v);
-}
-void TCustomListBox::SetTopIndex(int v)
-{
-    FTopIndex = std::max(0, v);
-    SyncWidget();
 }
 
 bool TCustomListBox::Selected(int Index) const

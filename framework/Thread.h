@@ -38,7 +38,6 @@ public:
     // Signalled when the thread has ended; valid for the thread object's life.
     HANDLE Handle() const { return handle_; }
     DWORD ThreadID() const { return threadId_; }
-    TThreadPriority Priority() const { return priority_; }
     void SetPriority(TThreadPriority p) { priority_ = p; }
 
     bool FreeOnTerminate = false;

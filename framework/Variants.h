@@ -87,8 +87,6 @@ inline Variant Unassigned() { return Variant(); }
 inline Variant Null() { return Variant(Variant::NullValue{}); }
 
 inline uint16_t VarType(const Variant& v) { return v.VarType(); }
-inline bool VarIsEmpty(const Variant& v) { return v.IsEmpty(); }
-inline bool VarIsNull(const Variant& v) { return v.IsNull(); }
 // "" for Null, as the program's stored values expect.
 inline std::string VarToStr(const Variant& v) { return v.AsString(); }
 // "Empty", "Null", "Integer", "Int64", "Double", "String", "Boolean".

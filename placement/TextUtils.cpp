@@ -1,18 +1,9 @@
 #include "placement/TextUtils.h"
 
+#include "platform/HexDigit.h"
+
 namespace {
 bool IsDelimiter(char c, const TCharSet& delims) { return delims.find(c) != std::string::npos; }
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 } // namespace
 
 std::string ReplaceAll(const std::string& Text, const std::string& Old, const std::string& New)
@@ -98,8 +89,8 @@ std::string XorHexDecode(const std::string& Key, const std::string& Hex)
     std::string out;
     out.reserve(Hex.size() / 2);
     for (size_t i = 0; i + 1 < Hex.size(); i += 2) {
-        int hi = HexDigit(Hex[i]);
-        int lo = HexDigit(Hex[i + 1]);
+        int hi = HexDigitValue(Hex[i]);
+        int lo = HexDigitValue(Hex[i + 1]);
         unsigned char b = (hi < 0 || lo < 0) ? 32 : static_cast<unsigned char>(hi * 16 + lo);
         size_t pair = i / 2;
         if (!Key.empty())

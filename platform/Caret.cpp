@@ -134,17 +134,6 @@ BOOL HideCaret(HWND hwnd)
     return TRUE;
 }
 
-UINT GetCaretBlinkTime() { return gBlinkTime; }
-
-BOOL SetCaretBlinkTime(UINT milliseconds)
-{
-    gBlinkTime = milliseconds;
-    if (tCaret.Timer) {
-        StopTimer(tCaret);
-        StartTimer(tCaret);
-    }
-    return TRUE;
-}
 
 HWND GetCaretWindow() { return tCaret.Window; }
 

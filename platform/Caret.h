@@ -17,8 +17,6 @@ BOOL GetCaretPos(POINT* pt);
 // and a ShowCaret on a shown caret does nothing. hwnd null means the caret's own window.
 BOOL ShowCaret(HWND hwnd);
 BOOL HideCaret(HWND hwnd);
-UINT GetCaretBlinkTime();
-BOOL SetCaretBlinkTime(UINT milliseconds);
 
 // ---- For the adaptor and tests --------------------------------------------------------
 // The window owning this thread's caret, or null.

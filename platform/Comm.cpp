@@ -69,11 +69,6 @@ BOOL GetOverlappedResult(HANDLE h, LPOVERLAPPED ov, LPDWORD transferred, BOOL wa
     return OnPort(h, &CommPort::OverlappedResult, ov, transferred, wait);
 }
 
-BOOL CancelIo(HANDLE h)
-{
-    return OnPort(h, &CommPort::CancelAll);
-}
-
 BOOL CancelOverlapped(HANDLE h, LPOVERLAPPED ov)
 {
     return OnPort(h, &CommPort::Detach, ov);

@@ -138,7 +138,6 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
 BOOL ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED ov);
 BOOL WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED ov);
 BOOL GetOverlappedResult(HANDLE h, LPOVERLAPPED ov, LPDWORD transferred, BOOL wait);
-BOOL CancelIo(HANDLE h);
 // Detaches a record from its operation: the engine drops the completion and never touches
 // the record (nor a read's buffer) again, so the record may be freed right after. A read's
 // bytes gathered so far go back to the input queue. FALSE/1168 when the record is not in

@@ -54,7 +54,6 @@ public:
     BOOL Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* ov);
     BOOL WaitEvent(DWORD* mask, OVERLAPPED* ov);
     BOOL OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait);
-    BOOL CancelAll();
     BOOL Detach(OVERLAPPED* ov);
     BOOL Setup(DWORD inQueue, DWORD outQueue);
     BOOL GetState(DCB* dcb);

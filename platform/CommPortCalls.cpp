@@ -192,20 +192,6 @@ BOOL CommPort::OverlappedResult(OVERLAPPED* ov, DWORD* transferred, BOOL wait)
     }
 }
 
-BOOL CommPort::CancelAll()
-{
-    std::unique_lock lk(mu_);
-    CancelReads();
-    EndWrites(kStatusCancelled);
-    if (wait_) {
-        Finish(wait_->ov, wait_->event, kStatusCancelled, 0);
-        wait_.reset();
-    }
-    Wake();
-    FlushSignals(lk);
-    return TRUE;
-}
-
 BOOL CommPort::Detach(OVERLAPPED* ov)
 {
     std::unique_lock lk(mu_);

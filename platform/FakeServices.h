@@ -85,7 +85,6 @@ public:
         names = Printers;
         return true;
     }
-    std::string DefaultPrinterName() override { return Printers.empty() ? "" : Printers.front(); }
     PaintDeviceInfo PageInfo(const PrintTarget& target) override;
     bool SetupDialog(PrintTarget& target, std::string& error) override;
     std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override;

@@ -232,17 +232,14 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
                   DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateHatchBrush(int hatch, COLORREF color);
-HBRUSH CreateBrushIndirect(const LOGBRUSH* lb);
 HBRUSH GetSysColorBrush(int index);
 HPEN CreatePen(int style, int width, COLORREF color);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
-HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 // 32-bit top-down sections only (biHeight < 0, or 0 rows): *bits receives the pixel rows,
 // 4 bytes per pixel in B, G, R, unused order. Other formats fail with null.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
-HRGN CreateRectRgnIndirect(const RECT* r);
 // Stock objects ignore deletion. An object still selected into a device context is not
 // deleted (the call fails), so no context is left pointing at freed memory.
 BOOL DeleteObject(HGDIOBJ obj);
@@ -291,9 +288,7 @@ int GetROP2(HDC dc);
 UINT SetTextAlign(HDC dc, UINT align);
 UINT GetTextAlign(HDC dc);
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old);
-BOOL GetViewportOrgEx(HDC dc, POINT* org);
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old);
-BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old);
 
 // Clipping; rectangles are in logical coordinates except for regions, which are in device
 // coordinates, as in Win32.
@@ -328,7 +323,6 @@ BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size);
 // i + 1 characters, filled for the characters that fit (all of them when fit is null).
 BOOL GetTextExtentExPointA(HDC dc, LPCSTR text, int count, int maxExtent, int* fit, int* dx,
                            SIZE* size);
-int GetTextFaceA(HDC dc, int count, LPSTR face);
 
 constexpr UINT ETO_OPAQUE = 0x0002;
 constexpr UINT ETO_CLIPPED = 0x0004;
@@ -357,13 +351,11 @@ int DrawTextA(HDC dc, LPCSTR text, int count, RECT* rect, UINT format);
 // A brush handle of 1..25 stands for the system colour COLOR_x + 1, as in Win32.
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
-BOOL InvertRect(HDC dc, const RECT* rect);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* old);
 BOOL GetCurrentPositionEx(HDC dc, POINT* pos);
 BOOL LineTo(HDC dc, int x, int y); // the end point itself is not drawn
-BOOL Polyline(HDC dc, const POINT* points, int count);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC dc, int x, int y); // CLR_INVALID outside the surface or the clip
 
@@ -389,7 +381,6 @@ BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy
 constexpr int BLACKONWHITE = 1;
 constexpr int COLORONCOLOR = 3;
 constexpr int HALFTONE = 4;
-int SetStretchBltMode(HDC dc, int mode);
 
 // ---- Windows -----------------------------------------------------------------------------
 struct PAINTSTRUCT {

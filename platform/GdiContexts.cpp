@@ -389,23 +389,9 @@ int GetBkMode(HDC dc)
     return Valid(dc) ? dc->St.BkMode : 0;
 }
 
-int SetStretchBltMode(HDC dc, int mode)
-{
-    if (!Valid(dc))
-        return 0;
-    int old = dc->St.StretchMode;
-    dc->St.StretchMode = mode;
-    return old;
-}
-
 BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* old)
 {
     return SetPointState(dc, &DcState::Origin, x, y, old);
-}
-
-BOOL GetViewportOrgEx(HDC dc, POINT* org)
-{
-    return GetPointState(dc, &DcState::Origin, org);
 }
 
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old)
@@ -413,11 +399,6 @@ BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old)
     if (!Valid(dc))
         return FALSE;
     return SetViewportOrgEx(dc, dc->St.Origin.x + dx, dc->St.Origin.y + dy, old);
-}
-
-BOOL SetBrushOrgEx(HDC dc, int x, int y, POINT* old)
-{
-    return SetPointState(dc, &DcState::BrushOrg, x, y, old);
 }
 
 // ---- Clipping ----------------------------------------------------------------------------

@@ -263,11 +263,6 @@ HBRUSH CreateHatchBrush(int hatch, COLORREF color)
     return NewBrush(LOGBRUSH{BS_HATCHED, color & 0xFFFFFF, static_cast<ULONG_PTR>(hatch)});
 }
 
-HBRUSH CreateBrushIndirect(const LOGBRUSH* lb)
-{
-    return lb ? NewBrush(*lb) : nullptr;
-}
-
 HBRUSH GetSysColorBrush(int index)
 {
     // Stock objects live for the whole run; kept behind a pointer so exit does not free them.
@@ -292,18 +287,6 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height)
     if (width < 0 || height < 0)
         return nullptr;
     return NewBitmap(NewImage(width, height));
-}
-
-HBITMAP CreateBitmap(int width, int height, UINT, UINT bitsPerPixel, const void* bits)
-{
-    if (width < 0 || height < 0)
-        return nullptr;
-    QImage img = NewImage(width, height);
-    if (bits && bitsPerPixel == 32 && width > 0 && height > 0)
-        for (int y = 0; y < height; ++y)
-            std::memcpy(img.scanLine(y), static_cast<const uchar*>(bits) + static_cast<size_t>(y) * width * 4,
-                        static_cast<size_t>(width) * 4);
-    return NewBitmap(std::move(img));
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE, DWORD)
@@ -345,11 +328,6 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom)
     auto* r = new RgnObj;
     r->Rect = Normalized(left, top, right, bottom);
     return Register(r, OBJ_REGION);
-}
-
-HRGN CreateRectRgnIndirect(const RECT* r)
-{
-    return r ? CreateRectRgn(r->left, r->top, r->right, r->bottom) : nullptr;
 }
 
 BOOL DeleteObject(HGDIOBJ obj)

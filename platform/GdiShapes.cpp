@@ -41,13 +41,6 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush)
     });
 }
 
-BOOL InvertRect(HDC dc, const RECT* rect)
-{
-    if (!rect)
-        return FALSE;
-    return PatBlt(dc, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, DSTINVERT);
-}
-
 namespace {
 QColor PenColor(HDC dc)
 {
@@ -189,14 +182,6 @@ BOOL LineTo(HDC dc, int x, int y)
     POINT pts[2] = {dc->St.Pos, POINT{x, y}};
     DrawSegments(dc, pts, 2);
     dc->St.Pos = pts[1];
-    return TRUE;
-}
-
-BOOL Polyline(HDC dc, const POINT* points, int count)
-{
-    if (!Valid(dc) || !points || count < 2)
-        return FALSE;
-    DrawSegments(dc, points, count);
     return TRUE;
 }
 

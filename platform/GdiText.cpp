@@ -92,21 +92,6 @@ BOOL GetTextExtentExPointA(HDC dc, LPCSTR text, int count, int maxExtent, int* f
     return TRUE;
 }
 
-int GetTextFaceA(HDC dc, int count, LPSTR face)
-{
-    if (!Valid(dc))
-        return 0;
-    std::string name = QStringToCp1252(QFontInfo(CurrentFont(dc).Font).family());
-    if (!face)
-        return static_cast<int>(name.size()) + 1;
-    if (count <= 0)
-        return 0;
-    size_t n = std::min(name.size(), static_cast<size_t>(count - 1));
-    std::memcpy(face, name.data(), n);
-    face[n] = 0;
-    return static_cast<int>(n);
-}
-
 BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const int* dx)
 {
     if (!Valid(dc) || (count > 0 && !text))

@@ -1,5 +1,7 @@
 #include "platform/Kernel.h"
 
+#include "platform/ScopeExit.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -114,19 +116,14 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<WaitableObject>>& objects
     Waiter self;
     for (auto& o : objects)
         WaitAccess::Waiters(*o).push_back(&self);
-    struct Unregister {
-        const std::vector<std::shared_ptr<WaitableObject>>& objs;
-        Waiter* w;
-        ~Unregister()
-        {
-            for (auto& o : objs) {
-                auto& ws = WaitAccess::Waiters(*o);
-                auto it = std::find(ws.begin(), ws.end(), static_cast<void*>(w));
-                if (it != ws.end())
-                    ws.erase(it);
-            }
+    ScopeExit unregister([&objects, &self] {
+        for (auto& o : objects) {
+            auto& ws = WaitAccess::Waiters(*o);
+            auto it = std::find(ws.begin(), ws.end(), static_cast<void*>(&self));
+            if (it != ws.end())
+                ws.erase(it);
         }
-    } unregister{objects, &self};
+    });
 
     const bool forever = milliseconds == INFINITE;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);

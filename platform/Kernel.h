@@ -12,8 +12,6 @@ class KernelObject {
 public:
     virtual ~KernelObject() = default;
     virtual void Close() {}
-    // Waitable objects (events, threads) answer these; the default is "never signalled".
-    virtual bool IsWaitable() const { return false; }
 };
 
 // An object the wait functions can wait on: a signalled flag that is either manual-reset
@@ -25,7 +23,6 @@ class WaitableObject : public KernelObject {
 public:
     WaitableObject(bool manualReset, bool initialState);
     ~WaitableObject() override;
-    bool IsWaitable() const override { return true; }
 
     void Signal();
     void Reset();

@@ -3,6 +3,7 @@
 #include "platform/AppException.h"
 #include "platform/EventLoop.h"
 #include "platform/Kernel.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -175,25 +176,20 @@ BOOL DestroyWindow(HWND h)
                       gTimers.end());
     }
     // The window goes away even when a handler throws, so the handle is never half-destroyed.
-    struct Remove {
-        HWND h;
-        ~Remove()
+    ScopeExit remove([h] {
+        std::function<void(HWND)> hook;
         {
-            std::function<void(HWND)> hook;
-            {
-                std::lock_guard<std::mutex> g(gMx);
-                hook = gDestroyedHook;
-            }
-            RunHook(std::move(hook), h);
             std::lock_guard<std::mutex> g(gMx);
-            gWindows.erase(Key(h));
-            gPosted.erase(std::remove_if(gPosted.begin(), gPosted.end(),
-                                         [this](const PostedMessage& m) { return m.h == h; }),
-                          gPosted.end());
-            gTimers.erase(std::remove_if(gTimers.begin(), gTimers.end(), [this](const Timer& t) { return t.h == h; }),
-                          gTimers.end());
+            hook = gDestroyedHook;
         }
-    } remove{h};
+        RunHook(std::move(hook), h);
+        std::lock_guard<std::mutex> g(gMx);
+        gWindows.erase(Key(h));
+        gPosted.erase(std::remove_if(gPosted.begin(), gPosted.end(), [h](const PostedMessage& m) { return m.h == h; }),
+                      gPosted.end());
+        gTimers.erase(std::remove_if(gTimers.begin(), gTimers.end(), [h](const Timer& t) { return t.h == h; }),
+                      gTimers.end());
+    });
     Deliver(h, WM_DESTROY, 0, 0);
     Deliver(h, WM_NCDESTROY, 0, 0);
     return TRUE;
@@ -267,14 +263,10 @@ bool DispatchSentMessages()
         }
         worked = true;
         // The sender is released even when the procedure throws; the exception goes on here.
-        struct Release {
-            SentMessage& m;
-            ~Release()
-            {
-                std::lock_guard<std::mutex> g(gMx);
-                CompleteLocked(m, 0);
-            }
-        } release{*m};
+        ScopeExit release([&sent = *m] {
+            std::lock_guard<std::mutex> g(gMx);
+            CompleteLocked(sent, 0);
+        });
         IncomingScope scope(m.get());
         LRESULT r = Deliver(m->h, m->msg, m->wp, m->lp);
         std::lock_guard<std::mutex> g(gMx);

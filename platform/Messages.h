@@ -56,7 +56,6 @@ void SendTMessage(HWND h, TMessage& m);
 // Queues the message for the GUI thread and wakes it. Safe from any thread. FALSE with
 // ERROR_INVALID_WINDOW_HANDLE when the window does not exist.
 BOOL PostMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp);
-inline BOOL PostMessageA(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return PostMessage(h, msg, wp, lp); }
 
 // True while the current message was sent from another thread (and the sender waits).
 BOOL InSendMessage();
@@ -69,15 +68,9 @@ WNDPROC GetWindowLong(HWND h, WndProcIndex);
 WNDPROC SetWindowLong(HWND h, WndProcIndex, WNDPROC proc);
 LONG_PTR GetWindowLong(HWND h, int index);
 LONG_PTR SetWindowLong(HWND h, int index, LONG_PTR value);
-inline WNDPROC GetWindowLongA(HWND h, WndProcIndex i) { return GetWindowLong(h, i); }
-inline WNDPROC SetWindowLongA(HWND h, WndProcIndex i, WNDPROC p) { return SetWindowLong(h, i, p); }
 
 // Calls a procedure taken from GetWindowLong(GWL_WNDPROC); a null procedure answers 0.
 LRESULT CallWindowProc(const WNDPROC& proc, HWND h, UINT msg, WPARAM wp, LPARAM lp);
-inline LRESULT CallWindowProcA(const WNDPROC& proc, HWND h, UINT msg, WPARAM wp, LPARAM lp)
-{
-    return CallWindowProc(proc, h, msg, wp, lp);
-}
 // What a window does with a message nobody handled: 0 for most, WM_CLOSE destroys the
 // window, SC_CLOSE becomes WM_CLOSE, WM_GETMINMAXINFO leaves the record as it is.
 LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);

@@ -231,7 +231,6 @@ public:
         error = why_;
         return false;
     }
-    std::string DefaultPrinterName() override { return std::string(); }
     PaintDeviceInfo PageInfo(const PrintTarget&) override
     {
         constexpr int Dpi = 300;

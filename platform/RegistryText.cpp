@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/Codepage.h"
+#include "platform/HexDigit.h"
 
 using namespace reg_detail;
 
@@ -45,14 +46,6 @@ std::string EscapeKeyName(const std::string& s)
         }
     }
     return out;
-}
-
-int HexValue(char c)
-{
-    const char digit[2] = {c, '\0'}; // g++ 12 wrongly warns of a read past a lone char
-    int value = -1;
-    std::from_chars(digit, digit + 1, value, 16);
-    return value;
 }
 
 std::string HexBytes(const std::string& data)
@@ -146,8 +139,8 @@ struct LineReader {
             char e = s[i++];
             if (e == '\\' || e == '"') {
                 out += e;
-            } else if (e == 'x' && i + 1 < s.size() && HexValue(s[i]) >= 0 && HexValue(s[i + 1]) >= 0) {
-                out += static_cast<char>(HexValue(s[i]) * 16 + HexValue(s[i + 1]));
+            } else if (e == 'x' && i + 1 < s.size() && HexDigitValue(s[i]) >= 0 && HexDigitValue(s[i + 1]) >= 0) {
+                out += static_cast<char>(HexDigitValue(s[i]) * 16 + HexDigitValue(s[i + 1]));
                 i += 2;
             } else {
                 return false;
@@ -159,9 +152,9 @@ struct LineReader {
     {
         out.clear();
         while (i < s.size()) {
-            if (i + 1 >= s.size() || HexValue(s[i]) < 0 || HexValue(s[i + 1]) < 0)
+            if (i + 1 >= s.size() || HexDigitValue(s[i]) < 0 || HexDigitValue(s[i + 1]) < 0)
                 return false;
-            out += static_cast<char>(HexValue(s[i]) * 16 + HexValue(s[i + 1]));
+            out += static_cast<char>(HexDigitValue(s[i]) * 16 + HexDigitValue(s[i + 1]));
             i += 2;
             if (i < s.size() && !Eat(","))
                 return false;
@@ -184,9 +177,9 @@ bool ParseKeyPath(const std::string& text, std::vector<std::string>& parts)
             parts.push_back(cur);
             cur.clear();
         } else if (c == '%') {
-            if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0)
+            if (i + 2 >= text.size() || HexDigitValue(text[i + 1]) < 0 || HexDigitValue(text[i + 2]) < 0)
                 return false;
-            cur += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            cur += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             cur += c;
@@ -227,7 +220,7 @@ bool ParseValueLine(const std::string& line, Value& v)
             return false;
         DWORD d = 0;
         for (char c : digits) {
-            int h = HexValue(c);
+            int h = HexDigitValue(c);
             if (h < 0)
                 return false;
             d = d * 16 + static_cast<DWORD>(h);

@@ -189,17 +189,6 @@ BOOL ShowScrollBar(HWND h, int bar, BOOL show)
     });
 }
 
-BOOL EnableScrollBar(HWND h, int bar, UINT arrows)
-{
-    return ForEachBar(h, bar, [&](int b) {
-        {
-            std::lock_guard<std::mutex> g(gLock);
-            Table()[h].Bar[b].Enabled = arrows != ESB_DISABLE_BOTH;
-        }
-        Notify(h, b, false);
-    });
-}
-
 ScrollBarState GetScrollBarState(HWND h, int bar)
 {
     std::lock_guard<std::mutex> g(gLock);

@@ -13,11 +13,6 @@ constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
 constexpr UINT SIF_TRACKPOS = 0x0010;
 constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
 
-constexpr UINT ESB_ENABLE_BOTH = 0x0000;
-constexpr UINT ESB_DISABLE_LTUP = 0x0001;
-constexpr UINT ESB_DISABLE_RTDN = 0x0002;
-constexpr UINT ESB_DISABLE_BOTH = 0x0003;
-
 struct SCROLLINFO {
     UINT cbSize = sizeof(SCROLLINFO);
     UINT fMask = 0;
@@ -37,7 +32,6 @@ int GetScrollPos(HWND h, int bar);
 BOOL SetScrollRange(HWND h, int bar, int minPos, int maxPos, BOOL redraw);
 BOOL GetScrollRange(HWND h, int bar, int* minPos, int* maxPos);
 BOOL ShowScrollBar(HWND h, int bar, BOOL show); // SB_HORZ, SB_VERT or SB_BOTH
-BOOL EnableScrollBar(HWND h, int bar, UINT arrows);
 
 // ---- For the adaptor ------------------------------------------------------------------
 struct ScrollBarState {

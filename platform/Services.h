@@ -159,7 +159,6 @@ public:
     // The printers there are (none on a machine without a print server); false and why when
     // they cannot be listed, false and no why when the user cancelled the wait.
     virtual bool PrinterNames(std::vector<std::string>& names, std::string& error) = 0;
-    virtual std::string DefaultPrinterName() = 0; // empty when there is none
     // The page a job on target would have, without starting one.
     virtual PaintDeviceInfo PageInfo(const PrintTarget& target) = 0;
     // The printer set-up dialog; true (and the changed target: printer or file, paper,

@@ -284,15 +284,6 @@ LONG RegCloseKey(HKEY hKey)
     return FinishCall(result);
 }
 
-LONG RegFlushKey(HKEY hKey)
-{
-    return OnKey(hKey, [&](State& st, Target& t) -> LONG {
-        if (t.hive == kCurrentUser)
-            WantSave(st.hives[t.hive]);
-        return ERROR_SUCCESS;
-    });
-}
-
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     return OnKey(hKey, [&](State&, Target& t) -> LONG {

@@ -1,10 +1,9 @@
 #pragma once
 // Registry hives: Win32-shaped access to trees of keys and typed values.
 // HKEY_CURRENT_USER persists as a text file in the configuration folder, saved when the
-// last open handle into it closes, on RegFlushKey, after a change made through the
-// predefined key itself, and at shut-down. A save writes only this process's own changes
-// over the file as it is then, so instances running side by side keep each other's. The
-// other hives live in memory.
+// last open handle into it closes, after a change made through the predefined key itself,
+// and at shut-down. A save writes only this process's own changes over the file as it is
+// then, so instances running side by side keep each other's. The other hives live in memory.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -52,7 +51,6 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
                      REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                      LPDWORD lpdwDisposition);
 LONG RegCloseKey(HKEY hKey);
-LONG RegFlushKey(HKEY hKey);
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                       LPDWORD lpcbData);
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,

@@ -81,7 +81,6 @@ constexpr DWORD ERROR_TIMEOUT = 1460;
 
 inline constexpr WORD LOWORD(uint64_t v) { return static_cast<WORD>(v & 0xFFFF); }
 inline constexpr WORD HIWORD(uint64_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-inline constexpr BYTE LOBYTE(uint64_t v) { return static_cast<BYTE>(v & 0xFF); }
 inline constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
 
 // Geometry shared by windows, messages and drawing.

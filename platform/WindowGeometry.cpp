@@ -114,20 +114,6 @@ BOOL GetWindowBounds(HWND h, RECT* rect)
     return rect ? WithWindow(h, [&](QmWindow* w) { *rect = w->Bounds; }) : FALSE;
 }
 
-BOOL GetWindowRect(HWND h, RECT* rect)
-{
-    QmWindow* w = Win(h);
-    if (!w || !rect)
-        return FALSE;
-    if (!w->parentWidget()) {
-        *rect = w->Bounds;
-        return TRUE;
-    }
-    QPoint g = w->mapToGlobal(QPoint(0, 0));
-    *rect = RECT{g.x(), g.y(), g.x() + w->width(), g.y() + w->height()};
-    return TRUE;
-}
-
 BOOL GetClientRect(HWND h, RECT* rect)
 {
     return rect ? WithWindow(h, [&](QmWindow* w) {
@@ -174,20 +160,6 @@ void SetWindowMenuBar(HWND h, QWidget* bar, int height)
         bar->setParent(w);
         bar->show();
     }
-}
-
-BOOL SetWindowParent(HWND h, HWND parent)
-{
-    QmWindow* w = Win(h);
-    QmWindow* p = parent ? Win(parent) : nullptr;
-    if (!w || (parent && !p))
-        return FALSE;
-    bool vis = w->isVisibleTo(w->parentWidget());
-    w->setParent(p, p ? Qt::Widget : Qt::Window);
-    w->ApplyGeometry();
-    if (vis)
-        w->show();
-    return TRUE;
 }
 
 void RefreshMinMaxInfo(HWND h)

@@ -98,12 +98,6 @@ BOOL EnableWindow(HWND h, BOOL enable)
     return wasDisabled ? TRUE : FALSE;
 }
 
-BOOL IsWindowEnabled(HWND h)
-{
-    QmWindow* w = Win(h);
-    return w && w->isEnabled() ? TRUE : FALSE;
-}
-
 BOOL SetWindowTextA(HWND h, LPCSTR text)
 {
     return WithWindow(h, [&](QmWindow* w) { w->setWindowTitle(Cp1252ToQString(text ? text : "")); });
@@ -112,14 +106,6 @@ BOOL SetWindowTextA(HWND h, LPCSTR text)
 BOOL BringWindowToTop(HWND h)
 {
     return WithWindow(h, [](QmWindow* w) { w->raise(); });
-}
-
-BOOL SetForegroundWindow(HWND h)
-{
-    return WithWindow(h, [](QmWindow* w) {
-        w->raise();
-        w->activateWindow();
-    });
 }
 
 HWND GetActiveWindow()

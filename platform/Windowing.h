@@ -45,7 +45,6 @@ void SendCreationSize(HWND h);
 // and WM_SIZE at once when the position or the client size changed. A top-level window's
 // size is limited by its WM_GETMINMAXINFO answer, asked each time.
 BOOL MoveWindow(HWND h, int x, int y, int width, int height, BOOL repaint);
-BOOL GetWindowRect(HWND h, RECT* rect);  // on the screen
 BOOL GetWindowBounds(HWND h, RECT* rect); // in the parent's client area (top-level: screen)
 BOOL GetClientRect(HWND h, RECT* rect);   // less borders and visible scroll bars
 BOOL ClientToScreen(HWND h, POINT* pt);
@@ -55,7 +54,6 @@ BOOL SetWindowNonClient(HWND h, const RECT& nonClient);
 // caller counts height in them); null removes (and deletes) the current one. Takes effect
 // with the next SetWindowNonClient.
 void SetWindowMenuBar(HWND h, QWidget* bar, int height);
-BOOL SetWindowParent(HWND h, HWND parent);
 // Asks WM_GETMINMAXINFO through the procedure chain and applies the answer to the widget.
 void RefreshMinMaxInfo(HWND h);
 BOOL GetMinMaxInfo(HWND h, MINMAXINFO* info);
@@ -67,10 +65,8 @@ BOOL IsWindowVisible(HWND h); // visible and every parent visible
 BOOL IsIconic(HWND h);
 BOOL IsZoomed(HWND h);
 BOOL EnableWindow(HWND h, BOOL enable);
-BOOL IsWindowEnabled(HWND h);
 BOOL SetWindowTextA(HWND h, LPCSTR text);
 BOOL BringWindowToTop(HWND h);
-BOOL SetForegroundWindow(HWND h);
 HWND GetActiveWindow();
 BOOL UpdateWindow(HWND h); // paints a pending update at once
 

@@ -293,12 +293,6 @@ public:
         std::string defaultName;
         return ListPrintQueues(names, defaultName, error);
     }
-    std::string DefaultPrinterName() override
-    {
-        std::vector<std::string> names;
-        std::string defaultName, error;
-        return ListPrintQueues(names, defaultName, error) ? defaultName : std::string();
-    }
     PaintDeviceInfo PageInfo(const PrintTarget& target) override
     {
         // Only a measure: a printer that cannot be asked gives the page without its paper.

@@ -5,6 +5,7 @@
 #include "platform/Caret.h"
 #include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
+#include "platform/ScopeExit.h"
 
 namespace {
 // Our windows are always drawn in the new style (client edges rather than plain borders).
@@ -129,11 +130,7 @@ void TCustomSerialTerminal::UpdateScrollRanges()
 
     // Size messages caused by the range changes must not come back in here; the field is
     // restored however this ends.
-    struct Restore {
-        TScrollStyle& field;
-        TScrollStyle value;
-        ~Restore() { field = value; }
-    } restore{FScrollBars, bars};
+    ScopeExit restore([this, bars] { FScrollBars = bars; });
     FScrollBars = ssNone;
 
     if (horz)
