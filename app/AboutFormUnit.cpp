@@ -34,7 +34,7 @@ TCanvas* BlankPicture(TImage* image, int w, int h, TColor background)
     b->SetSize(w, h);
     TCanvas* c = b->Canvas();
     c->Brush()->SetColor(background);
-    c->FillRect(TRect(0, 0, w, h));
+    c->FillRect(TRect{0, 0, w, h});
     return c;
 }
 

@@ -204,7 +204,7 @@ void DrawRadioPicture(TBitmap* bmp, int Number)
     TCanvas* c = bmp->Canvas();
     // Front panel, display window and tuning knob; the model names under the display.
     c->Brush()->SetColor(clWhite);
-    c->FillRect(TRect(0, 0, 153, 73));
+    c->FillRect(TRect{0, 0, 153, 73});
     c->Pen()->SetColor(clBlack);
     c->Brush()->SetColor(TColor(0x404040));
     c->Rectangle(2, 4, 151, 69);

@@ -70,22 +70,22 @@ void TSplashForm::DrawPictures()
     back->SetSize(625, 241);
     TCanvas* c = back->Canvas();
     c->Brush()->SetColor(TColor(0xF0F0E8));
-    c->FillRect(TRect(0, 0, 625, 241));
+    c->FillRect(TRect{0, 0, 625, 241});
     c->Brush()->SetColor(clTeal);
-    c->FillRect(TRect(0, 228, 625, 241));
-    c->FillRect(TRect(0, 0, 625, 4));
+    c->FillRect(TRect{0, 228, 625, 241});
+    c->FillRect(TRect{0, 0, 625, 4});
 
     TBitmap* all = AllRadioImage->Picture()->Bitmap();
     all->SetSize(613, 145);
     TCanvas* a = all->Canvas();
     a->Brush()->SetColor(TColor(0xF0F0E8));
-    a->FillRect(TRect(0, 0, 613, 145));
+    a->FillRect(TRect{0, 0, 613, 145});
     TBitmap scratch;
     for (int n = 1; n <= 8; ++n) {
         DrawRadioPicture(&scratch, n);
         int x = PictureLeft(n) - AllRadioImage->Left();
         int y = PictureTop(n) - AllRadioImage->Top();
-        a->StretchDraw(TRect(x + 8, y + 4, x + 145, y + 69), &scratch);
+        a->StretchDraw(TRect{x + 8, y + 4, x + 145, y + 69}, &scratch);
     }
 }
 

@@ -149,6 +149,9 @@ std::vector<StoredSetting> SettingsAsRead;
 void TForm1::FormCreate(TObject*)
 {
     Form1 = this;
+    // A new window has been given nothing to find yet.
+    SearchText.clear();
+    LastFoundRow = 0;
     // The dialogs reach the main window's detection and file browsing through these.
     AutoDetectRadioTypeFn = [this] { return AutoDetectRadioType(); };
     AutoDetectRxDelayTimeFn = [this] { return AutoDetectRxDelayTime(); };

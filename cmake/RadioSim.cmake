@@ -10,7 +10,7 @@ add_executable(radiosim_tool tools/radiosim/main.cpp)
 set_target_properties(radiosim_tool PROPERTIES OUTPUT_NAME radiosim)
 target_link_libraries(radiosim_tool PRIVATE radiosim)
 
-qm_tests(radiosim radiosim)
+qm_tests(radiosim NO_TOOLKIT radiosim)
 
 # The application's radio tests talk to the simulated radio in-process.
 target_link_libraries(app_tests PRIVATE radiosim)

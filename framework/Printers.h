@@ -107,7 +107,6 @@ private:
     int FDrawnCopies = 1;
     std::unique_ptr<TCanvas> FCanvas;
     HDC FMeasureDc = nullptr;
-    int FMeasureDpi = 0;
     int FPageNumber = 0;
     bool FAborted = false;
     TPrinterOrientation FOrientation = poPortrait;

@@ -550,7 +550,7 @@ bool DispatchDueTimers(DWORD now)
             // An earlier handler may have killed or reset this timer.
             std::lock_guard<std::mutex> g(gMx);
             auto it = std::find_if(gTimers.begin(), gTimers.end(),
-                                   [&](const Timer& t) { return t.h == h && t.id == id; });
+                                   [h = h, id = id](const Timer& t) { return t.h == h && t.id == id; });
             if (it == gTimers.end() || !Due(now, it->due))
                 continue;
             // Rescheduled before the handler runs, so a nested loop inside it cannot fire
