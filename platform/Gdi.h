@@ -401,6 +401,13 @@ void SetWindowSurfaceProvider(std::function<QImage*(HWND)> provider);
 void SetWindowSurfaceSizeProvider(std::function<bool(HWND, SIZE*)> provider);
 void SetInvalidateHandler(std::function<void(HWND, const RECT*, BOOL erase)> handler);
 void SetSurfaceChangedHandler(std::function<void(HWND, const RECT&)> handler);
+// A window with no backing image paints straight into the toolkit's buffer: while it
+// paints, the provider gives the painter its contexts draw with (set up in client
+// coordinates, clipped to what is being painted) and the client size; null otherwise.
+void SetWindowPainterProvider(std::function<QPainter*(HWND, SIZE*)> provider);
+// The paint of hwnd ended: its contexts that drew with the painter let go of it and look
+// their target up again when next drawn on.
+void ReleaseWindowPainter(HWND hwnd);
 
 // GetDC(null) is the screen: it measures like any other context, and what is drawn on it
 // goes nowhere. A window without a backing image gets such a context too.

@@ -63,10 +63,9 @@ QImage* gdi_detail::Surface(HDC dc)
     case HDC__::Memory:
         return dc->St.Bitmap->Image.isNull() ? &dc->Scratch : &dc->St.Bitmap->Image;
     case HDC__::Window:
-        if (dc->TargetPending) {
-            dc->TargetPending = false;
-            dc->Target = WindowSurface(dc->Hwnd);
-        }
+        ResolveTarget(dc);
+        if (dc->External)
+            return nullptr;
         return dc->Target ? dc->Target : &dc->Scratch;
     case HDC__::Image:
         return dc->Target ? dc->Target : &dc->Scratch;
@@ -76,6 +75,32 @@ QImage* gdi_detail::Surface(HDC dc)
         return nullptr;
     }
     return nullptr;
+}
+
+void gdi_detail::ResolveTarget(HDC dc)
+{
+    if (dc->Kind != HDC__::Window || !dc->TargetPending)
+        return;
+    dc->TargetPending = false;
+    SIZE client{};
+    if (QPainter* painter = TheHooks().Painter ? TheHooks().Painter(dc->Hwnd, &client) : nullptr) {
+        dc->External = painter;
+        dc->Device.Width = client.cx;
+        dc->Device.Height = client.cy;
+        return;
+    }
+    dc->Target = WindowSurface(dc->Hwnd);
+}
+
+void ReleaseWindowPainter(HWND hwnd)
+{
+    for (HDC dc : Contexts())
+        if (dc->Kind == HDC__::Window && dc->Hwnd == hwnd && dc->External) {
+            dc->External = nullptr;
+            dc->TargetPending = true;
+            dc->Device.Width = GetSystemMetrics(SM_CXSCREEN);
+            dc->Device.Height = GetSystemMetrics(SM_CYSCREEN);
+        }
 }
 
 QRect gdi_detail::LogicalRect(const QImage& img)
@@ -124,6 +149,7 @@ QRect gdi_detail::ToDevice(HDC dc, const QRect& logical)
 
 Paint::Paint(HDC dc, const QRect& area) : dc_(dc)
 {
+    ResolveTarget(dc);
     if (dc->External) {
         p_ = dc->External;
         p_->save();
@@ -135,8 +161,9 @@ Paint::Paint(HDC dc, const QRect& area) : dc_(dc)
         p_->scale(dc->Scale, dc->Scale);
     p_->setRenderHint(QPainter::Antialiasing, false);
     p_->setRenderHint(QPainter::TextAntialiasing, true);
+    // A window's painter is already clipped to what its paint may touch.
     if (dc->St.Clipped)
-        p_->setClipRect(dc->St.Clip);
+        p_->setClipRect(dc->St.Clip, dc->Kind == HDC__::Window ? Qt::IntersectClip : Qt::ReplaceClip);
     p_->translate(dc->St.Origin.x, dc->St.Origin.y);
     changed_ = ToDevice(dc, area) & DeviceClip(dc);
 }

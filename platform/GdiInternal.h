@@ -66,7 +66,11 @@ private:
         if (Summarized)
             return Sum;
         const int first = Advance(' ');
-        for (int c = 0; c < 256; ++c) {
+        for (int c = 0x20; c < 256; ++c) {
+            // The bytes the code page leaves undefined and DEL are in no font: asking for
+            // them makes the toolkit search every installed font for a stand-in.
+            if (c >= 0x7F && !Cp1252ToQChar(static_cast<unsigned char>(c)).isPrint())
+                continue;
             const int adv = Advance(static_cast<unsigned char>(c));
             if (c >= 0x20 && c < 0x7F && adv != first)
                 Sum.Fixed = false;
@@ -198,6 +202,7 @@ bool Valid(HDC dc);
 
 struct Hooks {
     std::function<QImage*(HWND)> Surface;
+    std::function<QPainter*(HWND, SIZE*)> Painter;
     std::function<bool(HWND, SIZE*)> SurfaceSize;
     std::function<void(HWND, const RECT*, BOOL)> Invalidate;
     std::function<void(HWND, const RECT&)> Changed;
@@ -216,6 +221,9 @@ void FreeDC(HDC dc);
 QImage* WindowSurface(HWND hwnd);
 // The image a context draws on, or null when it draws through an external painter.
 QImage* Surface(HDC dc);
+// A window context finds what it draws on when first used: the painter of a window that
+// paints straight into the toolkit's buffer, else the window's backing image.
+void ResolveTarget(HDC dc);
 // A window's backing image may hold more than one pixel per unit (a high-density screen);
 // contexts address it in units.
 QRect LogicalRect(const QImage& img);

@@ -1,5 +1,6 @@
 #include "platform/WindowingInternal.h"
 
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QEvent>
@@ -203,9 +204,9 @@ void QmWindow::ApplyGeometry()
     ResizeSurface();
 }
 
-// The backing image is made when something draws into the window or paints it: most
-// windows are hidden pages, containers covered by their children or hosts of a native
-// widget, and never need one. Until then it counts as white.
+// The backing image is made only when something draws on the window or reads it outside a
+// paint (a view that scrolls its pixels, a drag line): a window that only paints when asked
+// (a form, a panel, a grid) draws straight into the toolkit's buffer and costs no memory.
 void QmWindow::ResizeSurface()
 {
     QSize s = ClientSize().expandedTo(QSize(1, 1));
@@ -236,10 +237,34 @@ QImage QmWindow::NewSurface(const QImage* keep) const
     return img;
 }
 
+// The image a window gets the first time something needs it outside a paint starts as what
+// the window shows: the toolkit's buffer of its top-level window holds those pixels. A window
+// painted before but hidden now starts white, all of it to be painted again.
+QImage QmWindow::ShownPixels()
+{
+    QImage img = NewSurface(nullptr);
+    if (!PaintedDirectly)
+        return img;
+    QBackingStore* store = isVisible() ? window()->backingStore() : nullptr;
+    auto* buffer = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
+    if (!buffer || buffer->isNull()) {
+        InvalidateRect(Hwnd, nullptr, TRUE);
+        return img;
+    }
+    const qreal ratio = img.devicePixelRatio();
+    const QPoint at = mapTo(window(), ClientArea().topLeft());
+    const QRect from(QPoint(static_cast<int>(std::lround(at.x() * ratio)), static_cast<int>(std::lround(at.y() * ratio))),
+                     img.size());
+    QPainter p(&img);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(img.size()) / ratio), *buffer, QRectF(from));
+    return img;
+}
+
 QImage* QmWindow::DrawingSurface()
 {
     if (Surface.isNull())
-        Surface = NewSurface(nullptr);
+        Surface = ShownPixels();
     else if (Surface.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
         Surface = NewSurface(&Surface);
     return &Surface;
@@ -501,13 +526,59 @@ void QmWindow::PaintPending()
         ValidateRect(Hwnd, nullptr);
 }
 
+// Paints the area of the client area straight into the toolkit's buffer: the window has no
+// image that keeps anything, so all of the area is painted anew. The painter is clipped to
+// the client area and to what the toolkit repaints, so children stay as they are.
+void QmWindow::PaintDirect(QPainter& p, const QRegion& area)
+{
+    const QRect c = ClientArea();
+    const QRect box = area.boundingRect().translated(-c.topLeft());
+    const RECT all{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
+    Priming = true;
+    InvalidateRect(Hwnd, &all, TRUE);
+    Priming = false;
+    p.save();
+    p.setClipRect(c, Qt::IntersectClip);
+    p.translate(c.topLeft());
+    QPointer<QmWindow> self(this);
+    const HWND h = Hwnd;
+    Direct = &p;
+    Painting = true;
+    ChangedWhilePainting = QRegion();
+    PaintPending();
+    ReleaseWindowPainter(h);
+    if (!self)
+        return;
+    Direct = nullptr;
+    Painting = false;
+    PaintedDirectly = true;
+    p.restore();
+    // Something made the window an image of its own while it painted: the image lacks what
+    // this paint drew.
+    if (!Surface.isNull())
+        InvalidateRect(Hwnd, &all, TRUE);
+}
+
+// The window repaints the box around all it was asked to since its last paint, as WM_PAINT
+// does: a paint clipped to one rectangle fills each row in one go, where a paint clipped to
+// several fills it span by span (and hands large fills to helper threads).
+void QmWindow::Repaint(const QRect& r)
+{
+    if (r.isEmpty())
+        return;
+    Dirty |= r;
+    update(Dirty);
+}
+
 void QmWindow::paintEvent(QPaintEvent* e)
 {
+    Dirty = QRect();
     QRect c = ClientArea();
     // Only the frame or the menu bar is being shown: the client area (often covered by
-    // the children) keeps what it has pending and needs no image yet.
+    // the children) keeps what it has pending.
     const bool clientShown = e->region().intersects(c);
-    if (clientShown) {
+    const bool direct = clientShown && !Native && Surface.isNull();
+    if (clientShown && !direct) {
         QPointer<QmWindow> self(this);
         Painting = true;
         ChangedWhilePainting = QRegion();
@@ -519,7 +590,7 @@ void QmWindow::paintEvent(QPaintEvent* e)
         // needs another paint. Asking for each drawing call posts one event apiece.
         const QRegion outside = ChangedWhilePainting - e->region();
         if (!outside.isEmpty())
-            update(outside);
+            Repaint(outside.boundingRect());
         c = ClientArea();
     }
     QPainter p(this);
@@ -531,7 +602,13 @@ void QmWindow::paintEvent(QPaintEvent* e)
         return;
     if (Native)
         p.fillRect(c, Qt::white);
-    else {
+    else if (direct) {
+        QPointer<QmWindow> self(this);
+        PaintDirect(p, e->region() & c);
+        if (!self)
+            return;
+        c = ClientArea();
+    } else {
         const QImage& surface = *DrawingSurface();
         const qreal ratio = surface.devicePixelRatio();
         p.drawImage(QRectF(c), surface, QRectF(0, 0, c.width() * ratio, c.height() * ratio));
@@ -628,13 +705,20 @@ void InitWindowAdaptor()
         *size = SIZE{w->SurfaceSize.width(), w->SurfaceSize.height()};
         return true;
     });
+    SetWindowPainterProvider([](HWND h, SIZE* size) -> QPainter* {
+        QmWindow* w = Win(h);
+        if (!w || !w->Direct || !w->Surface.isNull())
+            return nullptr;
+        *size = SIZE{w->SurfaceSize.width(), w->SurfaceSize.height()};
+        return w->Direct;
+    });
     SetInvalidateHandler([](HWND h, const RECT* r, BOOL) {
-        if (QmWindow* w = Win(h)) {
+        if (QmWindow* w = Win(h); w && !w->Priming) {
             QRect c = w->ClientArea();
             if (r)
-                w->update(QRect(c.left() + r->left, c.top() + r->top, r->right - r->left, r->bottom - r->top) & c);
+                w->Repaint(QRect(c.left() + r->left, c.top() + r->top, r->right - r->left, r->bottom - r->top) & c);
             else
-                w->update(c);
+                w->Repaint(c);
         }
     });
     SetSurfaceChangedHandler([](HWND h, const RECT& r) {
@@ -644,13 +728,13 @@ void InitWindowAdaptor()
             if (w->Painting)
                 w->ChangedWhilePainting += changed;
             else
-                w->update(changed);
+                w->Repaint(changed);
         }
     });
     SetCaretChangeHandler([](HWND h, const RECT& r) {
         if (QmWindow* w = Win(h)) {
             QRect c = w->ClientArea();
-            w->update(QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c);
+            w->Repaint(QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c);
         }
     });
     SetScrollBarChangeHandler([](HWND h, int bar, bool visibilityChanged) {

@@ -13,6 +13,11 @@ void SetWindowSurfaceProvider(std::function<QImage*(HWND)> provider)
     TheHooks().Surface = std::move(provider);
 }
 
+void SetWindowPainterProvider(std::function<QPainter*(HWND, SIZE*)> provider)
+{
+    TheHooks().Painter = std::move(provider);
+}
+
 void SetWindowSurfaceSizeProvider(std::function<bool(HWND, SIZE*)> provider)
 {
     TheHooks().SurfaceSize = std::move(provider);

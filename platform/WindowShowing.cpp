@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/Codepage.h"
+#include "platform/Gdi.h"
 
 using namespace window_detail;
 
@@ -121,6 +122,14 @@ BOOL UpdateWindow(HWND h)
     QmWindow* w = Win(h);
     if (!w)
         return FALSE;
+    // A shown window without an image of its own paints into the toolkit's buffer now.
+    RECT pending;
+    if (!w->Native && w->Surface.isNull() && w->isVisible() && GetUpdateRect(h, &pending, FALSE)) {
+        const QRect c = w->ClientArea();
+        w->repaint(QRect(c.left() + pending.left, c.top() + pending.top, pending.right - pending.left,
+                         pending.bottom - pending.top) & c);
+        return TRUE;
+    }
     w->PaintPending();
     if (Win(h))
         w->update();

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class QHelpEvent;
+class QPainter;
 class QScrollBar;
 
 namespace window_detail {
@@ -39,6 +40,8 @@ public:
     void ResizeSurface();
     QImage NewSurface(const QImage* keep) const;
     QImage* DrawingSurface();
+    QImage ShownPixels();
+    void PaintDirect(QPainter& p, const QRegion& area);
     void ClientChanged();
     LRESULT Send(UINT msg, WPARAM wp, LPARAM lp);
     void BoundsChanged(bool moved, bool sized);
@@ -66,6 +69,7 @@ public:
     void FrameChanged(bool moved, bool sized);
     void changeEvent(QEvent* e) override;
     void PaintPending();
+    void Repaint(const QRect& r);
     void paintEvent(QPaintEvent* e) override;
 
     HWND Hwnd;
@@ -83,8 +87,14 @@ public:
     bool Resizable = true;
     int ShowCmdState = SW_SHOWNORMAL;
     bool Shown = false;
+    // The window's own image, made only when something draws on it or reads it outside a
+    // paint; until then each paint draws straight into the toolkit's buffer with Direct.
     QImage Surface;
     QSize SurfaceSize;
+    QPainter* Direct = nullptr;
+    QRect Dirty; // asked to be repainted since the last paint
+    bool PaintedDirectly = false;
+    bool Priming = false; // the paint is marking its own area: no further paint for it
     QScrollBar* VBar = nullptr;
     QScrollBar* HBar = nullptr;
     QPointer<QWidget> Native;

@@ -15,6 +15,7 @@
 #include "platform/Gdi.h"
 #include "platform/Input.h"
 #include "platform/Windowing.h"
+#include "platform/WindowingInternal.h"
 #include "platform/ScrollBar.h"
 
 namespace {
@@ -224,6 +225,60 @@ TEST_F(AdaptorFixture, DrawingInsideAPaintAsksForNoFurtherPaint)
     HDC dc = GetDC(h);
     EXPECT_EQ(GetPixel(dc, 10, 99), RGB(0, 128, 0));
     ReleaseDC(h, dc);
+}
+
+// A window that draws only when asked to paint keeps no image of its own: it paints into the
+// toolkit's buffer, children stay as they are, and what is drawn on it later through a
+// context of its own lands on what it shows.
+TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWhatItShows)
+{
+    const auto painter = [](COLORREF colour) {
+        return MakeWindowProc([colour](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (m != WM_PAINT)
+                return DefWindowProc(w, m, wp, lp);
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(w, &ps);
+            HBRUSH brush = CreateSolidBrush(colour);
+            FillRect(dc, &ps.rcPaint, brush);
+            DeleteObject(brush);
+            EndPaint(w, &ps);
+            return 0;
+        });
+    };
+    SetWindowLong(h, GWL_WNDPROC, painter(RGB(200, 0, 0)));
+    HWND child = CreateWindowHandle(painter(RGB(0, 0, 200)));
+    WindowCreateInfo info;
+    info.Parent = h;
+    info.Bounds = RECT{20, 20, 60, 60};
+    ASSERT_TRUE(AttachWindowWidget(child, info));
+    ShowWindow(child, SW_SHOWNORMAL);
+    ShowWindow(h, SW_SHOWNORMAL);
+    const auto settle = [] {
+        const DWORD end = EventLoopTicks() + 300;
+        while (static_cast<int32_t>(end - EventLoopTicks()) > 0)
+            WaitAndPumpMessages(end);
+    };
+    settle();
+    EXPECT_TRUE(window_detail::Win(h)->Surface.isNull());
+    EXPECT_TRUE(window_detail::Win(child)->Surface.isNull());
+    const auto shown = [this](int x, int y) { return WindowWidget(h)->grab().toImage().pixelColor(x, y); };
+    EXPECT_EQ(shown(5, 5), QColor(200, 0, 0));
+    EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
+
+    HDC dc = GetDC(h);
+    RECT mark{100, 100, 110, 110};
+    HBRUSH green = CreateSolidBrush(RGB(0, 128, 0));
+    FillRect(dc, &mark, green);
+    DeleteObject(green);
+    EXPECT_EQ(GetPixel(dc, 5, 5), RGB(200, 0, 0)) << "the image starts as what the window showed";
+    EXPECT_EQ(GetPixel(dc, 105, 105), RGB(0, 128, 0));
+    ReleaseDC(h, dc);
+    settle();
+    EXPECT_EQ(shown(105, 105), QColor(0, 128, 0));
+    EXPECT_EQ(shown(5, 5), QColor(200, 0, 0));
+    EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
+    DetachWindowWidget(child);
+    DestroyWindow(child);
 }
 
 namespace {
