@@ -275,14 +275,14 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
     if (!AcceptBounds(ALeft, ATop, AWidth, AHeight))
         return;
     bool sized = AWidth != FWidth || AHeight != FHeight;
-    if (FParent && Visible())
-        FParent->Invalidate();
+    // The parent repaints where the control was and where it is now, not all of itself: a
+    // picture moved twice a second repaints two small areas.
+    TControl::Invalidate();
     FLeft = ALeft;
     FTop = ATop;
     FWidth = AWidth;
     FHeight = AHeight;
-    if (FParent && Visible())
-        FParent->Invalidate();
+    TControl::Invalidate();
     RequestAlign();
     if (sized)
         Resize();
