@@ -704,7 +704,7 @@ void TBitmap::SetSize(int w, int h)
     if (QImage* old = BitmapImage(FHandle))
         for (int y = 0; y < std::min(h, old->height()); ++y)
             std::memcpy(img.scanLine(y), old->constScanLine(y), static_cast<size_t>(std::min(w, old->width())) * 4);
-    Replace(CreateBitmapFromImage(img));
+    Replace(CreateBitmapFromImage(std::move(img)));
 }
 
 TColor TBitmap::GetTransparentColor() const
@@ -761,7 +761,7 @@ void TBitmap::LoadFromFile(const std::string& FileName)
     QImage img;
     if (!img.load(FilePath(FileName)))
         throw EInvalidGraphic("Bitmap image is not valid");
-    Replace(CreateBitmapFromImage(img));
+    Replace(CreateBitmapFromImage(std::move(img)));
 }
 
 void TBitmap::LoadFromResourceName(const std::string& Name)
@@ -771,7 +771,7 @@ void TBitmap::LoadFromResourceName(const std::string& Name)
     QString path = FilePath(Name);
     if (!img.load(path) && !img.load(":/" + path) && !img.load(":/" + path + ".bmp"))
         throw EInvalidGraphic("Resource " + Name + " not found");
-    Replace(CreateBitmapFromImage(img));
+    Replace(CreateBitmapFromImage(std::move(img)));
 }
 
 void TBitmap::SaveToFile(const std::string& FileName)

@@ -511,6 +511,6 @@ HDC CreateScaledDC(HDC dc, double scale);
 // The image a bitmap holds (owned by the bitmap), or null.
 QImage* BitmapImage(HBITMAP bmp);
 // A bitmap owning a copy of image, converted to 32 bits per pixel at 96 dpi.
-HBITMAP CreateBitmapFromImage(const QImage& image);
+HBITMAP CreateBitmapFromImage(QImage image);
 // The Qt font a font handle draws with (pixel-sized, kerning off).
 QFont FontOfHandle(HFONT font);

@@ -306,13 +306,16 @@ QImage* BitmapImage(HBITMAP bmp)
     return b ? &b->Image : nullptr;
 }
 
-HBITMAP CreateBitmapFromImage(const QImage& image)
+HBITMAP CreateBitmapFromImage(QImage image)
 {
     EnsureGuiApplication();
-    QImage img = image.convertToFormat(QImage::Format_RGB32);
-    img.setDotsPerMeterX(kDotsPerMeter96);
-    img.setDotsPerMeterY(kDotsPerMeter96);
-    return NewBitmap(std::move(img));
+    // An image handed over is taken as it is: converting or setting the density of pixels
+    // shared with the caller would copy them.
+    if (image.format() != QImage::Format_RGB32)
+        image = std::move(image).convertToFormat(QImage::Format_RGB32);
+    image.setDotsPerMeterX(kDotsPerMeter96);
+    image.setDotsPerMeterY(kDotsPerMeter96);
+    return NewBitmap(std::move(image));
 }
 
 QFont FontOfHandle(HFONT font)
