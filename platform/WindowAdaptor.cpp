@@ -18,6 +18,7 @@
 #include "platform/Codepage.h"
 #include "platform/Gdi.h"
 #include "platform/Input.h"
+#include "platform/ScopeExit.h"
 #include "platform/ScrollBar.h"
 
 using namespace window_detail;
@@ -25,6 +26,7 @@ using namespace window_detail;
 HWND window_detail::gCapture = nullptr;
 bool window_detail::gCaptureImplicit = false;
 HWND window_detail::gActive = nullptr;
+int window_detail::gPaints = 0;
 
 QmWindow::QmWindow(HWND h, const WindowCreateInfo& info, QWidget* parent)
     : QWidget(parent, parent ? Qt::Widget : Qt::Window), Hwnd(h), Bounds(info.Bounds),
@@ -572,6 +574,8 @@ void QmWindow::Repaint(const QRect& r)
 
 void QmWindow::paintEvent(QPaintEvent* e)
 {
+    ++gPaints;
+    const ScopeExit done([] { --gPaints; });
     Dirty = QRect();
     QRect c = ClientArea();
     // Only the frame or the menu bar is being shown: the client area (often covered by

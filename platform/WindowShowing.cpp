@@ -122,9 +122,14 @@ BOOL UpdateWindow(HWND h)
     QmWindow* w = Win(h);
     if (!w)
         return FALSE;
-    // A shown window without an image of its own paints into the toolkit's buffer now.
+    // A shown window without an image of its own paints into the toolkit's buffer now; asked
+    // during another paint, it paints right after it.
     RECT pending;
     if (!w->Native && w->Surface.isNull() && w->isVisible() && GetUpdateRect(h, &pending, FALSE)) {
+        if (gPaints > 0) {
+            w->update();
+            return TRUE;
+        }
         const QRect c = w->ClientArea();
         w->repaint(QRect(c.left() + pending.left, c.top() + pending.top, pending.right - pending.left,
                          pending.bottom - pending.top) & c);

@@ -20,6 +20,7 @@ namespace window_detail {
 extern HWND gCapture;
 extern bool gCaptureImplicit; // taken by a pressed button, given back when it is released
 extern HWND gActive;
+extern int gPaints; // paints in progress: the toolkit paints one at a time
 
 inline int Width(const RECT& r) { return r.right - r.left; }
 inline int Height(const RECT& r) { return r.bottom - r.top; }

@@ -167,3 +167,24 @@ TEST_F(FormsEnv, SubclassedControlStillSeesItsMessages)
     SetWindowLong(h, GWL_WNDPROC, old);
     FreeObject(f);
 }
+
+// A graphic control that moves (the splash's picture, twice a second) has its parent repaint
+// where it was and where it is, not the whole parent.
+TEST_F(FormsEnv, MovedGraphicControlRepaintsItsOldAndNewPlaceOnly)
+{
+    TForm* f = new TForm(Application);
+    f->SetBounds(0, 0, 400, 300);
+    auto* g = new TGraphicControl(f);
+    g->SetBounds(10, 20, 30, 40);
+    g->SetParent(f);
+    HWND h = f->Handle();
+    ValidateRect(h, nullptr);
+    g->SetLeft(100);
+    RECT pending{};
+    ASSERT_TRUE(GetUpdateRect(h, &pending, FALSE));
+    EXPECT_EQ(pending.left, 10);
+    EXPECT_EQ(pending.top, 20);
+    EXPECT_EQ(pending.right, 130);
+    EXPECT_EQ(pending.bottom, 60);
+    FreeObject(f);
+}

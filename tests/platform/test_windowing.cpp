@@ -264,6 +264,10 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
     const auto shown = [this](int x, int y) { return WindowWidget(h)->grab().toImage().pixelColor(x, y); };
     EXPECT_EQ(shown(5, 5), QColor(200, 0, 0));
     EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateWindow(h);
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << "an update paints at once";
+    EXPECT_TRUE(window_detail::Win(h)->Surface.isNull());
 
     HDC dc = GetDC(h);
     RECT mark{100, 100, 110, 110};
