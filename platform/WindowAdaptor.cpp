@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/AppException.h"
 #include "platform/Caret.h"
@@ -27,6 +28,11 @@ HWND window_detail::gCapture = nullptr;
 bool window_detail::gCaptureImplicit = false;
 HWND window_detail::gActive = nullptr;
 int window_detail::gPaints = 0;
+
+namespace {
+// The window painting straight into the toolkit's buffer now, if any.
+QmWindow* gPaintingDirectly = nullptr;
+} // namespace
 
 QmWindow::QmWindow(HWND h, const WindowCreateInfo& info, QWidget* parent)
     : QWidget(parent, parent ? Qt::Widget : Qt::Window), Hwnd(h), Bounds(info.Bounds),
@@ -542,15 +548,14 @@ void QmWindow::PaintDirect(QPainter& p, const QRegion& area)
     p.save();
     p.setClipRect(c, Qt::IntersectClip);
     p.translate(c.topLeft());
-    QPointer<QmWindow> self(this);
     const HWND h = Hwnd;
     Direct = &p;
     Painting = true;
     ChangedWhilePainting = QRegion();
+    QmWindow* const outer = std::exchange(gPaintingDirectly, this);
     PaintPending();
+    gPaintingDirectly = outer;
     ReleaseWindowPainter(h);
-    if (!self)
-        return;
     Direct = nullptr;
     Painting = false;
     PaintedDirectly = true;
@@ -607,10 +612,7 @@ void QmWindow::paintEvent(QPaintEvent* e)
     if (Native)
         p.fillRect(c, Qt::white);
     else if (direct) {
-        QPointer<QmWindow> self(this);
         PaintDirect(p, e->region() & c);
-        if (!self)
-            return;
         c = ClientArea();
     } else {
         const QImage& surface = *DrawingSurface();
@@ -780,7 +782,12 @@ void DetachWindowWidget(HWND h)
         DestroyCaret();
     SetWindowNativeData(h, nullptr);
     w->hide();
-    delete w;
+    // A window destroyed while it (or a window inside it) paints goes once the paint is over:
+    // the toolkit's painter is still at work on it.
+    if (gPaintingDirectly && (gPaintingDirectly == w || w->isAncestorOf(gPaintingDirectly)))
+        w->deleteLater();
+    else
+        delete w;
     ForgetScrollBars(h);
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QObject>
 #include <QPixmap>
+#include <QPointer>
 #include <QProcess>
 #include <QWidget>
 #include <cstring>
@@ -283,6 +284,27 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
     EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
     DetachWindowWidget(child);
     DestroyWindow(child);
+}
+
+// A window destroyed by its own paint goes once the toolkit has finished painting it.
+TEST_F(AdaptorFixture, AWindowDestroyedByItsOwnPaintGoesOnceThePaintIsOver)
+{
+    SetWindowLong(h, GWL_WNDPROC, MakeWindowProc([](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                      if (m != WM_PAINT)
+                          return DefWindowProc(w, m, wp, lp);
+                      PAINTSTRUCT ps;
+                      BeginPaint(w, &ps);
+                      EndPaint(w, &ps);
+                      DestroyWindow(w);
+                      return 0;
+                  }));
+    QPointer<QWidget> widget = WindowWidget(h);
+    ShowWindow(h, SW_SHOWNORMAL);
+    const DWORD end = EventLoopTicks() + 300;
+    while (static_cast<int32_t>(end - EventLoopTicks()) > 0)
+        WaitAndPumpMessages(end);
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_TRUE(widget.isNull());
 }
 
 namespace {
