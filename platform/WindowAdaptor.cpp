@@ -266,6 +266,22 @@ QImage QmWindow::ShownPixels()
     QPainter p(&img);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QRectF(QPointF(0, 0), QSizeF(img.size()) / ratio), *buffer, QRectF(from));
+    // Pixels under the caret or under a window stacked above this one are not the window's
+    // own: those areas are painted again.
+    const auto repaint = [this](const QRect& r) {
+        const RECT area{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+        InvalidateRect(Hwnd, &area, FALSE);
+    };
+    if (RECT caret; GetCaretOverlay(Hwnd, &caret))
+        repaint(QRect(caret.left, caret.top, caret.right - caret.left, caret.bottom - caret.top));
+    if (QWidget* parent = parentWidget()) {
+        const QRect client = ClientArea().translated(pos());
+        const QObjectList& siblings = parent->children();
+        for (qsizetype i = siblings.indexOf(this) + 1; i >= 1 && i < siblings.size(); ++i)
+            if (auto* above = qobject_cast<QWidget*>(siblings[i]); above && above->isVisible())
+                if (const QRect over = above->geometry() & client; !over.isEmpty())
+                    repaint(over.translated(-client.topLeft()));
+    }
     return img;
 }
 

@@ -282,8 +282,23 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
     EXPECT_EQ(shown(105, 105), QColor(0, 128, 0));
     EXPECT_EQ(shown(5, 5), QColor(200, 0, 0));
     EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
-    DetachWindowWidget(child);
-    DestroyWindow(child);
+
+    // A window that takes an image of its own while another lies over part of it paints that
+    // part itself: the pixels shown there are the other window's.
+    HWND over = CreateWindowHandle(painter(RGB(0, 200, 0)));
+    info.Bounds = RECT{40, 40, 90, 90};
+    ASSERT_TRUE(AttachWindowWidget(over, info));
+    ShowWindow(over, SW_SHOWNORMAL);
+    settle();
+    HDC childDc = GetDC(child);
+    SetPixel(childDc, 2, 2, RGB(0, 0, 200));
+    settle();
+    EXPECT_EQ(GetPixel(childDc, 30, 30), RGB(0, 0, 200));
+    ReleaseDC(child, childDc);
+    for (HWND w : {over, child}) {
+        DetachWindowWidget(w);
+        DestroyWindow(w);
+    }
 }
 
 // A window destroyed by its own paint goes once the toolkit has finished painting it.
