@@ -13,8 +13,7 @@ void EnsureGuiApplication()
     // On X the toolkit hands window pixels to the server through shared memory, and before it
     // draws over pixels it handed over it waits for the server to answer: a round trip that
     // wakes two threads. Windows here change a few small areas at a time (the splash moves a
-    // picture twice a second), which go over the connection as cheaply. The user may still
-    // choose otherwise.
+    // picture twice a second), which go over the connection as cheaply.
     setenv("QT_XCB_NO_MITSHM", "1", 0);
     static int argc = 1;
     static char name[] = "quillmere";
