@@ -400,17 +400,32 @@ void TPageControl::WMSize(TMessage& M)
     Invalidate();
 }
 
-// The focus shows round the active tab's caption, where the arrows act.
+// The focus shows round the active tab's caption, where the arrows act: only that tab is
+// painted again.
 void TPageControl::WMSetFocus(TMessage& M)
 {
     TCustomControl::WMSetFocus(M);
-    Invalidate();
+    InvalidateActiveTab();
 }
 
 void TPageControl::WMKillFocus(TMessage& M)
 {
     TCustomControl::WMKillFocus(M);
-    Invalidate();
+    InvalidateActiveTab();
+}
+
+void TPageControl::InvalidateActiveTab()
+{
+    if (!HandleAllocated())
+        return;
+    const TRect r = TabRect(ActivePageIndex());
+    if (r.right <= r.left) {
+        Invalidate();
+        return;
+    }
+    // The active tab is drawn two pixels larger than its place, its focus mark inside.
+    const RECT area{r.left - 2, r.top - 2, r.right + 2, r.bottom + 2};
+    InvalidateRect(Handle(), &area, TRUE);
 }
 
 void TPageControl::Loaded()

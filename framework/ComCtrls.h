@@ -108,6 +108,7 @@ private:
     // User action: OnChanging may veto, then OnChange.
     void UserSelectPage(TTabSheet* Page);
     void LayoutTabs();
+    void InvalidateActiveTab();
     void LayoutPages();
     int TabTextWidth(const std::string& Caption) const;
 

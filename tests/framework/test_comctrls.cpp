@@ -106,6 +106,25 @@ QImage GrabForm(TForm* f)
     return w ? w->grab().toImage() : QImage();
 }
 
+// Gaining or losing the focus repaints only the active tab, where the focus mark is drawn.
+TEST(PageControl, FocusRepaintsOnlyTheActiveTab)
+{
+    PageSetup p;
+    const HWND h = p.PC->Handle();
+    const TRect tab = p.PC->TabRect(p.PC->ActivePageIndex());
+    ASSERT_GT(tab.right, tab.left);
+    for (UINT msg : {WM_SETFOCUS, WM_KILLFOCUS}) {
+        ValidateRect(h, nullptr);
+        SendMessage(h, msg, 0, 0);
+        RECT pending{};
+        ASSERT_TRUE(GetUpdateRect(h, &pending, FALSE));
+        EXPECT_EQ(pending.left, tab.left - 2);
+        EXPECT_EQ(pending.top, tab.top - 2);
+        EXPECT_EQ(pending.right, tab.right + 2);
+        EXPECT_EQ(pending.bottom, tab.bottom + 2);
+    }
+}
+
 TEST(PageControl, TabCaptionsAreDrawnInTheFontTheyWereMeasuredIn)
 {
     PageSetup p;
