@@ -18,6 +18,7 @@
 #include "platform/Caret.h"
 #include "platform/Codepage.h"
 #include "platform/Gdi.h"
+#include "platform/GdiInternal.h"
 #include "platform/Input.h"
 #include "platform/ScopeExit.h"
 #include "platform/ScrollBar.h"
@@ -269,11 +270,11 @@ QImage QmWindow::ShownPixels()
     // Pixels under the caret or under a window stacked above this one are not the window's
     // own: those areas are painted again.
     const auto repaint = [this](const QRect& r) {
-        const RECT area{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+        const RECT area = gdi_detail::ToRECT(r);
         InvalidateRect(Hwnd, &area, FALSE);
     };
     if (RECT caret; GetCaretOverlay(Hwnd, &caret))
-        repaint(QRect(caret.left, caret.top, caret.right - caret.left, caret.bottom - caret.top));
+        repaint(gdi_detail::ToQRect(caret));
     if (QWidget* parent = parentWidget()) {
         const QRect client = ClientArea().translated(pos());
         const QObjectList& siblings = parent->children();
@@ -292,6 +293,12 @@ QImage* QmWindow::DrawingSurface()
     else if (Surface.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
         Surface = NewSurface(&Surface);
     return &Surface;
+}
+
+QRect QmWindow::FromClient(const RECT& r) const
+{
+    const QRect c = ClientArea();
+    return gdi_detail::ToQRect(r).translated(c.topLeft()) & c;
 }
 
 // Sends WM_SIZE when the client area changed since the last one.
@@ -557,21 +564,20 @@ void QmWindow::PaintDirect(QPainter& p, const QRegion& area)
 {
     const QRect c = ClientArea();
     const QRect box = area.boundingRect().translated(-c.topLeft());
-    const RECT all{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
+    const RECT all = gdi_detail::ToRECT(box);
     Priming = true;
     InvalidateRect(Hwnd, &all, TRUE);
     Priming = false;
     p.save();
     p.setClipRect(c, Qt::IntersectClip);
     p.translate(c.topLeft());
-    const HWND h = Hwnd;
     Direct = &p;
     Painting = true;
     ChangedWhilePainting = QRegion();
     QmWindow* const outer = std::exchange(gPaintingDirectly, this);
     PaintPending();
     gPaintingDirectly = outer;
-    ReleaseWindowPainter(h);
+    ReleaseWindowPainter(Hwnd);
     Direct = nullptr;
     Painting = false;
     PaintedDirectly = true;
@@ -637,9 +643,8 @@ void QmWindow::paintEvent(QPaintEvent* e)
     }
     RECT cr;
     if (GetCaretOverlay(Hwnd, &cr)) {
-        QRect r(c.left() + cr.left, c.top() + cr.top, cr.right - cr.left, cr.bottom - cr.top);
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(r & c, Qt::white);
+        p.fillRect(FromClient(cr), Qt::white);
     }
 }
 
@@ -736,17 +741,12 @@ void InitWindowAdaptor()
     });
     SetInvalidateHandler([](HWND h, const RECT* r, BOOL) {
         if (QmWindow* w = Win(h); w && !w->Priming) {
-            QRect c = w->ClientArea();
-            if (r)
-                w->Repaint(QRect(c.left() + r->left, c.top() + r->top, r->right - r->left, r->bottom - r->top) & c);
-            else
-                w->Repaint(c);
+            w->Repaint(r ? w->FromClient(*r) : w->ClientArea());
         }
     });
     SetSurfaceChangedHandler([](HWND h, const RECT& r) {
         if (QmWindow* w = Win(h)) {
-            QRect c = w->ClientArea();
-            QRect changed = QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c;
+            const QRect changed = w->FromClient(r);
             if (w->Painting)
                 w->ChangedWhilePainting += changed;
             else
@@ -754,10 +754,8 @@ void InitWindowAdaptor()
         }
     });
     SetCaretChangeHandler([](HWND h, const RECT& r) {
-        if (QmWindow* w = Win(h)) {
-            QRect c = w->ClientArea();
-            w->Repaint(QRect(c.left() + r.left, c.top() + r.top, r.right - r.left, r.bottom - r.top) & c);
-        }
+        if (QmWindow* w = Win(h))
+            w->Repaint(w->FromClient(r));
     });
     SetScrollBarChangeHandler([](HWND h, int bar, bool visibilityChanged) {
         if (QmWindow* w = Win(h)) {

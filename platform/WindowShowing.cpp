@@ -126,13 +126,10 @@ BOOL UpdateWindow(HWND h)
     // during another paint, it paints right after it.
     RECT pending;
     if (!w->Native && w->Surface.isNull() && w->isVisible() && GetUpdateRect(h, &pending, FALSE)) {
-        if (gPaints > 0) {
-            w->update();
-            return TRUE;
-        }
-        const QRect c = w->ClientArea();
-        w->repaint(QRect(c.left() + pending.left, c.top() + pending.top, pending.right - pending.left,
-                         pending.bottom - pending.top) & c);
+        if (gPaints > 0)
+            w->Repaint(w->FromClient(pending));
+        else
+            w->repaint(w->FromClient(pending));
         return TRUE;
     }
     w->PaintPending();

@@ -36,6 +36,8 @@ public:
     bool BarVisible(int bar) const { return GetScrollBarState(Hwnd, bar).Visible; }
     QRect ClientArea() const;
     QSize ClientSize() const { return ClientArea().size(); }
+    // A rectangle of the client area in the widget's coordinates, cut to the client area.
+    QRect FromClient(const RECT& r) const;
     void LayoutBars();
     void ApplyGeometry();
     void ResizeSurface();
