@@ -260,15 +260,15 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
             WaitAndPumpMessages(end);
     };
     settle();
-    EXPECT_TRUE(window_detail::Win(h)->Surface.isNull());
-    EXPECT_TRUE(window_detail::Win(child)->Surface.isNull());
+    EXPECT_EQ(window_detail::Win(h)->State, window_detail::QmWindow::Pixels::Direct);
+    EXPECT_EQ(window_detail::Win(child)->State, window_detail::QmWindow::Pixels::Direct);
     const auto shown = [this](int x, int y) { return WindowWidget(h)->grab().toImage().pixelColor(x, y); };
     EXPECT_EQ(shown(5, 5), QColor(200, 0, 0));
     EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
     InvalidateRect(h, nullptr, TRUE);
     UpdateWindow(h);
     EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << "an update paints at once";
-    EXPECT_TRUE(window_detail::Win(h)->Surface.isNull());
+    EXPECT_EQ(window_detail::Win(h)->State, window_detail::QmWindow::Pixels::Direct);
 
     HDC dc = GetDC(h);
     RECT mark{100, 100, 110, 110};
@@ -299,6 +299,59 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
         DetachWindowWidget(w);
         DestroyWindow(w);
     }
+}
+
+namespace {
+// A window procedure that fills what it is asked to paint with one colour and counts its paints.
+WNDPROC FillingProc(COLORREF colour, int& paints)
+{
+    return MakeWindowProc([colour, &paints](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m != WM_PAINT)
+            return DefWindowProc(w, m, wp, lp);
+        ++paints;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(dc, &ps.rcPaint, brush);
+        DeleteObject(brush);
+        EndPaint(w, &ps);
+        return 0;
+    });
+}
+
+// Runs the loop until done() holds, for ten seconds at most.
+template <class Done> bool PumpUntil(Done done)
+{
+    const DWORD end = EventLoopTicks() + 10000;
+    while (!done() && static_cast<int32_t>(end - EventLoopTicks()) > 0)
+        WaitAndPumpMessages(end);
+    return done();
+}
+} // namespace
+
+// A window's first image is its own paint: a child hidden afterwards leaves the parent's paint
+// where it lay, not its picture.
+TEST_F(AdaptorFixture, AChildHiddenAfterItsParentTookAnImageUncoversTheParentsOwnPaint)
+{
+    int parentPaints = 0, childPaints = 0;
+    SetWindowLong(h, GWL_WNDPROC, FillingProc(RGB(200, 0, 0), parentPaints));
+    HWND child = CreateWindowHandle(FillingProc(RGB(0, 0, 200), childPaints));
+    WindowCreateInfo info;
+    info.Parent = h;
+    info.Bounds = RECT{20, 20, 60, 60};
+    ASSERT_TRUE(AttachWindowWidget(child, info));
+    ShowWindow(child, SW_SHOWNORMAL);
+    ShowWindow(h, SW_SHOWNORMAL);
+    ASSERT_TRUE(PumpUntil([&] { return parentPaints > 0 && childPaints > 0; }));
+    HDC dc = GetDC(h);
+    SetPixel(dc, 150, 120, RGB(0, 128, 0));
+    ReleaseDC(h, dc);
+    ShowWindow(child, SW_HIDE);
+    const QImage shown = WindowWidget(h)->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(30, 30).name(), "#c80000");
+    EXPECT_EQ(shown.pixelColor(150, 120).name(), "#008000");
+    DetachWindowWidget(child);
+    DestroyWindow(child);
 }
 
 // A window destroyed by its own paint goes once the toolkit has finished painting it.
