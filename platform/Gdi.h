@@ -2,7 +2,6 @@
 // Device contexts, drawing objects, text measurement and window surfaces in the shape of
 // the Win32 graphics API, painting through Qt. This header names Qt types only by forward
 // declaration, so code above the platform layer can include it without Qt.
-#include <functional>
 #include <string>
 
 #include "platform/WinMessages.h"
@@ -392,25 +391,8 @@ struct PAINTSTRUCT {
     BYTE rgbReserved[32] = {};
 };
 
-// The controls layer supplies each window's backing image (null while it has none) and
-// learns of invalidated areas (to schedule WM_PAINT) and of pixels drawn outside WM_PAINT
-// (to show the backing image again). Passing an empty function removes a hook.
-void SetWindowSurfaceProvider(std::function<QImage*(HWND)> provider);
-// The size a window's backing image has or will have, asked where only the size matters so
-// that the image need not be made for it; false where the window has none.
-void SetWindowSurfaceSizeProvider(std::function<bool(HWND, SIZE*)> provider);
-void SetInvalidateHandler(std::function<void(HWND, const RECT*, BOOL erase)> handler);
-void SetSurfaceChangedHandler(std::function<void(HWND, const RECT&)> handler);
-// A window with no backing image paints straight into the toolkit's buffer: while it
-// paints, the provider gives the painter its contexts draw with (set up in client
-// coordinates, clipped to what is being painted) and the client size; null otherwise.
-void SetWindowPainterProvider(std::function<QPainter*(HWND, SIZE*)> provider);
-// The paint of hwnd ended: its contexts that drew with the painter let go of it and look
-// their target up again when next drawn on.
-void ReleaseWindowPainter(HWND hwnd);
-
 // GetDC(null) is the screen: it measures like any other context, and what is drawn on it
-// goes nowhere. A window without a backing image gets such a context too.
+// goes nowhere. A window that hosts a native widget gets such a context too.
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 // The update area collected by InvalidateRect (the whole surface if there is none) becomes

@@ -57,16 +57,26 @@ void gdi_detail::FreeDC(HDC dc)
     delete dc;
 }
 
-QImage* gdi_detail::Surface(HDC dc)
+QPainter* gdi_detail::ExternalPainter(HDC dc)
+{
+    if (dc->Kind == HDC__::Painter)
+        return dc->External;
+    if (dc->Kind == HDC__::Window && TheHooks().Painter)
+        return TheHooks().Painter(dc->Hwnd);
+    return nullptr;
+}
+
+QImage* gdi_detail::Surface(HDC dc, ImageUse use)
 {
     switch (dc->Kind) {
     case HDC__::Memory:
         return dc->St.Bitmap->Image.isNull() ? &dc->Scratch : &dc->St.Bitmap->Image;
     case HDC__::Window:
-        ResolveTarget(dc);
-        if (dc->External)
+        if (ExternalPainter(dc))
             return nullptr;
-        return dc->Target ? dc->Target : &dc->Scratch;
+        if (QImage* img = WindowSurface(dc->Hwnd, use))
+            return img;
+        return &dc->Scratch;
     case HDC__::Image:
         return dc->Target ? dc->Target : &dc->Scratch;
     case HDC__::Screen:
@@ -75,32 +85,6 @@ QImage* gdi_detail::Surface(HDC dc)
         return nullptr;
     }
     return nullptr;
-}
-
-void gdi_detail::ResolveTarget(HDC dc)
-{
-    if (dc->Kind != HDC__::Window || !dc->TargetPending)
-        return;
-    dc->TargetPending = false;
-    SIZE client{};
-    if (QPainter* painter = TheHooks().Painter ? TheHooks().Painter(dc->Hwnd, &client) : nullptr) {
-        dc->External = painter;
-        dc->Device.Width = client.cx;
-        dc->Device.Height = client.cy;
-        return;
-    }
-    dc->Target = WindowSurface(dc->Hwnd);
-}
-
-void ReleaseWindowPainter(HWND hwnd)
-{
-    for (HDC dc : Contexts())
-        if (dc->Kind == HDC__::Window && dc->Hwnd == hwnd && dc->External) {
-            dc->External = nullptr;
-            dc->TargetPending = true;
-            dc->Device.Width = GetSystemMetrics(SM_CXSCREEN);
-            dc->Device.Height = GetSystemMetrics(SM_CYSCREEN);
-        }
 }
 
 QRect gdi_detail::LogicalRect(const QImage& img)
@@ -133,6 +117,8 @@ QRect gdi_detail::SurfaceRect(HDC dc)
 {
     if (QImage* img = Surface(dc))
         return LogicalRect(*img);
+    if (SIZE client{}; dc->Kind == HDC__::Window && TheHooks().Size && TheHooks().Size(dc->Hwnd, &client))
+        return QRect(0, 0, client.cx, client.cy);
     return QRect(0, 0, dc->Device.Width, dc->Device.Height);
 }
 
@@ -149,12 +135,13 @@ QRect gdi_detail::ToDevice(HDC dc, const QRect& logical)
 
 Paint::Paint(HDC dc, const QRect& area) : dc_(dc)
 {
-    ResolveTarget(dc);
-    if (dc->External) {
-        p_ = dc->External;
+    if (QPainter* external = ExternalPainter(dc)) {
+        p_ = external;
         p_->save();
     } else {
-        own_.emplace(Surface(dc));
+        QImage* img = Surface(dc);
+        drawsOnWindow_ = dc->Kind == HDC__::Window && img != &dc->Scratch;
+        own_.emplace(img);
         p_ = &*own_;
     }
     if (dc->Scale != 1.0)
@@ -174,8 +161,8 @@ Paint::~Paint()
         own_->end();
     else
         p_->restore();
-    if (dc_->Kind == HDC__::Window && dc_->Target && !changed_.isEmpty() && TheHooks().Changed)
-        TheHooks().Changed(dc_->Hwnd, ToRECT(changed_));
+    if (drawsOnWindow_ && !changed_.isEmpty() && TheHooks().Drawn)
+        TheHooks().Drawn(dc_->Hwnd, ToRECT(changed_));
 }
 
 void Paint::SetRop2(int rop)

@@ -13,13 +13,13 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/Codepage.h"
+#include "platform/WindowPaintHooks.h"
 
 namespace gdi_detail {
 
@@ -183,10 +183,8 @@ struct DcState {
 
 struct HDC__ {
     enum KindType { Memory, Image, Painter, Window, Screen } Kind = Memory;
-    QImage* Target = nullptr;    // Image and Window contexts
-    // A window context looks its window's image up when first drawn on: one that only
-    // measures text leaves the window without one.
-    bool TargetPending = false;
+    // A window context asks its window what to draw on at each call (see Surface).
+    QImage* Target = nullptr;     // Image contexts
     QPainter* External = nullptr; // Painter contexts
     double Scale = 1.0;           // Painter contexts: device pixels per unit
     PaintDeviceInfo Device;
@@ -200,30 +198,26 @@ namespace gdi_detail {
 
 bool Valid(HDC dc);
 
-struct Hooks {
-    std::function<QImage*(HWND)> Surface;
-    std::function<QPainter*(HWND, SIZE*)> Painter;
-    std::function<bool(HWND, SIZE*)> SurfaceSize;
-    std::function<void(HWND, const RECT*, BOOL)> Invalidate;
-    std::function<void(HWND, const RECT&)> Changed;
-    struct Pending {
-        QRect Rect;
-        bool Erase = false;
-    };
-    std::unordered_map<HWND, Pending> Updates;
+WindowPaintHooks& TheHooks();
+struct PendingUpdate {
+    QRect Rect;
+    bool Erase = false;
 };
-Hooks& TheHooks();
+std::unordered_map<HWND, PendingUpdate>& Updates();
 
 HDC NewDC(HDC__::KindType kind);
 void FreeDC(HDC dc);
 
-// The window's backing image, or null when it has none (a host of a native widget).
-QImage* WindowSurface(HWND hwnd);
-// The image a context draws on, or null when it draws through an external painter.
-QImage* Surface(HDC dc);
-// A window context finds what it draws on when first used: the painter of a window that
-// paints straight into the toolkit's buffer, else the window's backing image.
-void ResolveTarget(HDC dc);
+// The window's own image, or null when it has none (a host of a native widget).
+QImage* WindowSurface(HWND hwnd, ImageUse use);
+// What a context draws with instead of an image of its own, if anything: a painter context's
+// painter, or the toolkit's painter of a window that paints straight into the toolkit's buffer
+// now.
+QPainter* ExternalPainter(HDC dc);
+// The image a context draws on, or null when it draws through an external painter. A window
+// context gets its window's image, made when first drawn on or read (one that only measures
+// text leaves the window without one).
+QImage* Surface(HDC dc, ImageUse use = ImageUse::Shown);
 // A window's backing image may hold more than one pixel per unit (a high-density screen);
 // contexts address it in units.
 QRect LogicalRect(const QImage& img);
@@ -250,6 +244,7 @@ private:
     std::optional<QPainter> own_;
     QPainter* p_ = nullptr;
     QRect changed_;
+    bool drawsOnWindow_ = false; // on a window's image, outside the toolkit's paint
 };
 
 // Brushes given as COLOR_x + 1 stand for the system colours.

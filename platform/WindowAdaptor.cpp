@@ -1,6 +1,5 @@
 #include "platform/WindowingInternal.h"
 
-#include <QBackingStore>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QEvent>
@@ -28,12 +27,7 @@ using namespace window_detail;
 HWND window_detail::gCapture = nullptr;
 bool window_detail::gCaptureImplicit = false;
 HWND window_detail::gActive = nullptr;
-int window_detail::gPaints = 0;
-
-namespace {
-// The window painting straight into the toolkit's buffer now, if any.
-QmWindow* gPaintingDirectly = nullptr;
-} // namespace
+QmWindow* window_detail::gPainting = nullptr;
 
 QmWindow::QmWindow(HWND h, const WindowCreateInfo& info, QWidget* parent)
     : QWidget(parent, parent ? Qt::Widget : Qt::Window), Hwnd(h), Bounds(info.Bounds),
@@ -210,31 +204,28 @@ void QmWindow::ApplyGeometry()
         setGeometry(Expected);
     }
     LayoutBars();
-    ResizeSurface();
+    ResizeImage();
 }
 
-// The backing image is made only when something draws on the window or reads it outside a
-// paint (a view that scrolls its pixels, a drag line): a window that only paints when asked
-// (a form, a panel, a grid) draws straight into the toolkit's buffer and costs no memory.
-void QmWindow::ResizeSurface()
+void QmWindow::ResizeImage()
 {
     QSize s = ClientSize().expandedTo(QSize(1, 1));
-    if (SurfaceSize == s)
+    if (ImageSize == s)
         return;
-    SurfaceSize = s;
-    if (!Surface.isNull())
-        Surface = NewSurface(&Surface);
-    if (!Native)
+    ImageSize = s;
+    if (State == Pixels::Imaged)
+        Image = NewImage(&Image);
+    if (State != Pixels::Native)
         InvalidateRect(Hwnd, nullptr, TRUE);
 }
 
-QImage QmWindow::NewSurface(const QImage* keep) const
+QImage QmWindow::NewImage(const QImage* keep) const
 {
     // Made at the screen's pixel ratio so that text and lines are as sharp as the
     // widgets'; the drawing calls keep working in logical units.
     const qreal ratio = devicePixelRatioF();
-    QImage img(static_cast<int>(std::ceil(SurfaceSize.width() * ratio)),
-               static_cast<int>(std::ceil(SurfaceSize.height() * ratio)), QImage::Format_RGB32);
+    QImage img(static_cast<int>(std::ceil(ImageSize.width() * ratio)),
+               static_cast<int>(std::ceil(ImageSize.height() * ratio)), QImage::Format_RGB32);
     img.setDevicePixelRatio(ratio);
     img.fill(Qt::white);
     img.setDotsPerMeterX(3780);
@@ -246,53 +237,48 @@ QImage QmWindow::NewSurface(const QImage* keep) const
     return img;
 }
 
-// The image a window gets the first time something needs it outside a paint starts as what
-// the window shows: the toolkit's buffer of its top-level window holds those pixels. A window
-// painted before but hidden now starts white, all of it to be painted again.
-QImage QmWindow::ShownPixels()
+// The image of a window that has one; a Direct window takes one now.
+QImage* QmWindow::ImageFor(ImageUse use)
 {
-    QImage img = NewSurface(nullptr);
-    if (!PaintedDirectly)
-        return img;
-    QBackingStore* store = isVisible() ? window()->backingStore() : nullptr;
-    auto* buffer = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
-    if (!buffer || buffer->isNull()) {
-        InvalidateRect(Hwnd, nullptr, TRUE);
-        return img;
+    switch (State) {
+    case Pixels::Native:
+        return nullptr;
+    case Pixels::Direct:
+        if (!TakeImage(use))
+            return nullptr;
+        break;
+    case Pixels::Imaged:
+        if (Image.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
+            Image = NewImage(&Image);
+        break;
     }
-    const qreal ratio = img.devicePixelRatio();
-    const QPoint at = mapTo(window(), ClientArea().topLeft());
-    const QRect from(QPoint(static_cast<int>(std::lround(at.x() * ratio)), static_cast<int>(std::lround(at.y() * ratio))),
-                     img.size());
-    QPainter p(&img);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(QRectF(QPointF(0, 0), QSizeF(img.size()) / ratio), *buffer, QRectF(from));
-    // Pixels under the caret or under a window stacked above this one are not the window's
-    // own: those areas are painted again.
-    const auto repaint = [this](const QRect& r) {
-        const RECT area = gdi_detail::ToRECT(r);
-        InvalidateRect(Hwnd, &area, FALSE);
-    };
-    if (RECT caret; GetCaretOverlay(Hwnd, &caret))
-        repaint(gdi_detail::ToQRect(caret));
-    if (QWidget* parent = parentWidget()) {
-        const QRect client = ClientArea().translated(pos());
-        const QObjectList& siblings = parent->children();
-        for (qsizetype i = siblings.indexOf(this) + 1; i >= 1 && i < siblings.size(); ++i)
-            if (auto* above = qobject_cast<QWidget*>(siblings[i]); above && above->isVisible())
-                if (const QRect over = above->geometry() & client; !over.isEmpty())
-                    repaint(over.translated(-client.topLeft()));
-    }
-    return img;
+    return &Image;
 }
 
-QImage* QmWindow::DrawingSurface()
+// The window keeps an image of its own from now on, made by painting the window into it, never
+// by copying what is shown there (its children, the caret). What its paints showed so far is
+// painted again: at once when something is about to draw on or read what the window shows,
+// else (hidden, painting itself, or about to paint or move all of it) at its next paint.
+// False when that paint destroyed the window.
+bool QmWindow::TakeImage(ImageUse use)
 {
-    if (Surface.isNull())
-        Surface = ShownPixels();
-    else if (Surface.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
-        Surface = NewSurface(&Surface);
-    return &Surface;
+    State = Pixels::Imaged;
+    Image = NewImage(nullptr);
+    if (PaintedDirectly)
+        InvalidateRect(Hwnd, nullptr, TRUE);
+    if (use == ImageUse::Repainted || gPainting == this || !isVisible())
+        return true;
+    QPointer<QmWindow> self(this);
+    PaintPending();
+    return self && Win(Hwnd) == this;
+}
+
+// A native widget fills the client area and draws itself.
+void QmWindow::HostNative(QWidget* child)
+{
+    State = Pixels::Native;
+    Image = QImage();
+    Native = child;
 }
 
 QRect QmWindow::FromClient(const RECT& r) const
@@ -306,7 +292,7 @@ void QmWindow::ClientChanged()
 {
     QSize c = ClientSize();
     LayoutBars();
-    ResizeSurface();
+    ResizeImage();
     if (Native)
         Native->setGeometry(ClientArea());
     if (c == LastClient && !ForceSize)
@@ -538,7 +524,7 @@ void QmWindow::changeEvent(QEvent* e)
 
 void QmWindow::PaintPending()
 {
-    if (Native || !IsWindow(Hwnd))
+    if (State == Pixels::Native || !IsWindow(Hwnd))
         return;
     RECT upd;
     if (!GetUpdateRect(Hwnd, &upd, FALSE))
@@ -563,29 +549,21 @@ void QmWindow::PaintPending()
 void QmWindow::PaintDirect(QPainter& p, const QRegion& area)
 {
     const QRect c = ClientArea();
-    const QRect box = area.boundingRect().translated(-c.topLeft());
-    const RECT all = gdi_detail::ToRECT(box);
-    Priming = true;
-    InvalidateRect(Hwnd, &all, TRUE);
-    Priming = false;
+    const RECT all = gdi_detail::ToRECT(area.boundingRect().translated(-c.topLeft()));
+    // This paint covers the area: no further paint is asked for it.
+    AddToUpdateArea(Hwnd, &all, TRUE);
     p.save();
     p.setClipRect(c, Qt::IntersectClip);
     p.translate(c.topLeft());
-    Direct = &p;
-    Painting = true;
-    ChangedWhilePainting = QRegion();
-    QmWindow* const outer = std::exchange(gPaintingDirectly, this);
+    DirectPainter = &p;
     PaintPending();
-    gPaintingDirectly = outer;
-    ReleaseWindowPainter(Hwnd);
-    Direct = nullptr;
-    Painting = false;
+    DirectPainter = nullptr;
     PaintedDirectly = true;
     p.restore();
-    // Something made the window an image of its own while it painted: the image lacks what
-    // this paint drew.
-    if (!Surface.isNull())
-        InvalidateRect(Hwnd, &all, TRUE);
+    // The window took an image while it painted: the image lacks this paint, and the end of
+    // the paint dropped what was pending.
+    if (State == Pixels::Imaged && Win(Hwnd) == this)
+        InvalidateRect(Hwnd, nullptr, TRUE);
 }
 
 // The window repaints the box around all it was asked to since its last paint, as WM_PAINT
@@ -601,22 +579,16 @@ void QmWindow::Repaint(const QRect& r)
 
 void QmWindow::paintEvent(QPaintEvent* e)
 {
-    ++gPaints;
-    const ScopeExit done([] { --gPaints; });
+    QmWindow* const outer = std::exchange(gPainting, this);
+    const ScopeExit done([outer] { gPainting = outer; });
     Dirty = QRect();
+    ChangedWhilePainting = QRegion();
     QRect c = ClientArea();
     // Only the frame or the menu bar is being shown: the client area (often covered by
     // the children) keeps what it has pending.
     const bool clientShown = e->region().intersects(c);
-    const bool direct = clientShown && !Native && Surface.isNull();
-    if (clientShown && !direct) {
-        QPointer<QmWindow> self(this);
-        Painting = true;
-        ChangedWhilePainting = QRegion();
+    if (clientShown && State == Pixels::Imaged) {
         PaintPending();
-        if (!self)
-            return;
-        Painting = false;
         // What the procedure drew inside this event's area is shown below; only the rest
         // needs another paint. Asking for each drawing call posts one event apiece.
         const QRegion outside = ChangedWhilePainting - e->region();
@@ -631,15 +603,20 @@ void QmWindow::paintEvent(QPaintEvent* e)
     }
     if (!clientShown)
         return;
-    if (Native)
+    switch (State) {
+    case Pixels::Native:
         p.fillRect(c, Qt::white);
-    else if (direct) {
+        break;
+    case Pixels::Direct:
         PaintDirect(p, e->region() & c);
         c = ClientArea();
-    } else {
-        const QImage& surface = *DrawingSurface();
-        const qreal ratio = surface.devicePixelRatio();
-        p.drawImage(QRectF(c), surface, QRectF(0, 0, c.width() * ratio, c.height() * ratio));
+        break;
+    case Pixels::Imaged: {
+        const QImage& image = *ImageFor(ImageUse::Shown);
+        const qreal ratio = image.devicePixelRatio();
+        p.drawImage(QRectF(c), image, QRectF(0, 0, c.width() * ratio, c.height() * ratio));
+        break;
+    }
     }
     RECT cr;
     if (GetCaretOverlay(Hwnd, &cr)) {
@@ -721,38 +698,36 @@ void InitWindowAdaptor()
     if (gHooksInstalled)
         return;
     gHooksInstalled = true;
-    SetWindowSurfaceProvider([](HWND h) -> QImage* {
+    WindowPaintHooks hooks;
+    hooks.Image = [](HWND h, ImageUse use) -> QImage* {
         QmWindow* w = Win(h);
-        return w && !w->Native ? w->DrawingSurface() : nullptr;
-    });
-    SetWindowSurfaceSizeProvider([](HWND h, SIZE* size) {
+        return w ? w->ImageFor(use) : nullptr;
+    };
+    hooks.Size = [](HWND h, SIZE* size) {
         QmWindow* w = Win(h);
-        if (!w || w->Native)
+        if (!w || w->State == QmWindow::Pixels::Native)
             return false;
-        *size = SIZE{w->SurfaceSize.width(), w->SurfaceSize.height()};
+        *size = SIZE{w->ImageSize.width(), w->ImageSize.height()};
         return true;
-    });
-    SetWindowPainterProvider([](HWND h, SIZE* size) -> QPainter* {
+    };
+    hooks.Painter = [](HWND h) -> QPainter* {
         QmWindow* w = Win(h);
-        if (!w || !w->Direct || !w->Surface.isNull())
-            return nullptr;
-        *size = SIZE{w->SurfaceSize.width(), w->SurfaceSize.height()};
-        return w->Direct;
-    });
-    SetInvalidateHandler([](HWND h, const RECT* r, BOOL) {
-        if (QmWindow* w = Win(h); w && !w->Priming) {
+        return w && w->State == QmWindow::Pixels::Direct ? w->DirectPainter : nullptr;
+    };
+    hooks.Invalidated = [](HWND h, const RECT* r, BOOL) {
+        if (QmWindow* w = Win(h))
             w->Repaint(r ? w->FromClient(*r) : w->ClientArea());
-        }
-    });
-    SetSurfaceChangedHandler([](HWND h, const RECT& r) {
+    };
+    hooks.Drawn = [](HWND h, const RECT& r) {
         if (QmWindow* w = Win(h)) {
             const QRect changed = w->FromClient(r);
-            if (w->Painting)
+            if (gPainting == w)
                 w->ChangedWhilePainting += changed;
             else
                 w->Repaint(changed);
         }
-    });
+    };
+    SetWindowPaintHooks(std::move(hooks));
     SetCaretChangeHandler([](HWND h, const RECT& r) {
         if (QmWindow* w = Win(h))
             w->Repaint(w->FromClient(r));
@@ -797,8 +772,8 @@ void DetachWindowWidget(HWND h)
     SetWindowNativeData(h, nullptr);
     w->hide();
     // A window destroyed while it (or a window inside it) paints goes once the paint is over:
-    // the toolkit's painter is still at work on it.
-    if (gPaintingDirectly && (gPaintingDirectly == w || w->isAncestorOf(gPaintingDirectly)))
+    // the toolkit is still at work on it.
+    if (gPainting && (gPainting == w || w->isAncestorOf(gPainting)))
         w->deleteLater();
     else
         delete w;
@@ -811,19 +786,17 @@ QWidget* WindowWidget(HWND h) { return Win(h); }
 void SetWindowNativeChild(HWND h, QWidget* child)
 {
     QmWindow* w = Win(h);
-    if (!w)
+    if (!w || !child)
         return;
-    w->Native = child;
-    if (child) {
-        child->setParent(w);
-        child->setGeometry(w->ClientArea());
-        child->show();
-        w->setFocusProxy(child);
-        auto* filter = new NativeChildFilter(h, child);
-        child->installEventFilter(filter);
-        for (QWidget* inner : child->findChildren<QWidget*>())
-            inner->installEventFilter(filter);
-    }
+    w->HostNative(child);
+    child->setParent(w);
+    child->setGeometry(w->ClientArea());
+    child->show();
+    w->setFocusProxy(child);
+    auto* filter = new NativeChildFilter(h, child);
+    child->installEventFilter(filter);
+    for (QWidget* inner : child->findChildren<QWidget*>())
+        inner->installEventFilter(filter);
 }
 
 void SendCreationSize(HWND h)

@@ -1,43 +1,31 @@
 #include "platform/GdiInternal.h"
 
+#include <utility>
+
 using namespace gdi_detail;
 
-Hooks& gdi_detail::TheHooks()
+WindowPaintHooks& gdi_detail::TheHooks()
 {
-    static Hooks h;
+    static WindowPaintHooks h;
     return h;
 }
 
-void SetWindowSurfaceProvider(std::function<QImage*(HWND)> provider)
+std::unordered_map<HWND, PendingUpdate>& gdi_detail::Updates()
 {
-    TheHooks().Surface = std::move(provider);
+    static std::unordered_map<HWND, PendingUpdate> updates;
+    return updates;
 }
 
-void SetWindowPainterProvider(std::function<QPainter*(HWND, SIZE*)> provider)
+WindowPaintHooks SetWindowPaintHooks(WindowPaintHooks hooks)
 {
-    TheHooks().Painter = std::move(provider);
+    return std::exchange(TheHooks(), std::move(hooks));
 }
 
-void SetWindowSurfaceSizeProvider(std::function<bool(HWND, SIZE*)> provider)
+QImage* gdi_detail::WindowSurface(HWND hwnd, ImageUse use)
 {
-    TheHooks().SurfaceSize = std::move(provider);
-}
-
-void SetInvalidateHandler(std::function<void(HWND, const RECT*, BOOL)> handler)
-{
-    TheHooks().Invalidate = std::move(handler);
-}
-
-void SetSurfaceChangedHandler(std::function<void(HWND, const RECT&)> handler)
-{
-    TheHooks().Changed = std::move(handler);
-}
-
-QImage* gdi_detail::WindowSurface(HWND hwnd)
-{
-    if (!hwnd || !TheHooks().Surface)
+    if (!hwnd || !TheHooks().Image)
         return nullptr;
-    QImage* img = TheHooks().Surface(hwnd);
+    QImage* img = TheHooks().Image(hwnd, use);
     return img && !img->isNull() ? img : nullptr;
 }
 
@@ -45,7 +33,6 @@ HDC GetDC(HWND hwnd)
 {
     HDC dc = NewDC(hwnd ? HDC__::Window : HDC__::Screen);
     dc->Hwnd = hwnd;
-    dc->TargetPending = hwnd != nullptr;
     return dc;
 }
 
@@ -62,8 +49,10 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps)
     if (!ps)
         return nullptr;
     HDC dc = GetDC(hwnd);
+    // The paint draws all it is asked to: a new image of the window needs no paint first.
+    Surface(dc, ImageUse::Repainted);
     QRect whole = SurfaceRect(dc);
-    auto& updates = TheHooks().Updates;
+    auto& updates = Updates();
     auto it = updates.find(hwnd);
     QRect area = whole;
     bool erase = true;
@@ -88,26 +77,31 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* ps)
     return TRUE;
 }
 
+void AddToUpdateArea(HWND hwnd, const RECT* rect, BOOL erase)
+{
+    if (!hwnd)
+        return;
+    QRect r = rect ? ToQRect(*rect) : QRect(-0x4000000, -0x4000000, 0x8000000, 0x8000000);
+    if (SIZE size{}; !rect && TheHooks().Size && TheHooks().Size(hwnd, &size))
+        r = QRect(0, 0, size.cx, size.cy);
+    else if (QImage* img = rect ? nullptr : WindowSurface(hwnd, ImageUse::Repainted))
+        r = LogicalRect(*img);
+    PendingUpdate& pending = Updates()[hwnd];
+    pending.Rect |= r;
+    pending.Erase = pending.Erase || erase;
+}
+
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
 {
-    if (hwnd) {
-        QRect r = rect ? ToQRect(*rect) : QRect(-0x4000000, -0x4000000, 0x8000000, 0x8000000);
-        if (SIZE size{}; !rect && TheHooks().SurfaceSize && TheHooks().SurfaceSize(hwnd, &size))
-            r = QRect(0, 0, size.cx, size.cy);
-        else if (QImage* img = rect ? nullptr : WindowSurface(hwnd))
-            r = LogicalRect(*img);
-        auto& pending = TheHooks().Updates[hwnd];
-        pending.Rect |= r;
-        pending.Erase = pending.Erase || erase;
-    }
-    if (TheHooks().Invalidate)
-        TheHooks().Invalidate(hwnd, rect, erase);
+    AddToUpdateArea(hwnd, rect, erase);
+    if (TheHooks().Invalidated)
+        TheHooks().Invalidated(hwnd, rect, erase);
     return TRUE;
 }
 
 BOOL ValidateRect(HWND hwnd, const RECT* rect)
 {
-    auto& updates = TheHooks().Updates;
+    auto& updates = Updates();
     auto it = updates.find(hwnd);
     if (it == updates.end())
         return TRUE;
@@ -118,7 +112,7 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect)
 
 BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
 {
-    auto& updates = TheHooks().Updates;
+    auto& updates = Updates();
     auto it = updates.find(hwnd);
     bool any = it != updates.end() && !it->second.Rect.isEmpty();
     if (rect)
@@ -128,13 +122,14 @@ BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
 
 void ForgetWindowUpdate(HWND hwnd)
 {
-    TheHooks().Updates.erase(hwnd);
+    Updates().erase(hwnd);
 }
 
 int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN updateRgn, RECT* update,
                    UINT flags)
 {
-    QImage* img = WindowSurface(hwnd);
+    // A window's new image has no pixels worth moving: all of it is painted.
+    QImage* img = WindowSurface(hwnd, ImageUse::Repainted);
     if (!img) {
         if (update)
             *update = RECT{};
@@ -177,13 +172,13 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
     if (auto* rgn = As<RgnObj>(updateRgn, OBJ_REGION))
         rgn->Rect = exposed;
     // A pending update area travels with the pixels it covers.
-    auto& updates = TheHooks().Updates;
+    auto& updates = Updates();
     if (auto it = updates.find(hwnd); it != updates.end() && !it->second.Rect.isEmpty())
         it->second.Rect |= it->second.Rect.translated(dx, dy) & valid;
     if ((flags & SW_INVALIDATE) && !exposed.isEmpty())
         InvalidateRect(hwnd, &out, (flags & SW_ERASE) ? TRUE : FALSE);
-    if (TheHooks().Changed && !valid.isEmpty())
-        TheHooks().Changed(hwnd, ToRECT(valid));
+    if (TheHooks().Drawn && !valid.isEmpty())
+        TheHooks().Drawn(hwnd, ToRECT(valid));
     if (pieces == 0)
         return NULLREGION;
     return pieces == 1 ? SIMPLEREGION : COMPLEXREGION;

@@ -125,8 +125,8 @@ BOOL UpdateWindow(HWND h)
     // A shown window without an image of its own paints into the toolkit's buffer now; asked
     // during another paint, it paints right after it.
     RECT pending;
-    if (!w->Native && w->Surface.isNull() && w->isVisible() && GetUpdateRect(h, &pending, FALSE)) {
-        if (gPaints > 0)
+    if (w->State == QmWindow::Pixels::Direct && w->isVisible() && GetUpdateRect(h, &pending, FALSE)) {
+        if (gPainting)
             w->Repaint(w->FromClient(pending));
         else
             w->repaint(w->FromClient(pending));

@@ -2,8 +2,9 @@
 // The toolkit adaptor: each window handle that needs to be seen gets one widget. Toolkit
 // events become messages sent through the window's current procedure (SendMessage), so a
 // procedure installed with SetWindowLong(GWL_WNDPROC) sees all of them. Custom-drawn
-// windows paint into a backing image that is the window's drawing surface; standard
-// controls embed a native widget instead (SetWindowNativeChild).
+// windows paint into the toolkit's buffer, or into an image of their own once something
+// draws on them outside a paint; standard controls embed a native widget instead
+// (SetWindowNativeChild).
 #include <cstdint>
 #include <string>
 

@@ -2,6 +2,7 @@
 // What the parts of the window layer share: the widget a window handle gets, and the
 // capture and activation state the adaptor keeps.
 #include "platform/ScrollBar.h"
+#include "platform/WindowPaintHooks.h"
 #include "platform/Windowing.h"
 
 #include <QImage>
@@ -20,7 +21,9 @@ namespace window_detail {
 extern HWND gCapture;
 extern bool gCaptureImplicit; // taken by a pressed button, given back when it is released
 extern HWND gActive;
-extern int gPaints; // paints in progress: the toolkit paints one at a time
+class QmWindow;
+// The window whose paint the toolkit runs now, if any: it paints one window at a time.
+extern QmWindow* gPainting;
 
 inline int Width(const RECT& r) { return r.right - r.left; }
 inline int Height(const RECT& r) { return r.bottom - r.top; }
@@ -40,10 +43,11 @@ public:
     QRect FromClient(const RECT& r) const;
     void LayoutBars();
     void ApplyGeometry();
-    void ResizeSurface();
-    QImage NewSurface(const QImage* keep) const;
-    QImage* DrawingSurface();
-    QImage ShownPixels();
+    void ResizeImage();
+    QImage NewImage(const QImage* keep) const;
+    QImage* ImageFor(ImageUse use);
+    bool TakeImage(ImageUse use);
+    void HostNative(QWidget* child);
     void PaintDirect(QPainter& p, const QRegion& area);
     void ClientChanged();
     LRESULT Send(UINT msg, WPARAM wp, LPARAM lp);
@@ -76,8 +80,6 @@ public:
     void paintEvent(QPaintEvent* e) override;
 
     HWND Hwnd;
-    bool Painting = false;
-    QRegion ChangedWhilePainting;
     RECT Bounds;
     RECT NonClient;
     LONG_PTR Style;
@@ -90,14 +92,19 @@ public:
     bool Resizable = true;
     int ShowCmdState = SW_SHOWNORMAL;
     bool Shown = false;
-    // The window's own image, made only when something draws on it or reads it outside a
-    // paint; until then each paint draws straight into the toolkit's buffer with Direct.
-    QImage Surface;
-    QSize SurfaceSize;
-    QPainter* Direct = nullptr;
-    QRect Dirty; // asked to be repainted since the last paint
-    bool PaintedDirectly = false;
-    bool Priming = false; // the paint is marking its own area: no further paint for it
+    // Where the client area's pixels come from. A window starts Direct: it paints when asked,
+    // straight into the toolkit's buffer of its top-level window, and keeps nothing (a form, a
+    // panel, a grid). It takes an image of its own (TakeImage) the first time something draws
+    // on it or reads it outside its paint (a view that scrolls its pixels, a drag line), and
+    // keeps it. A host of a native widget (HostNative) leaves the pixels to the widget.
+    enum class Pixels { Direct, Imaged, Native };
+    Pixels State = Pixels::Direct;
+    QImage Image;                      // Imaged: what the window painted and what was drawn on it
+    QSize ImageSize;                   // the client area's, which the image has or would have
+    QPainter* DirectPainter = nullptr; // the toolkit's, while a Direct window paints
+    bool PaintedDirectly = false;      // so an image taken later lacks what the window showed
+    QRect Dirty;                       // asked to be repainted since the last paint
+    QRegion ChangedWhilePainting;      // of the image, during the toolkit's paint of it
     QScrollBar* VBar = nullptr;
     QScrollBar* HBar = nullptr;
     QPointer<QWidget> Native;

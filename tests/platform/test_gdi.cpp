@@ -10,6 +10,7 @@
 #include "platform/Codepage.h"
 #include "platform/FontMap.h"
 #include "platform/Gdi.h"
+#include "platform/WindowPaintHooks.h"
 
 namespace {
 
@@ -486,11 +487,13 @@ TEST(GdiWindow, ScrollMovesPixelsAndReportsExposedArea)
     QImage surface(100, 50, QImage::Format_RGB32);
     surface.fill(Qt::white);
     auto* hwnd = reinterpret_cast<HWND>(0x1234);
-    SetWindowSurfaceProvider([&](HWND h) { return h == hwnd ? &surface : nullptr; });
     std::vector<RECT> invalidated;
-    SetInvalidateHandler([&](HWND, const RECT* r, BOOL) { invalidated.push_back(r ? *r : RECT{-1, -1, -1, -1}); });
     std::vector<RECT> changed;
-    SetSurfaceChangedHandler([&](HWND, const RECT& r) { changed.push_back(r); });
+    WindowPaintHooks hooks;
+    hooks.Image = [&](HWND h, ImageUse) { return h == hwnd ? &surface : nullptr; };
+    hooks.Invalidated = [&](HWND, const RECT* r, BOOL) { invalidated.push_back(r ? *r : RECT{-1, -1, -1, -1}); };
+    hooks.Drawn = [&](HWND, const RECT& r) { changed.push_back(r); };
+    WindowPaintHooks saved = SetWindowPaintHooks(std::move(hooks));
 
     HDC dc = GetDC(hwnd);
     HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
@@ -537,9 +540,7 @@ TEST(GdiWindow, ScrollMovesPixelsAndReportsExposedArea)
     DeleteObject(red);
     ForgetWindowUpdate(hwnd);
     ForgetWindowUpdate(reinterpret_cast<HWND>(0x99));
-    SetWindowSurfaceProvider(nullptr);
-    SetInvalidateHandler(nullptr);
-    SetSurfaceChangedHandler(nullptr);
+    SetWindowPaintHooks(std::move(saved));
 }
 
 TEST(GdiMetrics, ScreenMetricsAndDeviceCaps)

@@ -26,6 +26,34 @@ struct Recorded {
     LPARAM L;
 };
 
+// A window procedure that fills what it is asked to paint with one colour, counting its paints
+// if asked to.
+WNDPROC FillingProc(COLORREF colour, int* paints = nullptr)
+{
+    return MakeWindowProc([colour, paints](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m != WM_PAINT)
+            return DefWindowProc(w, m, wp, lp);
+        if (paints)
+            ++*paints;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(w, &ps);
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(dc, &ps.rcPaint, brush);
+        DeleteObject(brush);
+        EndPaint(w, &ps);
+        return 0;
+    });
+}
+
+// Runs the loop until done() holds, for ten seconds at most.
+template <class Done> bool PumpUntil(Done done)
+{
+    const DWORD end = EventLoopTicks() + 10000;
+    while (!done() && static_cast<int32_t>(end - EventLoopTicks()) > 0)
+        WaitAndPumpMessages(end);
+    return done();
+}
+
 struct AdaptorFixture : ::testing::Test {
     std::vector<Recorded> log;
     MINMAXINFO answer{};
@@ -45,6 +73,20 @@ struct AdaptorFixture : ::testing::Test {
     {
         DetachWindowWidget(h);
         DestroyWindow(h);
+    }
+    // Shows the window, which paints itself red, with a child at (20, 20)-(60, 60) that paints
+    // itself blue; the child is given back.
+    HWND ShowWithChild(int* parentPaints = nullptr, int* childPaints = nullptr)
+    {
+        SetWindowLong(h, GWL_WNDPROC, FillingProc(RGB(200, 0, 0), parentPaints));
+        HWND child = CreateWindowHandle(FillingProc(RGB(0, 0, 200), childPaints));
+        WindowCreateInfo info;
+        info.Parent = h;
+        info.Bounds = RECT{20, 20, 60, 60};
+        EXPECT_TRUE(AttachWindowWidget(child, info));
+        ShowWindow(child, SW_SHOWNORMAL);
+        ShowWindow(h, SW_SHOWNORMAL);
+        return child;
     }
     std::vector<LPARAM> Sizes() const
     {
@@ -233,42 +275,22 @@ TEST_F(AdaptorFixture, DrawingInsideAPaintAsksForNoFurtherPaint)
 // context of its own lands on what it shows.
 TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWhatItShows)
 {
-    const auto painter = [](COLORREF colour) {
-        return MakeWindowProc([colour](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-            if (m != WM_PAINT)
-                return DefWindowProc(w, m, wp, lp);
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(w, &ps);
-            HBRUSH brush = CreateSolidBrush(colour);
-            FillRect(dc, &ps.rcPaint, brush);
-            DeleteObject(brush);
-            EndPaint(w, &ps);
-            return 0;
-        });
-    };
-    SetWindowLong(h, GWL_WNDPROC, painter(RGB(200, 0, 0)));
-    HWND child = CreateWindowHandle(painter(RGB(0, 0, 200)));
-    WindowCreateInfo info;
-    info.Parent = h;
-    info.Bounds = RECT{20, 20, 60, 60};
-    ASSERT_TRUE(AttachWindowWidget(child, info));
-    ShowWindow(child, SW_SHOWNORMAL);
-    ShowWindow(h, SW_SHOWNORMAL);
+    HWND child = ShowWithChild();
     const auto settle = [] {
         const DWORD end = EventLoopTicks() + 300;
         while (static_cast<int32_t>(end - EventLoopTicks()) > 0)
             WaitAndPumpMessages(end);
     };
     settle();
-    EXPECT_TRUE(window_detail::Win(h)->Surface.isNull());
-    EXPECT_TRUE(window_detail::Win(child)->Surface.isNull());
+    EXPECT_EQ(window_detail::Win(h)->State, window_detail::QmWindow::Pixels::Direct);
+    EXPECT_EQ(window_detail::Win(child)->State, window_detail::QmWindow::Pixels::Direct);
     const auto shown = [this](int x, int y) { return WindowWidget(h)->grab().toImage().pixelColor(x, y); };
     EXPECT_EQ(shown(5, 5), QColor(200, 0, 0));
     EXPECT_EQ(shown(30, 30), QColor(0, 0, 200));
     InvalidateRect(h, nullptr, TRUE);
     UpdateWindow(h);
     EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << "an update paints at once";
-    EXPECT_TRUE(window_detail::Win(h)->Surface.isNull());
+    EXPECT_EQ(window_detail::Win(h)->State, window_detail::QmWindow::Pixels::Direct);
 
     HDC dc = GetDC(h);
     RECT mark{100, 100, 110, 110};
@@ -285,7 +307,9 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
 
     // A window that takes an image of its own while another lies over part of it paints that
     // part itself: the pixels shown there are the other window's.
-    HWND over = CreateWindowHandle(painter(RGB(0, 200, 0)));
+    HWND over = CreateWindowHandle(FillingProc(RGB(0, 200, 0)));
+    WindowCreateInfo info;
+    info.Parent = h;
     info.Bounds = RECT{40, 40, 90, 90};
     ASSERT_TRUE(AttachWindowWidget(over, info));
     ShowWindow(over, SW_SHOWNORMAL);
@@ -299,6 +323,24 @@ TEST_F(AdaptorFixture, AWindowThatOnlyPaintsKeepsNoImageAndLaterDrawingLandsOnWh
         DetachWindowWidget(w);
         DestroyWindow(w);
     }
+}
+
+// A window's first image is its own paint: a child hidden afterwards leaves the parent's paint
+// where it lay, not its picture.
+TEST_F(AdaptorFixture, AChildHiddenAfterItsParentTookAnImageUncoversTheParentsOwnPaint)
+{
+    int parentPaints = 0, childPaints = 0;
+    HWND child = ShowWithChild(&parentPaints, &childPaints);
+    ASSERT_TRUE(PumpUntil([&] { return parentPaints > 0 && childPaints > 0; }));
+    HDC dc = GetDC(h);
+    SetPixel(dc, 150, 120, RGB(0, 128, 0));
+    ReleaseDC(h, dc);
+    ShowWindow(child, SW_HIDE);
+    const QImage shown = WindowWidget(h)->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(30, 30).name(), "#c80000");
+    EXPECT_EQ(shown.pixelColor(150, 120).name(), "#008000");
+    DetachWindowWidget(child);
+    DestroyWindow(child);
 }
 
 // A window destroyed by its own paint goes once the toolkit has finished painting it.

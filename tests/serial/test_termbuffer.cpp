@@ -9,6 +9,8 @@
 // Qt's signal macro of the same name is not used here; the framework defines its own.
 #include "serial/TermBuffer.h"
 
+#include "platform/WindowPaintHooks.h"
+
 namespace {
 
 struct CellRect {
@@ -302,16 +304,17 @@ protected:
             for (int x = 0; x < surface.width(); ++x)
                 surface.setPixel(x, y, qRgb(y * 4, x, 0));
         original = surface.copy();
-        SetWindowSurfaceProvider([this](HWND h) { return h == t.window ? &surface : nullptr; });
-        SetInvalidateHandler([this](HWND h, const RECT* r, BOOL) {
+        WindowPaintHooks hooks;
+        hooks.Image = [this](HWND h, ImageUse) { return h == t.window ? &surface : nullptr; };
+        hooks.Invalidated = [this](HWND h, const RECT* r, BOOL) {
             if (h == t.window)
                 invalidated.push_back(r ? *r : RECT{-1, -1, -1, -1});
-        });
+        };
+        saved = SetWindowPaintHooks(std::move(hooks));
     }
     void TearDown() override
     {
-        SetWindowSurfaceProvider(nullptr);
-        SetInvalidateHandler(nullptr);
+        SetWindowPaintHooks(std::move(saved));
         ForgetWindowUpdate(t.window);
     }
 
@@ -328,6 +331,7 @@ protected:
     QImage surface;
     QImage original;
     std::vector<RECT> invalidated;
+    WindowPaintHooks saved;
 };
 
 TEST_F(TermBufferWindow, ScrollUpMovesTheGridPixelsAndInvalidatesTheUncoveredRow)
