@@ -8,6 +8,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 #include <charconv>
@@ -153,30 +154,20 @@ void TRadioTypeForm::EnableDisableAll(bool Enable)
 void TRadioTypeForm::AutoDetectRadioClick(TObject*)
 {
     EnableDisableAll(false);
-    try {
-        std::uint8_t r = AutoDetectRadioTypeFn ? AutoDetectRadioTypeFn() : 0;
-        if (r != 0)
-            TypeSelect->SetItemIndex(r - 1);
-        UpdateRadio();
-    } catch (...) {
-        EnableDisableAll(true);
-        throw;
-    }
-    EnableDisableAll(true);
+    ScopeExit enable([this] { EnableDisableAll(true); });
+    std::uint8_t r = AutoDetectRadioTypeFn ? AutoDetectRadioTypeFn() : 0;
+    if (r != 0)
+        TypeSelect->SetItemIndex(r - 1);
+    UpdateRadio();
 }
 
 void TRadioTypeForm::AutoDetectRxDelayClick(TObject*)
 {
     EnableDisableAll(false);
-    try {
-        int d = AutoDetectRxDelayTimeFn ? AutoDetectRxDelayTimeFn() : 0;
-        if (d != 0)
-            RxDelaySelect->SetValue(HeldDelay(d));
-    } catch (...) {
-        EnableDisableAll(true);
-        throw;
-    }
-    EnableDisableAll(true);
+    ScopeExit enable([this] { EnableDisableAll(true); });
+    int d = AutoDetectRxDelayTimeFn ? AutoDetectRxDelayTimeFn() : 0;
+    if (d != 0)
+        RxDelaySelect->SetValue(HeldDelay(d));
 }
 
 void TRadioTypeForm::HelpRxDelayButtonClick(TObject*)

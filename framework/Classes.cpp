@@ -515,15 +515,9 @@ void TCollection::Clear()
 {
     if (FItems.empty())
         return;
-    BeginUpdate();
-    try {
-        while (!FItems.empty())
-            FreeObject(FItems.back());
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    TUpdateScope<TCollection> update(this);
+    while (!FItems.empty())
+        FreeObject(FItems.back());
 }
 
 TCollectionItem* TCollection::Items(int Index) const

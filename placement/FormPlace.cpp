@@ -6,7 +6,10 @@
 #include "placement/StoreUtils.h"
 #include "placement/TextUtils.h"
 #include "platform/Gdi.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
+
+#include <memory>
 
 namespace {
 constexpr REGSAM KEY_READ_ACCESS = 0x20019;
@@ -250,20 +253,17 @@ void TFormPlace::UpdateBorderIcons()
         return;
     if (FPreventResize)
         FDefMaximize = form->BorderIcons().Contains(biMaximize);
-    bool wasActive = FActive;
-    FActive = false;
-    try {
+    {
+        // Handlers the form runs while its icons change must not save or restore the placement.
+        ScopeExit restore([this, wasActive = FActive] { FActive = wasActive; });
+        FActive = false;
         TBorderIcons icons = form->BorderIcons();
         if (!FPreventResize && FDefMaximize && form->BorderStyle() != bsDialog)
             icons += biMaximize;
         else
             icons -= biMaximize;
         form->SetBorderIcons(icons);
-    } catch (...) {
-        FActive = wasActive;
-        throw;
     }
-    FActive = wasActive;
     if (!IsLoading())
         UpdateOwnerWindowHook();
 }
@@ -377,18 +377,14 @@ void TFormPlace::OpenStorage(bool ReadOnly)
         return;
     if (FUseRegistry) {
         std::string key = IniFileName();
-        FRegIniFile = new TRegIniFile(key);
-        try {
-            if (ReadOnly)
-                FRegIniFile->SetAccess(KEY_READ_ACCESS);
-            if (FRegistryRoot != prCurrentUser) {
-                FRegIniFile->SetRootKey(RegRootKey(FRegistryRoot));
-                FRegIniFile->OpenKey(key, !ReadOnly);
-            }
-        } catch (...) {
-            FreeAndNil(FRegIniFile);
-            throw;
+        auto reg = std::make_unique<TRegIniFile>(key);
+        if (ReadOnly)
+            reg->SetAccess(KEY_READ_ACCESS);
+        if (FRegistryRoot != prCurrentUser) {
+            reg->SetRootKey(RegRootKey(FRegistryRoot));
+            reg->OpenKey(key, !ReadOnly);
         }
+        FRegIniFile = reg.release();
     } else {
         FIniFile = new TIniFile(IniFileName());
     }

@@ -3,6 +3,7 @@
 #include "serial/SerialPort.h"
 
 #include "platform/Intl.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -362,14 +363,8 @@ template <class Transfer> int OnOwnRecord(Transfer transfer)
 {
     PAsyncRecord rec = nullptr;
     NewAsyncRecord(rec);
-    try {
-        int n = transfer(rec);
-        DisposeAsyncRecord(rec);
-        return n;
-    } catch (...) {
-        DisposeAsyncRecord(rec);
-        throw;
-    }
+    ScopeExit dispose([&rec] { DisposeAsyncRecord(rec); });
+    return transfer(rec);
 }
 } // namespace
 
