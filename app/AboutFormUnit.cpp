@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "app/Unit1.h"
+#include "app/Version.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Graphics.h"
 #include "framework/StdCtrls.h"
@@ -94,7 +95,7 @@ void TAboutForm::FormCreate(TObject*)
 void TAboutForm::FormShow(TObject*)
 {
     StaticText1->SetCaption("Quillmere");
-    StaticText2->SetCaption("Version: 2.4");
+    StaticText2->SetCaption("Version: " QM_VERSION);
 }
 
 void TAboutForm::OkButtonClick(TObject*) { Close(); }

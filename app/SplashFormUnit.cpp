@@ -1,6 +1,7 @@
 #include "app/SplashFormUnit.h"
 
 #include "app/RadiotypeUnit.h"
+#include "app/Version.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Graphics.h"
 #include "framework/StdCtrls.h"
@@ -91,7 +92,7 @@ void TSplashForm::DrawPictures()
 
 void TSplashForm::FormActivate(TObject*)
 {
-    MainLabel->SetCaption("Quillmere 2.4");
+    MainLabel->SetCaption("Quillmere " QM_VERSION);
     SplashTimer->SetEnabled(true);
 }
 

@@ -2,6 +2,7 @@
 // The main window: the memory-channel and menu-settings pages, the menu bar, the status
 // bar and the link components. Its components come from its form description; the
 // handlers below are bound there by name.
+#include "app/Version.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 
@@ -446,7 +447,7 @@ std::uint8_t FindInGridColumn(int Row);
 std::string ReadMeFile();
 
 // The window caption after start-up and after File > Close.
-constexpr const char* MainWindowCaption = "Quillmere - Version:2.4";
+constexpr const char* MainWindowCaption = "Quillmere - Version:" QM_VERSION;
 // Where the program's own settings live under HKEY_CURRENT_USER.
 constexpr const char* SettingsKey = "Software\\Quillmere";
 
