@@ -47,6 +47,17 @@ constexpr char EnterKey = '\r';
 // The formats a channel file is saved in, numbered as the save dialog lists them.
 enum class TChannelFormat : std::uint8_t { Native = 1, CommaSeparated, SemicolonSeparated, Text };
 
+// The styles of the command-line log's lines, numbered as ViewStyle1's text styles.
+enum TLogStyle : int {
+    logText = 0,      // results, messages and questions
+    logSeparator = 1, // the blank line between listed memories
+    logEcho = 6,      // the line the user typed
+    logHelp = 7,
+    logError = 8,
+    logWelcome = 9,
+    logStatus = 10,
+};
+
 class TForm1 : public TForm {
     QM_CLASS(TForm1, TForm)
 public:
