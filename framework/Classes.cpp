@@ -431,11 +431,6 @@ void TCollectionItem::SetIndex(int Value)
     }
 }
 
-void TCollectionItem::SetDisplayName(const std::string&)
-{
-    Changed(false);
-}
-
 std::string TCollectionItem::GetDisplayName() const { return ClassName(); }
 
 void TCollectionItem::Changed(bool AllItems)

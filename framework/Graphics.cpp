@@ -764,16 +764,6 @@ void TBitmap::LoadFromFile(const std::string& FileName)
     Replace(CreateBitmapFromImage(std::move(img)));
 }
 
-void TBitmap::LoadFromResourceName(const std::string& Name)
-{
-    EnsureGuiApplication();
-    QImage img;
-    QString path = FilePath(Name);
-    if (!img.load(path) && !img.load(":/" + path) && !img.load(":/" + path + ".bmp"))
-        throw EInvalidGraphic("Resource " + Name + " not found");
-    Replace(CreateBitmapFromImage(std::move(img)));
-}
-
 void TBitmap::SaveToFile(const std::string& FileName)
 {
     QImage* img = BitmapImage(FHandle);

@@ -157,20 +157,6 @@ std::string TFormPlace::IniSection() const
     return FIniSection;
 }
 
-void TFormPlace::AddLink(TPlacementLink* Link)
-{
-    if (Link->Placement)
-        Link->Placement->RemoveLink(Link);
-    FLinks.push_back(Link);
-    Link->Placement = this;
-}
-
-void TFormPlace::RemoveLink(TPlacementLink* Link)
-{
-    std::erase(FLinks, Link);
-    Link->Placement = nullptr;
-}
-
 void TFormPlace::Loaded()
 {
     bool loading = IsLoading();
@@ -570,8 +556,6 @@ void TStoredValue::SetName(const std::string& Value)
     }
     FName = Value;
 }
-
-void TStoredValue::SetDisplayName(const std::string& Value) { SetName(Value); }
 
 std::string TStoredValue::GetDisplayName() const
 {
