@@ -217,28 +217,23 @@ void TCustomSerialPort::ClosePort()
     if (!FConnected || IsDesigning() || FClosing)
         return;
     FClosing = true;
+    // Every step runs; the first failure is reported once the port is closed.
     std::exception_ptr failure;
-    try {
-        NotifyClosing();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    try {
-        CancelPendingIo();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
-    }
+    auto step = [&failure](auto&& action) {
+        try {
+            action();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+    step([this] { NotifyClosing(); });
+    step([this] { CancelPendingIo(); });
     StopEventThread();
     CloseDeviceHandle();
     FConnected = false;
     FClosing = false;
-    try {
-        NotifyClosed();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
-    }
+    step([this] { NotifyClosed(); });
     if (failure)
         std::rethrow_exception(failure);
 }
