@@ -95,17 +95,19 @@ TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
                                    "MEM:4:14.000.00:usb:::::", "MEM:7:14.000.00:USB:::N/A:TRUE:twenty characters ok"}));
     // Out-of-band frequency as written, unknown mode the first one, unknown tone N/A.
     EXPECT_EQ(Row(3), (Cells{"3", "99.000.00", "USB", "14.000.00", "LSB", "N/A", "FALSE", "cut after twenty cha"}));
-    EXPECT_EQ(Row(4)[2], "LSB");
+    EXPECT_EQ(Row(4)[2], "USB") << "letter case names no other mode";
     for (int m : {5, 50, 99})
         EXPECT_TRUE(Row(m)[1].empty());
     ASSERT_EQ(ShownBoxes().size(), shown + 1);
     EXPECT_EQ(ShownBoxes().back().Text,
               "Not every line of " + Path("c.vyx") + " was loaded as written."
               "\r2 lines dropped (memory number not 0 to 99, or menu option of another radio type): 3, 4"
-              "\r2 lines with a mode the TS-570D does not have, loaded as LSB: 2, 5"
+              "\r1 line with a mode the TS-570D does not have, loaded as LSB: 2"
               "\r1 line with a tone not in the tone table, loaded as N/A: 2"
               "\r1 line with a memory lock other than TRUE or FALSE, loaded as FALSE: 2"
               "\r1 line with a description longer than 20 characters, cut to 20: 2"
+              "\r97 memories not loaded, the line damaged or missing; a send leaves them as on the radio "
+              "until their rows are changed: 00, 01, 02, 05, 06 and 92 more"
               "\r1 memory with a frequency outside the bands of the TS-570D, loaded as written: 03");
 }
 
@@ -266,7 +268,9 @@ TEST_F(FileLoad, ByteOrderMarkUncheckedSplitDataAndNamesOutsideAscii)
     EXPECT_EQ(Row(8)[7], "?? net");
     ASSERT_EQ(ShownBoxes().size(), shown + 1);
     EXPECT_EQ(ShownBoxes().back().Text, "Not every line of " + dir_.string() + "/Z\xFCrich.vyx was loaded as written."
-                                        "\r1 line with characters the code page cannot hold, loaded as \"?\": 5");
+                                        "\r1 line with characters the code page cannot hold, loaded as \"?\": 5"
+                                        "\r96 memories not loaded, the line damaged or missing; a send leaves them as "
+                                        "on the radio until their rows are changed: 01, 02, 03, 04, 06 and 91 more");
     EXPECT_EQ(Row(0), (Cells{"0", "01.800.00", "LSB", "01.805.00", "FM", "N/A", "FALSE", "split"}));
     EXPECT_EQ(Row(5), (Cells{"5", "14.000.00", "USB", "14.100.00", "CW", "N/A", "FALSE", "selected split"}));
     EXPECT_FALSE(FileChanged);
@@ -376,6 +380,8 @@ TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
               "\r2 lines dropped (menu option or value unknown to the TS-870S): 2, 3"
               "\r1 line of no known kind, ignored: 4"
               "\r1 line incomplete, the missing fields left empty: 6"
+              "\r96 memories not loaded, the line damaged or missing; a send leaves them as on the radio until "
+              "their rows are changed: 04, 05, 06, 07, 08 and 91 more"
               "\r1 memory with a frequency outside the bands of the TS-870S, loaded as written: 02");
     EXPECT_EQ(LineNumberList({2, 4, 6, 8, 10, 12, 14}), "2, 4, 6, 8, 10 and 2 more");
 }
