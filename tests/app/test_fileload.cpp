@@ -2,6 +2,7 @@
 // separator guess, damaged files, the open dialog and the file named on the command line.
 #include "test_fileload_support.h"
 
+#include "app/FreqText.h"
 #include "framework/Spin.h"
 
 #include <map>
@@ -111,26 +112,31 @@ TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
               "\r1 memory with a frequency outside the bands of the TS-570D, loaded as written: 03");
 }
 
-// Through the File menu: every model's menu set, its menus given values of each kind (list,
-// range, tone, PF key) or left unread, and descriptions holding "#", "," and ";", saved as
-// either csv export under a bare name and opened again, give back the same grids.
-TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
+// Through the File menu: every model, its memories in its bands, its menus given values of
+// each kind (list, range, tone, PF key) or left unread, and descriptions holding "#", ",",
+// ";" and ":", saved natively or as either csv export under a bare name and opened again,
+// give back the same grids without a word.
+TEST_F(FileLoad, EveryModelsOwnFilesOpenBackToTheSameGrids)
 {
-    for (const char* set : {"1", "2", "3"}) {
-        int model = 0;
-        for (int i = 1; i <= RadioTypeCount && !model; ++i)
-            if (std::string(RadioTypeTable[i].MenuSet) == set)
-                model = i;
-        ASSERT_GT(model, 0) << set;
+    for (int model = 1; model <= RadioTypeCount; ++model) {
         UseModel(model);
         SCOPED_TRACE(RadioTypeTable[model].RadioName);
+        const auto bands = CurrentRadioRecord().Bands();
+        ASSERT_FALSE(bands.empty());
+        const std::int64_t khz = (bands[0].Low + bands[0].High) / 2000;
+        auto freq = [&](int offset) {
+            std::string hz = std::to_string((khz + offset) * 1000);
+            return HzToFreqText(std::string(11 - hz.size(), '0') + hz);
+        };
+        const std::string a = freq(0), b = freq(5), c = freq(-5);
+        const std::string m0 = ModeNameByIndex(0), m1 = ModeNameByIndex(1), m2 = ModeNameByIndex(2);
         Form1->Clear_Action_Mem(0, 99);
-        SetMemory(0, {"14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "Rep #2 Net"});
-        SetMemory(18, {"07.050.00", "LSB", "07.150.00", "CW", "N/A", "TRUE", "DX #1, 40m; late"});
-        SetMemory(99, {"21.200.00", "CW", "21.200.00", "CW", "N/A", "FALSE", "#"});
+        SetMemory(0, {a.c_str(), m1.c_str(), a.c_str(), m1.c_str(), "N/A", "FALSE", "Rep #2 Net"});
+        SetMemory(18, {b.c_str(), m0.c_str(), c.c_str(), m2.c_str(), "88.5", "TRUE", "DX #1, 40m; late"});
+        SetMemory(99, {c.c_str(), m2.c_str(), c.c_str(), m2.c_str(), "N/A", "FALSE", "#:"});
         // Each menu gets the highest of its first few codes the grid accepts; every fourth
         // stays unread.
-        for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r) {
+        for (int r = 1; CurrentMenuSet != 0 && r < Form1->MenuGrid->RowCount(); ++r) {
             Form1->MenuGrid->SetCell(5, r, "");
             if (r % 4 == 0)
                 continue;
@@ -147,13 +153,14 @@ TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
                 if (rows.back()[1].empty())
                     rows.back()[6].clear(); // an unused row's lock-out loads as FALSE
             }
-            for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r)
+            // A model without menu settings keeps none in its files.
+            for (int r = 1; CurrentMenuSet != 0 && r < Form1->MenuGrid->RowCount(); ++r)
                 rows.push_back({Form1->MenuGrid->GetCell(2, r), Form1->MenuGrid->GetCell(3, r),
                                 Form1->MenuGrid->GetCell(5, r) == "1" ? "read" : "unread"});
             return rows;
         };
         const auto before = grids();
-        for (int filter : {2, 3}) {
+        for (int filter : {1, 2, 3}) {
             SCOPED_TRACE(filter);
             // A bare name takes the chosen filter's extension: no question about it.
             const std::string name = Path("e" + std::to_string(filter));
@@ -161,11 +168,14 @@ TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
             ChooseFile(name, filter);
             Form1->SaveAsClick(nullptr);
             FileChanged = false;
-            ChooseFile(name + ".csv");
+            ChooseFile(name + (filter == 1 ? ".vyx" : ".csv"));
             Form1->LoadMenuClick(nullptr);
             EXPECT_EQ(ShownBoxes().size(), shown) << ShownBoxes().back().Text;
-            EXPECT_EQ(grids(), before);
-            EXPECT_EQ(Status(), "None VYX File loaded.");
+            const auto after = grids();
+            ASSERT_EQ(after.size(), before.size());
+            for (std::size_t i = 0; i < after.size(); ++i)
+                EXPECT_EQ(after[i], before[i]) << (i < 100 ? "memory " : "menu row ") << (i < 100 ? i : i - 99);
+            EXPECT_EQ(Status(), filter == 1 ? "File loaded. (VYX version: 2.X.)" : "None VYX File loaded.");
         }
     }
 }
