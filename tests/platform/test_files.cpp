@@ -14,6 +14,7 @@
 #include <iterator>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -29,6 +30,24 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::perms Mode(const std::string& path) { return fs::status(path).permissions() & fs::perms::all; }
+
+// Writes "new contents" over the file in a child process that first runs prepare, which may
+// take away rights for good.
+::testing::AssertionResult ReplacedInChild(const std::string& file, const std::function<bool()>& prepare)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return ::testing::AssertionFailure() << "no child process";
+    if (child == 0) {
+        if (!prepare())
+            ::_exit(2);
+        ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return ::testing::AssertionFailure() << "the save failed: status " << status;
+    return ::testing::AssertionSuccess();
+}
 
 // Makes every later call of one system call in this process fail with the error, as a file
 // system refuses it: a seccomp filter, for a child process of a test.
@@ -213,16 +232,8 @@ TEST_F(UserFiles, WritableFileInAFolderOfAnotherUserIsRewrittenInPlace)
     fs::permissions(root_, fs::perms(0755));
     fs::permissions(file, fs::perms(0666));
     fs::permissions(folder, fs::perms(0555));
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
-        ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(ReplacedInChild(
+        file, [] { return ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0); }));
     EXPECT_EQ(commontest::ReadFileText(file), "new contents");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::permissions(folder, fs::perms(0755));
@@ -291,16 +302,7 @@ TEST_F(UserFiles, FileSystemWithoutModesGetsTheWholeReplaceToo)
         std::ofstream(file, std::ios::trunc) << std::string(3000, 'o');
         struct stat before {};
         ASSERT_EQ(::stat(file.c_str(), &before), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (!RefuseSystemCall(SYS_fchmod, error))
-                ::_exit(2);
-            ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_TRUE(ReplacedInChild(file, [error] { return RefuseSystemCall(SYS_fchmod, error); }));
         EXPECT_EQ(commontest::ReadFileText(file), "new contents");
         struct stat after {};
         ASSERT_EQ(::stat(file.c_str(), &after), 0);
