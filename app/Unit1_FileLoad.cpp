@@ -46,7 +46,7 @@ constexpr std::size_t MemoryColumns = 8;
 constexpr std::size_t MenuColumns = 3;
 
 struct MemWrite {
-    int Row;
+    int Row = 0;
     std::array<std::optional<std::string>, mcDescription + 1> Cells; // unset ones stay
 };
 struct MenuWrite {
@@ -393,9 +393,6 @@ private:
             result_.Unknown.push_back(lineNo);
     }
 
-    // A line whose memory number or kind is damaged may have been any memory that no line
-    // filled. When there are at least as many such lines as such memories (a backup holds
-    // a line for every memory), those memories are refused rather than sent as empty.
     // Two lines that name one memory: which is meant is not known, so neither is taken.
     void RefuseMemoriesOfSeveralLines()
     {
@@ -439,6 +436,9 @@ private:
                 result_.Refused.push_back(m);
     }
 
+    // A line whose memory number or kind is damaged may have been any memory that no line
+    // filled. When there are at least as many such lines as such memories (a backup holds
+    // a line for every memory), those memories are refused rather than sent as empty.
     void RefuseUnfilledRowsOfDamagedLines()
     {
         std::vector<int> unfilled;
@@ -567,13 +567,13 @@ private:
             return;
         }
         ++result_.ChannelLines;
-        if (valueAt == cells.end())
-            return; // never read: stays unread
         std::string value = Joined(valueAt, cells.end(), sep);
         if (widened_ && cells.end() - valueAt > 1) {
             value = *valueAt;
             result_.Extra.push_back(lineNo);
         }
+        if (value.empty())
+            return; // never read: stays unread
         const auto code = ListedIndex(256, [entry](int c) { return MenuValueText(*entry, c, CurrentMenuSet); }, value);
         if (code)
             result_.Steps.push_back(MenuWrite{entry->MenuNumber, IntToStr(*code)});

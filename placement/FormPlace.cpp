@@ -639,7 +639,7 @@ void TFormPlace::RestoreAllPlacement()
     FRestored = true;
     CloseStorage();
     AdjustMaxPosition();
-    // Without a baseline the next save writes every setting, as it did before there was one.
+    // Should the baseline fail, the next save writes every setting as the window shows it.
     FBaseline.reset();
     OpenStorage(true);
     try {
