@@ -397,22 +397,26 @@ private:
     void RefuseMemoriesOfSeveralLines()
     {
         std::vector<std::size_t> lines;
+        std::array<bool, MemoryCount> refused{};
         for (int m = 0; m < MemoryCount; ++m) {
             const auto& named = linesOf_[std::size_t(m)];
             if (named.size() < 2)
                 continue;
+            refused[std::size_t(m)] = true;
             result_.Refused.push_back(m);
             lines.insert(lines.end(), named.begin(), named.end());
-            auto& steps = result_.Steps;
-            steps.erase(std::remove_if(steps.begin(), steps.end(),
-                                       [m](const LoadStep& step) {
-                                           const auto* w = std::get_if<MemWrite>(&step);
-                                           return w && w->Row == m + 1;
-                                       }),
-                        steps.end());
             auto& out = result_.OutOfBand;
             out.erase(std::remove(out.begin(), out.end(), m), out.end());
         }
+        if (lines.empty())
+            return;
+        std::vector<LoadStep> kept;
+        for (LoadStep& step : result_.Steps) {
+            const auto* w = std::get_if<MemWrite>(&step);
+            if (!w || !refused[std::size_t(w->Row - 1)])
+                kept.push_back(std::move(step));
+        }
+        result_.Steps = std::move(kept);
         std::sort(lines.begin(), lines.end());
         // What else the report would say of those lines no longer matters.
         for (auto* list : {&result_.Incomplete, &result_.OtherMode, &result_.OtherTone, &result_.OtherLock,
