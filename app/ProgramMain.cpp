@@ -83,10 +83,11 @@ void InitMainWindowModule()
     RegisterUnit1Classes();
     RegisterDialogFormClasses();
     // Settings that do not reach the disk are lost at the end of the run: the user hears
-    // of it, not only the terminal.
+    // of it, not only the terminal. Once the run ends there is no later save to try again.
     RegistrySetWriteFailureReport([](const std::string& file, const std::string& reason) {
-        ShowKindMessageBox("The settings could not be saved to " + file + " (" + reason +
-                               ").\rChanged settings are kept only until Quillmere ends.",
+        ShowKindMessageBox("The settings could not be saved to " + file + " (" + reason + ").\r" +
+                               (ProgramEnding ? "The settings changed in this run are lost."
+                                              : "Changed settings are kept only until Quillmere ends."),
                            0, MessageBoxChoice::OK);
     });
 }
@@ -144,6 +145,7 @@ int ProgramMain(int argc, char** argv)
         Application->DestroyComponents();
     // Written once while a failure can still be shown, and again for what the modules
     // store as they end.
+    ProgramEnding = true;
     RegistryShutdown();
     FinalizeModules();
     RegistryShutdown();

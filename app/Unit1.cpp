@@ -371,10 +371,12 @@ void TForm1::FormCloseQuery(TObject*, bool& CanClose)
         default: break;
         }
     }
-    if (CanClose)
+    if (CanClose) {
+        ProgramEnding = true;
         WriteSettings();
-    else
+    } else {
         ShowStatus("Exit canceled.");
+    }
 }
 
 void TForm1::ExitMenuClick(TObject*) { Close(); }

@@ -4,6 +4,7 @@
 // handlers below are bound there by name.
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "platform/Files.h"
 
 #include <cstdint>
 #include <functional>
@@ -283,6 +284,12 @@ public:
     // The file dialogs are made on first use, owned by the window.
     class TOpenDialog* OpenDialog = nullptr;
     class TSaveDialog* SaveDialog = nullptr;
+    // The channel file as this window last read or wrote it: a save asks before it
+    // overwrites what another program wrote there since.
+    struct TFileOnDisk {
+        std::string Name;
+        FileStamp Stamp;
+    } FileOnDisk;
 
     void MemoryActivateChanges(TObject* Sender, char& Key);
     void MemGridClick(TObject* Sender);
