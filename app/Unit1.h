@@ -245,8 +245,8 @@ private:
     // Sets the port-open marker and opens the port; a port that will not open leaves the
     // link closed and its error shown, and gives false.
     bool OpenLinkPort();
-    // Sends a power command on a port opened for it alone.
-    void SendPowerCommand(const std::string& Status, const std::string& Command);
+    // Sends a power command ("Switch on", "Switch off") on a port opened for it alone.
+    void SendPowerCommand(const std::string& Name, const std::string& Command);
     // Ends a radio action that an exception interrupted: link closed, controls back.
     void AbortRadioAction();
     // Runs Action on a link opened and checked for it, with the controls disabled and
