@@ -213,6 +213,10 @@ public:
 
     // Set while the deferred close waits for a running radio action to end.
     bool CloseAfterAction() const { return FCloseAfterAction; }
+    // A request to end the program that nobody can be asked about (a signal): a running
+    // action stops after the memory it is on, then the window closes without a question,
+    // writing the settings; unsaved changes are lost.
+    void CloseOnRequest();
 
     // ---- radio link, detection, power, memory selection, reading and writing memories ----
     void Send(const std::string& Command);
@@ -422,6 +426,7 @@ private:
     void ReportDamagedSettings();
     void WriteSettings();
     bool FCloseAfterAction = false;
+    bool FCloseUnasked = false;
 };
 
 extern TForm1* Form1;

@@ -3,8 +3,11 @@
 #include "test_fileload_support.h"
 #include "test_link_support.h"
 
+#include "platform/ScopeExit.h"
+#include "platform/TerminationSignals.h"
 #include "protocol/MemoryRecord.h"
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -576,3 +579,49 @@ TEST_F(MemoryWrite, AReadRadioIsClonedToAnEmptyRadioOfTheSameModel)
     EXPECT_TRUE(sim_->MemoryEmpty(51, 0));
     EXPECT_FALSE(Form1->ComPort->Connected());
 }
+
+// SIGTERM, SIGHUP and SIGINT close the window as a request nobody can be asked about: a send
+// stops after the memory it is on, never leaving one cleared; the settings are written and
+// unsaved changes given up without a question.
+TEST_F(MemoryWrite, ATerminationSignalEndsTheSendAfterTheCurrentMemoryAndCloses)
+{
+    WatchProgramSignals();
+    ScopeExit unwatch([] { StopWatchingTerminationSignals(); });
+    Connect("TS-440");
+    RxDelay = 150;
+    FillRadio("14", false);
+    for (int m = 0; m < 100; ++m) {
+        const std::string khz = (m < 10 ? "0" : "") + IntToStr(m);
+        SetRow(m, "07.0" + khz + ".00", "LSB", "07.0" + khz + ".00", "LSB");
+    }
+    Form1->Show();
+    FileChanged = true;
+    TxDelay = 30;
+    OnceAnswered("MR0 20", [] { ::raise(SIGTERM); });
+    Form1->MemChanTXButtonClick(Form1);
+    ASSERT_TRUE(WaitFor([] { return !Form1->Visible(); }));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
+    EXPECT_EQ(ReadValue("RadioType", "TxDelay"), "30");
+    // Memories up to the one the signal came in are written whole, the others untouched.
+    int written = 0;
+    while (written < 100 && MemoryRecord::Get(sim_->MemoryRecord(written, 0), MemoryRecord::Frequency)
+                                .compare(0, 6, "000070") == 0)
+        ++written;
+    EXPECT_GE(written, 21);
+    EXPECT_LE(written, 22);
+    for (int m = written; m < 100; ++m)
+        EXPECT_EQ(MemoryRecord::Get(sim_->MemoryRecord(m, 0), MemoryRecord::Frequency).compare(0, 6, "000140"), 0) << m;
+
+    for (const int signal : {SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        Restart();
+        Form1->Show();
+        FileChanged = true;
+        RxDelay = 700 + signal;
+        ::raise(signal);
+        ASSERT_TRUE(WaitFor([] { return !Form1->Visible(); }));
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
+        EXPECT_EQ(ReadValue("RadioType", "RxDelay"), IntToStr(700 + signal));
+    }
+}
+
