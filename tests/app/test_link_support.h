@@ -99,6 +99,15 @@ protected:
     }
 
     static std::string Cell(int col, int row) { return Form1->MemGrid->GetCell(col, row); }
+    // Cells 1 to lastCol of rows first to last, row by row.
+    static std::vector<std::string> Cells(int first, int last, int lastCol)
+    {
+        std::vector<std::string> cells;
+        for (int r = first; r <= last; ++r)
+            for (int c = 1; c <= lastCol; ++c)
+                cells.push_back(Cell(c, r));
+        return cells;
+    }
     static std::string Status() { return Form1->StatusBar->Panels()->Items(2)->Text(); }
     static std::vector<std::string> BoxTexts()
     {

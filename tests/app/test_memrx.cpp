@@ -302,13 +302,7 @@ TEST_F(MemoryRead, WhatTheRadioHoldsIsShownOrNamedAndASendLeavesItAlone)
                 records.push_back(sim_->MemoryRecord(m, h));
         return records;
     };
-    auto grid = [] {
-        std::vector<std::string> cells;
-        for (int r = 1; r <= 8; ++r)
-            for (int c = 1; c <= 6; ++c)
-                cells.push_back(Cell(c, r));
-        return cells;
-    };
+    auto grid = [] { return Cells(1, 8, 6); };
     const auto loaded = radio();
     const std::string named = "Memory 04 holds settings that the grid cannot show exactly.\rThe grid "
                               "shows them as near as it can. Sending keeps this memory on the "

@@ -52,6 +52,16 @@ protected:
         }
     }
 
+    // Memories 02 to 05, which the grid shows only as near as it can (a TS-2000's bands).
+    void SetOddMemories()
+    {
+        sim_->SetMemory(2, 0, Body("00145500001", '4', '0', '0', "00")); // a 1 Hz digit
+        sim_->SetMemory(3, 0, Body("00145600000", '4', '0', '1', "44")); // no such tone number
+        sim_->SetMemory(4, 0, Body("00007050000", '1', '0', '1', "08")); // a tone on LSB
+        sim_->SetMemory(5, 0, Body("00145700000", '4', '0', '0', "00")); // locked out on one half
+        sim_->SetMemory(5, 1, Body("00145100000", '4', '1', '0', "00"));
+    }
+
     // Calls act once, when the radio's whole answer to the command (with its ";") is in.
     static void OnceAnswered(const std::string& command, std::function<void()> act)
     {
@@ -382,22 +392,12 @@ TEST_F(MemoryWrite, ABackupOfAReadIsSentBackWithoutLoss)
     Connect("TS-2000");
     RxDelay = 150; // the radio answers at once
     sim_->SetMemory(1, 0, Body("01310000000", '4', '0', '0', "00")); // beyond the bands
-    sim_->SetMemory(2, 0, Body("00145500001", '4', '0', '0', "00")); // a 1 Hz digit
-    sim_->SetMemory(3, 0, Body("00145600000", '4', '0', '1', "44")); // no such tone number
-    sim_->SetMemory(4, 0, Body("00007050000", '1', '0', '1', "08")); // a tone on LSB
-    sim_->SetMemory(5, 0, Body("00145700000", '4', '0', '0', "00")); // locked out on one half
-    sim_->SetMemory(5, 1, Body("00145100000", '4', '1', '0', "00"));
+    SetOddMemories();
     sim_->SetMemory(6, 0, Body("01296000000", '4', '0', '0', "00"));
     sim_->SetMemory(7, 0, Body("00014195000", '2', '0', '0', "00"));
     sim_->SetMemory(8, 0, Body("00900000000", '2', '0', '0', "00")); // beyond the bands
     const auto before = Records(100);
-    auto grid = [] { // memories 1 to 8
-        std::vector<std::string> cells;
-        for (int r = 2; r <= 9; ++r)
-            for (int c = 1; c <= 7; ++c)
-                cells.push_back(Cell(c, r));
-        return cells;
-    };
+    auto grid = [] { return Cells(2, 9, 7); }; // memories 1 to 8
 
     FileChanged = false;
     Form1->MemChanRXButtonClick(Form1);
@@ -525,21 +525,11 @@ TEST_F(MemoryWrite, AReadRadioIsClonedToAnEmptyRadioOfTheSameModel)
 {
     Connect("TS-2000");
     RxDelay = 150;
-    sim_->SetMemory(2, 0, Body("00145500001", '4', '0', '0', "00")); // a 1 Hz digit
-    sim_->SetMemory(3, 0, Body("00145600000", '4', '0', '1', "44")); // no such tone number
-    sim_->SetMemory(4, 0, Body("00007050000", '1', '0', '1', "08")); // a tone on LSB
-    sim_->SetMemory(5, 0, Body("00145700000", '4', '0', '0', "00")); // locked out on one half
-    sim_->SetMemory(5, 1, Body("00145100000", '4', '1', '0', "00"));
+    SetOddMemories();
     sim_->SetMemory(6, 0, Body("00430000000", '4', '0', '1', "08")); // split, with a tone
     sim_->SetMemory(6, 1, Body("00435000000", '4', '0', '1', "08"));
     sim_->SetMemory(7, 0, Body("00014195000", '2', '0', '0', "00"));
-    auto grid = [] {
-        std::vector<std::string> cells;
-        for (int r = 1; r <= 100; ++r)
-            for (int c = 1; c <= 6; ++c)
-                cells.push_back(Cell(c, r));
-        return cells;
-    };
+    auto grid = [] { return Cells(1, 100, 6); };
     FileChanged = false;
     Form1->MemChanRXButtonClick(Form1);
     ASSERT_EQ(Status(), "Ready reading from radio.");
