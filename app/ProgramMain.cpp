@@ -23,6 +23,7 @@
 #include "framework/TypInfo.h"
 #include "platform/Windowing.h"
 #include "platform/SerialPortList.h"
+#include "platform/TerminationSignals.h"
 #include "placement/FormPlace.h"
 #include "platform/WinReg.h"
 #include "serial/SerialPort.h"
@@ -122,6 +123,14 @@ void CreateProgramForms()
     Application->CreateForm(ComportSettingsForm);
 }
 
+void WatchProgramSignals()
+{
+    WatchTerminationSignals([](int) {
+        if (Form1)
+            Form1->CloseOnRequest();
+    });
+}
+
 int ProgramMain(int argc, char** argv)
 {
     AddProgramModules();
@@ -131,6 +140,7 @@ int ProgramMain(int argc, char** argv)
         Application->Initialize();
         Application->SetTitle("Quillmere");
         CreateProgramForms();
+        WatchProgramSignals();
         Form1->Show();
         Form1->AutoLoad();
         Application->Run();
@@ -139,6 +149,7 @@ int ProgramMain(int argc, char** argv)
             Application->MessageBox(e.what(), "Quillmere", MB_OK | MB_ICONERROR);
         exitCode = 1;
     }
+    StopWatchingTerminationSignals();
     // The windows go first, while every module they use (port, terminal, hooks, settings)
     // is still up; then the modules end in reverse order.
     if (Application)
