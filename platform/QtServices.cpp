@@ -258,6 +258,11 @@ public:
         error = why_;
         return nullptr;
     }
+    bool Release(const std::vector<IPrintJob*>& jobs, std::string& error) override
+    {
+        error = why_;
+        return jobs.empty();
+    }
 
 private:
     std::string why_;
