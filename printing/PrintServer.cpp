@@ -31,6 +31,8 @@ constexpr auto CleanupWait = std::chrono::seconds(10);
 // How long released jobs are watched for a printer that refuses them at once, and how often.
 constexpr auto SettleTime = std::chrono::seconds(3);
 constexpr auto SettleStep = std::chrono::milliseconds(100);
+// How much longer than its bound a call's own waits may last.
+constexpr auto OverBound = std::chrono::seconds(2);
 // A job that could not be taken back is asked about again after this.
 constexpr auto WithdrawAgainAfter = std::chrono::seconds(1);
 
@@ -71,8 +73,9 @@ std::string NoAnswer(const ServerAddress& where, int seconds)
 // makes it.
 class ServerCall {
 public:
+    // The waits end a little after the bound, so that the bound, not a wait, says why.
     ServerCall(ServerAddress where, int seconds)
-        : Where(std::move(where)), deadline_(Clock::now() + std::chrono::seconds(seconds))
+        : Where(std::move(where)), deadline_(Clock::now() + std::chrono::seconds(seconds) + OverBound)
     {
     }
     ~ServerCall()
