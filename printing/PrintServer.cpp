@@ -122,9 +122,6 @@ public:
     const ServerAddress Where;
     // Ends the waits: the GUI thread no longer waits for the answer.
     std::atomic<bool> Stop{false};
-    // While a request that makes something on the server is under way, Stop does not end the
-    // wait: its answer says what there is to take back.
-    std::atomic<bool> Committing{false};
     std::mutex Mutex;
     bool Finished = false;
     bool Abandoned = false;
@@ -139,7 +136,7 @@ private:
     static int KeepWaiting(http_t*, void* data)
     {
         const auto* call = static_cast<const ServerCall*>(data);
-        if (!call->cleaning_ && call->Stop && !call->Committing)
+        if (!call->cleaning_ && call->Stop)
             return 0;
         return Clock::now() < call->Deadline();
     }
@@ -598,15 +595,13 @@ bool SubmitPrintJob(const PrintSubmission& job, SubmittedJob& submitted, std::st
         // Nothing prints before the whole printout is on the server.
         count = cupsAddOption("job-hold-until", "indefinite", count, &options);
         const char* printer = result->Printer.c_str();
-        call.Committing = true;
         result->Job = cupsCreateJob(http, printer, result->Title.c_str(), count, options);
-        call.Committing = false;
         cupsFreeOptions(count, options);
         if (!result->Job) {
             result->Error = "The printer " + shown + " did not take the print job: " + LastReason();
             return;
         }
-        // Cancelled meanwhile: the job is taken back.
+        // Canceled meanwhile: the job is taken back (undo).
         if (call.Stop)
             return;
         http_status_t sent = cupsStartDocument(http, printer, result->Job, result->Title.c_str(), CUPS_FORMAT_PDF, 1);
