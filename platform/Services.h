@@ -116,7 +116,7 @@ enum class PrintPageSet { All, Odd, Even };
 
 // Where a print job goes: a printer by name, or a PDF file when PdfFileName is set.
 struct PrintTarget {
-    std::string PrinterName; // empty: the default printer
+    std::string PrinterName; // the print server's own name (UTF-8); empty: the default printer
     std::string PdfFileName;
     std::string Title;
     PageOrientation Orientation = PageOrientation::Portrait;

@@ -57,6 +57,14 @@ bool IsSize(const Paper& paper, double width, double height)
     return std::abs(paper.Width - width) < 1 && std::abs(paper.Height - height) < 1;
 }
 
+// A label that gives its mnemonic to control.
+QLabel* Label(const QString& text, QWidget* control)
+{
+    auto* label = new QLabel(text, control->parentWidget());
+    label->setBuddy(control);
+    return label;
+}
+
 class PrintSetupDialog final : public QDialog {
 public:
     PrintSetupDialog(const PrintTarget& target, const std::vector<std::string>& queues, const std::string& defaultQueue)
@@ -77,7 +85,7 @@ public:
         if (!target.PrinterName.empty() && !listed)
             printers_->addItem(QString::fromUtf8(target.PrinterName.c_str()), QByteArray::fromStdString(target.PrinterName));
         printers_->addItem(QStringLiteral("Print to File (PDF)"));
-        printerGrid->addWidget(new QLabel(QStringLiteral("&Name:"), printerBox), 0, 0);
+        printerGrid->addWidget(Label(QStringLiteral("&Name:"), printers_), 0, 0);
         printerGrid->addWidget(printers_, 0, 1, 1, 2);
         filename_ = new QLineEdit(printerBox);
         filename_->setObjectName(QStringLiteral("filename"));
@@ -87,12 +95,13 @@ public:
                                : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QLatin1Char('/') +
                                      Cp1252ToQString(title) + QStringLiteral(".pdf"));
         browse_ = new QPushButton(QStringLiteral("..."), printerBox);
-        printerGrid->addWidget(new QLabel(QStringLiteral("&File:"), printerBox), 1, 0);
+        printerGrid->addWidget(Label(QStringLiteral("&File:"), filename_), 1, 0);
         printerGrid->addWidget(filename_, 1, 1);
         printerGrid->addWidget(browse_, 1, 2);
         status_ = new QLabel(printerBox);
         status_->setObjectName(QStringLiteral("status"));
         status_->setWordWrap(true);
+        status_->setMinimumHeight(2 * status_->fontMetrics().lineSpacing());
         printerGrid->addWidget(status_, 2, 0, 1, 3);
         layout->addWidget(printerBox);
 
@@ -105,7 +114,7 @@ public:
         landscape_ = new QRadioButton(QStringLiteral("&Landscape"), paperBox);
         landscape_->setObjectName(QStringLiteral("landscape"));
         (target.Orientation == PageOrientation::Landscape ? landscape_ : portrait_)->setChecked(true);
-        paperGrid->addWidget(new QLabel(QStringLiteral("Page si&ze:"), paperBox), 0, 0);
+        paperGrid->addWidget(Label(QStringLiteral("Page si&ze:"), paper_), 0, 0);
         paperGrid->addWidget(paper_, 0, 1, 1, 2);
         paperGrid->addWidget(portrait_, 1, 1);
         paperGrid->addWidget(landscape_, 1, 2);
@@ -152,7 +161,7 @@ public:
         reverse_ = new QCheckBox(QStringLiteral("Re&verse"), copiesBox);
         reverse_->setObjectName(QStringLiteral("reverse"));
         reverse_->setChecked(target.Reverse);
-        copiesLayout->addWidget(new QLabel(QStringLiteral("Cop&ies:"), copiesBox));
+        copiesLayout->addWidget(Label(QStringLiteral("Cop&ies:"), copies_));
         copiesLayout->addWidget(copies_);
         copiesLayout->addWidget(collate_);
         copiesLayout->addWidget(reverse_);
@@ -251,11 +260,13 @@ private:
         const bool toFile = ToFile();
         filename_->setEnabled(toFile);
         browse_->setEnabled(toFile);
-        ShowPapers(nullptr);
         if (toFile && !hasQueues_) {
             status_->clear();
+            ShowPapers(nullptr);
             return;
         }
+        papers_.clear();
+        paper_->clear();
         paper_->setEnabled(false);
         // A file is laid out on the default printer's paper, unless the user chooses another.
         const std::string name = toFile ? std::string() : printers_->currentData().toByteArray().toStdString();
