@@ -559,6 +559,13 @@ protected:
         g->SetCell(1, 1, "first-row");
         g->SetCell(1, 51, "fifty");
     }
+    // A memory table that prints on two pages, through the real printing.
+    void PrintTwoWidePagesForReal()
+    {
+        UseRealPrinter();
+        SetColumns(true);
+        FillMemories("A long description of this memory channel");
+    }
     void SetColumns(bool on)
     {
         Form1->SplitData_Setting->SetChecked(on);
@@ -813,9 +820,7 @@ TEST_F(Printing, AFailingPrintIsReportedAsFailedNotSent)
 
 TEST_F(Printing, TheCommandLineLogSaysWhereItsPdfWent)
 {
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     // No printer chosen and no file named: the documents folder of this (test) home.
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", configDir_.c_str(), 1);
@@ -867,9 +872,7 @@ TEST_F(Printing, ARealQueueGetsEachPageAsAJobOrTheUserLearnsWhyNot)
             GTEST_SKIP() << "no print server on this machine: " << why;
         FAIL() << why;
     }
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
 
     PrintThroughTheMenuTo("pdfq");
     EXPECT_EQ(Status(), "Print request send to print queue.");
@@ -908,9 +911,7 @@ TEST_F(Printing, ARealQueueGetsEachPageAsAJobOrTheUserLearnsWhyNot)
 
 TEST_F(Printing, APdfCutShortByAFileSizeLimitIsAFailure)
 {
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     const std::string pdf = configDir_ + "/limited.pdf";
     Printer()->PrintToFile = true;
     Printer()->FileName = pdf;
@@ -1056,9 +1057,7 @@ TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
 
 TEST_F(Printing, ThePrintDialogsPagesAndCopiesReachTheFile)
 {
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     const std::string pdf = configDir_ + "/second-twice.pdf";
     int offered = -1;
     ConfirmPrintDialogToFileWith(pdf, 2, 2, 2, &offered);
@@ -1134,9 +1133,7 @@ TEST_F(Printing, APrintoutThatNeverReachedTheChosenQueueFailsAndLeavesNothingBeh
     PrintServer server(configDir_ + "/cups");
     std::string why;
     ASSERT_TRUE(server.Start(why)) << why;
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     ASSERT_TRUE(server.Run("lpadmin", "-p otherq -v file:///dev/null -E -o media-default=iso_a4_210x297mm"));
     ASSERT_TRUE(server.Run("lpadmin", "-p goneq -v file:///dev/null -E"));
     ASSERT_TRUE(server.Run("lpadmin", "-d otherq"));
@@ -1226,9 +1223,7 @@ TEST_F(Printing, EachQueueGetsItsOwnPaperAndThePagesInTheOrderAsked)
     std::string why;
     ASSERT_TRUE(server.Start(why)) << why;
     ASSERT_TRUE(server.Run("lpadmin", "-p legalq -v file:///dev/null -E -o media-default=na_legal_8.5x14in"));
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     std::string path;
     for (int i = 0; i < 12; ++i)
         path += "/a-rather-long-folder-name";
@@ -1389,9 +1384,7 @@ TEST_F(Printing, NothingOfAPrintoutThatFailedOrWasCanceledPrintsWhenTheServerAns
     CuttingProxy proxy(configDir_ + "/proxy.sock", server.Socket());
     ASSERT_TRUE(proxy.Ready());
     UsePrintServer(proxy.Socket());
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     // Every job the server has had ends taken back (or dropped by the server), none printed.
     auto takenBack = [&server](size_t jobs) {
         std::map<int, ipp_jstate_t> states;
@@ -1452,9 +1445,7 @@ TEST_F(Printing, AJobThePrinterAbortsOrTheServerCancelsIsAFailureNotSent)
     std::string why;
     ASSERT_TRUE(server.Start(why)) << why;
     ASSERT_TRUE(server.Run("lpadmin", "-p failq -v failing:/ -E -o printer-error-policy=abort-job"));
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     auto failedWith = [](const std::string& reason) {
         EXPECT_EQ(Status(), "Printing failed.");
         ASSERT_FALSE(MessageTexts().empty());
