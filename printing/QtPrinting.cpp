@@ -1,4 +1,4 @@
-// The printing module: printing through the toolkit's print support and the print server,
+// The printing module: pages drawn into PDF documents, the print dialog and the print server,
 // loaded by the program on first use (platform/PrintModule.h).
 #include "platform/PrintModule.h"
 
