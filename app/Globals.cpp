@@ -14,6 +14,7 @@ std::string PendingAnswer;
 bool RadioBusy = false;
 bool StopRequest = false;
 bool FileChanged = false;
+bool ProgramEnding = false;
 std::string CurrentFileName;
 bool MenuReadActive = false;
 
@@ -219,6 +220,7 @@ void GlobalsInitialization()
     RadioBusy = false;
     StopRequest = false;
     FileChanged = false;
+    ProgramEnding = false;
     CurrentFileName.clear();
     MenuReadActive = false;
     ReceiveBuffer.clear();

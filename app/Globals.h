@@ -264,6 +264,8 @@ extern std::string PendingAnswer;   // "", "WaIt" while a question waits, or the
 extern bool RadioBusy;
 extern bool StopRequest;
 extern bool FileChanged;
+// Set once the main window may close: a setting not saved from then on is lost.
+extern bool ProgramEnding;
 extern std::string CurrentFileName;
 extern bool MenuReadActive;
 

@@ -23,6 +23,7 @@
 #include "framework/TypInfo.h"
 #include "platform/Windowing.h"
 #include "platform/SerialPortList.h"
+#include "platform/TerminationSignals.h"
 #include "placement/FormPlace.h"
 #include "platform/WinReg.h"
 #include "serial/SerialPort.h"
@@ -83,10 +84,11 @@ void InitMainWindowModule()
     RegisterUnit1Classes();
     RegisterDialogFormClasses();
     // Settings that do not reach the disk are lost at the end of the run: the user hears
-    // of it, not only the terminal.
+    // of it, not only the terminal. Once the run ends there is no later save to try again.
     RegistrySetWriteFailureReport([](const std::string& file, const std::string& reason) {
-        ShowKindMessageBox("The settings could not be saved to " + file + " (" + reason +
-                               ").\rChanged settings are kept only until Quillmere ends.",
+        ShowKindMessageBox("The settings could not be saved to " + file + " (" + reason + ").\r" +
+                               (ProgramEnding ? "The settings changed in this run are lost."
+                                              : "Changed settings are kept only until Quillmere ends."),
                            0, MessageBoxChoice::OK);
     });
 }
@@ -121,6 +123,14 @@ void CreateProgramForms()
     Application->CreateForm(ComportSettingsForm);
 }
 
+void WatchProgramSignals()
+{
+    WatchTerminationSignals([](int) {
+        if (Form1)
+            Form1->CloseOnRequest();
+    });
+}
+
 int ProgramMain(int argc, char** argv)
 {
     AddProgramModules();
@@ -130,6 +140,7 @@ int ProgramMain(int argc, char** argv)
         Application->Initialize();
         Application->SetTitle("Quillmere");
         CreateProgramForms();
+        WatchProgramSignals();
         Form1->Show();
         Form1->AutoLoad();
         Application->Run();
@@ -138,12 +149,14 @@ int ProgramMain(int argc, char** argv)
             Application->MessageBox(e.what(), "Quillmere", MB_OK | MB_ICONERROR);
         exitCode = 1;
     }
+    StopWatchingTerminationSignals();
     // The windows go first, while every module they use (port, terminal, hooks, settings)
     // is still up; then the modules end in reverse order.
     if (Application)
         Application->DestroyComponents();
     // Written once while a failure can still be shown, and again for what the modules
     // store as they end.
+    ProgramEnding = true;
     RegistryShutdown();
     FinalizeModules();
     RegistryShutdown();

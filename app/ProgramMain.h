@@ -16,3 +16,7 @@ void RegisterDialogFormClasses();
 
 // Creates the ten windows in their fixed order; Application must exist.
 void CreateProgramForms();
+
+// From now on SIGTERM, SIGHUP and SIGINT close the main window as a request nobody can be
+// asked about (TForm1::CloseOnRequest), instead of ending the process at once.
+void WatchProgramSignals();

@@ -26,6 +26,7 @@
 #include "platform/Gdi.h"
 #include "platform/Messages.h"
 #include "platform/WinReg.h"
+#include "platform/Windowing.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialTerminal.h"
 
@@ -343,14 +344,15 @@ void TForm1::FormCloseQuery(TObject*, bool& CanClose)
 {
     // A question waiting on the command line holds a nested wait: closing now would pull
     // the window from under it.
-    if (!PendingAnswer.empty()) {
+    if (!PendingAnswer.empty() && !FCloseUnasked) {
         OKMessage("You can not close VYX at this moment. There is an outstanding user responds.", 2);
         CanClose = false;
         ShowStatus("Exit canceled.");
         return;
     }
     if (MenuRadioType->Default() || RadioBusy) {
-        CanClose = YesNoMessage("There is an open communication channel. You should\rend the "
+        CanClose = FCloseUnasked ||
+                   YesNoMessage("There is an open communication channel. You should\rend the "
                                 "communication before exiting VYX!\r\rAre you sure you want to "
                                 "exit VYX now?",
                                 0);
@@ -364,20 +366,34 @@ void TForm1::FormCloseQuery(TObject*, bool& CanClose)
             return;
         }
     }
-    if (CanClose && FileChanged) {
+    if (CanClose && FileChanged && !FCloseUnasked) {
         switch (YesNoCancelMessage("Changes are not saved.\rDo you want to save the changes ?")) {
         case mrCancel: CanClose = false; break;
         case mrYes: CanClose = SaveAction(); break;
         default: break;
         }
     }
-    if (CanClose)
+    if (CanClose) {
+        ProgramEnding = true;
         WriteSettings();
-    else
+    } else {
         ShowStatus("Exit canceled.");
+    }
 }
 
 void TForm1::ExitMenuClick(TObject*) { Close(); }
+
+void TForm1::CloseOnRequest()
+{
+    FCloseUnasked = true;
+    StopRequest = true;
+    MenuReadActive = false;
+    // Nobody will answer: a question waiting on the command line or in a box ends unanswered.
+    if (PendingAnswer == WaitingAnswer)
+        PendingAnswer.clear();
+    CloseToolkitModalWindow();
+    Close();
+}
 
 void TForm1::AutoLoad()
 {

@@ -5,6 +5,7 @@
 #include "app/Version.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "platform/Files.h"
 
 #include <cstdint>
 #include <functional>
@@ -225,6 +226,10 @@ public:
 
     // Set while the deferred close waits for a running radio action to end.
     bool CloseAfterAction() const { return FCloseAfterAction; }
+    // A request to end the program that nobody can be asked about (a signal): a running
+    // action stops after the memory it is on, then the window closes without a question,
+    // writing the settings; unsaved changes are lost.
+    void CloseOnRequest();
 
     // ---- radio link, detection, power, memory selection, reading and writing memories ----
     void Send(const std::string& Command);
@@ -257,8 +262,8 @@ private:
     // Sets the port-open marker and opens the port; a port that will not open leaves the
     // link closed and its error shown, and gives false.
     bool OpenLinkPort();
-    // Sends a power command on a port opened for it alone.
-    void SendPowerCommand(const std::string& Status, const std::string& Command);
+    // Sends a power command ("Switch on", "Switch off") on a port opened for it alone.
+    void SendPowerCommand(const std::string& Name, const std::string& Command);
     // Ends a radio action that an exception interrupted: link closed, controls back.
     void AbortRadioAction();
     // Runs Action on a link opened and checked for it, with the controls disabled and
@@ -278,10 +283,28 @@ private:
     void PutMemoryInRow(int M, const std::string& RxAnswer, const std::string& TxAnswer);
     // Whether a read of the radio's records would show row M + 1 as it is now.
     bool RowReadsAsRadioHolds(int M, const std::string& RxAnswer, const std::string& TxAnswer);
-    // Memories a send leaves as they are on the radio while their row keeps these cells 1
-    // to 6: what a read could not show, or what a channel file could not say.
-    std::map<int, std::vector<std::string>> FKeptWhileUnchanged;
+    // A memory a send leaves as it is on the radio while its row keeps Cells (cells 1 to 6):
+    // one a read never reached, one a channel file could not say, or one a read could not
+    // show, with the radio's records of it then.
+    struct TKeptMemory {
+        std::vector<std::string> Cells;
+        // The read's "MR" answers, receive and transmit half; empty when nothing was read.
+        std::string Records[2];
+    };
+    std::map<int, TKeptMemory> FKeptWhileUnchanged;
     std::vector<std::string> MemoryRowCells(int M) const;
+    // Keeps memory M as the read found it, with its records.
+    void KeepMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer);
+    // Clears and writes memory M from its row where the radio holds something else. False
+    // when a write failed (and was reported).
+    bool SendRow(int M);
+    // Leaves a kept memory alone while the radio holds the read's records; else clears it
+    // and writes them as they were read. False when a write failed (and was reported).
+    bool SendReadRecords(int M, const TKeptMemory& Kept);
+    // Sends the write command W until a read-back shows it taken, up to RadioTries times,
+    // then reports why not (a frequency outside the model's bands: the radio refused it).
+    // Exact: taken only when the radio answers W's record character for character.
+    bool WriteAndCheck(const std::string& W, bool Exact);
     // Sets AnswerComplete and FOnlyErrorAnswers from ReceiveBuffer.
     void NoteReceiveBuffer();
     // The received text is whole error answers only, the last of it arriving at this tick:
@@ -295,6 +318,12 @@ public:
     // The file dialogs are made on first use, owned by the window.
     class TOpenDialog* OpenDialog = nullptr;
     class TSaveDialog* SaveDialog = nullptr;
+    // The channel file as this window last read or wrote it: a save asks before it
+    // overwrites what another program wrote there since.
+    struct TFileOnDisk {
+        std::string Name;
+        FileStamp Stamp;
+    } FileOnDisk;
 
     void MemoryActivateChanges(TObject* Sender, char& Key);
     void MemGridClick(TObject* Sender);
@@ -416,6 +445,7 @@ private:
     void ReportDamagedSettings();
     void WriteSettings();
     bool FCloseAfterAction = false;
+    bool FCloseUnasked = false;
 };
 
 extern TForm1* Form1;

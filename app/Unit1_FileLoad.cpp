@@ -14,12 +14,15 @@
 #include "framework/SysUtils.h"
 
 #include "platform/Codepage.h"
+#include "platform/Files.h"
 #include "protocol/MemoryRecord.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -37,9 +40,13 @@ constexpr int UnnumberedVersion = 1; // no memory number: the lines fill the mem
 constexpr int ExportVersion = 9;     // no header (yet)
 // A channel file is a few kilobytes; anything far larger is not one.
 constexpr std::size_t MaxChannelFileSize = 16u * 1024u * 1024u;
+// The columns an export's memory and menu rows have: number to description, number to
+// setting.
+constexpr std::size_t MemoryColumns = 8;
+constexpr std::size_t MenuColumns = 3;
 
 struct MemWrite {
-    int Row;
+    int Row = 0;
     std::array<std::optional<std::string>, mcDescription + 1> Cells; // unset ones stay
 };
 struct MenuWrite {
@@ -65,16 +72,19 @@ struct ParsedFile {
     std::vector<std::size_t> OtherLock;   // a memory lock other than TRUE or FALSE
     std::vector<std::size_t> Cut;         // a description longer than a memory holds
     std::vector<std::size_t> Unconverted; // UTF-8 characters the code page has not
+    std::vector<std::size_t> Extra;       // cells after the last column
+    std::vector<std::size_t> Duplicated;  // a memory number another line has too
     // Memory numbers: loaded as written though outside the model's bands; not loaded,
     // their line refused or not found, so that a send must leave them as they are.
     std::vector<int> OutOfBand;
     std::vector<int> Refused;
     std::size_t ChannelLines = 0; // memory and menu lines that name a memory or menu
+    FileStamp Stamp;              // the file as it was read
 };
 
 enum class ReadOutcome { Read, CannotOpen, Damaged };
 
-ReadOutcome ReadWholeFile(const std::string& name, std::string& data, std::string& reason)
+ReadOutcome ReadWholeFile(const std::string& name, std::string& data, std::string& reason, FileStamp& stamp)
 {
     // Without O_NONBLOCK, opening a named pipe would wait for a writer.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -104,6 +114,9 @@ ReadOutcome ReadWholeFile(const std::string& name, std::string& data, std::strin
             return ReadOutcome::Damaged;
         }
     }
+    // Taken once the whole file is read: a save then asks before it overwrites another
+    // program's change made after this.
+    stamp = StampOfFile(fd);
     ::close(fd);
     if (data.find('\0') != std::string::npos) {
         reason = "The file holds binary data, not channel lines.";
@@ -148,9 +161,126 @@ char ChooseSeparator(std::string copy)
     return candidate;
 }
 
-std::string CheckedMode(const std::string& name)
+// The cells of an export's line. A cell in double quotes, as a spreadsheet writes one that
+// holds the separator or a quote, is read as its content, two quotes in it as one. Any other
+// quote is an ordinary character: the program's own exports never quote.
+std::vector<std::string> SplitCells(const std::string& line, char sep)
 {
-    return name.empty() ? std::string() : ModeNameByIndex(ModeIndexByName(name));
+    std::vector<std::string> cells;
+    for (std::size_t at = 0;;) {
+        if (at < line.size() && line[at] == '"') {
+            std::string content;
+            std::size_t i = at + 1;
+            for (; i < line.size(); ++i) {
+                if (line[i] != '"')
+                    content += line[i];
+                else if (i + 1 < line.size() && line[i + 1] == '"')
+                    content += line[++i];
+                else
+                    break;
+            }
+            // Quoted only when the closing quote ends the cell.
+            if (i < line.size() && (i + 1 == line.size() || line[i + 1] == sep)) {
+                cells.push_back(std::move(content));
+                if (i + 1 == line.size())
+                    return cells;
+                at = i + 2;
+                continue;
+            }
+        }
+        const auto end = line.find(sep, at);
+        cells.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos)
+            return cells;
+        at = end + 1;
+    }
+}
+
+std::string Joined(std::vector<std::string>::const_iterator from, std::vector<std::string>::const_iterator to,
+                   char sep)
+{
+    std::string text;
+    for (auto it = from; it != to; ++it)
+        text += (it == from ? "" : std::string(1, sep)) + *it;
+    return text;
+}
+
+// A plain decimal number ("67", "67.0", "2,0" with a decimal comma); nothing else is.
+std::optional<double> DecimalNumber(std::string text)
+{
+    text = Trim(text);
+    if (const auto comma = text.find(','); comma != std::string::npos && text.find('.') == std::string::npos)
+        text[comma] = '.';
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos ||
+        std::count(text.begin(), text.end(), '.') > 1 || text.find_first_of("0123456789") == std::string::npos)
+        return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Whether a field names a listed text as a spreadsheet may have rewritten it: in other
+// letter case, with blanks around it, or as another way of writing the same number.
+bool NamesAsRewritten(const std::string& listed, const std::string& field)
+{
+    if (CompareIgnoringCase(listed, Trim(field)) == 0)
+        return true;
+    const auto a = DecimalNumber(listed), b = DecimalNumber(field);
+    return a && b && *a == *b;
+}
+
+// Which of count listed texts a field names: the first it equals, else the only one it
+// names as rewritten; nothing when none, or when several could be meant.
+std::optional<int> ListedIndex(int count, const std::function<std::string(int)>& listed, const std::string& field)
+{
+    for (int i = 0; i < count; ++i)
+        if (const std::string text = listed(i); !text.empty() && text == field)
+            return i;
+    std::optional<int> found;
+    for (int i = 0; i < count; ++i) {
+        const std::string text = listed(i);
+        if (text.empty() || !NamesAsRewritten(text, field))
+            continue;
+        if (found)
+            return std::nullopt;
+        found = i;
+    }
+    return found;
+}
+
+// The model's mode a field names; nothing when it names none.
+std::optional<std::string> LoadedMode(const std::string& field)
+{
+    if (field.empty())
+        return field;
+    const auto i = ListedIndex(
+        ModeTableSize,
+        [](int i) {
+            const TMode& mode = ModeTable[std::size_t(i)];
+            return mode.ModeCode.empty() ? std::string() : mode.ModeName;
+        },
+        field);
+    return i ? std::optional(ModeNameByIndex(*i)) : std::nullopt;
+}
+
+std::optional<std::string> LoadedTone(const std::string& field)
+{
+    if (field.empty())
+        return field;
+    const auto i = ListedIndex(ToneCount, [](int i) { return std::string(ToneTable[std::size_t(i)].ToneText); },
+                               field);
+    return i ? std::optional(std::string(ToneTable[std::size_t(*i)].ToneText)) : std::nullopt;
+}
+
+std::optional<std::string> LoadedLock(const std::string& field)
+{
+    static const std::string states[] = {"TRUE", "FALSE"};
+    if (field.empty())
+        return std::string("FALSE");
+    const auto i = ListedIndex(2, [](int i) { return states[i]; }, field);
+    return i ? std::optional(states[*i]) : std::nullopt;
 }
 
 // A frequency cell as the file gives it, whatever the model's bands: a file may be the
@@ -166,19 +296,17 @@ std::optional<std::string> LoadedFrequency(const std::string& text)
     return HzToFreqText(hz);
 }
 
-// A field that loads as something else than it says, which the report names.
-bool LoadedOtherwise(const std::string& field, const std::optional<std::string>& cell)
-{
-    return !field.empty() && cell && *cell != field;
-}
-
 class ChannelParser {
 public:
     ParsedFile Parse(const std::vector<std::string>& lines)
     {
         for (std::size_t i = 0; i < lines.size(); ++i)
             ParseLine(lines[i], i + 1);
+        RefuseMemoriesOfSeveralLines();
+        RefuseMemoriesWithoutLine();
         RefuseUnfilledRowsOfDamagedLines();
+        std::sort(result_.Refused.begin(), result_.Refused.end());
+        result_.Refused.erase(std::unique(result_.Refused.begin(), result_.Refused.end()), result_.Refused.end());
         return std::move(result_);
     }
 
@@ -199,21 +327,14 @@ private:
         if (!separator_)
             separator_ = ChooseSeparator(text);
 
+        if (version_ == ExportVersion) {
+            ExportLine(text, lineNo);
+            return;
+        }
         // A short line must not take another memory's fields from the line before.
         fields_.fill(std::string());
         std::string line = text;
         int k = 1;
-        if (version_ == ExportVersion) {
-            // The export's title rows ("Mem#", "Menu#") hold the "#" in their first field; a
-            // description may hold one anywhere.
-            const std::string first = line.substr(0, line.find(*separator_));
-            if (const auto hash = first.find('#'); hash != std::string::npos) {
-                defaultKind_ = UpperCase(first.substr(0, hash));
-                return;
-            }
-            fields_[1] = defaultKind_;
-            k = 2;
-        }
         for (auto pos = line.find(*separator_); k < 9 && pos != std::string::npos;
              pos = line.find(*separator_)) {
             fields_[std::size_t(k)] = line.substr(0, pos);
@@ -224,12 +345,99 @@ private:
 
         if (fields_[1] == "MEM")
             MemoryLine(k, lineNo);
-        else if (fields_[1] == "MENU" && version_ != ExportVersion)
-            NativeMenuLine(k, lineNo);
         else if (fields_[1] == "MENU")
-            ExportedMenuLine(text, lineNo);
+            NativeMenuLine(k, lineNo);
         else
             result_.Unknown.push_back(lineNo);
+    }
+
+    // A line of a comma or semicolon export, or of such a file a spreadsheet saved.
+    void ExportLine(const std::string& text, std::size_t lineNo)
+    {
+        const char sep = *separator_;
+        const std::vector<std::string> cells = SplitCells(text, sep);
+        // A spreadsheet writes the empty line between the sections as separators alone.
+        if (std::all_of(cells.begin(), cells.end(), [](const std::string& c) { return c.empty(); }))
+            return;
+        // The title rows ("Mem#", "Menu#") hold the "#" in their first cell; a description
+        // may hold one anywhere. A spreadsheet writes every row as wide as the widest: a title
+        // wider than the export's says that cells after the last column are not part of it.
+        if (const auto hash = cells[0].find('#'); hash != std::string::npos) {
+            defaultKind_ = UpperCase(cells[0].substr(0, hash));
+            const std::size_t columns = defaultKind_ == "MEM" ? MemoryColumns : MenuColumns;
+            widened_ = cells.size() > columns;
+            return;
+        }
+        if (defaultKind_ == "MENU") {
+            ExportedMenuLine(cells, lineNo);
+            return;
+        }
+        fields_.fill(std::string());
+        fields_[1] = defaultKind_;
+        const std::size_t known = std::min(cells.size(), MemoryColumns);
+        for (std::size_t i = 0; i < known; ++i)
+            fields_[i + 2] = cells[i];
+        if (cells.size() > MemoryColumns) {
+            const auto after = cells.begin() + long(MemoryColumns);
+            if (widened_) {
+                if (std::any_of(after, cells.end(), [](const std::string& c) { return !c.empty(); }))
+                    result_.Extra.push_back(lineNo);
+            } else {
+                // The program's own export writes a description holding the separator as it is.
+                fields_[MemoryColumns + 1] = Joined(after - 1, cells.end(), sep);
+            }
+        }
+        if (fields_[1] == "MEM")
+            MemoryLine(int(known) + 1, lineNo);
+        else
+            result_.Unknown.push_back(lineNo);
+    }
+
+    // Two lines that name one memory: which is meant is not known, so neither is taken.
+    void RefuseMemoriesOfSeveralLines()
+    {
+        std::vector<std::size_t> lines;
+        std::array<bool, MemoryCount> refused{};
+        for (int m = 0; m < MemoryCount; ++m) {
+            const auto& named = linesOf_[std::size_t(m)];
+            if (named.size() < 2)
+                continue;
+            refused[std::size_t(m)] = true;
+            result_.Refused.push_back(m);
+            lines.insert(lines.end(), named.begin(), named.end());
+            auto& out = result_.OutOfBand;
+            out.erase(std::remove(out.begin(), out.end(), m), out.end());
+        }
+        if (lines.empty())
+            return;
+        std::vector<LoadStep> kept;
+        for (LoadStep& step : result_.Steps) {
+            const auto* w = std::get_if<MemWrite>(&step);
+            if (!w || !refused[std::size_t(w->Row - 1)])
+                kept.push_back(std::move(step));
+        }
+        result_.Steps = std::move(kept);
+        std::sort(lines.begin(), lines.end());
+        // What else the report would say of those lines no longer matters.
+        for (auto* list : {&result_.Incomplete, &result_.OtherMode, &result_.OtherTone, &result_.OtherLock,
+                           &result_.Cut, &result_.Extra})
+            list->erase(std::remove_if(list->begin(), list->end(),
+                                       [&](std::size_t l) { return std::binary_search(lines.begin(), lines.end(), l); }),
+                        list->end());
+        result_.Duplicated = std::move(lines);
+    }
+
+    // The program writes every memory into its native file: one without a line was lost
+    // from a copy cut short, or renumbered, and its row says nothing of it. Older versions
+    // and the exports are not held to it.
+    void RefuseMemoriesWithoutLine()
+    {
+        if (!result_.HeaderSeen || version_ == FirstVersion || version_ == UnnumberedVersion ||
+            version_ == ExportVersion)
+            return;
+        for (int m = 0; m < MemoryCount; ++m)
+            if (linesOf_[std::size_t(m)].empty())
+                result_.Refused.push_back(m);
     }
 
     // A line whose memory number or kind is damaged may have been any memory that no line
@@ -268,6 +476,7 @@ private:
         }
         ++result_.ChannelLines;
         const int memory = row - 1;
+        linesOf_[std::size_t(memory)].push_back(lineNo);
         const auto rx = LoadedFrequency(F(2 + d));
         const auto tx = LoadedFrequency(F(4 + d));
         // The line does not say what the memory holds: the row stays as it was.
@@ -284,22 +493,24 @@ private:
         w.Cells[mcTxFreq] = *tx;
         if ((!rx->empty() && CheckFreqInBands(*rx).empty()) || (!tx->empty() && CheckFreqInBands(*tx).empty()))
             result_.OutOfBand.push_back(memory);
-        w.Cells[mcRxMode] = CheckedMode(F(3 + d));
-        w.Cells[mcTxMode] = CheckedMode(F(5 + d));
-        if (LoadedOtherwise(F(3 + d), w.Cells[mcRxMode]) || LoadedOtherwise(F(5 + d), w.Cells[mcTxMode]))
+        const auto rxMode = LoadedMode(F(3 + d)), txMode = LoadedMode(F(5 + d));
+        w.Cells[mcRxMode] = rxMode.value_or(ModeNameByIndex(0));
+        w.Cells[mcTxMode] = txMode.value_or(ModeNameByIndex(0));
+        if (!rxMode || !txMode)
             result_.OtherMode.push_back(lineNo);
         const std::string& description = F(version_ != FirstVersion ? 8 + d : 6 + d);
         if (version_ != FirstVersion) {
-            w.Cells[mcTone] = F(6 + d).empty() ? std::string()
-                                               : std::string(ToneTable[ToneIndexByText(F(6 + d))].ToneText);
-            w.Cells[mcLockOut] = F(7 + d) == "TRUE" ? "TRUE" : "FALSE";
-            if (LoadedOtherwise(F(6 + d), w.Cells[mcTone]))
+            const auto tone = LoadedTone(F(6 + d));
+            const auto lock = LoadedLock(F(7 + d));
+            w.Cells[mcTone] = tone.value_or(ToneTable[0].ToneText);
+            w.Cells[mcLockOut] = lock.value_or("FALSE");
+            if (!tone)
                 result_.OtherTone.push_back(lineNo);
-            if (LoadedOtherwise(F(7 + d), w.Cells[mcLockOut]))
+            if (!lock)
                 result_.OtherLock.push_back(lineNo);
         }
         w.Cells[mcDescription] = Copy(description, 1, 20);
-        if (LoadedOtherwise(description, w.Cells[mcDescription]))
+        if (*w.Cells[mcDescription] != description)
             result_.Cut.push_back(lineNo);
         result_.Steps.push_back(std::move(w));
     }
@@ -333,23 +544,26 @@ private:
     // hold the separator, so the row is matched against the model's descriptions whole. A
     // row whose description names no menu of this model is not loaded by its number, which
     // here may be another setting altogether (another model's export).
-    void ExportedMenuLine(const std::string& text, std::size_t lineNo)
+    void ExportedMenuLine(std::vector<std::string> cells, std::size_t lineNo)
     {
         const char sep = *separator_;
-        const auto cut = text.find(sep);
-        const std::string number = text.substr(0, cut);
-        const std::string rest = cut == std::string::npos ? std::string() : text.substr(cut + 1);
+        const std::string number = cells[0];
+        // A spreadsheet's padding; an unread menu's empty value goes with it.
+        while (cells.size() > 1 && cells.back().empty())
+            cells.pop_back();
+        const auto first = cells.begin() + 1;
         const TMenuEntry* entry = nullptr;
-        std::string value;
+        auto valueAt = cells.end();
         if (MenuTable.ValidIndex(CurrentMenuSet)) {
             for (const TMenuEntry& e : MenuTable[CurrentMenuSet]) {
-                const std::string head = std::string(e.MenuDescription) + sep;
-                if (e.MenuValueKind == '9' || rest.compare(0, head.size(), head) != 0)
+                if (e.MenuValueKind == '9' || (entry && number != e.MenuNumber))
                     continue;
-                if (!entry || number == e.MenuNumber) {
-                    entry = &e;
-                    value = rest.substr(head.size());
-                }
+                for (auto end = first; end != cells.end(); ++end)
+                    if (Joined(first, end + 1, sep) == e.MenuDescription) {
+                        entry = &e;
+                        valueAt = end + 1;
+                        break;
+                    }
             }
         }
         if (!entry) {
@@ -357,14 +571,18 @@ private:
             return;
         }
         ++result_.ChannelLines;
+        std::string value = Joined(valueAt, cells.end(), sep);
+        if (widened_ && cells.end() - valueAt > 1) {
+            value = *valueAt;
+            result_.Extra.push_back(lineNo);
+        }
         if (value.empty())
             return; // never read: stays unread
-        for (int code = 0; code <= 255; ++code)
-            if (MenuValueText(*entry, code, CurrentMenuSet) == value) {
-                result_.Steps.push_back(MenuWrite{entry->MenuNumber, IntToStr(code)});
-                return;
-            }
-        result_.MenuDropped.push_back(lineNo);
+        const auto code = ListedIndex(256, [entry](int c) { return MenuValueText(*entry, c, CurrentMenuSet); }, value);
+        if (code)
+            result_.Steps.push_back(MenuWrite{entry->MenuNumber, IntToStr(*code)});
+        else
+            result_.MenuDropped.push_back(lineNo);
     }
 
     // The current model's menu of that number that the menu grid shows.
@@ -385,6 +603,8 @@ private:
     int memoryLines_ = 0;
     std::size_t unplacedMemoryLines_ = 0;    // memory lines without a memory number 0..LastMemory
     std::array<bool, MemoryCount> filled_{}; // memories a line filled
+    std::array<std::vector<std::size_t>, MemoryCount> linesOf_; // the lines naming each memory
+    bool widened_ = false; // the last title is wider than the export's
     std::array<std::string, 10> fields_;     // 1..9 of the current line
 };
 
@@ -409,23 +629,27 @@ constexpr const char* ChannelFileFilter =
 std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
 {
     std::string data, reason;
+    FileStamp stamp;
     auto refuse = [&] {
         form.OKMessage("Could not load file " + ShownFileName(name) + " !\r" + reason +
                            "\rThe memory channels and menu settings were left as they were.",
                        1);
     };
-    switch (ReadWholeFile(name, data, reason)) {
+    switch (ReadWholeFile(name, data, reason, stamp)) {
     case ReadOutcome::CannotOpen:
         form.OKMessage("Could not load file " + ShownFileName(name) + " !", 1);
         return std::nullopt;
     case ReadOutcome::Damaged: refuse(); return std::nullopt;
     case ReadOutcome::Read: break;
     }
-    // Editors that save UTF-8 put a byte-order mark before the first line: the text is then
-    // taken into the code page, and what it cannot hold is named in the report.
-    const bool utf8 = StartsWithByteOrderMark(data);
-    if (utf8)
+    // Editors that save UTF-8 put a byte-order mark before the first line, or none (as on
+    // Linux): high bytes that all form UTF-8 characters are taken for UTF-8, which this code
+    // page's own text practically never is. The text is then taken into the code page, and
+    // what it cannot hold is named in the report.
+    const bool marked = StartsWithByteOrderMark(data);
+    if (marked)
         data.erase(0, Utf8ByteOrderMark.size());
+    const bool utf8 = marked || IsWideUtf8(data);
     std::vector<std::string> lines = SplitLines(data);
     std::vector<std::size_t> unconverted;
     if (utf8)
@@ -437,6 +661,7 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
         }
     ParsedFile parsed = ChannelParser().Parse(lines);
     parsed.Unconverted = std::move(unconverted);
+    parsed.Stamp = stamp;
     if (parsed.ChannelLines == 0) {
         reason = "It holds no memory channel or menu setting line (a text export cannot be loaded).";
         refuse();
@@ -488,6 +713,8 @@ std::string LoadReport(const std::string& name, const ParsedFile& parsed)
         {parsed.OtherLock, "with a memory lock other than TRUE or FALSE, loaded as FALSE"},
         {parsed.Cut, "with a description longer than 20 characters, cut to 20"},
         {parsed.Unconverted, "with characters the code page cannot hold, loaded as \"?\""},
+        {parsed.Extra, "with cells after the Description or Setting column, those cells not loaded"},
+        {parsed.Duplicated, "with a memory number another line has too, neither loaded"},
     };
     std::string text;
     for (const auto& [lines, what] : rows)
@@ -537,6 +764,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
         HiddenWhile hideMem(form.MemGrid);
         HiddenWhile hideMenu(form.MenuGrid);
         CurrentFileName = name;
+        form.FileOnDisk = {name, parsed.Stamp};
         for (const LoadStep& step : parsed.Steps) {
             if (const auto* w = std::get_if<MemWrite>(&step)) {
                 for (int c = mcRxFreq; c <= mcDescription; ++c)

@@ -103,6 +103,19 @@ bool TForm1::FileSaveAction(const std::string& FileName, TChannelFormat Format)
         return false;
     }
 
+    // Another program may have written or replaced the file since this window read or
+    // wrote it: that work is not overwritten unasked.
+    if (FileName == FileOnDisk.Name) {
+        const FileStamp now = StampOfFile(FileName);
+        if (now.Exists && now != FileOnDisk.Stamp &&
+            !YesNoMessage(ShownFileName(FileName) + " was changed by another program since Quillmere opened or "
+                                                    "saved it.\rDo you want to overwrite it?",
+                          0)) {
+            ShowStatus("File Save canceled");
+            return false;
+        }
+    }
+
     std::string text;
     switch (Format) {
     case TChannelFormat::CommaSeparated: text = SeparatedText(MemGrid, MenuGrid, ','); break;
@@ -121,6 +134,8 @@ bool TForm1::FileSaveAction(const std::string& FileName, TChannelFormat Format)
         FileChanged = false;
         CurrentFileName = FileName;
     }
+    if (FileName == CurrentFileName || FileName == FileOnDisk.Name)
+        FileOnDisk = {FileName, StampOfFile(FileName)};
     ShowStatus("File \"" + ShownFileName(FileName) + "\" saved.");
     SetCaption("Quillmere - " + ShownFileName(ExtractLastPathPart(CurrentFileName)));
     return true;

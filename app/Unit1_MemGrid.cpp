@@ -86,9 +86,12 @@ void TForm1::Clear_Action_Mem(std::uint8_t From, std::uint8_t To)
 {
     // Callers pass memory numbers; anything past the last memory stays inside the grid.
     const int last = std::min<int>(To, MemGrid->RowCount() - 2);
-    for (int r = From + 1; r <= last + 1; ++r)
+    for (int r = From + 1; r <= last + 1; ++r) {
         for (int c = mcRxFreq; c <= mcDescription; ++c)
             MemGrid->SetCell(c, r, "");
+        // Cleared on purpose: the next send clears the memory, kept or not.
+        KeepMemoryWhileRowUnchanged(r - 1, false);
+    }
     FileChanged = true;
 }
 

@@ -46,8 +46,8 @@ std::string NotShownMessage(const std::vector<int>& memories)
     const bool one = memories.size() == 1;
     return std::string(one ? "Memory " : "Memories ") + list + (one ? " holds" : " hold") +
            " settings that the grid cannot show exactly.\rThe grid shows them as near as it "
-           "can. Sending leaves " + (one ? "this memory" : "these memories") +
-           " unchanged on the radio until you change " + (one ? "its row." : "their rows.");
+           "can. Sending keeps " + (one ? "this memory" : "these memories") +
+           " on the radio exactly as read until you change " + (one ? "its row." : "their rows.");
 }
 
 } // namespace
@@ -117,7 +117,9 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             return;
         }
         Clear_Action_Mem(From, To);
-        FKeptWhileUnchanged.erase(FKeptWhileUnchanged.lower_bound(From), FKeptWhileUnchanged.upper_bound(To));
+        // Until the read reaches a memory, its empty row says nothing of the radio's.
+        for (int r = From; r <= To; ++r)
+            KeepMemoryWhileRowUnchanged(r, true);
         UpdateTaskBarUsed();
         if (!OpenAndCheckCom()) {
             ReportLinkError();
@@ -143,8 +145,10 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
             }
             PutMemoryInRow(m, answers[0], answers[1]);
             UpdateTaskBarUsed();
-            if (!RowShowsMemoryAsRead(m, answers[0], answers[1])) {
-                KeepMemoryWhileRowUnchanged(m, true);
+            if (RowShowsMemoryAsRead(m, answers[0], answers[1])) {
+                KeepMemoryWhileRowUnchanged(m, false);
+            } else {
+                KeepMemoryAsRead(m, answers[0], answers[1]);
                 notShown.push_back(m);
             }
         }

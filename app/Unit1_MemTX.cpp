@@ -12,6 +12,7 @@
 #include "protocol/MemoryRecord.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -70,6 +71,33 @@ bool RowIsSimplex(const TStringGrid& grid, int r)
 {
     return grid.GetCell(mcTxFreq, r) == grid.GetCell(mcRxFreq, r) &&
            grid.GetCell(mcTxMode, r) == grid.GetCell(mcRxMode, r);
+}
+
+// Whether the radio's answer is the record r (an answer or a write command) character for
+// character; the filler is the query's, not the memory's.
+bool AnswerIsRecord(const std::string& a, const std::string& r)
+{
+    return Rec::Whole(a) && r.size() == Rec::Length && Rec::At(a, Rec::Half) == Rec::At(r, Rec::Half) &&
+           Rec::Span(a, Rec::Memory, Rec::Tail) == Rec::Span(r, Rec::Memory, Rec::Tail);
+}
+
+// The write command that puts the record r back as it is.
+std::string RecordWrite(const std::string& r, int memory)
+{
+    return Rec::Head("MW", Rec::At(r, Rec::Half), CurrentRadioRecord().MemWriteFiller, memory) +
+           Rec::Get(r, Rec::Body) + ";";
+}
+
+bool OutsideBands(const std::string& w)
+{
+    std::int64_t hz = 0;
+    for (char c : Rec::Get(w, Rec::Frequency))
+        hz = hz * 10 + (c - '0');
+    if (hz == 0)
+        return false;
+    const std::vector<TFreqBand> bands = CurrentRadioRecord().Bands();
+    return std::none_of(bands.begin(), bands.end(),
+                        [hz](const TFreqBand& b) { return b.Low <= hz && hz <= b.High; });
 }
 
 } // namespace
@@ -149,20 +177,35 @@ std::vector<std::string> TForm1::MemoryRowCells(int M) const
 void TForm1::KeepMemoryWhileRowUnchanged(int M, bool Keep)
 {
     if (Keep)
-        FKeptWhileUnchanged[M] = MemoryRowCells(M);
+        FKeptWhileUnchanged[M] = TKeptMemory{MemoryRowCells(M), {}};
     else
         FKeptWhileUnchanged.erase(M);
 }
 
-bool TForm1::SendSubTX(const std::string& W)
+void TForm1::KeepMemoryAsRead(int M, const std::string& RxAnswer, const std::string& TxAnswer)
+{
+    FKeptWhileUnchanged[M] = TKeptMemory{MemoryRowCells(M), {RxAnswer, TxAnswer}};
+}
+
+bool TForm1::SendSubTX(const std::string& W) { return WriteAndCheck(W, false); }
+
+bool TForm1::WriteAndCheck(const std::string& W, bool Exact)
 {
     int failed = 0;
     bool different = true;
     while (different && failed < RadioTries) {
         Send(W);
         Delay(static_cast<unsigned>(std::max(TxDelay, 0)));
-        different = DiffFreq(W);
+        different = Exact ? !AnswerIsRecord(ReadBack(*this, W), W) : DiffFreq(W);
         if (different && ++failed == RadioTries) {
+            // A radio does not take a frequency outside its bands, however long it is given.
+            if (OutsideBands(W)) {
+                OKMessage("The radio refused memory " + Rec::Get(W, Rec::Memory) + ": " +
+                              HzToFreqText(Rec::Get(W, Rec::Frequency)) + " lies outside the bands of the " +
+                              CurrentRadioRecord().RadioName + ".\rThe send ended at this memory.",
+                          1);
+                return false;
+            }
             OKMessage("Communication problem!\r\rPlease increase the \"TX delay\" to solve this "
                       "problem!",
                       0);
@@ -176,6 +219,58 @@ bool TForm1::SendSubTX(const std::string& W)
         return false;
     }
     return true;
+}
+
+namespace {
+bool ClearOnRadio(TForm1& form, int m)
+{
+    return form.SendSubTX(ClearingCommand(m, '0')) &&
+           (!CurrentRadioRecord().HasSplitData() || form.SendSubTX(ClearingCommand(m, '1')));
+}
+} // namespace
+
+bool TForm1::SendRow(int M)
+{
+    const int r = M + 1;
+    const bool split = CurrentRadioRecord().HasSplitData();
+    const bool simplex = RowIsSimplex(*MemGrid, r);
+    const std::string rx = BuildMemoryWriteCommand(M, 1);
+    const std::string tx = BuildMemoryWriteCommand(M, 2);
+    const std::string rxAnswer = ReadBack(*this, rx);
+    const std::string txAnswer = split ? ReadBack(*this, tx) : std::string();
+    // A simplex memory is written as its receive half only; radios read its transmit half
+    // back as a copy of the receive half or as an empty half.
+    const bool different =
+        (AnswerDiffers(rxAnswer, rx) ||
+         (split && AnswerDiffers(txAnswer, tx) &&
+          (!simplex || AnswerDiffers(txAnswer, ClearingCommand(M, '1'))))) &&
+        !RowReadsAsRadioHolds(M, rxAnswer, txAnswer);
+    if (!different)
+        return true;
+    bool ok = ClearOnRadio(*this, M);
+    if (ok && !MemGrid->GetCell(mcRxFreq, r).empty())
+        ok = SendSubTX(rx);
+    if (ok && !simplex)
+        ok = SendSubTX(tx);
+    return ok;
+}
+
+bool TForm1::SendReadRecords(int M, const TKeptMemory& Kept)
+{
+    const int halves = CurrentRadioRecord().HasSplitData() ? 2 : 1;
+    std::string writes[2];
+    for (int h = 0; h < halves; ++h)
+        writes[h] = RecordWrite(Kept.Records[h], M);
+    auto held = [&](int h) { return AnswerIsRecord(ReadBack(*this, writes[h]), writes[h]); };
+    if (held(0) && (halves == 1 || held(1)))
+        return true;
+    bool ok = ClearOnRadio(*this, M);
+    // An empty half is what the clearing left; a transmit half may already read as the
+    // record once the receive half is written.
+    for (int h = 0; h < halves && ok; ++h)
+        if (!Rec::ZeroFrequency(writes[h]) && (h == 0 || !held(h)))
+            ok = WriteAndCheck(writes[h], true);
+    return ok;
 }
 
 void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
@@ -195,42 +290,25 @@ void TForm1::TX_Action_Mem(std::uint8_t From, std::uint8_t To)
             ReportLinkError();
         } else {
             SendControlled("LK0;", 2);
-            const bool split = CurrentRadioRecord().HasSplitData();
             for (; m <= To && !StopRequest; ++m) {
                 SetMemProgressBar(static_cast<std::uint8_t>(m + 1));
                 MemGrid->SetRow(m + 1);
                 UpdateEditFields();
+                std::optional<TKeptMemory> asRead;
                 if (auto kept = FKeptWhileUnchanged.find(m); kept != FKeptWhileUnchanged.end()) {
                     // The row shows the radio's memory only as near as it can, or not at
                     // all: sent, it would change the memory, which the user has not asked for.
-                    if (kept->second == MemoryRowCells(m))
+                    if (kept->second.Cells != MemoryRowCells(m))
+                        FKeptWhileUnchanged.erase(kept);
+                    else if (kept->second.Records[0].empty())
                         continue;
-                    FKeptWhileUnchanged.erase(kept);
+                    else
+                        asRead = kept->second;
                 }
-                UpdateMemGrid();
+                if (!asRead)
+                    UpdateMemGrid();
                 ShowStatus("Sending memory: " + IntToStr(m) + " to radio.");
-                const int r = m + 1;
-                const bool simplex = RowIsSimplex(*MemGrid, r);
-                const std::string rx = BuildMemoryWriteCommand(m, 1);
-                const std::string tx = BuildMemoryWriteCommand(m, 2);
-                const std::string rxAnswer = ReadBack(*this, rx);
-                const std::string txAnswer = split ? ReadBack(*this, tx) : std::string();
-                // A simplex memory is written as its receive half only; radios read its
-                // transmit half back as a copy of the receive half or as an empty half.
-                const bool different =
-                    (AnswerDiffers(rxAnswer, rx) ||
-                     (split && AnswerDiffers(txAnswer, tx) &&
-                      (!simplex || AnswerDiffers(txAnswer, ClearingCommand(m, '1'))))) &&
-                    !RowReadsAsRadioHolds(m, rxAnswer, txAnswer);
-                if (!different)
-                    continue;
-                ok = SendSubTX(ClearingCommand(m, '0'));
-                if (ok && split)
-                    ok = SendSubTX(ClearingCommand(m, '1'));
-                if (ok && !MemGrid->GetCell(mcRxFreq, r).empty())
-                    ok = SendSubTX(rx);
-                if (ok && !simplex)
-                    ok = SendSubTX(tx);
+                ok = asRead ? SendReadRecords(m, *asRead) : SendRow(m);
                 // A write that failed five times has been reported; going on would only
                 // wait on a closed link for every memory left.
                 if (!ok) {

@@ -9,11 +9,14 @@
 
 #include <algorithm>
 
-void TForm1::SendPowerCommand(const std::string& Status, const std::string& Command)
+void TForm1::SendPowerCommand(const std::string& Name, const std::string& Command)
 {
-    ShowStatus(Status);
-    if (!OpenLinkPort())
+    ShowStatus(Name + " command send to radio.");
+    const std::string failed = Name + " command could not be sent to radio.";
+    if (!OpenLinkPort()) {
+        ShowStatus(failed);
         return;
+    }
     // A write of its own: the command counts as sent only once all of it has left the
     // port, which closing would otherwise cut short.
     PAsyncRecord write = nullptr;
@@ -36,18 +39,14 @@ void TForm1::SendPowerCommand(const std::string& Status, const std::string& Comm
         left = done() && ComPort->FinishAsync(write) == static_cast<int>(Command.size());
     }
     closeOnThrow.Dismiss();
-    if (left)
+    if (left) {
         ComPortClose();
-    else
+    } else {
         ReportLinkError();
+        ShowStatus(failed);
+    }
 }
 
-void TForm1::RadioSwitchOnClick(TObject*)
-{
-    SendPowerCommand("Switch on command send to radio.", "PS1;");
-}
+void TForm1::RadioSwitchOnClick(TObject*) { SendPowerCommand("Switch on", "PS1;"); }
 
-void TForm1::RadioSwitchOffClick(TObject*)
-{
-    SendPowerCommand("Switch off command send to radio.", "PS0;");
-}
+void TForm1::RadioSwitchOffClick(TObject*) { SendPowerCommand("Switch off", "PS0;"); }

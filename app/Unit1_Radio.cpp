@@ -106,9 +106,22 @@ void TForm1::ChangeRadioHandle(bool AskUser)
 
     // What a read could not show, or a file could not say, belongs to the model it came with.
     FKeptWhileUnchanged.clear();
+    // A memory the new model cannot hold goes whole: half of it would be another memory.
     for (int r = 1; r <= MemoryCount; ++r) {
-        MemGrid->SetCell(mcRxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcRxFreq, r)));
-        MemGrid->SetCell(mcTxFreq, r, CheckFreqInBands(MemGrid->GetCell(mcTxFreq, r)));
+        const std::string rx = MemGrid->GetCell(mcRxFreq, r);
+        const std::string tx = MemGrid->GetCell(mcTxFreq, r);
+        const std::string rxInBand = CheckFreqInBands(rx);
+        const std::string txInBand = CheckFreqInBands(tx);
+        const bool outOfBand = (!rx.empty() && rxInBand.empty()) || (!tx.empty() && txInBand.empty());
+        if (outOfBand) {
+            for (int c = mcRxFreq; c <= mcDescription; ++c)
+                MemGrid->SetCell(c, r, "");
+        } else {
+            MemGrid->SetCell(mcRxFreq, r, rxInBand);
+            MemGrid->SetCell(mcTxFreq, r, txInBand);
+        }
+        if (outOfBand || rx != rxInBand || tx != txInBand)
+            FileChanged = true;
     }
 
     UpdateEditFields();

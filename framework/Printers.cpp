@@ -239,9 +239,14 @@ void TPrinter::EndDoc()
     EndJob();
     if (!ok)
         Fail(error);
-    // Kept until the printout is complete, to be taken back if a later job fails.
-    if (FPrintout)
+    // Kept until the printout is complete, to be taken back if a later job fails; a job of its
+    // own prints at once.
+    if (FPrintout) {
         FSent.push_back(std::move(job));
+    } else if (!PrintService().Release({job.get()}, error)) {
+        job->Withdraw();
+        Fail(error);
+    }
     if (!FOutputFileName.empty())
         OnFileWritten(this, FOutputFileName);
 }
@@ -279,6 +284,14 @@ void TPrinter::EndPrintout()
 {
     if (Printing())
         throw EPrinter("A print job is still running");
+    std::vector<IPrintJob*> jobs;
+    for (const std::unique_ptr<IPrintJob>& job : FSent)
+        jobs.push_back(job.get());
+    std::string error;
+    if (!PrintService().Release(jobs, error)) {
+        Abort();
+        Fail(error);
+    }
     FSent.clear();
     FPrintout.reset();
     FDrawnCopies = 1;

@@ -38,7 +38,8 @@ public:
     // printer makes the copies of each job, except collated copies of several pages: those the
     // printout draws itself, in order, DrawnCopies times, as it does for a file.
     void BeginPrintout(int Pages);
-    // The printout is complete; its jobs stay sent.
+    // The printout is complete: its jobs, held by their printers until now, may print. EPrinter
+    // (and all of them taken back) when a printer does not take one.
     void EndPrintout();
     int DrawnCopies() const { return FDrawnCopies; }
 

@@ -27,7 +27,77 @@ HKEY RegRootKey(TPlacementRegRoot root)
 }
 
 std::string VariantText(const Variant& v) { return v.IsNull() ? std::string() : VarToStr(v); }
+
+// The value a storage holds, when it holds one.
+bool StoredText(TObject* Storage, const std::string& Section, const std::string& Ident, std::string& Text)
+{
+    if (auto* reg = dynamic_cast<TRegIniFile*>(Storage); reg && reg->ValueExists(Section, Ident)) {
+        Text = reg->ReadString(Section, Ident, "");
+        return true;
+    }
+    if (auto* ini = dynamic_cast<TCustomIniFile*>(Storage); ini && ini->ValueExists(Section, Ident)) {
+        Text = ini->ReadString(Section, Ident, "");
+        return true;
+    }
+    return false;
+}
 } // namespace
+
+// What a save would write, setting by setting, in order: an erased section or a value.
+// Taken as the baseline right after a restore, each value is what the storage held, or what
+// the window showed where the storage held nothing.
+class TSettingsRecord : public TCustomIniFile {
+public:
+    struct Write {
+        bool Erase = false;
+        std::string Section, Ident, Value;
+        bool operator==(const Write&) const = default;
+    };
+    struct Group {
+        std::string Name;
+        std::vector<Write> Writes;
+    };
+
+    // Stored: the storage whose values stand for those it holds; none for a save.
+    explicit TSettingsRecord(TObject* Stored) : TCustomIniFile(std::string()), FStored(Stored) {}
+
+    void Begin(const std::string& Name) { Groups.push_back({Name, {}}); }
+    bool Unchanged(const Group& Now) const
+    {
+        for (const Group& g : Groups)
+            if (g.Name == Now.Name)
+                return g.Writes == Now.Writes;
+        return false;
+    }
+
+    std::string ReadString(const std::string&, const std::string&, const std::string& Default) override
+    {
+        return Default;
+    }
+    void WriteString(const std::string& Section, const std::string& Ident, const std::string& Value) override
+    {
+        std::string text = Value;
+        if (FStored)
+            StoredText(FStored, Section, Ident, text);
+        Current().Writes.push_back({false, Section, Ident, text});
+    }
+    void EraseSection(const std::string& Section) override { Current().Writes.push_back({true, Section, {}, {}}); }
+    void ReadSection(const std::string&, std::vector<std::string>& Strings) override { Strings.clear(); }
+    void ReadSections(std::vector<std::string>& Strings) override { Strings.clear(); }
+    void ReadSectionValues(const std::string&, std::vector<std::string>& Strings) override { Strings.clear(); }
+    void DeleteKey(const std::string&, const std::string&) override {}
+
+    std::vector<Group> Groups;
+
+private:
+    Group& Current()
+    {
+        if (Groups.empty())
+            Begin(std::string());
+        return Groups.back();
+    }
+    TObject* FStored;
+};
 
 // ---- TMinMaxLimits -------------------------------------------------------------------------
 
@@ -384,6 +454,8 @@ void TFormPlace::CloseStorage()
 
 TObject* TFormPlace::StorageObject() const
 {
+    if (FRecording)
+        return FRecording;
     if (FRegIniFile)
         return FRegIniFile;
     return FIniFile;
@@ -445,15 +517,50 @@ void TFormPlace::WriteStoredInteger(const std::string& Ident, int Value)
     WriteStorageInteger(StorageObject(), IniSection(), Ident, Value);
 }
 
+void TFormPlace::BeginSettingsGroup(const std::string& Name)
+{
+    if (FRecording)
+        FRecording->Begin(Name);
+}
+
+void TFormPlace::RecordSettings(TSettingsRecord& Record)
+{
+    FRecording = &Record;
+    try {
+        StorePlacementValues();
+    } catch (...) {
+        FRecording = nullptr;
+        throw;
+    }
+    FRecording = nullptr;
+}
+
 void TFormPlace::SaveAllPlacement()
 {
     // A form whose placement was never restored must not overwrite what is stored.
     if (FActive && !FRestored)
         return;
+    auto now = std::make_unique<TSettingsRecord>(nullptr);
+    RecordSettings(*now);
     OpenStorage(false);
     try {
-        WriteStoredInteger("FormVersion", FVersion);
-        StorePlacementValues();
+        bool written = false;
+        for (const TSettingsRecord::Group& group : now->Groups) {
+            if (FBaseline && FBaseline->Unchanged(group))
+                continue;
+            written = true;
+            for (const TSettingsRecord::Write& w : group.Writes) {
+                if (!w.Erase)
+                    WriteStorageString(StorageObject(), w.Section, w.Ident, w.Value);
+                else if (auto* reg = dynamic_cast<TRegIniFile*>(StorageObject()))
+                    reg->EraseSection(w.Section);
+                else if (auto* ini = dynamic_cast<TCustomIniFile*>(StorageObject()))
+                    ini->EraseSection(w.Section);
+            }
+        }
+        // The version goes with the values it describes.
+        if (written || !FBaseline)
+            WriteStoredInteger("FormVersion", FVersion);
         DoSavePlacement();
         FSaved = true;
     } catch (...) {
@@ -461,10 +568,12 @@ void TFormPlace::SaveAllPlacement()
         throw;
     }
     CloseStorage();
+    FBaseline = std::move(now);
 }
 
 void TFormPlace::StorePlacementValues()
 {
+    BeginSettingsGroup("placement");
     if (TCustomForm* form = Form()) {
         TObject* storage = StorageObject();
         std::string section = IniSection();
@@ -482,6 +591,7 @@ void TFormPlace::StorePlacementValues()
                 ini->WriteString(section, "ActiveControl", form->ActiveControl()->Name());
         }
     }
+    BeginSettingsGroup("links");
     for (TPlacementLink* link : std::vector<TPlacementLink*>(FLinks))
         link->SaveNotify();
 }
@@ -511,6 +621,16 @@ void TFormPlace::RestoreAllPlacement()
     FRestored = true;
     CloseStorage();
     AdjustMaxPosition();
+    // Should the baseline fail, the next save writes every setting as the window shows it.
+    FBaseline.reset();
+    OpenStorage(true);
+    try {
+        auto baseline = std::make_unique<TSettingsRecord>(StorageObject());
+        RecordSettings(*baseline);
+        FBaseline = std::move(baseline);
+    } catch (...) {
+    }
+    CloseStorage();
 }
 
 void TFormPlace::LoadPlacementValues()
@@ -694,7 +814,10 @@ void TFormStore::StorePlacementValues()
 {
     inherited::StorePlacementValues();
     StorePropertyList();
-    FStoredValues->SaveAllValues();
+    for (int i = 0; i < FStoredValues->Count(); ++i) {
+        BeginSettingsGroup("value " + FStoredValues->Items(i)->Name());
+        FStoredValues->Items(i)->SaveStoredValue();
+    }
 }
 
 void TFormStore::LoadPlacementValues()
@@ -719,7 +842,13 @@ void TFormStore::StorePropertyList()
     store.Section = IniSection();
     store.OnWriteValue = QM_METHOD(this, TFormStore, WriteSectionString);
     store.OnClearSection = QM_METHOD(this, TFormStore, ClearStorageSection);
-    StoreComponentProps(&store, Owner(), FStoredProps);
+    SyncStoredList(Owner(), FStoredProps, false);
+    for (int i = 0; i < FStoredProps->Count(); ++i) {
+        BeginSettingsGroup("property " + FStoredProps->Strings(i));
+        TStringList one;
+        one.AddObject(FStoredProps->Strings(i), FStoredProps->Objects(i));
+        StoreComponentProps(&store, Owner(), &one);
+    }
 }
 
 void TFormStore::LoadPropertyList()

@@ -1,6 +1,7 @@
 #pragma once
 // Saving and restoring a form's window placement (TFormPlace) and, with it, chosen
 // component properties and named values (TFormStore), in the registry or an ini file.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ QM_ENUM_TYPED(TPlacementRegRoot, uint8_t, prCurrentUser, prLocalMachine, prCurre
 
 class TFormPlace;
 class TFormStore;
+class TSettingsRecord;
 
 class TMinMaxLimits : public TPersistent {
     QM_CLASS(TMinMaxLimits, TPersistent)
@@ -99,6 +101,9 @@ public:
     TWindowHook* WinHook() const { return FWinHook; }
 
 protected:
+    // Begins one setting that a save writes whole or not at all: the placement, a stored
+    // property, a stored value.
+    void BeginSettingsGroup(const std::string& Name);
     virtual void StorePlacementValues();
     virtual void LoadPlacementValues();
     virtual void DoSavePlacement();
@@ -117,6 +122,14 @@ private:
     void UpdateBorderIcons();
     void AdjustMaxPosition();
     void GuardedCall(void (TFormPlace::*Action)());
+    // What StorePlacementValues writes, taken into Record instead of the storage.
+    void RecordSettings(TSettingsRecord& Record);
+
+    // A save writes only the settings that changed since they were restored: those that
+    // differ from what the storage held then, or, where it held nothing, from what the
+    // window showed. Another instance's settings are not undone by defaults never changed.
+    std::unique_ptr<TSettingsRecord> FBaseline;
+    TSettingsRecord* FRecording = nullptr;
 
     bool FActive = true;
     std::string FIniFileName;

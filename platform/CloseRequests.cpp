@@ -84,3 +84,9 @@ void WatchBlockedCloseRequests()
     installed = true;
     qGuiApp->installNativeEventFilter(new BlockedCloseFilter(x11->connection()));
 }
+
+bool CloseToolkitModalWindow()
+{
+    QWindow* modal = qGuiApp ? QGuiApplication::modalWindow() : nullptr;
+    return modal && CloseToolkitModal(modal);
+}

@@ -72,6 +72,7 @@ public:
         doc_->Aborted = true;
     }
     void Withdraw() override { doc_->Withdrawn = true; }
+    FakePrintDocument& Document() { return *doc_; }
 
 private:
     void AddPage()
@@ -205,6 +206,18 @@ std::unique_ptr<IPrintJob> FakePrintService::Start(const PrintTarget& target, st
     doc->Target = target;
     Documents.push_back(doc);
     return std::make_unique<FakePrintJob>(doc, PageInfo(target), FailFinish);
+}
+
+bool FakePrintService::Release(const std::vector<IPrintJob*>& jobs, std::string& error)
+{
+    if (!FailRelease.empty()) {
+        error = FailRelease;
+        return false;
+    }
+    for (IPrintJob* job : jobs)
+        if (auto* fake = dynamic_cast<FakePrintJob*>(job))
+            fake->Document().Released = true;
+    return true;
 }
 
 bool FakeShellService::HasHandlerForExtension(const std::string& extension)

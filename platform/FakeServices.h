@@ -73,6 +73,7 @@ struct FakePrintDocument {
     bool Finished = false;
     bool Aborted = false;
     bool Withdrawn = false;
+    bool Released = false;
     // The colour at (x, y) of a page, CLR_INVALID outside.
     COLORREF Pixel(int page, int x, int y) const;
 };
@@ -88,11 +89,13 @@ public:
     PaintDeviceInfo PageInfo(const PrintTarget& target) override;
     bool SetupDialog(PrintTarget& target, std::string& error) override;
     std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override;
+    bool Release(const std::vector<IPrintJob*>& jobs, std::string& error) override;
 
     std::vector<std::string> Printers{"Fake Printer"};
     PaintDeviceInfo Page; // portrait; landscape swaps the sides
     std::string FailStart;  // non-empty: Start fails with this message
     std::string FailFinish; // non-empty: Finish fails with this message
+    std::string FailRelease; // non-empty: Release fails with this message
     std::vector<PrintTarget> SetupRequests;
     std::deque<std::optional<PrintTarget>> SetupAnswers; // nullopt: cancelled
     std::vector<std::shared_ptr<FakePrintDocument>> Documents;

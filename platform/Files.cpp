@@ -214,7 +214,9 @@ bool RewriteInPlace(const std::string& file, std::string_view data)
 }
 
 // Gives the new file the old one's owner, group and mode; false when it cannot have them
-// (only a privileged user may give a file away, or to a group the user is not in).
+// (only a privileged user may give a file away, or to a group the user is not in). A file
+// system that keeps no modes (FAT, some network and FUSE mounts) refuses the mode even of
+// the user's own new file: its files all have the mount's mode, so the new one is as good.
 bool TakeOverOwnerAndMode(int fd, const struct stat& old)
 {
     struct stat now {};
@@ -222,7 +224,7 @@ bool TakeOverOwnerAndMode(int fd, const struct stat& old)
         return false;
     if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
         return false;
-    return ::fchmod(fd, old.st_mode & 07777) == 0;
+    return ::fchmod(fd, old.st_mode & 07777) == 0 || errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP;
 }
 
 bool Refused(int error) { return error == EACCES || error == EPERM; }
@@ -275,6 +277,26 @@ bool ReplaceFileContents(const std::string& path, std::string_view data, unsigne
         ::close(dfd);
     }
     return true;
+}
+
+namespace {
+FileStamp StampOf(const struct stat& st)
+{
+    return FileStamp{true, std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size),
+                     std::int64_t(st.st_mtim.tv_sec), std::int64_t(st.st_mtim.tv_nsec)};
+}
+} // namespace
+
+FileStamp StampOfFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : FileStamp{};
+}
+
+FileStamp StampOfFile(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? StampOf(st) : FileStamp{};
 }
 
 bool MakeFolders(const std::string& dir, unsigned mode)

@@ -1,5 +1,6 @@
 #pragma once
 // The user's files: replaced whole or not at all, and the folder channel files start in.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,22 @@
 // the new contents: a file with more than one name, a file whose owner or group a new file
 // could not have, a writable file in a folder the user may not write or whose sticky bit
 // refuses the rename. A symbolic link stays a link: the file it points to is replaced. An
-// existing file keeps its permission bits and owner; a new file gets newFileMode less the
-// umask. False with errno set on failure; no temporary file is left behind.
+// existing file keeps its permission bits (on a file system that keeps any) and owner; a new
+// file gets newFileMode less the umask. False with errno set on failure; no temporary file is left behind.
 bool ReplaceFileContents(const std::string& path, std::string_view data, unsigned newFileMode);
+
+// One state of a file: which file a path names (a replaced file is another one), its size
+// and its last change. Two equal stamps mean no program wrote or replaced the file in
+// between, as far as the file system's clock can tell. A missing file has Exists false.
+struct FileStamp {
+    bool Exists = false;
+    std::uint64_t Device = 0, Inode = 0;
+    std::int64_t Size = 0, ChangedSeconds = 0, ChangedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of the file a path names, its symbolic links followed, or of an open file.
+FileStamp StampOfFile(const std::string& path);
+FileStamp StampOfFile(int fd);
 
 // Makes a folder and those above it that are missing, as mkdir(2) with mode would (the umask
 // applies); true when dir is a folder afterwards.

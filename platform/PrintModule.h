@@ -1,7 +1,7 @@
 #pragma once
 // Printing lives in a module of its own beside the executable, loaded on the first print,
-// preview, printer list or printer set-up: the toolkit's print support and the print server's
-// client library are no part of a start that prints nothing. The module hands out its service
+// preview, printer list or printer set-up: the PDF writer, the print dialog and the print
+// server's client library are no part of a start that prints nothing. The module hands out its service
 // through one function; it draws with this program's own painting code, which the executable
 // exports for it.
 #include "platform/Services.h"

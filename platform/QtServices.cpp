@@ -30,7 +30,12 @@
 #include <dlfcn.h>
 #include <cerrno>
 #include <cstring>
+#include <elf.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -253,6 +258,11 @@ public:
         error = why_;
         return nullptr;
     }
+    bool Release(const std::vector<IPrintJob*>& jobs, std::string& error) override
+    {
+        error = why_;
+        return jobs.empty();
+    }
 
 private:
     std::string why_;
@@ -352,15 +362,57 @@ std::string ExecutableFolder()
     return failed ? std::string(".") : self.parent_path().string();
 }
 
+namespace {
+// Why the module file cannot be a whole library of this machine ("" when it can): the loader
+// maps it as its headers describe it, and a file cut short ends the program (SIGBUS) as soon
+// as a page beyond its end is touched.
+std::string DamagedModule(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string();
+    struct stat st;
+    ElfW(Ehdr) header;
+    auto read = [fd](void* to, std::size_t size, std::uint64_t at) {
+        return ::pread(fd, to, size, off_t(at)) == ssize_t(size);
+    };
+    auto within = [&st](std::uint64_t offset, std::uint64_t size) {
+        return offset <= std::uint64_t(st.st_size) && size <= std::uint64_t(st.st_size) - offset;
+    };
+    std::string why;
+    // What is no library at all the loader refuses by itself.
+    if (::fstat(fd, &st) == 0 && read(&header, sizeof header, 0) &&
+        std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0) {
+        if (header.e_phentsize != sizeof(ElfW(Phdr)) ||
+            !within(header.e_phoff, std::uint64_t(header.e_phnum) * sizeof(ElfW(Phdr))) ||
+            (header.e_shoff && !within(header.e_shoff, std::uint64_t(header.e_shnum) * header.e_shentsize)))
+            why = "the file is damaged: its headers lie beyond its end";
+        for (int i = 0; i < header.e_phnum && why.empty(); ++i) {
+            ElfW(Phdr) segment;
+            if (!read(&segment, sizeof segment, header.e_phoff + std::uint64_t(i) * sizeof segment) ||
+                (segment.p_type == PT_LOAD && !within(segment.p_offset, segment.p_filesz)))
+                why = "the file is damaged: it ends before its contents do";
+        }
+    }
+    ::close(fd);
+    return why;
+}
+} // namespace
+
 IPrintService* LoadPrintModule(const std::string& path, std::string& error)
 {
+    auto refuse = [&](const std::string& why) {
+        error = "Printing is not available: its module \"" + path + "\" cannot be loaded (" + why + ").";
+        return nullptr;
+    };
+    if (const std::string damaged = DamagedModule(path); !damaged.empty())
+        return refuse(damaged);
     // Every symbol is bound now: a module that does not fit this program fails here, whole.
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     const auto entry = module ? reinterpret_cast<PrintModuleEntryFunction>(dlsym(module, PrintModuleEntry)) : nullptr;
     if (!entry) {
         const char* why = dlerror();
-        error = "Printing is not available: its module \"" + path + "\" cannot be loaded (" +
-                (why ? why : "no reason given") + ").";
+        refuse(why ? why : "no reason given");
         if (module)
             dlclose(module);
         return nullptr;

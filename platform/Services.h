@@ -116,7 +116,7 @@ enum class PrintPageSet { All, Odd, Even };
 
 // Where a print job goes: a printer by name, or a PDF file when PdfFileName is set.
 struct PrintTarget {
-    std::string PrinterName; // empty: the default printer
+    std::string PrinterName; // the print server's own name (UTF-8); empty: the default printer
     std::string PdfFileName;
     std::string Title;
     PageOrientation Orientation = PageOrientation::Portrait;
@@ -144,12 +144,14 @@ public:
     virtual bool NewPage(std::string& error) = 0;
     // Finishes the job; false and a message when the output could not be completed: a PDF
     // file not written whole, a job the printer's queue did not take whole. An empty message:
-    // the user cancelled. Nothing of a failed job stays on the printer's queue.
+    // the user cancelled. Nothing of a failed job stays on the printer's queue; a job that it
+    // took is held there until it is released (IPrintService::Release).
     virtual bool Finish(std::string& error) = 0;
     // Drops the job; nothing reaches the file or the printer.
     virtual void Abort() = 0;
-    // Takes a finished job back from the printer's queue, as far as it still can be (a page of
-    // a printout whose later page failed); nothing for a file.
+    // Takes a finished job back from the printer's queue (a page of a printout whose later page
+    // failed) without waiting: a server that does not answer is asked again until it does.
+    // Nothing for a file.
     virtual void Withdraw() = 0;
 };
 
@@ -168,6 +170,10 @@ public:
     // Null and a message when the job cannot be started (an empty one: the user cancelled). A
     // printer that is named is that printer or a failure, never another one.
     virtual std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) = 0;
+    // Lets the finished jobs of one printout print, all of them or none; false and why when a
+    // printer does not take one (it aborts or cancels it at once), false and no why when the
+    // user cancelled the wait. The jobs are still to be withdrawn then.
+    virtual bool Release(const std::vector<IPrintJob*>& jobs, std::string& error) = 0;
 };
 
 // ---- Clipboard -----------------------------------------------------------------------------

@@ -85,6 +85,9 @@ BOOL WaitWindowOnScreen(HWND h, DWORD timeoutMs);
 // Under X11: the window manager's request to close a window that a modal one blocks reaches
 // its procedure as WM_CLOSE (the toolkit would drop it). Idempotent.
 void WatchBlockedCloseRequests();
+// Ends a modal window of the toolkit's own (a message box, a file dialog) as its close box
+// would; false when none is showing.
+bool CloseToolkitModalWindow();
 
 // Hints. Where the mouse rests the window is sent CM_HINTSHOW with a WindowHintQuery (LParam)
 // holding the client point; the text it leaves (Windows-1252) shows as a tooltip for

@@ -4,18 +4,20 @@
 #include "platform/EventLoop.h"
 #include "platform/Gdi.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 #include <QString>
+#include <QTimer>
 
 #include <cups/cups.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
-#include <functional>
-#include <memory>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -26,6 +28,13 @@ using Clock = std::chrono::steady_clock;
 constexpr DWORD ProgressAfterMs = 400;
 // Taking back what an abandoned or failed call made gets a bound of its own.
 constexpr auto CleanupWait = std::chrono::seconds(10);
+// How long released jobs are watched for a printer that refuses them at once, and how often.
+constexpr auto SettleTime = std::chrono::seconds(3);
+constexpr auto SettleStep = std::chrono::milliseconds(100);
+// How much longer than its bound a call's own waits may last.
+constexpr auto OverBound = std::chrono::seconds(2);
+// A job that could not be taken back is asked about again after this.
+constexpr auto WithdrawAgainAfter = std::chrono::seconds(1);
 
 std::string Utf8(const std::string& text) { return Cp1252ToQString(text).toStdString(); }
 std::string FromUtf8(const char* text) { return text ? QStringToCp1252(QString::fromUtf8(text)) : std::string(); }
@@ -43,15 +52,30 @@ std::string Sentence(std::string text)
 std::string LastReason() { return Sentence(FromUtf8(cupsLastErrorString())); }
 bool LastCallFailed() { return cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE; }
 
-std::string Quoted(const std::string& printer) { return "\"" + printer + "\""; }
+// A queue (or the server) named in a message: as near as the message's code page comes.
+std::string Shown(const std::string& utf8Name) { return "\"" + FromUtf8(utf8Name.c_str()) + "\""; }
+
+// Where the print server is, as the client library of the GUI thread names it (it keeps the
+// server per thread).
+struct ServerAddress {
+    std::string Host = cupsServer();
+    int Port = ippPort();
+    http_encryption_t Encryption = cupsEncryption();
+};
+
+std::string NoAnswer(const ServerAddress& where, int seconds)
+{
+    return "The print server " + Shown(where.Host) + " did not answer within " + std::to_string(seconds) +
+           " seconds.";
+}
 
 // One request to the server, shared by the GUI thread that waits for it and the thread that
-// makes it. The GUI thread reads the server's address (libcups keeps it per thread).
+// makes it.
 class ServerCall {
 public:
-    ServerCall()
-        : Server(cupsServer()), Port(ippPort()), Encryption(cupsEncryption()),
-          deadline_(Clock::now() + std::chrono::seconds(PrintServerWaitSeconds))
+    // The waits end a little after the bound, so that the bound, not a wait, says why.
+    ServerCall(ServerAddress where, int seconds)
+        : Where(std::move(where)), deadline_(Clock::now() + std::chrono::seconds(seconds) + OverBound)
     {
     }
     ~ServerCall()
@@ -67,10 +91,12 @@ public:
     {
         if (http_)
             return http_;
-        http_ = httpConnect2(Server.c_str(), Port, nullptr, AF_UNSPEC, Encryption, 1, MillisecondsLeft(), nullptr);
+        http_ = httpConnect2(Where.Host.c_str(), Where.Port, nullptr, AF_UNSPEC, Where.Encryption, 1,
+                             MillisecondsLeft(), nullptr);
         if (!http_) {
             const int err = errno;
-            why = "the print server cannot be reached (" + std::string(err ? std::strerror(err) : "no answer") + ").";
+            why = "the print server " + Shown(Where.Host) + " cannot be reached (" +
+                  std::string(err ? std::strerror(err) : "no answer") + ").";
             return nullptr;
         }
         // Every wait inside libcups asks here whether to go on.
@@ -90,17 +116,18 @@ public:
         cleaning_ = true;
         cleanupDeadline_ = Clock::now() + CleanupWait;
     }
+    // The waits from now on end by then at the latest.
+    void LimitTo(Clock::time_point until) { limit_ = until; }
 
-    const std::string Server;
-    const int Port;
-    const http_encryption_t Encryption;
+    const ServerAddress Where;
+    // Ends the waits: the GUI thread no longer waits for the answer.
     std::atomic<bool> Stop{false};
     std::mutex Mutex;
     bool Finished = false;
     bool Abandoned = false;
 
 private:
-    Clock::time_point Deadline() const { return cleaning_ ? cleanupDeadline_ : deadline_; }
+    Clock::time_point Deadline() const { return std::min(cleaning_ ? cleanupDeadline_ : deadline_, limit_); }
     int MillisecondsLeft() const
     {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline() - Clock::now());
@@ -116,21 +143,18 @@ private:
     http_t* http_ = nullptr;
     Clock::time_point deadline_;
     Clock::time_point cleanupDeadline_;
+    Clock::time_point limit_ = Clock::time_point::max();
     bool cleaning_ = false;
 };
 
 using ServerWork = std::function<void(ServerCall&)>;
 
-// Runs work on a thread of its own while this (the GUI) thread pumps its messages; false and
-// the failure work wrote down, if any. A call the user cancels, or that runs out of time, is
-// abandoned: its waits end at once, and undo (on that thread, once work is over) takes back
-// what it made.
-bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, const std::string& failure,
-                 std::string& error)
+// Starts work on a thread of its own; then runs done there once work is over, unless the
+// call was abandoned by then, when undo (if any) runs instead.
+std::shared_ptr<ServerCall> StartOnServer(int seconds, ServerWork work, ServerWork undo, std::function<void()> done)
 {
-    EnsureGuiApplication();
-    auto call = std::make_shared<ServerCall>();
-    std::thread([call, work = std::move(work), undo = std::move(undo)] {
+    auto call = std::make_shared<ServerCall>(ServerAddress(), seconds);
+    std::thread([call, work = std::move(work), undo = std::move(undo), done = std::move(done)] {
         work(*call);
         bool abandoned = false;
         {
@@ -139,15 +163,37 @@ bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, cons
             call->Finished = !abandoned;
         }
         if (!abandoned) {
-            WakeMainThread();
+            done();
         } else if (undo) {
             call->StartCleanup();
             undo(*call);
         }
     }).detach();
+    return call;
+}
 
+// True when the call is over; else it is abandoned from now on.
+bool Abandon(ServerCall& call)
+{
+    std::lock_guard<std::mutex> lock(call.Mutex);
+    if (call.Finished)
+        return false;
+    call.Abandoned = true;
+    call.Stop = true;
+    return true;
+}
+
+// Runs work on a thread of its own while this (the GUI) thread pumps its messages; false and
+// the failure work wrote down, if any. A call the user cancels, or that runs out of time, is
+// abandoned: its waits end at once, and undo (on that thread, once work is over) takes back
+// what it made.
+bool RunOnServer(const std::string& what, int seconds, ServerWork work, ServerWork undo, const std::string& failure,
+                 std::string& error)
+{
+    EnsureGuiApplication();
+    auto call = StartOnServer(seconds, std::move(work), std::move(undo), [] { WakeMainThread(); });
     const DWORD start = EventLoopTicks();
-    const DWORD limit = DWORD(PrintServerWaitSeconds) * 1000;
+    const DWORD limit = DWORD(seconds) * 1000;
     std::unique_ptr<QProgressDialog> progress;
     bool canceled = false;
     for (;;) {
@@ -158,14 +204,10 @@ bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, cons
                 error = failure;
                 return failure.empty();
             }
-            if (canceled || waited >= limit) {
-                call->Abandoned = true;
-                call->Stop = true;
-                error = canceled ? std::string()
-                                 : "The print server did not answer within " +
-                                       std::to_string(PrintServerWaitSeconds) + " seconds.";
-                return false;
-            }
+        }
+        if ((canceled || waited >= limit) && Abandon(*call)) {
+            error = canceled ? std::string() : NoAnswer(call->Where, seconds);
+            return false;
         }
         if (!progress && waited >= ProgressAfterMs) {
             progress = std::make_unique<QProgressDialog>();
@@ -184,6 +226,50 @@ bool RunOnServer(const std::string& what, ServerWork work, ServerWork undo, cons
     }
 }
 
+// A question whose answer the GUI thread takes from its event loop.
+class ServerQuestion final : public PrintQuestion {
+public:
+    struct Pending {
+        std::shared_ptr<ServerCall> Call;
+        std::function<void(const std::string& noAnswer)> Answer;
+    };
+    explicit ServerQuestion(std::shared_ptr<Pending> pending) : pending_(std::move(pending)) {}
+    ~ServerQuestion() override
+    {
+        pending_->Answer = nullptr;
+        if (pending_->Call)
+            Abandon(*pending_->Call);
+    }
+
+private:
+    std::shared_ptr<Pending> pending_;
+};
+
+// Asks on a thread of its own; answer runs on this thread with "" once work is over, or with
+// the reason once the server did not answer within seconds; never once the question is gone.
+std::unique_ptr<PrintQuestion> AskOnServer(int seconds, ServerWork work,
+                                           std::function<void(const std::string& noAnswer)> answer)
+{
+    EnsureGuiApplication();
+    auto pending = std::make_shared<ServerQuestion::Pending>();
+    pending->Answer = std::move(answer);
+    // Only this thread touches the answer: it is taken once, here.
+    auto deliver = [pending](const std::string& noAnswer) {
+        if (auto answer = std::exchange(pending->Answer, nullptr))
+            answer(noAnswer);
+    };
+    pending->Call = StartOnServer(seconds, std::move(work), nullptr, [deliver] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [deliver] { deliver(std::string()); },
+                                  Qt::QueuedConnection);
+    });
+    std::weak_ptr<ServerCall> call = pending->Call;
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [call, deliver, seconds] {
+        if (auto c = call.lock(); c && Abandon(*c))
+            deliver(NoAnswer(c->Where, seconds));
+    });
+    return std::make_unique<ServerQuestion>(pending);
+}
+
 void AddRequested(ipp_t* request, std::initializer_list<const char*> names)
 {
     std::vector<const char*> list(names);
@@ -197,9 +283,24 @@ int IntegerIn(ipp_t* collection, const char* name, int fallback)
     return a ? ippGetInteger(a, 0) : fallback;
 }
 
-// The default paper and margins of a queue, from its attributes (sizes in 1/100 mm).
+pwg_media_t* MediaNamed(const char* name)
+{
+    pwg_media_t* pwg = pwgMediaForPWG(name);
+    if (!pwg)
+        pwg = pwgMediaForLegacy(name);
+    if (!pwg)
+        pwg = pwgMediaForPPD(name);
+    return pwg && pwg->width > 0 && pwg->length > 0 ? pwg : nullptr;
+}
+
+// The default paper and margins of a queue, and the papers it offers, from its attributes
+// (sizes in 1/100 mm).
 void ReadPaper(ipp_t* attributes, PrintQueue& queue)
 {
+    if (ipp_attribute_t* offered = ippFindAttribute(attributes, "media-supported", IPP_TAG_ZERO))
+        for (int i = 0; i < ippGetCount(offered); ++i)
+            if (pwg_media_t* pwg = MediaNamed(ippGetString(offered, i, nullptr)))
+                queue.Papers.push_back(pwg->pwg);
     if (ipp_attribute_t* col = ippFindAttribute(attributes, "media-col-default", IPP_TAG_BEGIN_COLLECTION)) {
         ipp_t* media = ippGetCollection(col, 0);
         ipp_attribute_t* size = ippFindAttribute(media, "media-size", IPP_TAG_BEGIN_COLLECTION);
@@ -217,17 +318,63 @@ void ReadPaper(ipp_t* attributes, PrintQueue& queue)
     }
     ipp_attribute_t* name = ippFindAttribute(attributes, "media-default", IPP_TAG_ZERO);
     const char* media = name ? ippGetString(name, 0, nullptr) : nullptr;
-    if (!media || !*media)
-        return;
-    pwg_media_t* pwg = pwgMediaForPWG(media);
-    if (!pwg)
-        pwg = pwgMediaForLegacy(media);
-    if (!pwg)
-        pwg = pwgMediaForPPD(media);
-    if (pwg && pwg->width > 0 && pwg->length > 0) {
+    if (pwg_media_t* pwg = media ? MediaNamed(media) : nullptr) {
         queue.PaperWidth = pwg->width / 100.0;
         queue.PaperHeight = pwg->length / 100.0;
     }
+}
+
+struct QueueLookUp {
+    std::string Name;
+    PrintQueue Queue;
+    std::string Error;
+};
+
+void LookUp(ServerCall& call, QueueLookUp& look)
+{
+    std::string why;
+    http_t* http = call.Http(why);
+    if (!http) {
+        look.Error = look.Name.empty() ? "There is no printer: " + why
+                                       : "The printer " + Shown(look.Name) + " is not available: " + why;
+        return;
+    }
+    std::string printer = look.Name;
+    if (printer.empty()) {
+        cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+        if (!dest) {
+            look.Error = LastCallFailed() && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND
+                             ? "The print server did not name its default printer: " + LastReason()
+                             : std::string("No printer was chosen, and there is no default printer.");
+            return;
+        }
+        printer = dest->name;
+        cupsFreeDests(1, dest);
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", call.Where.Port,
+                     "/printers/%s", printer.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    AddRequested(request, {"media-default", "media-col-default", "media-supported"});
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    if (!response || LastCallFailed())
+        look.Error = "The printer " + Shown(printer) + " is not available: " + LastReason();
+    else
+        ReadPaper(response, look.Queue);
+    ippDelete(response);
+    look.Queue.Name = printer;
+}
+
+// A request about one job.
+ipp_t* JobRequest(ipp_op_t operation, int port, int job)
+{
+    ipp_t* request = ippNewRequest(operation);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", port, "/jobs/%d", job);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    return request;
 }
 
 // What the server says of a job: whether it answered, the job's state, and its documents (-1
@@ -240,11 +387,7 @@ struct JobFacts {
 
 JobFacts AskJob(http_t* http, int port, int job)
 {
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", port, "/jobs/%d", job);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ipp_t* request = JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, port, job);
     AddRequested(request, {"job-state", "number-of-documents"});
     ipp_t* response = cupsDoRequest(http, request, "/");
     JobFacts facts;
@@ -258,17 +401,97 @@ JobFacts AskJob(http_t* http, int port, int job)
     return facts;
 }
 
+// A job the server ended without printing it.
+bool Refused(const JobFacts& job)
+{
+    return job.Known && (job.State == IPP_JSTATE_CANCELED || job.State == IPP_JSTATE_ABORTED);
+}
+
+std::string RefusedBy(const std::string& printer, const JobFacts& job)
+{
+    return "The printer " + Shown(printer) + (job.State == IPP_JSTATE_CANCELED ? " canceled" : " aborted") +
+           " the print job.";
+}
+
 // A job holds its document once the server took it whole: it says so by counting it, or by
 // having printed it already. Where the server does not count, its answer to the upload decides.
 bool HoldsDocument(const JobFacts& job, bool uploadAnswered)
 {
-    if (!job.Known)
+    if (!job.Known || Refused(job))
         return false;
     if (job.State == IPP_JSTATE_COMPLETED)
         return true;
-    if (job.State > IPP_JSTATE_STOPPED)
-        return false;
     return job.Documents > 0 || (job.Documents < 0 && uploadAnswered);
+}
+
+// The jobs to take back, tried on a thread of its own until their server answers.
+class Withdrawals {
+public:
+    struct Job {
+        ServerAddress Where;
+        int Id;
+    };
+    static Withdrawals& Instance()
+    {
+        // Never destroyed: its thread may still be waiting when the program ends.
+        static auto* withdrawals = new Withdrawals;
+        return *withdrawals;
+    }
+    void Add(Job job)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            pending_.push_back(std::move(job));
+            if (!running_) {
+                running_ = true;
+                std::thread([this] { Run(); }).detach();
+            }
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !pending_.empty(); });
+            std::deque<Job> now = std::exchange(pending_, {});
+            lock.unlock();
+            std::deque<Job> again;
+            for (Job& job : now)
+                if (!TakeBack(job))
+                    again.push_back(std::move(job));
+            lock.lock();
+            if (!again.empty()) {
+                wake_.wait_for(lock, WithdrawAgainAfter);
+                pending_.insert(pending_.end(), again.begin(), again.end());
+            }
+        }
+    }
+    // True once the job is taken back, or the server says it cannot be (it is over, or gone).
+    static bool TakeBack(const Job& job)
+    {
+        ServerCall call(job.Where, PrintServerAnswerSeconds);
+        std::string why;
+        http_t* http = call.Http(why);
+        if (!http)
+            return false;
+        ipp_t* response = cupsDoRequest(http, JobRequest(IPP_OP_CANCEL_JOB, job.Where.Port, job.Id), "/jobs/");
+        const ipp_status_t status = cupsLastError();
+        ippDelete(response);
+        return response && status < IPP_STATUS_ERROR_INTERNAL;
+    }
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> pending_;
+    bool running_ = false;
+};
+
+void Withdraw(const ServerAddress& where, int job)
+{
+    if (job > 0)
+        Withdrawals::Instance().Add({where, job});
 }
 
 } // namespace
@@ -294,13 +517,14 @@ bool ListPrintQueues(std::vector<std::string>& names, std::string& defaultName, 
         for (int i = 0; i < n; ++i) {
             if (dests[i].instance)
                 continue;
-            result->Names.push_back(FromUtf8(dests[i].name));
+            result->Names.push_back(dests[i].name);
             if (dests[i].is_default)
                 result->Default = result->Names.back();
         }
         cupsFreeDests(n, dests);
     };
-    if (!RunOnServer("Asking the print server for its printers...", work, nullptr, result->Error, error))
+    if (!RunOnServer("Asking the print server for its printers...", PrintServerAnswerSeconds, work, nullptr,
+                     result->Error, error))
         return false;
     names = result->Names;
     defaultName = result->Default;
@@ -309,57 +533,30 @@ bool ListPrintQueues(std::vector<std::string>& names, std::string& defaultName, 
 
 bool LookUpPrintQueue(const std::string& name, PrintQueue& queue, std::string& error)
 {
-    struct Result {
-        std::string Name;
-        PrintQueue Queue;
-        std::string Error;
-    };
-    auto result = std::make_shared<Result>();
-    result->Name = Utf8(name);
-    auto work = [result](ServerCall& call) {
-        const std::string shown = Quoted(FromUtf8(result->Name.c_str()));
-        std::string why;
-        http_t* http = call.Http(why);
-        if (!http) {
-            result->Error = result->Name.empty() ? "There is no printer: " + why
-                                                 : "The printer " + shown + " is not available: " + why;
-            return;
-        }
-        std::string printer = result->Name;
-        if (printer.empty()) {
-            cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
-            if (!dest) {
-                result->Error = LastCallFailed() && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND
-                                    ? "The print server did not name its default printer: " + LastReason()
-                                    : std::string("No printer was chosen, and there is no default printer.");
-                return;
-            }
-            printer = dest->name;
-            cupsFreeDests(1, dest);
-        }
-        ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-        char uri[HTTP_MAX_URI];
-        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", call.Port,
-                         "/printers/%s", printer.c_str());
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-        AddRequested(request, {"media-default", "media-col-default"});
-        ipp_t* response = cupsDoRequest(http, request, "/");
-        if (!response || LastCallFailed())
-            result->Error = "The printer " + Quoted(FromUtf8(printer.c_str())) + " is not available: " + LastReason();
-        else
-            ReadPaper(response, result->Queue);
-        ippDelete(response);
-        result->Queue.Name = FromUtf8(printer.c_str());
-    };
+    auto look = std::make_shared<QueueLookUp>();
+    look->Name = name;
     const std::string what = name.empty() ? std::string("Asking the print server for its default printer...")
-                                          : "Asking the print server about the printer " + Quoted(name) + "...";
-    if (!RunOnServer(what, work, nullptr, result->Error, error))
+                                          : "Asking the print server about the printer " + Shown(name) + "...";
+    if (!RunOnServer(what, PrintServerAnswerSeconds, [look](ServerCall& call) { LookUp(call, *look); }, nullptr,
+                     look->Error, error))
         return false;
-    queue = result->Queue;
+    queue = look->Queue;
     return true;
 }
 
-bool SubmitPrintJob(const PrintSubmission& job, int& jobId, std::string& error)
+std::unique_ptr<PrintQuestion> AskAboutPrintQueue(const std::string& name, PrintQueueAnswer answer)
+{
+    auto look = std::make_shared<QueueLookUp>();
+    look->Name = name;
+    return AskOnServer(
+        PrintServerAnswerSeconds, [look](ServerCall& call) { LookUp(call, *look); },
+        [look, answer = std::move(answer)](const std::string& noAnswer) {
+            const std::string& why = noAnswer.empty() ? look->Error : noAnswer;
+            answer(why.empty() ? &look->Queue : nullptr, why);
+        });
+}
+
+bool SubmitPrintJob(const PrintSubmission& job, SubmittedJob& submitted, std::string& error)
 {
     // A connection the server closes mid-upload is a failure to report, not the end of the program.
     static const bool ignorePipeSignal = [] {
@@ -369,35 +566,24 @@ bool SubmitPrintJob(const PrintSubmission& job, int& jobId, std::string& error)
     (void)ignorePipeSignal;
 
     struct Result {
-        std::string Printer, Title, Media, Copies, Shown;
+        std::string Printer, Title, Media, Copies;
         std::string Document;
         int Job = 0;
-        bool Canceled = false;
         std::string Error;
     };
     auto result = std::make_shared<Result>();
-    result->Printer = Utf8(job.Printer);
+    result->Printer = job.Printer;
     result->Title = Utf8(job.Title.empty() ? std::string("Quillmere") : job.Title);
     result->Media = job.Media;
     result->Copies = std::to_string(std::max(1, job.Copies));
-    result->Shown = Quoted(job.Printer);
     result->Document = job.Document;
 
-    auto cancel = [result](ServerCall& call) {
-        if (!result->Job || result->Canceled)
-            return;
-        call.StartCleanup();
-        call.Reconnect();
-        std::string why;
-        if (http_t* http = call.Http(why))
-            cupsCancelJob2(http, result->Printer.c_str(), result->Job, 0);
-        result->Canceled = true;
-    };
-    auto work = [result, cancel](ServerCall& call) {
+    auto work = [result](ServerCall& call) {
+        const std::string shown = Shown(result->Printer);
         std::string why;
         http_t* http = call.Http(why);
         if (!http) {
-            result->Error = "The printer " + result->Shown + " is not available: " + why;
+            result->Error = "The printer " + shown + " is not available: " + why;
             return;
         }
         cups_option_t* options = nullptr;
@@ -406,13 +592,18 @@ bool SubmitPrintJob(const PrintSubmission& job, int& jobId, std::string& error)
             count = cupsAddOption("media", result->Media.c_str(), count, &options);
         if (result->Copies != "1")
             count = cupsAddOption("copies", result->Copies.c_str(), count, &options);
+        // Nothing prints before the whole printout is on the server.
+        count = cupsAddOption("job-hold-until", "indefinite", count, &options);
         const char* printer = result->Printer.c_str();
         result->Job = cupsCreateJob(http, printer, result->Title.c_str(), count, options);
         cupsFreeOptions(count, options);
         if (!result->Job) {
-            result->Error = "The printer " + result->Shown + " did not take the print job: " + LastReason();
+            result->Error = "The printer " + shown + " did not take the print job: " + LastReason();
             return;
         }
+        // Canceled meanwhile: the job is taken back (undo).
+        if (call.Stop)
+            return;
         http_status_t sent = cupsStartDocument(http, printer, result->Job, result->Title.c_str(), CUPS_FORMAT_PDF, 1);
         if (sent == HTTP_STATUS_CONTINUE)
             sent = cupsWriteRequestData(http, result->Document.data(), result->Document.size());
@@ -424,35 +615,80 @@ bool SubmitPrintJob(const PrintSubmission& job, int& jobId, std::string& error)
         // off: the job's own state says whether the server holds the document.
         if (!answered)
             call.Reconnect();
-        if (HoldsDocument(AskJob(http, call.Port, result->Job), answered))
+        const JobFacts facts = AskJob(http, call.Where.Port, result->Job);
+        if (HoldsDocument(facts, answered))
             return;
-        result->Error = "The printer " + result->Shown + " did not receive the whole print job: " +
-                        (reason.empty() ? std::string("the connection to the print server broke off.") : reason);
-        cancel(call);
+        result->Error = Refused(facts) ? RefusedBy(result->Printer, facts)
+                                       : "The printer " + shown + " did not receive the whole print job: " +
+                                             (reason.empty() ? std::string("the connection to the print server broke off.")
+                                                             : reason);
+        Withdraw(call.Where, std::exchange(result->Job, 0));
     };
-    if (!RunOnServer("Sending the printout to the printer " + result->Shown + "...", work, cancel, result->Error,
-                     error))
+    auto undo = [result](ServerCall& call) { Withdraw(call.Where, result->Job); };
+    if (!RunOnServer("Sending the printout to the printer " + Shown(job.Printer) + "...", PrintServerWaitSeconds, work,
+                     undo, result->Error, error))
         return false;
-    jobId = result->Job;
+    submitted.Printer = job.Printer;
+    submitted.Id = result->Job;
     return true;
 }
 
-bool CancelPrintJob(const std::string& printer, int jobId, std::string& error)
+bool ReleasePrintJobs(const std::vector<SubmittedJob>& jobs, std::string& error)
 {
+    if (jobs.empty())
+        return true;
     struct Result {
-        std::string Printer;
+        std::vector<SubmittedJob> Jobs;
         std::string Error;
     };
     auto result = std::make_shared<Result>();
-    result->Printer = Utf8(printer);
-    auto work = [result, jobId](ServerCall& call) {
+    result->Jobs = jobs;
+    auto work = [result](ServerCall& call) {
         std::string why;
         http_t* http = call.Http(why);
-        if (!http)
-            result->Error = why;
-        else if (cupsCancelJob2(http, result->Printer.c_str(), jobId, 0) > IPP_STATUS_OK_EVENTS_COMPLETE)
-            result->Error = LastReason();
+        if (!http) {
+            result->Error = "The printer " + Shown(result->Jobs.front().Printer) + " is not available: " + why;
+            return;
+        }
+        for (const SubmittedJob& job : result->Jobs) {
+            ippDelete(cupsDoRequest(http, JobRequest(IPP_OP_RELEASE_JOB, call.Where.Port, job.Id), "/jobs/"));
+            if (!LastCallFailed())
+                continue;
+            // A job that is not held (any more) says by its state whether it can still print.
+            const std::string reason = LastReason();
+            const JobFacts facts = AskJob(http, call.Where.Port, job.Id);
+            if (Refused(facts))
+                result->Error = RefusedBy(job.Printer, facts);
+            else if (!facts.Known || facts.State == IPP_JSTATE_HELD)
+                result->Error = "The printer " + Shown(job.Printer) + " did not let the printout go: " + reason;
+            if (!result->Error.empty())
+                return;
+        }
+        // A printer that refuses a job does so as soon as it starts on it.
+        const Clock::time_point settled = Clock::now() + SettleTime;
+        call.LimitTo(settled);
+        for (;;) {
+            bool printing = false;
+            for (const SubmittedJob& job : result->Jobs) {
+                const JobFacts facts = AskJob(http, call.Where.Port, job.Id);
+                if (Refused(facts)) {
+                    result->Error = RefusedBy(job.Printer, facts);
+                    return;
+                }
+                printing = printing || !facts.Known || facts.State < IPP_JSTATE_CANCELED;
+            }
+            if (!printing || call.Stop || Clock::now() >= settled)
+                return;
+            std::this_thread::sleep_for(SettleStep);
+        }
     };
-    return RunOnServer("Taking the printout back from the printer " + Quoted(printer) + "...", work, nullptr,
-                       result->Error, error);
+    return RunOnServer("Handing the printout to the printer " + Shown(jobs.front().Printer) + "...",
+                       PrintServerWaitSeconds, work, nullptr, result->Error, error);
+}
+
+void WithdrawPrintJobs(const std::vector<SubmittedJob>& jobs)
+{
+    const ServerAddress where;
+    for (const SubmittedJob& job : jobs)
+        Withdraw(where, job.Id);
 }

@@ -1,20 +1,17 @@
-// The printing module: printing through the toolkit's print support and the print server,
+// The printing module: pages drawn into PDF documents, the print dialog and the print server,
 // loaded by the program on first use (platform/PrintModule.h).
 #include "platform/PrintModule.h"
 
 #include "platform/Codepage.h"
 #include "platform/Files.h"
 #include "platform/Gdi.h"
+#include "printing/PrintDialog.h"
 #include "printing/PrintServer.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintDialog>
-#include <QPrintEngine>
-#include <QPrinter>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,18 +26,12 @@
 namespace {
 
 QString Text(const std::string& s) { return Cp1252ToQString(s); }
-std::string FromText(const QString& s) { return QStringToCp1252(s); }
-// File names are the file system's bytes, not Windows-1252 text.
-QString PathText(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
-std::string FromPath(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
 // Every job is drawn into a PDF in memory; only a whole document leaves the program, written
 // to its file or handed to the print server, whose answer says whether the queue took it.
 constexpr int PdfResolution = 300;
 // The margins of a page whose printer names none: the toolkit's own for printers.
 constexpr double DefaultMarginMm = 10 * 25.4 / 72;
-// The toolkit keeps the dialog's page set among the print-server options of its printer.
-constexpr auto PrintServerOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 QPageSize PaperOfSize(double widthMm, double heightMm)
 {
@@ -84,43 +75,6 @@ QPageLayout LayoutOf(const PrintTarget& t, const PrintQueue& queue)
                        t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
                                                                    : QPageLayout::Portrait,
                        margins, QPageLayout::Millimeter);
-}
-
-// The dialog's printer as the target names it.
-void Configure(QPrinter& p, const PrintTarget& t, const QPageSize& paper)
-{
-    if (!t.PdfFileName.empty()) {
-        p.setOutputFormat(QPrinter::PdfFormat);
-        p.setOutputFileName(PathText(t.PdfFileName));
-        p.setResolution(PdfResolution);
-    } else {
-        p.setOutputFormat(QPrinter::NativeFormat);
-        if (!t.PrinterName.empty())
-            p.setPrinterName(Text(t.PrinterName));
-    }
-    p.setDocName(Text(t.Title));
-    if (paper.isValid())
-        p.setPageSize(paper);
-    p.setPageOrientation(t.Orientation == PageOrientation::Landscape ? QPageLayout::Landscape
-                                                                     : QPageLayout::Portrait);
-    p.setCopyCount(std::max(1, t.Copies));
-    p.setCollateCopies(t.Collate);
-    p.setPageOrder(t.Reverse ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
-    if (t.FromPage > 0 && t.ToPage >= t.FromPage) {
-        p.setPrintRange(QPrinter::PageRange);
-        p.setFromTo(t.FromPage, t.ToPage);
-    }
-}
-
-PrintPageSet PageSetOf(QPrinter& p)
-{
-    const QStringList options = p.printEngine()->property(PrintServerOptions).toStringList();
-    for (qsizetype i = 0; i + 1 < options.size(); i += 2)
-        if (options[i] == QLatin1String("page-set"))
-            return options[i + 1] == QLatin1String("odd")    ? PrintPageSet::Odd
-                   : options[i + 1] == QLatin1String("even") ? PrintPageSet::Even
-                                                             : PrintPageSet::All;
-    return PrintPageSet::All;
 }
 
 PaintDeviceInfo InfoOf(const QPageLayout& layout)
@@ -249,7 +203,7 @@ public:
             job.Media = media->pwg;
         job.Copies = target_.Copies;
         job.Document.assign(pdf.constData(), size_t(pdf.size()));
-        return SubmitPrintJob(job, jobId_, error);
+        return SubmitPrintJob(job, submitted_, error);
     }
 
     void Abort() override
@@ -262,11 +216,13 @@ public:
 
     void Withdraw() override
     {
-        std::string error;
-        if (jobId_ > 0)
-            CancelPrintJob(target_.PrinterName, jobId_, error);
-        jobId_ = 0;
+        if (submitted_.Id > 0)
+            WithdrawPrintJobs({submitted_});
+        submitted_ = SubmittedJob{};
     }
+
+    // The job on its printer's queue; none for a file, or before Finish.
+    const SubmittedJob& Submitted() const { return submitted_; }
 
 private:
     void ReleaseDc()
@@ -283,7 +239,7 @@ private:
     QPainter painter_;
     HDC dc_ = nullptr;
     PaintDeviceInfo info_;
-    int jobId_ = 0;
+    SubmittedJob submitted_;
 };
 
 class QtPrinting final : public IPrintService {
@@ -304,64 +260,11 @@ public:
     bool SetupDialog(PrintTarget& target, std::string& error) override
     {
         EnsureGuiApplication();
-        // The dialog asks the print server on this thread, where nothing ends a wait: the
-        // server has to answer here first. The paper offered is the chosen printer's.
         std::vector<std::string> names;
         std::string defaultName;
         if (!ListPrintQueues(names, defaultName, error))
             return false;
-        QPageSize paper;
-        PrintQueue queue;
-        if (UsersPaper(target))
-            paper = PaperOfSize(target.PaperWidth, target.PaperHeight);
-        else if (target.PdfFileName.empty() && !names.empty() && LookUpPrintQueue(target.PrinterName, queue, error) &&
-                 queue.PaperWidth > 0)
-            paper = PaperOfSize(queue.PaperWidth, queue.PaperHeight);
-        error.clear();
-
-        QPrinter p(QPrinter::HighResolution);
-        Configure(p, target, paper);
-        QPrintDialog dlg(&p);
-        dlg.setMinMax(1, std::max(1, target.MaxPage));
-        // The toolkit's free-form "Pages" box refuses every entry: the from-to range stays.
-        for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
-            if (auto* box = dlg.findChild<QWidget*>(QLatin1String(name)))
-                box->hide();
-        const QString offeredPrinter = p.outputFormat() == QPrinter::NativeFormat ? p.printerName() : QString();
-        const QPageSize offered = p.pageLayout().pageSize();
-        if (dlg.exec() != QDialog::Accepted)
-            return false;
-        const bool toFile = p.outputFormat() == QPrinter::PdfFormat && !p.outputFileName().isEmpty();
-        if (toFile) {
-            target.PdfFileName = FromPath(p.outputFileName());
-        } else {
-            target.PdfFileName.clear();
-            target.PrinterName = FromText(p.printerName());
-        }
-        const QPageLayout layout = p.pageLayout();
-        // Paper the user picked is theirs. Paper left alone follows the printer: the dialog
-        // goes on showing the previous printer's paper when another one is picked.
-        if (!layout.pageSize().isEquivalentTo(offered)) {
-            const QSizeF size = layout.pageSize().size(QPageSize::Millimeter);
-            target.PaperWidth = size.width();
-            target.PaperHeight = size.height();
-        } else if ((toFile ? QString() : p.printerName()) != offeredPrinter) {
-            target.PaperWidth = target.PaperHeight = 0;
-        }
-        target.Orientation = layout.orientation() == QPageLayout::Landscape
-                                 ? PageOrientation::Landscape
-                                 : PageOrientation::Portrait;
-        target.Copies = p.copyCount();
-        target.Collate = p.collateCopies();
-        target.PageSet = PageSetOf(p);
-        target.Reverse = p.pageOrder() == QPrinter::LastPageFirst;
-        if (p.printRange() == QPrinter::PageRange && p.fromPage() > 0) {
-            target.FromPage = p.fromPage();
-            target.ToPage = std::max(p.fromPage(), p.toPage());
-        } else {
-            target.FromPage = target.ToPage = 0;
-        }
-        return true;
+        return ExecPrintSetupDialog(target, names, defaultName);
     }
     std::unique_ptr<IPrintJob> Start(const PrintTarget& target, std::string& error) override
     {
@@ -381,6 +284,14 @@ public:
         if (!job->Begin(error))
             return nullptr;
         return job;
+    }
+    bool Release(const std::vector<IPrintJob*>& jobs, std::string& error) override
+    {
+        std::vector<SubmittedJob> held;
+        for (IPrintJob* job : jobs)
+            if (auto* pdf = dynamic_cast<PdfPrintJob*>(job); pdf && pdf->Submitted().Id > 0)
+                held.push_back(pdf->Submitted());
+        return ReleasePrintJobs(held, error);
     }
 };
 

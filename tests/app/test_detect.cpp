@@ -151,10 +151,19 @@ TEST_F(RadioDetect, PowerOffAndOn)
         } else {
             EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error while trying to communicate with the radio"});
             EXPECT_EQ(Heard("PS0").size(), heard);
+            EXPECT_EQ(Status(), "Switch off command could not be sent to radio.");
         }
         EXPECT_FALSE(Form1->ComPort->Connected());
     }
     ::close(line);
+
+    // A listed port that will not open: the error is shown, and the status says so too.
+    Form1->ComPort->SetPort(FirstTestPort);
+    Form1->RadioSwitchOnClick(Form1);
+    ASSERT_EQ(ShownBoxes().size(), 2u);
+    EXPECT_EQ(ShownBoxes()[1].Text.rfind("Unable to open com port", 0), 0u) << ShownBoxes()[1].Text;
+    EXPECT_EQ(Status(), "Switch on command could not be sent to radio.");
+    EXPECT_FALSE(Form1->MenuRadioType->Default());
 }
 
 TEST_F(RadioDetect, DoubleClickSelectsTheRowsMemory)

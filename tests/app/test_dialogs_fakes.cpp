@@ -6,7 +6,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
-#include <QPrintDialog>
+#include <QDialog>
 #include <QTimer>
 
 #include <memory>
@@ -71,14 +71,14 @@ std::vector<std::string> Opened() { return Fakes()->Shell.Opened; }
 void UseRealPrinter() { InstallPrintService(nullptr); }
 void UseRealFontList() { InstallFontListService(nullptr); }
 
-void WhenPrintDialogShows(std::function<void(QPrintDialog*)> answer)
+void WhenPrintDialogShows(std::function<void(QDialog*)> answer)
 {
     // The dialog runs its own modal loop: look for it from a timer of that loop.
     auto* timer = new QTimer;
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != QLatin1String("PrintSetupDialog"))
             return;
         timer->stop();
         timer->deleteLater();
@@ -88,7 +88,7 @@ void WhenPrintDialogShows(std::function<void(QPrintDialog*)> answer)
     timer->start();
 }
 
-void ChoosePrintToFile(QPrintDialog* dialog, const std::string& pdf)
+void ChoosePrintToFile(QDialog* dialog, const std::string& pdf)
 {
     // Printing into a file is the last choice of the printer list.
     if (auto* printers = dialog->findChild<QComboBox*>("printers"))
@@ -99,7 +99,7 @@ void ChoosePrintToFile(QPrintDialog* dialog, const std::string& pdf)
 
 void ConfirmPrintDialogToFile(const std::string& pdf)
 {
-    WhenPrintDialogShows([pdf](QPrintDialog* dialog) { ChoosePrintToFile(dialog, pdf); });
+    WhenPrintDialogShows([pdf](QDialog* dialog) { ChoosePrintToFile(dialog, pdf); });
 }
 
 int DocumentCount() { return int(Fakes()->Printing.Documents.size()); }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-class QPrintDialog;
+class QDialog;
 
 namespace dlgtest {
 
@@ -25,8 +25,8 @@ void UseRealFontList();
 // The next real print dialog is confirmed choosing to print into the file pdf.
 void ConfirmPrintDialogToFile(const std::string& pdf);
 // Answers the real print dialog once it shows, then confirms it.
-void WhenPrintDialogShows(std::function<void(QPrintDialog*)> answer);
-void ChoosePrintToFile(QPrintDialog* dialog, const std::string& pdf);
+void WhenPrintDialogShows(std::function<void(QDialog*)> answer);
+void ChoosePrintToFile(QDialog* dialog, const std::string& pdf);
 
 int DocumentCount();
 int PageCount(int doc);

@@ -2,6 +2,7 @@
 // separator guess, damaged files, the open dialog and the file named on the command line.
 #include "test_fileload_support.h"
 
+#include "app/FreqText.h"
 #include "framework/Spin.h"
 
 #include <map>
@@ -95,40 +96,47 @@ TEST_F(FileLoad, ValuesAreCheckedAgainstTheModel)
                                    "MEM:4:14.000.00:usb:::::", "MEM:7:14.000.00:USB:::N/A:TRUE:twenty characters ok"}));
     // Out-of-band frequency as written, unknown mode the first one, unknown tone N/A.
     EXPECT_EQ(Row(3), (Cells{"3", "99.000.00", "USB", "14.000.00", "LSB", "N/A", "FALSE", "cut after twenty cha"}));
-    EXPECT_EQ(Row(4)[2], "LSB");
+    EXPECT_EQ(Row(4)[2], "USB") << "letter case names no other mode";
     for (int m : {5, 50, 99})
         EXPECT_TRUE(Row(m)[1].empty());
     ASSERT_EQ(ShownBoxes().size(), shown + 1);
     EXPECT_EQ(ShownBoxes().back().Text,
               "Not every line of " + Path("c.vyx") + " was loaded as written."
               "\r2 lines dropped (memory number not 0 to 99, or menu option of another radio type): 3, 4"
-              "\r2 lines with a mode the TS-570D does not have, loaded as LSB: 2, 5"
+              "\r1 line with a mode the TS-570D does not have, loaded as LSB: 2"
               "\r1 line with a tone not in the tone table, loaded as N/A: 2"
               "\r1 line with a memory lock other than TRUE or FALSE, loaded as FALSE: 2"
               "\r1 line with a description longer than 20 characters, cut to 20: 2"
+              "\r97 memories not loaded, the line damaged or missing; a send leaves them as on the radio "
+              "until their rows are changed: 00, 01, 02, 05, 06 and 92 more"
               "\r1 memory with a frequency outside the bands of the TS-570D, loaded as written: 03");
 }
 
-// Through the File menu: every model's menu set, its menus given values of each kind (list,
-// range, tone, PF key) or left unread, and descriptions holding "#", "," and ";", saved as
-// either csv export under a bare name and opened again, give back the same grids.
-TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
+// Through the File menu: every model, its memories in its bands, its menus given values of
+// each kind (list, range, tone, PF key) or left unread, and descriptions holding "#", ",",
+// ";" and ":", saved natively or as either csv export under a bare name and opened again,
+// give back the same grids without a word.
+TEST_F(FileLoad, EveryModelsOwnFilesOpenBackToTheSameGrids)
 {
-    for (const char* set : {"1", "2", "3"}) {
-        int model = 0;
-        for (int i = 1; i <= RadioTypeCount && !model; ++i)
-            if (std::string(RadioTypeTable[i].MenuSet) == set)
-                model = i;
-        ASSERT_GT(model, 0) << set;
+    for (int model = 1; model <= RadioTypeCount; ++model) {
         UseModel(model);
         SCOPED_TRACE(RadioTypeTable[model].RadioName);
+        const auto bands = CurrentRadioRecord().Bands();
+        ASSERT_FALSE(bands.empty());
+        const std::int64_t khz = (bands[0].Low + bands[0].High) / 2000;
+        auto freq = [&](int offset) {
+            std::string hz = std::to_string((khz + offset) * 1000);
+            return HzToFreqText(std::string(11 - hz.size(), '0') + hz);
+        };
+        const std::string a = freq(0), b = freq(5), c = freq(-5);
+        const std::string m0 = ModeNameByIndex(0), m1 = ModeNameByIndex(1), m2 = ModeNameByIndex(2);
         Form1->Clear_Action_Mem(0, 99);
-        SetMemory(0, {"14.195.00", "USB", "14.195.00", "USB", "N/A", "FALSE", "Rep #2 Net"});
-        SetMemory(18, {"07.050.00", "LSB", "07.150.00", "CW", "N/A", "TRUE", "DX #1, 40m; late"});
-        SetMemory(99, {"21.200.00", "CW", "21.200.00", "CW", "N/A", "FALSE", "#"});
+        SetMemory(0, {a.c_str(), m1.c_str(), a.c_str(), m1.c_str(), "N/A", "FALSE", "Rep #2 Net"});
+        SetMemory(18, {b.c_str(), m0.c_str(), c.c_str(), m2.c_str(), "88.5", "TRUE", "DX #1, 40m; late"});
+        SetMemory(99, {c.c_str(), m2.c_str(), c.c_str(), m2.c_str(), "N/A", "FALSE", "#:"});
         // Each menu gets the highest of its first few codes the grid accepts; every fourth
         // stays unread.
-        for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r) {
+        for (int r = 1; CurrentMenuSet != 0 && r < Form1->MenuGrid->RowCount(); ++r) {
             Form1->MenuGrid->SetCell(5, r, "");
             if (r % 4 == 0)
                 continue;
@@ -145,13 +153,14 @@ TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
                 if (rows.back()[1].empty())
                     rows.back()[6].clear(); // an unused row's lock-out loads as FALSE
             }
-            for (int r = 1; r < Form1->MenuGrid->RowCount(); ++r)
+            // A model without menu settings keeps none in its files.
+            for (int r = 1; CurrentMenuSet != 0 && r < Form1->MenuGrid->RowCount(); ++r)
                 rows.push_back({Form1->MenuGrid->GetCell(2, r), Form1->MenuGrid->GetCell(3, r),
                                 Form1->MenuGrid->GetCell(5, r) == "1" ? "read" : "unread"});
             return rows;
         };
         const auto before = grids();
-        for (int filter : {2, 3}) {
+        for (int filter : {1, 2, 3}) {
             SCOPED_TRACE(filter);
             // A bare name takes the chosen filter's extension: no question about it.
             const std::string name = Path("e" + std::to_string(filter));
@@ -159,11 +168,14 @@ TEST_F(FileLoad, CsvExportsOpenBackToTheSameGrids)
             ChooseFile(name, filter);
             Form1->SaveAsClick(nullptr);
             FileChanged = false;
-            ChooseFile(name + ".csv");
+            ChooseFile(name + (filter == 1 ? ".vyx" : ".csv"));
             Form1->LoadMenuClick(nullptr);
             EXPECT_EQ(ShownBoxes().size(), shown) << ShownBoxes().back().Text;
-            EXPECT_EQ(grids(), before);
-            EXPECT_EQ(Status(), "None VYX File loaded.");
+            const auto after = grids();
+            ASSERT_EQ(after.size(), before.size());
+            for (std::size_t i = 0; i < after.size(); ++i)
+                EXPECT_EQ(after[i], before[i]) << (i < 100 ? "memory " : "menu row ") << (i < 100 ? i : i - 99);
+            EXPECT_EQ(Status(), filter == 1 ? "File loaded. (VYX version: 2.X.)" : "None VYX File loaded.");
         }
     }
 }
@@ -266,7 +278,9 @@ TEST_F(FileLoad, ByteOrderMarkUncheckedSplitDataAndNamesOutsideAscii)
     EXPECT_EQ(Row(8)[7], "?? net");
     ASSERT_EQ(ShownBoxes().size(), shown + 1);
     EXPECT_EQ(ShownBoxes().back().Text, "Not every line of " + dir_.string() + "/Z\xFCrich.vyx was loaded as written."
-                                        "\r1 line with characters the code page cannot hold, loaded as \"?\": 5");
+                                        "\r1 line with characters the code page cannot hold, loaded as \"?\": 5"
+                                        "\r96 memories not loaded, the line damaged or missing; a send leaves them as "
+                                        "on the radio until their rows are changed: 01, 02, 03, 04, 06 and 91 more");
     EXPECT_EQ(Row(0), (Cells{"0", "01.800.00", "LSB", "01.805.00", "FM", "N/A", "FALSE", "split"}));
     EXPECT_EQ(Row(5), (Cells{"5", "14.000.00", "USB", "14.100.00", "CW", "N/A", "FALSE", "selected split"}));
     EXPECT_FALSE(FileChanged);
@@ -376,6 +390,8 @@ TEST_F(FileLoad, ImperfectLinesLoadAndAreReportedOnce)
               "\r2 lines dropped (menu option or value unknown to the TS-870S): 2, 3"
               "\r1 line of no known kind, ignored: 4"
               "\r1 line incomplete, the missing fields left empty: 6"
+              "\r96 memories not loaded, the line damaged or missing; a send leaves them as on the radio until "
+              "their rows are changed: 04, 05, 06, 07, 08 and 91 more"
               "\r1 memory with a frequency outside the bands of the TS-870S, loaded as written: 02");
     EXPECT_EQ(LineNumberList({2, 4, 6, 8, 10, 12, 14}), "2, 4, 6, 8, 10 and 2 more");
 }

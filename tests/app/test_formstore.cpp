@@ -24,7 +24,7 @@ TEST_F(FormStore, WindowComesBackAsItWasLeft)
     const bool menuValue = Form1->MenuValue_setting->Checked();
     Form1->SplitData_Setting->SetChecked(!split);
     Form1->MenuValue_setting->SetChecked(!menuValue);
-    Form1->RXHelpMsg_Setting->SetChecked(true);
+    Form1->RXHelpMsg_Setting->SetChecked(false);
     TCoolBand* moved = Form1->MemChanCoolBar->Bands()->Items(3);
     moved->SetWidth(300);
     moved->SetBreak(false);
@@ -33,11 +33,13 @@ TEST_F(FormStore, WindowComesBackAsItWasLeft)
     Form1->Close();
 
     ExpectValues("TForm1", {{"SplitData_Setting_Checked", !split ? "True" : "False"},
-                            {"RXHelpMsg_Setting_Checked", "True"},
+                            {"RXHelpMsg_Setting_Checked", "False"},
                             {"MemChanCoolBar_Bands.Count", "5"}});
     ExpectValues("TForm1.MemChanCoolBar_Bands", {{"Item3_Width", "300"}, {"Item3_Control", "Form1.MemDescriptionPanel"}});
-    EXPECT_EQ(ReadValue("TForm1.MenuSetCoolBar_Bands", "Item0_Control"), "Form1.MenuSetToolBar");
-    EXPECT_NE(ReadValue("TForm1", "MenuSetCoolBar_Width"), "<missing>");
+    // What this run did not change is not written: another instance may have changed it.
+    EXPECT_EQ(ReadValue("TForm1.MenuSetCoolBar_Bands", "Item0_Control"), "<missing>");
+    EXPECT_EQ(ReadValue("TForm1", "MenuSetCoolBar_Width"), "<missing>");
+    EXPECT_EQ(ReadValue("TForm1", "MemoryLockout_Setting_Checked"), "<missing>");
 
     Restart();
     // Nothing is restored before the window is shown.
@@ -45,7 +47,7 @@ TEST_F(FormStore, WindowComesBackAsItWasLeft)
     Form1->Show();
     EXPECT_EQ(Form1->SplitData_Setting->Checked(), !split);
     EXPECT_EQ(Form1->MenuValue_setting->Checked(), !menuValue);
-    EXPECT_TRUE(Form1->RXHelpMsg_Setting->Checked());
+    EXPECT_FALSE(Form1->RXHelpMsg_Setting->Checked());
     EXPECT_EQ(Form1->MemChanCoolBar->Bands()->Items(3)->Width(), 300);
     EXPECT_FALSE(Form1->MemChanCoolBar->Bands()->Items(3)->Break());
     EXPECT_EQ(Form1->MemChanCoolBar->Bands()->Items(3)->Control(), static_cast<TWinControl*>(Form1->MemDescriptionPanel));

@@ -33,8 +33,20 @@ protected:
     // window's port and model at it.
     void Connect(const std::string& model, RadioSimOptions options = {})
     {
+        PlugInRadio(RadioSim::ModelByName(model), options);
+        CurrentRadio = FindRadioByField(model, 1);
+        ASSERT_NE(CurrentRadio, 0) << model;
+        Form1->ChangeRadioHandle(false);
+        RxDelay = 400;
+        TxDelay = 20;
+    }
+
+    // A simulated radio of the model (an index of the radio's own table) on a port of its
+    // own, chosen as the serial settings dialog does: the window's model and grid stay.
+    void PlugInRadio(int model, RadioSimOptions options = {})
+    {
         Disconnect();
-        sim_ = std::make_unique<RadioSim>(RadioSim::ModelByName(model), options);
+        sim_ = std::make_unique<RadioSim>(model, options);
         pty_ = std::make_unique<RadioSimPty>(*sim_);
         pty_->Start();
         const char* old = std::getenv("QUILLMERE_SERIAL_PORTS");
@@ -44,11 +56,6 @@ protected:
         Form1->ComPort->SetPort(pty_->SlavePath());
         Form1->ComPort->SetBaudRate(br9600);
         Form1->ComPort->FlowControl()->SetFlowControl(fcNone);
-        CurrentRadio = FindRadioByField(model, 1);
-        ASSERT_NE(CurrentRadio, 0) << model;
-        Form1->ChangeRadioHandle(false);
-        RxDelay = 400;
-        TxDelay = 20;
     }
 
     void Disconnect()
@@ -92,6 +99,15 @@ protected:
     }
 
     static std::string Cell(int col, int row) { return Form1->MemGrid->GetCell(col, row); }
+    // Cells 1 to lastCol of rows first to last, row by row.
+    static std::vector<std::string> Cells(int first, int last, int lastCol)
+    {
+        std::vector<std::string> cells;
+        for (int r = first; r <= last; ++r)
+            for (int c = 1; c <= lastCol; ++c)
+                cells.push_back(Cell(c, r));
+        return cells;
+    }
     static std::string Status() { return Form1->StatusBar->Panels()->Items(2)->Text(); }
     static std::vector<std::string> BoxTexts()
     {

@@ -25,7 +25,7 @@ protected:
     static std::string NamedNotShown()
     {
         return "Memories 00, 03 hold settings that the grid cannot show exactly.\rThe grid shows "
-               "them as near as it can. Sending leaves these memories unchanged on the radio "
+               "them as near as it can. Sending keeps these memories on the radio exactly as read "
                "until you change their rows.";
     }
 
@@ -124,8 +124,8 @@ TEST_F(MemoryRead, TenBadAnswersEndTheRun)
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Error while trying to communicate with the radio",
                                                     "Memory 00 holds settings that the grid cannot show "
                                                     "exactly.\rThe grid shows them as near as it can. "
-                                                    "Sending leaves this memory unchanged on the radio "
-                                                    "until you change its row."}));
+                                                    "Sending keeps this memory on the radio exactly as "
+                                                    "read until you change its row."}));
     EXPECT_EQ(ShownBoxes()[0].Kind, 1);
     EXPECT_EQ(Cell(1, 1), "14.195.00");
     EXPECT_EQ(Cell(1, 2), "");
@@ -302,17 +302,11 @@ TEST_F(MemoryRead, WhatTheRadioHoldsIsShownOrNamedAndASendLeavesItAlone)
                 records.push_back(sim_->MemoryRecord(m, h));
         return records;
     };
-    auto grid = [] {
-        std::vector<std::string> cells;
-        for (int r = 1; r <= 8; ++r)
-            for (int c = 1; c <= 6; ++c)
-                cells.push_back(Cell(c, r));
-        return cells;
-    };
+    auto grid = [] { return Cells(1, 8, 6); };
     const auto loaded = radio();
     const std::string named = "Memory 04 holds settings that the grid cannot show exactly.\rThe grid "
-                              "shows them as near as it can. Sending leaves this memory unchanged "
-                              "on the radio until you change its row.";
+                              "shows them as near as it can. Sending keeps this memory on the "
+                              "radio exactly as read until you change its row.";
 
     Form1->RX_Action_Mem(0, 7);
     EXPECT_EQ(Status(), "Ready reading from radio.");

@@ -3,8 +3,11 @@
 #include "test_fileload_support.h"
 #include "test_link_support.h"
 
+#include "platform/ScopeExit.h"
+#include "platform/TerminationSignals.h"
 #include "protocol/MemoryRecord.h"
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -35,6 +38,43 @@ protected:
             for (int h = 0; h < 2; ++h)
                 records.push_back(sim_->MemoryRecord(m, h));
         return records;
+    }
+
+    // Memory m at kHz m of the band that starts at mhz (two digits), on the receive half,
+    // and on the transmit half 100 kHz up when split.
+    void FillRadio(const std::string& mhz, bool split)
+    {
+        for (int m = 0; m < 100; ++m) {
+            const std::string khz = (m < 10 ? "0" : "") + IntToStr(m);
+            sim_->SetMemory(m, 0, Body("000" + mhz + "0" + khz + "000", '2', '0', '0', "00"));
+            if (split)
+                sim_->SetMemory(m, 1, Body("000" + mhz + "1" + khz + "000", '2', '0', '0', "00"));
+        }
+    }
+
+    // Memories 02 to 05, which the grid shows only as near as it can (a TS-2000's bands).
+    void SetOddMemories()
+    {
+        sim_->SetMemory(2, 0, Body("00145500001", '4', '0', '0', "00")); // a 1 Hz digit
+        sim_->SetMemory(3, 0, Body("00145600000", '4', '0', '1', "44")); // no such tone number
+        sim_->SetMemory(4, 0, Body("00007050000", '1', '0', '1', "08")); // a tone on LSB
+        sim_->SetMemory(5, 0, Body("00145700000", '4', '0', '0', "00")); // locked out on one half
+        sim_->SetMemory(5, 1, Body("00145100000", '4', '1', '0', "00"));
+    }
+
+    // Calls act once, when the radio's whole answer to the command (with its ";") is in.
+    static void OnceAnswered(const std::string& command, std::function<void()> act)
+    {
+        TStrRecvEvent original = Form1->ComTerminal->OnStrReceived;
+        auto done = std::make_shared<bool>(false);
+        Form1->ComTerminal->OnStrReceived = TStrRecvEvent([=](TObject* sender, std::string& text) {
+            original(sender, text);
+            const auto at = ReceiveBuffer.find(command);
+            if (!*done && at != std::string::npos && ReceiveBuffer.find(';', at) != std::string::npos) {
+                *done = true;
+                act();
+            }
+        });
     }
 
     // Commands heard after the link test and the unlock.
@@ -352,22 +392,12 @@ TEST_F(MemoryWrite, ABackupOfAReadIsSentBackWithoutLoss)
     Connect("TS-2000");
     RxDelay = 150; // the radio answers at once
     sim_->SetMemory(1, 0, Body("01310000000", '4', '0', '0', "00")); // beyond the bands
-    sim_->SetMemory(2, 0, Body("00145500001", '4', '0', '0', "00")); // a 1 Hz digit
-    sim_->SetMemory(3, 0, Body("00145600000", '4', '0', '1', "44")); // no such tone number
-    sim_->SetMemory(4, 0, Body("00007050000", '1', '0', '1', "08")); // a tone on LSB
-    sim_->SetMemory(5, 0, Body("00145700000", '4', '0', '0', "00")); // locked out on one half
-    sim_->SetMemory(5, 1, Body("00145100000", '4', '1', '0', "00"));
+    SetOddMemories();
     sim_->SetMemory(6, 0, Body("01296000000", '4', '0', '0', "00"));
     sim_->SetMemory(7, 0, Body("00014195000", '2', '0', '0', "00"));
     sim_->SetMemory(8, 0, Body("00900000000", '2', '0', '0', "00")); // beyond the bands
     const auto before = Records(100);
-    auto grid = [] { // memories 1 to 8
-        std::vector<std::string> cells;
-        for (int r = 2; r <= 9; ++r)
-            for (int c = 1; c <= 7; ++c)
-                cells.push_back(Cell(c, r));
-        return cells;
-    };
+    auto grid = [] { return Cells(2, 9, 7); }; // memories 1 to 8
 
     FileChanged = false;
     Form1->MemChanRXButtonClick(Form1);
@@ -437,3 +467,151 @@ TEST_F(MemoryWrite, ABackupOfAReadIsSentBackWithoutLoss)
     EXPECT_EQ(sim_->MemoryRecord(7, 0), "MR0007" "00014200000" "20" "002 ;");
     filetest::RemoveDialogFake();
 }
+
+// A read that ends early, stopped at memory 20 or failing there, leaves the memories it
+// never reached to the next send as the radio holds them; a row the user clears is a
+// change all the same.
+TEST_F(MemoryWrite, ASendAfterAReadEndedEarlyLeavesTheUnreadMemories)
+{
+    for (const bool stopped : {true, false}) {
+        SCOPED_TRACE(stopped ? "stopped" : "failed");
+        Connect("TS-570D");
+        RxDelay = 150;
+        FillRadio("14", true);
+        const auto before = Records(100);
+        OnceAnswered(stopped ? "MR1020" : "MR1019", [this, stopped] {
+            if (stopped) {
+                Form1->MemStopButton->Click();
+                return;
+            }
+            RadioSimOptions silent = sim_->Options();
+            silent.Silence = true;
+            sim_->SetOptions(silent);
+        });
+        FileChanged = false;
+        Form1->MemChanRXButtonClick(Form1);
+        EXPECT_EQ(Status(), stopped ? "Ready reading from radio." : "Reading memory: 20 from radio failed.");
+        EXPECT_EQ(BoxTexts(), stopped ? std::vector<std::string>{}
+                                      : std::vector<std::string>{"Error while trying to communicate with the radio"});
+        EXPECT_EQ(Cell(1, 20), "14.019.00");
+        EXPECT_EQ(Cell(1, 21), stopped ? "14.020.00" : "");
+        EXPECT_EQ(Cell(1, 22), "");
+        sim_->SetOptions({});
+
+        Form1->MemChanTXButtonClick(Form1);
+        EXPECT_EQ(Status(), "Finished memory TX.");
+        EXPECT_EQ(Records(100), before);
+        EXPECT_EQ(Heard("MW"), std::vector<std::string>{});
+
+        // Memory 50's row, never read, cleared on purpose: the send clears the memory.
+        Form1->MemGrid->SetRow(51);
+        Form1->MemChanClearFieldsButtonClick(Form1);
+        Form1->MemChanTXButtonClick(Form1);
+        EXPECT_TRUE(sim_->MemoryEmpty(50, 0));
+        EXPECT_TRUE(sim_->MemoryEmpty(50, 1));
+        auto after = Records(100);
+        after.erase(after.begin() + 100, after.begin() + 102);
+        auto others = before;
+        others.erase(others.begin() + 100, others.begin() + 102);
+        EXPECT_EQ(after, others);
+    }
+}
+
+// A clone: radio A read, an empty radio B of the same model chosen on another port, sent:
+// B holds every memory A held, those the grid shows only as near as it can byte for byte,
+// and a second send writes nothing. A memory outside the model's bands, which the radio
+// does not take, ends the send naming it.
+TEST_F(MemoryWrite, AReadRadioIsClonedToAnEmptyRadioOfTheSameModel)
+{
+    Connect("TS-2000");
+    RxDelay = 150;
+    SetOddMemories();
+    sim_->SetMemory(6, 0, Body("00430000000", '4', '0', '1', "08")); // split, with a tone
+    sim_->SetMemory(6, 1, Body("00435000000", '4', '0', '1', "08"));
+    sim_->SetMemory(7, 0, Body("00014195000", '2', '0', '0', "00"));
+    auto grid = [] { return Cells(1, 100, 6); };
+    FileChanged = false;
+    Form1->MemChanRXButtonClick(Form1);
+    ASSERT_EQ(Status(), "Ready reading from radio.");
+    ASSERT_EQ(ShownBoxes().size(), 1u);
+    const std::string named = ShownBoxes()[0].Text;
+    EXPECT_EQ(named.rfind("Memories 02, 03, 04, 05 hold", 0), 0u) << named;
+    const auto a = Records(100);
+    const auto readFromA = grid();
+
+    PlugInRadio(sim_->Model());
+    Form1->MemChanTXButtonClick(Form1);
+    EXPECT_EQ(Status(), "Finished memory TX.");
+    const auto b = Records(100);
+    EXPECT_EQ(std::vector<std::string>(b.begin() + 4, b.begin() + 12),
+              std::vector<std::string>(a.begin() + 4, a.begin() + 12));
+    const std::size_t writes = Heard("MW").size();
+    Form1->MemChanTXButtonClick(Form1);
+    EXPECT_EQ(Heard("MW").size(), writes);
+    FileChanged = false;
+    Form1->MemChanRXButtonClick(Form1);
+    EXPECT_EQ(grid(), readFromA);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{named, named}));
+
+    Form1->MemGrid->SetCell(1, 51, "1310.000.00");
+    Form1->MemGrid->SetCell(2, 51, "FM");
+    Form1->MemGrid->SetCell(3, 51, "1310.000.00");
+    Form1->MemGrid->SetCell(4, 51, "FM");
+    Form1->MemGrid->SetRow(52);
+    Form1->RXFreqEdit->SetText("145.000.00");
+    char enter = EnterKey;
+    Form1->MemoryActivateChanges(Form1, enter);
+    Form1->MemChanTXButtonClick(Form1);
+    ASSERT_EQ(ShownBoxes().size(), 3u);
+    EXPECT_EQ(ShownBoxes()[2].Text, "The radio refused memory 50: 1310.000.00 lies outside the bands of the "
+                                    "TS-2000.\rThe send ended at this memory.");
+    EXPECT_EQ(Status(), "Sending memory: 50 to radio failed.");
+    EXPECT_TRUE(sim_->MemoryEmpty(51, 0));
+    EXPECT_FALSE(Form1->ComPort->Connected());
+}
+
+// SIGTERM, SIGHUP and SIGINT close the window as a request nobody can be asked about: a send
+// stops after the memory it is on, never leaving one cleared; the settings are written and
+// unsaved changes given up without a question.
+TEST_F(MemoryWrite, ATerminationSignalEndsTheSendAfterTheCurrentMemoryAndCloses)
+{
+    WatchProgramSignals();
+    ScopeExit unwatch([] { StopWatchingTerminationSignals(); });
+    Connect("TS-440");
+    RxDelay = 150;
+    FillRadio("14", false);
+    for (int m = 0; m < 100; ++m) {
+        const std::string khz = (m < 10 ? "0" : "") + IntToStr(m);
+        SetRow(m, "07.0" + khz + ".00", "LSB", "07.0" + khz + ".00", "LSB");
+    }
+    Form1->Show();
+    FileChanged = true;
+    TxDelay = 30;
+    OnceAnswered("MR0 20", [] { ::raise(SIGTERM); });
+    Form1->MemChanTXButtonClick(Form1);
+    ASSERT_TRUE(WaitFor([] { return !Form1->Visible(); }));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
+    EXPECT_EQ(ReadValue("RadioType", "TxDelay"), "30");
+    // Memories up to the one the signal came in are written whole, the others untouched.
+    int written = 0;
+    while (written < 100 && MemoryRecord::Get(sim_->MemoryRecord(written, 0), MemoryRecord::Frequency)
+                                .compare(0, 6, "000070") == 0)
+        ++written;
+    EXPECT_GE(written, 21);
+    EXPECT_LE(written, 22);
+    for (int m = written; m < 100; ++m)
+        EXPECT_EQ(MemoryRecord::Get(sim_->MemoryRecord(m, 0), MemoryRecord::Frequency).compare(0, 6, "000140"), 0) << m;
+
+    for (const int signal : {SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        Restart();
+        Form1->Show();
+        FileChanged = true;
+        RxDelay = 700 + signal;
+        ::raise(signal);
+        ASSERT_TRUE(WaitFor([] { return !Form1->Visible(); }));
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{});
+        EXPECT_EQ(ReadValue("RadioType", "RxDelay"), IntToStr(700 + signal));
+    }
+}
+

@@ -2,12 +2,15 @@
 // stored fonts and colours, and a real PDF.
 #include "test_dialogs_support.h"
 
+#include "common/Watchdog.h"
+
 #include "app/Globals.h"
 #include "framework/Dialogs.h"
 #include "framework/Grids.h"
 #include "framework/Printers.h"
 #include "framework/StdCtrls.h"
 
+#include "platform/EventLoop.h"
 #include "platform/Gdi.h"
 #include "platform/Windowing.h"
 #include "textview/TextView.h"
@@ -16,8 +19,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
+#include <QDialog>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,9 +32,12 @@
 #include <cups/cups.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <regex>
 #include <set>
@@ -102,9 +109,21 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Whether holds() comes true within seconds, events handled meanwhile.
+bool Eventually(const std::function<bool()>& holds, int seconds = 30)
+{
+    const DWORD end = EventLoopTicks() + DWORD(seconds) * 1000;
+    while (!holds()) {
+        if (int(EventLoopTicks() - end) >= 0)
+            return false;
+        DelayWithMessages(20);
+    }
+    return true;
+}
+
 // The system's print server, started on a socket of its own with its own configuration in a
 // folder of the test: one raw queue ("pdfq", Letter paper by default) whose jobs stay in the
-// spool folder as they arrived.
+// spool folder as they arrived, and a device ("failing:") that fails every job it gets.
 class PrintServer {
 public:
     explicit PrintServer(std::string dir) : dir_(std::move(dir)) {}
@@ -126,8 +145,12 @@ public:
             why = "the print server (cupsd, lpadmin) is not installed";
             return false;
         }
-        for (const char* sub : {"", "/spool", "/cache", "/state", "/log", "/tmp"})
+        for (const char* sub : {"", "/spool", "/cache", "/state", "/log", "/tmp", "/bin/backend"})
             std::filesystem::create_directories(dir_ + sub);
+        std::error_code again; // a server started anew finds it there
+        std::filesystem::create_directory_symlink("/usr/lib/cups/daemon", dir_ + "/bin/daemon", again);
+        std::ofstream(dir_ + "/bin/backend/failing") << "#!/bin/sh\n[ $# -eq 0 ] && exit 0\ncat >/dev/null\nexit 1\n";
+        std::filesystem::permissions(dir_ + "/bin/backend/failing", std::filesystem::perms(0755));
         std::ofstream(dir_ + "/cupsd.conf") << "Listen " << Socket() << "\n"
             "LogLevel warn\nWebInterface No\nBrowsing No\nBrowseLocalProtocols none\n"
             "DefaultAuthType None\nPreserveJobFiles Yes\nPreserveJobHistory Yes\n"
@@ -138,7 +161,7 @@ public:
             << "ServerRoot " << dir_ << "\nRequestRoot " << dir_ << "/spool\nCacheDir " << dir_
             << "/cache\nStateDir " << dir_ << "/state\nTempDir " << dir_ << "/tmp\nAccessLog "
             << dir_ << "/log/access_log\nErrorLog " << dir_ << "/log/error_log\nPageLog " << dir_
-            << "/log/page_log\nPrintcap " << dir_ << "/printcap\nFileDevice Yes\n";
+            << "/log/page_log\nPrintcap " << dir_ << "/printcap\nFileDevice Yes\nServerBin " << dir_ << "/bin\n";
         const std::string conf = dir_ + "/cupsd.conf", files = dir_ + "/cups-files.conf";
         const char* argv[] = {"cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr};
         posix_spawn_file_actions_t actions;
@@ -201,7 +224,8 @@ public:
         const std::string uri = "ipp://localhost/jobs/" + std::to_string(id);
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-        ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+        Connection http(Socket());
+        ipp_t* response = cupsDoRequest(http, request, "/");
         std::string media;
         if (ipp_attribute_t* a = ippFindAttribute(response, "media", IPP_TAG_ZERO))
             if (const char* v = ippGetString(a, 0, nullptr))
@@ -213,11 +237,51 @@ public:
     // The jobs the server holds, or all it has had.
     int Jobs(bool active, const std::string& queue = "pdfq") const
     {
+        return int(JobStates(queue, active).size());
+    }
+
+    // The states of the jobs the server holds on queue, or of all it has had there, by job id.
+    std::map<int, ipp_jstate_t> JobStates(const std::string& queue, bool active = false) const
+    {
+        Connection http(Socket());
         cups_job_t* jobs = nullptr;
-        const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0,
-                                   active ? CUPS_WHICHJOBS_ACTIVE : CUPS_WHICHJOBS_ALL);
+        const int n = cupsGetJobs2(http, &jobs, queue.c_str(), 0, active ? CUPS_WHICHJOBS_ACTIVE : CUPS_WHICHJOBS_ALL);
+        std::map<int, ipp_jstate_t> states;
+        for (int i = 0; i < n; ++i)
+            states[jobs[i].id] = jobs[i].state;
         cupsFreeJobs(n, jobs);
-        return n;
+        return states;
+    }
+
+    // Cancels the newest job of queue, as an administrator would.
+    void CancelNewestJob(const std::string& queue) const
+    {
+        const auto states = JobStates(queue);
+        Connection http(Socket());
+        if (!states.empty())
+            cupsCancelJob2(http, queue.c_str(), states.rbegin()->first, 0);
+    }
+
+    // Adds a queue whose printer cannot print within the margins (in points) left, bottom,
+    // right and top of its Letter paper, as its description (PPD) says.
+    bool AddQueueWithMargins(const std::string& queue, int left, int bottom, int right, int top) const
+    {
+        const std::string ppd = dir_ + "/margins.ppd";
+        const std::string area = std::to_string(left) + " " + std::to_string(bottom) + " " +
+                                 std::to_string(612 - right) + " " + std::to_string(792 - top);
+        std::ofstream(ppd) << "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+            "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"MARGINS.PPD\"\n"
+            "*Manufacturer: \"Test\"\n*Product: \"(Margins)\"\n*ModelName: \"Margins\"\n"
+            "*ShortNickName: \"Margins\"\n*NickName: \"Margins\"\n*PSVersion: \"(3010.000) 0\"\n"
+            // Documents go to the device as they come.
+            "*cupsFilter: \"application/pdf 0 -\"\n"
+            "*OpenUI *PageSize: PickOne\n*OrderDependency: 10 AnySetup *PageSize\n*DefaultPageSize: Letter\n"
+            "*PageSize Letter: \"<</PageSize[612 792]>>setpagedevice\"\n*CloseUI: *PageSize\n"
+            "*OpenUI *PageRegion: PickOne\n*OrderDependency: 10 AnySetup *PageRegion\n*DefaultPageRegion: Letter\n"
+            "*PageRegion Letter: \"<</PageSize[612 792]>>setpagedevice\"\n*CloseUI: *PageRegion\n"
+            "*DefaultImageableArea: Letter\n*ImageableArea Letter: \"" << area << "\"\n"
+            "*DefaultPaperDimension: Letter\n*PaperDimension Letter: \"612 792\"\n";
+        return Run("lpadmin", "-p '" + queue + "' -v file:///dev/null -E -P '" + ppd + "'");
     }
 
     // Freezes (SIGSTOP) or wakes the server; Stop ends it.
@@ -230,6 +294,23 @@ public:
     }
 
 private:
+    // A connection of the test's own to the server, past any proxy.
+    class Connection {
+    public:
+        explicit Connection(const std::string& socket)
+            : http_(httpConnect2(socket.c_str(), 0, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, 30000, nullptr))
+        {
+        }
+        ~Connection()
+        {
+            if (http_)
+                httpClose(http_);
+        }
+        operator http_t*() const { return http_; }
+
+    private:
+        http_t* http_;
+    };
     bool Answers() const
     {
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -246,7 +327,8 @@ private:
 
 // A socket of the test's own between the program and the print server: every byte passes
 // both ways, except that the upload CutUpload names (1: the next whole PDF sent) loses its end
-// and its connection is closed, as a link that drops after the program sent its document.
+// and its connection is closed, as a link that drops after the program sent its document. When
+// runs an action of the test's at a moment of the program's talk with the server.
 class CuttingProxy {
 public:
     CuttingProxy(std::string socket, std::string server) : socket_(std::move(socket)), server_(std::move(server))
@@ -272,6 +354,13 @@ public:
     const std::string& Socket() const { return socket_; }
     void CutUpload(int n) { cut_ = n; }
     int Cuts() const { return cuts_; }
+    // Runs action (on the proxy's thread) the nth time from now that the program's bytes hold
+    // pattern: before they pass on, or with answered, before the server's answer to them does.
+    void When(const std::string& pattern, int nth, std::function<void()> action, bool answered = false)
+    {
+        std::lock_guard<std::mutex> lock(hookMutex_);
+        hook_ = {pattern, nth, std::move(action), answered};
+    }
 
 private:
     static sockaddr_un Address(const std::string& path)
@@ -292,10 +381,24 @@ private:
         }
         return true;
     }
+    struct Hook {
+        std::string Pattern;
+        int Nth = 0;
+        std::function<void()> Action;
+        bool Answered = false;
+    };
     struct Link {
         int Client, Server;
-        std::string Tail; // the last bytes from the client, for an end marker split between reads
+        std::string Tail; // the last bytes from the client, for a pattern split between reads
+        std::function<void()> OnAnswer;
     };
+    static constexpr size_t TailSize = 31;
+    // Whether pattern ends among the bytes of seen after its tail.
+    static bool HoldsNew(const std::string& seen, size_t tail, const std::string& pattern)
+    {
+        const size_t from = tail >= pattern.size() ? tail - pattern.size() + 1 : 0;
+        return !pattern.empty() && seen.find(pattern, from) != std::string::npos;
+    }
     // False when the link is over.
     bool Pass(Link& link, short fromClient, short fromServer)
     {
@@ -305,16 +408,27 @@ private:
             if (n <= 0)
                 return false;
             const std::string seen = link.Tail + std::string(buf, size_t(n));
-            if (seen.find("%%EOF") != std::string::npos && cut_ > 0 && --cut_ == 0) {
+            const size_t tail = link.Tail.size();
+            if (HoldsNew(seen, tail, "%%EOF") && cut_ > 0 && --cut_ == 0) {
                 ++cuts_;
                 return false;
             }
-            link.Tail = seen.substr(seen.size() - std::min<size_t>(4, seen.size()));
+            std::function<void()> now;
+            {
+                std::lock_guard<std::mutex> lock(hookMutex_);
+                if (hook_.Nth > 0 && HoldsNew(seen, tail, hook_.Pattern) && --hook_.Nth == 0)
+                    (hook_.Answered ? link.OnAnswer : now) = std::move(hook_.Action);
+            }
+            if (now)
+                now();
+            link.Tail = seen.substr(seen.size() - std::min(TailSize, seen.size()));
             if (!Send(link.Server, buf, n))
                 return false;
         }
         if (fromServer) {
             const ssize_t n = ::read(link.Server, buf, sizeof buf);
+            if (n > 0 && link.OnAnswer)
+                std::exchange(link.OnAnswer, nullptr)();
             if (n <= 0 || !Send(link.Client, buf, n))
                 return false;
         }
@@ -348,7 +462,7 @@ private:
                 const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
                 const sockaddr_un addr = Address(server_);
                 if (client >= 0 && ::connect(server, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
-                    links.push_back({client, server, {}});
+                    links.push_back({client, server, {}, {}});
                 } else {
                     ::close(client);
                     ::close(server);
@@ -366,6 +480,8 @@ private:
     bool ready_ = false;
     std::atomic<int> cut_{0};
     std::atomic<int> cuts_{0};
+    std::mutex hookMutex_;
+    Hook hook_;
     std::thread thread_;
 };
 
@@ -389,9 +505,9 @@ std::set<std::string> PdfFilesUnder(const std::string& folder)
 }
 
 // Picks printer in the real print dialog, sets what more asks, and confirms it.
-void ConfirmPrintDialogToPrinter(const std::string& printer, std::function<void(QPrintDialog*)> more = {})
+void ConfirmPrintDialogToPrinter(const std::string& printer, std::function<void(QDialog*)> more = {})
 {
-    WhenPrintDialogShows([printer, more](QPrintDialog* dialog) {
+    WhenPrintDialogShows([printer, more](QDialog* dialog) {
         if (auto* printers = dialog->findChild<QComboBox*>("printers"))
             printers->setCurrentIndex(printers->findText(QString::fromStdString(printer)));
         if (more)
@@ -403,7 +519,7 @@ void ConfirmPrintDialogToPrinter(const std::string& printer, std::function<void(
 // its page and copy controls; reports the largest page the dialog offered.
 void ConfirmPrintDialogToFileWith(const std::string& pdf, int from, int to, int copies, int* offered)
 {
-    WhenPrintDialogShows([=](QPrintDialog* dialog) {
+    WhenPrintDialogShows([=](QDialog* dialog) {
         ChoosePrintToFile(dialog, pdf);
         auto* range = dialog->findChild<QRadioButton*>("printRange");
         auto* first = dialog->findChild<QSpinBox*>("from");
@@ -443,6 +559,13 @@ protected:
         g->SetCell(1, 1, "first-row");
         g->SetCell(1, 51, "fifty");
     }
+    // A memory table that prints on two pages, through the real printing.
+    void PrintTwoWidePagesForReal()
+    {
+        UseRealPrinter();
+        SetColumns(true);
+        FillMemories("A long description of this memory channel");
+    }
     void SetColumns(bool on)
     {
         Form1->SplitData_Setting->SetChecked(on);
@@ -461,7 +584,7 @@ protected:
     }
     // Through the menu, the preview's Print and the real print dialog, to the printer; then
     // afterDialog, once the dialog has closed.
-    void PrintThroughTheMenuTo(const std::string& printer, std::function<void(QPrintDialog*)> more = {},
+    void PrintThroughTheMenuTo(const std::string& printer, std::function<void(QDialog*)> more = {},
                                std::function<void()> afterDialog = {})
     {
         ConfirmPrintDialogToPrinter(printer, more);
@@ -697,9 +820,7 @@ TEST_F(Printing, AFailingPrintIsReportedAsFailedNotSent)
 
 TEST_F(Printing, TheCommandLineLogSaysWhereItsPdfWent)
 {
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     // No printer chosen and no file named: the documents folder of this (test) home.
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", configDir_.c_str(), 1);
@@ -751,9 +872,7 @@ TEST_F(Printing, ARealQueueGetsEachPageAsAJobOrTheUserLearnsWhyNot)
             GTEST_SKIP() << "no print server on this machine: " << why;
         FAIL() << why;
     }
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
 
     PrintThroughTheMenuTo("pdfq");
     EXPECT_EQ(Status(), "Print request send to print queue.");
@@ -792,9 +911,7 @@ TEST_F(Printing, ARealQueueGetsEachPageAsAJobOrTheUserLearnsWhyNot)
 
 TEST_F(Printing, APdfCutShortByAFileSizeLimitIsAFailure)
 {
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     const std::string pdf = configDir_ + "/limited.pdf";
     Printer()->PrintToFile = true;
     Printer()->FileName = pdf;
@@ -940,9 +1057,7 @@ TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
 
 TEST_F(Printing, ThePrintDialogsPagesAndCopiesReachTheFile)
 {
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     const std::string pdf = configDir_ + "/second-twice.pdf";
     int offered = -1;
     ConfirmPrintDialogToFileWith(pdf, 2, 2, 2, &offered);
@@ -1018,9 +1133,7 @@ TEST_F(Printing, APrintoutThatNeverReachedTheChosenQueueFailsAndLeavesNothingBeh
     PrintServer server(configDir_ + "/cups");
     std::string why;
     ASSERT_TRUE(server.Start(why)) << why;
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     ASSERT_TRUE(server.Run("lpadmin", "-p otherq -v file:///dev/null -E -o media-default=iso_a4_210x297mm"));
     ASSERT_TRUE(server.Run("lpadmin", "-p goneq -v file:///dev/null -E"));
     ASSERT_TRUE(server.Run("lpadmin", "-d otherq"));
@@ -1040,7 +1153,7 @@ TEST_F(Printing, APrintoutThatNeverReachedTheChosenQueueFailsAndLeavesNothingBeh
         EXPECT_EQ(PdfFilesUnder(root), pdfs);
         if (serverUp) {
             EXPECT_EQ(server.Jobs(false, "otherq"), 0);
-            EXPECT_EQ(server.Jobs(true, "pdfq"), 0);
+            EXPECT_TRUE(Eventually([&] { return server.Jobs(true, "pdfq") == 0; }));
         }
     };
 
@@ -1110,9 +1223,7 @@ TEST_F(Printing, EachQueueGetsItsOwnPaperAndThePagesInTheOrderAsked)
     std::string why;
     ASSERT_TRUE(server.Start(why)) << why;
     ASSERT_TRUE(server.Run("lpadmin", "-p legalq -v file:///dev/null -E -o media-default=na_legal_8.5x14in"));
-    UseRealPrinter();
-    SetColumns(true);
-    FillMemories("A long description of this memory channel");
+    PrintTwoWidePagesForReal();
     std::string path;
     for (int i = 0; i < 12; ++i)
         path += "/a-rather-long-folder-name";
@@ -1126,11 +1237,18 @@ TEST_F(Printing, EachQueueGetsItsOwnPaperAndThePagesInTheOrderAsked)
     // One printer after the other: each job on its own queue's paper.
     PrintThroughTheMenuTo("pdfq");
     bool pagesOffered = true;
-    PrintThroughTheMenuTo("legalq", [&pagesOffered](QPrintDialog* dialog) {
+    std::string paperShown;
+    PrintThroughTheMenuTo("legalq", [&pagesOffered, &paperShown](QDialog* dialog) {
         auto* pages = dialog->findChild<QWidget*>("pagesLineEdit");
         pagesOffered = pages && !pages->isHidden();
+        // The paper shown is the one the job gets: the queue's own, once the server said it.
+        auto* paper = dialog->findChild<QComboBox*>("paperSize");
+        ASSERT_NE(paper, nullptr);
+        EXPECT_TRUE(Eventually([paper] { return paper->isEnabled(); }));
+        paperShown = paper->currentText().toStdString();
     });
     EXPECT_FALSE(pagesOffered) << "the free-form page box takes no entry: it is not offered";
+    EXPECT_EQ(paperShown, "Legal");
     ASSERT_EQ(server.Jobs(false, "pdfq"), 2);
     ASSERT_EQ(server.Jobs(false, "legalq"), 2);
     for (int job = 1; job <= 4; ++job) {
@@ -1152,7 +1270,7 @@ TEST_F(Printing, EachQueueGetsItsOwnPaperAndThePagesInTheOrderAsked)
     EXPECT_TRUE(named);
 
     // Three collated copies: the pages in order, three times over.
-    PrintThroughTheMenuTo("pdfq", [](QPrintDialog* dialog) {
+    PrintThroughTheMenuTo("pdfq", [](QDialog* dialog) {
         dialog->findChild<QSpinBox*>("copies")->setValue(3);
         dialog->findChild<QCheckBox*>("collate")->setChecked(true);
     });
@@ -1164,16 +1282,189 @@ TEST_F(Printing, EachQueueGetsItsOwnPaperAndThePagesInTheOrderAsked)
     EXPECT_EQ(server.JobMedia(5), "na_letter_8.5x11in") << "back on the queue's own paper";
 
     // Even pages only; then both pages, last first.
-    PrintThroughTheMenuTo("pdfq", [](QPrintDialog* dialog) {
+    PrintThroughTheMenuTo("pdfq", [](QDialog* dialog) {
         dialog->findChild<QSpinBox*>("copies")->setValue(1);
         auto* set = dialog->findChild<QComboBox*>("pageSetCombo");
         set->setCurrentIndex(set->findText("Even Pages"));
     });
-    PrintThroughTheMenuTo("pdfq", [](QPrintDialog* dialog) { dialog->findChild<QCheckBox*>("reverse")->setChecked(true); });
+    PrintThroughTheMenuTo("pdfq", [](QDialog* dialog) { dialog->findChild<QCheckBox*>("reverse")->setChecked(true); });
     ASSERT_EQ(server.Jobs(false, "pdfq"), 11);
     EXPECT_EQ(pageOf(11), 2);
     EXPECT_EQ(pageOf(12), 2);
     EXPECT_EQ(pageOf(13), 1);
+
+    // A queue named outside the code page, whose printer cannot print near the edges: the page
+    // image lies inside the margins it names (1.5 in left, 2 in bottom, 1 in right and top).
+    const std::string foreign = "Zпринтер";
+    ASSERT_TRUE(server.AddQueueWithMargins(foreign, 108, 144, 72, 72));
+    SetColumns(false);
+    PrintThroughTheMenuTo(foreign);
+    EXPECT_EQ(Status(), "Print request send to print queue.");
+    const auto jobs = server.JobStates(foreign);
+    ASSERT_EQ(jobs.size(), 1u);
+    const std::string png = configDir_ + "/margins";
+    Output("pdftoppm -r 72 -png -singlefile '" + server.JobDocument(jobs.begin()->first) + "' '" + png + "'");
+    const QImage page(QString::fromStdString(png + ".png"));
+    ASSERT_EQ(page.size(), QSize(612, 792));
+    QRect ink;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if ((page.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF)
+                ink |= QRect(x, y, 1, 1);
+    EXPECT_GE(ink.left(), 108);
+    EXPECT_LE(ink.right(), 612 - 72);
+    EXPECT_GE(ink.top(), 72);
+    EXPECT_LE(ink.bottom(), 792 - 144);
+    EXPECT_GT(ink.width(), 300) << "the image fills the width it has";
+}
+
+// The window's own timer, to see that the window goes on handling its events.
+class Ticks {
+public:
+    Ticks()
+    {
+        timer_.setInterval(50);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const auto now = std::chrono::steady_clock::now();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+        timer_.start();
+    }
+    // The longest time between two ticks so far.
+    std::chrono::steady_clock::duration Longest() const { return longest_; }
+
+private:
+    QTimer timer_;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration longest_{};
+};
+
+TEST_F(Printing, AServerThatStopsAnsweringWhileTheDialogIsOpenIsNamedWithinSecondsAndTheWindowLivesOn)
+{
+    PrintServer server(configDir_ + "/cups");
+    std::string why;
+    ASSERT_TRUE(server.Start(why)) << why;
+    ASSERT_TRUE(server.Run("lpadmin", "-p otherq -v file:///dev/null -E"));
+    UseRealPrinter();
+    FillMemories("");
+    const std::string named = "The print server \"" + server.Socket() + "\" did not answer within 5 seconds.";
+    Ticks ticks;
+    std::string shown;
+    auto accepted = std::chrono::steady_clock::now();
+    // Frozen while the user chooses: another printer is asked about, and the dialog goes on.
+    PrintThroughTheMenuTo("pdfq", [&](QDialog* dialog) {
+        server.Signal(SIGSTOP);
+        auto* printers = dialog->findChild<QComboBox*>("printers");
+        auto* status = dialog->findChild<QLabel*>("status");
+        ASSERT_TRUE(printers && status);
+        printers->setCurrentIndex(printers->findText("otherq"));
+        EXPECT_TRUE(Eventually([&] { return status->text().toStdString() == named; }));
+        shown = status->text().toStdString();
+        accepted = std::chrono::steady_clock::now();
+    });
+    const auto told = std::chrono::steady_clock::now() - accepted;
+    server.Signal(SIGCONT);
+    EXPECT_EQ(shown, named);
+    EXPECT_EQ(Status(), "Printing failed.");
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_NE(MessageTexts().back().find(named), std::string::npos) << MessageTexts().back();
+    EXPECT_LT(told, std::chrono::seconds(20));
+    EXPECT_LT(ticks.Longest(), std::chrono::seconds(2));
+    EXPECT_EQ(server.Jobs(false, "otherq"), 0);
+}
+
+TEST_F(Printing, NothingOfAPrintoutThatFailedOrWasCanceledPrintsWhenTheServerAnswersLate)
+{
+    // The server is frozen past the wait's bound once.
+    commontest::AllowTestSeconds(180);
+    PrintServer server(configDir_ + "/cups");
+    std::string why;
+    ASSERT_TRUE(server.Start(why)) << why;
+    CuttingProxy proxy(configDir_ + "/proxy.sock", server.Socket());
+    ASSERT_TRUE(proxy.Ready());
+    UsePrintServer(proxy.Socket());
+    PrintTwoWidePagesForReal();
+    // Every job the server has had ends taken back (or dropped by the server), none printed.
+    auto takenBack = [&server](size_t jobs) {
+        std::map<int, ipp_jstate_t> states;
+        EXPECT_TRUE(Eventually(
+            [&] {
+                states = server.JobStates("pdfq");
+                return states.size() == jobs && std::all_of(states.begin(), states.end(), [](const auto& job) {
+                           return job.second >= IPP_JSTATE_CANCELED;
+                       });
+            },
+            60));
+        for (const auto& [id, state] : states)
+            EXPECT_NE(state, IPP_JSTATE_COMPLETED) << "job " << id;
+    };
+
+    // Frozen while page 2 goes up, past the bound; it answers again once the user was told.
+    proxy.When("%PDF-", 2, [&server] { server.Signal(SIGSTOP); });
+    PrintThroughTheMenuTo("pdfq");
+    server.Signal(SIGCONT);
+    EXPECT_EQ(Status(), "Printing failed.");
+    ASSERT_FALSE(MessageTexts().empty());
+    EXPECT_NE(MessageTexts().back().find("The print server \"" + proxy.Socket() + "\" did not answer within 30 seconds."),
+              std::string::npos)
+        << MessageTexts().back();
+    takenBack(2);
+
+    // Cancel pressed while the server makes the job: the job it made is taken back too.
+    proxy.When("job-hold-until", 1, [&server] { server.Signal(SIGSTOP); });
+    QTimer canceler;
+    canceler.setInterval(50);
+    QObject::connect(&canceler, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<QProgressDialog*>(w); shown && shown->isVisible())
+                if (auto* cancel = shown->findChild<QPushButton*>())
+                    cancel->click();
+    });
+    canceler.start();
+    PrintThroughTheMenuTo("pdfq");
+    canceler.stop();
+    server.Signal(SIGCONT);
+    EXPECT_EQ(Status(), "Printing canceled.");
+    takenBack(3);
+
+    // The server goes away while page 2 goes up, and comes back: page 1's job, held there all
+    // the while, is taken back once it answers again.
+    proxy.When("%PDF-", 2, [&server] { server.Stop(); });
+    PrintThroughTheMenuTo("pdfq");
+    EXPECT_EQ(Status(), "Printing failed.");
+    ASSERT_TRUE(server.Start(why)) << why;
+    UsePrintServer(proxy.Socket());
+    takenBack(5);
+    UsePrintServer(server.Socket());
+}
+
+TEST_F(Printing, AJobThePrinterAbortsOrTheServerCancelsIsAFailureNotSent)
+{
+    PrintServer server(configDir_ + "/cups");
+    std::string why;
+    ASSERT_TRUE(server.Start(why)) << why;
+    ASSERT_TRUE(server.Run("lpadmin", "-p failq -v failing:/ -E -o printer-error-policy=abort-job"));
+    PrintTwoWidePagesForReal();
+    auto failedWith = [](const std::string& reason) {
+        EXPECT_EQ(Status(), "Printing failed.");
+        ASSERT_FALSE(MessageTexts().empty());
+        EXPECT_NE(MessageTexts().back().find(reason), std::string::npos) << MessageTexts().back();
+    };
+
+    // The printer aborts each job as soon as it starts on it.
+    PrintThroughTheMenuTo("failq");
+    failedWith("The printer \"failq\" aborted the print job.");
+
+    // The server cancels page 1's job once it holds it: the printout stops there.
+    CuttingProxy proxy(configDir_ + "/proxy.sock", server.Socket());
+    ASSERT_TRUE(proxy.Ready());
+    UsePrintServer(proxy.Socket());
+    proxy.When("%%EOF", 1, [&server] { server.CancelNewestJob("pdfq"); }, true);
+    PrintThroughTheMenuTo("pdfq");
+    failedWith("The printer \"pdfq\" canceled the print job.");
+    EXPECT_EQ(server.Jobs(false, "pdfq"), 1) << "page 2 never went to the server";
+    UsePrintServer(server.Socket());
 }
 
 } // namespace

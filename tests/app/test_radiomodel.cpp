@@ -110,25 +110,40 @@ TEST_F(RadioModel, NonSplitModelWithoutMenuSet)
 TEST_F(RadioModel, Ts930TrimsEveryRow)
 {
     // Row 1 is the current row, which the panel writes back; the others are trimmed only.
-    Mem()->SetCell(1, 2, "29.000.00");
-    Mem()->SetCell(3, 2, "30.000.00");
-    Mem()->SetCell(1, 50, "30.000.00");
-    Mem()->SetCell(3, 50, "29.999.99");
-    Mem()->SetCell(1, 100, "7.05");
-    Mem()->SetCell(3, 100, "7.05");
-    Mem()->SetCell(1, 60, "0.057.99");
+    // A row with either frequency outside the bands goes whole, mode to description.
+    auto row = [this](int r) {
+        std::vector<std::string> cells;
+        for (int c = 1; c <= 7; ++c)
+            cells.push_back(Mem()->GetCell(c, r));
+        return cells;
+    };
+    const std::vector<std::string> empty(7, "");
+    auto set = [this](int r, const std::vector<std::string>& cells) {
+        for (int c = 1; c <= 7; ++c)
+            Mem()->SetCell(c, r, cells[std::size_t(c - 1)]);
+    };
+    set(2, {"29.000.00", "AM", "30.000.00", "AM", "N/A", "TRUE", "split"});
+    set(50, {"30.000.00", "FM", "29.999.99", "FM", "88.5", "FALSE", "repeater"});
+    set(100, {"7.05", "AM", "7.05", "AM", "N/A", "FALSE", "40 m"});
+    set(60, {"0.057.99", "AM", "0.057.99", "AM", "N/A", "FALSE", "low"});
+    set(70, {"29.000.00", "AM", "29.000.00", "AM", "N/A", "FALSE", "kept"});
+    FileChanged = false;
     Apply("TS-930");
     EXPECT_EQ(Items(Form1->RXModeSelect), std::vector<std::string>{"AM"});
     EXPECT_EQ(Items(Form1->TXModeSelect), std::vector<std::string>{"AM"});
-    EXPECT_EQ(Mem()->GetCell(1, 2), "29.000.00");
-    EXPECT_EQ(Mem()->GetCell(3, 2), "");
-    EXPECT_EQ(Mem()->GetCell(1, 50), "");
-    EXPECT_EQ(Mem()->GetCell(3, 50), "29.999.99");
-    EXPECT_EQ(Mem()->GetCell(1, 100), "07.050.00");
-    EXPECT_EQ(Mem()->GetCell(3, 100), "07.050.00");
-    EXPECT_EQ(Mem()->GetCell(1, 60), "") << "below the lower band edge";
+    EXPECT_EQ(row(2), empty);
+    EXPECT_EQ(row(50), empty);
+    EXPECT_EQ(row(100), (std::vector<std::string>{"07.050.00", "AM", "07.050.00", "AM", "N/A", "FALSE", "40 m"}));
+    EXPECT_EQ(row(60), empty) << "below the lower band edge";
+    EXPECT_EQ(row(70), (std::vector<std::string>{"29.000.00", "AM", "29.000.00", "AM", "N/A", "FALSE", "kept"}));
+    EXPECT_TRUE(FileChanged);
     EXPECT_FALSE(Form1->MenuTabSheet->TabVisible());
-    EXPECT_EQ(Form1->UpdateTaskBarUsed(), 1);
+    EXPECT_EQ(Form1->UpdateTaskBarUsed(), 2);
+
+    // Applied again, nothing changes and the file is not marked.
+    FileChanged = false;
+    Apply("TS-930");
+    EXPECT_FALSE(FileChanged);
 }
 
 TEST_F(RadioModel, HundredsOfMegahertzSurvive)

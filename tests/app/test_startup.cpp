@@ -141,16 +141,20 @@ TEST_F(StartupFirstRun, ClosingWritesTheSettingsAndASecondStartReadsThem)
     EXPECT_EQ(Form1->ComPort->Port(), FirstListedPort());
 }
 
-// Two instances started on a settings file without the options, each changing another one:
-// neither writes back the defaults it took and never changed, so both changes stay.
+// Two instances started on a settings file without the options and window settings, each
+// changing another one: neither writes back the defaults it took and never changed, so both
+// changes stay.
 TEST_F(StartupFirstRun, TwoInstancesChangingSettingsAbsentFromTheFileBothKeepTheirs)
 {
     ASSERT_EQ(ReadValue("Options", "MemoryFileDir"), "<missing>");
     ASSERT_EQ(ReadValue("Options", "AutoStartMem"), "<missing>");
+    Form1->Show();
+    const bool split = Form1->SplitData_Setting->Checked(), menuValue = Form1->MenuValue_setting->Checked();
     const pid_t other = ::fork();
     ASSERT_GE(other, 0);
     if (other == 0) {
         MemoryFileDir = "/srv/club/";
+        Form1->SplitData_Setting->SetChecked(!split);
         const bool closed = Form1->CloseQuery();
         RegistryShutdown();
         ::_exit(closed ? 0 : 1);
@@ -159,10 +163,14 @@ TEST_F(StartupFirstRun, TwoInstancesChangingSettingsAbsentFromTheFileBothKeepThe
     ASSERT_EQ(::waitpid(other, &status, 0), other);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     AutoStartMem = "/home/op/start.vyx";
+    Form1->MenuValue_setting->SetChecked(!menuValue);
     ASSERT_TRUE(Form1->CloseQuery());
     Restart();
+    Form1->Show();
     EXPECT_EQ(MemoryFileDir, "/srv/club/");
     EXPECT_EQ(AutoStartMem, "/home/op/start.vyx");
+    EXPECT_EQ(Form1->SplitData_Setting->Checked(), !split);
+    EXPECT_EQ(Form1->MenuValue_setting->Checked(), !menuValue);
 }
 
 // Another process holding the settings lock for a minute (an instance stopped with Ctrl+Z, a
@@ -211,7 +219,7 @@ TEST_F(StartupFirstRun, SettingsLockHeldElsewhereCostsSecondsAndIsTold)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Text, "The settings could not be saved to " + folder +
                                  "/registry.txt (another program kept the settings locked for 3 seconds)."
-                                 "\rChanged settings are kept only until Quillmere ends.");
+                                 "\rThe settings changed in this run are lost.");
     EXPECT_EQ(RxDelay, 600);
     posttest::FreePostWindows();
 }

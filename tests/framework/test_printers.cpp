@@ -111,6 +111,29 @@ TEST_F(Printing, MisuseAndFailuresAreReported)
     EXPECT_THROW(P->EndDoc(), EPrinter);
     EXPECT_FALSE(P->Printing()); // the job is over either way
     EXPECT_FALSE(fakes.Printing.Documents.back()->Finished);
+
+    // The jobs of a printout print only once all are sent; one the printer refuses takes all
+    // of them back.
+    fakes.Printing.FailFinish.clear();
+    for (const std::string refusal : {"", "The printer aborted the print job."}) {
+        fakes.Printing.FailRelease = refusal;
+        fakes.Printing.Documents.clear();
+        P->BeginPrintout(2);
+        P->BeginDoc();
+        P->EndDoc();
+        P->BeginDoc();
+        P->EndDoc();
+        ASSERT_EQ(fakes.Printing.Documents.size(), 2u);
+        EXPECT_FALSE(fakes.Printing.Documents[0]->Released) << "held while page 2 is made";
+        if (refusal.empty())
+            P->EndPrintout();
+        else
+            EXPECT_THROW(P->EndPrintout(), EPrinter);
+        for (const auto& doc : fakes.Printing.Documents) {
+            EXPECT_EQ(doc->Released, refusal.empty()) << refusal;
+            EXPECT_EQ(doc->Withdrawn, !refusal.empty()) << refusal;
+        }
+    }
 }
 
 TEST_F(Printing, WithoutPrintersAPdfFileNamedAfterTheTitle)

@@ -204,6 +204,7 @@ TEST_F(PlacementEnv, MainWindowSavesPlacementAndStoredPropertiesUnderTForm1)
     EXPECT_EQ(w->shows, 1);
     w->split->SetChecked(true);
     w->bar->SetWidth(333);
+    w->bar->Bands()->Items(1)->SetWidth(160);
     w->form->SetBounds(50, 60, 500, 350);
     EXPECT_TRUE(w->form->CloseQuery());
     EXPECT_EQ(w->closeQueries, 1);
@@ -222,7 +223,7 @@ TEST_F(PlacementEnv, MainWindowSavesPlacementAndStoredPropertiesUnderTForm1)
                           {"MemChanCoolBar_Bands.Count", "2"}});
     ExpectRegValues("Quillmere\\TForm1.MemChanCoolBar_Bands", {{"Item0_Text", "Tools"},
                                                                {"Item1_Text", ""},
-                                                               {"Item1_Width", "150"},
+                                                               {"Item1_Width", "160"},
                                                                {"Item0_Break", "True"},
                                                                {"Item0_BorderStyle", "bsNone"},
                                                                {"Item0_Bitmap", "<missing>"}});
@@ -322,16 +323,18 @@ TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
     store->StoredProps()->Add("Notes.Lines");
     TStoredValue* plain = store->StoredValues()->Add();
     plain->SetName("LastFile");
-    plain->SetValue(Variant("'c:\\x.vyx'"));
     TStoredValue* secret = store->StoredValues()->Add();
     secret->SetName("Password");
     secret->SetKeyString("k3y");
-    secret->SetValue(Variant("hunter2"));
     EXPECT_THROW(secret->SetName("lastfile"), Exception);
     EXPECT_EQ(secret->Name(), "Password");
     store->Loading();
     store->Loaded();
     form->Show();
+    // Changed after the restore, so the save writes them.
+    plain->SetValue(Variant("'c:\\x.vyx'"));
+    secret->SetValue(Variant("hunter2"));
+    notes->Lines()->Add("third");
     form->SetBounds(40, 50, 300, 200);
     ASSERT_TRUE(form->CloseQuery());
     {
@@ -339,7 +342,7 @@ TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
         EXPECT_EQ(ini.ReadString("TForm1", "Visible", ""), "0");
         EXPECT_EQ(ini.ReadString("TForm1", "LastFile", ""), "'c:\\x.vyx'");
         EXPECT_EQ(ini.ReadString("TForm1", "Password", ""), XorHexEncode("k3y", "hunter2"));
-        EXPECT_EQ(ini.ReadString("TForm1.Notes_Lines", "Count", ""), "2");
+        EXPECT_EQ(ini.ReadString("TForm1.Notes_Lines", "Count", ""), "3");
         ini.WriteString("TForm1", "NormPos" + ScreenSizeSuffix(), "70,80,71,81"); // a dialog keeps its own size
     }
     plain->SetValue(Variant());
@@ -350,7 +353,7 @@ TEST_F(PlacementEnv, IniFileStorageWithStoredValues)
     form->Show();
     EXPECT_EQ(VarToStr(plain->Value()), "'c:\\x.vyx'");
     EXPECT_EQ(VarToStr(secret->Value()), "hunter2");
-    ASSERT_EQ(notes->Lines()->Count(), 2);
+    ASSERT_EQ(notes->Lines()->Count(), 3);
     EXPECT_EQ(notes->Lines()->Strings(1), " second, with a blank");
     EXPECT_EQ(form->Left(), 70);
     EXPECT_EQ(form->Width(), 300);

@@ -7,14 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <iterator>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +30,39 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::perms Mode(const std::string& path) { return fs::status(path).permissions() & fs::perms::all; }
+
+// Writes "new contents" over the file in a child process that first runs prepare, which may
+// take away rights for good.
+::testing::AssertionResult ReplacedInChild(const std::string& file, const std::function<bool()>& prepare)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return ::testing::AssertionFailure() << "no child process";
+    if (child == 0) {
+        if (!prepare())
+            ::_exit(2);
+        ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return ::testing::AssertionFailure() << "the save failed: status " << status;
+    return ::testing::AssertionSuccess();
+}
+
+// Makes every later call of one system call in this process fail with the error, as a file
+// system refuses it: a seccomp filter, for a child process of a test.
+bool RefuseSystemCall(long number, int error)
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<unsigned>(error) & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
 
 class UserFiles : public ::testing::Test {
 protected:
@@ -192,16 +232,8 @@ TEST_F(UserFiles, WritableFileInAFolderOfAnotherUserIsRewrittenInPlace)
     fs::permissions(root_, fs::perms(0755));
     fs::permissions(file, fs::perms(0666));
     fs::permissions(folder, fs::perms(0555));
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
-        ::_exit(ReplaceFileContents(file, "new contents", 0666) ? 0 : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(ReplacedInChild(
+        file, [] { return ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0); }));
     EXPECT_EQ(commontest::ReadFileText(file), "new contents");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::permissions(folder, fs::perms(0755));
@@ -257,4 +289,24 @@ TEST_F(UserFiles, LeftoversOfDeadSavesGoAtTheNextSaveAndLiveOnesStay)
     EXPECT_EQ(commontest::ReadFileText(file), "third");
     EXPECT_EQ(commontest::ReadFileText(root_ + "/n.vyx.tmp"), "the user's own");
     EXPECT_EQ(entries(), 2);
+}
+
+// A file system that keeps no modes (FAT, some network and FUSE mounts) refuses fchmod even
+// on the user's own new file. The save there still replaces the file whole, as anywhere
+// else, and says it succeeded.
+TEST_F(UserFiles, FileSystemWithoutModesGetsTheWholeReplaceToo)
+{
+    const std::string file = root_ + "/stick.vyx";
+    for (int error : {EPERM, ENOSYS}) {
+        SCOPED_TRACE(error);
+        std::ofstream(file, std::ios::trunc) << std::string(3000, 'o');
+        struct stat before {};
+        ASSERT_EQ(::stat(file.c_str(), &before), 0);
+        EXPECT_TRUE(ReplacedInChild(file, [error] { return RefuseSystemCall(SYS_fchmod, error); }));
+        EXPECT_EQ(commontest::ReadFileText(file), "new contents");
+        struct stat after {};
+        ASSERT_EQ(::stat(file.c_str(), &after), 0);
+        EXPECT_NE(after.st_ino, before.st_ino) << "rewritten in place instead of replaced";
+        EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 1) << "no temporary files";
+    }
 }
