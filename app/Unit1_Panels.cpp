@@ -37,6 +37,17 @@ std::string TForm1::PanelFrequency(const std::string& Text) const
 void TForm1::UpdateMemGrid()
 {
     const int r = MemGrid->Row();
+    // A simplex memory stays simplex when only its receive half is changed: the transmit
+    // fields, left as the row holds them, follow it rather than keep the old frequency as a
+    // split nobody typed.
+    const std::string rxCell = MemGrid->GetCell(mcRxFreq, r);
+    const bool simplex = !rxCell.empty() && MemGrid->GetCell(mcTxFreq, r) == rxCell &&
+                         MemGrid->GetCell(mcTxMode, r) == MemGrid->GetCell(mcRxMode, r);
+    if (simplex && !RXFreqEdit->Text().empty() && TXFreqEdit->Text() == rxCell &&
+        ModeNameByIndex(TXModeSelect->ItemIndex()) == MemGrid->GetCell(mcTxMode, r)) {
+        TXFreqEdit->SetText(RXFreqEdit->Text());
+        TXModeSelect->SetItemIndex(RXModeSelect->ItemIndex());
+    }
     if (TXFreqEdit->Text().empty()) {
         TXFreqEdit->SetText(RXFreqEdit->Text());
         TXModeSelect->SetItemIndex(RXModeSelect->ItemIndex());

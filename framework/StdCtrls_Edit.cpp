@@ -154,6 +154,30 @@ void TCustomEdit::SelectAll()
     SyncWidget();
 }
 
+void TCustomEdit::SetFocus()
+{
+    const bool had = Focused();
+    TWidgetControl::SetFocus();
+    if (had && FAutoSelect)
+        SelectAll();
+}
+
+void TCustomEdit::CMEnter(TMessage& M)
+{
+    if (FAutoSelect && !FocusedByMouse())
+        SelectAll();
+    TWidgetControl::CMEnter(M);
+}
+
+void TCustomEdit::WMKeyDown(TMessage& M)
+{
+    if (M.WParam == 'A' && KeyDataToShiftState(M.LParam) == TShiftState{ssCtrl}) {
+        SelectAll();
+        return;
+    }
+    TWidgetControl::WMKeyDown(M);
+}
+
 int TCustomEdit::SelStart() const { return FSelStart; }
 int TCustomEdit::SelLength() const { return FSelLength; }
 void TCustomEdit::SetSelStart(int v)

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 
 using namespace apptest;
@@ -165,6 +166,72 @@ TEST_F(MemPanel, FocusMovesOnlyWhenTheGridHasIt)
     EXPECT_EQ(Row(19)[1], "14.250.00");
     EXPECT_EQ(Mem()->Row(), 21);
     EXPECT_TRUE(Form1->RXFreqEdit->Focused());
+}
+
+// Where the middle of a rectangle of a window's client area lies on its widget.
+QPoint WidgetPoint(TWinControl* window, const TRect& r)
+{
+    POINT origin{0, 0};
+    ClientToScreen(window->Handle(), &origin);
+    return WindowWidget(window->Handle())->mapFromGlobal(QPoint(origin.x, origin.y)) +
+           QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// A left click on a cell, as the user makes it; the cell must be on screen.
+void ClickCell(TStringGrid* grid, int col, int row)
+{
+    const TRect cell = grid->CellRect(col, row);
+    ASSERT_LT(cell.left, cell.right) << "cell " << col << ", " << row << " is off screen";
+    QTest::mouseClick(WindowWidget(grid->Handle()), Qt::LeftButton, Qt::NoModifier, WidgetPoint(grid, cell));
+    Application->ProcessMessages();
+}
+
+// Keys typed at whatever has the focus.
+void TypeKeys(const QString& text)
+{
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    Application->ProcessMessages();
+}
+
+// A frequency typed into a filled RX Freq cell replaces the old one, whether the edit got the
+// focus by a click on the cell or by the commit's move to the next memory, and a simplex
+// memory stays simplex; a click inside an edit places the caret as usual.
+TEST_F(MemPanel, TypedFrequencyIsWhatIsSavedAndSimplexStaysSimplex)
+{
+    WriteFile(Path("m.vyx"), "[Quillmere Version:2.4]\r\nMEM:6:10.116.00:CW:10.116.00:CW:N/A:FALSE:\r\n"
+                             "MEM:7:14.200.00:USB:::N/A:FALSE:club\r\n");
+    Form1->LoadFile(Path("m.vyx"));
+    ASSERT_EQ(Row(6)[1], "10.116.00");
+    Form1->Show();
+    Application->ProcessMessages();
+
+    ClickCell(Mem(), 1, 7);
+    ASSERT_TRUE(Form1->RXFreqEdit->Focused());
+    TypeKeys("10.125\r");
+    ASSERT_TRUE(Form1->RXFreqEdit->Focused());
+    EXPECT_EQ(Form1->MemEdit->Value(), 7);
+    TypeKeys("14.3\r");
+    Form1->SaveMenuClick(nullptr);
+    const auto lines = Lines(ReadFile(Path("m.vyx")));
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[7], "MEM:6:10.125.00:CW:10.125.00:CW:N/A:FALSE:");
+    EXPECT_EQ(lines[8], "MEM:7:14.300.00:USB:14.300.00:USB:N/A:FALSE:club");
+
+    // A click inside an edit places the caret; Ctrl+A then selects all, in a spin box too.
+    Mem()->SetRow(8);
+    for (TCustomEdit* edit : {static_cast<TCustomEdit*>(Form1->Description), static_cast<TCustomEdit*>(Form1->MemEdit)}) {
+        QWidget* widget = edit->NativeWidget();
+        auto* line = qobject_cast<QLineEdit*>(widget) ? qobject_cast<QLineEdit*>(widget) : widget->findChild<QLineEdit*>();
+        ASSERT_NE(line, nullptr);
+        QTest::mouseClick(line, Qt::LeftButton, Qt::NoModifier, QPoint(2, line->height() / 2));
+        Application->ProcessMessages();
+        ASSERT_TRUE(edit->Focused()) << edit->Name();
+        EXPECT_EQ(edit->SelLength(), 0) << edit->Name();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(edit->SelLength(), static_cast<int>(edit->Text().size())) << edit->Name();
+        EXPECT_EQ(line->selectedText().toStdString(), edit->Text()) << edit->Name();
+    }
 }
 
 TEST_F(MemPanel, ClearingRows)
