@@ -91,12 +91,12 @@ void TForm1::UpdateMemCols(TObject*)
     MemGrid->SetColWidth(mcTxFreq, split ? FreqColWidth() : 0);
     MemGrid->SetColWidth(mcTxMode, split ? 40 : 0);
 
-    MemDescriptionPanel->SetVisible(Description_Setting->Checked());
-    MemGrid->SetColWidth(mcDescription, Description_Setting->Checked() ? 155 : 0);
     FMSubTonePanel->SetVisible(ToneNumber_Setting->Checked());
     MemGrid->SetColWidth(mcTone, ToneNumber_Setting->Checked() ? 40 : 0);
     MemLockoutPanel->SetVisible(MemoryLockout_Setting->Checked());
     MemGrid->SetColWidth(mcLockOut, MemoryLockout_Setting->Checked() ? 60 : 0);
+    MemDescriptionPanel->SetVisible(Description_Setting->Checked());
+    MemGrid->SetColWidth(mcDescription, Description_Setting->Checked() ? DescriptionColWidth() : 0);
 }
 
 void TForm1::UpdateMenuCols()

@@ -234,6 +234,29 @@ TEST_F(MemPanel, TypedFrequencyIsWhatIsSavedAndSimplexStaysSimplex)
     }
 }
 
+// However the columns are shown, a click on any cell leaves every column's title on screen:
+// the grid has no horizontal scroll bar to bring back a column scrolled out of it.
+TEST_F(MemPanel, EveryColumnStaysInReach)
+{
+    for (int m = 0; m < 20; ++m)
+        SetMemory(m, {"14.000.00", "USB", "14.000.00", "USB", "N/A", "FALSE", "twenty characters ok"});
+    Form1->Show();
+    for (bool split : {true, false}) {
+        Form1->SplitData_Setting->SetChecked(split);
+        Form1->UpdateMemCols(nullptr);
+        for (int clicked = mcRxFreq; clicked <= mcDescription; ++clicked) {
+            if (Mem()->ColWidth(clicked) == 0)
+                continue;
+            ClickCell(Mem(), clicked, 5);
+            for (int c = mcMemory; c <= mcDescription; ++c) {
+                const TRect title = Mem()->CellRect(c, 0);
+                EXPECT_TRUE(Mem()->ColWidth(c) == 0 || (title.left < title.right && title.right <= Mem()->ClientWidth()))
+                    << "title of column " << c << " after a click on column " << clicked << (split ? ", split" : "");
+            }
+        }
+    }
+}
+
 TEST_F(MemPanel, ClearingRows)
 {
     for (int m : {0, 1, 2, 99})
