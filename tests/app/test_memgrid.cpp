@@ -11,6 +11,8 @@
 
 #include <QImage>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -177,6 +179,20 @@ QPoint WidgetPoint(TWinControl* window, const TRect& r)
            QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
+// What the screen shows of a rectangle of a window's client area: the toolkit's last image
+// of the window, not a fresh paint of it.
+QImage ShownPixels(TWinControl* window, const TRect& r)
+{
+    Application->ProcessMessages();
+    QWidget* widget = WindowWidget(window->Handle());
+    const QPoint at = widget->mapTo(widget->window(), WidgetPoint(window, TRect{r.left, r.top, r.left, r.top}));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(widget->window()->winId(), at.x(), at.y(), r.right - r.left, r.bottom - r.top)
+        .toImage();
+}
+
+TRect Bounds(const TControl* c) { return TRect{c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height()}; }
+
 // A left click on a cell, as the user makes it; the cell must be on screen.
 void ClickCell(TStringGrid* grid, int col, int row)
 {
@@ -255,6 +271,40 @@ TEST_F(MemPanel, EveryColumnStaysInReach)
             }
         }
     }
+}
+
+// The current cell is framed only while the grid has the focus; a tool button pressed and
+// dragged off comes up, and released off it clicks nothing.
+TEST_F(MemPanel, FocusFrameAndPressedToolButtonFollowTheFocusAndThePointer)
+{
+    SetMemory(4, {"14.000.00", "USB", "14.000.00", "USB", "N/A", "FALSE", ""});
+    Form1->Show();
+    Application->ProcessMessages();
+    QWidget* grid = WindowWidget(Mem()->Handle());
+    const QPoint at = WidgetPoint(Mem(), Mem()->CellRect(2, 5));
+    QTest::mousePress(grid, Qt::LeftButton, Qt::NoModifier, at);
+    Application->ProcessMessages();
+    ASSERT_TRUE(Mem()->Focused());
+    const TRect cell = Mem()->CellRect(2, 5);
+    const TRect corner{cell.left, cell.top, cell.left + 1, cell.top + 1};
+    EXPECT_EQ(qGray(ShownPixels(Mem(), corner).pixel(0, 0)), 0) << "framed while the grid has the focus";
+    QTest::mouseRelease(grid, Qt::LeftButton, Qt::NoModifier, at);
+    Application->ProcessMessages();
+    ASSERT_TRUE(Form1->RXModeSelect->Focused());
+    EXPECT_NE(qGray(ShownPixels(Mem(), corner).pixel(0, 0)), 0) << "no frame once the focus has gone on";
+
+    TToolButton* clear = Form1->MemChanClearFieldsButton;
+    TWinControl* bar = clear->Parent();
+    QWidget* barWidget = WindowWidget(bar->Handle());
+    const QImage up = ShownPixels(bar, Bounds(clear));
+    QTest::mousePress(barWidget, Qt::LeftButton, Qt::NoModifier, WidgetPoint(bar, Bounds(clear)));
+    EXPECT_FALSE(ShownPixels(bar, Bounds(clear)) == up) << "pressed";
+    const QPoint off = WidgetPoint(bar, Bounds(Form1->MemChanTXButton));
+    QTest::mouseMove(barWidget, off);
+    EXPECT_TRUE(ShownPixels(bar, Bounds(clear)) == up) << "dragged off";
+    QTest::mouseRelease(barWidget, Qt::LeftButton, Qt::NoModifier, off);
+    EXPECT_TRUE(ShownPixels(bar, Bounds(clear)) == up) << "released off";
+    EXPECT_EQ(Row(4)[1], "14.000.00") << "the clear button did not click";
 }
 
 TEST_F(MemPanel, ClearingRows)
