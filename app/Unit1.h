@@ -438,6 +438,8 @@ private:
     void WriteSettings();
     bool FCloseAfterAction = false;
     bool FCloseUnasked = false;
+    // The control that had the focus when an action disabled the window's controls.
+    TWinControl* FFocusBeforeAction = nullptr;
 };
 
 extern TForm1* Form1;

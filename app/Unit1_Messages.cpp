@@ -14,7 +14,10 @@
 #include "platform/EventLoop.h"
 #include "platform/Messages.h"
 #include "platform/WinMessages.h"
+#include "platform/Windowing.h"
 #include "textview/TextView.h"
+
+#include <utility>
 
 void ShowStatus(const std::string& Text)
 {
@@ -137,6 +140,8 @@ void TForm1::ChangeEnabled(bool Enabled)
 {
     RadioBusy = !Enabled;
     StopRequest = false;
+    if (!Enabled && !FFocusBeforeAction)
+        FFocusBeforeAction = ActiveControl();
     TControl* const controls[] = {
         MemChanLoadButton, MemChanSaveButton, MemChanRXButton, MemChanTXButton,
         MemChanClearFieldsButton, MemEdit, RXFreqEdit, TXFreqEdit, RXModeSelect, TXModeSelect,
@@ -159,6 +164,14 @@ void TForm1::ChangeEnabled(bool Enabled)
     const TColor textColor = Enabled ? clWindowText : TColor(0x808080);
     for (TComboBox* c : {RXModeSelect, TXModeSelect, ToneNumber, MemLock})
         c->Font()->SetColor(textColor);
+
+    // Disabled, the control that had the focus lost it: it gets it back, unless the user has
+    // gone on to another window meanwhile.
+    if (Enabled && FFocusBeforeAction) {
+        TWinControl* had = std::exchange(FFocusBeforeAction, nullptr);
+        if (had->CanFocus() && !had->Focused() && (!GetFocus() || GetActiveWindow() == Handle()))
+            had->SetFocus();
+    }
 
     // A close confirmed during the action happens now that the action has unwound.
     if (Enabled && FCloseAfterAction) {

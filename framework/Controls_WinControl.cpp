@@ -605,6 +605,10 @@ void TWinControl::SetEnabled(bool v)
 {
     if (v == Enabled())
         return;
+    // Disabled, the control loses the focus to no other control: handed on, the focus would
+    // run the enter and exit events of controls the user never went to.
+    if (!v && Focused())
+        ::SetFocus(nullptr);
     TControl::SetEnabled(v);
     if (FHandle)
         EnableWindow(FHandle, v);

@@ -106,6 +106,7 @@ BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* wp);
 BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp);
 
 // Focus and mouse capture. A pressed button captures the mouse implicitly until released.
+// SetFocus(nullptr) leaves no window with the focus.
 HWND SetFocus(HWND h);
 HWND GetFocus();
 // While set, SetFocus is a move by the keyboard (Tab, an accelerator): the window then shows

@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,7 @@
 #include "framework/StdCtrls.h"
 #include "platform/EventLoop.h"
 #include "platform/Services.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
 
 namespace {
@@ -640,6 +642,72 @@ TEST_F(DesktopTest, CloseRequestDuringTheFileDialogEndsTheDialogNotTheProgram)
     EXPECT_FALSE(Application->Terminated());
     EXPECT_TRUE(ShownBoxes().empty()) << ShownBoxes().front().Text;
     EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Load file canceled.");
+}
+
+
+// A window's id as xprop writes it.
+std::string HexId(TCustomForm* f)
+{
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(Widget(f)->winId()));
+    return hex;
+}
+
+// Where xprop's text names the window id (not an id that merely begins with it); npos if nowhere.
+size_t WholeIdAt(const std::string& text, const std::string& id)
+{
+    for (size_t at = text.find(id); at != std::string::npos; at = text.find(id, at + 1))
+        if (at + id.size() == text.size() || !std::isxdigit(static_cast<unsigned char>(text[at + id.size()])))
+            return at;
+    return std::string::npos;
+}
+
+// The toolkit's file dialog once it is on screen and has the keyboard; else null.
+QWidget* ActiveFileDialog()
+{
+    QWidget* dialog = QApplication::activeModalWidget();
+    const bool up = dialog && !WindowFromWidget(dialog) && dialog->windowHandle()->isExposed() && dialog->isActiveWindow();
+    return up ? dialog : nullptr;
+}
+
+// After the toolkit's file dialog, opened by File > Open or Save As and cancelled, a typed key
+// lands in the control that had the focus, where its caret was.
+TEST_F(DesktopTest, CancelledFileDialogGivesTheFocusBack)
+{
+    IFileDialogService* fake = InstallFileDialogService(&QtFileDialogService());
+    const ScopeExit putBack([fake] { InstallFileDialogService(fake); });
+    const std::pair<const char*, void (TForm1::*)(TObject*)> menus[] = {{"Open", &TForm1::LoadMenuClick},
+                                                                        {"Save As", &TForm1::SaveAsClick}};
+    Form1->Description->SetText("club");
+    for (const auto& [name, handler] : menus) {
+        SCOPED_TRACE(name);
+        Form1->Description->SetFocus();
+        ASSERT_TRUE(WaitUntil([] { return GetFocus() == Form1->Description->Handle(); }, 2000));
+        const std::string before = Form1->Description->Text();
+        Form1->Description->SetSelStart(static_cast<int>(before.size()));
+        bool up = false;
+        std::string transient;
+        Poll([&up, &transient] {
+            QWidget* dialog = ActiveFileDialog();
+            if (dialog) {
+                up = true;
+                transient = Capture("xprop -id " + std::to_string(dialog->winId()) + " WM_TRANSIENT_FOR");
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            }
+            return up;
+        },
+             5000, [] {
+                 if (QWidget* w = QApplication::activeModalWidget())
+                     w->close();
+             });
+        (Form1->*handler)(nullptr);
+        StopPolls();
+        EXPECT_TRUE(up);
+        EXPECT_NE(WholeIdAt(transient, HexId(Form1)), std::string::npos) << "the dialog belongs to the main window: " << transient;
+        ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_S);
+        EXPECT_EQ(Form1->Description->Text(), before + "s");
+    }
 }
 
 } // namespace
