@@ -438,8 +438,13 @@ private:
     void WriteSettings();
     bool FCloseAfterAction = false;
     bool FCloseUnasked = false;
-    // The control that had the focus when an action disabled the window's controls.
-    TWinControl* FFocusBeforeAction = nullptr;
+    // The control that had the focus when an action disabled the window's controls; for an
+    // edit, also its text and selection then.
+    struct FocusBeforeAction {
+        TWinControl* Control = nullptr;
+        std::string Text;
+        int SelStart = 0, SelLength = 0;
+    } FFocusBeforeAction;
 };
 
 extern TForm1* Form1;

@@ -150,6 +150,8 @@ public:
     int SelStart() const;
     void SetSelStart(int v);
     int SelLength() const;
+    // Selects as many characters from SelStart on (as many as there are).
+    void SetSelLength(int v);
     TNotifyEvent OnChange;
 
 protected:

@@ -186,6 +186,11 @@ void TCustomEdit::SetSelStart(int v)
     FSelLength = 0;
     SyncWidget();
 }
+void TCustomEdit::SetSelLength(int v)
+{
+    FSelLength = std::clamp(v, 0, static_cast<int>(FEditText.size()) - FSelStart);
+    SyncWidget();
+}
 
 // ---- TCustomMemo --------------------------------------------------------------------------------
 
