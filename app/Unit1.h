@@ -337,6 +337,10 @@ public:
     void SetMemProgressBar(std::uint8_t Position);
     // Width of a frequency column: the widest frequency text fits in the grid's font.
     int FreqColWidth() const;
+    // Width of the description column: its own, or what the other columns leave of the grid
+    // beside its vertical scroll bar. The grid has no horizontal scroll bar, so a column
+    // beyond its right edge, once scrolled to, could never be brought back.
+    int DescriptionColWidth() const;
     void UpdateButtonClick(TObject* Sender);
     void ClearFieldsButtonClick(TObject* Sender);
     void ExitButtonClick(TObject* Sender);
@@ -446,6 +450,13 @@ private:
     void WriteSettings();
     bool FCloseAfterAction = false;
     bool FCloseUnasked = false;
+    // The control that had the focus when an action disabled the window's controls; for an
+    // edit, also its text and selection then.
+    struct FocusBeforeAction {
+        TWinControl* Control = nullptr;
+        std::string Text;
+        int SelStart = 0, SelLength = 0;
+    } FFocusBeforeAction;
 };
 
 extern TForm1* Form1;

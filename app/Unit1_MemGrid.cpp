@@ -1,6 +1,6 @@
 // The memory grid's edit panel: committing a row, following the grid's current cell, the
-// edit fields' exits, clearing rows, the progress bar, the frequency column's width and
-// the Exit button.
+// edit fields' exits, clearing rows, the progress bar, the widths of the frequency and
+// description columns and the Exit button.
 #include "app/FreqText.h"
 #include "app/Globals.h"
 #include "app/Unit1.h"
@@ -12,6 +12,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "platform/Gdi.h"
 #include "protocol/MemoryRecord.h"
 
 #include <algorithm>
@@ -135,6 +136,17 @@ int TForm1::FreqColWidth() const
     measure.SetSize(1, 1);
     measure.Canvas()->Font()->Assign(MemGrid->Font());
     return std::max(70, measure.Canvas()->TextWidth("9999.999.99") + margins);
+}
+
+int TForm1::DescriptionColWidth() const
+{
+    constexpr int ownWidth = 155;
+    // The grid's frame lies inside its client area; a grid line follows each shown column.
+    int left = MemGrid->Width() - GetSystemMetrics(SM_CXVSCROLL) - (MemGrid->BorderStyle() == bsNone ? 0 : 2);
+    for (int c = mcMemory; c < mcDescription; ++c)
+        if (MemGrid->ColWidth(c) > 0)
+            left -= MemGrid->ColWidth(c) + MemGrid->GridLineWidth();
+    return std::clamp(left, 0, ownWidth);
 }
 
 void TForm1::PublishMemoryPanelMembers(TClassBuilder<TForm1>& b)

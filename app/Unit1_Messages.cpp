@@ -14,7 +14,10 @@
 #include "platform/EventLoop.h"
 #include "platform/Messages.h"
 #include "platform/WinMessages.h"
+#include "platform/Windowing.h"
 #include "textview/TextView.h"
+
+#include <utility>
 
 void ShowStatus(const std::string& Text)
 {
@@ -137,6 +140,11 @@ void TForm1::ChangeEnabled(bool Enabled)
 {
     RadioBusy = !Enabled;
     StopRequest = false;
+    if (!Enabled && !FFocusBeforeAction.Control) {
+        FFocusBeforeAction.Control = ActiveControl();
+        if (auto* edit = dynamic_cast<TCustomEdit*>(ActiveControl()))
+            FFocusBeforeAction = {edit, edit->Text(), edit->SelStart(), edit->SelLength()};
+    }
     TControl* const controls[] = {
         MemChanLoadButton, MemChanSaveButton, MemChanRXButton, MemChanTXButton,
         MemChanClearFieldsButton, MemEdit, RXFreqEdit, TXFreqEdit, RXModeSelect, TXModeSelect,
@@ -159,6 +167,22 @@ void TForm1::ChangeEnabled(bool Enabled)
     const TColor textColor = Enabled ? clWindowText : TColor(0x808080);
     for (TComboBox* c : {RXModeSelect, TXModeSelect, ToneNumber, MemLock})
         c->Font()->SetColor(textColor);
+
+    // Disabled, the control that had the focus lost it: it gets it back, unless the user has
+    // gone on to another window meanwhile. An edit whose text the action left alone gets its
+    // selection back; a new text is selected, ready to be typed over.
+    if (Enabled && FFocusBeforeAction.Control) {
+        const FocusBeforeAction had = std::exchange(FFocusBeforeAction, {});
+        if (had.Control->CanFocus() && !had.Control->Focused() && (!GetFocus() || GetActiveWindow() == Handle())) {
+            had.Control->SetFocus();
+            if (auto* edit = dynamic_cast<TCustomEdit*>(had.Control); edit && edit->Text() == had.Text) {
+                edit->SetSelStart(had.SelStart);
+                edit->SetSelLength(had.SelLength);
+            } else if (edit && edit->AutoSelect()) {
+                edit->SelectAll();
+            }
+        }
+    }
 
     // A close confirmed during the action happens now that the action has unwound.
     if (Enabled && FCloseAfterAction) {

@@ -37,6 +37,17 @@ std::string TForm1::PanelFrequency(const std::string& Text) const
 void TForm1::UpdateMemGrid()
 {
     const int r = MemGrid->Row();
+    // A simplex memory stays simplex when only its receive half is changed: the transmit
+    // fields, left as the row holds them, follow it rather than keep the old frequency as a
+    // split nobody typed.
+    const std::string rxCell = MemGrid->GetCell(mcRxFreq, r);
+    const bool simplex = !rxCell.empty() && MemGrid->GetCell(mcTxFreq, r) == rxCell &&
+                         MemGrid->GetCell(mcTxMode, r) == MemGrid->GetCell(mcRxMode, r);
+    if (simplex && !RXFreqEdit->Text().empty() && TXFreqEdit->Text() == rxCell &&
+        ModeNameByIndex(TXModeSelect->ItemIndex()) == MemGrid->GetCell(mcTxMode, r)) {
+        TXFreqEdit->SetText(RXFreqEdit->Text());
+        TXModeSelect->SetItemIndex(RXModeSelect->ItemIndex());
+    }
     if (TXFreqEdit->Text().empty()) {
         TXFreqEdit->SetText(RXFreqEdit->Text());
         TXModeSelect->SetItemIndex(RXModeSelect->ItemIndex());
@@ -80,12 +91,12 @@ void TForm1::UpdateMemCols(TObject*)
     MemGrid->SetColWidth(mcTxFreq, split ? FreqColWidth() : 0);
     MemGrid->SetColWidth(mcTxMode, split ? 40 : 0);
 
-    MemDescriptionPanel->SetVisible(Description_Setting->Checked());
-    MemGrid->SetColWidth(mcDescription, Description_Setting->Checked() ? 155 : 0);
     FMSubTonePanel->SetVisible(ToneNumber_Setting->Checked());
     MemGrid->SetColWidth(mcTone, ToneNumber_Setting->Checked() ? 40 : 0);
     MemLockoutPanel->SetVisible(MemoryLockout_Setting->Checked());
     MemGrid->SetColWidth(mcLockOut, MemoryLockout_Setting->Checked() ? 60 : 0);
+    MemDescriptionPanel->SetVisible(Description_Setting->Checked());
+    MemGrid->SetColWidth(mcDescription, Description_Setting->Checked() ? DescriptionColWidth() : 0);
 }
 
 void TForm1::UpdateMenuCols()

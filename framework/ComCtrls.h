@@ -162,6 +162,8 @@ public:
 protected:
     void Paint() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    // Held down and dragged off, the button comes up; back over it, it goes down again.
+    void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -173,7 +175,8 @@ private:
     bool FGrouped = false;
     bool FAllowAllUp = false;
     bool FWrap = false;
-    bool FPressed = false;
+    bool FPressed = false;  // the left button went down on it and is held
+    bool FHeldOff = false;  // ... with the pointer off the button
     TPopupMenu* FDropdownMenu = nullptr;
 };
 

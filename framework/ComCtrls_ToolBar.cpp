@@ -133,16 +133,28 @@ void TToolButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
             CheckMenuDropdown();
         } else {
             FPressed = true;
+            FHeldOff = false;
             Invalidate();
         }
     }
     TGraphicControl::MouseDown(Button, Shift, X, Y);
 }
 
+void TToolButton::MouseMove(TShiftState Shift, int X, int Y)
+{
+    const bool off = X < 0 || Y < 0 || X >= Width() || Y >= Height();
+    if (FPressed && off != FHeldOff) {
+        FHeldOff = off;
+        Invalidate();
+    }
+    TGraphicControl::MouseMove(Shift, X, Y);
+}
+
 void TToolButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
     if (Button == mbLeft && FPressed) {
         FPressed = false;
+        FHeldOff = false;
         Invalidate();
     }
     // The right button's pop-up menu comes from the control's context-menu handling.
@@ -161,9 +173,10 @@ void TToolButton::Paint()
         }
         return;
     }
-    bool sunken = FDown || FPressed;
+    const bool pressed = FPressed && !FHeldOff;
+    bool sunken = FDown || pressed;
     if (sunken) {
-        cv->Brush()->SetColor(FDown && !FPressed ? clBtnHighlight : clBtnFace);
+        cv->Brush()->SetColor(FDown && !pressed ? clBtnHighlight : clBtnFace);
         cv->FillRect(r);
         Frame3D(cv, r, clGray, clBtnHighlight);
     } else if (!tb || !tb->Flat()) {

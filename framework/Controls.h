@@ -405,7 +405,9 @@ protected:
     virtual void KeyPress(char& Key);
     virtual void PaintControls(HDC DC, TControl* First);
     virtual void PaintHandler(TMessage& M);
-    // Gives a mouse message over a graphic child to that child; true when it did.
+    // Gives a mouse message over a graphic child to that child; true when it did. The child
+    // the left button went down on hears the mouse until the button comes up, wherever the
+    // pointer goes (this window holds the mouse meanwhile).
     bool IsControlMouseMsg(TMessage& M);
 
     virtual void WMSize(TMessage& M);
@@ -455,6 +457,7 @@ private:
     int FTabOrderHint = -1;
     bool FCtl3D = true;
     bool FAligning = false;
+    TControl* FMouseHolder = nullptr;
 };
 
 // A canvas that draws on a control's window: the paint context while painting, else a

@@ -251,7 +251,15 @@ void TWinControl::WndProc(TMessage& M)
 bool TWinControl::IsControlMouseMsg(TMessage& M)
 {
     TPoint p{GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam)};
-    TControl* c = ControlAtPos(p, false);
+    // A new press ends the hold, and so does the mouse without the button held: its release
+    // went elsewhere (as to a menu the press opened).
+    if (M.Msg == WM_LBUTTONDOWN || (M.Msg != WM_LBUTTONUP && !(M.WParam & MK_LBUTTON)))
+        FMouseHolder = nullptr;
+    TControl* c = FMouseHolder ? FMouseHolder : ControlAtPos(p, false);
+    if (M.Msg == WM_LBUTTONUP)
+        FMouseHolder = nullptr;
+    else if (M.Msg == WM_LBUTTONDOWN && c && c->ControlStyle().Contains(csCaptureMouse))
+        FMouseHolder = c;
     if (!c)
         return false;
     LPARAM lp = MAKELPARAM(p.x - c->Left(), p.y - c->Top());
@@ -483,6 +491,8 @@ void TWinControl::RemoveControl(TControl* AControl)
         return;
     if (TCustomForm* form = GetParentForm())
         form->ControlRemoving(AControl);
+    if (FMouseHolder == AControl)
+        FMouseHolder = nullptr;
     AControl->Invalidate();
     if (auto* w = dynamic_cast<TWinControl*>(AControl))
         w->DestroyHandle();
@@ -595,6 +605,10 @@ void TWinControl::SetEnabled(bool v)
 {
     if (v == Enabled())
         return;
+    // Disabled, the control loses the focus to no other control: handed on, the focus would
+    // run the enter and exit events of controls the user never went to.
+    if (!v && Focused())
+        ::SetFocus(nullptr);
     TControl::SetEnabled(v);
     if (FHandle)
         EnableWindow(FHandle, v);

@@ -348,6 +348,12 @@ void TCustomForm::SetVisible(bool v)
             HandleNeeded();
             PlaceOnShow();
             DoShow();
+            // The other windows stay above the main window (a modal run names its own owner).
+            if (!FFormState.Contains(fsModal)) {
+                TCustomForm* main = Application ? Application->MainForm() : nullptr;
+                const bool owned = main && main != this && main->HandleAllocated() && IsWindowVisible(main->FHandle);
+                SetWindowOwner(FHandle, owned ? main->FHandle : nullptr);
+            }
             static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
             FFocusOnActivate = true;
             ShowWindow(FHandle, cmd[FWindowState]);

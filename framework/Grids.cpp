@@ -669,6 +669,18 @@ void TStringGrid::CreateWnd()
     UpdateScrollRange();
 }
 
+void TStringGrid::WMSetFocus(TMessage& M)
+{
+    TCustomControl::WMSetFocus(M);
+    Invalidate();
+}
+
+void TStringGrid::WMKillFocus(TMessage& M)
+{
+    TCustomControl::WMKillFocus(M);
+    Invalidate();
+}
+
 void TStringGrid::WMGetDlgCode(TMessage& M)
 {
     M.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | (FOptions.Contains(goTabs) ? DLGC_WANTTAB : 0);

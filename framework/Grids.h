@@ -224,6 +224,9 @@ protected:
     void WMVScroll(TMessage& M) override;
     void WMHScroll(TMessage& M) override;
     void WMGetDlgCode(TMessage& M) override;
+    // The current cell shows the focus frame only while the grid has the focus.
+    void WMSetFocus(TMessage& M) override;
+    void WMKillFocus(TMessage& M) override;
     void CreateWnd() override;
 
 private:

@@ -62,7 +62,10 @@ public:
         if (FBypass)
             return false;
         switch (e->type()) {
-        case QEvent::FocusIn: Send(WM_SETFOCUS); return false;
+        case QEvent::FocusIn:
+            FControl->FFocusedByMouse = static_cast<QFocusEvent*>(e)->reason() == Qt::MouseFocusReason;
+            Send(WM_SETFOCUS);
+            return false;
         case QEvent::FocusOut: Send(WM_KILLFOCUS); return false;
         case QEvent::KeyPress: return Key(watched, static_cast<QKeyEvent*>(e));
         case QEvent::KeyRelease: {

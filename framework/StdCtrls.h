@@ -39,6 +39,8 @@ protected:
     // Copies this control's state into the freshly made widget.
     virtual void SyncWidget() {}
     QWidget* Widget() const { return FWidget; }
+    // The focus last came by a mouse click inside the control.
+    bool FocusedByMouse() const { return FFocusedByMouse; }
     void ApplyFontAndColor();
     void CMFontChanged(TMessage& M) override;
     void CMColorChanged(TMessage& M) override;
@@ -50,6 +52,7 @@ protected:
 private:
     friend class TWidgetKeyFilter;
     QWidget* FWidget = nullptr;
+    bool FFocusedByMouse = false;
     bool FKeyPassed = false;
     WPARAM FPassedKey = 0;
 };
@@ -141,9 +144,14 @@ public:
     void SetPasswordChar(char v);
     void SelectAll();
     void Clear() { SetText(""); }
+    // Focused again by the program while it has the focus, an AutoSelect edit selects its text
+    // as on entering.
+    void SetFocus() override;
     int SelStart() const;
     void SetSelStart(int v);
     int SelLength() const;
+    // Selects as many characters from SelStart on (as many as there are).
+    void SetSelLength(int v);
     TNotifyEvent OnChange;
 
 protected:
@@ -154,6 +162,11 @@ protected:
     // Connects the line edit's user edits and selection to this control.
     void HookLineEdit(QLineEdit* Edit);
     virtual void Change();
+    // With AutoSelect the whole text is selected, ready to be typed over, unless a click
+    // inside the edit brought the focus (it places the caret).
+    void CMEnter(TMessage& M) override;
+    // Ctrl+A selects the text, before any menu shortcut of the same key.
+    void WMKeyDown(TMessage& M) override;
     // The text was changed, by the user (true) or by code.
     void TextChanged(const std::string& NewText, bool ByUser);
     std::string FEditText;

@@ -154,12 +154,41 @@ void TCustomEdit::SelectAll()
     SyncWidget();
 }
 
+void TCustomEdit::SetFocus()
+{
+    const bool had = Focused();
+    TWidgetControl::SetFocus();
+    if (had && FAutoSelect)
+        SelectAll();
+}
+
+void TCustomEdit::CMEnter(TMessage& M)
+{
+    if (FAutoSelect && !FocusedByMouse())
+        SelectAll();
+    TWidgetControl::CMEnter(M);
+}
+
+void TCustomEdit::WMKeyDown(TMessage& M)
+{
+    if (M.WParam == 'A' && KeyDataToShiftState(M.LParam) == TShiftState{ssCtrl}) {
+        SelectAll();
+        return;
+    }
+    TWidgetControl::WMKeyDown(M);
+}
+
 int TCustomEdit::SelStart() const { return FSelStart; }
 int TCustomEdit::SelLength() const { return FSelLength; }
 void TCustomEdit::SetSelStart(int v)
 {
     FSelStart = std::clamp(v, 0, static_cast<int>(FEditText.size()));
     FSelLength = 0;
+    SyncWidget();
+}
+void TCustomEdit::SetSelLength(int v)
+{
+    FSelLength = std::clamp(v, 0, static_cast<int>(FEditText.size()) - FSelStart);
     SyncWidget();
 }
 

@@ -13,6 +13,11 @@ bool gKeyboardFocusMove = false;
 HWND SetFocus(HWND h)
 {
     HWND old = GetFocus();
+    if (!h) {
+        if (QWidget* f = QApplication::focusWidget())
+            f->clearFocus();
+        return old;
+    }
     QmWindow* w = Win(h);
     if (!w)
         return old;

@@ -121,6 +121,25 @@ void BeginModalWindow(HWND h, HWND owner)
     }
 }
 
+void SetWindowOwner(HWND h, HWND owner)
+{
+    QmWindow* w = Win(h);
+    if (!w || w->parentWidget() || w->isVisible())
+        return;
+    QmWindow* o = Win(owner);
+    if (!o || o->parentWidget() || o == w) {
+        if (w->windowHandle())
+            w->windowHandle()->setTransientParent(nullptr);
+        return;
+    }
+    if ((w->windowFlags() & Qt::WindowType_Mask) == Qt::Window)
+        w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+    w->winId();
+    o->winId();
+    if (w->windowHandle() && o->windowHandle())
+        w->windowHandle()->setTransientParent(o->windowHandle());
+}
+
 void EndModalWindow(HWND h)
 {
     if (auto it = ModalWatches().find(h); it != ModalWatches().end()) {

@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 #include <dlfcn.h>
@@ -120,6 +121,12 @@ public:
     {
         EnsureGuiApplication();
         QFileDialog dlg(nullptr, Text(rq.Title));
+        // The dialog belongs to the window it is opened from: the window manager keeps it above
+        // that window, and gives that window the keyboard back when it closes.
+        if (QWidget* owner = QApplication::activeWindow(); owner && owner->windowHandle()) {
+            dlg.winId();
+            dlg.windowHandle()->setTransientParent(owner->windowHandle());
+        }
         dlg.setAcceptMode(rq.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         if (rq.Save)
             dlg.setFileMode(QFileDialog::AnyFile);

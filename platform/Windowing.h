@@ -77,6 +77,10 @@ BOOL UpdateWindow(HWND h); // paints a pending update at once
 // window is hidden.
 void BeginModalWindow(HWND h, HWND owner);
 void EndModalWindow(HWND h);
+// Before a top-level window is shown: it stays above owner (null: it has none), as the
+// window manager keeps a window transient for another; a plain window becomes a dialog,
+// the kind of window that says so.
+void SetWindowOwner(HWND h, HWND owner);
 // Waits in the event loop until a shown top-level window is on screen (mapped, exposed) and
 // active, showing it again where the window manager dropped the request (a window shown
 // while it is still being withdrawn). True when it got there within timeoutMs.
@@ -106,6 +110,7 @@ BOOL GetWindowPlacement(HWND h, WINDOWPLACEMENT* wp);
 BOOL SetWindowPlacement(HWND h, const WINDOWPLACEMENT* wp);
 
 // Focus and mouse capture. A pressed button captures the mouse implicitly until released.
+// SetFocus(nullptr) leaves no window with the focus.
 HWND SetFocus(HWND h);
 HWND GetFocus();
 // While set, SetFocus is a move by the keyboard (Tab, an accelerator): the window then shows

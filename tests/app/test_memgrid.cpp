@@ -11,8 +11,11 @@
 
 #include <QImage>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 
 using namespace apptest;
@@ -165,6 +168,143 @@ TEST_F(MemPanel, FocusMovesOnlyWhenTheGridHasIt)
     EXPECT_EQ(Row(19)[1], "14.250.00");
     EXPECT_EQ(Mem()->Row(), 21);
     EXPECT_TRUE(Form1->RXFreqEdit->Focused());
+}
+
+// Where the middle of a rectangle of a window's client area lies on its widget.
+QPoint WidgetPoint(TWinControl* window, const TRect& r)
+{
+    POINT origin{0, 0};
+    ClientToScreen(window->Handle(), &origin);
+    return WindowWidget(window->Handle())->mapFromGlobal(QPoint(origin.x, origin.y)) +
+           QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// What the screen shows of a rectangle of a window's client area: the toolkit's last image
+// of the window, not a fresh paint of it.
+QImage ShownPixels(TWinControl* window, const TRect& r)
+{
+    Application->ProcessMessages();
+    QWidget* widget = WindowWidget(window->Handle());
+    const QPoint at = widget->mapTo(widget->window(), WidgetPoint(window, TRect{r.left, r.top, r.left, r.top}));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(widget->window()->winId(), at.x(), at.y(), r.right - r.left, r.bottom - r.top)
+        .toImage();
+}
+
+TRect Bounds(const TControl* c) { return TRect{c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height()}; }
+
+// A left click on a cell, as the user makes it; the cell must be on screen.
+void ClickCell(TStringGrid* grid, int col, int row)
+{
+    const TRect cell = grid->CellRect(col, row);
+    ASSERT_LT(cell.left, cell.right) << "cell " << col << ", " << row << " is off screen";
+    QTest::mouseClick(WindowWidget(grid->Handle()), Qt::LeftButton, Qt::NoModifier, WidgetPoint(grid, cell));
+    Application->ProcessMessages();
+}
+
+// Keys typed at whatever has the focus.
+void TypeKeys(const QString& text)
+{
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    Application->ProcessMessages();
+}
+
+// A frequency typed into a filled RX Freq cell replaces the old one, whether the edit got the
+// focus by a click on the cell or by the commit's move to the next memory, and a simplex
+// memory stays simplex; a click inside an edit places the caret as usual.
+TEST_F(MemPanel, TypedFrequencyIsWhatIsSavedAndSimplexStaysSimplex)
+{
+    WriteFile(Path("m.vyx"), "[Quillmere Version:2.4]\r\nMEM:6:10.116.00:CW:10.116.00:CW:N/A:FALSE:\r\n"
+                             "MEM:7:14.200.00:USB:::N/A:FALSE:club\r\n");
+    Form1->LoadFile(Path("m.vyx"));
+    ASSERT_EQ(Row(6)[1], "10.116.00");
+    Form1->Show();
+    Application->ProcessMessages();
+
+    ClickCell(Mem(), 1, 7);
+    ASSERT_TRUE(Form1->RXFreqEdit->Focused());
+    TypeKeys("10.125\r");
+    ASSERT_TRUE(Form1->RXFreqEdit->Focused());
+    EXPECT_EQ(Form1->MemEdit->Value(), 7);
+    TypeKeys("14.3\r");
+    Form1->SaveMenuClick(nullptr);
+    const auto lines = Lines(ReadFile(Path("m.vyx")));
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[7], "MEM:6:10.125.00:CW:10.125.00:CW:N/A:FALSE:");
+    EXPECT_EQ(lines[8], "MEM:7:14.300.00:USB:14.300.00:USB:N/A:FALSE:club");
+
+    // A click inside an edit places the caret; Ctrl+A then selects all, in a spin box too.
+    Mem()->SetRow(8);
+    for (TCustomEdit* edit : {static_cast<TCustomEdit*>(Form1->Description), static_cast<TCustomEdit*>(Form1->MemEdit)}) {
+        QWidget* widget = edit->NativeWidget();
+        auto* line = qobject_cast<QLineEdit*>(widget) ? qobject_cast<QLineEdit*>(widget) : widget->findChild<QLineEdit*>();
+        ASSERT_NE(line, nullptr);
+        QTest::mouseClick(line, Qt::LeftButton, Qt::NoModifier, QPoint(2, line->height() / 2));
+        Application->ProcessMessages();
+        ASSERT_TRUE(edit->Focused()) << edit->Name();
+        EXPECT_EQ(edit->SelLength(), 0) << edit->Name();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(edit->SelLength(), static_cast<int>(edit->Text().size())) << edit->Name();
+        EXPECT_EQ(line->selectedText().toStdString(), edit->Text()) << edit->Name();
+    }
+}
+
+// However the columns are shown, a click on any cell leaves every column's title on screen:
+// the grid has no horizontal scroll bar to bring back a column scrolled out of it.
+TEST_F(MemPanel, EveryColumnStaysInReach)
+{
+    for (int m = 0; m < 20; ++m)
+        SetMemory(m, {"14.000.00", "USB", "14.000.00", "USB", "N/A", "FALSE", "twenty characters ok"});
+    Form1->Show();
+    for (bool split : {true, false}) {
+        Form1->SplitData_Setting->SetChecked(split);
+        Form1->UpdateMemCols(nullptr);
+        for (int clicked = mcRxFreq; clicked <= mcDescription; ++clicked) {
+            if (Mem()->ColWidth(clicked) == 0)
+                continue;
+            ClickCell(Mem(), clicked, 5);
+            for (int c = mcMemory; c <= mcDescription; ++c) {
+                const TRect title = Mem()->CellRect(c, 0);
+                EXPECT_TRUE(Mem()->ColWidth(c) == 0 || (title.left < title.right && title.right <= Mem()->ClientWidth()))
+                    << "title of column " << c << " after a click on column " << clicked << (split ? ", split" : "");
+            }
+        }
+    }
+}
+
+// The current cell is framed only while the grid has the focus; a tool button pressed and
+// dragged off comes up, and released off it clicks nothing.
+TEST_F(MemPanel, FocusFrameAndPressedToolButtonFollowTheFocusAndThePointer)
+{
+    SetMemory(4, {"14.000.00", "USB", "14.000.00", "USB", "N/A", "FALSE", ""});
+    Form1->Show();
+    Application->ProcessMessages();
+    QWidget* grid = WindowWidget(Mem()->Handle());
+    const QPoint at = WidgetPoint(Mem(), Mem()->CellRect(2, 5));
+    QTest::mousePress(grid, Qt::LeftButton, Qt::NoModifier, at);
+    Application->ProcessMessages();
+    ASSERT_TRUE(Mem()->Focused());
+    const TRect cell = Mem()->CellRect(2, 5);
+    const TRect corner{cell.left, cell.top, cell.left + 1, cell.top + 1};
+    EXPECT_EQ(qGray(ShownPixels(Mem(), corner).pixel(0, 0)), 0) << "framed while the grid has the focus";
+    QTest::mouseRelease(grid, Qt::LeftButton, Qt::NoModifier, at);
+    Application->ProcessMessages();
+    ASSERT_TRUE(Form1->RXModeSelect->Focused());
+    EXPECT_NE(qGray(ShownPixels(Mem(), corner).pixel(0, 0)), 0) << "no frame once the focus has gone on";
+
+    TToolButton* clear = Form1->MemChanClearFieldsButton;
+    TWinControl* bar = clear->Parent();
+    QWidget* barWidget = WindowWidget(bar->Handle());
+    const QImage up = ShownPixels(bar, Bounds(clear));
+    QTest::mousePress(barWidget, Qt::LeftButton, Qt::NoModifier, WidgetPoint(bar, Bounds(clear)));
+    EXPECT_FALSE(ShownPixels(bar, Bounds(clear)) == up) << "pressed";
+    const QPoint off = WidgetPoint(bar, Bounds(Form1->MemChanTXButton));
+    QTest::mouseMove(barWidget, off);
+    EXPECT_TRUE(ShownPixels(bar, Bounds(clear)) == up) << "dragged off";
+    QTest::mouseRelease(barWidget, Qt::LeftButton, Qt::NoModifier, off);
+    EXPECT_TRUE(ShownPixels(bar, Bounds(clear)) == up) << "released off";
+    EXPECT_EQ(Row(4)[1], "14.000.00") << "the clear button did not click";
 }
 
 TEST_F(MemPanel, ClearingRows)

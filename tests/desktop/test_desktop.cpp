@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,7 @@
 #include "framework/StdCtrls.h"
 #include "platform/EventLoop.h"
 #include "platform/Services.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
 
 namespace {
@@ -370,19 +372,30 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name)
     return a;
 }
 
-// The message a window manager sends when the user closes the window (Alt+F4, the close box).
-void RequestClose(QWidget* w)
+// A message of the given type about window w, with a first value and the current time: sent
+// to w itself, or to the root window, where the window manager hears requests.
+void SendClientMessage(QWidget* w, const char* type, uint32_t first, bool toRoot)
 {
     xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
     ev.format = 32;
     ev.window = static_cast<xcb_window_t>(w->winId());
-    ev.type = Atom(c, "WM_PROTOCOLS");
-    ev.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
+    ev.type = Atom(c, type);
+    ev.data.data32[0] = first;
     ev.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    const xcb_window_t to = toRoot ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : ev.window;
+    xcb_send_event(c, 0, to,
+                   toRoot ? XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY : XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&ev));
     xcb_flush(c);
+}
+
+// The message a window manager sends when the user closes the window (Alt+F4, the close box).
+void RequestClose(QWidget* w)
+{
+    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    SendClientMessage(w, "WM_PROTOCOLS", Atom(c, "WM_DELETE_WINDOW"), false);
 }
 
 TEST_F(DesktopTest, CloseRequestForTheMainWindowEndsTheModalWindow)
@@ -640,6 +653,102 @@ TEST_F(DesktopTest, CloseRequestDuringTheFileDialogEndsTheDialogNotTheProgram)
     EXPECT_FALSE(Application->Terminated());
     EXPECT_TRUE(ShownBoxes().empty()) << ShownBoxes().front().Text;
     EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Load file canceled.");
+}
+
+
+// A window's id as xprop writes it.
+std::string HexId(TCustomForm* f)
+{
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(Widget(f)->winId()));
+    return hex;
+}
+
+// Where xprop's text names the window id (not an id that merely begins with it); npos if nowhere.
+size_t WholeIdAt(const std::string& text, const std::string& id)
+{
+    for (size_t at = text.find(id); at != std::string::npos; at = text.find(id, at + 1))
+        if (at + id.size() == text.size() || !std::isxdigit(static_cast<unsigned char>(text[at + id.size()])))
+            return at;
+    return std::string::npos;
+}
+
+// The toolkit's file dialog once it is on screen and has the keyboard; else null.
+QWidget* ActiveFileDialog()
+{
+    QWidget* dialog = QApplication::activeModalWidget();
+    const bool up = dialog && !WindowFromWidget(dialog) && dialog->windowHandle()->isExposed() && dialog->isActiveWindow();
+    return up ? dialog : nullptr;
+}
+
+// After the toolkit's file dialog, opened by File > Open or Save As and cancelled, a typed key
+// lands in the control that had the focus, where its caret was.
+TEST_F(DesktopTest, CancelledFileDialogGivesTheFocusBack)
+{
+    IFileDialogService* fake = InstallFileDialogService(&QtFileDialogService());
+    const ScopeExit putBack([fake] { InstallFileDialogService(fake); });
+    const std::pair<const char*, void (TForm1::*)(TObject*)> menus[] = {{"Open", &TForm1::LoadMenuClick},
+                                                                        {"Save As", &TForm1::SaveAsClick}};
+    Form1->Description->SetText("club");
+    for (const auto& [name, handler] : menus) {
+        SCOPED_TRACE(name);
+        Form1->Description->SetFocus();
+        ASSERT_TRUE(WaitUntil([] { return GetFocus() == Form1->Description->Handle(); }, 2000));
+        const std::string before = Form1->Description->Text();
+        Form1->Description->SetSelStart(static_cast<int>(before.size()));
+        bool up = false;
+        std::string transient;
+        Poll([&up, &transient] {
+            QWidget* dialog = ActiveFileDialog();
+            if (dialog) {
+                up = true;
+                transient = Capture("xprop -id " + std::to_string(dialog->winId()) + " WM_TRANSIENT_FOR");
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            }
+            return up;
+        },
+             5000, [] {
+                 if (QWidget* w = QApplication::activeModalWidget())
+                     w->close();
+             });
+        (Form1->*handler)(nullptr);
+        StopPolls();
+        EXPECT_TRUE(up);
+        EXPECT_NE(WholeIdAt(transient, HexId(Form1)), std::string::npos) << "the dialog belongs to the main window: " << transient;
+        ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_S);
+        EXPECT_EQ(Form1->Description->Text(), before + "s");
+    }
+}
+
+// What a click on a window does, asked of the window manager as a pager asks it (source 2:
+// the user's own request).
+void RequestActivation(QWidget* w) { SendClientMessage(w, "_NET_ACTIVE_WINDOW", 2, true); }
+
+
+// About, Disclaimer and the splash belong to the main window: the window manager keeps each
+// above it, also once the main window is made active again (as by a click on it).
+TEST_F(DesktopTest, InfoWindowsStayAboveTheMainWindow)
+{
+    Application->SetMainForm(Form1);
+    const ScopeExit noMain([] { Application->SetMainForm(nullptr); });
+    const std::pair<void (TForm1::*)(TObject*), TCustomForm*> windows[] = {
+        {&TForm1::AboutMenuClick, AboutForm}, {&TForm1::Disclaimer1Click, DisclaimForm}, {&TForm1::SplashMenuClick, SplashForm}};
+    const std::string main = HexId(Form1);
+    for (const auto& [handler, form] : windows) {
+        SCOPED_TRACE(form->Name());
+        (Form1->*handler)(nullptr);
+        ASSERT_TRUE(WaitUntil([form] { return OnScreen(form); }, 5000));
+        const std::string id = HexId(form);
+        const std::string transient = Capture("xprop -id " + id + " WM_TRANSIENT_FOR");
+        EXPECT_NE(WholeIdAt(transient, main), std::string::npos) << transient << " main " << main;
+        RequestActivation(Widget(Form1));
+        ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
+        const std::string stacking = Capture("xprop -root _NET_CLIENT_LIST_STACKING");
+        ASSERT_NE(WholeIdAt(stacking, id), std::string::npos) << stacking << " this " << id;
+        EXPECT_GT(WholeIdAt(stacking, id), WholeIdAt(stacking, main)) << stacking << " main " << main << " this " << id;
+        form->Close();
+    }
 }
 
 } // namespace
