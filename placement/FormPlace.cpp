@@ -526,13 +526,8 @@ void TFormPlace::BeginSettingsGroup(const std::string& Name)
 void TFormPlace::RecordSettings(TSettingsRecord& Record)
 {
     FRecording = &Record;
-    try {
-        StorePlacementValues();
-    } catch (...) {
-        FRecording = nullptr;
-        throw;
-    }
-    FRecording = nullptr;
+    ScopeExit stop([this] { FRecording = nullptr; });
+    StorePlacementValues();
 }
 
 void TFormPlace::SaveAllPlacement()
@@ -543,7 +538,8 @@ void TFormPlace::SaveAllPlacement()
     auto now = std::make_unique<TSettingsRecord>(nullptr);
     RecordSettings(*now);
     OpenStorage(false);
-    try {
+    {
+        ScopeExit close([this] { CloseStorage(); });
         bool written = false;
         for (const TSettingsRecord::Group& group : now->Groups) {
             if (FBaseline && FBaseline->Unchanged(group))
@@ -563,11 +559,7 @@ void TFormPlace::SaveAllPlacement()
             WriteStoredInteger("FormVersion", FVersion);
         DoSavePlacement();
         FSaved = true;
-    } catch (...) {
-        CloseStorage();
-        throw;
     }
-    CloseStorage();
     FBaseline = std::move(now);
 }
 
@@ -600,7 +592,11 @@ void TFormPlace::RestoreAllPlacement()
 {
     FSaved = false;
     OpenStorage(true);
-    try {
+    {
+        ScopeExit close([this] {
+            FRestored = true;
+            CloseStorage();
+        });
         if (ReadStoredInteger("FormVersion", 0) >= FVersion) {
             LoadPlacementValues();
             FRestored = true;
@@ -613,13 +609,7 @@ void TFormPlace::RestoreAllPlacement()
                     form->SetActiveControl(control);
             }
         }
-    } catch (...) {
-        FRestored = true;
-        CloseStorage();
-        throw;
     }
-    FRestored = true;
-    CloseStorage();
     AdjustMaxPosition();
     // Should the baseline fail, the next save writes every setting as the window shows it.
     FBaseline.reset();
