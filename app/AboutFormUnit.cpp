@@ -79,11 +79,7 @@ QM_CLASS_IMPL(TAboutForm, TForm, BuildTAboutForm)
 
 TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TAboutForm::~TAboutForm()
-{
-    if (AboutForm == this)
-        AboutForm = nullptr;
-}
+TAboutForm::~TAboutForm() { ForgetGlobal(AboutForm, this); }
 
 void TAboutForm::FormCreate(TObject*)
 {

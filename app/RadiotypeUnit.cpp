@@ -46,11 +46,7 @@ QM_CLASS_IMPL(TRadioTypeForm, TForm, BuildTRadioTypeForm)
 
 TRadioTypeForm::TRadioTypeForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TRadioTypeForm::~TRadioTypeForm()
-{
-    if (RadioTypeForm == this)
-        RadioTypeForm = nullptr;
-}
+TRadioTypeForm::~TRadioTypeForm() { ForgetGlobal(RadioTypeForm, this); }
 
 TImage* TRadioTypeForm::PictureImage(int Number) const
 {

@@ -46,11 +46,7 @@ QM_CLASS_IMPL(TSplashForm, TForm, BuildTSplashForm)
 
 TSplashForm::TSplashForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TSplashForm::~TSplashForm()
-{
-    if (SplashForm == this)
-        SplashForm = nullptr;
-}
+TSplashForm::~TSplashForm() { ForgetGlobal(SplashForm, this); }
 
 void TSplashForm::FormCreate(TObject*) { SplashTimer->SetEnabled(false); }
 
