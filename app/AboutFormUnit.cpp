@@ -2,6 +2,7 @@
 
 #include "app/Globals.h"
 #include "app/Unit1.h"
+#include "app/Version.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Graphics.h"
 #include "framework/StdCtrls.h"
@@ -78,11 +79,7 @@ QM_CLASS_IMPL(TAboutForm, TForm, BuildTAboutForm)
 
 TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TAboutForm::~TAboutForm()
-{
-    if (AboutForm == this)
-        AboutForm = nullptr;
-}
+TAboutForm::~TAboutForm() { ForgetGlobal(AboutForm, this); }
 
 void TAboutForm::FormCreate(TObject*)
 {
@@ -94,7 +91,7 @@ void TAboutForm::FormCreate(TObject*)
 void TAboutForm::FormShow(TObject*)
 {
     StaticText1->SetCaption("Quillmere");
-    StaticText2->SetCaption("Version: 2.4");
+    StaticText2->SetCaption("Version: " QM_VERSION);
 }
 
 void TAboutForm::OkButtonClick(TObject*) { Close(); }

@@ -64,11 +64,7 @@ QM_CLASS_IMPL(TComportSettingsForm, TForm, BuildTComportSettingsForm)
 
 TComportSettingsForm::TComportSettingsForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TComportSettingsForm::~TComportSettingsForm()
-{
-    if (ComportSettingsForm == this)
-        ComportSettingsForm = nullptr;
-}
+TComportSettingsForm::~TComportSettingsForm() { ForgetGlobal(ComportSettingsForm, this); }
 
 void TComportSettingsForm::SetAll(TStrings* Ports, const std::string& Port,
                                   const std::string& BaudRate, const std::string& DataBits,

@@ -19,10 +19,6 @@ QM_CLASS_IMPL(TDisclaimForm, TForm, BuildTDisclaimForm)
 
 TDisclaimForm::TDisclaimForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TDisclaimForm::~TDisclaimForm()
-{
-    if (DisclaimForm == this)
-        DisclaimForm = nullptr;
-}
+TDisclaimForm::~TDisclaimForm() { ForgetGlobal(DisclaimForm, this); }
 
 void TDisclaimForm::BitBtn1Click(TObject*) { Close(); }

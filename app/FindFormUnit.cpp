@@ -28,11 +28,7 @@ QM_CLASS_IMPL(TFindForm, TForm, BuildTFindForm)
 
 TFindForm::TFindForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TFindForm::~TFindForm()
-{
-    if (FindForm == this)
-        FindForm = nullptr;
-}
+TFindForm::~TFindForm() { ForgetGlobal(FindForm, this); }
 
 void TFindForm::GetAll(std::uint8_t& StartAt, std::uint8_t& Direction, std::string& Text)
 {

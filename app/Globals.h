@@ -180,11 +180,40 @@ using TPFKeyBlock = std::array<TPFKey, PFKeyEntryCount>;
 extern const std::array<TPFKeyBlock, PFKeyBlockCount> PFKeyTable;
 
 constexpr int CommandCount = 25;
+// The ids of the command tree, by the words that reach them.
+enum TCommandId : std::uint8_t {
+    cmdNone = 0,
+    cmdRoot = 1, // the top level, and where a line whose first word is no command stops
+    cmdHelp = 2,
+    cmdFile = 3,
+    cmdFileClose = 10,
+    cmdFileOpen = 11,
+    cmdFileSave = 12,
+    cmdFilePrint = 13,
+    cmdFileStatus = 14,
+    cmdQuit = 15, // "quit" and "file exit"
+    cmdPrintMemory = 16,
+    cmdPrintMenu = 17,
+    cmdSettings = 20,
+    cmdSettingsRadio = 21,
+    cmdRadio = 30,
+    cmdRadioSwitch = 31,
+    cmdSwitchOn = 32,
+    cmdSwitchOff = 33,
+    cmdMemory = 40,
+    cmdMemoryGet = 41,
+    cmdMemoryRx = 42,
+    cmdMemoryTx = 43,
+    cmdMemorySet = 44,
+    cmdMemoryClear = 45,
+    cmdCommandLine = 50,
+    cmdCommandLineClear = 51,
+};
 struct TMainCmd {
-    std::uint8_t ParentId; // CmdId of the parent; 1 = top level
-    const char* CmdName;   // lower case, compared exactly
-    std::uint8_t CmdId;
-    const char* HelpText;  // ";" stands for a line break
+    TCommandId ParentId;
+    const char* CmdName; // lower case, compared exactly
+    TCommandId CmdId;
+    const char* HelpText; // ";" stands for a line break
 };
 extern const TOneBasedTable<TMainCmd, CommandCount> CommandTable;
 

@@ -1,31 +1,31 @@
-// The command tree of the command-line interpreter. Id 1 is the root; "quit" and
-// "file exit" share id 15 and so run the same action.
+// The command tree of the command-line interpreter: each command under its parent;
+// "quit" and "file exit" share one id and so run the same action.
 #include "app/Globals.h"
 
 const TOneBasedTable<TMainCmd, CommandCount> CommandTable{{{
-    {1, "help", 2, "VYX command-line interpreter help:;  \"help <command>\" will give you help on the specified command.;"}, // 1
-    {1, "cmd", 50, "Command-Line options"}, // 2
-    {1, "file", 3, "Use this command for file handling. [Menu - File]"}, // 3
-    {1, "quit", 15, "Quit VYX. (\"quit\" = \"file exit\")"}, // 4
-    {1, "settings", 20, "Get or set settings of the VYX programm. [Menu - Settings]"}, // 5
-    {1, "radio", 30, "Work with the Kenwood radio."}, // 6
-    {1, "memory", 40, "Work with memory settings."}, // 7
-    {3, "close", 10, "Close the current file."}, // 8
-    {3, "open", 11, "Open a .vyx file.;Syntax: file open <filename>"}, // 9
-    {3, "save", 12, "Save a .vyx file.;Syntax:;  file save \"Save current file.\";  file save <filename> \"Save file as <filename>\""}, // 10
-    {3, "print", 13, "Print current open file."}, // 11
-    {3, "status", 14, "Give the status of current file."}, // 12
-    {3, "exit", 15, "Quit VYX. (\"quit\" = \"file exit\")"}, // 13
-    {13, "memory", 16, "Print memory channels"}, // 14
-    {13, "menu", 17, "Print menu items [When available]"}, // 15
-    {20, "radio", 21, "Get or set the radio type.;Syntax:;  settings radio \"Print current radio type\";  settings radio list \"List valid radio types.\";  settings radio detect \"Try to detect radio type\";  settings radio <radio_type> \"Set radio type to <radio_type>\""}, // 16
-    {30, "switch", 31, "Radio power switch status; \"radio switch\" reads to current radio status.; \"radio switch off\" switches the radio off ; \"radio switch on\" switches the radio on"}, // 17
-    {31, "on", 32, "Switches the radio on"}, // 18
-    {31, "off", 33, "Switches the radio off"}, // 19
-    {40, "get", 41, ""}, // 20
-    {40, "set", 44, ""}, // 21
-    {40, "rx", 42, ""}, // 22
-    {40, "tx", 43, ""}, // 23
-    {40, "clear", 45, ""}, // 24
-    {50, "clear", 51, "Clear command-line window"}, // 25
+    {cmdRoot, "help", cmdHelp, "VYX command-line interpreter help:;  \"help <command>\" will give you help on the specified command.;"}, // 1
+    {cmdRoot, "cmd", cmdCommandLine, "Command-Line options"}, // 2
+    {cmdRoot, "file", cmdFile, "Use this command for file handling. [Menu - File]"}, // 3
+    {cmdRoot, "quit", cmdQuit, "Quit VYX. (\"quit\" = \"file exit\")"}, // 4
+    {cmdRoot, "settings", cmdSettings, "Get or set settings of the VYX programm. [Menu - Settings]"}, // 5
+    {cmdRoot, "radio", cmdRadio, "Work with the Kenwood radio."}, // 6
+    {cmdRoot, "memory", cmdMemory, "Work with memory settings."}, // 7
+    {cmdFile, "close", cmdFileClose, "Close the current file."}, // 8
+    {cmdFile, "open", cmdFileOpen, "Open a .vyx file.;Syntax: file open <filename>"}, // 9
+    {cmdFile, "save", cmdFileSave, "Save a .vyx file.;Syntax:;  file save \"Save current file.\";  file save <filename> \"Save file as <filename>\""}, // 10
+    {cmdFile, "print", cmdFilePrint, "Print current open file."}, // 11
+    {cmdFile, "status", cmdFileStatus, "Give the status of current file."}, // 12
+    {cmdFile, "exit", cmdQuit, "Quit VYX. (\"quit\" = \"file exit\")"}, // 13
+    {cmdFilePrint, "memory", cmdPrintMemory, "Print memory channels"}, // 14
+    {cmdFilePrint, "menu", cmdPrintMenu, "Print menu items [When available]"}, // 15
+    {cmdSettings, "radio", cmdSettingsRadio, "Get or set the radio type.;Syntax:;  settings radio \"Print current radio type\";  settings radio list \"List valid radio types.\";  settings radio detect \"Try to detect radio type\";  settings radio <radio_type> \"Set radio type to <radio_type>\""}, // 16
+    {cmdRadio, "switch", cmdRadioSwitch, "Radio power switch status; \"radio switch\" reads to current radio status.; \"radio switch off\" switches the radio off ; \"radio switch on\" switches the radio on"}, // 17
+    {cmdRadioSwitch, "on", cmdSwitchOn, "Switches the radio on"}, // 18
+    {cmdRadioSwitch, "off", cmdSwitchOff, "Switches the radio off"}, // 19
+    {cmdMemory, "get", cmdMemoryGet, ""}, // 20
+    {cmdMemory, "set", cmdMemorySet, ""}, // 21
+    {cmdMemory, "rx", cmdMemoryRx, ""}, // 22
+    {cmdMemory, "tx", cmdMemoryTx, ""}, // 23
+    {cmdMemory, "clear", cmdMemoryClear, ""}, // 24
+    {cmdCommandLine, "clear", cmdCommandLineClear, "Clear command-line window"}, // 25
 }}};

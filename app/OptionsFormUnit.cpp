@@ -36,11 +36,7 @@ bool IsAdmin()
 
 TOptionsForm::TOptionsForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TOptionsForm::~TOptionsForm()
-{
-    if (OptionsForm == this)
-        OptionsForm = nullptr;
-}
+TOptionsForm::~TOptionsForm() { ForgetGlobal(OptionsForm, this); }
 
 void TOptionsForm::SetAll()
 {

@@ -27,7 +27,6 @@ public:
     TColor Selected() const;
     // A colour that is not a standard one becomes the custom colour.
     void SetSelected(TColor Value);
-    TColor CustomColor() const { return FColors.front(); }
 
 protected:
     void Loaded() override;

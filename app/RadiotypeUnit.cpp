@@ -8,6 +8,7 @@
 #include "framework/StdCtrls.h"
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 #include <charconv>
@@ -45,11 +46,7 @@ QM_CLASS_IMPL(TRadioTypeForm, TForm, BuildTRadioTypeForm)
 
 TRadioTypeForm::TRadioTypeForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TRadioTypeForm::~TRadioTypeForm()
-{
-    if (RadioTypeForm == this)
-        RadioTypeForm = nullptr;
-}
+TRadioTypeForm::~TRadioTypeForm() { ForgetGlobal(RadioTypeForm, this); }
 
 TImage* TRadioTypeForm::PictureImage(int Number) const
 {
@@ -153,30 +150,20 @@ void TRadioTypeForm::EnableDisableAll(bool Enable)
 void TRadioTypeForm::AutoDetectRadioClick(TObject*)
 {
     EnableDisableAll(false);
-    try {
-        std::uint8_t r = AutoDetectRadioTypeFn ? AutoDetectRadioTypeFn() : 0;
-        if (r != 0)
-            TypeSelect->SetItemIndex(r - 1);
-        UpdateRadio();
-    } catch (...) {
-        EnableDisableAll(true);
-        throw;
-    }
-    EnableDisableAll(true);
+    ScopeExit enable([this] { EnableDisableAll(true); });
+    std::uint8_t r = AutoDetectRadioTypeFn ? AutoDetectRadioTypeFn() : 0;
+    if (r != 0)
+        TypeSelect->SetItemIndex(r - 1);
+    UpdateRadio();
 }
 
 void TRadioTypeForm::AutoDetectRxDelayClick(TObject*)
 {
     EnableDisableAll(false);
-    try {
-        int d = AutoDetectRxDelayTimeFn ? AutoDetectRxDelayTimeFn() : 0;
-        if (d != 0)
-            RxDelaySelect->SetValue(HeldDelay(d));
-    } catch (...) {
-        EnableDisableAll(true);
-        throw;
-    }
-    EnableDisableAll(true);
+    ScopeExit enable([this] { EnableDisableAll(true); });
+    int d = AutoDetectRxDelayTimeFn ? AutoDetectRxDelayTimeFn() : 0;
+    if (d != 0)
+        RxDelaySelect->SetValue(HeldDelay(d));
 }
 
 void TRadioTypeForm::HelpRxDelayButtonClick(TObject*)

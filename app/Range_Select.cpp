@@ -27,11 +27,7 @@ QM_CLASS_IMPL(TRange_Selection, TForm, BuildTRange_Selection)
 
 TRange_Selection::TRange_Selection(TComponent* AOwner) : TForm(AOwner) {}
 
-TRange_Selection::~TRange_Selection()
-{
-    if (Range_Selection == this)
-        Range_Selection = nullptr;
-}
+TRange_Selection::~TRange_Selection() { ForgetGlobal(Range_Selection, this); }
 
 void TRange_Selection::SetSelection(std::uint8_t First, std::uint8_t Last)
 {

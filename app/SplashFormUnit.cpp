@@ -1,6 +1,7 @@
 #include "app/SplashFormUnit.h"
 
 #include "app/RadiotypeUnit.h"
+#include "app/Version.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Graphics.h"
 #include "framework/StdCtrls.h"
@@ -45,11 +46,7 @@ QM_CLASS_IMPL(TSplashForm, TForm, BuildTSplashForm)
 
 TSplashForm::TSplashForm(TComponent* AOwner) : TForm(AOwner) {}
 
-TSplashForm::~TSplashForm()
-{
-    if (SplashForm == this)
-        SplashForm = nullptr;
-}
+TSplashForm::~TSplashForm() { ForgetGlobal(SplashForm, this); }
 
 void TSplashForm::FormCreate(TObject*) { SplashTimer->SetEnabled(false); }
 
@@ -91,7 +88,7 @@ void TSplashForm::DrawPictures()
 
 void TSplashForm::FormActivate(TObject*)
 {
-    MainLabel->SetCaption("Quillmere 2.4");
+    MainLabel->SetCaption("Quillmere " QM_VERSION);
     SplashTimer->SetEnabled(true);
 }
 

@@ -2,6 +2,7 @@
 // The main window: the memory-channel and menu-settings pages, the menu bar, the status
 // bar and the link components. Its components come from its form description; the
 // handlers below are bound there by name.
+#include "app/Version.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "platform/Files.h"
@@ -46,6 +47,17 @@ constexpr char EnterKey = '\r';
 
 // The formats a channel file is saved in, numbered as the save dialog lists them.
 enum class TChannelFormat : std::uint8_t { Native = 1, CommaSeparated, SemicolonSeparated, Text };
+
+// The styles of the command-line log's lines, numbered as ViewStyle1's text styles.
+enum TLogStyle : int {
+    logText = 0,      // results, messages and questions
+    logSeparator = 1, // the blank line between listed memories
+    logEcho = 6,      // the line the user typed
+    logHelp = 7,
+    logError = 8,
+    logWelcome = 9,
+    logStatus = 10,
+};
 
 class TForm1 : public TForm {
     QM_CLASS(TForm1, TForm)
@@ -487,7 +499,7 @@ std::uint8_t FindInGridColumn(int Row);
 std::string ReadMeFile();
 
 // The window caption after start-up and after File > Close.
-constexpr const char* MainWindowCaption = "Quillmere - Version:2.4";
+constexpr const char* MainWindowCaption = "Quillmere - Version:" QM_VERSION;
 // Where the program's own settings live under HKEY_CURRENT_USER.
 constexpr const char* SettingsKey = "Software\\Quillmere";
 

@@ -11,6 +11,7 @@
 #include "framework/SysUtils.h"
 #include "framework/TypInfo.h"
 #include "placement/FormPlace.h"
+#include "platform/Services.h"
 #include "serial/SerialPort.h"
 #include "textview/TextView.h"
 
@@ -110,18 +111,18 @@ void ReportPowerSwitch(TForm1* Form)
     std::string q = "PS;";
     Form->AskControlled(q, 1);
     if (q == "0")
-        Form->WriteCmdLineWindow("Radio is OFF", 0);
+        Form->WriteCmdLineWindow("Radio is OFF", logText);
     else if (q == "1")
-        Form->WriteCmdLineWindow("Radio is ON", 0);
+        Form->WriteCmdLineWindow("Radio is ON", logText);
     else
-        Form->WriteCmdLineWindow("Error: Could not read radio switch status!", 8);
+        Form->WriteCmdLineWindow("Error: Could not read radio switch status!", logError);
 }
 
 } // namespace
 
 std::uint8_t TForm1::FindSubCommand(std::uint8_t ParentId, const std::string& Name)
 {
-    std::uint8_t id = 0;
+    std::uint8_t id = cmdNone;
     for (const TMainCmd& cmd : CommandTable)
         if (cmd.ParentId == ParentId && Name == cmd.CmdName)
             id = cmd.CmdId;
@@ -160,10 +161,10 @@ std::uint8_t TForm1::ResolveCommandPath(std::uint8_t FirstWord, const std::vecto
 {
     Path.clear();
     Bad.clear();
-    std::uint8_t current = 1;
+    std::uint8_t current = cmdRoot;
     for (std::size_t i = FirstWord; i <= 9 && i < Words.size(); ++i) {
         const std::uint8_t id = FindSubCommand(current, Words[i]);
-        if (id == 0) {
+        if (id == cmdNone) {
             Bad = Words[i];
             break;
         }
@@ -178,22 +179,22 @@ std::uint8_t TForm1::ResolveCommandPath(std::uint8_t FirstWord, const std::vecto
 void TForm1::ShowCommandHelp(std::uint8_t Id, const std::string& Name, const std::string& Bad)
 {
     if (!Bad.empty())
-        WriteCmdLineWindow("Error: invalid (Sub)command " + std::string(Quote) + Bad + Quote + ".", 8);
+        WriteCmdLineWindow("Error: invalid (Sub)command " + std::string(Quote) + Bad + Quote + ".", logError);
     std::string subs = ListSubCommands(Id);
     if (!subs.empty())
         subs = ";;Sub-commands:;  " + subs;
     const std::uint8_t index = CommandIndexById(Id);
     const std::string help = index != 0 ? CommandTable[index].HelpText : "";
-    WriteCmdLineWindow("Help on Command " + std::string(Quote) + Name + Quote + ":;  " + help + subs, 7);
+    WriteCmdLineWindow("Help on Command " + std::string(Quote) + Name + Quote + ":;  " + help + subs, logHelp);
 }
 
 void TForm1::PrintMemoryRow(std::uint8_t Row)
 {
     auto pair = [this, Row](int c) { return MemGrid->GetCell(c, 0) + " = " + MemGrid->GetCell(c, Row); };
-    WriteCmdLineWindow(pair(1) + "   " + pair(2), 0);
+    WriteCmdLineWindow(pair(mcRxFreq) + "   " + pair(mcRxMode), logText);
     if (SplitData_Setting->Checked())
-        WriteCmdLineWindow(pair(3) + "   " + pair(4), 0);
-    WriteCmdLineWindow(pair(5) + "   " + pair(6) + "   " + pair(7), 0);
+        WriteCmdLineWindow(pair(mcTxFreq) + "   " + pair(mcTxMode), logText);
+    WriteCmdLineWindow(pair(mcTone) + "   " + pair(mcLockOut) + "   " + pair(mcDescription), logText);
 }
 
 void TForm1::Cmdinterpreter(const std::string& Line)
@@ -207,59 +208,59 @@ void TForm1::Cmdinterpreter(const std::string& Line)
     const std::string& arg = bad;
 
     switch (id) {
-    case 1:
+    case cmdRoot:
         WriteCmdLineWindow("Incorrect command: " + arg +
                                ".;Please use command \"help\" to get a list of valid commands.",
-                           8);
+                           logError);
         break;
-    case 2: {
+    case cmdHelp: {
         const std::uint8_t id2 = ResolveCommandPath(2, words, path, bad);
-        if (id2 <= 2) {
-            ShowCommandHelp(2, "help", bad);
-            WriteCmdLineWindow("Available commands are:;  " + ListSubCommands(1), 7);
+        if (id2 <= cmdHelp) {
+            ShowCommandHelp(cmdHelp, "help", bad);
+            WriteCmdLineWindow("Available commands are:;  " + ListSubCommands(cmdRoot), logHelp);
         } else {
             ShowCommandHelp(id2, path, bad);
         }
         break;
     }
-    case 10: CloseMenuClick(this); break;
-    case 11:
+    case cmdFileClose: CloseMenuClick(this); break;
+    case cmdFileOpen:
         // Without a name there is nothing to open: show the syntax instead.
         if (fileName.empty())
             ShowCommandHelp(id, path, bad);
         else
             LoadFile(WithDefaultExtension(fileName));
         break;
-    case 12:
+    case cmdFileSave:
         if (!fileName.empty())
             FileSaveAction(WithDefaultExtension(fileName), TChannelFormat::Native);
         else if (!CurrentFileName.empty())
             FileSaveAction(CurrentFileName, TChannelFormat::Native);
         else
-            WriteCmdLineWindow("No filename specified and no current filename available.", 8);
+            WriteCmdLineWindow("No filename specified and no current filename available.", logError);
         break;
-    case 14:
+    case cmdFileStatus:
         WriteCmdLineWindow(CurrentFileName.empty()
                                ? std::string("No Open file.")
                                : "Current open file = " + std::string(Quote) + CurrentFileName + Quote + ".",
-                           0);
-        WriteCmdLineWindow(FileChanged ? "Changes not saved." : "No unsaved changed.", 0);
+                           logText);
+        WriteCmdLineWindow(FileChanged ? "Changes not saved." : "No unsaved changed.", logText);
         break;
-    case 15: ExitMenuClick(this); break;
-    case 16:
+    case cmdQuit: ExitMenuClick(this); break;
+    case cmdPrintMemory:
         if (PrintTableWithoutPreview(0))
-            WriteCmdLineWindow("Memory channels printed", 0);
+            WriteCmdLineWindow("Memory channels printed", logText);
         break;
-    case 17:
+    case cmdPrintMenu:
         if (MenuTabSheet->TabVisible()) {
             if (PrintTableWithoutPreview(1))
-                WriteCmdLineWindow("Menu items printed", 0);
+                WriteCmdLineWindow("Menu items printed", logText);
         } else
-            WriteCmdLineWindow("Menu items not supported on current radio!", 8);
+            WriteCmdLineWindow("Menu items not supported on current radio!", logError);
         break;
-    case 21:
+    case cmdSettingsRadio:
         if (arg.empty()) {
-            WriteCmdLineWindow(std::string("Radio Type is ") + CurrentRadioRecord().RadioName, 0);
+            WriteCmdLineWindow(std::string("Radio Type is ") + CurrentRadioRecord().RadioName, logText);
         } else if (arg == "detect") {
             if (const std::uint8_t r = AutoDetectRadioType(); r != 0) {
                 CurrentRadio = r;
@@ -268,7 +269,7 @@ void TForm1::Cmdinterpreter(const std::string& Line)
             }
         } else if (arg == "list") {
             for (const TRadioType& radio : RadioTypeTable)
-                WriteCmdLineWindow(radio.RadioName, 0);
+                WriteCmdLineWindow(radio.RadioName, logText);
         } else {
             const std::string name = AnsiUpperCase(arg);
             const std::uint8_t r = FindRadio(rfRadioName, name);
@@ -277,37 +278,37 @@ void TForm1::Cmdinterpreter(const std::string& Line)
                 ChangeRadioHandle(false);
                 ShowStatus("Radio type changed.");
             } else {
-                WriteCmdLineWindow(name + " is not a valid radio type!", 8);
+                WriteCmdLineWindow(name + " is not a valid radio type!", logError);
             }
         }
         break;
-    case 31:
+    case cmdRadioSwitch:
         if (words[3].empty())
             ReportPowerSwitch(this);
         else
             ShowCommandHelp(id, path, bad);
         break;
-    case 32: RadioSwitchOnClick(this); break;
-    case 33: RadioSwitchOffClick(this); break;
-    case 41:
+    case cmdSwitchOn: RadioSwitchOnClick(this); break;
+    case cmdSwitchOff: RadioSwitchOffClick(this); break;
+    case cmdMemoryGet:
         if (words[3] == "channel") {
             int n = 0;
             if (!TryStrToInt(words[4], n) || n < MemEdit->MinValue() || n > MemEdit->MaxValue())
-                WriteCmdLineWindow("Incorrect channel nummer!", 8);
+                WriteCmdLineWindow("Incorrect channel nummer!", logError);
             else
                 PrintMemoryRow(static_cast<std::uint8_t>(n + 1));
         } else if (words[3] == "all") {
             for (int row = MemEdit->MinValue() + 1; row <= MemEdit->MaxValue() + 1; ++row) {
                 PrintMemoryRow(static_cast<std::uint8_t>(row));
-                WriteCmdLineWindow(" ", 1);
+                WriteCmdLineWindow(" ", logSeparator);
             }
         }
         break;
-    case 51: ClearLog(CmdLineWindow); break;
+    case cmdCommandLineClear: ClearLog(CmdLineWindow); break;
     default: ShowCommandHelp(id, path, bad); break;
     }
 
-    WriteCmdLineWindow("", 0);
+    WriteCmdLineWindow("", logText);
     VYXPageControl->SetActivePage(CmdTabSheet);
 }
 
@@ -319,25 +320,25 @@ void TForm1::CmdLineEditCBKeyPress(TObject*, char& Key)
     if (line.empty())
         return;
     if (PendingAnswer == WaitingAnswer) {
-        WriteCmdLineWindow(" ;ANS> " + line, 6);
+        WriteCmdLineWindow(" ;ANS> " + line, logEcho);
         CmdLineEditCB->SetText("");
         PendingAnswer = line;
         return;
     }
     if (CommandRunning) {
-        WriteCmdLineWindow("A command is still running; please wait until it ends.", 8);
+        WriteCmdLineWindow("A command is still running; please wait until it ends.", logError);
         return;
     }
     CommandModeScope scope;
     CmdLineEditCB->Items()->Add(line);
-    WriteCmdLineWindow(" ;> " + line, 6);
+    WriteCmdLineWindow(" ;> " + line, logEcho);
     CmdLineEditCB->SetText("");
     try {
         Cmdinterpreter(line);
     } catch (const std::exception& e) {
         // Reported where the user typed, as every message of a typed command is.
-        WriteCmdLineWindow(MessageKindName(1) + " - " + e.what(), 8);
-        WriteCmdLineWindow("", 0);
+        WriteCmdLineWindow(MessageKindCaption(MessageKind::Error) + " - " + e.what(), logError);
+        WriteCmdLineWindow("", logText);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "framework/Grids.h"
 #include "framework/Menus.h"
 #include "framework/SysUtils.h"
+#include "platform/ScopeExit.h"
 #include "serial/SerialPort.h"
 
 #include <algorithm>
@@ -41,54 +42,49 @@ std::uint8_t TForm1::AutoDetectRadioType()
         OKMessage("No kenwood radio found.", 0);
         return 0;
     }
+    ScopeExit close([this] { ComPortClose(); });
     std::string message;
     std::uint8_t kind = 0;
-    try {
-        MemProgressBar->SetPosition(2);
-        std::string id = "ID;";
-        MemProgressBar->SetPosition(3);
-        if (!AskControlled(id, 3)) {
-            message = "No kenwood radio found.";
+    MemProgressBar->SetPosition(2);
+    std::string id = "ID;";
+    MemProgressBar->SetPosition(3);
+    if (!AskControlled(id, 3)) {
+        message = "No kenwood radio found.";
+    } else {
+        MemProgressBar->SetPosition(4);
+        result = FindRadio(rfRadioID, id);
+        if (result == 0) {
+            message = "Radio responded with unknown ID number: " + id + ".";
         } else {
-            MemProgressBar->SetPosition(4);
-            result = FindRadio(rfRadioID, id);
-            if (result == 0) {
-                message = "Radio responded with unknown ID number: " + id + ".";
-            } else {
-                if (std::string(RadioTypeTable[result].RadioID) == "017") {
-                    Send("EQ;");
-                    std::string answer;
-                    Receive(answer);
-                    if (answer == "EQ;" && FindRadio(rfRadioID, "P17") != 0)
-                        result = FindRadio(rfRadioID, "P17");
-                }
-                if (Copy(RadioTypeTable[result].RadioName, 1, 6) == "TS-570") {
-                    std::string old = "BC;";
-                    const bool oldKnown = AskControlled(old, 1);
-                    const bool setTwo = SendControlled("BC2;", 2);
-                    std::string now = "BC;";
-                    if (AskControlled(now, 1) && now == "2") {
-                        std::string variant = id;
-                        variant[0] = 'G';
-                        if (const std::uint8_t g = FindRadio(rfRadioID, variant))
-                            result = g;
-                    }
-                    // With the old value unknown, only a setting we made is undone: off.
-                    if (oldKnown)
-                        SendControlled("BC" + old + ";", 2);
-                    else if (setTwo)
-                        SendControlled("BC0;", 2);
-                }
-                message = std::string("Found Kenwood radio: ") + RadioTypeTable[result].RadioName + ".";
-                kind = 2;
+            if (std::string(RadioTypeTable[result].RadioID) == "017") {
+                Send("EQ;");
+                std::string answer;
+                Receive(answer);
+                if (answer == "EQ;" && FindRadio(rfRadioID, "P17") != 0)
+                    result = FindRadio(rfRadioID, "P17");
             }
+            if (Copy(RadioTypeTable[result].RadioName, 1, 6) == "TS-570") {
+                std::string old = "BC;";
+                const bool oldKnown = AskControlled(old, 1);
+                const bool setTwo = SendControlled("BC2;", 2);
+                std::string now = "BC;";
+                if (AskControlled(now, 1) && now == "2") {
+                    std::string variant = id;
+                    variant[0] = 'G';
+                    if (const std::uint8_t g = FindRadio(rfRadioID, variant))
+                        result = g;
+                }
+                // With the old value unknown, only a setting we made is undone: off.
+                if (oldKnown)
+                    SendControlled("BC" + old + ";", 2);
+                else if (setTwo)
+                    SendControlled("BC0;", 2);
+            }
+            message = std::string("Found Kenwood radio: ") + RadioTypeTable[result].RadioName + ".";
+            kind = 2;
         }
-    } catch (...) {
-        ComPortClose();
-        throw;
     }
     OKMessage(message, kind);
-    ComPortClose();
     return result;
 }
 
@@ -104,7 +100,8 @@ int TForm1::AutoDetectRxDelayTime()
         ReportLinkError();
         return 0;
     }
-    try {
+    {
+        ScopeExit close([this] { ComPortClose(); });
         for (int pass = 1; pass <= DelayPasses; ++pass) {
             MemProgressBar->SetPosition(pass + 4);
             ClearReceiveBuf();
@@ -118,11 +115,7 @@ int TForm1::AutoDetectRxDelayTime()
             ClearReceiveBuf();
             total += count;
         }
-    } catch (...) {
-        ComPortClose();
-        throw;
     }
-    ComPortClose();
     if (total <= 0)
         return 0;
     // However promptly the radio answered, the wait must hold a whole record on the line.

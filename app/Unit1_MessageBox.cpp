@@ -13,7 +13,7 @@ int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxCho
     case MessageBoxChoice::YesNo: buttons = MessageButtons::YesNo; break;
     case MessageBoxChoice::YesNoCancel: buttons = MessageButtons::YesNoCancel; break;
     }
-    return MessageBoxService().Show(Text, MessageKindName(Kind), kind, buttons);
+    return MessageBoxService().Show(Text, MessageKindCaption(kind), kind, buttons);
 }
 
 bool OpenWithDesktop(const std::string& Target) { return ShellService().OpenUrl(Target); }

@@ -431,11 +431,6 @@ void TCollectionItem::SetIndex(int Value)
     }
 }
 
-void TCollectionItem::SetDisplayName(const std::string&)
-{
-    Changed(false);
-}
-
 std::string TCollectionItem::GetDisplayName() const { return ClassName(); }
 
 void TCollectionItem::Changed(bool AllItems)
@@ -515,15 +510,9 @@ void TCollection::Clear()
 {
     if (FItems.empty())
         return;
-    BeginUpdate();
-    try {
-        while (!FItems.empty())
-            FreeObject(FItems.back());
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    TUpdateScope<TCollection> update(this);
+    while (!FItems.empty())
+        FreeObject(FItems.back());
 }
 
 TCollectionItem* TCollection::Items(int Index) const

@@ -237,7 +237,6 @@ public:
     void SetDelimiter(char Value) { FDelimiter = Value; }
     void SetQuoteChar(char Value) { FQuoteChar = Value; }
     void SetStrictDelimiter(bool Value) { FStrictDelimiter = Value; }
-    char NameValueSeparator() const { return FNameValueSeparator; }
     void SetNameValueSeparator(char Value) { FNameValueSeparator = Value; }
 
     // The part before the first NameValueSeparator of line Index ("" when there is none).
@@ -341,7 +340,6 @@ public:
     virtual void SetIndex(int Value);
     int ID() const { return FID; }
     std::string DisplayName() const { return GetDisplayName(); }
-    virtual void SetDisplayName(const std::string& Value);
 
     std::string GetNamePath() override;
     TPersistent* GetOwner() override;

@@ -3,6 +3,7 @@
 
 #include "framework/ClassesPrivate.h"
 #include "framework/Filer.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 #include <fstream>
@@ -290,15 +291,9 @@ std::string TStrings::CommaText() const { return GetDelimitedText(',', '"', fals
 
 void TStrings::SetCommaText(const std::string& Value)
 {
-    char quote = FQuoteChar;
+    ScopeExit restore([this, quote = FQuoteChar] { FQuoteChar = quote; });
     FQuoteChar = '"';
-    try {
-        SetDelimitedTextWith(Value, ',', false);
-    } catch (...) {
-        FQuoteChar = quote;
-        throw;
-    }
-    FQuoteChar = quote;
+    SetDelimitedTextWith(Value, ',', false);
 }
 
 std::string TStrings::DelimitedText() const {

@@ -1,5 +1,5 @@
 #pragma once
-// Which change fires which event, for every control of the class library. The controls follow
+// Which change fires which event, for every control of the framework. The controls follow
 // this table and the tests replay every row: the change is made (by code, as the user would
 // make it, or by the clock) and exactly the events listed fire, in that order, once each.
 // Mouse-button events are listed only where their order against the others matters (the

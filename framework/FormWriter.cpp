@@ -3,6 +3,7 @@
 #include "framework/Filer.h"
 #include "framework/TypInfo.h"
 #include "framework/Variants.h"
+#include "platform/ScopeExit.h"
 
 #include <charconv>
 #include <cmath>
@@ -321,12 +322,6 @@ std::string WriteComponentToText(TComponent* Root)
         throw EWriteError("No component to write");
     TComponentState before = Root->ComponentState();
     Root->SetComponentState(before + csWriting);
-    try {
-        std::string text = TFormWriter(Root).Run();
-        Root->SetComponentState(Root->ComponentState() - csWriting);
-        return text;
-    } catch (...) {
-        Root->SetComponentState(Root->ComponentState() - csWriting);
-        throw;
-    }
+    ScopeExit done([Root] { Root->SetComponentState(Root->ComponentState() - csWriting); });
+    return TFormWriter(Root).Run();
 }

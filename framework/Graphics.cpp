@@ -764,16 +764,6 @@ void TBitmap::LoadFromFile(const std::string& FileName)
     Replace(CreateBitmapFromImage(std::move(img)));
 }
 
-void TBitmap::LoadFromResourceName(const std::string& Name)
-{
-    EnsureGuiApplication();
-    QImage img;
-    QString path = FilePath(Name);
-    if (!img.load(path) && !img.load(":/" + path) && !img.load(":/" + path + ".bmp"))
-        throw EInvalidGraphic("Resource " + Name + " not found");
-    Replace(CreateBitmapFromImage(std::move(img)));
-}
-
 void TBitmap::SaveToFile(const std::string& FileName)
 {
     QImage* img = BitmapImage(FHandle);
@@ -812,19 +802,13 @@ void TPicture::Changed()
 
 void TPicture::SetGraphic(TGraphic* v)
 {
-    TGraphic* copy = nullptr;
+    std::unique_ptr<TBitmap> copy;
     if (v) {
-        auto* b = new TBitmap;
-        try {
-            b->Assign(v);
-        } catch (...) {
-            delete b;
-            throw;
-        }
-        copy = b;
+        copy = std::make_unique<TBitmap>();
+        copy->Assign(v);
     }
     delete FGraphic;
-    FGraphic = copy;
+    FGraphic = copy.release();
     Changed();
 }
 
@@ -859,15 +843,10 @@ void TPicture::Assign(TPersistent* Source)
 
 void TPicture::LoadFromFile(const std::string& FileName)
 {
-    auto* b = new TBitmap;
-    try {
-        b->LoadFromFile(FileName);
-    } catch (...) {
-        delete b;
-        throw;
-    }
+    auto b = std::make_unique<TBitmap>();
+    b->LoadFromFile(FileName);
     delete FGraphic;
-    FGraphic = b;
+    FGraphic = b.release();
     Changed();
 }
 

@@ -305,8 +305,6 @@ public:
 
     void LoadFromFile(const std::string& FileName) override;
     void SaveToFile(const std::string& FileName) override; // always as BMP
-    // An embedded image by resource name (":/..." in the Qt resources), or a file path.
-    void LoadFromResourceName(const std::string& Name);
     void Draw(TCanvas* ACanvas, const TRect& Rect) override;
 
 private:

@@ -47,8 +47,9 @@ QM_EXCEPTION(EThread, Exception)
 QM_EXCEPTION(EAbort, Exception)
 
 // ---- Text --------------------------------------------------------------------------------
-// Strings are 1-based here, as the class library counts. The helpers clamp instead of
-// throwing: an index before the start counts as 1, one past the end finds nothing.
+// Positions in a string count from 1 (the first character), and 0 means "not found". The
+// helpers clamp instead of throwing: an index before the start counts as 1, one past the end
+// finds nothing.
 
 inline constexpr char sLineBreak[] = "\r\n";
 

@@ -1,4 +1,4 @@
-// Format: the printf-like formatting of the class library.
+// Format: printf-like directives with argument indexes, never reading the process locale.
 #include "framework/SysUtils.h"
 
 #include <algorithm>

@@ -54,6 +54,13 @@ template <class T> void FreeAndNil(T*& p)
     p = nullptr;
     FreeObject(o);
 }
+// For the destructor of an object a global names: the global forgets it, so that it never
+// names a freed object.
+template <class T> void ForgetGlobal(T*& Global, const T* Obj)
+{
+    if (Global == Obj)
+        Global = nullptr;
+}
 
 // Class registry by name (ASCII case ignored). Registration is explicit, from module
 // start-up, so that a class's name can be looked up only once its module is up.

@@ -1,6 +1,6 @@
 #pragma once
-// Worker threads of the class library: a thread object whose body is Execute, calls run on
-// the GUI thread (Synchronize, Queue), and a wait that keeps serving those calls.
+// Worker threads: a thread object whose body is Execute, calls run on the GUI thread
+// (Synchronize, Queue), and a wait that keeps serving those calls.
 #include "framework/System.h"
 #include "framework/Types.h"
 #include "platform/WinTypes.h"

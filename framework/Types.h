@@ -49,7 +49,7 @@ public:
     constexpr Set& operator+=(E e) { return Include(e); }
     constexpr Set& operator-=(E e) { return Exclude(e); }
     constexpr bool operator==(const Set&) const = default;
-    // Subset test, as "a <= b" in the class library.
+    // a <= b: every member of a is also in b.
     constexpr bool operator<=(Set o) const { return (bits_ & ~o.bits_) == 0; }
 
 private:

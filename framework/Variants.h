@@ -1,6 +1,6 @@
 #pragma once
-// A value of one of a few simple types, or Unassigned, or Null, converting between them the
-// class library's way.
+// A value of one of a few simple types, or Unassigned, or Null, that converts to the others
+// on request and compares across types (the rules at AsString, AsInteger and Compare).
 #include <concepts>
 #include <cstdint>
 #include <string>

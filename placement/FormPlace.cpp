@@ -6,7 +6,10 @@
 #include "placement/StoreUtils.h"
 #include "placement/TextUtils.h"
 #include "platform/Gdi.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
+
+#include <memory>
 
 namespace {
 constexpr REGSAM KEY_READ_ACCESS = 0x20019;
@@ -224,20 +227,6 @@ std::string TFormPlace::IniSection() const
     return FIniSection;
 }
 
-void TFormPlace::AddLink(TPlacementLink* Link)
-{
-    if (Link->Placement)
-        Link->Placement->RemoveLink(Link);
-    FLinks.push_back(Link);
-    Link->Placement = this;
-}
-
-void TFormPlace::RemoveLink(TPlacementLink* Link)
-{
-    std::erase(FLinks, Link);
-    Link->Placement = nullptr;
-}
-
 void TFormPlace::Loaded()
 {
     bool loading = IsLoading();
@@ -320,20 +309,17 @@ void TFormPlace::UpdateBorderIcons()
         return;
     if (FPreventResize)
         FDefMaximize = form->BorderIcons().Contains(biMaximize);
-    bool wasActive = FActive;
-    FActive = false;
-    try {
+    {
+        // Handlers the form runs while its icons change must not save or restore the placement.
+        ScopeExit restore([this, wasActive = FActive] { FActive = wasActive; });
+        FActive = false;
         TBorderIcons icons = form->BorderIcons();
         if (!FPreventResize && FDefMaximize && form->BorderStyle() != bsDialog)
             icons += biMaximize;
         else
             icons -= biMaximize;
         form->SetBorderIcons(icons);
-    } catch (...) {
-        FActive = wasActive;
-        throw;
     }
-    FActive = wasActive;
     if (!IsLoading())
         UpdateOwnerWindowHook();
 }
@@ -447,18 +433,14 @@ void TFormPlace::OpenStorage(bool ReadOnly)
         return;
     if (FUseRegistry) {
         std::string key = IniFileName();
-        FRegIniFile = new TRegIniFile(key);
-        try {
-            if (ReadOnly)
-                FRegIniFile->SetAccess(KEY_READ_ACCESS);
-            if (FRegistryRoot != prCurrentUser) {
-                FRegIniFile->SetRootKey(RegRootKey(FRegistryRoot));
-                FRegIniFile->OpenKey(key, !ReadOnly);
-            }
-        } catch (...) {
-            FreeAndNil(FRegIniFile);
-            throw;
+        auto reg = std::make_unique<TRegIniFile>(key);
+        if (ReadOnly)
+            reg->SetAccess(KEY_READ_ACCESS);
+        if (FRegistryRoot != prCurrentUser) {
+            reg->SetRootKey(RegRootKey(FRegistryRoot));
+            reg->OpenKey(key, !ReadOnly);
         }
+        FRegIniFile = reg.release();
     } else {
         FIniFile = new TIniFile(IniFileName());
     }
@@ -544,13 +526,8 @@ void TFormPlace::BeginSettingsGroup(const std::string& Name)
 void TFormPlace::RecordSettings(TSettingsRecord& Record)
 {
     FRecording = &Record;
-    try {
-        StorePlacementValues();
-    } catch (...) {
-        FRecording = nullptr;
-        throw;
-    }
-    FRecording = nullptr;
+    ScopeExit stop([this] { FRecording = nullptr; });
+    StorePlacementValues();
 }
 
 void TFormPlace::SaveAllPlacement()
@@ -561,7 +538,8 @@ void TFormPlace::SaveAllPlacement()
     auto now = std::make_unique<TSettingsRecord>(nullptr);
     RecordSettings(*now);
     OpenStorage(false);
-    try {
+    {
+        ScopeExit close([this] { CloseStorage(); });
         bool written = false;
         for (const TSettingsRecord::Group& group : now->Groups) {
             if (FBaseline && FBaseline->Unchanged(group))
@@ -581,11 +559,7 @@ void TFormPlace::SaveAllPlacement()
             WriteStoredInteger("FormVersion", FVersion);
         DoSavePlacement();
         FSaved = true;
-    } catch (...) {
-        CloseStorage();
-        throw;
     }
-    CloseStorage();
     FBaseline = std::move(now);
 }
 
@@ -618,7 +592,11 @@ void TFormPlace::RestoreAllPlacement()
 {
     FSaved = false;
     OpenStorage(true);
-    try {
+    {
+        ScopeExit close([this] {
+            FRestored = true;
+            CloseStorage();
+        });
         if (ReadStoredInteger("FormVersion", 0) >= FVersion) {
             LoadPlacementValues();
             FRestored = true;
@@ -631,13 +609,7 @@ void TFormPlace::RestoreAllPlacement()
                     form->SetActiveControl(control);
             }
         }
-    } catch (...) {
-        FRestored = true;
-        CloseStorage();
-        throw;
     }
-    FRestored = true;
-    CloseStorage();
     AdjustMaxPosition();
     // Should the baseline fail, the next save writes every setting as the window shows it.
     FBaseline.reset();
@@ -694,8 +666,6 @@ void TStoredValue::SetName(const std::string& Value)
     }
     FName = Value;
 }
-
-void TStoredValue::SetDisplayName(const std::string& Value) { SetName(Value); }
 
 std::string TStoredValue::GetDisplayName() const
 {

@@ -95,8 +95,6 @@ public:
 
     void Loaded() override;
     void MinMaxInfoChanged();
-    void AddLink(TPlacementLink* Link);
-    void RemoveLink(TPlacementLink* Link);
 
     bool Saved() const { return FSaved; }
     bool Restored() const { return FRestored; }
@@ -163,7 +161,6 @@ class TStoredValue : public TCollectionItem {
 public:
     explicit TStoredValue(TCollection* Collection);
     void Assign(TPersistent* Source) override;
-    void SetDisplayName(const std::string& Value) override;
 
     const std::string& Name() const { return FName; }
     void SetName(const std::string& Value);

@@ -4,6 +4,7 @@
 #include "framework/SysUtils.h"
 #include "framework/Variants.h"
 #include "placement/TextUtils.h"
+#include "platform/ScopeExit.h"
 
 std::string PropNameDelimiter = "_";
 
@@ -433,32 +434,27 @@ void ForEachStoredProp(TPropStore* Storage, TComponent* Owner, TStrings* List, b
             comps.push_back({c, std::make_unique<TPropInfoList>(c, tkStoredProps)});
     }
     Storage->Owner = Owner;
-    try {
-        for (int i = 0; i < List->Count(); ++i) {
-            std::string compName, propName;
-            if (!SplitStoredItem(List->Strings(i), compName, propName))
-                continue;
-            auto* c = dynamic_cast<TComponent*>(List->Objects(i));
-            if (!c)
-                continue;
-            Storage->Object = c;
-            Storage->Prefix = c->Name();
-            for (auto& cp : comps)
-                if (cp.Component == c) {
-                    Storage->Prefix += PropNameDelimiter;
-                    PPropInfo p = cp.Props->FindPropInfo(propName);
-                    if (Store)
-                        Storage->StorePropertyValue(p);
-                    else
-                        Storage->LoadPropertyValue(p);
-                    break;
-                }
-        }
-    } catch (...) {
-        Storage->Owner = nullptr;
-        throw;
+    ScopeExit release([Storage] { Storage->Owner = nullptr; });
+    for (int i = 0; i < List->Count(); ++i) {
+        std::string compName, propName;
+        if (!SplitStoredItem(List->Strings(i), compName, propName))
+            continue;
+        auto* c = dynamic_cast<TComponent*>(List->Objects(i));
+        if (!c)
+            continue;
+        Storage->Object = c;
+        Storage->Prefix = c->Name();
+        for (auto& cp : comps)
+            if (cp.Component == c) {
+                Storage->Prefix += PropNameDelimiter;
+                PPropInfo p = cp.Props->FindPropInfo(propName);
+                if (Store)
+                    Storage->StorePropertyValue(p);
+                else
+                    Storage->LoadPropertyValue(p);
+                break;
+            }
     }
-    Storage->Owner = nullptr;
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "placement/TextUtils.h"
 
+#include "framework/SysUtils.h"
 #include "platform/HexDigit.h"
 
 namespace {
@@ -8,20 +9,7 @@ bool IsDelimiter(char c, const TCharSet& delims) { return delims.find(c) != std:
 
 std::string ReplaceAll(const std::string& Text, const std::string& Old, const std::string& New)
 {
-    if (Old.empty())
-        return Text;
-    std::string result;
-    size_t from = 0;
-    for (;;) {
-        size_t at = Text.find(Old, from);
-        if (at == std::string::npos)
-            break;
-        result.append(Text, from, at - from);
-        result += New;
-        from = at + Old.size();
-    }
-    result.append(Text, from, std::string::npos);
-    return result;
+    return StringReplace(Text, Old, New, {rfReplaceAll});
 }
 
 int CountWords(const std::string& Text, const TCharSet& Delimiters)

@@ -4,6 +4,8 @@
 #include "framework/Forms.h"
 #include "framework/TypInfo.h"
 
+#include <memory>
+
 namespace {
 THookList* GHookList = nullptr;
 
@@ -306,14 +308,10 @@ TControlHook* THookList::ControlHookFor(TWinControl* Control)
 {
     TControlHook* hook = FindControlHook(Control);
     if (!hook) {
-        hook = new TControlHook();
-        Add(hook);
-        try {
-            hook->SetHookedControl(Control);
-        } catch (...) {
-            delete hook;
-            throw;
-        }
+        auto made = std::make_unique<TControlHook>();
+        Add(made.get());
+        made->SetHookedControl(Control);
+        hook = made.release();
     }
     return hook;
 }

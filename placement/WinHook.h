@@ -65,7 +65,6 @@ public:
 
     TWinControl* Control() const { return FControl; }
     int ListenerCount() const { return FList.Count(); }
-    bool Subclassed() const { return FPrevWndProc != nullptr; }
 
 private:
     bool ControlDestroying() const;

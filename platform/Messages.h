@@ -31,7 +31,8 @@ private:
 using WNDPROC = std::shared_ptr<const WindowProcedure>;
 
 WNDPROC MakeWindowProc(WindowProcFunction fn);
-// A procedure that calls a method taking the message record (the class library's shape).
+// A procedure that hands each message to a method as one TMessage record; the method's
+// answer is the record's Result.
 WNDPROC MakeMessageProc(std::function<void(TMessage&)> method);
 
 // GWL_WNDPROC is a distinct type so that the window procedure is read and written with

@@ -3,6 +3,7 @@
 #include "serial/SerialPort.h"
 
 #include "platform/Intl.h"
+#include "platform/ScopeExit.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -216,28 +217,23 @@ void TCustomSerialPort::ClosePort()
     if (!FConnected || IsDesigning() || FClosing)
         return;
     FClosing = true;
+    // Every step runs; the first failure is reported once the port is closed.
     std::exception_ptr failure;
-    try {
-        NotifyClosing();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    try {
-        CancelPendingIo();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
-    }
+    auto step = [&failure](auto&& action) {
+        try {
+            action();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+    step([this] { NotifyClosing(); });
+    step([this] { CancelPendingIo(); });
     StopEventThread();
     CloseDeviceHandle();
     FConnected = false;
     FClosing = false;
-    try {
-        NotifyClosed();
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
-    }
+    step([this] { NotifyClosed(); });
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -362,14 +358,8 @@ template <class Transfer> int OnOwnRecord(Transfer transfer)
 {
     PAsyncRecord rec = nullptr;
     NewAsyncRecord(rec);
-    try {
-        int n = transfer(rec);
-        DisposeAsyncRecord(rec);
-        return n;
-    } catch (...) {
-        DisposeAsyncRecord(rec);
-        throw;
-    }
+    ScopeExit dispose([&rec] { DisposeAsyncRecord(rec); });
+    return transfer(rec);
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include "framework/IniFiles.h"
 #include "framework/Registry.h"
+#include "platform/ScopeExit.h"
 #include "platform/SerialPortList.h"
 #include "platform/WinReg.h"
 
@@ -339,33 +340,28 @@ void ListSerialPorts(TStrings* List)
     if (r != ERROR_SUCCESS)
         throw ESerialPort(23, r);
     TStringList names;
-    try {
-        for (DWORD index = 0;; ++index) {
-            char name[256];
-            char data[256];
-            DWORD nameLen = sizeof name;
-            DWORD dataLen = sizeof data;
-            DWORD type = 0;
-            r = RegEnumValueA(key, index, name, &nameLen, nullptr, &type,
-                              reinterpret_cast<LPBYTE>(data), &dataLen);
-            if (r == ERROR_SUCCESS) {
-                std::string value(data, std::min<DWORD>(dataLen, sizeof data));
-                // The terminating NUL, when there is one, and anything after it.
-                size_t nul = value.find('\0');
-                if (nul != std::string::npos)
-                    value.resize(nul);
-                names.Add(value);
-            } else if (r == static_cast<LONG>(ERROR_NO_MORE_ITEMS)) {
-                break;
-            } else {
-                throw ESerialPort(23, r);
-            }
+    ScopeExit close([key] { RegCloseKey(key); });
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        char data[256];
+        DWORD nameLen = sizeof name;
+        DWORD dataLen = sizeof data;
+        DWORD type = 0;
+        r = RegEnumValueA(key, index, name, &nameLen, nullptr, &type,
+                          reinterpret_cast<LPBYTE>(data), &dataLen);
+        if (r == ERROR_SUCCESS) {
+            std::string value(data, std::min<DWORD>(dataLen, sizeof data));
+            // The terminating NUL, when there is one, and anything after it.
+            size_t nul = value.find('\0');
+            if (nul != std::string::npos)
+                value.resize(nul);
+            names.Add(value);
+        } else if (r == static_cast<LONG>(ERROR_NO_MORE_ITEMS)) {
+            break;
+        } else {
+            throw ESerialPort(23, r);
         }
-        names.Sort();
-        List->Assign(&names);
-    } catch (...) {
-        RegCloseKey(key);
-        throw;
     }
-    RegCloseKey(key);
+    names.Sort();
+    List->Assign(&names);
 }

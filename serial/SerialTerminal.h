@@ -20,8 +20,9 @@ using TEscapeEvent = Event<void(TObject* Sender, TEscapeParser*& EscapeCodes)>;
 using TUnhandledEvent = Event<void(TObject* Sender, TEscapeCode Code, std::string Data)>;
 using TStrRecvEvent = Event<void(TObject* Sender, std::string& Str)>;
 
-// The class library's drag, dock and input-method properties the terminal publishes; kept
-// apart so they cannot collide with the controls layer's own declarations.
+// Drag, dock and input-method properties the terminal publishes: a form description may set
+// them and they are kept, but they change nothing. Kept apart so they cannot collide with the
+// controls layer's own declarations.
 namespace termpub {
 QM_ENUM(TDragMode, dmManual, dmAutomatic)
 QM_ENUM(TDragKind, dkDrag, dkDock)
@@ -130,7 +131,7 @@ public:
     TTermAttributes Attributes;
     bool AppCursorKeys = false;
 
-    // ---- Re-published class-library properties without a home in the controls layer
+    // ---- Published properties the controls layer has no use for: kept, without effect
     TCursor DragCursor = crDrag;
     termpub::TDragKind DragKind = termpub::dkDrag;
     termpub::TDragMode DragMode = termpub::dmManual;

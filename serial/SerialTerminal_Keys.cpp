@@ -1,6 +1,7 @@
 #include "serial/SerialTerminal.h"
 
 #include "platform/Caret.h"
+#include "platform/ScopeExit.h"
 
 // ---- Sending -------------------------------------------------------------------------------
 
@@ -11,13 +12,8 @@ void TCustomSerialTerminal::TypeChar(char Ch)
     FComPort->SendText(std::string(1, Ch));
     if (FLocalEcho) {
         HideCaretIfMade();
-        try {
-            PlaceChar(Ch);
-        } catch (...) {
-            ShowCaretIfMade();
-            throw;
-        }
-        ShowCaretIfMade();
+        ScopeExit show([this] { ShowCaretIfMade(); });
+        PlaceChar(Ch);
     }
     if (Ch == '\r' && FSendLF)
         TypeChar('\n');
@@ -42,13 +38,8 @@ void TCustomSerialTerminal::TransmitCode(TEscapeCode Code, TStrings* Params)
     TransmitReply(Code, Params);
     if (FLocalEcho) {
         HideCaretIfMade();
-        try {
-            ExecuteCode(Code, Params);
-        } catch (...) {
-            ShowCaretIfMade();
-            throw;
-        }
-        ShowCaretIfMade();
+        ScopeExit show([this] { ShowCaretIfMade(); });
+        ExecuteCode(Code, Params);
     }
 }
 

@@ -37,8 +37,9 @@ void TCustomSerialTerminal::CMFontChanged(TMessage& M)
     // Renaming or restyling the font below comes back here; the outer call finishes.
     if (FMeasuring)
         return;
-    FMeasuring = true;
-    try {
+    {
+        FMeasuring = true;
+        ScopeExit done([this] { FMeasuring = false; });
         Attributes.TextColor = Font()->GetColor();
         if (!MeasureFont()) {
             const std::string fallback =
@@ -50,11 +51,7 @@ void TCustomSerialTerminal::CMFontChanged(TMessage& M)
         }
         if (Font()->GetStyle().Contains(fsUnderline))
             Font()->SetStyle(Font()->GetStyle() - fsUnderline);
-    } catch (...) {
-        FMeasuring = false;
-        throw;
     }
-    FMeasuring = false;
     AdjustSize();
     UpdateScrollRanges();
 }

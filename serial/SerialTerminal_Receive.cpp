@@ -5,6 +5,7 @@
 
 #include "framework/Thread.h"
 #include "platform/Caret.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
 
 namespace {
@@ -67,35 +68,30 @@ void TCustomSerialTerminal::DisplayBytes(const void* Buffer, int Count)
     const auto* bytes = static_cast<const char*>(Buffer);
     HideCaretIfMade();
     ++FDisplayDepth;
-    try {
-        for (int i = 0; i < Count; ++i) {
-            TEscapeParser* parser = EscapeCodes;
-            if (parser == nullptr) {
-                PlaceChar(bytes[i]);
-                continue;
-            }
-            switch (parser->FeedChar(bytes[i])) {
-            case frCharacter: PlaceChar(parser->LastChar); break;
-            case frCodeReady: {
-                // The list is the parser's until cleared; a handler may replace the parser.
-                if (!ExecuteCode(parser->LastCode, parser->ParamList))
-                    FireUnhandledCode(parser->LastCode, parser->SequenceText);
-                if (parser->ParamList != nullptr)
-                    parser->ParamList->Clear();
-                break;
-            }
-            case frPending: break;
-            }
-        }
-    } catch (...) {
+    ScopeExit done([this] {
         if (--FDisplayDepth == 0)
             FRetired.clear();
         ShowCaretIfMade();
-        throw;
+    });
+    for (int i = 0; i < Count; ++i) {
+        TEscapeParser* parser = EscapeCodes;
+        if (parser == nullptr) {
+            PlaceChar(bytes[i]);
+            continue;
+        }
+        switch (parser->FeedChar(bytes[i])) {
+        case frCharacter: PlaceChar(parser->LastChar); break;
+        case frCodeReady: {
+            // The list is the parser's until cleared; a handler may replace the parser.
+            if (!ExecuteCode(parser->LastCode, parser->ParamList))
+                FireUnhandledCode(parser->LastCode, parser->SequenceText);
+            if (parser->ParamList != nullptr)
+                parser->ParamList->Clear();
+            break;
+        }
+        case frPending: break;
+        }
     }
-    if (--FDisplayDepth == 0)
-        FRetired.clear();
-    ShowCaretIfMade();
 }
 
 // ---- Characters and the caret -------------------------------------------------------------

@@ -3,7 +3,10 @@
 #include <QColor>
 #include <QImage>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -595,3 +598,16 @@ TEST(Codepage, RoundTripsAndSubstitutes)
 }
 
 } // namespace
+
+// The toolkit is told not to share pixels with the X server through shared memory; programs
+// started later (the browser showing the read-me) must not inherit that. A value the user set
+// before the start is theirs and stays.
+TEST(GuiApplication, StartedProgramsDoNotInheritTheSharedMemorySetting)
+{
+    EnsureGuiApplication();
+    std::ifstream start("/proc/self/environ", std::ios::binary);
+    const std::string atStart{std::istreambuf_iterator<char>(start), std::istreambuf_iterator<char>()};
+    const std::string name = "QT_XCB_NO_MITSHM=";
+    const bool userSet = atStart.starts_with(name) || atStart.find('\0' + name) != std::string::npos;
+    EXPECT_EQ(std::getenv("QT_XCB_NO_MITSHM") != nullptr, userSet);
+}
