@@ -105,7 +105,7 @@ void TAboutForm::EMailImageClick(TObject*) { Form1->OpenReadMe(); }
 void TAboutForm::ICQImageClick(TObject*)
 {
     if (!ShellService().HasHandlerForExtension(".uin")) {
-        Form1->OKMessage("Error, could not find ICQ.", 1);
+        Form1->OKMessage("Error, could not find ICQ.", MessageKind::Error);
         return;
     }
     std::string folder = MemoryFileDir;
@@ -120,12 +120,12 @@ void TAboutForm::ICQImageClick(TObject*)
             out.close();
             std::error_code ec;
             std::filesystem::remove(fileName, ec);
-            Form1->OKMessage("Could not write temp. file " + fileName + ".", 1);
+            Form1->OKMessage("Could not write temp. file " + fileName + ".", MessageKind::Error);
             return;
         }
     }
     ShellExecuteA(nullptr, nullptr, fileName.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    Form1->OKMessage("ICQ contact information added.", 2);
+    Form1->OKMessage("ICQ contact information added.", MessageKind::Information);
     std::error_code ec;
     std::filesystem::remove(fileName, ec);
 }

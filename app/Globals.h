@@ -117,6 +117,7 @@ enum TMemColumn : int {
     mcLockOut,
     mcDescription,
 };
+constexpr int MemColumnCount = mcDescription + 1;
 
 // ---- The menu grid --------------------------------------------------------------------
 
@@ -131,6 +132,9 @@ enum TMenuColumn : int {
 };
 constexpr const char* MenuReceived = "1";
 constexpr const char* MenuAwaited = "0";
+
+// The tables the program prints, in the order of the main window's pages.
+enum class TPrintTable : std::uint8_t { Memories, Menu };
 
 // ---- Tones and modes ----------------------------------------------------------------
 

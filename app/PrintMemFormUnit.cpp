@@ -34,6 +34,9 @@ constexpr const char* DefaultTableFont = "Arial";
 constexpr int PageMargin = 8;
 // Below this size (in points) two tables side by side are too small to read.
 constexpr int SmallestSideBySideSize = 6;
+// Each print grid holds half the memories below its title row; a menu set with fewer rows
+// than that prints as one table.
+constexpr int TableRows = MemoryCount / 2;
 
 struct NamedColor {
     const char* Name;
@@ -226,11 +229,7 @@ TPrintMemForm::TPrintMemForm(TComponent* AOwner) : TForm(AOwner)
     RegisterPrintMemFormClasses();
 }
 
-TPrintMemForm::~TPrintMemForm()
-{
-    if (PrintMemForm == this)
-        PrintMemForm = nullptr;
-}
+TPrintMemForm::~TPrintMemForm() { ForgetGlobal(PrintMemForm, this); }
 
 void TPrintMemForm::setup()
 {
@@ -241,8 +240,8 @@ void TPrintMemForm::setup()
     CoolBar1->SetVisible(true);
     // The page image scrolls beneath the settings bar, never over it.
     CoolBar1->BringToFront();
-    PrintMemGrid1->SetRowCount(51);
-    PrintMemGrid2->SetRowCount(51);
+    PrintMemGrid1->SetRowCount(TableRows + 1);
+    PrintMemGrid2->SetRowCount(TableRows + 1);
 
     FillFonts(MainFontComboBox);
     FillFonts(TableFontComboBox);
@@ -263,11 +262,11 @@ void TPrintMemForm::setup()
     ClearCells(PrintMemGrid2);
     PrintMemGrid1->SetVisible(true);
     PrintMemGrid2->SetVisible(true);
-    Label2->SetCaption("Version: 2.4");
+    Label2->SetCaption("Version: " QM_VERSION);
     Label3->SetCaption(ShownFileName(CurrentFileName));
     Label3->SetVisible(!CurrentFileName.empty());
 
-    if (PrintTable == 0) {
+    if (PrintTable == TPrintTable::Memories) {
         TStringGrid* mem = Form1->MemGrid;
         FTableFontSize = mem->Font()->GetSize();
         for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2}) {
@@ -277,11 +276,10 @@ void TPrintMemForm::setup()
                 g->SetCell(c, 0, mem->GetCell(c, 0));
             }
         }
-        constexpr int half = MemoryCount / 2;
-        for (int r = 1; r <= half; ++r)
+        for (int r = 1; r <= TableRows; ++r)
             for (int c = mcMemory; c <= mcDescription; ++c) {
                 PrintMemGrid1->SetCell(c, r, mem->GetCell(c, r));
-                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + half));
+                PrintMemGrid2->SetCell(c, r, mem->GetCell(c, r + TableRows));
             }
     } else {
         // The grids keep their font; only a size made smaller to fit an earlier page is undone.
@@ -289,7 +287,7 @@ void TPrintMemForm::setup()
             FTableFontSize = PrintMemGrid1->Font()->GetSize();
         TStringGrid* menu = Form1->MenuGrid;
         const int n = menu->RowCount();
-        if (n < 50) {
+        if (n < TableRows) {
             PrintMemGrid1->SetRowCount(std::max(n, 1));
             for (int r = 0; r < n; ++r)
                 for (int c = mnNumber; c <= mnCode; ++c)
@@ -297,7 +295,7 @@ void TPrintMemForm::setup()
         } else {
             const int h = n / 2;
             // A larger menu set than the grids hold grows them rather than losing entries.
-            if (h + 1 > 51) {
+            if (h > TableRows) {
                 PrintMemGrid1->SetRowCount(h + 1);
                 PrintMemGrid2->SetRowCount(h + 1);
             }
@@ -320,7 +318,7 @@ void TPrintMemForm::setup()
 
 // Row heights, the grids' height and the width of every shown column, in the table font as
 // Label5 shows it; gives the width W of one table.
-int TPrintMemForm::MeasureTable(const bool (&Shown)[8])
+int TPrintMemForm::MeasureTable(const bool (&Shown)[MemColumnCount])
 {
     Label5->Font()->Assign(PrintMemGrid1->Font());
     Label5->SetCaption("abcdefghijklmnopqrstuvwxyz1234567890");
@@ -341,7 +339,7 @@ int TPrintMemForm::MeasureTable(const bool (&Shown)[8])
     measure.SetSize(1, 1);
     measure.Canvas()->Font()->Assign(Label5->Font());
     int W = 10;
-    for (int c = 0; c < 8; ++c) {
+    for (int c = 0; c < MemColumnCount; ++c) {
         int width = 0;
         if (Shown[c]) {
             for (TStringGrid* g : {PrintMemGrid1, PrintMemGrid2})
@@ -352,7 +350,7 @@ int TPrintMemForm::MeasureTable(const bool (&Shown)[8])
         PrintMemGrid1->SetColWidth(c, width);
         W += width;
     }
-    for (int c = 0; c < 8; ++c)
+    for (int c = 0; c < MemColumnCount; ++c)
         PrintMemGrid2->SetColWidth(c, PrintMemGrid1->ColWidth(c));
     PrintMemGrid1->SetWidth(W);
     PrintMemGrid2->SetWidth(W);
@@ -367,7 +365,7 @@ void TPrintMemForm::SetTableFontSize(int Size)
 
 void TPrintMemForm::DoUpdateAll(TObject*)
 {
-    for (int c = 0; c < 8; ++c)
+    for (int c = 0; c < MemColumnCount; ++c)
         PrintMemGrid1->SetColWidth(c, 10);
 
     SetColor(BackgroundColor->Selected());
@@ -387,9 +385,9 @@ void TPrintMemForm::DoUpdateAll(TObject*)
     if (FTableFontSize > 0)
         SetTableFontSize(FTableFontSize);
 
-    bool shown[8];
-    for (int c = 0; c < 8; ++c) {
-        if (PrintTable == 0) {
+    bool shown[MemColumnCount];
+    for (int c = 0; c < MemColumnCount; ++c) {
+        if (PrintTable == TPrintTable::Memories) {
             shown[c] = true;
             if (c == mcTxFreq || c == mcTxMode)
                 shown[c] = Form1->SplitData_Setting->Checked();
@@ -400,7 +398,7 @@ void TPrintMemForm::DoUpdateAll(TObject*)
             else if (c == mcDescription)
                 shown[c] = Form1->Description_Setting->Checked();
         } else {
-            shown[c] = c < 3 || (c == 3 && Form1->MenuValue_setting->Checked());
+            shown[c] = c < mnCode || (c == mnCode && Form1->MenuValue_setting->Checked());
         }
     }
     int W = MeasureTable(shown);
@@ -410,10 +408,10 @@ void TPrintMemForm::DoUpdateAll(TObject*)
     // read side by side go on two pages instead.
     const int F = ClientWidth();
     enum { SideBySide, Centred, TwoPages } layout;
-    if (PrintTable == 0)
+    if (PrintTable == TPrintTable::Memories)
         layout = W <= 360 ? SideBySide : TwoPages;
     else
-        layout = Form1->MenuGrid->RowCount() < 50 ? Centred : SideBySide;
+        layout = Form1->MenuGrid->RowCount() < TableRows ? Centred : SideBySide;
     const int base = PrintMemGrid1->Font()->GetSize();
     auto fits = [&] { return (layout == SideBySide ? 2 * W + 3 * PageMargin : W + 2 * PageMargin) <= F; };
     auto shrink = [&](int smallest) {

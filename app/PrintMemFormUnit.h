@@ -2,6 +2,7 @@
 // The print window: at once the preview, the place where the fonts and colours of the
 // printout are chosen, and the page image that goes to the printer. Its settings persist
 // under "PrinterSettings".
+#include "app/Globals.h"
 #include "framework/Graphics.h"
 #include "framework/StdCtrls.h"
 
@@ -71,8 +72,8 @@ public:
     TStringGrid* PrintMemGrid1 = nullptr;
     TStringGrid* PrintMemGrid2 = nullptr;
 
-    // 0 prints the memory-channel table, 1 the menu-settings table; set before setup.
-    std::uint8_t PrintTable = 0;
+    // The table printed; set before setup.
+    TPrintTable PrintTable = TPrintTable::Memories;
 
     void setup();
     void DoUpdateAll(TObject* Sender);
@@ -104,7 +105,7 @@ private:
     void UpdateScrollBar();
     void PrintPage(TPrinter* Printer);
     void SetPrintSize(bool Printing);
-    int MeasureTable(const bool (&Shown)[8]);
+    int MeasureTable(const bool (&Shown)[MemColumnCount]);
     void SetTableFontSize(int Size);
     void ShowPage(int Page);
     int FScroll = 0;

@@ -89,7 +89,7 @@ void InitMainWindowModule()
         ShowKindMessageBox("The settings could not be saved to " + file + " (" + reason + ").\r" +
                                (ProgramEnding ? "The settings changed in this run are lost."
                                               : "Changed settings are kept only until Quillmere ends."),
-                           0, MessageBoxChoice::OK);
+                           MessageKind::Warning, MessageBoxChoice::OK);
     });
 }
 

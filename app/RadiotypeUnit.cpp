@@ -173,7 +173,7 @@ void TRadioTypeForm::HelpRxDelayButtonClick(TObject*)
         "when receiving information from the radio. When the radio fails\r"
         "doing so VYX will report a communication failure. Use the \"auto\r"
         "detect\" option to let VYX detect the optimum RX delay.",
-        2);
+        MessageKind::Information);
 }
 
 void TRadioTypeForm::HelpTxDelayButtonClick(TObject*)
@@ -182,7 +182,7 @@ void TRadioTypeForm::HelpTxDelayButtonClick(TObject*)
         "TX delay is the time in milliseconds VYX waits when updating the radio.\r"
         "This time is needed to give the radio time to process the new information\r"
         "given to it. A to low value will result in communication errors.",
-        2);
+        MessageKind::Information);
 }
 
 void DrawRadioPicture(TBitmap* bmp, int Number)

@@ -200,7 +200,8 @@ void TForm1::FormCreate(TObject*)
 
     UIMode = 'G';
     PendingAnswer.clear();
-    WriteCmdLineWindow("Welcome to the VYX Command Line Interpreter.;Use the command \"help\" to get started.", 9);
+    WriteCmdLineWindow("Welcome to the VYX Command Line Interpreter.;Use the command \"help\" to get started.",
+                       logWelcome);
 
     // An installed program's folder is read-only: files then go to the user's documents.
     const std::string programDir = DefaultChannelFolder(ExtractFilePath(ParamStr(0)));
@@ -271,7 +272,7 @@ void TForm1::ApplyStoredPortName()
     if (!problems.empty())
         OKMessage("The serial port settings could not be read or stored; the defaults are used.\r\r" +
                       problems,
-                  0);
+                  MessageKind::Warning);
 }
 
 // Told once, at start: the settings that were lost are back at their defaults.
@@ -286,7 +287,7 @@ void TForm1::ReportDamagedSettings()
                   "); those settings are back at their defaults, every other setting was kept.\r" +
                   (damage.Copy.empty() ? std::string("The damaged file was left as it was.")
                                        : "The damaged file was kept as " + damage.Copy + "."),
-              0);
+              MessageKind::Warning);
 }
 
 void TForm1::ReadOptions()
@@ -345,7 +346,8 @@ void TForm1::FormCloseQuery(TObject*, bool& CanClose)
     // A question waiting on the command line holds a nested wait: closing now would pull
     // the window from under it.
     if (!PendingAnswer.empty() && !FCloseUnasked) {
-        OKMessage("You can not close VYX at this moment. There is an outstanding user responds.", 2);
+        OKMessage("You can not close VYX at this moment. There is an outstanding user responds.",
+                  MessageKind::Information);
         CanClose = false;
         ShowStatus("Exit canceled.");
         return;
@@ -355,7 +357,7 @@ void TForm1::FormCloseQuery(TObject*, bool& CanClose)
                    YesNoMessage("There is an open communication channel. You should\rend the "
                                 "communication before exiting VYX!\r\rAre you sure you want to "
                                 "exit VYX now?",
-                                0);
+                                MessageKind::Warning);
         // A running action is inside a nested wait: ask it to stop and close once it has
         // unwound (ChangeEnabled(true) ends every action).
         if (CanClose && RadioBusy) {

@@ -2,10 +2,12 @@
 // The main window: the memory-channel and menu-settings pages, the menu bar, the status
 // bar and the link components. Its components come from its form description; the
 // handlers below are bound there by name.
+#include "app/Globals.h"
 #include "app/Version.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "platform/Files.h"
+#include "platform/Services.h"
 
 #include <cstdint>
 #include <functional>
@@ -172,8 +174,8 @@ public:
     void AutoLoad();
 
     // ---- messages, status and enabling ----
-    void OKMessage(const std::string& Text, std::uint8_t Kind);
-    bool YesNoMessage(const std::string& Text, std::uint8_t Kind);
+    void OKMessage(const std::string& Text, MessageKind Kind);
+    bool YesNoMessage(const std::string& Text, MessageKind Kind);
     int YesNoCancelMessage(const std::string& Text);
     void ChangeEnabled(bool Enabled);
     std::uint8_t UpdateTaskBarUsed();
@@ -438,7 +440,7 @@ public:
     // Prints a table (0 memory channels, 1 menu settings) without the preview, as the
     // typed print commands do; true when every page was printed, else false and a message.
     // A printout that went to a PDF file names the file in the status.
-    bool PrintTableWithoutPreview(std::uint8_t Table);
+    bool PrintTableWithoutPreview(TPrintTable Table);
     // Writes or removes the channel-file association; false (and a message) on a failure.
     bool ApplyFileAssociation(bool Associate);
     // (end of dialog members)
@@ -463,11 +465,10 @@ extern TForm1* Form1;
 
 // ---- plain routines on the main window ----
 void ShowStatus(const std::string& Text);
-std::string MessageKindName(std::uint8_t Kind);
-// The desktop's message box for a message kind (0 warning, 1 error, 2 information); gives
-// the button's modal result (1 OK, 6 yes, 7 no, 2 cancel).
+// The desktop's message box for a message kind, with the kind's caption; gives the button's
+// modal result (1 OK, 6 yes, 7 no, 2 cancel).
 enum class MessageBoxChoice { OK, YesNo, YesNoCancel };
-int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxChoice Buttons);
+int ShowKindMessageBox(const std::string& Text, MessageKind Kind, MessageBoxChoice Buttons);
 // Opens a file or address with the desktop's default handler; false when that failed.
 bool OpenWithDesktop(const std::string& Target);
 std::string AskOnCommandLine(const std::string& Question, const std::string& Answers);

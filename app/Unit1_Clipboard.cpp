@@ -40,7 +40,7 @@ void PutOnClipboard(TForm1* Form, const std::string& Text)
     Clipboard()->SetAsText(Text);
     Form->OKMessage("Selection copied to clipboard.\rUse the \"paste\" function from another\r"
                     "application to get the selection.",
-                    2);
+                    MessageKind::Information);
 }
 
 } // namespace

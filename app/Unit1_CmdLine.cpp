@@ -248,12 +248,12 @@ void TForm1::Cmdinterpreter(const std::string& Line)
         break;
     case cmdQuit: ExitMenuClick(this); break;
     case cmdPrintMemory:
-        if (PrintTableWithoutPreview(0))
+        if (PrintTableWithoutPreview(TPrintTable::Memories))
             WriteCmdLineWindow("Memory channels printed", logText);
         break;
     case cmdPrintMenu:
         if (MenuTabSheet->TabVisible()) {
-            if (PrintTableWithoutPreview(1))
+            if (PrintTableWithoutPreview(TPrintTable::Menu))
                 WriteCmdLineWindow("Menu items printed", logText);
         } else
             WriteCmdLineWindow("Menu items not supported on current radio!", logError);
@@ -350,9 +350,9 @@ void TForm1::Cmd_Popup_CopyClick(TObject*)
         CmdLineWindow->CopySelection();
         OKMessage("Selection copied to clipboard.\rUse the \"paste\" function from another\r"
                   "application to get the selection.",
-                  2);
+                  MessageKind::Information);
     } else {
-        OKMessage("No selection to copy!", 0);
+        OKMessage("No selection to copy!", MessageKind::Warning);
     }
 }
 

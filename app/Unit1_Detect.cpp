@@ -39,12 +39,12 @@ std::uint8_t TForm1::AutoDetectRadioType()
     MemProgressBar->SetPosition(1);
     std::uint8_t result = 0;
     if (!OpenAndCheckCom()) {
-        OKMessage("No kenwood radio found.", 0);
+        OKMessage("No kenwood radio found.", MessageKind::Warning);
         return 0;
     }
     ScopeExit close([this] { ComPortClose(); });
     std::string message;
-    std::uint8_t kind = 0;
+    MessageKind kind = MessageKind::Warning;
     MemProgressBar->SetPosition(2);
     std::string id = "ID;";
     MemProgressBar->SetPosition(3);
@@ -81,7 +81,7 @@ std::uint8_t TForm1::AutoDetectRadioType()
                     SendControlled("BC0;", 2);
             }
             message = std::string("Found Kenwood radio: ") + RadioTypeTable[result].RadioName + ".";
-            kind = 2;
+            kind = MessageKind::Information;
         }
     }
     OKMessage(message, kind);

@@ -68,7 +68,7 @@ bool TForm1::ApplyFileAssociation(bool Associate)
     if (!ok)
         OKMessage("The .vyx file association could not be " +
                       std::string(Associate ? "written" : "removed") + ".\r\r" + error,
-                  1);
+                  MessageKind::Error);
     return ok;
 }
 
@@ -110,7 +110,7 @@ TPrinterSetupDialog* SetupDialogOf(TForm1* form, std::unique_ptr<TPrinterSetupDi
 }
 
 // The page image is laid out while the window is shown.
-void PreparePrint(std::uint8_t Table)
+void PreparePrint(TPrintTable Table)
 {
     PrintMemForm->PrintTable = Table;
     PrintMemForm->setup();
@@ -119,9 +119,9 @@ void PreparePrint(std::uint8_t Table)
     PrintMemForm->Hide();
 }
 
-std::uint8_t ActiveTable(TForm1* form)
+TPrintTable ActiveTable(TForm1* form)
 {
-    return form->VYXPageControl->ActivePageIndex() == 1 ? 1 : 0;
+    return form->VYXPageControl->ActivePageIndex() == 1 ? TPrintTable::Menu : TPrintTable::Memories;
 }
 } // namespace
 
@@ -130,7 +130,7 @@ void TForm1::PrintMenuClick(TObject*)
     ChangeEnabled(false);
     std::string message = "Printing canceled.";
     try {
-        const std::uint8_t table = ActiveTable(this);
+        const TPrintTable table = ActiveTable(this);
         ShowStatus("Opening printing example screen.");
         PreparePrint(table);
         if (PrintMemForm->ShowModal() == mrOk) {
@@ -149,13 +149,13 @@ void TForm1::PrintMenuClick(TObject*)
     } catch (const std::exception& e) {
         // A printer that fails is reported; the print is not claimed as sent.
         message = "Printing failed.";
-        OKMessage(std::string("Printing failed.\r\r") + e.what(), 1);
+        OKMessage(std::string("Printing failed.\r\r") + e.what(), MessageKind::Error);
     }
     ShowStatus(message);
     ChangeEnabled(true);
 }
 
-bool TForm1::PrintTableWithoutPreview(std::uint8_t Table)
+bool TForm1::PrintTableWithoutPreview(TPrintTable Table)
 {
     try {
         PreparePrint(Table);
@@ -169,7 +169,7 @@ bool TForm1::PrintTableWithoutPreview(std::uint8_t Table)
         ShowStatus("Printing canceled.");
         return false;
     } catch (const std::exception& e) {
-        OKMessage(std::string("Printing failed.\r\r") + e.what(), 1);
+        OKMessage(std::string("Printing failed.\r\r") + e.what(), MessageKind::Error);
         return false;
     }
 }

@@ -42,12 +42,19 @@ constexpr int ExportVersion = 9;     // no header (yet)
 constexpr std::size_t MaxChannelFileSize = 16u * 1024u * 1024u;
 // The columns an export's memory and menu rows have: number to description, number to
 // setting.
-constexpr std::size_t MemoryColumns = 8;
+constexpr std::size_t MemoryColumns = MemColumnCount;
 constexpr std::size_t MenuColumns = 3;
+// A line's fields, counted from 1, the kind ("MEM" or "MENU") first. A memory line goes on
+// with the memory grid's cells in its column order (ChannelParser::MemoryField); a menu line
+// with the menu set, the menu's number and its value's code.
+constexpr int KindField = 1;
+enum TMenuField : int { mfMenuSet = KindField + 1, mfMenuNumber, mfMenuCode };
+// The most a line has: a numbered memory line, up to its description.
+constexpr int LastField = KindField + 1 + mcDescription;
 
 struct MemWrite {
     int Row = 0;
-    std::array<std::optional<std::string>, mcDescription + 1> Cells; // unset ones stay
+    std::array<std::optional<std::string>, MemColumnCount> Cells; // unset ones stay
 };
 struct MenuWrite {
     std::string Number;
@@ -334,8 +341,8 @@ private:
         // A short line must not take another memory's fields from the line before.
         fields_.fill(std::string());
         std::string line = text;
-        int k = 1;
-        for (auto pos = line.find(*separator_); k < 9 && pos != std::string::npos;
+        int k = KindField;
+        for (auto pos = line.find(*separator_); k < LastField && pos != std::string::npos;
              pos = line.find(*separator_)) {
             fields_[std::size_t(k)] = line.substr(0, pos);
             line = line.substr(pos + 1, 100);
@@ -343,9 +350,9 @@ private:
         }
         fields_[std::size_t(k)] = line;
 
-        if (fields_[1] == "MEM")
+        if (Field(KindField) == "MEM")
             MemoryLine(k, lineNo);
-        else if (fields_[1] == "MENU")
+        else if (Field(KindField) == "MENU")
             NativeMenuLine(k, lineNo);
         else
             result_.Unknown.push_back(lineNo);
@@ -373,10 +380,10 @@ private:
             return;
         }
         fields_.fill(std::string());
-        fields_[1] = defaultKind_;
+        fields_[KindField] = defaultKind_;
         const std::size_t known = std::min(cells.size(), MemoryColumns);
         for (std::size_t i = 0; i < known; ++i)
-            fields_[i + 2] = cells[i];
+            fields_[std::size_t(MemoryField(TMemColumn(i)))] = cells[i];
         if (cells.size() > MemoryColumns) {
             const auto after = cells.begin() + long(MemoryColumns);
             if (widened_) {
@@ -384,11 +391,11 @@ private:
                     result_.Extra.push_back(lineNo);
             } else {
                 // The program's own export writes a description holding the separator as it is.
-                fields_[MemoryColumns + 1] = Joined(after - 1, cells.end(), sep);
+                fields_[std::size_t(MemoryField(mcDescription))] = Joined(after - 1, cells.end(), sep);
             }
         }
-        if (fields_[1] == "MEM")
-            MemoryLine(int(known) + 1, lineNo);
+        if (Field(KindField) == "MEM")
+            MemoryLine(KindField + int(known), lineNo);
         else
             result_.Unknown.push_back(lineNo);
     }
@@ -456,17 +463,27 @@ private:
         std::sort(result_.Refused.begin(), result_.Refused.end());
     }
 
-    const std::string& F(int n) const { return fields_[std::size_t(n)]; }
+    const std::string& Field(int n) const { return fields_[std::size_t(n)]; }
+
+    // The field of a memory line that holds a grid column's cell. Lines of the versions
+    // without a memory number start at the receive frequency; the first version's lines
+    // have neither tone nor lock-out, their description following the transmit mode.
+    int MemoryField(TMemColumn column) const
+    {
+        if (version_ == FirstVersion && column == mcDescription)
+            column = mcTone;
+        return KindField + (Numbered() ? 1 : 0) + column;
+    }
+    const std::string& MemoryCell(TMemColumn column) const { return Field(MemoryField(column)); }
+    bool Numbered() const { return version_ != FirstVersion && version_ != UnnumberedVersion; }
 
     void MemoryLine(int reached, std::size_t lineNo)
     {
-        // The memory number, in the lines that have one, moves the fields after it.
-        const int d = (version_ == FirstVersion || version_ == UnnumberedVersion) ? 0 : 1;
         ++memoryLines_;
         int row = memoryLines_;
-        if (d == 1) {
+        if (Numbered()) {
             int n = 0;
-            row = TryStrToInt(F(2), n) && n >= 0 && n < MemoryCount ? n + 1 : 0;
+            row = TryStrToInt(MemoryCell(mcMemory), n) && n >= 0 && n < MemoryCount ? n + 1 : 0;
         }
         if (row < 1 || row > MemoryCount) {
             result_.Steps.push_back(StatusNote{"Error when loading file: Incorrect Memory number found"});
@@ -477,15 +494,15 @@ private:
         ++result_.ChannelLines;
         const int memory = row - 1;
         linesOf_[std::size_t(memory)].push_back(lineNo);
-        const auto rx = LoadedFrequency(F(2 + d));
-        const auto tx = LoadedFrequency(F(4 + d));
+        const auto rx = LoadedFrequency(MemoryCell(mcRxFreq));
+        const auto tx = LoadedFrequency(MemoryCell(mcTxFreq));
         // The line does not say what the memory holds: the row stays as it was.
-        if (reached < 2 + d || !rx || !tx) {
+        if (reached < MemoryField(mcRxFreq) || !rx || !tx) {
             result_.Refused.push_back(memory);
             return;
         }
         filled_[std::size_t(memory)] = true;
-        if (reached < (version_ == FirstVersion ? 6 : 8 + d))
+        if (reached < MemoryField(mcDescription))
             result_.Incomplete.push_back(lineNo);
         MemWrite w;
         w.Row = row;
@@ -493,15 +510,15 @@ private:
         w.Cells[mcTxFreq] = *tx;
         if ((!rx->empty() && CheckFreqInBands(*rx).empty()) || (!tx->empty() && CheckFreqInBands(*tx).empty()))
             result_.OutOfBand.push_back(memory);
-        const auto rxMode = LoadedMode(F(3 + d)), txMode = LoadedMode(F(5 + d));
+        const auto rxMode = LoadedMode(MemoryCell(mcRxMode)), txMode = LoadedMode(MemoryCell(mcTxMode));
         w.Cells[mcRxMode] = rxMode.value_or(ModeNameByIndex(0));
         w.Cells[mcTxMode] = txMode.value_or(ModeNameByIndex(0));
         if (!rxMode || !txMode)
             result_.OtherMode.push_back(lineNo);
-        const std::string& description = F(version_ != FirstVersion ? 8 + d : 6 + d);
+        const std::string& description = MemoryCell(mcDescription);
         if (version_ != FirstVersion) {
-            const auto tone = LoadedTone(F(6 + d));
-            const auto lock = LoadedLock(F(7 + d));
+            const auto tone = LoadedTone(MemoryCell(mcTone));
+            const auto lock = LoadedLock(MemoryCell(mcLockOut));
             w.Cells[mcTone] = tone.value_or(ToneTable[0].ToneText);
             w.Cells[mcLockOut] = lock.value_or("FALSE");
             if (!tone)
@@ -518,22 +535,22 @@ private:
     void NativeMenuLine(int reached, std::size_t lineNo)
     {
         ++result_.ChannelLines;
-        if (F(2) != IntToStr(CurrentMenuSet)) {
-            result_.Steps.push_back(StatusNote{"Menu option " + F(3) +
+        if (Field(mfMenuSet) != IntToStr(CurrentMenuSet)) {
+            result_.Steps.push_back(StatusNote{"Menu option " + Field(mfMenuNumber) +
                                                " ignored. Menu option is for other radio type."});
             result_.Dropped.push_back(lineNo);
             return;
         }
-        if (reached < 4)
+        if (reached < mfMenuCode)
             result_.Incomplete.push_back(lineNo);
         int number = -1;
-        const TMenuEntry* entry = TryStrToInt(F(3), number) ? ShownEntry(IntToStr(number)) : nullptr;
+        const TMenuEntry* entry = TryStrToInt(Field(mfMenuNumber), number) ? ShownEntry(IntToStr(number)) : nullptr;
         int code = -1;
         if (!entry) {
             result_.MenuDropped.push_back(lineNo);
-        } else if (Trim(F(4)).empty()) {
+        } else if (Trim(Field(mfMenuCode)).empty()) {
             // A menu never read stays unread: a menu write must not send it.
-        } else if (!TryStrToInt(Trim(F(4)), code) || MenuValueText(*entry, code, CurrentMenuSet).empty()) {
+        } else if (!TryStrToInt(Trim(Field(mfMenuCode)), code) || MenuValueText(*entry, code, CurrentMenuSet).empty()) {
             result_.MenuDropped.push_back(lineNo);
         } else {
             result_.Steps.push_back(MenuWrite{entry->MenuNumber, IntToStr(code)});
@@ -605,7 +622,7 @@ private:
     std::array<bool, MemoryCount> filled_{}; // memories a line filled
     std::array<std::vector<std::size_t>, MemoryCount> linesOf_; // the lines naming each memory
     bool widened_ = false; // the last title is wider than the export's
-    std::array<std::string, 10> fields_;     // 1..9 of the current line
+    std::array<std::string, LastField + 1> fields_; // the current line's, from KindField on
 };
 
 // Hides a control for its lifetime, whatever way the scope is left.
@@ -633,11 +650,11 @@ std::optional<ParsedFile> ReadChannelFile(TForm1& form, const std::string& name)
     auto refuse = [&] {
         form.OKMessage("Could not load file " + ShownFileName(name) + " !\r" + reason +
                            "\rThe memory channels and menu settings were left as they were.",
-                       1);
+                       MessageKind::Error);
     };
     switch (ReadWholeFile(name, data, reason, stamp)) {
     case ReadOutcome::CannotOpen:
-        form.OKMessage("Could not load file " + ShownFileName(name) + " !", 1);
+        form.OKMessage("Could not load file " + ShownFileName(name) + " !", MessageKind::Error);
         return std::nullopt;
     case ReadOutcome::Damaged: refuse(); return std::nullopt;
     case ReadOutcome::Read: break;
@@ -799,7 +816,7 @@ void LoadParsedFile(TForm1& form, const std::string& name, const ParsedFile& par
     // Told after the load, so that a later save cannot lose those lines unnoticed. The
     // message box puts its text in the status line; the load's own status stays there.
     if (const std::string report = LoadReport(name, parsed); !report.empty()) {
-        form.OKMessage(report, 0);
+        form.OKMessage(report, MessageKind::Warning);
         if (UIMode == 'G')
             ShowStatus(loaded);
     }
@@ -811,7 +828,7 @@ bool TForm1::AskFileChange()
 {
     if (!FileChanged)
         return true;
-    return YesNoMessage("Changes not saved, continue anyway ?", 0);
+    return YesNoMessage("Changes not saved, continue anyway ?", MessageKind::Warning);
 }
 
 void TForm1::BrowseFile(std::string& FileName)

@@ -16,7 +16,10 @@
 
 namespace {
 
-constexpr const char* NativeHeader = "[Quillmere Version:2.4]";
+// The version of the file format, not of the program: the loader reads the digit after the
+// colon to know what a memory line holds (2: numbered, with tone and lock-out). It changes
+// only when the lines do.
+constexpr const char* NativeFormatHeader = "[Quillmere Version:2.4]";
 constexpr const char* LineEnd = "\r\n";
 
 constexpr const char* SaveFilter =
@@ -36,7 +39,7 @@ std::string Joined(TStringGrid* grid, int row, int fromCol, int toCol, char sepa
 
 std::string NativeText(TStringGrid* mem, TStringGrid* menu)
 {
-    std::string out = std::string(NativeHeader) + LineEnd;
+    std::string out = std::string(NativeFormatHeader) + LineEnd;
     for (int r = 1; r <= MemoryCount; ++r)
         out += "MEM:" + Joined(mem, r, mcMemory, mcDescription, ':') + LineEnd;
     if (CurrentMenuSet != 0)
@@ -64,7 +67,7 @@ std::string SeparatedText(TStringGrid* mem, TStringGrid* menu, char sep)
 std::string PlainText(TStringGrid* mem, TStringGrid* menu)
 {
     static const std::uint8_t widths[] = {5, 13, 6, 13, 6, 8, 8};
-    std::string out = std::string(NativeHeader) + LineEnd + LineEnd;
+    std::string out = std::string(NativeFormatHeader) + LineEnd + LineEnd;
     out += std::string("Mem# RX Freq.     Mode  TX Freq.     Mode  Tone    Mem.Lck Description") + LineEnd;
     for (int r = 1; r <= MemoryCount; ++r) {
         for (int c = mcMemory; c <= mcLockOut; ++c)
@@ -98,7 +101,7 @@ bool TForm1::FileSaveAction(const std::string& FileName, TChannelFormat Format)
     if (found != expected &&
         !YesNoMessage("You selected to save the file in " + expected + " formaat, but selected the " +
                           ShownFileName(found) + " extention.\rDo you want to continue anyway?",
-                      0)) {
+                      MessageKind::Warning)) {
         ShowStatus("File Save canceled");
         return false;
     }
@@ -110,7 +113,7 @@ bool TForm1::FileSaveAction(const std::string& FileName, TChannelFormat Format)
         if (now.Exists && now != FileOnDisk.Stamp &&
             !YesNoMessage(ShownFileName(FileName) + " was changed by another program since Quillmere opened or "
                                                     "saved it.\rDo you want to overwrite it?",
-                          0)) {
+                          MessageKind::Warning)) {
             ShowStatus("File Save canceled");
             return false;
         }

@@ -64,12 +64,12 @@ void ReportSearch(TForm1* Form, TStringGrid* Grid, const std::string& Found, std
     std::uint8_t column = 0;
     Form->DoFind(Start, row, column);
     if (row == 0) {
-        Form->OKMessage("Search string \"" + SearchText + "\" not found.", 2);
+        Form->OKMessage("Search string \"" + SearchText + "\" not found.", MessageKind::Information);
         return;
     }
     ShowStatus(Found + IntToStr(row - 1) + ".");
     if (row == LastFoundRow)
-        Form->OKMessage("Only one instance found for your search request.", 2);
+        Form->OKMessage("Only one instance found for your search request.", MessageKind::Information);
     LastFoundRow = row;
     Grid->SetRow(row);
     Grid->SetCol(column);
@@ -92,7 +92,7 @@ void TForm1::FindMenuClick(TObject*)
     std::string text;
     FindForm->GetAll(start, direction, text);
     if (text.empty()) {
-        OKMessage("The search string cannot be blank.", 2);
+        OKMessage("The search string cannot be blank.", MessageKind::Information);
         return;
     }
     SearchDirection = direction;
@@ -108,7 +108,7 @@ void TForm1::FindMenuClick(TObject*)
 void TForm1::FindNextMenuClick(TObject*)
 {
     if (SearchText.empty()) {
-        OKMessage("Nothing to look for. Use <CTRL-F> instead.", 2);
+        OKMessage("Nothing to look for. Use <CTRL-F> instead.", MessageKind::Information);
         return;
     }
     TStringGrid* grid = ActiveGrid(this);

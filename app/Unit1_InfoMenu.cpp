@@ -12,7 +12,7 @@ void TForm1::OpenReadMe()
     const std::string file = ReadMeFile();
     // A missing file is caught here: the desktop's handler would fail where nobody sees it.
     if (!FileExists(file) || !OpenWithDesktop(file))
-        OKMessage("Could not open " + file + ".", 1);
+        OKMessage("Could not open " + file + ".", MessageKind::Error);
 }
 
 void TForm1::VYXHomepageSiteClick(TObject*) { OpenReadMe(); }

@@ -179,7 +179,7 @@ bool TForm1::OpenAndCheckCom()
     if (!present) {
         OKMessage("Error: None or incorrect communication port selected.\rPlease use the "
                   "\"Communication\" dialog to set the correct port.",
-                  0);
+                  MessageKind::Warning);
         return false;
     }
     ComPort->SetEventChar(';');
@@ -215,7 +215,7 @@ void TForm1::ComPortClose()
 
 void TForm1::ReportLinkError()
 {
-    OKMessage("Error while trying to communicate with the radio", 1);
+    OKMessage("Error while trying to communicate with the radio", MessageKind::Error);
     ComPortClose();
 }
 

@@ -102,7 +102,7 @@ void TForm1::RX_Action_Mem(std::uint8_t From, std::uint8_t To)
         if (notShown.empty())
             return;
         const std::string status = StatusBar->Panels()->Items(2)->Text();
-        OKMessage(NotShownMessage(notShown), 0);
+        OKMessage(NotShownMessage(notShown), MessageKind::Warning);
         if (UIMode == 'G')
             ShowStatus(status);
     };

@@ -203,12 +203,12 @@ bool TForm1::WriteAndCheck(const std::string& W, bool Exact)
                 OKMessage("The radio refused memory " + Rec::Get(W, Rec::Memory) + ": " +
                               HzToFreqText(Rec::Get(W, Rec::Frequency)) + " lies outside the bands of the " +
                               CurrentRadioRecord().RadioName + ".\rThe send ended at this memory.",
-                          1);
+                          MessageKind::Error);
                 return false;
             }
             OKMessage("Communication problem!\r\rPlease increase the \"TX delay\" to solve this "
                       "problem!",
-                      0);
+                      MessageKind::Warning);
             ComPortClose();
             Delay(ReopenPauseMs);
             OpenAndCheckCom();

@@ -56,7 +56,7 @@ void TForm1::RX_Action_Menu(std::uint8_t From, std::uint8_t To)
         OKMessage("It is not possible for VYX to read the menu settings automatically.\r"
                   "Please enter the menu on the radio and scroll through the menus.\r"
                   "This way VYX can discover the menu settings on the radio.",
-                  2);
+                  MessageKind::Information);
     ShowStatus("Enter menu and scroll throug the menu options.");
     ChangeEnabled(false);
     MenuReadActive = true;
@@ -114,7 +114,8 @@ void TForm1::RX_Action_Menu(std::uint8_t From, std::uint8_t To)
                     SetMenuProgressBar(static_cast<std::uint8_t>(k));
                 if (k == count) {
                     MenuReadActive = false;
-                    OKMessage("All (selected) memory entries have been red successfully.", 2);
+                    OKMessage("All (selected) memory entries have been red successfully.",
+                              MessageKind::Information);
                 }
             }
             ComPortClose();

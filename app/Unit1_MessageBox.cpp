@@ -4,16 +4,15 @@
 
 #include "platform/Services.h"
 
-int ShowKindMessageBox(const std::string& Text, std::uint8_t Kind, MessageBoxChoice Buttons)
+int ShowKindMessageBox(const std::string& Text, MessageKind Kind, MessageBoxChoice Buttons)
 {
-    const MessageKind kind = Kind <= 2 ? static_cast<MessageKind>(Kind) : MessageKind::Custom;
     MessageButtons buttons = MessageButtons::OK;
     switch (Buttons) {
     case MessageBoxChoice::OK: buttons = MessageButtons::OK; break;
     case MessageBoxChoice::YesNo: buttons = MessageButtons::YesNo; break;
     case MessageBoxChoice::YesNoCancel: buttons = MessageButtons::YesNoCancel; break;
     }
-    return MessageBoxService().Show(Text, MessageKindCaption(kind), kind, buttons);
+    return MessageBoxService().Show(Text, MessageKindCaption(Kind), Kind, buttons);
 }
 
 bool OpenWithDesktop(const std::string& Target) { return ShellService().OpenUrl(Target); }

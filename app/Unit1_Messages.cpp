@@ -26,17 +26,7 @@ void ShowStatus(const std::string& Text)
     if (Form1->StatusBar && Form1->StatusBar->Panels()->Count() > 2)
         Form1->StatusBar->Panels()->Items(2)->SetText(Text);
     if (UIMode != 'G')
-        Form1->WriteCmdLineWindow(Text, 10);
-}
-
-std::string MessageKindName(std::uint8_t Kind)
-{
-    switch (Kind) {
-    case 0: return "Warning";
-    case 1: return "Error";
-    case 2: return "Information";
-    default: return "Note";
-    }
+        Form1->WriteCmdLineWindow(Text, logStatus);
 }
 
 void TForm1::WriteCmdLineWindow(const std::string& Text, int Style)
@@ -54,32 +44,33 @@ void TForm1::WriteCmdLineWindow(const std::string& Text, int Style)
     CmdLineWindow->Invalidate();
 }
 
-void TForm1::OKMessage(const std::string& Text, std::uint8_t Kind)
+void TForm1::OKMessage(const std::string& Text, MessageKind Kind)
 {
     if (UIMode == 'G') {
         ShowStatus(Text);
         ShowKindMessageBox(Text, Kind, MessageBoxChoice::OK);
     } else {
-        WriteCmdLineWindow(MessageKindName(Kind) + " - " + Text, 0);
+        WriteCmdLineWindow(MessageKindCaption(Kind) + " - " + Text, logText);
     }
 }
 
-bool TForm1::YesNoMessage(const std::string& Text, std::uint8_t Kind)
+bool TForm1::YesNoMessage(const std::string& Text, MessageKind Kind)
 {
     if (UIMode == 'G') {
         ShowStatus(Text);
         return ShowKindMessageBox(Text, Kind, MessageBoxChoice::YesNo) == mrYes;
     }
-    return AskOnCommandLine(MessageKindName(Kind) + " - " + Text, "Yes/No") == "yes";
+    return AskOnCommandLine(MessageKindCaption(Kind) + " - " + Text, "Yes/No") == "yes";
 }
 
 int TForm1::YesNoCancelMessage(const std::string& Text)
 {
     if (UIMode == 'G') {
         ShowStatus(Text);
-        return ShowKindMessageBox(Text, 0, MessageBoxChoice::YesNoCancel);
+        return ShowKindMessageBox(Text, MessageKind::Warning, MessageBoxChoice::YesNoCancel);
     }
-    const std::string answer = AskOnCommandLine("Warning - " + Text, "Yes/No/Cancel");
+    const std::string answer =
+        AskOnCommandLine(MessageKindCaption(MessageKind::Warning) + " - " + Text, "Yes/No/Cancel");
     if (answer == "yes")
         return mrYes;
     if (answer == "no")
@@ -110,7 +101,7 @@ std::string AskOnCommandLine(const std::string& Question, const std::string& Ans
         return {};
     const std::string prompt = Question + " [" + Answers + "] ?";
     PendingAnswer = WaitingAnswer;
-    Form1->WriteCmdLineWindow(";" + prompt, 0);
+    Form1->WriteCmdLineWindow(";" + prompt, logText);
     std::string result;
     while (!PendingAnswer.empty()) {
         DelayWithMessages(10);
@@ -128,8 +119,8 @@ std::string AskOnCommandLine(const std::string& Question, const std::string& Ans
             PendingAnswer.clear();
             result = lower;
         } else {
-            Form1->WriteCmdLineWindow(";Invalid answer: " + typed + ".", 8);
-            Form1->WriteCmdLineWindow(prompt + ";", 8);
+            Form1->WriteCmdLineWindow(";Invalid answer: " + typed + ".", logError);
+            Form1->WriteCmdLineWindow(prompt + ";", logError);
             PendingAnswer = WaitingAnswer;
         }
     }

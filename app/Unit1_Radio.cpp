@@ -68,12 +68,12 @@ void TForm1::ChangeRadioHandle(bool AskUser)
         OKMessage("You have requested to change the Radio type.\r\rAll memory entries will be "
                   "checked. Frequencies\rnot supported by sellected radio will be deleted!\rAll "
                   "Menu options will be deleted!",
-                  2);
+                  MessageKind::Information);
         if (!SplitData_Setting->Checked() && radio.HasSplitData())
             OKMessage(std::string("Currently splitmode is switched off. The ") + radio.RadioName +
                           " does support splitmode." + "\r" +
                           "You can switch splitmode on by checking the \"SplitData\" box.",
-                      2);
+                      MessageKind::Information);
     }
 
     RebuildModeTable(radio.ModeList);
@@ -151,7 +151,8 @@ void TForm1::CommunicationSettingsMenuClick(TObject*)
     try {
         ListSerialPorts(&ports);
     } catch (const std::exception& e) {
-        OKMessage(std::string("The list of serial ports could not be read.\r\r") + e.what(), 0);
+        OKMessage(std::string("The list of serial ports could not be read.\r\r") + e.what(),
+                  MessageKind::Warning);
     }
     TSerialFlowControl* flow = ComPort->FlowControl();
     ComportSettingsForm->SetAll(
@@ -201,6 +202,7 @@ void TForm1::CommunicationSettingsMenuClick(TObject*)
     try {
         ComPort->SaveSettings(false, std::string("HKEY_CURRENT_USER\\") + SettingsKey);
     } catch (const std::exception& e) {
-        OKMessage(std::string("The serial port settings could not be stored.\r\r") + e.what(), 0);
+        OKMessage(std::string("The serial port settings could not be stored.\r\r") + e.what(),
+                  MessageKind::Warning);
     }
 }

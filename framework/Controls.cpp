@@ -7,6 +7,7 @@
 #include "framework/Menus.h"
 #include "platform/AppException.h"
 #include "platform/Input.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
 
 TShiftState KeysToShiftState(WORD Keys)
@@ -564,6 +565,16 @@ void TControl::DoMouseUp(TMessage& M, TMouseButton Button)
 {
     MouseUp(Button, KeysToShiftState(static_cast<WORD>(M.WParam)), GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam));
 }
+void TControl::ButtonDown(TMessage& M, TMouseButton Button, TShiftState Shift)
+{
+    DefaultHandler(M);
+    DoMouseDown(M, Button, Shift);
+}
+void TControl::ButtonUp(TMessage& M, TMouseButton Button)
+{
+    DefaultHandler(M);
+    DoMouseUp(M, Button);
+}
 
 void TControl::WMLButtonDown(TMessage& M)
 {
@@ -590,15 +601,10 @@ void TControl::WMLButtonUp(TMessage& M)
     }
     DoMouseUp(M, mbLeft);
 }
-void TControl::WMRButtonDown(TMessage& M)
-{
-    DefaultHandler(M);
-    DoMouseDown(M, mbRight, {});
-}
+void TControl::WMRButtonDown(TMessage& M) { ButtonDown(M, mbRight, {}); }
 void TControl::WMRButtonUp(TMessage& M)
 {
-    DefaultHandler(M);
-    DoMouseUp(M, mbRight);
+    ButtonUp(M, mbRight);
     // Releasing the right button asks for the context menu, at the mouse on the screen.
     TPoint p = ClientToScreen(TPoint{GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam)});
     Perform(WM_CONTEXTMENU, 0, MAKELPARAM(p.x, p.y));
@@ -623,21 +629,9 @@ void TControl::WMContextMenu(TMessage& M)
     }
     DefaultHandler(M);
 }
-void TControl::WMRButtonDblClk(TMessage& M)
-{
-    DefaultHandler(M);
-    DoMouseDown(M, mbRight, {ssDouble});
-}
-void TControl::WMMButtonDown(TMessage& M)
-{
-    DefaultHandler(M);
-    DoMouseDown(M, mbMiddle, {});
-}
-void TControl::WMMButtonUp(TMessage& M)
-{
-    DefaultHandler(M);
-    DoMouseUp(M, mbMiddle);
-}
+void TControl::WMRButtonDblClk(TMessage& M) { ButtonDown(M, mbRight, {ssDouble}); }
+void TControl::WMMButtonDown(TMessage& M) { ButtonDown(M, mbMiddle, {}); }
+void TControl::WMMButtonUp(TMessage& M) { ButtonUp(M, mbMiddle); }
 void TControl::WMMouseMove(TMessage& M)
 {
     DefaultHandler(M);
@@ -740,6 +734,20 @@ void TControlCanvas::FreeHandle()
 
 // ---- TCustomControl ------------------------------------------------------------------------
 
+namespace {
+// Paint runs with the canvas on DC, in the control's font and colour; the canvas lets go of
+// DC on every way out.
+template <class PaintFn>
+void PaintThroughCanvas(TCanvas& Canvas, HDC DC, const TControl& Control, PaintFn Paint)
+{
+    Canvas.SetHandle(DC);
+    ScopeExit release([&] { Canvas.SetHandle(nullptr); });
+    Canvas.Font()->Assign(Control.Font());
+    Canvas.Brush()->SetColor(Control.Color());
+    Paint();
+}
+} // namespace
+
 QM_CLASS_IMPL(TCustomControl, TWinControl)
 
 TCustomControl::TCustomControl(TComponent* AOwner)
@@ -752,28 +760,10 @@ TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::Paint() {}
 
-void TCustomControl::PaintHandler(TMessage& M)
+void TCustomControl::PaintWindow(HDC DC)
 {
-    PAINTSTRUCT ps;
-    HDC dc = M.WParam ? reinterpret_cast<HDC>(M.WParam) : BeginPaint(FHandle, &ps);
-    auto end = [&] {
-        if (!M.WParam)
-            EndPaint(FHandle, &ps);
-    };
     FCanvas->FreeHandle();
-    FCanvas->SetHandle(dc);
-    try {
-        FCanvas->Font()->Assign(Font());
-        FCanvas->Brush()->SetColor(Color());
-        Paint();
-    } catch (...) {
-        FCanvas->SetHandle(nullptr);
-        end();
-        throw;
-    }
-    FCanvas->SetHandle(nullptr);
-    PaintControls(dc, nullptr);
-    end();
+    PaintThroughCanvas(*FCanvas, DC, *this, [this] { Paint(); });
 }
 
 // ---- TGraphicControl -----------------------------------------------------------------------
@@ -783,19 +773,7 @@ QM_CLASS_IMPL(TGraphicControl, TControl)
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
 TGraphicControl::~TGraphicControl() = default;
 
-void TGraphicControl::PaintOn(HDC DC)
-{
-    FCanvas->SetHandle(DC);
-    try {
-        FCanvas->Font()->Assign(Font());
-        FCanvas->Brush()->SetColor(Color());
-        Paint();
-    } catch (...) {
-        FCanvas->SetHandle(nullptr);
-        throw;
-    }
-    FCanvas->SetHandle(nullptr);
-}
+void TGraphicControl::PaintOn(HDC DC) { PaintThroughCanvas(*FCanvas, DC, *this, [this] { Paint(); }); }
 
 void RegisterControlClasses()
 {

@@ -267,6 +267,9 @@ private:
     void MoveInZOrder(bool ToFront);
     void DoMouseDown(TMessage& M, TMouseButton Button, TShiftState Shift);
     void DoMouseUp(TMessage& M, TMouseButton Button);
+    // The default handling, then the mouse event: a button message that does nothing else.
+    void ButtonDown(TMessage& M, TMouseButton Button, TShiftState Shift);
+    void ButtonUp(TMessage& M, TMouseButton Button);
     void FontChangeNotify(TObject* Sender);
     void ConstraintsChangeNotify(TObject* Sender);
     TAlign FAlign = alNone;
@@ -405,6 +408,8 @@ protected:
     virtual void KeyPress(char& Key);
     virtual void PaintControls(HDC DC, TControl* First);
     virtual void PaintHandler(TMessage& M);
+    // Paints the window itself on DC, before its graphic children.
+    virtual void PaintWindow(HDC) {}
     // Gives a mouse message over a graphic child to that child; true when it did. The child
     // the left button went down on hears the mouse until the button comes up, wherever the
     // pointer goes (this window holds the mouse meanwhile).
@@ -488,7 +493,7 @@ public:
 
 protected:
     virtual void Paint();
-    void PaintHandler(TMessage& M) override;
+    void PaintWindow(HDC DC) override;
 
 private:
     std::unique_ptr<TControlCanvas> FCanvas;

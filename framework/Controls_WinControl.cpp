@@ -6,6 +6,7 @@
 #include "framework/Forms.h"
 #include "platform/AppException.h"
 #include "platform/Input.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
 
 QM_CLASS_IMPL(TWinControl, TControl, [](TClassBuilder<TWinControl>& b) {
@@ -391,10 +392,15 @@ void TWinControl::WMPaint(TMessage& M) { PaintHandler(M); }
 void TWinControl::PaintHandler(TMessage& M)
 {
     PAINTSTRUCT ps;
-    HDC dc = M.WParam ? reinterpret_cast<HDC>(M.WParam) : BeginPaint(FHandle, &ps);
+    const bool own = !M.WParam;
+    HDC dc = own ? BeginPaint(FHandle, &ps) : reinterpret_cast<HDC>(M.WParam);
+    // The paint ends however the painting of this window or of its children goes.
+    ScopeExit end([&] {
+        if (own)
+            EndPaint(FHandle, &ps);
+    });
+    PaintWindow(dc);
     PaintControls(dc, nullptr);
-    if (!M.WParam)
-        EndPaint(FHandle, &ps);
 }
 
 void TWinControl::PaintTo(HDC DC)
@@ -647,14 +653,9 @@ void TWinControl::Realign()
     if (FAligning || IsDestroying())
         return;
     FAligning = true;
+    ScopeExit aligned([this] { FAligning = false; });
     TRect r = ClientRect();
-    try {
-        AlignControls(nullptr, r);
-    } catch (...) {
-        FAligning = false;
-        throw;
-    }
-    FAligning = false;
+    AlignControls(nullptr, r);
 }
 
 void TWinControl::AlignControls(TControl*, TRect& Rect)

@@ -14,6 +14,7 @@
 #include "platform/AppException.h"
 #include "platform/EventLoop.h"
 #include "platform/Input.h"
+#include "platform/ScopeExit.h"
 #include "platform/Windowing.h"
 
 TApplication* Application = nullptr;
@@ -344,26 +345,21 @@ void TCustomForm::SetVisible(bool v)
     TControl::SetVisible(v);
     if (v) {
         FFormState += fsShowing;
-        try {
-            HandleNeeded();
-            PlaceOnShow();
-            DoShow();
-            // The other windows stay above the main window (a modal run names its own owner).
-            if (!FFormState.Contains(fsModal)) {
-                TCustomForm* main = Application ? Application->MainForm() : nullptr;
-                const bool owned = main && main != this && main->HandleAllocated() && IsWindowVisible(main->FHandle);
-                SetWindowOwner(FHandle, owned ? main->FHandle : nullptr);
-            }
-            static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
-            FFocusOnActivate = true;
-            ShowWindow(FHandle, cmd[FWindowState]);
-            FFormState += fsVisible;
-            FocusOnShow();
-        } catch (...) {
-            FFormState -= fsShowing;
-            throw;
+        ScopeExit shown([this] { FFormState -= fsShowing; });
+        HandleNeeded();
+        PlaceOnShow();
+        DoShow();
+        // The other windows stay above the main window (a modal run names its own owner).
+        if (!FFormState.Contains(fsModal)) {
+            TCustomForm* main = Application ? Application->MainForm() : nullptr;
+            const bool owned = main && main != this && main->HandleAllocated() && IsWindowVisible(main->FHandle);
+            SetWindowOwner(FHandle, owned ? main->FHandle : nullptr);
         }
-        FFormState -= fsShowing;
+        static const int cmd[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+        FFocusOnActivate = true;
+        ShowWindow(FHandle, cmd[FWindowState]);
+        FFormState += fsVisible;
+        FocusOnShow();
     } else {
         if (FHandle) {
             FWindowState = WindowState();
@@ -484,43 +480,37 @@ TModalResult TCustomForm::ShowModal()
     HandleNeeded();
     BeginModalWindow(FHandle, ModalOwnerHandle());
     ModalForms().push_back(this);
-    auto restore = [&] {
+    ScopeExit restore([this] {
         auto& m = ModalForms();
         m.erase(std::remove(m.begin(), m.end(), this), m.end());
         if (FHandle)
             EndModalWindow(FHandle);
         FFormState -= fsModal;
-    };
-    try {
-        Show();
-        // The loop waits for the user: the window must really be there to answer.
-        if (FHandle && IsWindowVisible(FHandle))
-            WaitWindowOnScreen(FHandle, 5000);
-        for (;;) {
-            if (FModalResult == mrNone && (!FHandle || !IsWindowVisible(FHandle)))
-                FModalResult = mrCancel;
-            if (Application && Application->Terminated() && FModalResult == mrNone)
-                FModalResult = mrCancel;
-            if (FModalResult != mrNone) {
-                if (CloseQuery()) {
-                    TCloseAction action = caHide;
-                    DoClose(action);
-                    if (action != caNone)
-                        break;
-                }
-                FModalResult = mrNone;
+    });
+    Show();
+    // The loop waits for the user: the window must really be there to answer.
+    if (FHandle && IsWindowVisible(FHandle))
+        WaitWindowOnScreen(FHandle, 5000);
+    for (;;) {
+        if (FModalResult == mrNone && (!FHandle || !IsWindowVisible(FHandle)))
+            FModalResult = mrCancel;
+        if (Application && Application->Terminated() && FModalResult == mrNone)
+            FModalResult = mrCancel;
+        if (FModalResult != mrNone) {
+            if (CloseQuery()) {
+                TCloseAction action = caHide;
+                DoClose(action);
+                if (action != caNone)
+                    break;
             }
-            // Blocks until an event arrives; handlers may nest their own waits.
-            WaitAndPumpMessages();
+            FModalResult = mrNone;
         }
-        TModalResult result = FModalResult;
-        Hide();
-        restore();
-        return result;
-    } catch (...) {
-        restore();
-        throw;
+        // Blocks until an event arrives; handlers may nest their own waits.
+        WaitAndPumpMessages();
     }
+    const TModalResult result = FModalResult;
+    Hide();
+    return result;
 }
 
 bool TCustomForm::Active() const { return FHandle && GetActiveWindow() == FHandle; }

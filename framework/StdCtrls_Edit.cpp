@@ -218,13 +218,8 @@ public:
         if (text == JoinLines() && !HasBreakInALine())
             return;
         FLoading = true;
-        try {
-            TStringList::SetText(text);
-        } catch (...) {
-            FLoading = false;
-            throw;
-        }
-        FLoading = false;
+        ScopeExit loaded([this] { FLoading = false; });
+        TStringList::SetText(text);
     }
     bool HasBreakInALine() const
     {

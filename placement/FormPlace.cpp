@@ -162,8 +162,6 @@ void TMinMaxLimits::Assign(TPersistent* Source)
     inherited::Assign(Source);
 }
 
-QM_CLASS_IMPL(TPlacementLink, TObject)
-
 // ---- TFormPlace ----------------------------------------------------------------------------
 
 QM_CLASS_IMPL(TFormPlace, TComponent, [](TClassBuilder<TFormPlace>& b) {
@@ -201,9 +199,6 @@ TFormPlace::~TFormPlace()
 void TFormPlace::BeforeDestroy()
 {
     CloseStorage();
-    for (TPlacementLink* link : FLinks)
-        link->Placement = nullptr;
-    FLinks.clear();
     if (!IsDesigning()) {
         UnhookOwnerWindow();
         UnhookFormEvents();
@@ -583,9 +578,6 @@ void TFormPlace::StorePlacementValues()
                 ini->WriteString(section, "ActiveControl", form->ActiveControl()->Name());
         }
     }
-    BeginSettingsGroup("links");
-    for (TPlacementLink* link : std::vector<TPlacementLink*>(FLinks))
-        link->SaveNotify();
 }
 
 void TFormPlace::RestoreAllPlacement()
@@ -628,8 +620,6 @@ void TFormPlace::LoadPlacementValues()
     if (TCustomForm* form = Form())
         ReadPlacementValues(form, StorageObject(), IniSection(), FOptions.Contains(fpPosition),
                             FOptions.Contains(fpState));
-    for (TPlacementLink* link : std::vector<TPlacementLink*>(FLinks))
-        link->LoadNotify();
 }
 
 void TFormPlace::DoSavePlacement() { OnSavePlacement(this); }

@@ -37,15 +37,6 @@ private:
     MINMAXINFO FMinMaxInfo{};
 };
 
-// A link told after the placement values were saved or loaded.
-class TPlacementLink : public TObject {
-    QM_CLASS(TPlacementLink, TObject)
-public:
-    TFormPlace* Placement = nullptr;
-    virtual void SaveNotify() {}
-    virtual void LoadNotify() {}
-};
-
 class TFormPlace : public TComponent {
     QM_CLASS(TFormPlace, TComponent)
 public:
@@ -141,7 +132,6 @@ private:
     int FVersion = 0;
     TIniFile* FIniFile = nullptr;
     TRegIniFile* FRegIniFile = nullptr;
-    std::vector<TPlacementLink*> FLinks;
     bool FSaved = false;
     bool FDestroying = false;
     TMinMaxLimits* FMinMaxInfo = nullptr;

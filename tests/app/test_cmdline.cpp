@@ -399,7 +399,7 @@ TEST_F(CmdLine, MessagesOfACommandGoToTheLog)
 {
     // In command mode a message is logged with its kind's caption instead of a box.
     UIMode = 'C';
-    Form1->OKMessage("Something happened.", 2);
+    Form1->OKMessage("Something happened.", MessageKind::Information);
     UIMode = 'G';
     EXPECT_EQ(LogFrom(0), (std::vector<Line>{{"Information - Something happened.", 0}}));
     EXPECT_TRUE(ShownBoxes().empty());

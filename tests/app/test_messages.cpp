@@ -66,7 +66,7 @@ protected:
 
 TEST_F(Messages, WindowModeUsesTheMessageBox)
 {
-    Form1->OKMessage("Error while trying to communicate with the radio", 1);
+    Form1->OKMessage("Error while trying to communicate with the radio", MessageKind::Error);
     auto boxes = ShownBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Caption, "Error");
@@ -76,9 +76,9 @@ TEST_F(Messages, WindowModeUsesTheMessageBox)
     EXPECT_TRUE(Log().empty());
 
     QueueAnswer(6);
-    EXPECT_TRUE(Form1->YesNoMessage("Go on?", 0));
+    EXPECT_TRUE(Form1->YesNoMessage("Go on?", MessageKind::Warning));
     QueueAnswer(7);
-    EXPECT_FALSE(Form1->YesNoMessage("Go on?", 0));
+    EXPECT_FALSE(Form1->YesNoMessage("Go on?", MessageKind::Warning));
     QueueAnswer(2);
     EXPECT_EQ(Form1->YesNoCancelMessage("Save?"), 2);
     boxes = ShownBoxes();
@@ -88,14 +88,14 @@ TEST_F(Messages, WindowModeUsesTheMessageBox)
     EXPECT_EQ(boxes[3].Kind, 0);
     EXPECT_EQ(boxes[3].Buttons, 3);
 
-    Form1->OKMessage("odd kind", 7);
+    Form1->OKMessage("odd kind", MessageKind::Custom);
     EXPECT_EQ(ShownBoxes().back().Caption, "Note");
 }
 
 TEST_F(Messages, CommandModeWritesToTheLog)
 {
     UIMode = 'C';
-    Form1->OKMessage("Error while trying to communicate with the radio", 1);
+    Form1->OKMessage("Error while trying to communicate with the radio", MessageKind::Error);
     ShowStatus("Ready reading from radio.");
     EXPECT_TRUE(ShownBoxes().empty());
     EXPECT_EQ(Log(), (std::vector<std::string>{"Error - Error while trying to communicate with the radio",
@@ -111,14 +111,14 @@ TEST_F(Messages, QuestionAnsweredByTypedText)
 {
     UIMode = 'C';
     typedLines = {"maybe", "YES"};
-    EXPECT_TRUE(Form1->YesNoMessage("Overwrite?", 0));
+    EXPECT_TRUE(Form1->YesNoMessage("Overwrite?", MessageKind::Warning));
     EXPECT_TRUE(PendingAnswer.empty());
     EXPECT_TRUE(ShownBoxes().empty());
     EXPECT_EQ(Log(), (std::vector<std::string>{"Warning - Overwrite? [Yes/No] ?",
                                               "Invalid answer: maybe.", "Warning - Overwrite? [Yes/No] ?"}));
 
     typedLines = {"No"};
-    EXPECT_FALSE(Form1->YesNoMessage("Overwrite?", 2));
+    EXPECT_FALSE(Form1->YesNoMessage("Overwrite?", MessageKind::Information));
     typedLines = {"ja", "nO"};
     EXPECT_EQ(Form1->YesNoCancelMessage("Save?"), 7);
     typedLines = {"CANCEL"};
@@ -133,7 +133,7 @@ TEST_F(Messages, EmptyAnswerIsNeverConsent)
     typedLines.assign(1, std::string());
     EXPECT_EQ(Form1->YesNoCancelMessage("Save?"), 2);
     typedLines.assign(1, std::string());
-    EXPECT_FALSE(Form1->YesNoMessage("Exit?", 0));
+    EXPECT_FALSE(Form1->YesNoMessage("Exit?", MessageKind::Warning));
     EXPECT_TRUE(PendingAnswer.empty());
 }
 

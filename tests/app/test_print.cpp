@@ -704,7 +704,7 @@ TEST_F(Printing, AShortMenuTableIsOneCentredTable)
     for (int r = 1; r < 10; ++r)
         menu->SetCell(1, r, "Menu " + std::to_string(r));
     PrintWithPreview(true);
-    EXPECT_EQ(PrintMemForm->PrintTable, 1);
+    EXPECT_EQ(PrintMemForm->PrintTable, TPrintTable::Menu);
     EXPECT_EQ(PrintMemForm->PrintMemGrid1->RowCount(), 10);
     EXPECT_EQ(PrintMemForm->PrintMemGrid1->GetCell(1, 9), "Menu 9");
     EXPECT_FALSE(PrintMemForm->PrintMemGrid2->Visible());
@@ -742,7 +742,7 @@ TEST_F(Printing, PreviewScreenshotAndARealPdf)
     std::filesystem::create_symlink(kept, pdf);
     Printer()->PrintToFile = true;
     Printer()->FileName = pdf;
-    EXPECT_TRUE(Form1->PrintTableWithoutPreview(0));
+    EXPECT_TRUE(Form1->PrintTableWithoutPreview(TPrintTable::Memories));
     Printer()->PrintToFile = false;
     Printer()->FileName.clear();
     EXPECT_TRUE(std::filesystem::is_symlink(pdf));
@@ -1024,10 +1024,12 @@ TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
             menu->SetCell(2, r, LongestValue(MenuTable[CurrentMenuSet][std::size_t(entry)]));
             menu->SetCell(3, r, "12");
         }
-        for (std::uint8_t table : {0, 1}) {
-            if (table == 1 && CurrentMenuSet == 0)
+        for (TPrintTable table : {TPrintTable::Memories, TPrintTable::Menu}) {
+            const bool menuTable = table == TPrintTable::Menu;
+            if (menuTable && CurrentMenuSet == 0)
                 continue;
-            const std::string name = RadioTypeTable[model].RadioName + std::string(table ? " menu" : " memories");
+            const std::string name =
+                RadioTypeTable[model].RadioName + std::string(menuTable ? " menu" : " memories");
             const std::string pdf = configDir_ + "/" + name + ".pdf";
             Printer()->FileName = pdf;
             ASSERT_TRUE(Form1->PrintTableWithoutPreview(table)) << name;
@@ -1041,7 +1043,7 @@ TEST_F(Printing, EveryModelsTablesLieWhollyInsideTheirPages)
                 text += w.Text;
             }
             // Nothing of the table is lost at an edge: every cell is there whole.
-            TStringGrid* grid = table ? menu : Form1->MemGrid;
+            TStringGrid* grid = menuTable ? menu : Form1->MemGrid;
             for (int r = 0; r < grid->RowCount(); ++r)
                 for (int c = 0; c < 8; ++c) {
                     if (PrintMemForm->PrintMemGrid1->ColWidth(c) == 0)

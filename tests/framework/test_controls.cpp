@@ -18,11 +18,13 @@ public:
     std::vector<std::string> Log;
     int Sizes = 0;
     TRect LastClip{};
+    HDC LastDC = nullptr;
 
 protected:
     void Paint() override
     {
         LastClip = Canvas()->GetClipRect();
+        LastDC = Canvas()->GetHandle();
         Log.push_back("paint");
     }
     void WMSize(TMessage& M) override
@@ -146,6 +148,28 @@ TEST_F(FormsEnv, PaintGetsTheUpdateRectangleAsClip)
     UpdateWindow(h);
     ASSERT_FALSE(c->Log.empty());
     EXPECT_EQ(c->LastClip, (TRect{10, 20, 30, 40}));
+    FreeObject(f);
+}
+
+// A child that fails to paint is reported, and the window's paint still ends: its context is
+// released, not left behind at every repaint.
+TEST_F(FormsEnv, PaintEndsWhenAChildFailsToPaint)
+{
+    struct Failing : TGraphicControl {
+        using TGraphicControl::TGraphicControl;
+        void Paint() override { throw Exception("cannot paint"); }
+    };
+    TForm* f = new TForm(Application);
+    auto* c = stdtest::Child<Painted>(f, 100, 80);
+    auto* g = new Failing(c);
+    g->SetBounds(5, 5, 20, 20);
+    g->SetParent(c);
+    HWND h = c->Handle();
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateWindow(h);
+    ASSERT_NE(c->LastDC, nullptr);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"cannot paint."}));
+    EXPECT_EQ(SaveDC(c->LastDC), 0) << "the paint's context is still there";
     FreeObject(f);
 }
 
