@@ -735,7 +735,8 @@ TEST_F(DesktopTest, InfoWindowsStayAboveTheMainWindow)
     const std::pair<void (TForm1::*)(TObject*), TCustomForm*> windows[] = {
         {&TForm1::AboutMenuClick, AboutForm}, {&TForm1::Disclaimer1Click, DisclaimForm}, {&TForm1::SplashMenuClick, SplashForm}};
     const std::string main = HexId(Form1);
-    for (const auto& [handler, form] : windows) {
+    for (const auto& [handler, shown] : windows) {
+        TCustomForm* const form = shown; // a lambda may not capture a structured binding
         SCOPED_TRACE(form->Name());
         (Form1->*handler)(nullptr);
         ASSERT_TRUE(WaitUntil([form] { return OnScreen(form); }, 5000));
