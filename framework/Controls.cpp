@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "framework/Forms.h"
 #include "framework/Menus.h"
@@ -751,7 +752,7 @@ void PaintThroughCanvas(TCanvas& Canvas, HDC DC, const TControl& Control, PaintF
 QM_CLASS_IMPL(TCustomControl, TWinControl)
 
 TCustomControl::TCustomControl(TComponent* AOwner)
-    : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>())
+    : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>()), FPaintCanvas(std::make_unique<TCanvas>())
 {
     FCanvas->SetControl(this);
 }
@@ -760,10 +761,14 @@ TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::Paint() {}
 
+// A paint draws through a canvas of its own: it can run in the middle of a drawing call on the
+// other one (the first drawing outside a paint has the window painted into its new image), and
+// that call must find its context and tools as it left them.
 void TCustomControl::PaintWindow(HDC DC)
 {
-    FCanvas->FreeHandle();
-    PaintThroughCanvas(*FCanvas, DC, *this, [this] { Paint(); });
+    const bool was = std::exchange(FPainting, true);
+    ScopeExit back([&] { FPainting = was; });
+    PaintThroughCanvas(*FPaintCanvas, DC, *this, [this] { Paint(); });
 }
 
 // ---- TGraphicControl -----------------------------------------------------------------------

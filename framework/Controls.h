@@ -489,7 +489,8 @@ class TCustomControl : public TWinControl {
 public:
     explicit TCustomControl(TComponent* AOwner);
     ~TCustomControl() override;
-    TCanvas* Canvas() const { return FCanvas.get(); }
+    // While the control paints, the paint's canvas; else one on a context of the control's own.
+    TCanvas* Canvas() const { return FPainting ? FPaintCanvas.get() : FCanvas.get(); }
 
 protected:
     virtual void Paint();
@@ -497,6 +498,8 @@ protected:
 
 private:
     std::unique_ptr<TControlCanvas> FCanvas;
+    std::unique_ptr<TCanvas> FPaintCanvas;
+    bool FPainting = false;
 };
 
 class TGraphicControl : public TControl {

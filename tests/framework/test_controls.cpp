@@ -5,6 +5,7 @@
 
 #include "StdTestUtil.h"
 #include "framework/Forms.h"
+#include "platform/EventLoop.h"
 #include "platform/Gdi.h"
 #include "platform/Windowing.h"
 #include "platform/ScrollBar.h"
@@ -170,6 +171,37 @@ TEST_F(FormsEnv, PaintEndsWhenAChildFailsToPaint)
     ASSERT_NE(c->LastDC, nullptr);
     EXPECT_EQ(boxes, (std::vector<std::string>{"cannot paint."}));
     EXPECT_EQ(SaveDC(c->LastDC), 0) << "the paint's context is still there";
+    FreeObject(f);
+}
+
+// The first drawing on a shown control outside its paint has the control painted into its new
+// image first; the drawing goes on with the context and colours it set, over that paint.
+TEST_F(FormsEnv, DrawingOutsideAPaintKeepsItsCanvasThroughTheFirstImagesPaint)
+{
+    struct Blue : Painted {
+        using Painted::Painted;
+        void Paint() override
+        {
+            Canvas()->Brush()->SetColor(clBlue);
+            Canvas()->FillRect(ClientRect());
+            Painted::Paint();
+        }
+    };
+    TForm* f = new TForm(Application);
+    f->SetBounds(0, 0, 200, 150);
+    auto* c = stdtest::Child<Blue>(f, 100, 80);
+    f->Show();
+    for (const DWORD end = EventLoopTicks() + 10000; c->Log.empty() && static_cast<int32_t>(end - EventLoopTicks()) > 0;)
+        WaitAndPumpMessages(end);
+    ASSERT_EQ(c->Log.size(), 1u) << "the control paints straight to the screen first";
+    TCanvas* cv = c->Canvas();
+    cv->Brush()->SetColor(clRed);
+    cv->FillRect(TRect{0, 0, 10, 10});
+    ASSERT_EQ(c->Log.size(), 2u) << "the first drawing outside a paint paints the new image";
+    cv->FillRect(TRect{10, 10, 20, 20});
+    EXPECT_EQ(cv->GetPixel(5, 5), clRed);
+    EXPECT_EQ(cv->GetPixel(15, 15), clRed);
+    EXPECT_EQ(cv->GetPixel(50, 50), clBlue);
     FreeObject(f);
 }
 
