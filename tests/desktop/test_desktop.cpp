@@ -1,5 +1,6 @@
 // The program's windows on a real X server with a window manager (Xvfb and openbox, both
-// started here on a display the server picks, in a temporary home), as a user meets them.
+// started here in a temporary home, on a display the server picks or the first free one of
+// those QM_TEST_DISPLAYS names), as a user meets them.
 #include <gtest/gtest.h>
 
 #include <QAbstractNativeEventFilter>
@@ -117,6 +118,26 @@ std::string ReadDisplayName(int fd, int ms)
     }
     number.erase(number.find('\n'));
     return number.empty() ? number : ":" + number;
+}
+
+// The displays an X server is started on, one after another until one is free: the server's
+// own choice (the first free display) unless a range is named, as "200-299" or "200", for a
+// host that other X servers share. None for a text that names no range.
+std::vector<std::string> DisplaysToTry(const std::string& range)
+{
+    if (range.empty())
+        return {""};
+    int first = -1, last = -1;
+    char dash = 0, rest = 0;
+    const int parts = std::sscanf(range.c_str(), "%d%c%d%c", &first, &dash, &last, &rest);
+    if (parts == 1)
+        last = first;
+    else if (parts != 3 || dash != '-')
+        return {};
+    std::vector<std::string> displays;
+    for (int d = first; first >= 0 && d <= last; ++d)
+        displays.push_back(":" + std::to_string(d));
+    return displays;
 }
 
 struct XSession {
@@ -265,21 +286,33 @@ public:
         std::filesystem::create_directories(s.Home / "run");
         std::filesystem::permissions(s.Home / "run", std::filesystem::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", (s.Home / "run").c_str(), 1);
-        // The server takes a free display itself and names it once it accepts connections:
-        // a display picked here could be taken by another server before ours starts.
-        int named[2];
-        ASSERT_EQ(pipe(named), 0);
-        fcntl(named[0], F_SETFD, FD_CLOEXEC);
-        // Without -noreset the server starts over each time its last client leaves (a probe
-        // below that ends before the window manager has connected), and refuses a client that
-        // connects meanwhile.
-        s.Server = Spawn({"Xvfb", "-displayfd", std::to_string(named[1]), "-noreset", "-nolisten", "tcp", "-screen",
-                          "0", "1280x1024x24"});
-        close(named[1]);
-        s.Display = ReadDisplayName(named[0], 10000);
-        close(named[0]);
-        ASSERT_NE(s.Server, 0) << "no X server";
-        ASSERT_FALSE(s.Display.empty()) << "the X server named no display";
+        const char* range = std::getenv("QM_TEST_DISPLAYS");
+        const std::vector<std::string> displays = DisplaysToTry(range ? range : "");
+        ASSERT_FALSE(displays.empty()) << "QM_TEST_DISPLAYS=" << range << " names no displays (as 200-299 or 200)";
+        for (const std::string& display : displays) {
+            // The server names its display once it accepts connections, and ends at once when
+            // the display is taken: a display found free here could be taken before it starts.
+            int named[2];
+            ASSERT_EQ(pipe(named), 0);
+            fcntl(named[0], F_SETFD, FD_CLOEXEC);
+            std::vector<std::string> args{"Xvfb"};
+            if (!display.empty())
+                args.push_back(display);
+            // Without -noreset the server starts over each time its last client leaves (a probe
+            // below that ends before the window manager has connected), and refuses a client
+            // that connects meanwhile.
+            args.insert(args.end(), {"-displayfd", std::to_string(named[1]), "-noreset", "-nolisten", "tcp",
+                                     "-screen", "0", "1280x1024x24"});
+            s.Server = Spawn(args);
+            close(named[1]);
+            s.Display = ReadDisplayName(named[0], 10000);
+            close(named[0]);
+            if (!s.Display.empty())
+                break;
+            Stop(s.Server);
+        }
+        ASSERT_FALSE(s.Display.empty()) << "no X server started"
+                                        << (range ? std::string(" on a display of ") + range : std::string());
         setenv("DISPLAY", s.Display.c_str(), 1);
         // A manager that gave up at its start (the machine too busy to answer it) is started
         // again, a few times at most.
