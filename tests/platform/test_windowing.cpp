@@ -29,23 +29,31 @@ struct Recorded {
     LPARAM L;
 };
 
-// A window procedure that fills what it is asked to paint with one colour, counting its paints
-// if asked to.
-WNDPROC FillingProc(COLORREF colour, int* paints = nullptr)
+// A window procedure that fills what it is asked to paint with the colour colour() gives,
+// counting its paints if asked to; a paint first calls *during, when it is set, once.
+WNDPROC FillingProc(std::function<COLORREF()> colour, int* paints = nullptr,
+                    std::function<void(HWND)>* during = nullptr)
 {
-    return MakeWindowProc([colour, paints](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    return MakeWindowProc([colour = std::move(colour), paints, during](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
         if (m != WM_PAINT)
             return DefWindowProc(w, m, wp, lp);
         if (paints)
             ++*paints;
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
-        HBRUSH brush = CreateSolidBrush(colour);
+        if (during && *during)
+            std::exchange(*during, nullptr)(w);
+        HBRUSH brush = CreateSolidBrush(colour());
         FillRect(dc, &ps.rcPaint, brush);
         DeleteObject(brush);
         EndPaint(w, &ps);
         return 0;
     });
+}
+
+WNDPROC FillingProc(COLORREF colour, int* paints = nullptr)
+{
+    return FillingProc([colour] { return colour; }, paints);
 }
 
 // Runs the loop until done() holds, for ten seconds at most.
@@ -368,25 +376,6 @@ TEST_F(AdaptorFixture, AWindowDestroyedByItsOwnPaintGoesOnceThePaintIsOver)
 }
 
 namespace {
-// A window procedure that fills what it is asked to paint with *colour, after calling
-// during(), when set, once.
-WNDPROC Filler(const COLORREF* colour, std::function<void(HWND)>* during = nullptr)
-{
-    return MakeWindowProc([colour, during](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-        if (m != WM_PAINT)
-            return DefWindowProc(w, m, wp, lp);
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(w, &ps);
-        if (during && *during)
-            std::exchange(*during, nullptr)(w);
-        HBRUSH brush = CreateSolidBrush(*colour);
-        FillRect(dc, &ps.rcPaint, brush);
-        DeleteObject(brush);
-        EndPaint(w, &ps);
-        return 0;
-    });
-}
-
 // What the top-level window h shows at a point of its client area: the toolkit's buffer for
 // it, as handed to the screen.
 COLORREF Shown(HWND h, int x, int y)
@@ -403,17 +392,6 @@ COLORREF ReadBack(HWND h, int x, int y)
     ReleaseDC(h, dc);
     return c;
 }
-
-bool Soon(const std::function<bool()>& done)
-{
-    const DWORD end = EventLoopTicks() + 10000;
-    while (!done())
-        if (static_cast<int32_t>(end - EventLoopTicks()) <= 0)
-            return false;
-        else
-            WaitAndPumpMessages(EventLoopTicks() + 20);
-    return true;
-}
 } // namespace
 
 // What a paint sets off is shown once the paint is over: an update it asks of another window
@@ -424,15 +402,10 @@ TEST_F(AdaptorFixture, WhatAPaintSetsOffIsShownOnceItIsOver)
     const COLORREF red = RGB(200, 0, 0), green = RGB(0, 160, 0), blue = RGB(0, 0, 200);
     COLORREF outer = red, inner = blue;
     std::function<void(HWND)> during;
-    SetWindowLong(h, GWL_WNDPROC, Filler(&outer, &during));
-    HWND child = CreateWindowHandle(Filler(&inner));
-    WindowCreateInfo info;
-    info.Parent = h;
-    info.Bounds = RECT{40, 40, 80, 80};
-    ASSERT_TRUE(AttachWindowWidget(child, info));
-    ShowWindow(child, SW_SHOWNORMAL);
-    ShowWindow(h, SW_SHOWNORMAL);
-    ASSERT_TRUE(Soon([&] { return Shown(h, 5, 5) == red && Shown(h, 50, 50) == blue; }));
+    HWND child = ShowWithChild();
+    SetWindowLong(h, GWL_WNDPROC, FillingProc([&] { return outer; }, nullptr, &during));
+    SetWindowLong(child, GWL_WNDPROC, FillingProc([&] { return inner; }));
+    ASSERT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == red && Shown(h, 50, 50) == blue; }));
 
     // The corner the window repaints lies outside the child: only the update shows it anew.
     const RECT corner{0, 0, 10, 10};
@@ -443,13 +416,13 @@ TEST_F(AdaptorFixture, WhatAPaintSetsOffIsShownOnceItIsOver)
         UpdateWindow(child);
     };
     InvalidateRect(h, &corner, TRUE);
-    EXPECT_TRUE(Soon([&] { return Shown(h, 50, 50) == green; })) << "the update asked for during the paint";
-    EXPECT_TRUE(Soon([&] { return Shown(h, 5, 5) == green; })) << "the paint that asked for it";
+    EXPECT_TRUE(PumpUntil([&] { return Shown(h, 50, 50) == green; })) << "the update asked for during the paint";
+    EXPECT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == green; })) << "the paint that asked for it";
 
     outer = blue;
     during = [](HWND w) { ScrollWindowEx(w, 0, 0, nullptr, nullptr, nullptr, nullptr, 0); };
     InvalidateRect(h, nullptr, TRUE);
-    EXPECT_TRUE(Soon([&] { return Shown(h, 5, 5) == blue && ReadBack(h, 5, 5) == blue; }))
+    EXPECT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == blue && ReadBack(h, 5, 5) == blue; }))
         << "shown " << Shown(h, 5, 5) << ", read back " << ReadBack(h, 5, 5);
     EXPECT_EQ(Shown(h, 50, 50), green);
     DetachWindowWidget(child);
