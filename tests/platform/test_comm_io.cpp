@@ -39,15 +39,20 @@ struct Port {
         COMMTIMEOUTS t{interval, mult, constant, wmult, wconst};
         ASSERT_TRUE(SetCommTimeouts(h, &t));
     }
-    // Turns on XON/XOFF output flow control and has the far end send XOFF. The line takes the
-    // bytes in order: once a byte sent after XOFF has come in, XOFF holds the output.
+    // Turns on XON/XOFF output flow control and has the far end send XOFF.
     void HoldOutputByXoff()
     {
         DCB d{};
         ASSERT_TRUE(GetCommState(h, &d));
         d.fOutX = 1;
         ASSERT_TRUE(SetCommState(h, &d));
-        ASSERT_TRUE(pty.Send("\x13."));
+        FlowControlByte('\x13');
+    }
+    // The far end sends XOFF or XON. The line takes the bytes in order: once a byte sent after
+    // it has come in, it rules the output.
+    void FlowControlByte(char c)
+    {
+        ASSERT_TRUE(pty.Send(std::string{c, '.'}));
         ASSERT_TRUE(WaitInQueue(1));
         ASSERT_TRUE(PurgeComm(h, PURGE_RXCLEAR));
     }
@@ -324,8 +329,9 @@ TEST(CommTimeouts, WriteHeldByXoffEndsAtItsDeadline)
         EXPECT_LT(n, 100u);
         // After XON the line works again and the dropped rest does not reappear, neither
         // before the next write nor between it and the one after.
-        ASSERT_TRUE(p.pty.Send("\x11"));
+        p.FlowControlByte('\x11');
         ASSERT_TRUE(WriteFile(p.h, "ok", 2, &n, nullptr));
+        EXPECT_EQ(n, 2u);
         ASSERT_TRUE(WriteFile(p.h, ";", 1, &n, nullptr));
         EXPECT_EQ(p.pty.Receive(3), "ok;");
     }
