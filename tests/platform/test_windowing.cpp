@@ -29,23 +29,31 @@ struct Recorded {
     LPARAM L;
 };
 
+// What a paint sets off, once: before or after it fills its area.
+struct PaintActs {
+    std::function<void(HWND)> Before, After;
+};
+
 // A window procedure that fills what it is asked to paint with the colour colour() gives,
-// counting its paints if asked to; a paint first calls *during, when it is set, once.
-WNDPROC FillingProc(std::function<COLORREF()> colour, int* paints = nullptr,
-                    std::function<void(HWND)>* during = nullptr)
+// counting its paints and doing the acts given, if asked to.
+WNDPROC FillingProc(std::function<COLORREF()> colour, int* paints = nullptr, PaintActs* acts = nullptr)
 {
-    return MakeWindowProc([colour = std::move(colour), paints, during](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    return MakeWindowProc([colour = std::move(colour), paints, acts](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
         if (m != WM_PAINT)
             return DefWindowProc(w, m, wp, lp);
         if (paints)
             ++*paints;
+        const auto act = [acts, w](std::function<void(HWND)> PaintActs::*which) {
+            if (acts && acts->*which)
+                std::exchange(acts->*which, nullptr)(w);
+        };
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
-        if (during && *during)
-            std::exchange(*during, nullptr)(w);
+        act(&PaintActs::Before);
         HBRUSH brush = CreateSolidBrush(colour());
         FillRect(dc, &ps.rcPaint, brush);
         DeleteObject(brush);
+        act(&PaintActs::After);
         EndPaint(w, &ps);
         return 0;
     });
@@ -395,22 +403,22 @@ COLORREF ReadBack(HWND h, int x, int y)
 } // namespace
 
 // What a paint sets off is shown once the paint is over: an update it asks of another window
-// (a control repainting the one it drives), and what it draws after the window took an image
-// of its own (a view scrolling while it paints), which the window then also reads back.
+// (a control repainting the one it drives) and, when the window takes an image of its own at
+// the end of its paint (a view that scrolls), what the paint drew: shown and read back alike.
 TEST_F(AdaptorFixture, WhatAPaintSetsOffIsShownOnceItIsOver)
 {
     const COLORREF red = RGB(200, 0, 0), green = RGB(0, 160, 0), blue = RGB(0, 0, 200);
     COLORREF outer = red, inner = blue;
-    std::function<void(HWND)> during;
+    PaintActs acts;
     HWND child = ShowWithChild();
-    SetWindowLong(h, GWL_WNDPROC, FillingProc([&] { return outer; }, nullptr, &during));
+    SetWindowLong(h, GWL_WNDPROC, FillingProc([&] { return outer; }, nullptr, &acts));
     SetWindowLong(child, GWL_WNDPROC, FillingProc([&] { return inner; }));
     ASSERT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == red && Shown(h, 50, 50) == blue; }));
 
     // The corner the window repaints lies outside the child: only the update shows it anew.
     const RECT corner{0, 0, 10, 10};
     outer = green;
-    during = [&](HWND) {
+    acts.Before = [&](HWND) {
         inner = green;
         InvalidateRect(child, nullptr, TRUE);
         UpdateWindow(child);
@@ -420,7 +428,7 @@ TEST_F(AdaptorFixture, WhatAPaintSetsOffIsShownOnceItIsOver)
     EXPECT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == green; })) << "the paint that asked for it";
 
     outer = blue;
-    during = [](HWND w) { ScrollWindowEx(w, 0, 0, nullptr, nullptr, nullptr, nullptr, 0); };
+    acts.After = [](HWND w) { ScrollWindowEx(w, 0, 0, nullptr, nullptr, nullptr, nullptr, 0); };
     InvalidateRect(h, nullptr, TRUE);
     EXPECT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == blue && ReadBack(h, 5, 5) == blue; }))
         << "shown " << Shown(h, 5, 5) << ", read back " << ReadBack(h, 5, 5);
