@@ -287,7 +287,7 @@ TEST_F(FileLoad, ByteOrderMarkUncheckedSplitDataAndNamesOutsideAscii)
     EXPECT_EQ(Form1->Caption(), "Quillmere - Z\xFCrich.vyx");
     Form1->SaveMenuClick(nullptr);
     EXPECT_EQ(Status(), "File \"" + dir_.string() + "/Z\xFCrich.vyx\" saved.");
-    EXPECT_EQ(Lines(ReadFile(Path("Z\xC3\xBCrich.vyx")))[1], "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split");
+    EXPECT_EQ(LineOf(Path("Z\xC3\xBCrich.vyx"), 1), "MEM:0:01.800.00:LSB:01.805.00:FM:N/A:FALSE:split");
 }
 
 TEST_F(FileLoad, MenuLinesOfAnotherSetAreIgnored)

@@ -81,6 +81,15 @@ protected:
             lines.push_back(bytes.substr(start));
         return lines;
     }
+    // Line n of the file; a file with fewer lines fails the test (and gives an empty text).
+    static std::string LineOf(const std::string& path, std::size_t n)
+    {
+        const auto lines = Lines(ReadFile(path));
+        if (n < lines.size())
+            return lines[n];
+        ADD_FAILURE() << path << " has " << lines.size() << " lines, none numbered " << n;
+        return {};
+    }
 
     // Cells 1..7 of memory m.
     void SetMemory(int m, const std::array<const char*, 7>& cells)

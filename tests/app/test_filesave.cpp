@@ -302,7 +302,7 @@ TEST_F(FileSave, EverySaveLandsUnderTheLongestNameAndThroughEitherNameOfALink)
     ChooseFile(longest, 1);
     Form1->SaveAsClick(nullptr);
     EXPECT_EQ(CurrentFileName, longest);
-    EXPECT_EQ(Lines(ReadFile(longest))[100], "MEM:99:29.600.00:FM:29.500.00:FM:1750:FALSE:Repeater");
+    EXPECT_EQ(LineOf(longest, 100), "MEM:99:29.600.00:FM:29.500.00:FM:1750:FALSE:Repeater");
 
     WriteFile(Path("club.vyx"), "old\r\n");
     fs::permissions(Path("club.vyx"), fs::perms(0640));
@@ -346,7 +346,7 @@ TEST_F(FileSave, StickySharedFolderOfAnotherUser)
         Form1->SaveMenuClick(nullptr);
     }
     EXPECT_FALSE(FileChanged);
-    EXPECT_EQ(Lines(ReadFile(file))[1], "MEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:Home:net");
+    EXPECT_EQ(LineOf(file, 1), "MEM:0:14.195.00:USB:14.195.00:USB:N/A:FALSE:Home:net");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, before.st_uid);

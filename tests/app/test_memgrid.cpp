@@ -343,7 +343,7 @@ TEST_F(MemPanel, HiddenColumnsKeepTheirTexts)
     EXPECT_FALSE(Form1->MemDescriptionPanel->Visible());
     EXPECT_EQ(Row(0)[7], "still here");
     ASSERT_TRUE(Form1->FileSaveAction(Path("h.vyx"), TChannelFormat::Native));
-    EXPECT_EQ(Lines(ReadFile(Path("h.vyx")))[1], "MEM:0:14.000.00:USB:::N/A:FALSE:still here");
+    EXPECT_EQ(LineOf(Path("h.vyx"), 1), "MEM:0:14.000.00:USB:::N/A:FALSE:still here");
     Form1->Description_Setting->SetChecked(true);
     Form1->UpdateMemCols(nullptr);
     EXPECT_EQ(Mem()->ColWidth(7), 155);

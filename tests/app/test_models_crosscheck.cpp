@@ -64,7 +64,7 @@ TEST_P(ModelCrossCheck, DetectionPowerSelectionBandEdgesAndMenusAgree)
     Form1->MemGrid->SetRow(7);
     Form1->MemGridDblClick(Form1->MemGrid);
     if (radio.MemorySelect) {
-        EXPECT_EQ(sim_->SelectedMemory(), 6);
+        EXPECT_TRUE(WaitFor([this] { return sim_->SelectedMemory() == 6; })) << sim_->SelectedMemory();
         EXPECT_EQ(Status(), "Radio switched to memory 06.");
     } else {
         EXPECT_EQ(Status(), "Memory selection not supported for this radio");
@@ -140,7 +140,8 @@ TEST_P(ModelCrossCheck, DetectionPowerSelectionBandEdgesAndMenusAgree)
         menus->SetCell(3, last, "1");
         menus->SetRow(last);
         Form1->MenuSetTXButton->Click();
-        EXPECT_EQ(sim_->MenuValue(StrToIntDef(menus->GetCell(0, last), -1)), 1);
+        const int menu = StrToIntDef(menus->GetCell(0, last), -1);
+        EXPECT_TRUE(WaitFor([this, menu] { return sim_->MenuValue(menu) == 1; })) << sim_->MenuValue(menu);
     }
     const auto boxes = ShownBoxes();
     for (std::size_t i = boxesBefore; i < boxes.size(); ++i)

@@ -1,7 +1,9 @@
 // The program's windows on a real X server with a window manager (Xvfb and openbox, both
-// started here on a display the server picks, in a temporary home), as a user meets them.
+// started here in a temporary home, on a display the server picks or the first free one of
+// those QM_TEST_DISPLAYS names), as a user meets them.
 #include <gtest/gtest.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCursor>
 #include <QPointer>
@@ -118,6 +120,26 @@ std::string ReadDisplayName(int fd, int ms)
     return number.empty() ? number : ":" + number;
 }
 
+// The displays an X server is started on, one after another until one is free: the server's
+// own choice (the first free display) unless a range is named, as "200-299" or "200", for a
+// host that other X servers share. None for a text that names no range.
+std::vector<std::string> DisplaysToTry(const std::string& range)
+{
+    if (range.empty())
+        return {""};
+    int first = -1, last = -1;
+    char dash = 0, rest = 0;
+    const int parts = std::sscanf(range.c_str(), "%d%c%d%c", &first, &dash, &last, &rest);
+    if (parts == 1)
+        last = first;
+    else if (parts != 3 || dash != '-')
+        return {};
+    std::vector<std::string> displays;
+    for (int d = first; first >= 0 && d <= last; ++d)
+        displays.push_back(":" + std::to_string(d));
+    return displays;
+}
+
 struct XSession {
     std::filesystem::path Home;
     std::string Display;
@@ -164,14 +186,88 @@ void Poll(std::function<bool()> check, int ms, std::function<void()> onTimeout)
     t->start(20);
 }
 
+// Pumps the program's messages and the toolkit's events until done() or ms pass.
+bool WaitUntil(const std::function<bool()>& done, int ms)
+{
+    const DWORD start = EventLoopTicks();
+    while (!done()) {
+        if (EventLoopTicks() - start > static_cast<DWORD>(ms))
+            return false;
+        WaitAndPumpMessages(EventLoopTicks() + 20);
+    }
+    return true;
+}
+
 QWidget* Widget(TWinControl* c) { return WindowWidget(c->Handle()); }
 
-// A form counts as on screen when its window is mapped and exposed and has the keyboard.
+xcb_connection_t* Connection() { return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection(); }
+
+xcb_atom_t Atom(const char* name)
+{
+    xcb_connection_t* c = Connection();
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    free(r);
+    return a;
+}
+
+// True once the window manager has dealt with every request made before the call, and the
+// toolkit with what the manager did to its windows then. The manager answers a request for the
+// frame a window would get (as the desktop conventions oblige it to) in turn with the others,
+// and its answer reaches the toolkit's connection after the events those others caused.
+bool WindowManagerCaughtUp()
+{
+    struct Answer : QAbstractNativeEventFilter {
+        xcb_window_t Probe = 0;
+        xcb_atom_t Extents = XCB_ATOM_NONE;
+        bool Seen = false;
+        bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override
+        {
+            const auto* e = static_cast<const xcb_property_notify_event_t*>(message);
+            if ((e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && e->window == Probe && e->atom == Extents)
+                Seen = true;
+            return false;
+        }
+    };
+    static Answer answer;
+    xcb_connection_t* c = Connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!answer.Probe) {
+        // A window of the test's own, never mapped: the manager answers for it without managing it.
+        answer.Probe = xcb_generate_id(c);
+        const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, answer.Probe, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &events);
+        answer.Extents = Atom("_NET_FRAME_EXTENTS");
+        qApp->installNativeEventFilter(&answer);
+    }
+    answer.Seen = false;
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = answer.Probe;
+    ev.type = Atom("_NET_REQUEST_FRAME_EXTENTS");
+    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&ev));
+    xcb_flush(c);
+    if (!WaitUntil([] { return answer.Seen; }, 10000))
+        return false;
+    // The toolkit hands what those events changed to its windows on the next pass of its loop.
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// A form counts as on screen when its window is mapped and exposed and has the keyboard, and
+// stays so: a window shown, hidden and shown again (the print settings, laid out before they
+// are shown) is mapped by the window manager and taken back again before it is mapped for good.
 bool OnScreen(TCustomForm* f)
 {
-    QWidget* w = f->HandleAllocated() ? Widget(f) : nullptr;
-    return w && w->isVisible() && w->windowHandle() && w->windowHandle()->isExposed() &&
-           QGuiApplication::focusWindow() == w->windowHandle();
+    const auto shown = [f] {
+        QWidget* w = f->HandleAllocated() ? Widget(f) : nullptr;
+        return w && w->isVisible() && w->windowHandle() && w->windowHandle()->isExposed() &&
+               QGuiApplication::focusWindow() == w->windowHandle();
+    };
+    return shown() && WindowManagerCaughtUp() && shown();
 }
 
 class DesktopTest : public ProgramTest {
@@ -190,21 +286,33 @@ public:
         std::filesystem::create_directories(s.Home / "run");
         std::filesystem::permissions(s.Home / "run", std::filesystem::perms::owner_all);
         setenv("XDG_RUNTIME_DIR", (s.Home / "run").c_str(), 1);
-        // The server takes a free display itself and names it once it accepts connections:
-        // a display picked here could be taken by another server before ours starts.
-        int named[2];
-        ASSERT_EQ(pipe(named), 0);
-        fcntl(named[0], F_SETFD, FD_CLOEXEC);
-        // Without -noreset the server starts over each time its last client leaves (a probe
-        // below that ends before the window manager has connected), and refuses a client that
-        // connects meanwhile.
-        s.Server = Spawn({"Xvfb", "-displayfd", std::to_string(named[1]), "-noreset", "-nolisten", "tcp", "-screen",
-                          "0", "1280x1024x24"});
-        close(named[1]);
-        s.Display = ReadDisplayName(named[0], 10000);
-        close(named[0]);
-        ASSERT_NE(s.Server, 0) << "no X server";
-        ASSERT_FALSE(s.Display.empty()) << "the X server named no display";
+        const char* range = std::getenv("QM_TEST_DISPLAYS");
+        const std::vector<std::string> displays = DisplaysToTry(range ? range : "");
+        ASSERT_FALSE(displays.empty()) << "QM_TEST_DISPLAYS=" << range << " names no displays (as 200-299 or 200)";
+        for (const std::string& display : displays) {
+            // The server names its display once it accepts connections, and ends at once when
+            // the display is taken: a display found free here could be taken before it starts.
+            int named[2];
+            ASSERT_EQ(pipe(named), 0);
+            fcntl(named[0], F_SETFD, FD_CLOEXEC);
+            std::vector<std::string> args{"Xvfb"};
+            if (!display.empty())
+                args.push_back(display);
+            // Without -noreset the server starts over each time its last client leaves (a probe
+            // below that ends before the window manager has connected), and refuses a client
+            // that connects meanwhile.
+            args.insert(args.end(), {"-displayfd", std::to_string(named[1]), "-noreset", "-nolisten", "tcp",
+                                     "-screen", "0", "1280x1024x24"});
+            s.Server = Spawn(args);
+            close(named[1]);
+            s.Display = ReadDisplayName(named[0], 10000);
+            close(named[0]);
+            if (!s.Display.empty())
+                break;
+            Stop(s.Server);
+        }
+        ASSERT_FALSE(s.Display.empty()) << "no X server started"
+                                        << (range ? std::string(" on a display of ") + range : std::string());
         setenv("DISPLAY", s.Display.c_str(), 1);
         // A manager that gave up at its start (the machine too busy to answer it) is started
         // again, a few times at most.
@@ -244,17 +352,6 @@ protected:
         ProgramTest::SetUp();
         Form1->Show();
         ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
-    }
-
-    static bool WaitUntil(const std::function<bool()>& done, int ms)
-    {
-        const DWORD start = EventLoopTicks();
-        while (!done()) {
-            if (EventLoopTicks() - start > static_cast<DWORD>(ms))
-                return false;
-            WaitAndPumpMessages(EventLoopTicks() + 20);
-        }
-        return true;
     }
 
     // Runs the menu handler; once form is on screen, act runs; a form that never gets there,
@@ -364,24 +461,16 @@ TEST_F(DesktopTest, ModalDialogIsTransientOffersCloseOnlyAndLeavesTheMainWindows
     EXPECT_EQ(Form1->StatusBar->Panels()->Items(2)->Text(), "Search action canceled.");
 }
 
-xcb_atom_t Atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-    free(r);
-    return a;
-}
-
 // A message of the given type about window w, with a first value and the current time: sent
 // to w itself, or to the root window, where the window manager hears requests.
 void SendClientMessage(QWidget* w, const char* type, uint32_t first, bool toRoot)
 {
-    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_connection_t* c = Connection();
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
     ev.format = 32;
     ev.window = static_cast<xcb_window_t>(w->winId());
-    ev.type = Atom(c, type);
+    ev.type = Atom(type);
     ev.data.data32[0] = first;
     ev.data.data32[1] = XCB_CURRENT_TIME;
     const xcb_window_t to = toRoot ? xcb_setup_roots_iterator(xcb_get_setup(c)).data->root : ev.window;
@@ -394,8 +483,7 @@ void SendClientMessage(QWidget* w, const char* type, uint32_t first, bool toRoot
 // The message a window manager sends when the user closes the window (Alt+F4, the close box).
 void RequestClose(QWidget* w)
 {
-    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    SendClientMessage(w, "WM_PROTOCOLS", Atom(c, "WM_DELETE_WINDOW"), false);
+    SendClientMessage(w, "WM_PROTOCOLS", Atom("WM_DELETE_WINDOW"), false);
 }
 
 TEST_F(DesktopTest, CloseRequestForTheMainWindowEndsTheModalWindow)
@@ -537,7 +625,7 @@ TEST_F(DesktopTest, DialogsOpenedByKeysShowTheFocusAndTabVisitsEachGroupOnce)
     // Once the dialog is on screen: the stops from the one focused at once, round by Tab.
     auto tabRound = [](TCustomForm* form, std::vector<TWinControl*>& visited) {
         // The window manager makes the window active first; the focus reaches the control after.
-        if (!WaitUntil([form] { return ControlOf(form, GetFocus()) != nullptr; }, 2000)) {
+        if (!WaitUntil([form] { return ControlOf(form, GetFocus()) != nullptr; }, 5000)) {
             QWidget* active = QApplication::activeWindow();
             QWidget* popup = QApplication::activePopupWidget();
             QWidget* focus = QApplication::focusWidget();
@@ -604,13 +692,13 @@ TEST_F(DesktopTest, DialogsOpenedByKeysShowTheFocusAndTabVisitsEachGroupOnce)
                 QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Escape);
                 return true;
             },
-                 5000, [form] {
+                 10000, [form] {
                      ADD_FAILURE() << form->Name() << " never on screen";
                      form->SetModalResult(mrCancel);
                  });
-            ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 5000));
+            ASSERT_TRUE(WaitUntil([] { return OnScreen(Form1); }, 10000));
             type(d.Open);
-            WaitUntil([&] { return ran; }, 6000);
+            WaitUntil([&] { return ran; }, 12000);
             StopPolls();
             if (form->Visible())
                 form->Close();

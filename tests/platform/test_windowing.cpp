@@ -8,8 +8,11 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QProcess>
+#include <QScreen>
 #include <QWidget>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/EventLoop.h"
@@ -26,23 +29,39 @@ struct Recorded {
     LPARAM L;
 };
 
-// A window procedure that fills what it is asked to paint with one colour, counting its paints
-// if asked to.
-WNDPROC FillingProc(COLORREF colour, int* paints = nullptr)
+// What a paint sets off, once: before or after it fills its area.
+struct PaintActs {
+    std::function<void(HWND)> Before, After;
+};
+
+// A window procedure that fills what it is asked to paint with the colour colour() gives,
+// counting its paints and doing the acts given, if asked to.
+WNDPROC FillingProc(std::function<COLORREF()> colour, int* paints = nullptr, PaintActs* acts = nullptr)
 {
-    return MakeWindowProc([colour, paints](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    return MakeWindowProc([colour = std::move(colour), paints, acts](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
         if (m != WM_PAINT)
             return DefWindowProc(w, m, wp, lp);
         if (paints)
             ++*paints;
+        const auto act = [acts, w](std::function<void(HWND)> PaintActs::*which) {
+            if (acts && acts->*which)
+                std::exchange(acts->*which, nullptr)(w);
+        };
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
-        HBRUSH brush = CreateSolidBrush(colour);
+        act(&PaintActs::Before);
+        HBRUSH brush = CreateSolidBrush(colour());
         FillRect(dc, &ps.rcPaint, brush);
         DeleteObject(brush);
+        act(&PaintActs::After);
         EndPaint(w, &ps);
         return 0;
     });
+}
+
+WNDPROC FillingProc(COLORREF colour, int* paints = nullptr)
+{
+    return FillingProc([colour] { return colour; }, paints);
 }
 
 // Runs the loop until done() holds, for ten seconds at most.
@@ -362,6 +381,60 @@ TEST_F(AdaptorFixture, AWindowDestroyedByItsOwnPaintGoesOnceThePaintIsOver)
         WaitAndPumpMessages(end);
     EXPECT_FALSE(IsWindow(h));
     EXPECT_TRUE(widget.isNull());
+}
+
+namespace {
+// What the top-level window h shows at a point of its client area: the toolkit's buffer for
+// it, as handed to the screen.
+COLORREF Shown(HWND h, int x, int y)
+{
+    const QColor c = QGuiApplication::primaryScreen()->grabWindow(WindowWidget(h)->winId()).toImage().pixelColor(x, y);
+    return RGB(c.red(), c.green(), c.blue());
+}
+
+// What h reads back of itself at a point, through a context of its own.
+COLORREF ReadBack(HWND h, int x, int y)
+{
+    HDC dc = GetDC(h);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(h, dc);
+    return c;
+}
+} // namespace
+
+// What a paint sets off is shown once the paint is over: an update it asks of another window
+// (a control repainting the one it drives) and, when the window takes an image of its own at
+// the end of its paint (a view that scrolls), what the paint drew: shown and read back alike.
+TEST_F(AdaptorFixture, WhatAPaintSetsOffIsShownOnceItIsOver)
+{
+    const COLORREF red = RGB(200, 0, 0), green = RGB(0, 160, 0), blue = RGB(0, 0, 200);
+    COLORREF outer = red, inner = blue;
+    PaintActs acts;
+    HWND child = ShowWithChild();
+    SetWindowLong(h, GWL_WNDPROC, FillingProc([&] { return outer; }, nullptr, &acts));
+    SetWindowLong(child, GWL_WNDPROC, FillingProc([&] { return inner; }));
+    ASSERT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == red && Shown(h, 50, 50) == blue; }));
+
+    // The corner the window repaints lies outside the child: only the update shows it anew.
+    const RECT corner{0, 0, 10, 10};
+    outer = green;
+    acts.Before = [&](HWND) {
+        inner = green;
+        InvalidateRect(child, nullptr, TRUE);
+        UpdateWindow(child);
+    };
+    InvalidateRect(h, &corner, TRUE);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(h, 50, 50) == green; })) << "the update asked for during the paint";
+    EXPECT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == green; })) << "the paint that asked for it";
+
+    outer = blue;
+    acts.After = [](HWND w) { ScrollWindowEx(w, 0, 0, nullptr, nullptr, nullptr, nullptr, 0); };
+    InvalidateRect(h, nullptr, TRUE);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(h, 5, 5) == blue && ReadBack(h, 5, 5) == blue; }))
+        << "shown " << Shown(h, 5, 5) << ", read back " << ReadBack(h, 5, 5);
+    EXPECT_EQ(Shown(h, 50, 50), green);
+    DetachWindowWidget(child);
+    DestroyWindow(child);
 }
 
 namespace {

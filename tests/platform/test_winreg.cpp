@@ -1,15 +1,18 @@
 #include "common/TempFolder.h"
+#include "platform/EventLoop.h"
 #include "platform/WinReg.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -174,6 +177,53 @@ TEST_F(WinRegFile, ChangesAreSavedInBatchesWhenTheLastHandleCloses)
     // Text values are written without their terminating NUL, which reading restores.
     EXPECT_NE(ReadFile(File()).find("\"FormVersion\"=sz:\"0\"\n"), std::string::npos);
     EXPECT_NE(ReadFile(File()).find("\"Last\"=sz:"), std::string::npos);
+}
+
+namespace {
+// A clock that moves on 100 ms each time it is read: a wait costs reads, not time.
+DWORD gTicks = 0;
+DWORD TickingClock() { return gTicks += 100; }
+} // namespace
+
+// Another program holding the settings lock (a stopped instance, a backup tool): a save waits
+// for it a while and fails; the saves after it only try, costing the user no further wait,
+// until one finds the lock free, writes every change kept meanwhile and waits again next time.
+TEST_F(WinRegFile, AfterOneLockWaitRunsOutLaterSavesOnlyTry)
+{
+    const std::string folder = root_ + "/quillmere";
+    fs::create_directories(folder);
+    // flock belongs to each opening of the folder: this one competes with the registry's own.
+    const int other = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    struct Restore {
+        int fd;
+        ~Restore()
+        {
+            SetEventLoopClock(nullptr);
+            ::close(fd);
+        }
+    } restore{other};
+    SetEventLoopClock(&TickingClock);
+    const auto save = [](const char* name, LONG result) {
+        const DWORD before = gTicks;
+        EXPECT_EQ(RegSetValueExA(HKEY_CURRENT_USER, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2), result)
+            << name;
+        return gTicks - before;
+    };
+    EXPECT_GE(save("First", ERROR_CANTWRITE), 3000u);
+    EXPECT_LT(save("Second", ERROR_CANTWRITE), 1000u);
+    EXPECT_LT(save("Third", ERROR_CANTWRITE), 1000u);
+    ASSERT_EQ(::flock(other, LOCK_UN), 0);
+    EXPECT_LT(save("Fourth", ERROR_SUCCESS), 1000u);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    EXPECT_GE(save("Fifth", ERROR_CANTWRITE), 3000u);
+    ASSERT_EQ(::flock(other, LOCK_UN), 0);
+
+    RegistryReload();
+    for (const char* name : {"First", "Second", "Third", "Fourth"})
+        EXPECT_EQ(Query(HKEY_CURRENT_USER, name), std::string("1", 2)) << name;
+    EXPECT_EQ(Query(HKEY_CURRENT_USER, "Fifth"), "");
 }
 
 TEST_F(WinRegFile, NamesIgnoreCaseButKeepIt)
